@@ -1,0 +1,81 @@
+// PCX codec: 8-bit indexed pictures and palette files, over byte spans.
+// Nothing here touches a file or a window; see pcx_file.h for the file layer.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "colour/colour.h"
+#include "picture/result.h"
+
+namespace hw {
+
+// The 128-byte file header. Fields other than Encoding, the window and ColorMap
+// are carried through byte for byte.
+struct PcxHeader {
+  uint8_t Manufacturer = 0;
+  uint8_t Version = 0;
+  uint8_t Encoding = 0;
+  uint8_t BitsPerPixel = 0;
+  int16_t Xmin = 0;
+  int16_t Ymin = 0;
+  int16_t Xmax = 0;
+  int16_t Ymax = 0;
+  int16_t HDpi = 0;
+  int16_t VDpi = 0;
+  std::array<RGBTriple, 16> ColorMap{};
+  uint8_t Reserved = 0;
+  uint8_t NPlanes = 0;
+  int16_t BytesPerLine = 0;
+  int16_t PaletteInfo = 0;
+  int16_t HScreenSize = 0;
+  int16_t VScreenSize = 0;
+  std::array<uint8_t, 54> Filler{};
+  friend bool operator==(const PcxHeader&, const PcxHeader&) = default;
+};
+
+inline constexpr size_t kPcxHeaderSize = 128;
+inline constexpr size_t kPaletteBytes = 768;
+
+// Width and height from the window fields in 16-bit arithmetic, and their product
+// in 32-bit arithmetic. Fails when any of them leaves its range.
+struct PcxSize {
+  int32_t width = 0;
+  int32_t height = 0;
+  int32_t count = 0;
+};
+Result<PcxSize> PictureSize(const PcxHeader& header);
+
+// Header <-> 128 little-endian bytes.
+Result<PcxHeader> ReadPcxHeader(std::span<const uint8_t> file);
+std::array<uint8_t, kPcxHeaderSize> HeaderBytes(const PcxHeader& header);
+
+// Decodes the run-length pixel data after the header into a row-major buffer of
+// width x height indices (rows of BytesPerLine bytes, filler dropped). Refuses
+// anything but 8 bits per pixel in one plane, data that ends early (including data
+// that only reaches the picture's end by running into the trailing palette), and
+// sizes the file cannot hold; decided before allocating.
+Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file);
+
+// The last 768 bytes of any file of at least 768 bytes.
+Result<Palette> ReadPcxPalette(std::span<const uint8_t> file);
+
+// A whole picture: header, pixels and palette, all checked.
+struct PcxPicture {
+  PcxHeader header;
+  PcxSize size;
+  std::vector<uint8_t> pixels;
+  Palette palette{};
+};
+Result<PcxPicture> DecodePcx(std::span<const uint8_t> file);
+
+// Encodes a file: copies palette entries 0..15 into header.ColorMap (the change
+// stays in the caller's record), then header, pixel data (raw when Encoding is 0,
+// run-length otherwise, rows padded to BytesPerLine), the byte 12 and the palette.
+// A count of 0 or less writes no pixel data. pixels must hold width x height bytes.
+Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t> pixels,
+                                      const Palette& palette);
+
+}  // namespace hw

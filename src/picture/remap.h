@@ -1,0 +1,16 @@
+// Rewriting a picture's pixel indices through a 256-entry lookup table.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace hw {
+
+using IndexLut = std::array<uint8_t, 256>;
+
+// dst[i] = lut[src[i]] for every i; dst must be at least as long as src.
+// src and dst may be the same buffer.
+void RemapPixels(std::span<const uint8_t> src, std::span<uint8_t> dst, const IndexLut& lut);
+
+}  // namespace hw
