@@ -1,0 +1,47 @@
+// Platform services the editor calls through. The program passes Qt-backed
+// implementations; tests pass fakes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "colour/colour.h"
+
+namespace hw {
+
+class FileDialogs {
+ public:
+  virtual ~FileDialogs() = default;
+  // The chosen full path, or nullopt when the user cancelled.
+  virtual std::optional<std::string> OpenFile() = 0;
+  virtual std::optional<std::string> SaveFile() = 0;
+};
+
+class ColourDialog {
+ public:
+  virtual ~ColourDialog() = default;
+  // The chosen true colour, or nullopt when the user cancelled.
+  virtual std::optional<PackedColour> ChooseColour(PackedColour initial) = 0;
+};
+
+class ErrorReporter {
+ public:
+  virtual ~ErrorReporter() = default;
+  virtual void ShowError(const std::string& message) = 0;
+};
+
+class BusyPointer {
+ public:
+  virtual ~BusyPointer() = default;
+  virtual void SetWait(bool wait) = 0;
+};
+
+// Uniform single-precision values in [0, 1).
+class RandomSource {
+ public:
+  virtual ~RandomSource() = default;
+  virtual float Next() = 0;
+};
+
+}  // namespace hw
