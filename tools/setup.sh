@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Set up a fresh Debian 12 machine (as root), build, and either start the editor
+# or run every test.
+#   bash tools/setup.sh run    install what is missing, build, start Huewright
+#   bash tools/setup.sh test   install what is missing, build, run all tests
+set -euo pipefail
+mode=${1:-run}
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+packages=(build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev googletest
+  libgmock-dev libbenchmark-dev libssl-dev)
+if [ "$mode" = test ]; then
+  # Interoperability peers, the fuzzing compiler and runtime.
+  packages+=(clang libclang-rt-14-dev python3 python3-pil imagemagick netpbm)
+fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+case "$mode" in
+  run)
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DHW_BUILD_BENCH=OFF
+    cmake --build build -j"$jobs" --target huewright
+    exec ./build/huewright "${@:2}"
+    ;;
+  test)
+    bash tools/run_tests.sh
+    ;;
+  *)
+    echo "usage: bash tools/setup.sh run|test" >&2
+    exit 2
+    ;;
+esac
