@@ -1,0 +1,273 @@
+// Byte-level behaviour of the PCX reader and writer.
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <random>
+
+#include "picture/pcx.h"
+
+namespace hw {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+PcxHeader MakeHeader(int w, int h, int bytes_per_line = -1, uint8_t encoding = 1) {
+  PcxHeader hd;
+  hd.Manufacturer = 10;
+  hd.Version = 5;
+  hd.Encoding = encoding;
+  hd.BitsPerPixel = 8;
+  hd.Xmax = static_cast<int16_t>(w - 1);
+  hd.Ymax = static_cast<int16_t>(h - 1);
+  hd.NPlanes = 1;
+  hd.BytesPerLine = static_cast<int16_t>(bytes_per_line < 0 ? w : bytes_per_line);
+  hd.PaletteInfo = 1;
+  return hd;
+}
+
+Palette RampPalette() {
+  Palette p;
+  for (int i = 0; i < 256; ++i) {
+    p[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7)};
+  }
+  return p;
+}
+
+// header + data + 12 + palette, as a file would hold them.
+Bytes FileOf(const PcxHeader& hd, const Bytes& data, const Palette& pal = RampPalette()) {
+  Bytes f;
+  const auto head = HeaderBytes(hd);
+  f.insert(f.end(), head.begin(), head.end());
+  f.insert(f.end(), data.begin(), data.end());
+  f.push_back(12);
+  const auto* p = reinterpret_cast<const uint8_t*>(pal.data());
+  f.insert(f.end(), p, p + 768);
+  return f;
+}
+
+Bytes PixelData(const Bytes& file) {
+  return Bytes(file.begin() + 128, file.end() - 769);
+}
+
+Bytes Encode(PcxHeader hd, const Bytes& pixels) {
+  auto r = WritePcx(hd, pixels, RampPalette());
+  EXPECT_TRUE(r.ok()) << (r.ok() ? "" : r.error().message);
+  return r.ok() ? *r : Bytes{};
+}
+
+Bytes Decode(const Bytes& file) {
+  auto r = ReadPcxPixels(file);
+  EXPECT_TRUE(r.ok()) << (r.ok() ? "" : r.error().message);
+  return r.ok() ? *r : Bytes{};
+}
+
+std::string DecodeError(const Bytes& file) {
+  auto r = ReadPcxPixels(file);
+  return r.ok() ? std::string("(decoded)") : r.error().message;
+}
+
+TEST(PcxHeader, RoundTripsEveryByte) {
+  Bytes raw(128);
+  std::iota(raw.begin(), raw.end(), uint8_t{3});
+  auto hd = ReadPcxHeader(raw);
+  ASSERT_TRUE(hd.ok());
+  EXPECT_EQ(hd->Xmin, static_cast<int16_t>(7 | (8 << 8)));
+  EXPECT_EQ(hd->BytesPerLine, static_cast<int16_t>(69 | (70 << 8)));
+  const auto back = HeaderBytes(*hd);
+  EXPECT_TRUE(std::equal(back.begin(), back.end(), raw.begin()));
+  EXPECT_FALSE(ReadPcxHeader(Bytes(127)).ok());
+}
+
+TEST(PcxSize, WindowArithmeticAndOverflow) {
+  PcxHeader hd;
+  hd.Xmin = 10, hd.Xmax = 13, hd.Ymin = -2, hd.Ymax = 0;
+  auto s = PictureSize(hd);
+  ASSERT_TRUE(s.ok());
+  EXPECT_EQ(s->width, 4);
+  EXPECT_EQ(s->height, 3);
+  EXPECT_EQ(s->count, 12);
+  hd.Xmin = -32768, hd.Xmax = 0;  // width 32769
+  EXPECT_FALSE(PictureSize(hd).ok());
+  hd.Xmin = -16384, hd.Xmax = 16382, hd.Ymin = -16384, hd.Ymax = 16382;  // 32767 x 32767 fits
+  EXPECT_TRUE(PictureSize(hd).ok());
+  hd.Xmin = -32767, hd.Xmax = -32768;  // width 0
+  EXPECT_EQ(PictureSize(hd)->count, 0);
+  hd.Xmin = 0, hd.Xmax = -32768, hd.Ymin = 0, hd.Ymax = -2;  // width -32767, height -1
+  EXPECT_EQ(PictureSize(hd)->count, 32767);
+}
+
+TEST(PcxWrite, WorkedExampleAndRunRules) {
+  // 4 x 2: rows 1 1 1 200 / 200 200 5 6.
+  PcxHeader hd = MakeHeader(4, 2);
+  const Bytes px = {1, 1, 1, 200, 200, 200, 5, 6};
+  const Bytes file = Encode(hd, px);
+  ASSERT_EQ(file.size(), 905u);
+  EXPECT_EQ(PixelData(file), (Bytes{0xC3, 1, 0xC1, 0xC8, 0xC2, 0xC8, 5, 6}));
+  EXPECT_EQ(file[905 - 769], 12);
+  EXPECT_EQ(Decode(file), px);
+
+  // 70 pixels of 200: a run of 63 then a run of 7.
+  EXPECT_EQ(PixelData(Encode(MakeHeader(70, 1), Bytes(70, 200))), (Bytes{0xFF, 0xC8, 0xC7, 0xC8}));
+  // 64 equal pixels: the leftover single pixel is written on its own.
+  EXPECT_EQ(PixelData(Encode(MakeHeader(64, 1), Bytes(64, 7))), (Bytes{0xFF, 7, 7}));
+  EXPECT_EQ(PixelData(Encode(MakeHeader(64, 1), Bytes(64, 250))), (Bytes{0xFF, 250, 0xC1, 250}));
+  // Single values: raw below 192, escaped from 192 up.
+  EXPECT_EQ(PixelData(Encode(MakeHeader(3, 1), {191, 192, 255})), (Bytes{191, 0xC1, 192, 0xC1, 255}));
+  // A run never crosses a row end.
+  EXPECT_EQ(PixelData(Encode(MakeHeader(3, 2), {4, 9, 9, 9, 9, 1})), (Bytes{4, 0xC2, 9, 0xC2, 9, 1}));
+}
+
+TEST(PcxWrite, PaletteFileOfAllIndices) {
+  PcxHeader hd = MakeHeader(16, 16);
+  Bytes px(256);
+  std::iota(px.begin(), px.end(), uint8_t{0});
+  const Palette pal = RampPalette();
+  auto file = WritePcx(hd, px, pal);
+  ASSERT_TRUE(file.ok());
+  EXPECT_EQ(file->size(), 1217u);
+  // ColorMap receives the first 16 entries, in the caller's header and in the file.
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(hd.ColorMap[k], pal[k]);
+  EXPECT_EQ((*file)[16 + 3 * 5], 5);
+  auto back = DecodePcx(*file);
+  ASSERT_TRUE(back.ok());
+  EXPECT_EQ(back->pixels, px);
+  EXPECT_EQ(back->palette, pal);
+  EXPECT_EQ(back->header, hd);
+}
+
+TEST(PcxWrite, EmptyPictureRawRowsAndErrors) {
+  PcxHeader empty = MakeHeader(0, 5);
+  auto f = WritePcx(empty, {}, RampPalette());
+  ASSERT_TRUE(f.ok());
+  EXPECT_EQ(f->size(), 897u);
+
+  // Encoding 0: raw rows, each padded to BytesPerLine.
+  const Bytes raw = Encode(MakeHeader(3, 2, 4, 0), {200, 200, 1, 2, 3, 250});
+  EXPECT_EQ(PixelData(raw), (Bytes{200, 200, 1, 0, 2, 3, 250, 0}));
+
+  // Too few pixels: refused, and the caller's header is left alone.
+  PcxHeader hd = MakeHeader(4, 4);
+  const PcxHeader before = hd;
+  auto bad = WritePcx(hd, Bytes(15), RampPalette());
+  ASSERT_FALSE(bad.ok());
+  EXPECT_NE(bad.error().message.find("16"), std::string::npos);
+  EXPECT_EQ(hd, before);
+  hd.Xmin = -32768;
+  hd.Xmax = 1;
+  EXPECT_FALSE(WritePcx(hd, Bytes(100), RampPalette()).ok());
+}
+
+TEST(PcxWrite, PadsRowsToBytesPerLine) {
+  // Width 3, BytesPerLine 4: each row gets one zero, and runs include the filler
+  // but stop at the end of the padded row.
+  const Bytes file = Encode(MakeHeader(3, 2, 4), {7, 0, 0, 200, 200, 200});
+  EXPECT_EQ(PixelData(file), (Bytes{7, 0xC3, 0, 0xC3, 200, 0}));
+  EXPECT_EQ(Decode(file), (Bytes{7, 0, 0, 200, 200, 200}));
+  // BytesPerLine below the width: rows are the width.
+  const Bytes narrow = Encode(MakeHeader(3, 1, 1), {5, 6, 7});
+  EXPECT_EQ(PixelData(narrow), (Bytes{5, 6, 7}));
+}
+
+TEST(PcxRead, StreamRules) {
+  EXPECT_EQ(Decode(FileOf(MakeHeader(4, 1), {0x05, 0xC3, 0x07})), (Bytes{5, 7, 7, 7}));
+  // The marker C0 takes its value byte and stores nothing.
+  EXPECT_EQ(Decode(FileOf(MakeHeader(1, 1), {0xC0, 0x09, 0x05})), (Bytes{5}));
+  // A run longer than what is missing is cut at the picture's end.
+  EXPECT_EQ(Decode(FileOf(MakeHeader(2, 1), {0xC5, 0x03})), (Bytes{3, 3}));
+  // Runs crossing row ends, as some writers produce.
+  EXPECT_EQ(Decode(FileOf(MakeHeader(3, 3), {0xC4, 1, 2, 0xC4, 3})), (Bytes{1, 1, 1, 1, 2, 3, 3, 3, 3}));
+}
+
+TEST(PcxRead, BytesPerLineFillerIsDropped) {
+  // Width 3, BytesPerLine 4; the filler of row 0 is 0xEE, a run carries into row 1's
+  // filler and on into row 2.
+  const Bytes data = {1, 2, 3, 0xC1, 0xEE, 4, 5, 0xC3, 6, 7, 8};
+  EXPECT_EQ(Decode(FileOf(MakeHeader(3, 3, 4), data)), (Bytes{1, 2, 3, 4, 5, 6, 6, 7, 8}));
+  // The last row's filler may be left out.
+  EXPECT_EQ(Decode(FileOf(MakeHeader(2, 2, 3), {1, 2, 9, 3, 4})), (Bytes{1, 2, 3, 4}));
+  // BytesPerLine of zero or less, or below the width, means rows of the width.
+  for (int bpl : {0, -4, 1}) {
+    EXPECT_EQ(Decode(FileOf(MakeHeader(2, 2, bpl), {1, 2, 3, 4})), (Bytes{1, 2, 3, 4})) << bpl;
+  }
+}
+
+TEST(PcxRead, RefusesWhatItCannotShow) {
+  auto expect_error = [](const Bytes& file, const std::string& word) {
+    const std::string msg = DecodeError(file);
+    EXPECT_NE(msg.find(word), std::string::npos) << msg;
+  };
+  PcxHeader hd = MakeHeader(4, 1);
+  hd.BitsPerPixel = 1;
+  expect_error(FileOf(hd, {1, 2, 3, 4}), "bits per pixel");
+  hd = MakeHeader(4, 1);
+  hd.NPlanes = 3;
+  expect_error(FileOf(hd, {1, 2, 3, 4}), "plane");
+  expect_error(FileOf(MakeHeader(0, 1), {}), "no pixels");
+  expect_error(FileOf(MakeHeader(-3, -3), Bytes(9)), "no pixels");
+  hd = MakeHeader(4, 1);
+  hd.Xmin = -32768;
+  hd.Xmax = 32767;
+  expect_error(FileOf(hd, {}), "overflow");
+  hd = MakeHeader(4, 4);
+  hd.Ymin = -32768;
+  hd.Ymax = 32767;
+  expect_error(FileOf(hd, {}), "overflow");
+
+  // Data that ends early: in the middle of the picture, between a marker and its value,
+  // and data that would only complete by using the palette block.
+  expect_error(FileOf(MakeHeader(4, 2), {1, 2, 3}), "ends early");
+  Bytes cut = FileOf(MakeHeader(4, 1), {1, 2, 3, 0xC1});
+  cut.erase(cut.end() - 769);  // the marker is the last byte before the palette
+  expect_error(cut, "ends early");
+  const auto head = HeaderBytes(MakeHeader(8, 8));
+  Bytes no_tail(head.begin(), head.end());
+  no_tail.insert(no_tail.end(), 768, 0x01);  // 64 pixels available only inside the palette
+  expect_error(no_tail, "ends early");
+  expect_error(Bytes(head.begin(), head.end()), "ends early");
+
+  // A huge window on a tiny file is refused without trying to allocate it.
+  Bytes tiny = FileOf(MakeHeader(30000, 30000), Bytes(200, 0xFF));
+  expect_error(tiny, "too large");
+}
+
+TEST(PcxRead, PaletteIsTheLast768Bytes) {
+  Bytes f(1000);
+  for (size_t i = 0; i < f.size(); ++i) f[i] = static_cast<uint8_t>(i * 31);
+  auto p = ReadPcxPalette(f);
+  ASSERT_TRUE(p.ok());
+  EXPECT_EQ((*p)[0].R, f[232]);
+  EXPECT_EQ((*p)[255].B, f[999]);
+  EXPECT_TRUE(ReadPcxPalette(Bytes(768)).ok());
+  EXPECT_FALSE(ReadPcxPalette(Bytes(767)).ok());
+  EXPECT_FALSE(DecodePcx(Bytes(500)).ok());
+}
+
+// Random pictures with every BytesPerLine relation, encoded and decoded back.
+TEST(PcxRoundTrip, RandomPictures) {
+  std::mt19937 rng(12345);
+  for (int iter = 0; iter < 300; ++iter) {
+    const int w = 1 + static_cast<int>(rng() % 150);
+    const int h = 1 + static_cast<int>(rng() % 20);
+    const int bpl = static_cast<int>(rng() % 3) == 0 ? w + static_cast<int>(rng() % 5) : w;
+    Bytes px(static_cast<size_t>(w) * h);
+    const int mode = iter % 3;
+    uint8_t v = 0;
+    for (auto& p : px) {
+      if (mode == 0 || rng() % 8 == 0) v = static_cast<uint8_t>(rng());
+      p = mode == 2 ? static_cast<uint8_t>(192 + rng() % 64) : v;
+    }
+    PcxHeader hd = MakeHeader(w, h, bpl);
+    const Bytes file = Encode(hd, px);
+    const Bytes data = PixelData(file);
+    for (size_t i = 0; i < data.size(); ++i) {
+      if (data[i] < 0xC0) continue;
+      ASSERT_NE(data[i], 0xC0) << "marker 192 written";
+      ASSERT_TRUE(data[i] != 0xC1 || data[i + 1] >= 0xC0) << "escape before a small value";
+      ++i;
+    }
+    ASSERT_EQ(Decode(file), px) << w << "x" << h << " bpl " << bpl;
+  }
+}
+
+}  // namespace
+}  // namespace hw
