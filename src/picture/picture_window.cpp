@@ -1,0 +1,98 @@
+// The picture window of the editor: the picture box's size, drawing the picture
+// through a freshly built display palette, rewriting the pixels through the index
+// map, and rebuilding the display palette after entries moved.
+//
+// The picture box keeps a retained image of palette indices (ShownPixels) that it
+// shows through the palette realized in it, so rebuilding or animating that
+// palette recolours the picture without a redraw. The retained image always holds
+// the pixels the next save writes: every remap updates it.
+#include <algorithm>
+
+#include "app/core/editor.h"
+#include "picture/remap.h"
+
+namespace hw {
+
+namespace {
+
+// The picture box never grows beyond what a 16-bit window coordinate can hold.
+constexpr int32_t kMaxPictureBox = 32767;
+
+}  // namespace
+
+const std::vector<uint8_t>& Editor::ShownPixels() const { return shown_pixels_; }
+
+void Editor::SetPictureSize(int32_t width, int32_t height) {
+  s_.ui.FormPicExists = true;
+  box_width_ = std::clamp<int32_t>(width, 0, kMaxPictureBox);
+  box_height_ = std::clamp<int32_t>(height, 0, kMaxPictureBox);
+  if (auto* v = view()) v->PictureChanged();
+}
+
+PaletteHandle Editor::SelectAndRealize(Surface target, PaletteHandle palette) {
+  const PaletteHandle previous = display_.SelectPalette(target, palette, false);
+  display_.RealizePalette(target);
+  return previous;
+}
+
+void Editor::UsePicturePalette(PaletteHandle palette) {
+  s_.ui.FormPicExists = true;  // referring to the window creates it, hidden
+  SelectAndRealize(Surface::PictureBox, palette);
+  SelectAndRealize(Surface::PictureWindow, palette);
+}
+
+PaletteHandle Editor::BuildPicturePalette(const Palette& palette) {
+  LogicalPalette entries{};
+  for (size_t i = 0; i < 256; ++i) {
+    entries[i] = PaletteEntry{palette[i].R, palette[i].G, palette[i].B, kEntryFlags};
+  }
+  const PaletteHandle handle = display_.CreatePalette(entries);
+  UsePicturePalette(handle);
+  return handle;
+}
+
+PaletteHandle Editor::DrawPicture(int32_t width, int32_t height, std::span<const uint8_t> pixels,
+                                  const Palette& palette) {
+  const PaletteHandle handle = BuildPicturePalette(palette);
+  const int64_t w = std::max<int32_t>(width, 0);
+  const int64_t h = std::max<int32_t>(height, 0);
+  const size_t count = static_cast<size_t>(w * h);
+  shown_width_ = static_cast<int32_t>(w);
+  shown_height_ = static_cast<int32_t>(h);
+  shown_pixels_.assign(count, 0);
+  // A buffer shorter than the picture draws what it holds; the rest stays 0.
+  const size_t n = std::min(count, pixels.size());
+  std::copy_n(pixels.begin(), n, shown_pixels_.begin());
+  if (auto* v = view()) {
+    v->PictureChanged();
+    v->PicturePaletteChanged();
+  }
+  return handle;
+}
+
+void Editor::RemapPicture() {
+  if (s_.PicLoaded == 0) return;
+  // Each pixel goes to the board position that now holds its as-loaded index, so
+  // the picture keeps its look after any chain of exchanges.
+  const IndexLut lut = InverseIndexMap(s_.IndexMap);
+  const size_t n = std::min({static_cast<size_t>(std::max<int32_t>(s_.PixCount, 0)),
+                             s_.OrigPixels.size(), s_.Pixels.size()});
+  RemapPixels(std::span<const uint8_t>(s_.OrigPixels.data(), n),
+              std::span<uint8_t>(s_.Pixels.data(), n), lut);
+  const size_t shown = std::min(shown_pixels_.size(), n);
+  std::copy_n(s_.Pixels.begin(), shown, shown_pixels_.begin());
+  DeriveHisto();
+  if (auto* v = view()) v->PictureChanged();
+}
+
+void Editor::RealizeNewPalette() {
+  if (s_.ui.CheckMoveColor == 1) s_.PicPal = BoardPalette();
+  s_.HPal = BuildPicturePalette(s_.PicPal);
+  if (auto* v = view()) v->PicturePaletteChanged();
+}
+
+void Editor::RefreshPicture() {
+  if (auto* v = view()) v->PictureChanged();
+}
+
+}  // namespace hw
