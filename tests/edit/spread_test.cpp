@@ -1,0 +1,125 @@
+#include "colour/spread.h"
+
+#include <gtest/gtest.h>
+
+#include "edit/moves.h"
+#include "fake_board.h"
+
+namespace hw {
+namespace {
+
+using test::FakeBoard;
+
+class Spreading : public ::testing::Test {
+ protected:
+  void SetUp() override { test::ResetBoard(s); }
+  void SetColour(int k, RGBTriple c) { s.BlotColour[k] = PackRGB(c); }
+  RGBTriple At(int k) const { return GetRGB(s.BlotColour[k]); }
+  void Range(int16_t prev, int16_t cur) {
+    s.PrevIndex = prev;
+    s.CurIndex = cur;
+  }
+
+  EditorState s;
+  FakeBoard ops{s};
+};
+
+TEST_F(Spreading, RgbGradientKeepsTheEndsAndIgnoresClickOrder) {
+  SetColour(10, {0, 0, 0});
+  SetColour(20, {200, 100, 0});
+  const EditorState before = s;
+  Range(10, 20);
+  RangeRGB(s, ops);
+  EXPECT_EQ(At(15), (RGBTriple{100, 50, 0}));
+  EXPECT_EQ(At(11), (RGBTriple{20, 10, 0}));
+  EXPECT_EQ(At(10), (RGBTriple{0, 0, 0}));
+  EXPECT_EQ(At(20), (RGBTriple{200, 100, 0}));
+  for (int k = 10; k <= 20; ++k) EXPECT_EQ(s.Pal[k], At(k)) << k;
+  EXPECT_EQ(s.Pal[9], before.Pal[9]);
+  EXPECT_EQ(s.Pal[21], before.Pal[21]);
+  EXPECT_EQ(ops.repaints.size(), 11u);
+  EXPECT_TRUE(ops.follow_up.empty());  // the picture is not touched
+  EXPECT_EQ(s.CurIndex, 20);
+  EXPECT_EQ(s.PrevIndex, 10);
+
+  const EditorState first = s;
+  s = before;
+  Range(20, 10);
+  RangeRGB(s, ops);
+  EXPECT_EQ(s.BlotColour, first.BlotColour);
+  EXPECT_EQ(s.Pal, first.Pal);
+}
+
+TEST_F(Spreading, WritesThePaletteEntryEachPositionShows) {
+  int16_t dst = 12, src = 30, one = 1;
+  DoSwapBlot(s, ops, dst, src, one);  // position 12 now shows entry 30 and vice versa
+  const Palette before = s.Pal;
+  SetColour(10, {0, 0, 0});
+  SetColour(14, {40, 80, 120});
+  Range(10, 14);
+  RangeRGB(s, ops);
+  EXPECT_EQ(s.Pal[30], (RGBTriple{20, 40, 60}));
+  EXPECT_EQ(s.Pal[12], before[12]);
+  EXPECT_EQ(s.Pal[11], At(11));
+}
+
+TEST_F(Spreading, ShortRanges) {
+  SetColour(40, {1, 2, 3});
+  SetColour(41, {200, 150, 100});
+  Range(41, 40);
+  RangeRGB(s, ops);  // span 1: both ends rewritten with their own colours
+  EXPECT_EQ(s.Pal[40], (RGBTriple{1, 2, 3}));
+  EXPECT_EQ(s.Pal[41], (RGBTriple{200, 150, 100}));
+
+  const EditorState before = s;
+  ops.Clear();
+  RangeHSV(s, ops, 1);  // span 1: no inner entry
+  Range(41, 41);
+  RangeRGB(s, ops);     // span 0
+  RangeHSV(s, ops, -1);
+  EXPECT_EQ(s.BlotColour, before.BlotColour);
+  EXPECT_EQ(s.Pal, before.Pal);
+  EXPECT_TRUE(ops.repaints.empty());
+}
+
+TEST_F(Spreading, HsvFromBlackToBlueRunsThroughTheHues) {
+  SetColour(0, {0, 0, 0});
+  SetColour(4, {0, 0, 255});
+  Range(0, 4);
+  RangeHSV(s, ops, 1);
+  EXPECT_EQ(At(0), (RGBTriple{0, 0, 0}));
+  EXPECT_EQ(At(4), (RGBTriple{0, 0, 255}));
+  const RGBTriple yellowish = At(1), green = At(2), cyan = At(3);  // hues 128, 256, 384
+  EXPECT_EQ(yellowish.R, yellowish.G);
+  EXPECT_LT(yellowish.B, yellowish.R);
+  EXPECT_GT(green.G, green.R);
+  EXPECT_GT(green.G, green.B);
+  EXPECT_EQ(cyan.G, cyan.B);
+  EXPECT_LT(cyan.R, cyan.G);
+  EXPECT_LT(yellowish.G, green.G);  // value rises along the range
+  EXPECT_LT(green.G, cyan.B);
+  EXPECT_EQ(s.Pal[2], green);
+}
+
+TEST_F(Spreading, HsvValueRoundsHalfToEven) {
+  SetColour(100, {0, 0, 0});
+  SetColour(102, {255, 255, 255});
+  Range(100, 102);
+  RangeHSV(s, ops, 1);
+  EXPECT_EQ(At(101), (RGBTriple{128, 128, 128}));
+}
+
+TEST_F(Spreading, ReverseRunsTheHueTheOtherWay) {
+  SetColour(60, {0, 255, 0});  // H 256
+  SetColour(62, {0, 0, 255});  // H 512
+  Range(60, 62);
+  RangeHSV(s, ops, 1);
+  const RGBTriple forward = At(61);  // H 384: cyan
+  EXPECT_EQ(forward.G, forward.B);
+  EXPECT_EQ(forward.R, 0);
+  RangeHSV(s, ops, -1);
+  EXPECT_EQ(At(61), (RGBTriple{255, 0, 0}));  // the long way round passes red
+}
+
+}  // namespace
+}  // namespace hw
