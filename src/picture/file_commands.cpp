@@ -33,11 +33,13 @@ class BusyScope {
   BusyPointer* busy_;
 };
 
-// A message that names the command, the file and the cause.
-std::string FailureMessage(const char* what, const std::string& path, const Error& error) {
-  std::string message = std::string(what) + " \"" + path + "\" failed: ";
-  if (error.message.empty()) return message + "unknown error";
-  return message + error.message;
+// A message that names the file and the cause. The file layer's messages name the
+// file themselves ("cannot load 'x.pcx': pixel data ends early"); the path is put
+// in front of any that does not.
+std::string FailureMessage(const std::string& path, const Error& error) {
+  std::string message = error.message.empty() ? std::string("unknown error") : error.message;
+  if (message.find(path) == std::string::npos) message = "'" + path + "': " + message;
+  return message;
 }
 
 // The chosen path, or nullopt when the dialog was cancelled (an empty path, as
@@ -76,7 +78,7 @@ void Editor::ButtonLoad_Click() {
   Result<PcxPicture> loaded = LoadPcxFile(*path);
   if (!loaded) {
     busy.Release();
-    ReportError(FailureMessage("Loading the picture", *path, loaded.error()));
+    ReportError(FailureMessage(*path, loaded.error()));
     return;
   }
   PcxPicture& pic = *loaded;
@@ -84,7 +86,7 @@ void Editor::ButtonLoad_Click() {
   const int32_t height = pic.size.height;
   if (pic.size.count <= 0 || pic.pixels.size() != static_cast<size_t>(pic.size.count)) {
     busy.Release();
-    ReportError(FailureMessage("Loading the picture", *path, Error{"the picture has no pixels"}));
+    ReportError("cannot load '" + *path + "': the picture has no pixels");
     return;
   }
 
@@ -133,7 +135,7 @@ void Editor::ButtonSave_Click() {
   const Status saved = SavePcxFile(*path, header, s_.Pixels, s_.PicPal);
   busy.Release();
   if (!saved) {
-    ReportError(FailureMessage("Saving the picture", *path, saved.error()));
+    ReportError(FailureMessage(*path, saved.error()));
     return;
   }
   s_.PcxHead = header;
@@ -148,7 +150,7 @@ void Editor::CommandLoadPal_Click() {
   const Result<Palette> loaded = LoadPaletteFile(*path);
   if (!loaded) {
     busy.Release();
-    ReportError(FailureMessage("Loading the palette", *path, loaded.error()));
+    ReportError(FailureMessage(*path, loaded.error()));
     return;
   }
   const Palette& file = *loaded;
@@ -202,7 +204,7 @@ void Editor::CommandSavePal_Click() {
   s_.PicPal = BoardPalette();
   const Status saved = SavePcxFile(*path, header, swatch_pixels, s_.PicPal);
   busy.Release();
-  if (!saved) ReportError(FailureMessage("Saving the palette", *path, saved.error()));
+  if (!saved) ReportError(FailureMessage(*path, saved.error()));
 }
 
 }  // namespace hw
