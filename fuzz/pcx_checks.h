@@ -1,0 +1,143 @@
+// Properties every input must satisfy when fed to the PCX readers, shared by the
+// libFuzzer target (fuzz_pcx.cpp) and the corpus replay test (tests/fuzz/).
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "picture/pcx.h"
+
+namespace hw::fuzzing {
+
+struct PcxCheck {
+  bool decoded = false;   // DecodePcx accepted the input
+  std::string refusal;    // DecodePcx's message when it refused
+  std::string violation;  // first broken property, empty when all hold
+};
+
+namespace detail {
+
+inline bool SameBytes(std::span<const uint8_t> a, std::span<const uint8_t> b) {
+  return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0);
+}
+
+inline std::span<const uint8_t> Bytes(const Palette& palette) {
+  return {reinterpret_cast<const uint8_t*>(palette.data()), kPaletteBytes};
+}
+
+// The header with ColorMap replaced by palette entries 0..15, as the writer leaves it.
+inline PcxHeader WithColorMap(PcxHeader header, const Palette& palette) {
+  std::copy_n(palette.begin(), header.ColorMap.size(), header.ColorMap.begin());
+  return header;
+}
+
+// Writing a picture with Encoding 0 stores raw bytes, but the reader always decodes
+// run-length data, so indices of 0xC0 and above do not come back as written.
+inline bool RawWriteIsLossy(const PcxHeader& header, std::span<const uint8_t> pixels) {
+  return header.Encoding == 0 &&
+         std::any_of(pixels.begin(), pixels.end(), [](uint8_t v) { return v >= 0xC0; });
+}
+
+// Encodes a decoded picture and decodes the result again.
+inline std::string CheckRoundTrip(const PcxPicture& picture) {
+  PcxHeader header = picture.header;
+  auto written = WritePcx(header, picture.pixels, picture.palette);
+  if (!written) return "WritePcx refused a decoded picture: " + written.error().message;
+  if (!(header == WithColorMap(picture.header, picture.palette))) {
+    return "WritePcx changed header fields other than ColorMap";
+  }
+  const auto head = HeaderBytes(header);
+  if (written->size() < kPcxHeaderSize + 1 + kPaletteBytes ||
+      !SameBytes(std::span(*written).first(kPcxHeaderSize), head) ||
+      (*written)[written->size() - kPaletteBytes - 1] != 12 ||
+      !SameBytes(std::span(*written).last(kPaletteBytes), Bytes(picture.palette))) {
+    return "written file does not have the header, marker 12 and palette in place";
+  }
+  if (RawWriteIsLossy(picture.header, picture.pixels)) return {};
+  auto again = DecodePcx(*written);
+  if (!again) return "a written picture does not decode: " + again.error().message;
+  if (!(again->header == header)) return "header differs after a round trip";
+  if (again->pixels != picture.pixels) return "pixels differ after a round trip";
+  if (again->palette != picture.palette) return "palette differs after a round trip";
+  // Saving the reloaded picture unchanged must give the same file again.
+  PcxHeader header2 = again->header;
+  auto rewritten = WritePcx(header2, again->pixels, again->palette);
+  if (!rewritten || *rewritten != *written) return "writing a reloaded picture changes the file";
+  return {};
+}
+
+}  // namespace detail
+
+// Runs every reader on the bytes and checks that they agree with each other and
+// with the file; a decoded picture must survive WritePcx + DecodePcx unchanged.
+inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
+  PcxCheck out;
+  auto fail = [&out](std::string why) {
+    out.violation = std::move(why);
+    return out;
+  };
+
+  auto header = ReadPcxHeader(data);
+  if (header.ok() != (data.size() >= kPcxHeaderSize)) {
+    return fail("ReadPcxHeader accepts or refuses a file by something other than its length");
+  }
+  if (!header && header.error().message.empty()) {
+    return fail("ReadPcxHeader refused with an empty message");
+  }
+  if (header && !detail::SameBytes(HeaderBytes(*header), data.first(kPcxHeaderSize))) {
+    return fail("header bytes do not survive ReadPcxHeader + HeaderBytes");
+  }
+
+  auto palette = ReadPcxPalette(data);
+  if (palette.ok() != (data.size() >= kPaletteBytes)) {
+    return fail("ReadPcxPalette accepts or refuses a file by something other than its length");
+  }
+  if (!palette && palette.error().message.empty()) {
+    return fail("ReadPcxPalette refused with an empty message");
+  }
+  if (palette && !detail::SameBytes(detail::Bytes(*palette), data.last(kPaletteBytes))) {
+    return fail("palette is not the last 768 bytes of the file");
+  }
+
+  auto pixels = ReadPcxPixels(data);
+  if (!pixels && pixels.error().message.empty()) {
+    return fail("ReadPcxPixels refused with an empty message");
+  }
+  if (pixels) {
+    auto size = PictureSize(*header);
+    if (!size || size->width <= 0 || size->height <= 0 ||
+        pixels->size() != static_cast<size_t>(size->width) * static_cast<size_t>(size->height)) {
+      return fail("ReadPcxPixels returned a buffer that does not match the window");
+    }
+    if (header->BitsPerPixel != 8 || header->NPlanes != 1) {
+      return fail("ReadPcxPixels accepted a picture that is not 8 bits in one plane");
+    }
+  }
+
+  auto picture = DecodePcx(data);
+  if (picture.ok() != (header.ok() && palette.ok() && pixels.ok())) {
+    return fail("DecodePcx disagrees with the separate readers");
+  }
+  if (!picture) {
+    out.refusal = picture.error().message;
+    if (out.refusal.empty()) return fail("DecodePcx refused with an empty message");
+    return out;
+  }
+  out.decoded = true;
+  if (!(picture->header == *header) || picture->pixels != *pixels || picture->palette != *palette) {
+    return fail("DecodePcx returned something other than the separate readers");
+  }
+  if (picture->size.width != PictureSize(*header)->width ||
+      picture->size.height != PictureSize(*header)->height ||
+      picture->size.count != static_cast<int32_t>(pixels->size())) {
+    return fail("DecodePcx reported a size that does not match its pixels");
+  }
+  return fail(detail::CheckRoundTrip(*picture));
+}
+
+}  // namespace hw::fuzzing

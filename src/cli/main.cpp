@@ -1,0 +1,165 @@
+// huewright-cli: inspect and rewrite 8-bit PCX pictures from scripts.
+//
+//   huewright-cli info FILE        one JSON object describing the picture
+//   huewright-cli indices FILE     the row-major pixel indices (no row filler), binary
+//   huewright-cli palette FILE     the 768 palette bytes, binary
+//   huewright-cli rewrite IN OUT   decode IN and write it back through our own writer
+//
+// Every failure prints exactly one line on stderr naming the file and the cause and
+// exits non-zero: 2 for a usage error, 1 for anything else.
+#include <openssl/evp.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "picture/pcx.h"
+#include "picture/pcx_file.h"
+#include "picture/result.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kUsage =
+    "usage: huewright-cli info FILE | indices FILE | palette FILE | rewrite IN OUT";
+
+// Keeps a message on one line whatever a file name or a lower layer put in it.
+std::string OneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7f) {
+      static const char* hex = "0123456789abcdef";
+      out += "\\x";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The lower layers' messages usually name the file already ("cannot load 'x': ...");
+// the file name is put in front only when the message lacks it.
+int Fail(const std::string& file, const std::string& cause, int code = kExitFailure) {
+  std::string text = cause.find(file) != std::string::npos ? cause : file + ": " + cause;
+  std::string line = "huewright-cli: " + OneLine(text) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  return code;
+}
+
+int UsageError(std::string_view cause) {
+  std::string line = "huewright-cli: " + OneLine(cause) + "; " + kUsage + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  return kExitUsage;
+}
+
+// Reads and decodes a whole picture; the error names the file.
+hw::Result<hw::PcxPicture> Load(const std::string& path) { return hw::LoadPcxFile(path); }
+
+bool Sha256Hex(std::span<const uint8_t> data, std::string& hex) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
+    return false;
+  }
+  static const char* digits = "0123456789abcdef";
+  hex.clear();
+  for (unsigned int i = 0; i < length; ++i) {
+    hex += digits[digest[i] >> 4];
+    hex += digits[digest[i] & 15];
+  }
+  return true;
+}
+
+std::span<const uint8_t> PaletteBytes(const hw::Palette& palette) {
+  return {reinterpret_cast<const uint8_t*>(palette.data()), hw::kPaletteBytes};
+}
+
+// Writes everything to stdout and reports whether it all arrived.
+bool WriteStdout(std::span<const uint8_t> data) {
+  if (!data.empty() && std::fwrite(data.data(), 1, data.size(), stdout) != data.size()) {
+    return false;
+  }
+  return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
+int Info(const std::string& path) {
+  auto picture = Load(path);
+  if (!picture) return Fail(path, picture.error().message);
+  const hw::PcxHeader& h = picture->header;
+  std::string pixels_hash, palette_hash;
+  if (!Sha256Hex(picture->pixels, pixels_hash) ||
+      !Sha256Hex(PaletteBytes(picture->palette), palette_hash)) {
+    return Fail(path, "SHA-256 digest failed");
+  }
+  std::string json = "{\"width\":" + std::to_string(picture->size.width) +
+                     ",\"height\":" + std::to_string(picture->size.height) +
+                     ",\"bits_per_pixel\":" + std::to_string(h.BitsPerPixel) +
+                     ",\"planes\":" + std::to_string(h.NPlanes) +
+                     ",\"bytes_per_line\":" + std::to_string(h.BytesPerLine) +
+                     ",\"encoding\":" + std::to_string(h.Encoding) + ",\"pixels_sha256\":\"" +
+                     pixels_hash + "\"" + ",\"palette_sha256\":\"" + palette_hash + "\"}\n";
+  if (!WriteStdout({reinterpret_cast<const uint8_t*>(json.data()), json.size()})) {
+    return Fail("stdout", "write failed");
+  }
+  return 0;
+}
+
+int Indices(const std::string& path) {
+  auto picture = Load(path);
+  if (!picture) return Fail(path, picture.error().message);
+  if (!WriteStdout(picture->pixels)) return Fail("stdout", "write failed");
+  return 0;
+}
+
+int PaletteCommand(const std::string& path) {
+  auto picture = Load(path);
+  if (!picture) return Fail(path, picture.error().message);
+  if (!WriteStdout(PaletteBytes(picture->palette))) return Fail("stdout", "write failed");
+  return 0;
+}
+
+// Saves the picture unchanged: header as loaded (the writer refreshes ColorMap from
+// palette entries 0..15), pixels and palette. The replacing write leaves OUT as it
+// was unless every byte of the new file was written.
+int Rewrite(const std::string& in, const std::string& out) {
+  auto picture = Load(in);
+  if (!picture) return Fail(in, picture.error().message);
+  auto encoded = hw::WritePcx(picture->header, picture->pixels, picture->palette);
+  if (!encoded) return Fail(out, encoded.error().message);
+  auto written = hw::WriteFileReplacing(out, *encoded);
+  if (!written) return Fail(out, written.error().message);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  if (args.empty()) return UsageError("no command given");
+  const std::string& command = args[0];
+  if (command == "-h" || command == "--help" || command == "help") {
+    std::printf("%s\n", kUsage);
+    return 0;
+  }
+  const size_t operands = args.size() - 1;
+  if (command == "info" || command == "indices" || command == "palette") {
+    if (operands != 1) return UsageError(command + " takes exactly one FILE");
+    if (command == "info") return Info(args[1]);
+    if (command == "indices") return Indices(args[1]);
+    return PaletteCommand(args[1]);
+  }
+  if (command == "rewrite") {
+    if (operands != 2) return UsageError("rewrite takes IN and OUT");
+    return Rewrite(args[1], args[2]);
+  }
+  return UsageError("unknown command '" + command + "'");
+}

@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""Writes the seed corpus for the PCX readers into fuzz/corpus/ (standard library only).
+
+  python3 tools/make_corpus.py [OUTDIR]
+
+File names say what the readers must do with each file, and the corpus replay test
+checks it:
+  valid-*    a well-formed 8-bit picture: must decode
+  refused-*  a picture load must refuse it with a message
+  edge-*     unusual but possibly acceptable: anything goes except a crash
+Files the fuzzer finds later are added by hand under the edge- prefix (or refused-
+once the codec's behaviour for them is settled).
+"""
+import os
+import struct
+import sys
+
+HEADER_SIZE = 128
+
+
+def header(xmin=0, ymin=0, xmax=0, ymax=0, bpp=8, planes=1, bpl=None, encoding=1,
+           manufacturer=10, version=5, colormap=None, filler=b""):
+    """A 128-byte PCX header. bpl defaults to the width rounded up to even."""
+    width = xmax - xmin + 1
+    if bpl is None:
+        bpl = max(0, width + (width & 1))
+    colormap = colormap if colormap is not None else bytes(range(48))
+    out = struct.pack("<BBBBhhhhhh", manufacturer, version, encoding, bpp, xmin, ymin, xmax,
+                      ymax, 72, 72)
+    out += colormap[:48].ljust(48, b"\0")
+    out += struct.pack("<BBhhhh", 0, planes, bpl, 1, 0, 0)
+    out += filler[:54].ljust(54, b"\0")
+    assert len(out) == HEADER_SIZE
+    return out
+
+
+def palette(seed=0):
+    """768 palette bytes, different per seed."""
+    return bytes(((i * 7 + seed * 31) ^ (i >> 3)) & 0xFF for i in range(768))
+
+
+def picture(hdr, data, pal=None, marker=True):
+    return hdr + data + (b"\x0c" if marker else b"") + (pal if pal is not None else palette())
+
+
+def encode_rows(rows, bpl, fill=0):
+    """Run-length encodes rows padded to bpl bytes, runs kept inside each row."""
+    out = bytearray()
+    for row in rows:
+        line = list(row) + [fill] * (bpl - len(row))
+        x = 0
+        while x < len(line):
+            n = 1
+            while x + n < len(line) and n < 63 and line[x + n] == line[x]:
+                n += 1
+            if n > 1 or line[x] >= 0xC0:
+                out += bytes([0xC0 + n, line[x]])
+            else:
+                out.append(line[x])
+            x += n
+    return bytes(out)
+
+
+def raw(values):
+    """Pixel bytes that stay literal under run-length decoding (all below 0xC0)."""
+    return bytes(v % 0xC0 for v in values)
+
+
+def corpus():
+    files = {}
+
+    # ---- well-formed pictures
+    files["valid-4x2-runs.pcx"] = picture(header(xmax=3, ymax=1, bpl=4),
+                                          bytes.fromhex("C301C1C8C2C80506"))
+    rows = [[(x * 3 + y * 5) % 256 for x in range(5)] for y in range(3)]
+    files["valid-5x3-odd-width-padded.pcx"] = picture(header(xmax=4, ymax=2, bpl=6),
+                                                      encode_rows(rows, 6, fill=0xEE))
+    rows = [[(x + y) % 4 for x in range(6)] for y in range(4)]
+    files["valid-6x4-even-width.pcx"] = picture(header(xmax=5, ymax=3, bpl=6),
+                                                encode_rows(rows, 6))
+    files["valid-1x1.pcx"] = picture(header(bpl=2), bytes([0x07, 0x00]))
+    rows = [[y * 16 + x for x in range(16)] for y in range(16)]
+    files["valid-16x16-palette-file.pcx"] = picture(header(xmax=15, ymax=15, bpl=16),
+                                                    encode_rows(rows, 16))
+    files["valid-window-offset.pcx"] = picture(
+        header(xmin=100, ymin=-50, xmax=102, ymax=-49, bpl=4), raw([1, 2, 3, 0, 4, 5, 6, 0]))
+    files["valid-no-palette-marker.pcx"] = picture(header(xmax=1, ymax=1, bpl=2),
+                                                   raw([1, 2, 3, 4]), marker=False)
+    # Runs that carry on from one row into the next (written by some encoders).
+    files["valid-runs-across-rows.pcx"] = picture(header(xmax=3, ymax=2, bpl=4),
+                                                  bytes.fromhex("C609C60A"))
+    files["valid-max-width-one-row.pcx"] = picture(
+        header(xmin=0, xmax=32766, bpl=32767), bytes.fromhex("FF05") * 520 + bytes.fromhex("C705"))
+    files["valid-encoding0-low-values.pcx"] = picture(header(xmax=2, ymax=1, bpl=4, encoding=0),
+                                                      raw([1, 2, 3, 0, 4, 5, 6, 0]))
+    files["valid-junk-fields.pcx"] = picture(
+        header(xmax=1, ymax=0, bpl=2, manufacturer=0xFF, version=0x7F, filler=b"\xAA" * 54),
+        raw([9, 8]))
+
+    # ---- formats the editor cannot show
+    files["refused-bpp4.pcx"] = picture(header(xmax=7, ymax=1, bpp=4, bpl=4), raw(range(8)))
+    files["refused-bpp1-4planes.pcx"] = picture(header(xmax=7, ymax=1, bpp=1, planes=4, bpl=2),
+                                                raw(range(16)))
+    files["refused-bpp8-3planes.pcx"] = picture(header(xmax=1, ymax=1, planes=3, bpl=2),
+                                                raw(range(12)))
+    files["refused-bpp24.pcx"] = picture(header(xmax=1, ymax=1, bpp=24, bpl=6), raw(range(12)))
+    files["refused-bpp0-planes0.pcx"] = picture(header(xmax=1, ymax=1, bpp=0, planes=0, bpl=2),
+                                                raw(range(4)))
+
+    # ---- truncated and tiny files
+    full = picture(header(xmax=3, ymax=1, bpl=4), bytes.fromhex("C301C1C8C2C80506"))
+    files["refused-empty.pcx"] = b""
+    files["refused-one-byte.pcx"] = b"\x0a"
+    files["refused-header-cut-at-100.pcx"] = full[:100]
+    files["refused-header-cut-at-127.pcx"] = full[:127]
+    files["refused-header-only.pcx"] = full[:128]
+    files["refused-shorter-than-palette.pcx"] = full[:500]
+    # The palette then starts one byte early, at the marker: nothing can tell.
+    files["edge-palette-cut-by-one.pcx"] = full[:-1]
+    files["edge-exactly-768-bytes.pcx"] = (header(xmax=1, ymax=1, bpl=2) + raw([1, 2, 3, 4])
+                                           ).ljust(768, b"\x01")
+    files["refused-767-bytes.pcx"] = (header(xmax=1, ymax=1, bpl=2) + raw([1, 2, 3, 4])
+                                      ).ljust(767, b"\x01")
+
+    # ---- pixel data that ends early
+    files["refused-data-ends-early-no-palette.pcx"] = header(xmax=9, ymax=9, bpl=10) + raw(
+        range(20))
+    files["refused-data-runs-into-palette.pcx"] = picture(header(xmax=9, ymax=9, bpl=10),
+                                                          raw(range(50)))
+    files["edge-data-takes-marker-byte.pcx"] = picture(header(xmax=9, ymax=9, bpl=10),
+                                                          raw(range(99)))
+    files["refused-run-marker-at-end.pcx"] = header(xmax=3, ymax=0, bpl=4) + bytes.fromhex(
+        "05C3")
+    files["refused-run-marker-before-palette.pcx"] = picture(header(xmax=3, ymax=0, bpl=4),
+                                                             bytes.fromhex("05C3"), marker=False)
+    files["refused-run-value-in-palette.pcx"] = picture(header(xmax=9, ymax=0, bpl=10),
+                                                          raw(range(9)) + b"\xC1", marker=False)
+    files["refused-only-c0-markers.pcx"] = picture(header(xmax=7, ymax=7, bpl=8), b"\xC0\x01" * 40)
+
+    # ---- windows the file cannot hold, or that overflow
+    files["refused-huge-window-tiny-file.pcx"] = (
+        header(xmax=29999, ymax=29999, bpl=30000) + b"\xFF\x01" * 36)
+    assert len(files["refused-huge-window-tiny-file.pcx"]) == 200
+    files["refused-max-window.pcx"] = picture(header(xmin=0, ymin=0, xmax=32766, ymax=32766,
+                                                     bpl=32767), b"\xFF\x00" * 100)
+    files["refused-xmax-below-xmin.pcx"] = picture(header(xmin=10, xmax=2, ymax=3, bpl=4),
+                                                   raw(range(32)))
+    files["refused-ymax-below-ymin.pcx"] = picture(header(xmax=3, ymin=5, ymax=1, bpl=4),
+                                                   raw(range(32)))
+    files["refused-width-overflows-16bit.pcx"] = picture(
+        header(xmin=-32768, xmax=32767, ymax=0, bpl=2), raw(range(64)))
+    files["refused-height-overflows-16bit.pcx"] = picture(
+        header(xmax=0, ymin=-32768, ymax=32767, bpl=2), raw(range(64)))
+    files["refused-width-overflow-to-negative.pcx"] = picture(
+        header(xmin=-1, xmax=32767, ymax=0, bpl=2), raw(range(64)))
+    files["refused-empty-window.pcx"] = picture(header(xmin=5, xmax=4, ymax=0, bpl=0), b"")
+    files["refused-negative-window-both.pcx"] = picture(header(xmin=3, xmax=1, ymin=3, ymax=1, bpl=2),
+                                                     raw(range(8)))
+
+    # ---- BytesPerLine against the width
+    rows = [[x + y for x in range(5)] for y in range(2)]
+    files["edge-bpl-zero.pcx"] = picture(header(xmax=4, ymax=1, bpl=0), encode_rows(rows, 5))
+    files["edge-bpl-negative.pcx"] = picture(header(xmax=4, ymax=1, bpl=-1), encode_rows(rows, 5))
+    files["edge-bpl-most-negative.pcx"] = picture(header(xmax=4, ymax=1, bpl=-32768),
+                                                  encode_rows(rows, 5))
+    files["edge-bpl-smaller-than-width.pcx"] = picture(header(xmax=4, ymax=1, bpl=3),
+                                                       encode_rows(rows, 5))
+    files["valid-bpl-larger-than-width.pcx"] = picture(header(xmax=4, ymax=1, bpl=9),
+                                                       encode_rows(rows, 9, fill=0x33))
+    files["refused-bpl-huge-on-tiny-file.pcx"] = picture(header(xmax=4, ymax=99, bpl=32767),
+                                                         b"\xFF\x00" * 20)
+    files["valid-run-crosses-padding.pcx"] = picture(header(xmax=2, ymax=1, bpl=4),
+                                                     bytes.fromhex("C807"))
+
+    # ---- run markers
+    files["valid-marker-c0-skips-value.pcx"] = picture(header(bpl=1), bytes.fromhex("C00905"))
+    files["valid-run-cut-at-end.pcx"] = picture(header(xmax=1, ymax=0, bpl=2),
+                                                bytes.fromhex("C507"))
+    files["valid-literal-then-run.pcx"] = picture(header(xmax=3, ymax=0, bpl=4),
+                                                  bytes.fromhex("05C307"))
+    files["valid-run-of-one-high-value.pcx"] = picture(header(xmax=1, ymax=0, bpl=2),
+                                                       bytes.fromhex("C1FFC1C0"))
+    files["edge-encoding0-high-values.pcx"] = picture(header(xmax=3, ymax=0, bpl=4, encoding=0),
+                                                      bytes([0xC3, 0x07, 0xFF, 0xC0]))
+    return files
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "fuzz", "corpus")
+    os.makedirs(out, exist_ok=True)
+    for name, data in sorted(corpus().items()):
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(data)
+
+
+if __name__ == "__main__":
+    main()
