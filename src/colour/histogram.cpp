@@ -1,0 +1,71 @@
+// Usage counts. The counting loop spreads consecutive pixels over several
+// sub-histograms: with a single table, a run of equal pixels makes every
+// increment wait for the store of the one before it. Eight bytes are read at a
+// time; a word of eight equal pixels (flat areas) is counted in one step.
+#include "colour/histogram.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace hw {
+
+namespace {
+
+constexpr int kTables = 8;
+using SubCounts = uint32_t[kTables][256];
+
+// Counts n pixels (n < 2^32 / 8 keeps every sub-count below 2^32) into t.
+void CountInto(const uint8_t* p, size_t n, SubCounts& t) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    if (w == (w & 0xff) * kOnes) {
+      t[0][w & 0xff] += 8;
+      continue;
+    }
+    ++t[0][w & 0xff];
+    ++t[1][(w >> 8) & 0xff];
+    ++t[2][(w >> 16) & 0xff];
+    ++t[3][(w >> 24) & 0xff];
+    ++t[4][(w >> 32) & 0xff];
+    ++t[5][(w >> 40) & 0xff];
+    ++t[6][(w >> 48) & 0xff];
+    ++t[7][w >> 56];
+  }
+  for (; i < n; ++i) ++t[0][p[i]];
+}
+
+}  // namespace
+
+void ClearHisto(Histogram& histo) {
+  for (int i = 0; i < 256; ++i) histo[static_cast<size_t>(i)] = 0;
+}
+
+void ComputeHisto(Histogram& histo, std::span<const uint8_t> pixels) {
+  ClearHisto(histo);
+  alignas(64) SubCounts t;
+  std::array<int64_t, 256> total{};
+  const uint8_t* p = pixels.data();
+  size_t left = pixels.size();
+  while (left > 0) {
+    const size_t chunk = std::min<size_t>(left, size_t{1} << 28);
+    std::memset(t, 0, sizeof t);
+    CountInto(p, chunk, t);
+    for (int v = 0; v < 256; ++v) {
+      for (int k = 0; k < kTables; ++k) total[static_cast<size_t>(v)] += t[k][v];
+    }
+    p += chunk;
+    left -= chunk;
+  }
+  // A picture never holds more than 2^31 - 1 pixels; saturate rather than wrap
+  // should a larger buffer ever be passed.
+  for (int v = 0; v < 256; ++v) {
+    histo[static_cast<size_t>(v)] = static_cast<int32_t>(
+        std::min<int64_t>(total[static_cast<size_t>(v)], std::numeric_limits<int32_t>::max()));
+  }
+}
+
+}  // namespace hw
