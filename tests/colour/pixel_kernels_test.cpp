@@ -1,0 +1,121 @@
+// Usage counting and index remapping, checked against plain one-pixel loops.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "colour/histogram.h"
+#include "picture/remap.h"
+
+namespace hw {
+namespace {
+
+Histogram PlainCount(std::span<const uint8_t> px) {
+  Histogram h{};
+  for (uint8_t p : px) ++h[p];
+  return h;
+}
+
+std::vector<uint8_t> Noise(size_t n, uint32_t seed) {
+  std::vector<uint8_t> v(n);
+  std::mt19937 rng(seed);
+  for (auto& x : v) x = static_cast<uint8_t>(rng());
+  return v;
+}
+
+TEST(Histogram, SmallPictureAndEmptySlots) {
+  Histogram h;
+  h.fill(99);  // stale counts from an earlier picture
+  h[256] = 0;
+  const std::vector<uint8_t> px{3, 3, 7, 255};
+  ComputeHisto(h, px);
+  for (int i = 0; i < 257; ++i) {
+    const int want = i == 3 ? 2 : (i == 7 || i == 255) ? 1 : 0;
+    EXPECT_EQ(h[i], want) << i;
+  }
+  h.fill(5);
+  h[256] = 0;
+  ComputeHisto(h, {});  // no picture: every count 0
+  for (int i = 0; i < 257; ++i) EXPECT_EQ(h[i], 0);
+  h.fill(5);
+  ClearHisto(h);
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(h[i], 0);
+  EXPECT_EQ(h[256], 5);  // slot 256 is never written
+}
+
+TEST(Histogram, MatchesPlainCountOnEveryKindOfContent) {
+  std::vector<std::vector<uint8_t>> pictures;
+  pictures.push_back(Noise(100003, 1));
+  pictures.push_back(std::vector<uint8_t>(70001, 200));  // flat
+  std::vector<uint8_t> runs(50000);
+  for (size_t i = 0; i < runs.size(); ++i) runs[i] = static_cast<uint8_t>((i / 37) * 11);
+  pictures.push_back(runs);
+  std::vector<uint8_t> mixed = Noise(40000, 2);  // runs of eight and odd runs mixed in
+  for (size_t i = 0; i < mixed.size(); i += 29) std::fill_n(mixed.begin() + i, std::min<size_t>(13, mixed.size() - i), 0);
+  pictures.push_back(mixed);
+  for (const auto& px : pictures) {
+    // Every start offset and a ragged end exercise the word loop and its tail.
+    for (size_t off = 0; off < 9; ++off) {
+      std::span<const uint8_t> s(px.data() + off, px.size() - off - (off % 3));
+      Histogram h{};
+      ComputeHisto(h, s);
+      ASSERT_EQ(h, PlainCount(s)) << "offset " << off;
+    }
+  }
+}
+
+TEST(Remap, EveryKernelMatchesPlainLoop) {
+  const std::vector<uint8_t> src = Noise(4099, 3);
+  IndexLut lut;
+  std::iota(lut.begin(), lut.end(), uint8_t{0});
+  std::shuffle(lut.begin(), lut.end(), std::mt19937(5));
+  for (RemapKernel k : {RemapKernel::Auto, RemapKernel::Portable, RemapKernel::Avx2, RemapKernel::Avx512}) {
+    for (size_t off : {0, 1, 3, 7, 31, 63}) {
+      for (size_t len : {0, 1, 7, 8, 15, 16, 31, 33, 64, 127, 129, 1000, 4000}) {
+        std::vector<uint8_t> dst(len + 2 * off + 1, 0xAB);
+        std::span<const uint8_t> in(src.data() + off, len);
+        if (!RemapPixelsWith(k, in, std::span<uint8_t>(dst.data() + off, len), lut)) break;
+        for (size_t i = 0; i < dst.size(); ++i) {
+          const uint8_t want = (i >= off && i < off + len) ? lut[src[i]] : 0xAB;
+          ASSERT_EQ(dst[i], want) << "kernel " << int(k) << " off " << off << " len " << len;
+        }
+      }
+    }
+  }
+}
+
+TEST(Remap, InPlaceAndOverlapping) {
+  IndexLut lut;
+  for (int i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(255 - i);
+  for (RemapKernel k : {RemapKernel::Portable, RemapKernel::Avx2, RemapKernel::Avx512}) {
+    std::vector<uint8_t> buf = Noise(1001, 4);
+    const std::vector<uint8_t> before = buf;
+    if (!RemapPixelsWith(k, std::span<const uint8_t>(buf.data() + 1, 999),
+                         std::span<uint8_t>(buf.data() + 1, 999), lut)) {
+      continue;
+    }
+    for (size_t i = 0; i < buf.size(); ++i) {
+      const uint8_t want = (i >= 1 && i < 1000) ? lut[before[i]] : before[i];
+      ASSERT_EQ(buf[i], want) << int(k) << " " << i;
+    }
+  }
+  // A shifted overlap behaves like the one-pixel-at-a-time loop.
+  std::vector<uint8_t> a = Noise(300, 6), b = a;
+  RemapPixels(std::span<const uint8_t>(a.data(), 200), std::span<uint8_t>(a.data() + 3, 200), lut);
+  for (size_t i = 0; i < 200; ++i) b[i + 3] = lut[b[i]];
+  EXPECT_EQ(a, b);
+}
+
+TEST(Remap, ShortDestinationIsNeverOverrun) {
+  IndexLut lut{};
+  lut.fill(9);
+  const std::vector<uint8_t> src(100, 1);
+  std::vector<uint8_t> dst(50, 0);
+  RemapPixels(src, std::span<uint8_t>(dst.data(), 40), lut);
+  EXPECT_EQ(std::count(dst.begin(), dst.end(), 9), 40);
+}
+
+}  // namespace
+}  // namespace hw
