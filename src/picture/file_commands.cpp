@@ -175,7 +175,6 @@ void Editor::CommandLoadPal_Click() {
     s_.IndexMap[i] = static_cast<uint8_t>(i);
   }
 
-  InitBlots();
   if (s_.PicLoaded != 0) {
     // The map may have changed: the picture is redrawn as the next save writes it,
     // its pixels through the map and its colours as the board shows them.
@@ -184,6 +183,9 @@ void Editor::CommandLoadPal_Click() {
     const Result<PcxSize> size = PictureSize(s_.PcxHead);
     if (size) s_.HPal = DrawPicture(size->width, size->height, s_.Pixels, s_.PicPal);
   }
+  // After the redraw, so that swatches showing palette references pick up the
+  // palette just built rather than the one it replaced.
+  InitBlots();
   s_.ui.ButtonTestEnabled = true;
   if (auto* v = view()) v->ControlsChanged();
   busy.Release();

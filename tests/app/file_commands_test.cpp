@@ -196,6 +196,19 @@ TEST(PaletteLoad, MergesInsideOrOutsideTheRange) {
   }
 }
 
+TEST(PaletteLoad, PaletteDisplaySwatchesShowTheLoadedColours) {
+  Loaded r;  // true-colour screen: switch to palette references by hand
+  r.s().ui.CheckHW = 1;
+  r.ed.CheckHW_Click();
+  const std::string file = r.dir.File("other.pcx");
+  const Palette incoming = DistinctPalette(77);
+  WritePicture(file, 16, 16, std::vector<uint8_t>(256, 0), incoming);
+  r.files.opens.push_back(file);
+  r.ed.CommandLoadPal_Click();
+  for (size_t i = 0; i < 256; ++i) EXPECT_EQ(r.ed.SwatchShownColour(static_cast<int>(i)), incoming[i]);
+  EXPECT_EQ(r.ShownColours()[0], incoming[r.pic.pixels[0]]);
+}
+
 TEST(PaletteFile, SaveAndLoadGivesThePaletteTheBoardShows) {
   Rig r;
   TempDir dir;
