@@ -1,0 +1,195 @@
+#include "app/qt/board_widgets.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QCursor>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+
+#include "app/qt/form_drag_n_drop.h"
+
+namespace hw {
+
+QMimeData* MakeSwatchMime(const QByteArray& board_token, int index) {
+  auto* mime = new QMimeData;
+  mime->setData(QString::fromLatin1(kSwatchMimeType), board_token + ':' + QByteArray::number(index));
+  return mime;
+}
+
+std::optional<int> ParseSwatchMime(const QMimeData* mime, const QByteArray& board_token) {
+  const QString type = QString::fromLatin1(kSwatchMimeType);
+  if (mime == nullptr || !mime->hasFormat(type)) return std::nullopt;
+  const QByteArray data = mime->data(type);
+  if (data.size() > 64) return std::nullopt;
+  const qsizetype colon = data.lastIndexOf(':');
+  if (colon < 0 || data.left(colon) != board_token) return std::nullopt;
+  bool ok = false;
+  const int index = data.mid(colon + 1).toInt(&ok);
+  if (!ok || index < 0 || index > 255) return std::nullopt;
+  return index;
+}
+
+SwatchWidget::SwatchWidget(FormDragNDrop* form, int index, QWidget* parent)
+    : QWidget(parent), form_(form), index_(index) {
+  setObjectName(QStringLiteral("Blot%1").arg(index));
+  setAcceptDrops(true);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QPixmap SwatchWidget::OutlinePixmap() const {
+  const qreal ratio = devicePixelRatioF();
+  QPixmap pixmap(size() * ratio);
+  pixmap.setDevicePixelRatio(ratio);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  const QRect outer(0, 0, width() - 1, height() - 1);
+  painter.setPen(Qt::black);
+  painter.drawRect(outer);
+  if (outer.width() > 2 && outer.height() > 2) {
+    painter.setPen(Qt::white);
+    painter.drawRect(outer.adjusted(1, 1, -1, -1));
+  }
+  return pixmap;
+}
+
+void SwatchWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  const RGBTriple c = form_->editor().SwatchShownColour(index_);
+  const QRect all = rect();
+  // A thin frame like a picture box's border; the interior shows the colour.
+  painter.fillRect(all, QColor(64, 64, 64));
+  const QRect interior = all.adjusted(1, 1, -1, -1);
+  painter.fillRect(interior, QColor(c.R, c.G, c.B));
+  if (form_->editor().IsMarked(index_)) {
+    // Centre of the interior, radius an eighth of its width, black outline; the
+    // white fill keeps the mark visible on dark colours.
+    const double w = interior.width();
+    const double h = interior.height();
+    const QPointF centre(interior.left() + w / 2.0, interior.top() + h / 2.0);
+    const double radius = std::max(w / 8.0, 1.5);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1.0));
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(centre, radius, radius);
+  }
+}
+
+void SwatchWidget::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) {
+    event->accept();  // a swatch is a control: other buttons do nothing here
+    return;
+  }
+  event->accept();
+  if (form_->TakeSecondClick(index_)) {
+    form_->EditSwatchColour(index_);
+    form_->SuppressNextDoubleClick();
+    return;
+  }
+  StartDrag(event->position().toPoint());
+}
+
+void SwatchWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() != Qt::LeftButton) return;
+  // The press that came with this double click may already have opened the dialog.
+  if (form_->TakeDoubleClickSuppression()) return;
+  form_->EditSwatchColour(index_);
+}
+
+void SwatchWidget::StartDrag(QPoint hot_spot) {
+  QPointer<SwatchWidget> self(this);
+  auto* drag = new QDrag(this);
+  drag->setMimeData(MakeSwatchMime(form_->BoardToken(), index_));
+  drag->setPixmap(OutlinePixmap());
+  drag->setHotSpot(hot_spot);
+  form_->BeginSwatchDrag();
+  drag->exec(Qt::MoveAction, Qt::MoveAction);
+  if (!self) return;
+  // A press and release on the same swatch is a drop onto itself. Some platforms
+  // end such a drag without delivering a drop: detect it from the pointer.
+  if (!form_->SwatchDropSeen() && rect().contains(mapFromGlobal(QCursor::pos()))) {
+    form_->DropOnSwatch(index_, index_);
+  }
+}
+
+void SwatchWidget::dragEnterEvent(QDragEnterEvent* event) {
+  if (ParseSwatchMime(event->mimeData(), form_->BoardToken())) {
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void SwatchWidget::dragMoveEvent(QDragMoveEvent* event) {
+  if (ParseSwatchMime(event->mimeData(), form_->BoardToken())) {
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void SwatchWidget::dropEvent(QDropEvent* event) {
+  const std::optional<int> source = ParseSwatchMime(event->mimeData(), form_->BoardToken());
+  if (!source) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(Qt::MoveAction);
+  event->accept();
+  form_->DropOnSwatch(index_, *source);
+}
+
+BandOverlay::BandOverlay(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("BandOverlay"));
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  setAttribute(Qt::WA_NoSystemBackground);
+  setAutoFillBackground(false);
+  setFocusPolicy(Qt::NoFocus);
+}
+
+QRect BandOverlay::PixelRect(const Box& box) {
+  const auto [x0, y0, x1, y1] = box;
+  const int left = static_cast<int>(std::lround(std::min(x0, x1)));
+  const int right = static_cast<int>(std::lround(std::max(x0, x1)));
+  const int top = static_cast<int>(std::lround(std::min(y0, y1)));
+  const int bottom = static_cast<int>(std::lround(std::max(y0, y1)));
+  return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+void BandOverlay::ToggleBox(float x0, float y0, float x1, float y1) {
+  const Box box{x0, y0, x1, y1};
+  if (!boxes_.erase(box)) boxes_.insert(box);
+  update(PixelRect(box).adjusted(-1, -1, 1, 1));
+}
+
+void BandOverlay::Clear() {
+  boxes_.clear();
+  update();
+}
+
+void BandOverlay::paintEvent(QPaintEvent*) {
+  if (boxes_.empty()) return;
+  QPainter painter(this);
+  painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+  const QColor white(255, 255, 255);
+  for (const Box& box : boxes_) {
+    // Four edges that never overlap, so every pixel of the outline is inverted
+    // exactly once.
+    const QRect r = PixelRect(box);
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), white);
+    if (r.height() > 1) painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), white);
+    if (r.height() > 2) {
+      painter.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), white);
+      if (r.width() > 1) painter.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), white);
+    }
+  }
+}
+
+}  // namespace hw

@@ -1,0 +1,537 @@
+#include "app/qt/form_drag_n_drop.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include "app/qt/app_icon.h"
+#include "app/qt/board_widgets.h"
+#include "app/qt/form_pic.h"
+
+namespace hw {
+
+namespace {
+
+const char* const kSpreadTip = "Click on color to spread colors between current and your selection";
+
+int Px(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
+
+QString FromState(const std::string& text) { return QString::fromStdString(text); }
+
+template <typename W>
+W* Place(W* widget, const char* name, double left, double top, double width, double height) {
+  widget->setObjectName(QString::fromLatin1(name));
+  widget->setGeometry(TwipsRect(left, top, width, height));
+  return widget;
+}
+
+}  // namespace
+
+QRect TwipsRect(double left, double top, double width, double height) {
+  return QRect(Px(left), Px(top), Px(width), Px(height));
+}
+
+// Runs one editor command; the outermost one repaints afterwards.
+template <typename Command>
+void FormDragNDrop::Run(Command&& command) {
+  struct Depth {
+    int& depth;
+    explicit Depth(int& d) : depth(d) { ++depth; }
+    ~Depth() { --depth; }
+  };
+  board_dirty_ = true;
+  {
+    Depth guard(run_depth_);
+    command();
+  }
+  if (run_depth_ == 0) Flush();
+}
+
+FormDragNDrop::FormDragNDrop(Editor& editor, QWidget* parent)
+    : QWidget(parent), editor_(editor) {
+  setObjectName(QStringLiteral("FormDragNDrop"));
+  setWindowTitle(QStringLiteral("Huewright ver 1.0"));
+  setWindowIcon(MakeAppIcon());
+  setFixedSize(TwipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
+  QFont small = font();
+  small.setPixelSize(11);
+  setFont(small);
+
+  board_token_ = QByteArray::number(QCoreApplication::applicationPid()) + '-' +
+                 QByteArray::number(reinterpret_cast<quintptr>(this), 16);
+  form_pic_ = std::make_unique<FormPic>();
+  form_pic_->setWindowIcon(windowIcon());
+
+  BuildHiddenControls();
+  BuildControls();
+  for (int i = 0; i < 256; ++i) {
+    auto* swatch = new SwatchWidget(this, i, this);
+    swatch->setGeometry(TwipsRect(120, 360, 192, 192));
+    swatch->hide();
+    swatches_[static_cast<size_t>(i)] = swatch;
+  }
+  overlay_ = new BandOverlay(this);
+  overlay_->setGeometry(rect());
+  overlay_->raise();
+
+  timer_color_ = new QTimer(this);
+  timer_color_->setObjectName(QStringLiteral("TimerColor"));
+  timer_color_->setTimerType(Qt::PreciseTimer);
+  timer_color_->setInterval(16);
+  connect(timer_color_, &QTimer::timeout, this, [this] {
+    Run([this] { editor_.TimerColor_Timer(); });
+  });
+
+  ConnectControls();
+  editor_.SetView(this);
+}
+
+FormDragNDrop::~FormDragNDrop() {
+  timer_color_->stop();
+  editor_.SetView(nullptr);
+}
+
+void FormDragNDrop::BuildControls() {
+  comman_flip_ = Place(new QPushButton(QStringLiteral("/"), this), "CommanFlip", 120, 30, 255, 255);
+  comman_flip_->setToolTip(QStringLiteral("Flip"));
+  label_ur_ = Place(new QLabel(QStringLiteral("240"), this), "LabelUR", 3360, 0, 375, 255);
+  label_ll_ = Place(new QLabel(QStringLiteral("15"), this), "LabelLL", 120, 3720, 495, 255);
+  Place(new QLabel(QStringLiteral("Huewright palette editor"), this), "Label2", 600, 0, 2535, 255);
+
+  struct ButtonSpec {
+    const char* name;
+    const char* caption;
+    double left, top, width, height;
+    bool spread_tip;
+  };
+  const ButtonSpec buttons[] = {
+      {"CommandSpreadRGB", "Spread RGB", 3840, 360, 1815, 375, true},
+      {"CommandSpreadHSV", "Spread HSV", 3840, 840, 1815, 375, true},
+      {"CommandSpreadHSVReverse", "Spread HSV Reverse", 3840, 1320, 1815, 375, true},
+      {"CommandReverse", "Reverse Range", 3840, 1800, 1815, 375, true},
+      {"ButtonLoad", "Load Pic...", 3840, 2400, 1815, 372, false},
+      {"ButtonSave", "Save Pic...", 3840, 2880, 1815, 372, false},
+      {"CommandLoadPal", "Load Palette...", 3840, 3360, 1815, 372, false},
+      {"CommandSavePal", "Save Palette...", 3840, 3840, 1815, 372, false},
+      {"ButtonUndo", "Undo", 3840, 4440, 732, 372, false},
+      {"CommandSort", "Sort", 3840, 4920, 732, 375, false},
+      {"ButtonQuit", "Quit", 4800, 4920, 732, 372, false},
+  };
+  for (const ButtonSpec& b : buttons) {
+    auto* button = Place(new QPushButton(QString::fromLatin1(b.caption), this), b.name, b.left,
+                         b.top, b.width, b.height);
+    if (b.spread_tip) button->setToolTip(QString::fromLatin1(kSpreadTip));
+  }
+
+  Place(new QLabel(QStringLiteral("Move:"), this), "Label3", 1200, 3720, 492, 252);
+  text_move_count_ =
+      Place(new QLineEdit(QStringLiteral("1"), this), "TextMoveCount", 1800, 3720, 492, 288);
+  text_move_count_->setMaxLength(3);
+  label_hist_cnt_ =
+      Place(new QLabel(QStringLiteral("0000000"), this), "LabelHistCnt", 2880, 3720, 735, 255);
+  check_move_index_ =
+      Place(new QCheckBox(QStringLiteral("Index"), this), "CheckMoveIndex", 1680, 4080, 732, 252);
+  check_move_index_->setChecked(true);
+  check_move_color_ =
+      Place(new QCheckBox(QStringLiteral("Color"), this), "CheckMoveColor", 2520, 4080, 852, 252);
+  check_move_color_->setChecked(true);
+
+  option_sort_hist_ = Place(new QRadioButton(QStringLiteral("Sort by usage"), this),
+                            "OptionSortHist", 240, 4440, 1575, 255);
+  option_sort_hue_ = Place(new QRadioButton(QStringLiteral("Sort by HSV"), this), "OptionSortHue",
+                           2040, 4440, 1455, 255);
+  check_reverse_sort_ = Place(new QCheckBox(QStringLiteral("Reverse sort"), this),
+                              "CheckReverseSort", 240, 4740, 1275, 255);
+  option_sort_red_ = Place(new QRadioButton(QStringLiteral("Sort by RGB"), this), "OptionSortRed",
+                           2040, 4800, 1455, 255);
+  // The five sort options form one group, two of them hidden (built earlier).
+  sort_group_ = new QButtonGroup(this);
+  sort_group_->setObjectName(QStringLiteral("SortOptions"));
+  sort_group_->addButton(option_sort_hist_, static_cast<int>(SortOption::Hist));
+  sort_group_->addButton(option_sort_value_, static_cast<int>(SortOption::Value));
+  sort_group_->addButton(option_sort_hue_, static_cast<int>(SortOption::Hue));
+  sort_group_->addButton(option_sort_sat_, static_cast<int>(SortOption::Sat));
+  sort_group_->addButton(option_sort_red_, static_cast<int>(SortOption::Red));
+  option_sort_hist_->setChecked(true);
+
+  frame_merge_ = Place(new QGroupBox(QStringLiteral("Merge"), this), "FrameMerge", 60, 5100, 1815, 975);
+  check_merge_ = Place(new QCheckBox(QStringLiteral("Merge next load"), frame_merge_), "CheckMerge",
+                       120, 180, 1575, 195);
+  option_merge_replace_ = Place(new QRadioButton(QStringLiteral("Replace Range"), frame_merge_),
+                                "OptionMergeReplace", 180, 420, 1515, 255);
+  option_merge_protect_ = Place(new QRadioButton(QStringLiteral("Protect Range"), frame_merge_),
+                                "OptionMergeProtect", 180, 660, 1455, 195);
+  option_merge_replace_->setChecked(true);  // the two share their parent: one group
+
+  label1_ = Place(new QLabel(QStringLiteral("<None Loaded>"), this), "Label1", 0, 6300, 5655, 255);
+}
+
+void FormDragNDrop::BuildHiddenControls() {
+  // These exist and keep their values, but nothing ever shows them.
+  option_sort_sat_ = Place(new QRadioButton(QStringLiteral("Sort by Saturation"), this),
+                           "OptionSortSat", 1560, 1800, 1575, 255);
+  option_sort_value_ = Place(new QRadioButton(QStringLiteral("Sort by brightness"), this),
+                             "OptionSortValue", 480, 2400, 1575, 255);
+  check_optimize_ = Place(new QCheckBox(QStringLiteral("Sort Optimizes"), this), "CheckOptimize",
+                          120, 4080, 1335, 195);
+  auto* range_to = Place(new QPushButton(QStringLiteral("Set Range"), this), "CommandRangeTo", 600,
+                         2760, 1815, 375);
+  range_to->setToolTip(QStringLiteral("Click on palette color to create range from current to"));
+  auto* rand = Place(new QPushButton(QStringLiteral("Rand"), this), "ButtonRand", 720, 1800, 615, 375);
+  rand->setEnabled(false);
+  check_hw_ = Place(new QCheckBox(QStringLiteral("Use HW Colors"), this), "CheckHW", 360, 1200, 1452, 252);
+  check_hw_->setChecked(true);
+  check_hw_->setEnabled(false);
+  Place(new QLabel(QStringLiteral("Cycle Scheme"), this), "Label4", 720, 960, 1095, 255);
+  list_scheme_ = Place(new QListWidget(this), "ListScheme", 1800, 960, 1935, 645);
+  list_scheme_->addItems({QStringLiteral("DPaint x 5 (backward)"),
+                          QStringLiteral("DPaint x 5 (foreward)"), QStringLiteral("Shimmer")});
+  list_scheme_->setCurrentRow(0);
+  Place(new QLabel(QStringLiteral("Speed"), this), "LabelSpeed", 480, 600, 660, 270);
+  hscroll_speed_ = Place(new QScrollBar(Qt::Horizontal, this), "HScrollSpeed", 720, 1560, 2520, 252);
+  hscroll_speed_->setRange(1, 1000);
+  hscroll_speed_->setValue(200);
+  button_test_ = Place(new QPushButton(QStringLiteral("Test"), this), "ButtonTest", 4800, 4440, 735, 372);
+  button_test_->setEnabled(false);
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           option_sort_sat_, option_sort_value_, check_optimize_, range_to, rand, check_hw_,
+           findChild<QLabel*>(QStringLiteral("Label4")), list_scheme_,
+           findChild<QLabel*>(QStringLiteral("LabelSpeed")), hscroll_speed_, button_test_}) {
+    w->hide();
+  }
+}
+
+void FormDragNDrop::ConnectControls() {
+  auto button = [this](const char* name) {
+    return findChild<QPushButton*>(QString::fromLatin1(name));
+  };
+  auto command = [this, &button](const char* name, void (Editor::*method)()) {
+    connect(button(name), &QPushButton::clicked, this, [this, method] {
+      Run([this, method] { (editor_.*method)(); });
+    });
+  };
+  command("CommanFlip", &Editor::CommanFlip_Click);
+  command("CommandSpreadRGB", &Editor::CommandSpreadRGB_Click);
+  command("CommandSpreadHSV", &Editor::CommandSpreadHSV_Click);
+  command("CommandSpreadHSVReverse", &Editor::CommandSpreadHSVReverse_Click);
+  command("CommandReverse", &Editor::CommandReverse_Click);
+  command("ButtonLoad", &Editor::ButtonLoad_Click);
+  command("ButtonSave", &Editor::ButtonSave_Click);
+  command("CommandLoadPal", &Editor::CommandLoadPal_Click);
+  command("CommandSavePal", &Editor::CommandSavePal_Click);
+  command("ButtonUndo", &Editor::ButtonUndo_Click);
+  command("CommandSort", &Editor::CommandSort_Click);
+  command("ButtonTest", &Editor::ButtonTest_Click);
+  // "Set Range" changes nothing anyone reads; "Rand" does nothing.
+  connect(button("ButtonQuit"), &QPushButton::clicked, this, &QWidget::close);
+
+  // Options the user sets: the editor reads them when a command runs.
+  Controls& ui = editor_.state().ui;
+  connect(check_move_index_, &QCheckBox::clicked, this,
+          [&ui](bool on) { ui.CheckMoveIndex = on ? 1 : 0; });
+  connect(check_move_color_, &QCheckBox::clicked, this,
+          [&ui](bool on) { ui.CheckMoveColor = on ? 1 : 0; });
+  connect(check_reverse_sort_, &QCheckBox::clicked, this,
+          [&ui](bool on) { ui.CheckReverseSort = on ? 1 : 0; });
+  connect(check_optimize_, &QCheckBox::clicked, this,
+          [&ui](bool on) { ui.CheckOptimize = on ? 1 : 0; });
+  connect(check_merge_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMerge = on ? 1 : 0; });
+  connect(option_merge_replace_, &QRadioButton::clicked, this,
+          [&ui] { ui.OptionMergeReplace = true; });
+  connect(option_merge_protect_, &QRadioButton::clicked, this,
+          [&ui] { ui.OptionMergeReplace = false; });
+  connect(sort_group_, &QButtonGroup::idClicked, this,
+          [&ui](int id) { ui.SortChoice = static_cast<SortOption>(id); });
+  connect(text_move_count_, &QLineEdit::textEdited, this,
+          [&ui](const QString& text) { ui.TextMoveCount = text.left(3).toStdString(); });
+  connect(check_hw_, &QCheckBox::clicked, this, [this](bool on) {
+    editor_.state().ui.CheckHW = on ? 1 : 0;
+    Run([this] { editor_.CheckHW_Click(); });
+  });
+  connect(list_scheme_, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0) Run([this, row] { editor_.ListScheme_Click(row); });
+  });
+  connect(hscroll_speed_, &QScrollBar::valueChanged, this,
+          [this](int value) { Run([this, value] { editor_.HScrollSpeed_Change(value); }); });
+}
+
+void FormDragNDrop::Load() {
+  pixels_dirty_ = true;
+  Run([this] { editor_.Form_Load(); });
+}
+
+void FormDragNDrop::SyncFromState() {
+  board_dirty_ = true;
+  pixels_dirty_ = true;
+  Flush();
+}
+
+void FormDragNDrop::ScheduleFlush() {
+  // A command that is running repaints when it ends; the queued flush covers
+  // notifications that arrive while a modal dialog inside a command is open, and
+  // those that arrive outside any command.
+  if (flush_pending_) return;
+  flush_pending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    if (flush_pending_) Flush();
+  });
+}
+
+void FormDragNDrop::Flush() {
+  flush_pending_ = false;
+  SyncControls();
+  if (board_dirty_) SyncBoard();
+  SyncPicture();
+  SyncTimer();
+}
+
+void FormDragNDrop::SyncControls() {
+  const Controls& ui = editor_.state().ui;
+  label1_->setText(FromState(ui.Label1));
+  label_hist_cnt_->setText(FromState(ui.LabelHistCnt));
+  label_ur_->setText(FromState(ui.LabelUR));
+  label_ll_->setText(FromState(ui.LabelLL));
+  auto tick = [](QAbstractButton* b, bool on) {
+    if (b->isChecked() == on) return;
+    const QSignalBlocker block(b);
+    b->setChecked(on);
+  };
+  tick(check_move_index_, ui.CheckMoveIndex == 1);
+  tick(check_move_color_, ui.CheckMoveColor == 1);
+  tick(check_reverse_sort_, ui.CheckReverseSort == 1);
+  tick(check_optimize_, ui.CheckOptimize == 1);
+  tick(check_merge_, ui.CheckMerge == 1);
+  tick(check_hw_, ui.CheckHW == 1);
+  tick(ui.OptionMergeReplace ? option_merge_replace_ : option_merge_protect_, true);
+  if (QAbstractButton* b = sort_group_->button(static_cast<int>(ui.SortChoice))) tick(b, true);
+  const QString count = FromState(ui.TextMoveCount);
+  if (text_move_count_->text() != count) text_move_count_->setText(count);
+  if (list_scheme_->currentRow() != ui.ListSchemeIndex && ui.ListSchemeIndex >= 0 &&
+      ui.ListSchemeIndex < list_scheme_->count()) {
+    const QSignalBlocker block(list_scheme_);
+    list_scheme_->setCurrentRow(ui.ListSchemeIndex);
+  }
+  if (hscroll_speed_->value() != ui.HScrollSpeed) {
+    const QSignalBlocker block(hscroll_speed_);
+    hscroll_speed_->setValue(ui.HScrollSpeed);
+  }
+  button_test_->setText(FromState(ui.ButtonTestCaption));
+  button_test_->setEnabled(ui.ButtonTestEnabled);
+
+  form_pic_->setWindowTitle(FromState(ui.FormPicCaption));
+  if (ui.FormPicVisible && !pic_visible_seen_) PictureWindowShown();
+  pic_visible_seen_ = ui.FormPicVisible;
+}
+
+void FormDragNDrop::SyncBoard() {
+  board_dirty_ = false;
+  const EditorState& s = editor_.state();
+  for (size_t i = 0; i < swatches_.size(); ++i) {
+    const SwatchRect& r = s.Blot[i];
+    SwatchWidget* swatch = swatches_[i];
+    const QRect place = TwipsRect(r.Left, r.Top, r.Width, r.Height);
+    if (swatch->geometry() != place) swatch->setGeometry(place);
+    if (swatch->isHidden() && !closing_) swatch->show();
+    swatch->update();
+  }
+  overlay_->raise();
+}
+
+void FormDragNDrop::SyncPicture() {
+  PictureBox* box = form_pic_->Picture1();
+  box->SetColourTable(editor_.display().Realized(Surface::PictureBox));
+  const int w = editor_.ShownWidth();
+  const int h = editor_.ShownHeight();
+  if (w > 0 && h > 0 && (pixels_dirty_ || box->Image().size() != QSize(w, h))) {
+    box->SetPixels(editor_.ShownPixels(), w, h);
+  }
+  pixels_dirty_ = false;
+  // Until a picture sizes it, the picture box keeps its design size.
+  const int bw = editor_.PictureBoxWidth();
+  const int bh = editor_.PictureBoxHeight();
+  if (bw > 0 && bh > 0) form_pic_->SetPictureSize(bw, bh);
+}
+
+void FormDragNDrop::SyncTimer() {
+  const Controls& ui = editor_.state().ui;
+  const int interval = std::max(1, ui.TimerInterval);
+  if (timer_color_->interval() != interval) timer_color_->setInterval(interval);
+  if (ui.TimerEnabled && !closing_) {
+    if (!timer_color_->isActive()) timer_color_->start();
+  } else if (timer_color_->isActive()) {
+    timer_color_->stop();
+  }
+}
+
+// ---- EditorView ----
+
+void FormDragNDrop::SwatchChanged(int index) {
+  board_dirty_ = true;
+  if (index >= 0 && index < 256) swatches_[static_cast<size_t>(index)]->update();
+  ScheduleFlush();
+}
+
+void FormDragNDrop::BoardChanged() {
+  board_dirty_ = true;
+  ScheduleFlush();
+}
+
+void FormDragNDrop::ControlsChanged() { ScheduleFlush(); }
+
+void FormDragNDrop::PictureChanged() {
+  pixels_dirty_ = true;
+  ScheduleFlush();
+}
+
+void FormDragNDrop::PicturePaletteChanged() {
+  // Swatches showing palette references follow the same palette.
+  if (editor_.state().ui.CheckHW == 1) board_dirty_ = true;
+  ScheduleFlush();
+}
+
+void FormDragNDrop::PictureWindowShown() {
+  if (closing_) return;
+  pixels_dirty_ = true;
+  if (!form_pic_->isVisible()) {
+    // First time on screen: beside the main window rather than on top of it.
+    if (!pic_placed_) {
+      pic_placed_ = true;
+      const QRect main = frameGeometry();
+      QPoint at(main.right() + 12, main.top());
+      if (const QScreen* screen = this->screen()) {
+        const QRect avail = screen->availableGeometry();
+        if (at.x() + form_pic_->width() > avail.right()) {
+          at.setX(std::max(avail.left(), avail.right() - form_pic_->width()));
+        }
+      }
+      form_pic_->move(at);
+    }
+    form_pic_->show();
+  }
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) form_pic_->raise();
+  ScheduleFlush();
+}
+
+void FormDragNDrop::TimerChanged() { SyncTimer(); }
+
+void FormDragNDrop::DrawBandBox(float x0, float y0, float x1, float y1) {
+  const auto px = [](float twips) { return static_cast<float>(twips / kTwipsPerPixel); };
+  overlay_->ToggleBox(px(x0), px(y0), px(x1), px(y1));
+}
+
+// ---- swatches ----
+
+void FormDragNDrop::BeginSwatchDrag() { drop_seen_ = false; }
+
+void FormDragNDrop::DropOnSwatch(int target, int source) {
+  drop_seen_ = true;
+  if (target < 0 || target > 255 || source < 0 || source > 255) return;
+  Run([this, target, source] {
+    editor_.Blot_DragDrop(static_cast<int16_t>(target), static_cast<int16_t>(source));
+  });
+  if (target == source) {
+    last_click_index_ = target;
+    last_click_.start();
+  } else {
+    last_click_index_ = -1;
+  }
+}
+
+void FormDragNDrop::EditSwatchColour(int index) {
+  last_click_index_ = -1;
+  if (index < 0 || index > 255) return;
+  Run([this, index] { editor_.Blot_Click(static_cast<int16_t>(index)); });
+}
+
+bool FormDragNDrop::TakeSecondClick(int index) {
+  const bool hit = index == last_click_index_ && last_click_.isValid() &&
+                   last_click_.elapsed() <= QApplication::doubleClickInterval();
+  last_click_index_ = -1;
+  return hit;
+}
+
+bool FormDragNDrop::TakeDoubleClickSuppression() {
+  const bool suppress = suppress_dblclick_.isValid() &&
+                        suppress_dblclick_.elapsed() <= QApplication::doubleClickInterval();
+  suppress_dblclick_.invalidate();
+  return suppress;
+}
+
+// ---- rubber band on the window's own surface ----
+
+int FormDragNDrop::ButtonCode(Qt::MouseButtons buttons) {
+  int code = 0;
+  if (buttons & Qt::LeftButton) code |= 1;
+  if (buttons & Qt::RightButton) code |= 2;
+  if (buttons & Qt::MiddleButton) code |= 4;
+  return code;
+}
+
+bool FormDragNDrop::OnSurface(QPoint pos) const {
+  return rect().contains(pos) && childAt(pos) == nullptr;
+}
+
+void FormDragNDrop::mousePressEvent(QMouseEvent* event) {
+  const QPoint pos = event->position().toPoint();
+  if (!band_pressed_ && !OnSurface(pos)) {
+    event->ignore();  // over a control: not the window's business
+    return;
+  }
+  band_pressed_ = true;
+  event->accept();
+  const float x = static_cast<float>(event->position().x() * kTwipsPerPixel);
+  const float y = static_cast<float>(event->position().y() * kTwipsPerPixel);
+  const int code = ButtonCode(event->buttons() | event->button());
+  Run([this, code, x, y] { editor_.Form_MouseDown(code, x, y); });
+}
+
+void FormDragNDrop::mouseMoveEvent(QMouseEvent* event) {
+  if (!band_pressed_) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  const float x = static_cast<float>(event->position().x() * kTwipsPerPixel);
+  const float y = static_cast<float>(event->position().y() * kTwipsPerPixel);
+  const int code = ButtonCode(event->buttons());
+  Run([this, code, x, y] { editor_.Form_MouseMove(code, x, y); });
+}
+
+void FormDragNDrop::mouseReleaseEvent(QMouseEvent* event) {
+  if (!band_pressed_) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  if (event->buttons() == Qt::NoButton) band_pressed_ = false;
+  const float x = static_cast<float>(event->position().x() * kTwipsPerPixel);
+  const float y = static_cast<float>(event->position().y() * kTwipsPerPixel);
+  const int code = ButtonCode(event->buttons() | event->button());
+  Run([this, code, x, y] { editor_.Form_MouseUp(code, x, y); });
+}
+
+void FormDragNDrop::closeEvent(QCloseEvent* event) {
+  // Unloading the main window takes the picture window with it, and the program ends.
+  closing_ = true;
+  timer_color_->stop();
+  form_pic_->close();
+  event->accept();
+  QCoreApplication::quit();
+}
+
+}  // namespace hw

@@ -1,0 +1,147 @@
+// The main window: the board, the command buttons and options, and the hidden
+// colour-cycling controls. It turns every event into one call on the Editor and
+// repaints from the editor's state and the notifications it sends.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QWidget>
+
+#include "app/core/editor.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QTimer;
+
+namespace hw {
+
+class BandOverlay;
+class FormPic;
+class SwatchWidget;
+
+inline constexpr double kTwipsPerPixel = 15.0;
+// A rectangle given in twips, in device-independent pixels.
+QRect TwipsRect(double left, double top, double width, double height);
+
+class FormDragNDrop : public QWidget, public EditorView {
+  Q_OBJECT
+ public:
+  static constexpr int kClientWidthTwips = 5790;
+  static constexpr int kClientHeightTwips = 6645;
+
+  explicit FormDragNDrop(Editor& editor, QWidget* parent = nullptr);
+  ~FormDragNDrop() override;
+
+  Editor& editor() { return editor_; }
+  SwatchWidget* Swatch(int index) const { return swatches_.at(static_cast<size_t>(index)); }
+  FormPic* PictureWindow() const { return form_pic_.get(); }
+  BandOverlay* Overlay() const { return overlay_; }
+  QTimer* TimerColor() const { return timer_color_; }
+  const QByteArray& BoardToken() const { return board_token_; }
+
+  // Runs Form_Load on the editor and shows its result.
+  void Load();
+  // Brings every widget up to date with the editor's state.
+  void SyncFromState();
+
+  // Called by the swatches.
+  void DropOnSwatch(int target, int source);
+  void EditSwatchColour(int index);
+  void BeginSwatchDrag();
+  bool SwatchDropSeen() const { return drop_seen_; }
+  // True when a press on `index` follows a click on the same swatch closely enough
+  // to make a double click; the caller then edits the colour instead of dragging.
+  bool TakeSecondClick(int index);
+  // After a press already opened the colour dialog, the double-click event that the
+  // platform may send for the same press is ignored.
+  void SuppressNextDoubleClick() { suppress_dblclick_.start(); }
+  bool TakeDoubleClickSuppression();
+
+  // EditorView
+  void SwatchChanged(int index) override;
+  void BoardChanged() override;
+  void ControlsChanged() override;
+  void PictureChanged() override;
+  void PicturePaletteChanged() override;
+  void PictureWindowShown() override;
+  void TimerChanged() override;
+  void DrawBandBox(float x0, float y0, float x1, float y1) override;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  template <typename Command>
+  void Run(Command&& command);
+  void ScheduleFlush();
+  void Flush();
+  void BuildControls();
+  void BuildHiddenControls();
+  void ConnectControls();
+  void SyncControls();
+  void SyncBoard();
+  void SyncPicture();
+  void SyncTimer();
+  bool OnSurface(QPoint pos) const;
+  static int ButtonCode(Qt::MouseButtons buttons);
+
+  Editor& editor_;
+  QByteArray board_token_;
+  std::unique_ptr<FormPic> form_pic_;
+  std::array<SwatchWidget*, 256> swatches_{};
+  BandOverlay* overlay_ = nullptr;
+  QTimer* timer_color_ = nullptr;
+
+  QPushButton* comman_flip_ = nullptr;
+  QLabel* label_ur_ = nullptr;
+  QLabel* label_ll_ = nullptr;
+  QLabel* label1_ = nullptr;
+  QLabel* label_hist_cnt_ = nullptr;
+  QLineEdit* text_move_count_ = nullptr;
+  QCheckBox* check_move_index_ = nullptr;
+  QCheckBox* check_move_color_ = nullptr;
+  QButtonGroup* sort_group_ = nullptr;
+  QRadioButton* option_sort_hist_ = nullptr;
+  QRadioButton* option_sort_hue_ = nullptr;
+  QRadioButton* option_sort_red_ = nullptr;
+  QRadioButton* option_sort_sat_ = nullptr;
+  QRadioButton* option_sort_value_ = nullptr;
+  QCheckBox* check_reverse_sort_ = nullptr;
+  QCheckBox* check_optimize_ = nullptr;
+  QGroupBox* frame_merge_ = nullptr;
+  QCheckBox* check_merge_ = nullptr;
+  QRadioButton* option_merge_replace_ = nullptr;
+  QRadioButton* option_merge_protect_ = nullptr;
+  QCheckBox* check_hw_ = nullptr;
+  QListWidget* list_scheme_ = nullptr;
+  QScrollBar* hscroll_speed_ = nullptr;
+  QPushButton* button_test_ = nullptr;
+
+  int run_depth_ = 0;
+  bool flush_pending_ = false;
+  bool pixels_dirty_ = true;
+  bool board_dirty_ = true;
+  bool pic_visible_seen_ = false;
+  bool pic_placed_ = false;
+  bool drop_seen_ = false;
+  bool band_pressed_ = false;
+  bool closing_ = false;
+  int last_click_index_ = -1;
+  QElapsedTimer last_click_;
+  QElapsedTimer suppress_dblclick_;
+};
+
+}  // namespace hw

@@ -1,0 +1,93 @@
+// Qt-backed platform services for the editor: file and colour dialogs, error
+// messages, the wait pointer and the random source of the colour-cycling step.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "app/core/services.h"
+
+namespace hw {
+
+// Turns a path the user chose into the byte string the core opens files with,
+// in the file system's own encoding.
+std::string PathToNative(const QString& path);
+QString PathFromNative(const std::string& path);
+
+// Open and save dialogs for PCX files: default suffix "pcx", filter "*.pcx",
+// starting in the folder of the last file chosen.
+class QtFileDialogs : public FileDialogs {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  std::optional<std::string> OpenFile() override;
+  std::optional<std::string> SaveFile() override;
+
+ private:
+  std::optional<std::string> Ask(bool save);
+
+  QPointer<QWidget> parent_;
+  QString last_dir_;
+};
+
+// Answers the next open dialog with a preset path, then asks `inner` again. Used
+// by the --load option, which runs the ordinary picture load with a known answer.
+class PresetFileDialogs : public FileDialogs {
+ public:
+  explicit PresetFileDialogs(FileDialogs* inner) : inner_(inner) {}
+  void PresetOpen(std::string path) { preset_open_ = std::move(path); }
+  std::optional<std::string> OpenFile() override;
+  std::optional<std::string> SaveFile() override;
+
+ private:
+  FileDialogs* inner_;
+  std::optional<std::string> preset_open_;
+};
+
+class QtColourDialog : public ColourDialog {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  std::optional<PackedColour> ChooseColour(PackedColour initial) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+class QtErrorReporter : public ErrorReporter {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  void ShowError(const std::string& message) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+// The wait shape while a file is read or written. Unbalanced calls are tolerated:
+// a restore without a matching wait does nothing.
+class QtBusyPointer : public BusyPointer {
+ public:
+  ~QtBusyPointer() override;
+  void SetWait(bool wait) override;
+  int Depth() const { return depth_; }
+
+ private:
+  int depth_ = 0;
+};
+
+// Uniform floats in [0, 1) from a Mersenne twister, 24 random bits each, so 1.0
+// can never come out.
+class MtRandom : public RandomSource {
+ public:
+  explicit MtRandom(uint32_t seed = std::random_device{}()) : gen_(seed) {}
+  float Next() override { return static_cast<float>(gen_() >> 8) * (1.0f / 16777216.0f); }
+
+ private:
+  std::mt19937 gen_;
+};
+
+}  // namespace hw
