@@ -1,5 +1,6 @@
 #include "colour/sort.h"
 
+#include <array>
 #include <utility>
 
 #include "colour/colour.h"
@@ -8,16 +9,44 @@
 namespace hw {
 namespace {
 
+// The HSV of each position's colour, converted only when the colour a position
+// holds differs from the one converted last: a pure function of the colour, so
+// the decisions are exactly those of converting afresh for every comparison.
+class HsvKeys {
+ public:
+  const HSVTriple& At(const EditorState& s, int i) {
+    const size_t k = static_cast<size_t>(i);
+    if (!valid_[k] || colour_[k] != s.BlotColour[k]) {
+      colour_[k] = s.BlotColour[k];
+      RGBToHSV(GetRGB(colour_[k]), hsv_[k]);
+      valid_[k] = true;
+    }
+    return hsv_[k];
+  }
+  // Follows an exchange of two positions (checked again on the next read anyway).
+  void Exchange(int i, int j) {
+    std::swap(colour_[static_cast<size_t>(i)], colour_[static_cast<size_t>(j)]);
+    std::swap(hsv_[static_cast<size_t>(i)], hsv_[static_cast<size_t>(j)]);
+    std::swap(valid_[static_cast<size_t>(i)], valid_[static_cast<size_t>(j)]);
+  }
+
+ private:
+  std::array<PackedColour, 256> colour_{};
+  std::array<HSVTriple, 256> hsv_{};
+  std::array<bool, 256> valid_{};
+};
+
 // Whether the entries at positions i and i + 1 are out of order for `sort`
 // (before "Reverse sort" is applied).
-bool OutOfOrder(PackedColour a_colour, PackedColour b_colour, int16_t sort) {
-  const RGBTriple a = GetRGB(a_colour);
-  const RGBTriple b = GetRGB(b_colour);
-  if (sort == kSortRedGreen) return b.R < a.R || (b.R == a.R && b.G < a.G);
+bool OutOfOrder(const EditorState& s, HsvKeys& keys, int i, int16_t sort) {
+  if (sort == kSortRedGreen) {
+    const RGBTriple a = GetRGB(s.BlotColour[static_cast<size_t>(i)]);
+    const RGBTriple b = GetRGB(s.BlotColour[static_cast<size_t>(i) + 1]);
+    return b.R < a.R || (b.R == a.R && b.G < a.G);
+  }
   if (sort < kSortHueValue || sort > kSortSaturation) return false;
-  HSVTriple ha, hb;
-  RGBToHSV(a, ha);
-  RGBToHSV(b, hb);
+  const HSVTriple& ha = keys.At(s, i);
+  const HSVTriple& hb = keys.At(s, i + 1);
   switch (sort) {
     case kSortHueValue:
       return hb.H > ha.H || (hb.H == ha.H && hb.V > ha.V);
@@ -61,15 +90,17 @@ int SortOnHisto(EditorState& s, BoardOps& ops) {
 int SortOnColor(EditorState& s, BoardOps& ops, const int16_t& sort) {
   int16_t sweeps = 0;
   bool exchanged = true;
+  HsvKeys keys;
   while (sweeps <= 256 && exchanged) {
     ++sweeps;
     exchanged = false;
     for (int16_t i = 0; i <= 254; ++i) {
-      bool exchange = OutOfOrder(s.BlotColour[i], s.BlotColour[i + 1], sort);
+      bool exchange = OutOfOrder(s, keys, i, sort);
       if (s.ui.CheckReverseSort == 1) exchange = !exchange;
       if (exchange) {
         const int16_t next = static_cast<int16_t>(i + 1);
         SwapBlot(s, ops, i, next);
+        keys.Exchange(i, next);
         exchanged = true;
       }
     }
