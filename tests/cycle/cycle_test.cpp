@@ -1,0 +1,193 @@
+#include "cycle/cycle.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <vector>
+
+namespace hw {
+namespace {
+
+// Plays back scripted draws; once the script runs out it answers `fallback`.
+class ScriptedRandom : public RandomSource {
+ public:
+  explicit ScriptedRandom(float fallback = 0.49f) : fallback_(fallback) {}
+  void Push(float u) { script_.push_back(u); }
+  float Next() override {
+    ++draws;
+    if (script_.empty()) return fallback_;
+    const float u = script_.front();
+    script_.pop_front();
+    return u;
+  }
+  int draws = 0;
+
+ private:
+  std::deque<float> script_;
+  float fallback_;
+};
+
+// The draw that makes Jitter add exactly d (spread 25, -24 <= d <= 25).
+float DrawFor(int d) { return static_cast<float>((d + 24.5) / 50.0); }
+
+LogicalPalette Distinct() {
+  LogicalPalette p{};
+  for (int i = 0; i < 256; ++i) {
+    p[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7),
+            kEntryFlags};
+  }
+  return p;
+}
+
+struct Rig {
+  DisplayPalette display;
+  PaletteHandle hpal = 0;
+  std::array<int16_t, 6> starts{0, 5, 10, 15, 20, 0};
+  std::array<RGBTriple, 256> entries{};
+  CycleTables tables;
+
+  Rig() {
+    hpal = display.CreatePalette(Distinct());
+    display.SelectPalette(Surface::PictureWindow, hpal, false);
+    display.RealizePalette(Surface::PictureWindow);
+  }
+  const LogicalPalette& Shown() const { return *display.Realized(Surface::PictureWindow); }
+  void Tick(int16_t scheme, RandomSource& rnd) {
+    CycleStep(display, hpal, starts, entries, scheme, rnd, tables);
+  }
+};
+
+void ExpectOutsideSpanUntouched(const LogicalPalette& shown) {
+  const LogicalPalette orig = Distinct();
+  for (int i = 0; i < 256; ++i) {
+    if (i >= 196 && i < 236) {
+      EXPECT_EQ(shown[i].flags, kEntryFlags) << i;
+    } else {
+      EXPECT_EQ(shown[i], orig[i]) << i;
+    }
+  }
+}
+
+TEST(Jitter, FormulaAndClamping) {
+  ScriptedRandom rnd;
+  for (int d = -24; d <= 25; ++d) {
+    rnd.Push(DrawFor(d));
+    EXPECT_EQ(Jitter(0, 25, rnd), d > 0 ? d : 0) << d;
+    rnd.Push(DrawFor(d));
+    EXPECT_EQ(Jitter(250, 25, rnd), d >= 5 ? 255 : 250 + d) << d;
+    rnd.Push(DrawFor(d));
+    EXPECT_EQ(Jitter(100, 25, rnd), 100 + d) << d;
+  }
+  // The ends of [0, 1) give the ends of the range.
+  rnd.Push(0.0f);
+  EXPECT_EQ(Jitter(100, 25, rnd), 76);
+  rnd.Push(0.99999994f);
+  EXPECT_EQ(Jitter(100, 25, rnd), 125);
+  // A source that strays outside [0, 1) cannot push d out of range.
+  rnd.Push(1e30f);
+  EXPECT_EQ(Jitter(100, 25, rnd), 125);
+  rnd.Push(-3.0f);
+  EXPECT_EQ(Jitter(100, 25, rnd), 76);
+  EXPECT_EQ(rnd.draws, 154);
+}
+
+TEST(CycleStep, BackwardRotatesEachBandAndReturnsAfterEightTicks) {
+  Rig rig;
+  ScriptedRandom rnd;
+  const LogicalPalette orig = Distinct();
+  rig.Tick(kSchemeBackward, rnd);
+  EXPECT_EQ(rnd.draws, 15);
+  for (int band = 0; band < 5; ++band) {
+    const int s = 196 + 8 * band;
+    for (int j = 0; j < 8; ++j) {
+      EXPECT_EQ(rig.Shown()[s + j], orig[s + (j + 1) % 8]) << s + j;
+    }
+  }
+  for (int t = 1; t < 8; ++t) rig.Tick(kSchemeBackward, rnd);
+  EXPECT_EQ(rig.Shown(), orig);
+  EXPECT_EQ(rnd.draws, 8 * 15);
+  EXPECT_EQ(rig.tables.BandStarts, (std::array<uint8_t, 6>{196, 204, 212, 220, 228, 236}));
+}
+
+TEST(CycleStep, ForwardRebuildsThenRotatesTowardsHigherEntries) {
+  Rig rig;
+  for (int k = 0; k < 5; ++k) rig.entries[static_cast<size_t>(5 * k)] = {uint8_t(60 + 30 * k), 100, 150};
+  rig.starts[4] = 200;  // lowered to 20
+  ScriptedRandom rnd;
+  for (int i = 0; i < 15; ++i) rnd.Push(DrawFor(0));
+  // Draw t of the rebuild adds d = (t % 40) - 20, so every value is distinct
+  // within a band.
+  for (int t = 0; t < 120; ++t) rnd.Push(DrawFor(t % 40 - 20));
+  rig.Tick(kSchemeForward, rnd);
+  EXPECT_EQ(rnd.draws, 135);
+
+  for (int k = 0; k < 5; ++k) {
+    const RGBTriple src = rig.entries[static_cast<size_t>(5 * k)];
+    auto rebuilt = [&](int j) {
+      const int t = 24 * k + 3 * j;
+      return PaletteEntry{uint8_t(src.R + (t % 40 - 20)), uint8_t(src.G + ((t + 1) % 40 - 20)),
+                          uint8_t(src.B + ((t + 2) % 40 - 20)), kEntryFlags};
+    };
+    const int s = 196 + 8 * k;
+    EXPECT_EQ(rig.Shown()[s], rebuilt(7)) << "band " << k;
+    for (int j = 0; j < 7; ++j) EXPECT_EQ(rig.Shown()[s + 1 + j], rebuilt(j)) << "band " << k;
+    // The keys read the start index as it is: band 4's key comes from entry 200.
+    EXPECT_EQ(rig.tables.CycleColors[static_cast<size_t>(k)], k < 4 ? src : RGBTriple{});
+  }
+  ExpectOutsideSpanUntouched(rig.Shown());
+}
+
+TEST(CycleStep, ShimmerBands) {
+  Rig rig;
+  rig.entries[0] = {24, 12, 3};  // band 0's key comes out (24, 12, 3) with d = 0
+  rig.entries[5] = {0, 0, 0};    // band 1's key (0, 0, 0)
+  ScriptedRandom rnd(DrawFor(0));
+  rig.Tick(kSchemeShimmer, rnd);
+  EXPECT_EQ(rnd.draws, 15);
+  const std::vector<RGBTriple> band0{{18, 9, 2},  {19, 10, 2}, {21, 10, 3},    {22, 11, 3},
+                                     {24, 12, 3}, {24, 12, 3}, {101, 93, 87}, {178, 174, 171}};
+  for (int j = 0; j < 8; ++j) {
+    const RGBTriple c = band0[static_cast<size_t>(j)];
+    EXPECT_EQ(rig.Shown()[196 + j], (PaletteEntry{c.R, c.G, c.B, kEntryFlags})) << j;
+  }
+  for (int j = 0; j < 8; ++j) {
+    const uint8_t v = j == 6 ? 85 : j == 7 ? 170 : 0;
+    EXPECT_EQ(rig.Shown()[204 + j], (PaletteEntry{v, v, v, kEntryFlags})) << j;
+  }
+  ExpectOutsideSpanUntouched(rig.Shown());
+}
+
+TEST(CycleStep, NoSchemeTouchesEntriesOutsideTheSpan) {
+  Rig rig;
+  DefaultRandom rnd(11);
+  for (int t = 0; t < 30; ++t) rig.Tick(static_cast<int16_t>(t % 3), rnd);
+  ExpectOutsideSpanUntouched(rig.Shown());
+}
+
+TEST(CycleStep, MissingPaletteOrUnknownSchemeChangesNothing) {
+  Rig rig;
+  ScriptedRandom rnd;
+  const PaletteHandle real = rig.hpal;
+  rig.hpal = 0;
+  for (int16_t scheme = 0; scheme < 3; ++scheme) rig.Tick(scheme, rnd);
+  rig.hpal = real + 77;
+  rig.Tick(kSchemeBackward, rnd);
+  rig.hpal = real;
+  rig.Tick(7, rnd);
+  rig.Tick(-1, rnd);
+  EXPECT_EQ(rig.Shown(), Distinct());
+  EXPECT_EQ(rnd.draws, 15 * 6 + 120);
+}
+
+TEST(DefaultRandom, RepeatableAndInUnitInterval) {
+  DefaultRandom a, b;
+  for (int i = 0; i < 100000; ++i) {
+    const float u = a.Next();
+    ASSERT_GE(u, 0.0f);
+    ASSERT_LT(u, 1.0f);
+    ASSERT_EQ(u, b.Next());
+  }
+}
+
+}  // namespace
+}  // namespace hw
