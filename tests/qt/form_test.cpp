@@ -90,6 +90,12 @@ TEST(FormDragNDrop, ControlsCarryTheirCaptionsTipsAndPlaces) {
   auto* replace = rig.Find<QRadioButton>("OptionMergeReplace");
   EXPECT_EQ(replace->parentWidget(), frame);
   EXPECT_EQ(replace->geometry(), QRect(12, 28, 101, 17));  // relative to the frame
+  // A box lower than its indicator grows about its middle line.
+  auto* merge = rig.Find<QCheckBox>("CheckMerge");
+  EXPECT_EQ(merge->x(), 8);
+  EXPECT_EQ(merge->width(), 105);
+  EXPECT_NEAR(merge->geometry().center().y(), 12 + 13 / 2, 1);
+  EXPECT_GE(merge->height(), 13);
   EXPECT_TRUE(replace->isChecked());
   EXPECT_EQ(rig.Find<QCheckBox>("CheckMerge")->text(), "Merge next load");
   EXPECT_FALSE(rig.Find<QCheckBox>("CheckMerge")->isChecked());

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTimer>
 
 #include "app/qt/app_icon.h"
@@ -68,7 +69,11 @@ FormDragNDrop::FormDragNDrop(Editor& editor, QWidget* parent)
   setWindowTitle(QStringLiteral("Huewright ver 1.0"));
   setWindowIcon(MakeAppIcon());
   setFixedSize(TwipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
+  // Control sizes are fixed in twips, so captions need a small, narrow face.
   QFont small = font();
+  small.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
+                     QStringLiteral("Arial"), QStringLiteral("Helvetica"),
+                     QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
   small.setPixelSize(11);
   setFont(small);
 
@@ -170,6 +175,13 @@ void FormDragNDrop::BuildControls() {
   option_sort_hist_->setChecked(true);
 
   frame_merge_ = Place(new QGroupBox(QStringLiteral("Merge"), this), "FrameMerge", 60, 5100, 1815, 975);
+  // The caption sits on the frame's top line, leaving the inside to the controls
+  // placed in it.
+  frame_merge_->setStyleSheet(QStringLiteral(
+      "QGroupBox#FrameMerge { border: 1px solid palette(mid); border-radius: 2px;"
+      " margin-top: 6px; }"
+      "QGroupBox#FrameMerge::title { subcontrol-origin: margin; subcontrol-position: top left;"
+      " left: 6px; padding: 0 2px; }"));
   check_merge_ = Place(new QCheckBox(QStringLiteral("Merge next load"), frame_merge_), "CheckMerge",
                        120, 180, 1575, 195);
   option_merge_replace_ = Place(new QRadioButton(QStringLiteral("Replace Range"), frame_merge_),
@@ -177,8 +189,26 @@ void FormDragNDrop::BuildControls() {
   option_merge_protect_ = Place(new QRadioButton(QStringLiteral("Protect Range"), frame_merge_),
                                 "OptionMergeProtect", 180, 660, 1455, 195);
   option_merge_replace_->setChecked(true);  // the two share their parent: one group
+  // A style sheet stops the window's font from reaching the frame's children.
+  for (QWidget* w : std::initializer_list<QWidget*>{frame_merge_, check_merge_,
+                                                    option_merge_replace_, option_merge_protect_}) {
+    w->setFont(font());
+  }
 
   label1_ = Place(new QLabel(QStringLiteral("<None Loaded>"), this), "Label1", 0, 6300, 5655, 255);
+
+  // A check box or option button lower than its indicator would clip it: grow it
+  // about its own middle line.
+  for (QAbstractButton* b : findChildren<QAbstractButton*>()) {
+    const bool check = qobject_cast<QCheckBox*>(b) != nullptr;
+    if (!check && !qobject_cast<QRadioButton*>(b)) continue;
+    const int need = b->style()->pixelMetric(
+        check ? QStyle::PM_IndicatorHeight : QStyle::PM_ExclusiveIndicatorHeight, nullptr, b);
+    const QRect g = b->geometry();
+    if (g.height() >= need) continue;
+    const int grow = need - g.height();
+    b->setGeometry(g.adjusted(0, -(grow / 2), 0, grow - grow / 2));
+  }
 }
 
 void FormDragNDrop::BuildHiddenControls() {

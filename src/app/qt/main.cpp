@@ -2,6 +2,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "app/core/editor.h"
@@ -44,7 +45,8 @@ int main(int argc, char** argv) {
   form.show();
 
   if (parser.isSet(load_option)) {
-    const std::string path = hw::PathToNative(parser.value(load_option));
+    const std::string path =
+        hw::PathToNative(QFileInfo(parser.value(load_option)).absoluteFilePath());
     QTimer::singleShot(0, &form, [&form, &files, path] {
       files.PresetOpen(path);
       form.findChild<QAbstractButton*>(QStringLiteral("ButtonLoad"))->click();

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the editor if needed, runs it under a virtual X server with a sample
+# picture loaded, and writes a screenshot of both windows to docs/screenshot.png.
+#
+#   tools/screenshot.sh [picture.pcx] [output.png]
+#
+# HW_BUILD_DIR chooses the build directory (default build-qt). Needs xvfb-run,
+# xdotool and ImageMagick's import/convert.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${HW_BUILD_DIR:-$root/build-qt}
+picture=$(realpath -m "${1:-$root/examples/lava_cave.pcx}")
+out=${2:-$root/docs/screenshot.png}
+
+if [ ! -f "$picture" ]; then
+  echo "screenshot: no picture at $picture" >&2
+  exit 1
+fi
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" >/dev/null
+fi
+cmake --build "$build" -j2 --target huewright >/dev/null
+mkdir -p "$(dirname "$out")"
+
+export HW_EXE="$build/huewright" HW_PICTURE="$picture" HW_OUT="$out"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  set -euo pipefail
+  "$HW_EXE" --load "$HW_PICTURE" &
+  app=$!
+  trap "kill $app 2>/dev/null || true" EXIT
+  xdotool search --sync --onlyvisible --name "Huewright ver 1.0" >/dev/null
+  # The picture window appears once the load has finished.
+  for _ in $(seq 50); do
+    if xdotool search --onlyvisible --name "$(basename "$HW_PICTURE")" >/dev/null 2>&1; then break; fi
+    sleep 0.1
+  done
+  sleep 1
+  shot=$(mktemp --suffix=.png)
+  import -window root "$shot"
+  # Keep the part of the screen the two windows cover.
+  convert "$shot" -bordercolor black -border 1 -trim +repage -bordercolor "#303030" -border 8 "$HW_OUT"
+  rm -f "$shot"
+'
+echo "wrote $out"
