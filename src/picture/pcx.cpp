@@ -2,8 +2,19 @@
 #include "picture/pcx.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <tmmintrin.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace hw {
 namespace {
@@ -22,6 +33,26 @@ int64_t RowBytes(const PcxHeader& header, int32_t width) {
   return std::max<int64_t>(header.BytesPerLine, width);
 }
 
+// Word-at-a-time helpers. Bytes are taken in memory order, so on a big-endian
+// machine words are swapped to keep "lowest bits = first byte".
+uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
+}
+void Store64(uint8_t* p, uint64_t v) {
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  std::memcpy(p, &v, 8);
+}
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighs = 0x8080808080808080ull;
+// Bit 7 set in every byte that is 192 or more (both top bits set).
+uint64_t HighBytes(uint64_t w) { return w & (w << 1) & kHighs; }
+// Bit 7 set in the lowest zero byte of w (bits above it may be set spuriously).
+uint64_t LowestZeroByte(uint64_t w) { return (w - kOnes) & ~w & kHighs; }
+int FirstByte(uint64_t bits) { return std::countr_zero(bits) >> 3; }  // 8 when none
+
 // Decoder state carried across rows, since a run may continue into the next row.
 struct RleSource {
   const uint8_t* pos;
@@ -30,47 +61,361 @@ struct RleSource {
   uint8_t value = 0;   // value of that run
 };
 
+void Copy16(uint8_t* d, const uint8_t* s) {
+  uint64_t a, b;
+  std::memcpy(&a, s, 8);
+  std::memcpy(&b, s + 8, 8);
+  std::memcpy(d, &a, 8);
+  std::memcpy(d + 8, &b, 8);
+}
+
+// Stores v into d[0..16), and into d[16..64) as well when count > 16.
+void Fill(uint8_t* d, uint8_t v, unsigned count) {
+  const uint64_t fill = v * kOnes;
+  std::memcpy(d, &fill, 8);
+  std::memcpy(d + 8, &fill, 8);
+  if (count > 16) {
+    for (int k = 16; k < 64; k += 8) std::memcpy(d + k, &fill, 8);
+  }
+}
+
+// Bit i set when s[i] >= 192, for i in 0..63.
+uint64_t HighMask64(const uint8_t* s) {
+#if defined(__SSE2__)
+  const __m128i top = _mm_set1_epi8(char(0xC0));
+  uint64_t mask = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
+    const auto bits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, top), top)));
+    mask |= uint64_t{bits} << (16 * k);
+  }
+  return mask;
+#else
+  uint64_t mask = 0;
+  for (int i = 0; i < 64; ++i) mask |= uint64_t{s[i] >= 0xC0} << i;
+  return mask;
+#endif
+}
+
+// Which of 64 bytes, starting at an item boundary, are run markers. A byte of 192
+// or more is a marker unless it is the value byte of the marker before it, so in
+// every stretch of consecutive high bytes the markers are the first, third, ...
+// byte of the stretch.
+uint64_t Markers64(uint64_t high) {
+  constexpr uint64_t kEven = 0x5555555555555555ull;
+  const uint64_t starts = high & ~(high << 1);
+  // Adding a stretch's start bit clears the stretch: what survives started odd.
+  const uint64_t odd_stretches = (high + (starts & kEven)) & high;
+  const uint64_t even_stretches = high ^ odd_stretches;
+  return (even_stretches & kEven) | (odd_stretches & ~kEven);
+}
+
 // Stores exactly n decoded bytes at dst. Returns false when the data runs out.
 bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
-  while (n > 0) {
-    if (src.pending > 0) {
-      const int64_t k = std::min<int64_t>(src.pending, n);
-      std::memset(dst, src.value, static_cast<size_t>(k));
-      dst += k;
-      n -= k;
-      src.pending -= static_cast<int>(k);
-      continue;
-    }
-    if (src.pos >= src.end) return false;
-    const uint8_t b = *src.pos++;
-    if (b < 0xC0) {
-      *dst++ = b;
-      --n;
-      continue;
-    }
-    if (src.pos >= src.end) return false;
-    src.value = *src.pos++;
-    src.pending = b - 0xC0;
+  uint8_t* d = dst;
+  uint8_t* const dend = dst + n;
+  const uint8_t* s = src.pos;
+  const uint8_t* const send = src.end;
+  if (src.pending > 0) {
+    const int64_t k = std::min<int64_t>(src.pending, n);
+    std::memset(d, src.value, static_cast<size_t>(k));
+    d += k;
+    src.pending -= static_cast<int>(k);
   }
+  // Main loop over blocks of 64 source bytes that start at an item boundary. The
+  // markers of a block are found at once; then each literal stretch and run is
+  // copied or filled with fixed-size stores, no byte-by-byte decisions. Needs 80
+  // readable source bytes (the last marker's value and the 16-byte copies), and
+  // room for a stretch, a run and the over-wide stores in the output.
+  constexpr int64_t kRoom = 64 + 64 + 16;
+  while (send - s >= 80 && dend - d >= kRoom) {
+    const uint64_t markers = Markers64(HighMask64(s));
+    // Thirty-two single escaped values ("C1 v" pairs): keep every second byte.
+    if (markers == 0x5555555555555555ull && dend - d >= 32 + kRoom) {
+#if defined(__SSE2__)
+      const __m128i c1 = _mm_set1_epi8(char(0xC1));
+      uint64_t c1_bits = 0;
+      for (int k = 0; k < 4; ++k) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
+        c1_bits |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, c1)))} << (16 * k);
+      }
+      const bool all_c1 = (c1_bits & markers) == markers;
+#else
+      bool all_c1 = true;
+      for (int i = 0; i < 64; i += 2) all_c1 &= s[i] == 0xC1;
+#endif
+      if (all_c1) {
+#if defined(__SSE2__)
+        for (int k = 0; k < 2; ++k) {
+          const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32 * k));
+          const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32 * k + 16));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * k),
+                           _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8)));
+        }
+#else
+        for (int i = 0; i < 32; ++i) d[i] = s[2 * i + 1];
+#endif
+        d += 32;
+        s += 64;
+        continue;
+      }
+    }
+    int prev = 0;  // first byte of the block not yet decoded
+    for (uint64_t m = markers; m != 0; m &= m - 1) {
+      if (dend - d < kRoom) break;
+      const int j = std::countr_zero(m);
+      const int len = j - prev;  // literals before this marker
+      Copy16(d, s + prev);
+      if (len > 16) std::memcpy(d + 16, s + prev + 16, static_cast<size_t>(len - 16));
+      d += len;
+      const unsigned count = s[j] - 0xC0u;
+      Fill(d, s[j + 1], count);
+      d += count;
+      prev = j + 2;
+    }
+    if (prev < 64 && dend - d >= kRoom && (markers >> prev) == 0) {
+      // Literals up to the end of the block.
+      const int len = 64 - prev;
+      Copy16(d, s + prev);
+      if (len > 16) std::memcpy(d + 16, s + prev + 16, static_cast<size_t>(len - 16));
+      d += len;
+      prev = 64;
+    }
+    s += prev;
+  }
+  // The rest, one item at a time with every bound checked.
+  while (d < dend) {
+    if (s >= send) {
+      src.pos = s;
+      return false;
+    }
+    const uint8_t b = *s++;
+    if (b < 0xC0) {
+      *d++ = b;
+      continue;
+    }
+    if (s >= send) {
+      src.pos = s;
+      return false;
+    }
+    const uint8_t v = *s++;
+    const int64_t k = std::min<int64_t>(b - 0xC0, dend - d);
+    std::memset(d, v, static_cast<size_t>(k));
+    d += k;
+    src.value = v;
+    src.pending = b - 0xC0 - static_cast<int>(k);
+  }
+  src.pos = s;
   return true;
 }
 
-// Writes one row of run-length data. Runs never cross the end of the row.
-void EncodeRow(const uint8_t* row, int64_t len, std::vector<uint8_t>& out) {
-  int64_t x = 0;
-  while (x < len) {
-    const uint8_t v = row[x];
-    int64_t n = 1;
-    while (x + n < len && n < 63 && row[x + n] == v) ++n;
-    if (n > 1) {
-      out.push_back(static_cast<uint8_t>(0xC0 + n));
-      out.push_back(v);
-    } else {
-      if (v >= 0xC0) out.push_back(0xC1);
-      out.push_back(v);
+// Writes the literal bytes p[0..n), each value of 192 or more behind the escape
+// C1. Branch-free per byte.
+uint8_t* Literals(const uint8_t* p, int64_t n, uint8_t* o) {
+  for (int64_t i = 0; i < n; ++i) {
+    const uint8_t v = p[i];
+    const int high = v >= 0xC0;
+    o[0] = 0xC1;
+    o[high] = v;
+    o += 1 + high;
+  }
+  return o;
+}
+
+// Asks for huge pages behind a large buffer that is about to be filled: first
+// touches of fresh memory then fault a few times instead of once per 4 KiB page.
+// Only advice; nothing depends on it being followed.
+void AdviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (size < 4 * kHuge) return;
+  const auto begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
+// Number of bytes of 192 or more.
+size_t CountHigh(std::span<const uint8_t> bytes) {
+  size_t count = 0;
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i top = _mm_set1_epi8(char(0xC0));
+  while (bytes.size() - i >= 16) {
+    // Up to 255 blocks per partial sum, so no byte counter overflows.
+    __m128i sums = _mm_setzero_si128();
+    for (int k = 0; k < 255 && bytes.size() - i >= 16; ++k, i += 16) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+      sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(_mm_and_si128(x, top), top));
     }
+    const __m128i total = _mm_sad_epu8(sums, _mm_setzero_si128());
+    count += static_cast<size_t>(_mm_cvtsi128_si32(total)) +
+             static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(total, 8)));
+  }
+#endif
+  for (; i < bytes.size(); ++i) count += bytes[i] >= 0xC0;
+  return count;
+}
+
+// Bit i set when p[i] == p[i + 1], for i in 0..63 (reads p[0..64]).
+uint64_t EqualMask64(const uint8_t* p) {
+#if defined(__SSE2__)
+  uint64_t mask = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k + 1));
+    mask |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)))} << (16 * k);
+  }
+  return mask;
+#else
+  uint64_t mask = 0;
+  for (int i = 0; i < 64; ++i) mask |= uint64_t{p[i] == p[i + 1]} << i;
+  return mask;
+#endif
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define HW_PCX_SSSE3 1
+// Shuffle controls that spread 8 literal bytes (lanes 0..7, the escape C1 in
+// lanes 8..15) into their encoded form, one per pattern of high bytes.
+struct EscapeTable {
+  alignas(16) uint8_t control[256][16];
+  constexpr EscapeTable() : control{} {
+    for (int h = 0; h < 256; ++h) {
+      int k = 0;
+      for (int i = 0; i < 8; ++i) {
+        if (h & (1 << i)) control[h][k++] = 8;
+        control[h][k++] = static_cast<uint8_t>(i);
+      }
+      while (k < 16) control[h][k++] = 0x80;
+    }
+  }
+};
+constexpr EscapeTable kEscapes;
+
+// Mixed literal stretch, eight bytes per shuffle. Same contract as Literals, but
+// may store up to 16 bytes past the end and read up to 8 bytes past p + n.
+__attribute__((target("ssse3,popcnt"))) uint8_t* LiteralsSsse3(const uint8_t* p, int64_t n,
+                                                                 uint64_t high, uint8_t* o) {
+  const __m128i c1 = _mm_set1_epi8(char(0xC1));
+  for (int64_t i = 0; i < n; i += 8, high >>= 8) {
+    const auto h = static_cast<unsigned>(high & 0xFF);
+    const __m128i v = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i)), c1);
+    const __m128i ctl = _mm_load_si128(reinterpret_cast<const __m128i*>(kEscapes.control[h]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, ctl));
+    o += std::min<int64_t>(8, n - i) + __builtin_popcount(h);
+  }
+  return o;
+}
+
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+  return has;
+}
+#endif
+
+// Literal pixels p[0..n), n <= 64, whose bytes of 192 or more are marked in
+// `high` (bit i for p[i]). Whole stretches below 192 are copied and whole
+// stretches above are interleaved with the escape 16 bytes at a time; only mixed
+// stretches go byte by byte. May store up to 32 bytes past the end and read up to
+// 32 bytes past p + n.
+uint8_t* LiteralStretch(const uint8_t* p, int64_t n, uint64_t high, uint8_t* o) {
+  const uint64_t all = n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
+  high &= all;
+  // Short stretches are the common case: the first 32 pixels are handled with
+  // fixed-size stores whatever n is, so no loop count has to be guessed.
+  if (high == 0) {
+    Copy16(o, p);
+    Copy16(o + 16, p + 16);
+    for (int64_t i = 32; i < n; i += 16) Copy16(o + i, p + i);
+    return o + n;
+  }
+#if defined(__SSE2__)
+  if (high == all) {
+    const __m128i c1 = _mm_set1_epi8(char(0xC1));
+    for (int64_t i = 0; i < 16 || i < n; i += 8) {
+      const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 2 * i), _mm_unpacklo_epi8(c1, v));
+    }
+    return o + 2 * n;
+  }
+#endif
+#if defined(HW_PCX_SSSE3)
+  if (HasSsse3()) return LiteralsSsse3(p, n, high, o);
+#endif
+  return Literals(p, n, o);
+}
+
+// Writes a run of n >= 1 pixels of value v: runs of 63 while more remain, then the
+// rest as a run, or as a single pixel (escaped from 192 up).
+uint8_t* Run(uint8_t v, int64_t n, uint8_t* o) {
+  for (; n > 63; n -= 63) {
+    o[0] = 0xFF;
+    o[1] = v;
+    o += 2;
+  }
+  if (n > 1 || v >= 0xC0) {
+    o[0] = static_cast<uint8_t>(0xC0 + n);
+    o[1] = v;
+    return o + 2;
+  }
+  o[0] = v;
+  return o + 1;
+}
+
+// One row of run-length data into o (room for 2 * len + 64 bytes); returns the
+// end. A run is two or more equal pixels, at most 63, never crossing the row's end.
+uint8_t* EncodeRow(const uint8_t* p, int64_t len, uint8_t* o) {
+  int64_t x = 0;
+  // Blocks of 64 pixels starting at an item boundary: the equal-neighbour and
+  // high-value masks of the block give every run start at once; the literal
+  // stretches between runs are written whole.
+  while (len - x >= 96) {
+    const uint8_t* b = p + x;
+    const uint64_t eq = EqualMask64(b);
+    const uint64_t high = HighMask64(b);
+    int64_t prev = 0;
+    while (prev < 64) {
+      const uint64_t ahead = eq >> prev;
+      if (ahead == 0) {
+        o = LiteralStretch(b + prev, 64 - prev, high >> prev, o);
+        prev = 64;
+        break;
+      }
+      const int64_t a = prev + std::countr_zero(ahead);  // b[a] == b[a + 1]
+      o = LiteralStretch(b + prev, a - prev, high >> prev, o);
+      // Equal pixels from a: count the neighbour matches, then go on word by
+      // word when they last to the end of the block.
+      int64_t n = 1 + std::countr_zero(~(eq >> a));
+      if (a + n > 64) {
+        const uint8_t v = b[a];
+        const uint64_t fill = v * kOnes;
+        n = 65 - a;
+        while (x + a + n + 8 <= len) {
+          const uint64_t diff = Load64(b + a + n) ^ fill;
+          if (diff != 0) {
+            n += FirstByte(diff);
+            goto counted;
+          }
+          n += 8;
+        }
+        while (x + a + n < len && b[a + n] == v) ++n;
+      counted:;
+      }
+      o = Run(b[a], n, o);
+      prev = a + n;
+    }
+    x += prev;
+  }
+  // The row's last pixels.
+  while (x < len) {
+    const uint8_t v = p[x];
+    int64_t n = 1;
+    while (x + n < len && p[x + n] == v) ++n;
+    o = Run(v, n, o);
     x += n;
   }
+  return o;
 }
 
 }  // namespace
@@ -162,7 +507,10 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
     return Error{"picture size " + std::to_string(w) + " x " + std::to_string(ht) +
                  " is too large for the file's pixel data (pixel data ends early)"};
   }
-  std::vector<uint8_t> pixels(static_cast<size_t>(size->count));
+  std::vector<uint8_t> pixels;
+  pixels.reserve(static_cast<size_t>(size->count));
+  AdviseHugePages(pixels.data(), pixels.capacity());
+  pixels.resize(static_cast<size_t>(size->count));
   RleSource src{file.data() + kPcxHeaderSize, file.data() + kPcxHeaderSize + data_bytes};
   std::vector<uint8_t> filler(static_cast<size_t>(row_bytes - w));
   for (int32_t y = 0; y < ht; ++y) {
@@ -210,17 +558,34 @@ Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t
   std::copy_n(palette.begin(), 16, header.ColorMap.begin());
 
   std::vector<uint8_t> out;
+  const int64_t row_bytes = empty ? 0 : RowBytes(header, w);
+  const int64_t data_bytes = row_bytes * (empty ? 0 : ht);
+  // The encoded data never exceeds one byte per pixel plus one per literal of 192
+  // or more (a run of n >= 2 takes 2 <= n bytes), so reserving that bound means the
+  // buffer is allocated once and never moved.
+  int64_t bound = data_bytes + static_cast<int64_t>(kPcxHeaderSize + 1 + kPaletteBytes);
+  if (!empty && header.Encoding != 0) {
+    bound += static_cast<int64_t>(CountHigh(pixels.first(static_cast<size_t>(size->count))));
+  }
+  out.reserve(static_cast<size_t>(bound));
+  AdviseHugePages(out.data(), out.capacity());
   const auto head = HeaderBytes(header);
   out.insert(out.end(), head.begin(), head.end());
   if (!empty) {
-    const int64_t row_bytes = RowBytes(header, w);
-    std::vector<uint8_t> row(static_cast<size_t>(row_bytes), 0);
+    // Rows shorter than BytesPerLine are padded with zeros in a copy.
+    std::vector<uint8_t> padded(row_bytes > w ? static_cast<size_t>(row_bytes) : 0, 0);
+    std::vector<uint8_t> encoded(header.Encoding == 0 ? 0 : static_cast<size_t>(2 * row_bytes + 64));
     for (int32_t y = 0; y < ht; ++y) {
-      std::memcpy(row.data(), pixels.data() + static_cast<size_t>(y) * w, static_cast<size_t>(w));
+      const uint8_t* row = pixels.data() + static_cast<size_t>(y) * w;
+      if (!padded.empty()) {
+        std::memcpy(padded.data(), row, static_cast<size_t>(w));
+        row = padded.data();
+      }
       if (header.Encoding == 0) {
-        out.insert(out.end(), row.begin(), row.end());
+        out.insert(out.end(), row, row + row_bytes);
       } else {
-        EncodeRow(row.data(), row_bytes, out);
+        uint8_t* end = EncodeRow(row, row_bytes, encoded.data());
+        out.insert(out.end(), encoded.data(), end);
       }
     }
   }
