@@ -124,6 +124,27 @@ void BM_Remap(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kSize));
 }
 
+// Each remap kernel on random content, to compare the fallbacks with the
+// dispatched one; a kernel this processor lacks is skipped.
+void BM_RemapKernel(benchmark::State& state) {
+  const auto& src = Picture(kRandom);
+  std::vector<uint8_t> dst(kSize);
+  hw::IndexLut lut;
+  std::iota(lut.begin(), lut.end(), uint8_t{0});
+  std::shuffle(lut.begin(), lut.end(), std::mt19937(99));
+  const auto kernel = static_cast<hw::RemapKernel>(state.range(0));
+  if (!hw::RemapPixelsWith(kernel, src, dst, lut)) {
+    state.SkipWithError("kernel not supported on this processor");
+    return;
+  }
+  for (auto _ : state) {
+    hw::RemapPixelsWith(kernel, src, dst, lut);
+    benchmark::DoNotOptimize(dst.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kSize));
+}
+
 void Classes(benchmark::internal::Benchmark* b) {
   b->ArgName("content");
   for (int c = kPhoto; c <= kFlat; ++c) b->Arg(c);
@@ -135,5 +156,7 @@ BENCHMARK(BM_Memcpy);
 // content: 0 photo-like, 1 cartoon, 2 random, 3 worst, 4 flat
 BENCHMARK(BM_Histo)->Apply(Classes);
 BENCHMARK(BM_Remap)->Apply(Classes);
+// kernel: 1 portable, 2 AVX2, 3 AVX-512 VBMI
+BENCHMARK(BM_RemapKernel)->ArgName("kernel")->Arg(1)->Arg(2)->Arg(3);
 
 BENCHMARK_MAIN();
