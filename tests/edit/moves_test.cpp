@@ -235,16 +235,6 @@ TEST_F(Moves, ThePictureIsRefreshedOnlyOnceLoaded) {
                                                      "realize", "refresh"}));
 }
 
-TEST_F(Moves, SwapBlotSkipsPairsOffTheBoard) {
-  const int16_t in = 3;
-  for (int16_t out : {int16_t{-1}, int16_t{256}, int16_t{-32768}}) {
-    SwapBlot(s, ops, in, out);
-    SwapBlot(s, ops, out, in);
-  }
-  ExpectUntouchedOutside(-1, -1);
-  EXPECT_TRUE(ops.repaints.empty());
-}
-
 // Reverse range.
 
 class Reverse : public Moves {

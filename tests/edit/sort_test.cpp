@@ -153,12 +153,6 @@ TEST_F(Sorting, ColourUntickedRunsAllSweeps) {
   EXPECT_EQ(s.BlotColour, original);
 }
 
-TEST_F(Sorting, UnknownKeyExchangesNothing) {
-  Remember();
-  EXPECT_EQ(SortOnColor(s, ops, int16_t{9}), 1);
-  EXPECT_EQ(s.BlotColour, original);
-}
-
 TEST_F(Sorting, SortCommandRunsTheSelectedOption) {
   const auto fill = [&] {
     test::ResetBoard(s);
