@@ -55,6 +55,8 @@ TEST(Histogram, MatchesPlainCountOnEveryKindOfContent) {
   std::vector<uint8_t> mixed = Noise(40000, 2);  // runs of eight and odd runs mixed in
   for (size_t i = 0; i < mixed.size(); i += 29) std::fill_n(mixed.begin() + i, std::min<size_t>(13, mixed.size() - i), 0);
   pictures.push_back(mixed);
+  // Large enough to be counted in two halves on two cores, with an odd length.
+  pictures.push_back(Noise((size_t{1} << 22) + 12345, 4));
   for (const auto& px : pictures) {
     // Every start offset and a ragged end exercise the word loop and its tail.
     for (size_t off = 0; off < 9; ++off) {
