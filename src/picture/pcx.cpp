@@ -116,7 +116,7 @@ bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
   uint8_t* const dend = dst + n;
   const uint8_t* s = src.pos;
   const uint8_t* const send = src.end;
-  if (src.pending > 0) {
+  if (src.pending > 0 && n > 0) {
     const int64_t k = std::min<int64_t>(src.pending, n);
     std::memset(d, src.value, static_cast<size_t>(k));
     d += k;
@@ -124,11 +124,11 @@ bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
   }
   // Main loop over blocks of 64 source bytes that start at an item boundary. The
   // markers of a block are found at once; then each literal stretch and run is
-  // copied or filled with fixed-size stores, no byte-by-byte decisions. Needs 80
-  // readable source bytes (the last marker's value and the 16-byte copies), and
+  // copied or filled with fixed-size stores, no byte-by-byte decisions. Needs 96
+  // readable source bytes (the last marker's value and the 32-byte copies), and
   // room for a stretch, a run and the over-wide stores in the output.
-  constexpr int64_t kRoom = 64 + 64 + 16;
-  while (send - s >= 80 && dend - d >= kRoom) {
+  constexpr int64_t kRoom = 64 + 64 + 32;
+  while (send - s >= 96 && dend - d >= kRoom) {
     const uint64_t markers = Markers64(HighMask64(s));
     // Thirty-two single escaped values ("C1 v" pairs): keep every second byte.
     if (markers == 0x5555555555555555ull && dend - d >= 32 + kRoom) {
@@ -166,7 +166,8 @@ bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
       const int j = std::countr_zero(m);
       const int len = j - prev;  // literals before this marker
       Copy16(d, s + prev);
-      if (len > 16) std::memcpy(d + 16, s + prev + 16, static_cast<size_t>(len - 16));
+      Copy16(d + 16, s + prev + 16);
+      if (len > 32) std::memcpy(d + 32, s + prev + 32, static_cast<size_t>(len - 32));
       d += len;
       const unsigned count = s[j] - 0xC0u;
       Fill(d, s[j + 1], count);
@@ -177,7 +178,8 @@ bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
       // Literals up to the end of the block.
       const int len = 64 - prev;
       Copy16(d, s + prev);
-      if (len > 16) std::memcpy(d + 16, s + prev + 16, static_cast<size_t>(len - 16));
+      Copy16(d + 16, s + prev + 16);
+      if (len > 32) std::memcpy(d + 32, s + prev + 32, static_cast<size_t>(len - 32));
       d += len;
       prev = 64;
     }
@@ -515,7 +517,7 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
   std::vector<uint8_t> filler(static_cast<size_t>(row_bytes - w));
   for (int32_t y = 0; y < ht; ++y) {
     bool ok = DecodeInto(src, pixels.data() + static_cast<size_t>(y) * w, w);
-    if (ok && y + 1 < ht) ok = DecodeInto(src, filler.data(), row_bytes - w);
+    if (ok && y + 1 < ht && row_bytes > w) ok = DecodeInto(src, filler.data(), row_bytes - w);
     if (!ok) return Error{"pixel data ends early (before the picture is complete, or runs into the palette)"};
   }
   return pixels;
