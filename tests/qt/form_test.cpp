@@ -388,6 +388,28 @@ TEST_F(WithPicture, ColourDialogRecoloursAndCancelChangesNothing) {
   EXPECT_EQ(rig_.form.PictureWindow()->Picture1()->ShownColour(2, 1), qRgb(1, 2, 3));
 }
 
+TEST_F(WithPicture, SecondClickOnASwatchOpensTheDialogOnce) {
+  // A press that follows a click on the same swatch edits the colour instead of
+  // starting a drag, and the double-click event of that press is not a second edit.
+  const int interval = QApplication::doubleClickInterval();
+  QApplication::setDoubleClickInterval(60000);  // a slow machine must not start a drag
+  rig_.colours.answer = PackRGB(RGBTriple{9, 8, 7});
+  rig_.Drop(12, 12);  // what a click delivers
+  SwatchWidget* swatch = rig_.form.Swatch(12);
+  const QPointF at(4, 4);
+  QMouseEvent press(QEvent::MouseButtonPress, at, swatch->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(swatch, &press);
+  EXPECT_EQ(rig_.colours.asked, 1);
+  rig_.DoubleClick(12);
+  EXPECT_EQ(rig_.colours.asked, 1);
+  EXPECT_EQ(rig_.editor.SwatchShownColour(12), (RGBTriple{9, 8, 7}));
+  // A later double click on its own opens the dialog again.
+  rig_.DoubleClick(12);
+  EXPECT_EQ(rig_.colours.asked, 2);
+  QApplication::setDoubleClickInterval(interval);
+}
+
 TEST_F(WithPicture, TestButtonRunsTheCycleTimer) {
   QAbstractButton* test = rig_.Find<QAbstractButton>("ButtonTest");
   test->click();

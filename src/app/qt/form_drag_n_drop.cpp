@@ -34,6 +34,18 @@ int Px(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixe
 
 QString FromState(const std::string& text) { return QString::fromStdString(text); }
 
+// Counts nested commands for as long as one runs.
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
 template <typename W>
 W* Place(W* widget, const char* name, double left, double top, double width, double height) {
   widget->setObjectName(QString::fromLatin1(name));
@@ -47,17 +59,13 @@ QRect TwipsRect(double left, double top, double width, double height) {
   return QRect(Px(left), Px(top), Px(width), Px(height));
 }
 
-// Runs one editor command; the outermost one repaints afterwards.
+// Runs one editor command; the outermost one repaints afterwards. Timer ticks
+// leave the board alone unless the editor reports a change to it.
 template <typename Command>
-void FormDragNDrop::Run(Command&& command) {
-  struct Depth {
-    int& depth;
-    explicit Depth(int& d) : depth(d) { ++depth; }
-    ~Depth() { --depth; }
-  };
-  board_dirty_ = true;
+void FormDragNDrop::Run(Command&& command, bool board) {
+  if (board) board_dirty_ = true;
   {
-    Depth guard(run_depth_);
+    const DepthGuard guard(run_depth_);
     command();
   }
   if (run_depth_ == 0) Flush();
@@ -99,7 +107,7 @@ FormDragNDrop::FormDragNDrop(Editor& editor, QWidget* parent)
   timer_color_->setTimerType(Qt::PreciseTimer);
   timer_color_->setInterval(16);
   connect(timer_color_, &QTimer::timeout, this, [this] {
-    Run([this] { editor_.TimerColor_Timer(); });
+    Run([this] { editor_.TimerColor_Timer(); }, /*board=*/false);
   });
 
   ConnectControls();
@@ -251,9 +259,7 @@ void FormDragNDrop::ConnectControls() {
     return findChild<QPushButton*>(QString::fromLatin1(name));
   };
   auto command = [this, &button](const char* name, void (Editor::*method)()) {
-    connect(button(name), &QPushButton::clicked, this, [this, method] {
-      Run([this, method] { (editor_.*method)(); });
-    });
+    connect(button(name), &QPushButton::clicked, this, [this, method] { RunCommand(method); });
   };
   command("CommanFlip", &Editor::CommanFlip_Click);
   command("CommandSpreadRGB", &Editor::CommandSpreadRGB_Click);
@@ -298,6 +304,11 @@ void FormDragNDrop::ConnectControls() {
   });
   connect(hscroll_speed_, &QScrollBar::valueChanged, this,
           [this](int value) { Run([this, value] { editor_.HScrollSpeed_Change(value); }); });
+}
+
+void FormDragNDrop::RunCommand(void (Editor::*method)()) {
+  Editor* editor = &editor_;
+  Run([editor, method] { (editor->*method)(); });
 }
 
 void FormDragNDrop::Load() {

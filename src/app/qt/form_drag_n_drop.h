@@ -85,7 +85,8 @@ class FormDragNDrop : public QWidget, public EditorView {
 
  private:
   template <typename Command>
-  void Run(Command&& command);
+  void Run(Command&& command, bool board = true);
+  void RunCommand(void (Editor::*method)());
   void ScheduleFlush();
   void Flush();
   void BuildControls();
