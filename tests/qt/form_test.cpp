@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -191,7 +192,7 @@ TEST(FormDragNDrop, SwatchesPaintTheirColourAndMarks) {
   EXPECT_NE(rig.form.Swatch(0)->grab().toImage().pixel(centre), qRgb(255, 170, 85));
 }
 
-class WithPicture : public ::testing::Test {
+class FormWithPicture : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = dir_.File("sample.pcx");
@@ -220,7 +221,7 @@ class WithPicture : public ::testing::Test {
   Rig rig_;
 };
 
-TEST_F(WithPicture, PictureWindowShowsTheLoadedPicture) {
+TEST_F(FormWithPicture, PictureWindowShowsTheLoadedPicture) {
   FormPic* pic = rig_.form.PictureWindow();
   EXPECT_TRUE(pic->isVisible());
   const QString label = rig_.Find<QLabel>("Label1")->text();
@@ -238,7 +239,7 @@ TEST_F(WithPicture, PictureWindowShowsTheLoadedPicture) {
   EXPECT_TRUE(rig_.Find("ButtonTest")->isEnabled());
 }
 
-TEST_F(WithPicture, DropExchangesEntriesAndUndoPutsThemBack) {
+TEST_F(FormWithPicture, DropExchangesEntriesAndUndoPutsThemBack) {
   const auto before = BoardColours();
   const auto map_before = rig_.s().IndexMap;
   const auto picture_before = PictureColours();
@@ -259,7 +260,7 @@ TEST_F(WithPicture, DropExchangesEntriesAndUndoPutsThemBack) {
   EXPECT_EQ(PictureColours(), picture_before);
 }
 
-TEST_F(WithPicture, MoveOptionsAndCountShapeTheDrop) {
+TEST_F(FormWithPicture, MoveOptionsAndCountShapeTheDrop) {
   const auto before = BoardColours();
   rig_.Click("CheckMoveColor");  // indices only
   auto* count = rig_.Find<QLineEdit>("TextMoveCount");
@@ -274,7 +275,7 @@ TEST_F(WithPicture, MoveOptionsAndCountShapeTheDrop) {
   EXPECT_EQ(rig_.s().IndexMap[23], 23);
 }
 
-TEST_F(WithPicture, DropOntoItselfSelectsAndForeignDropsAreIgnored) {
+TEST_F(FormWithPicture, DropOntoItselfSelectsAndForeignDropsAreIgnored) {
   const auto before = BoardColours();
   rig_.Drop(7, 7);
   rig_.Drop(30, 30);
@@ -303,7 +304,7 @@ TEST_F(WithPicture, DropOntoItselfSelectsAndForeignDropsAreIgnored) {
   EXPECT_EQ(ParseSwatchMime(&bad, rig_.form.BoardToken()), 255);
 }
 
-TEST_F(WithPicture, SortButtonUsesTheChosenOption) {
+TEST_F(FormWithPicture, SortButtonUsesTheChosenOption) {
   const auto picture_before = PictureColours();
 
   rig_.Click("CommandSort");  // by usage: most used first
@@ -333,7 +334,7 @@ TEST_F(WithPicture, SortButtonUsesTheChosenOption) {
   EXPECT_EQ(PictureColours(), picture_before);
 }
 
-TEST_F(WithPicture, SpreadAndReverseWorkOnTheSelectedRange) {
+TEST_F(FormWithPicture, SpreadAndReverseWorkOnTheSelectedRange) {
   rig_.Drop(10, 10);
   rig_.Drop(20, 20);
   const auto before = BoardColours();
@@ -362,7 +363,7 @@ TEST_F(WithPicture, SpreadAndReverseWorkOnTheSelectedRange) {
   for (size_t i = 10; i <= 20; ++i) EXPECT_EQ(reversed[i], hsv_reverse[30 - i]) << i;
 }
 
-TEST_F(WithPicture, ColourDialogRecoloursAndCancelChangesNothing) {
+TEST_F(FormWithPicture, ColourDialogRecoloursAndCancelChangesNothing) {
   rig_.Drop(40, 40);
   const auto before = BoardColours();
   const auto pal_before = rig_.s().Pal;
@@ -388,7 +389,7 @@ TEST_F(WithPicture, ColourDialogRecoloursAndCancelChangesNothing) {
   EXPECT_EQ(rig_.form.PictureWindow()->Picture1()->ShownColour(2, 1), qRgb(1, 2, 3));
 }
 
-TEST_F(WithPicture, SecondClickOnASwatchOpensTheDialogOnce) {
+TEST_F(FormWithPicture, SecondClickOnASwatchOpensTheDialogOnce) {
   // A press that follows a click on the same swatch edits the colour instead of
   // starting a drag, and the double-click event of that press is not a second edit.
   const int interval = QApplication::doubleClickInterval();
@@ -410,7 +411,7 @@ TEST_F(WithPicture, SecondClickOnASwatchOpensTheDialogOnce) {
   QApplication::setDoubleClickInterval(interval);
 }
 
-TEST_F(WithPicture, TestButtonRunsTheCycleTimer) {
+TEST_F(FormWithPicture, TestButtonRunsTheCycleTimer) {
   QAbstractButton* test = rig_.Find<QAbstractButton>("ButtonTest");
   test->click();
   EXPECT_TRUE(rig_.form.TimerColor()->isActive());
@@ -426,7 +427,7 @@ TEST_F(WithPicture, TestButtonRunsTheCycleTimer) {
   EXPECT_EQ(test->text(), "Test");
 }
 
-TEST_F(WithPicture, QuitClosesBothWindows) {
+TEST_F(FormWithPicture, QuitClosesBothWindows) {
   rig_.form.show();
   ASSERT_TRUE(rig_.form.PictureWindow()->isVisible());
   rig_.Click("ButtonQuit");
@@ -434,7 +435,7 @@ TEST_F(WithPicture, QuitClosesBothWindows) {
   EXPECT_FALSE(rig_.form.PictureWindow()->isVisible());
 }
 
-TEST_F(WithPicture, FailedLoadIsReportedAndKeepsThePicture) {
+TEST_F(FormWithPicture, FailedLoadIsReportedAndKeepsThePicture) {
   const auto picture_before = PictureColours();
   const std::string broken = dir_.File("broken.pcx");
   {
@@ -495,7 +496,24 @@ TEST(RubberBand, OtherButtonsControlsAndOutsideTheBoardDrawNothing) {
   EXPECT_FLOAT_EQ(rig.s().BandX0, 7.0f);
 }
 
-TEST(Services, PaletteDisplayShowsSwatchesThroughThePictureWindowsPalette) {
+TEST(PictureWindow, PictureLargerThanTheWindowScrolls) {
+  Rig rig;
+  TempDir dir;
+  SamplePicture picture;
+  picture.width = 500;
+  picture.height = 300;
+  picture.pixels.assign(500 * 300, 3);
+  ASSERT_TRUE(picture.Write(dir.File("wide.pcx")));
+  rig.LoadPicture(dir.File("wide.pcx"));
+  FormPic* pic = rig.form.PictureWindow();
+  EXPECT_EQ(pic->size(), QSize(312, 213));  // the window keeps its size
+  EXPECT_EQ(pic->Picture1()->size(), QSize(500, 300));
+  EXPECT_GT(pic->ScrollArea()->horizontalScrollBar()->maximum(), 0);
+  EXPECT_GT(pic->ScrollArea()->verticalScrollBar()->maximum(), 0);
+  EXPECT_EQ(pic->Picture1()->ShownColour(499, 299), Rgb(picture.palette[3]));
+}
+
+TEST(PaletteDisplay, SwatchesShowThePictureWindowsPalette) {
   Rig rig(256);
   EXPECT_TRUE(rig.Find<QCheckBox>("CheckHW")->isChecked());
   TempDir dir;
