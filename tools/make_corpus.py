@@ -8,8 +8,9 @@ checks it:
   valid-*    a well-formed 8-bit picture: must decode
   refused-*  a picture load must refuse it with a message
   edge-*     unusual but possibly acceptable: anything goes except a crash
-Files the fuzzer finds later are added by hand under the edge- prefix (or refused-
-once the codec's behaviour for them is settled).
+Inputs kept from fuzzing runs (they reach decoder paths the crafted files miss) are
+added by hand as edge-found-<hash>.pcx; this script leaves them alone. A crash input
+joins them once the codec is fixed.
 """
 import os
 import struct
@@ -61,6 +62,46 @@ def encode_rows(rows, bpl, fill=0):
     return bytes(out)
 
 
+def encode_stream(values):
+    """Run-length encodes one continuous stream: runs may cross row ends."""
+    out = bytearray()
+    x = 0
+    while x < len(values):
+        n = 1
+        while x + n < len(values) and n < 63 and values[x + n] == values[x]:
+            n += 1
+        if n > 1 or values[x] >= 0xC0:
+            out += bytes([0xC0 + n, values[x]])
+        else:
+            out.append(values[x])
+        x += n
+    return bytes(out)
+
+
+def mixed_rows(width, height, seed):
+    """Rows mixing literal stretches, runs of every length and values of 0xC0 and above."""
+    state = seed * 2654435761 + 1
+    def rand(n):
+        nonlocal state
+        state = (state * 6364136223846793005 + 1442695040888963407) & (2**64 - 1)
+        return (state >> 33) % n
+    rows = []
+    for _ in range(height):
+        row = []
+        while len(row) < width:
+            kind = rand(4)
+            if kind == 0:
+                row += [rand(0xC0) for _ in range(1 + rand(40))]
+            elif kind == 1:
+                row += [rand(256)] * (2 + rand(90))
+            elif kind == 2:
+                row += [0xC0 + rand(64) for _ in range(1 + rand(20))]
+            else:
+                row += [rand(256) for _ in range(1 + rand(30))]
+        rows.append(row[:width])
+    return rows
+
+
 def raw(values):
     """Pixel bytes that stay literal under run-length decoding (all below 0xC0)."""
     return bytes(v % 0xC0 for v in values)
@@ -96,6 +137,26 @@ def corpus():
     files["valid-junk-fields.pcx"] = picture(
         header(xmax=1, ymax=0, bpl=2, manufacturer=0xFF, version=0x7F, filler=b"\xAA" * 54),
         raw([9, 8]))
+
+    # Larger pictures, so the decoder works on long stretches of data, not just a few bytes.
+    rows = mixed_rows(48, 40, 1)
+    files["valid-48x40-mixed.pcx"] = picture(header(xmax=47, ymax=39, bpl=48),
+                                             encode_rows(rows, 48))
+    rows = mixed_rows(37, 30, 2)
+    files["valid-37x30-odd-mixed-padded.pcx"] = picture(header(xmax=36, ymax=29, bpl=38),
+                                                        encode_rows(rows, 38, fill=0xC4))
+    rows = mixed_rows(29, 31, 3)
+    files["valid-29x31-runs-across-rows.pcx"] = picture(
+        header(xmax=28, ymax=30, bpl=29), encode_stream([v for r in rows for v in r]))
+    files["valid-64x16-all-escaped.pcx"] = picture(
+        header(xmax=63, ymax=15, bpl=64), encode_rows([[0xC0 + (x + y) % 64 for x in range(64)]
+                                                       for y in range(16)], 64))
+    files["valid-300x4-literals.pcx"] = picture(
+        header(xmax=299, ymax=3, bpl=300), encode_rows([[(x * 7 + y) % 0xC0 for x in range(300)]
+                                                        for y in range(4)], 300))
+    mixed = encode_rows(mixed_rows(48, 40, 4), 48)
+    files["refused-48x40-mixed-cut-short.pcx"] = picture(header(xmax=47, ymax=39, bpl=48),
+                                                         mixed[:len(mixed) * 2 // 3])
 
     # ---- formats the editor cannot show
     files["refused-bpp4.pcx"] = picture(header(xmax=7, ymax=1, bpp=4, bpl=4), raw(range(8)))
