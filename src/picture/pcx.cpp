@@ -2,14 +2,17 @@
 #include "picture/pcx.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <string>
 
+#include "picture/pcx_internal.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(__x86_64__)
 #include <tmmintrin.h>
 #endif
 #if defined(__linux__)
@@ -41,16 +44,8 @@ uint64_t Load64(const uint8_t* p) {
   if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
   return v;
 }
-void Store64(uint8_t* p, uint64_t v) {
-  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
-  std::memcpy(p, &v, 8);
-}
 constexpr uint64_t kOnes = 0x0101010101010101ull;
 constexpr uint64_t kHighs = 0x8080808080808080ull;
-// Bit 7 set in every byte that is 192 or more (both top bits set).
-uint64_t HighBytes(uint64_t w) { return w & (w << 1) & kHighs; }
-// Bit 7 set in the lowest zero byte of w (bits above it may be set spuriously).
-uint64_t LowestZeroByte(uint64_t w) { return (w - kOnes) & ~w & kHighs; }
 int FirstByte(uint64_t bits) { return std::countr_zero(bits) >> 3; }  // 8 when none
 
 // Decoder state carried across rows, since a run may continue into the next row.
@@ -110,6 +105,220 @@ uint64_t Markers64(uint64_t high) {
   return (even_stretches & kEven) | (odd_stretches & ~kEven);
 }
 
+std::atomic<bool> g_allow_ssse3{true};
+
+#if defined(__x86_64__)
+#define HW_PCX_SSSE3 1
+// Shuffle controls that spread 8 literal bytes (lanes 0..7, the escape C1 in
+// lanes 8..15) into their encoded form, one per pattern of high bytes.
+struct EscapeTable {
+  alignas(16) uint8_t control[256][16];
+  constexpr EscapeTable() : control{} {
+    for (int h = 0; h < 256; ++h) {
+      int k = 0;
+      for (int i = 0; i < 8; ++i) {
+        if (h & (1 << i)) control[h][k++] = 8;
+        control[h][k++] = static_cast<uint8_t>(i);
+      }
+      while (k < 16) control[h][k++] = 0x80;
+    }
+  }
+};
+constexpr EscapeTable kEscapes;
+
+// Mixed literal stretch, eight bytes per shuffle. Same contract as Literals, but
+// may store up to 16 bytes past the end and read up to 8 bytes past p + n.
+__attribute__((target("ssse3,popcnt"))) uint8_t* LiteralsSsse3(const uint8_t* p, int64_t n,
+                                                                 uint64_t high, uint8_t* o) {
+  const __m128i c1 = _mm_set1_epi8(char(0xC1));
+  for (int64_t i = 0; i < n; i += 8, high >>= 8) {
+    const auto h = static_cast<unsigned>(high & 0xFF);
+    const __m128i v = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i)), c1);
+    const __m128i ctl = _mm_load_si128(reinterpret_cast<const __m128i*>(kEscapes.control[h]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, ctl));
+    o += std::min<int64_t>(8, n - i) + __builtin_popcount(h);
+  }
+  return o;
+}
+
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+  return has && g_allow_ssse3.load(std::memory_order_relaxed);
+}
+#endif
+
+// Bit i set when s[i] == byte, for i in 0..63.
+uint64_t ByteMask64(const uint8_t* s, uint8_t byte) {
+#if defined(__SSE2__)
+  const __m128i b = _mm_set1_epi8(static_cast<char>(byte));
+  uint64_t mask = 0;
+  for (int k = 0; k < 4; ++k) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
+    mask |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, b)))} << (16 * k);
+  }
+  return mask;
+#else
+  uint64_t mask = 0;
+  for (int i = 0; i < 64; ++i) mask |= uint64_t{s[i] == byte} << i;
+  return mask;
+#endif
+}
+
+// A block of 32 single escaped values ("C1 v" pairs), common in pictures made
+// only of high indices: stores every second byte.
+bool EscapedPairs(const uint8_t* s, uint64_t markers, uint64_t c1, uint8_t* d) {
+  if (markers != 0x5555555555555555ull || (c1 & markers) != markers) return false;
+#if defined(__SSE2__)
+  for (int k = 0; k < 2; ++k) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32 * k));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32 * k + 16));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * k),
+                     _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8)));
+  }
+#else
+  for (int i = 0; i < 32; ++i) d[i] = s[2 * i + 1];
+#endif
+  return true;
+}
+
+// Block decoding. Each block is 64 source bytes starting at an item boundary;
+// its markers are found at once, then each literal stretch and run is copied or
+// filled with fixed-size stores, no byte-by-byte decisions. A block needs 96
+// readable source bytes (the value of a marker in the last byte, and the
+// over-wide copies) and kRoom bytes of room in the output; it ends at an item
+// boundary, so the careful loop can take over anywhere.
+constexpr int64_t kRoom = 64 + 64 + 32;
+constexpr int64_t kBlockSource = 96;
+
+// Decodes one block item by item (each literal stretch copied whole, each run
+// filled whole); returns the number of source bytes used, which ends at an item
+// boundary (early when the output runs out of room).
+inline int DecodeBlockItems(const uint8_t* s, uint64_t markers, uint8_t*& d, uint8_t* dend) {
+  int prev = 0;  // first byte of the block not yet decoded
+  uint64_t m = markers;
+  for (; m != 0; m &= m - 1) {
+    if (dend - d < kRoom) return prev;
+    const int j = std::countr_zero(m);
+    const int len = j - prev;  // literals before this marker
+    Copy16(d, s + prev);
+    Copy16(d + 16, s + prev + 16);
+    if (len > 32) std::memcpy(d + 32, s + prev + 32, static_cast<size_t>(len - 32));
+    d += len;
+    const unsigned count = s[j] - 0xC0u;
+    Fill(d, s[j + 1], count);
+    d += count;
+    prev = j + 2;
+  }
+  if (prev < 64 && dend - d >= kRoom) {
+    // Literals up to the end of the block.
+    const int len = 64 - prev;
+    Copy16(d, s + prev);
+    Copy16(d + 16, s + prev + 16);
+    if (len > 32) std::memcpy(d + 32, s + prev + 32, static_cast<size_t>(len - 32));
+    d += len;
+    prev = 64;
+  }
+  return prev;
+}
+
+void DecodeBlocks(const uint8_t*& s, const uint8_t* send, uint8_t*& d, uint8_t* dend) {
+  while (send - s >= kBlockSource && dend - d >= kRoom) {
+    const uint64_t markers = Markers64(HighMask64(s));
+    if (markers == 0x5555555555555555ull && dend - d >= 32 + kRoom &&
+        EscapedPairs(s, markers, ByteMask64(s, 0xC1), d)) {
+      d += 32;
+      s += 64;
+      continue;
+    }
+    s += DecodeBlockItems(s, markers, d, dend);
+  }
+}
+
+#if defined(HW_PCX_SSSE3)
+// Shuffle controls that keep the bytes of an 8-byte group not marked for
+// deletion, in order, one per deletion pattern.
+struct CompactTable {
+  alignas(16) uint8_t control[256][16];
+  constexpr CompactTable() : control{} {
+    for (int del = 0; del < 256; ++del) {
+      int k = 0;
+      for (int i = 0; i < 8; ++i) {
+        if (!(del & (1 << i))) control[del][k++] = static_cast<uint8_t>(i);
+      }
+      while (k < 16) control[del][k++] = 0x80;
+    }
+  }
+};
+constexpr CompactTable kCompact;
+
+// Eight bytes src[g..g + 8) of a stretch of n, those marked in del left out.
+__attribute__((target("ssse3,popcnt"))) inline uint8_t* CopyGroupWithout(const uint8_t* src, int g, int n,
+                                                                          uint64_t del, uint8_t* d) {
+  const unsigned m = g < 64 ? static_cast<unsigned>(del >> g) & 0xFF : 0;
+  const int len = std::clamp(n - g, 0, 8);
+  const __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + g));
+  const __m128i ctl = _mm_load_si128(reinterpret_cast<const __m128i*>(kCompact.control[m]));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(x, ctl));
+  return d + len - __builtin_popcount(m);
+}
+
+// Copies src[0..n), n <= 65, leaving out the bytes marked in del (bit i for
+// src[i]; bits at n and above must be clear). Reads up to max(n, 16) + 8 bytes
+// and stores up to 16 bytes past the end.
+__attribute__((target("ssse3,popcnt"))) uint8_t* CopyWithout(const uint8_t* src, int n,
+                                                               uint64_t del, uint8_t* d) {
+  // Two groups whatever n is: most stretches are short, and then no loop count
+  // has to be guessed.
+  d = CopyGroupWithout(src, 0, n, del, d);
+  d = CopyGroupWithout(src, 8, n, del, d);
+  for (int g = 16; g < n; g += 8) d = CopyGroupWithout(src, g, n, del, d);
+  return d;
+}
+
+// As DecodeBlocks, but single escaped values ("C1 v") are not runs here: the
+// stretch between two real runs is copied with the C1 markers left out, eight
+// bytes per shuffle.
+__attribute__((target("ssse3,popcnt"))) void DecodeBlocksSsse3(const uint8_t*& s, const uint8_t* send,
+                                                                 uint8_t*& d, uint8_t* dend) {
+  while (send - s >= kBlockSource && dend - d >= kRoom) {
+    const uint64_t markers = Markers64(HighMask64(s));
+    const uint64_t c1 = ByteMask64(s, 0xC1);
+    if (dend - d >= 32 + kRoom && EscapedPairs(s, markers, c1, d)) {
+      d += 32;
+      s += 64;
+      continue;
+    }
+    const uint64_t singles = markers & c1;
+    int prev = 0;  // first byte of the block not yet decoded
+    uint64_t m = markers & ~c1;
+    // Shuffling pays off when single escapes outnumber real runs well; otherwise
+    // take every marker in turn as the plain block loop does.
+    if (std::popcount(m) * 4 > std::popcount(singles)) {
+      s += DecodeBlockItems(s, markers, d, dend);
+      continue;
+    }
+    for (; m != 0; m &= m - 1) {
+      if (dend - d < kRoom) break;
+      const int j = std::countr_zero(m);
+      const uint64_t below = (uint64_t{1} << j) - 1;
+      d = CopyWithout(s + prev, j - prev, (singles & below) >> prev, d);
+      const unsigned count = s[j] - 0xC0u;
+      Fill(d, s[j + 1], count);
+      d += count;
+      prev = j + 2;
+    }
+    // The rest of the block; a single escape in its last byte takes its value
+    // from the byte after.
+    const int end = 64 + static_cast<int>(singles >> 63);
+    if (m == 0 && prev < end && dend - d >= kRoom) {
+      d = CopyWithout(s + prev, end - prev, singles >> prev, d);
+      prev = end;
+    }
+    s += prev;
+  }
+}
+#endif
+
 // Stores exactly n decoded bytes at dst. Returns false when the data runs out.
 bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
   uint8_t* d = dst;
@@ -122,69 +331,16 @@ bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
     d += k;
     src.pending -= static_cast<int>(k);
   }
-  // Main loop over blocks of 64 source bytes that start at an item boundary. The
-  // markers of a block are found at once; then each literal stretch and run is
-  // copied or filled with fixed-size stores, no byte-by-byte decisions. Needs 96
-  // readable source bytes (the last marker's value and the 32-byte copies), and
-  // room for a stretch, a run and the over-wide stores in the output.
-  constexpr int64_t kRoom = 64 + 64 + 32;
-  while (send - s >= 96 && dend - d >= kRoom) {
-    const uint64_t markers = Markers64(HighMask64(s));
-    // Thirty-two single escaped values ("C1 v" pairs): keep every second byte.
-    if (markers == 0x5555555555555555ull && dend - d >= 32 + kRoom) {
-#if defined(__SSE2__)
-      const __m128i c1 = _mm_set1_epi8(char(0xC1));
-      uint64_t c1_bits = 0;
-      for (int k = 0; k < 4; ++k) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
-        c1_bits |= uint64_t{static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, c1)))} << (16 * k);
-      }
-      const bool all_c1 = (c1_bits & markers) == markers;
-#else
-      bool all_c1 = true;
-      for (int i = 0; i < 64; i += 2) all_c1 &= s[i] == 0xC1;
-#endif
-      if (all_c1) {
-#if defined(__SSE2__)
-        for (int k = 0; k < 2; ++k) {
-          const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32 * k));
-          const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 32 * k + 16));
-          _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16 * k),
-                           _mm_packus_epi16(_mm_srli_epi16(a, 8), _mm_srli_epi16(b, 8)));
-        }
-#else
-        for (int i = 0; i < 32; ++i) d[i] = s[2 * i + 1];
-#endif
-        d += 32;
-        s += 64;
-        continue;
-      }
-    }
-    int prev = 0;  // first byte of the block not yet decoded
-    for (uint64_t m = markers; m != 0; m &= m - 1) {
-      if (dend - d < kRoom) break;
-      const int j = std::countr_zero(m);
-      const int len = j - prev;  // literals before this marker
-      Copy16(d, s + prev);
-      Copy16(d + 16, s + prev + 16);
-      if (len > 32) std::memcpy(d + 32, s + prev + 32, static_cast<size_t>(len - 32));
-      d += len;
-      const unsigned count = s[j] - 0xC0u;
-      Fill(d, s[j + 1], count);
-      d += count;
-      prev = j + 2;
-    }
-    if (prev < 64 && dend - d >= kRoom && (markers >> prev) == 0) {
-      // Literals up to the end of the block.
-      const int len = 64 - prev;
-      Copy16(d, s + prev);
-      Copy16(d + 16, s + prev + 16);
-      if (len > 32) std::memcpy(d + 32, s + prev + 32, static_cast<size_t>(len - 32));
-      d += len;
-      prev = 64;
-    }
-    s += prev;
+  // Blocks of 64 source bytes while there is room; the rest item by item.
+#if defined(HW_PCX_SSSE3)
+  if (HasSsse3()) {
+    DecodeBlocksSsse3(s, send, d, dend);
+  } else {
+    DecodeBlocks(s, send, d, dend);
   }
+#else
+  DecodeBlocks(s, send, d, dend);
+#endif
   // The rest, one item at a time with every bound checked.
   while (d < dend) {
     if (s >= send) {
@@ -275,46 +431,6 @@ uint64_t EqualMask64(const uint8_t* p) {
   return mask;
 #endif
 }
-
-#if defined(__x86_64__) || defined(__i386__)
-#define HW_PCX_SSSE3 1
-// Shuffle controls that spread 8 literal bytes (lanes 0..7, the escape C1 in
-// lanes 8..15) into their encoded form, one per pattern of high bytes.
-struct EscapeTable {
-  alignas(16) uint8_t control[256][16];
-  constexpr EscapeTable() : control{} {
-    for (int h = 0; h < 256; ++h) {
-      int k = 0;
-      for (int i = 0; i < 8; ++i) {
-        if (h & (1 << i)) control[h][k++] = 8;
-        control[h][k++] = static_cast<uint8_t>(i);
-      }
-      while (k < 16) control[h][k++] = 0x80;
-    }
-  }
-};
-constexpr EscapeTable kEscapes;
-
-// Mixed literal stretch, eight bytes per shuffle. Same contract as Literals, but
-// may store up to 16 bytes past the end and read up to 8 bytes past p + n.
-__attribute__((target("ssse3,popcnt"))) uint8_t* LiteralsSsse3(const uint8_t* p, int64_t n,
-                                                                 uint64_t high, uint8_t* o) {
-  const __m128i c1 = _mm_set1_epi8(char(0xC1));
-  for (int64_t i = 0; i < n; i += 8, high >>= 8) {
-    const auto h = static_cast<unsigned>(high & 0xFF);
-    const __m128i v = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i)), c1);
-    const __m128i ctl = _mm_load_si128(reinterpret_cast<const __m128i*>(kEscapes.control[h]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, ctl));
-    o += std::min<int64_t>(8, n - i) + __builtin_popcount(h);
-  }
-  return o;
-}
-
-bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
-  return has;
-}
-#endif
 
 // Literal pixels p[0..n), n <= 64, whose bytes of 192 or more are marked in
 // `high` (bit i for p[i]). Whole stretches below 192 are copied and whole
@@ -421,6 +537,8 @@ uint8_t* EncodeRow(const uint8_t* p, int64_t len, uint8_t* o) {
 }
 
 }  // namespace
+
+bool pcx_internal::AllowSsse3(bool allow) { return g_allow_ssse3.exchange(allow); }
 
 Result<PcxSize> PictureSize(const PcxHeader& header) {
   const int32_t w = int32_t{header.Xmax} - header.Xmin + 1;
