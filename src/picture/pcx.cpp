@@ -437,7 +437,7 @@ uint64_t EqualMask64(const uint8_t* p) {
 // stretches above are interleaved with the escape 16 bytes at a time; only mixed
 // stretches go byte by byte. May store up to 32 bytes past the end and read up to
 // 32 bytes past p + n.
-uint8_t* LiteralStretch(const uint8_t* p, int64_t n, uint64_t high, uint8_t* o) {
+[[gnu::always_inline]] inline uint8_t* LiteralStretch(const uint8_t* p, int64_t n, uint64_t high, uint8_t* o) {
   const uint64_t all = n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
   high &= all;
   // Short stretches are the common case: the first 32 pixels are handled with

@@ -1,0 +1,11 @@
+#!/bin/bash
+# Builds the PCX codec benchmark and compares it with Pillow on the same pictures.
+# usage: tools/bench_codec.sh [build-dir] [extra bench_pillow.py options]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+build=${1:-$root/build-bench}
+shift || true
+cmake -S "$root" -B "$build" -DHW_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target bench_pcx >/dev/null
+/usr/bin/python3 "$here/bench_pillow.py" "$build/bench_pcx" "$@"
