@@ -418,10 +418,16 @@ TEST_F(FormWithPicture, TestButtonRunsTheCycleTimer) {
   EXPECT_EQ(test->text(), "Stop");
   rig_.Find<QScrollBar>("HScrollSpeed")->setValue(40);
   EXPECT_EQ(rig_.form.TimerColor()->interval(), 40);
-  // One tick through the event loop, with the picture repainted from the result.
+  // Ticks through the event loop recolour entries 196..235 of the picture's colours.
   rig_.Find<QListWidget>("ListScheme")->setCurrentRow(2);
   EXPECT_EQ(rig_.s().CycleScheme, 2);
-  QTest::qWait(120);
+  const QImage& image = rig_.form.PictureWindow()->Picture1()->Image();
+  const QRgb entry_200 = image.color(200);
+  const QRgb entry_100 = image.color(100);
+  ASSERT_EQ(entry_200, Rgb(picture_.palette[200]));
+  QTest::qWait(150);
+  EXPECT_NE(image.color(200), entry_200);
+  EXPECT_EQ(image.color(100), entry_100);
   test->click();
   EXPECT_FALSE(rig_.form.TimerColor()->isActive());
   EXPECT_EQ(test->text(), "Test");
