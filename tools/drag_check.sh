@@ -24,7 +24,7 @@ trap 'rm -rf "$work"' EXIT
 export HW_EXE="$build/huewright" HW_PICTURE="$picture" HW_WORK="$work"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
-  "$HW_EXE" --load "$HW_PICTURE" 2>/dev/null &
+  "$HW_EXE" --load "$HW_PICTURE" 2>"$HW_WORK/app.log" &
   app=$!
   trap "kill $app 2>/dev/null || true" EXIT
   win=$(xdotool search --sync --onlyvisible --name "Huewright ver 1.0" | head -1)
@@ -61,5 +61,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   differ clicked banding || { echo "FAIL: no rubber band was drawn"; exit 1; }
   differ clicked banded && { echo "FAIL: the rubber band left a trace"; exit 1; }
   echo "ok: the rubber band showed while dragging and left no trace"
+  kill -0 "$app" || { echo "FAIL: the editor ended early"; cat "$HW_WORK/app.log"; exit 1; }
+  if grep -E "runtime error|AddressSanitizer" "$HW_WORK/app.log"; then exit 1; fi
 '
 echo "drag_check: all passed"
