@@ -48,7 +48,8 @@ std::vector<uint8_t> MakePicture(int kind) {
     case 1: {  // cartoon: background plus filled rectangles and discs
       std::memset(px.data(), 17, px.size());
       for (int s = 0; s < 400; ++s) {
-        const int cx = static_cast<int>(rng.Next() % kSide), cy = static_cast<int>(rng.Next() % kSide);
+        const int cx = static_cast<int>(rng.Next() % kSide),
+                  cy = static_cast<int>(rng.Next() % kSide);
         const int r = 40 + static_cast<int>(rng.Next() % 400);
         const auto colour = static_cast<uint8_t>(rng.Next());
         const bool disc = rng.Next() % 2;
@@ -69,7 +70,8 @@ std::vector<uint8_t> MakePicture(int kind) {
       uint8_t prev = 0;
       for (auto& p : px) {
         uint8_t v;
-        do v = static_cast<uint8_t>(192 + (rng.Next() >> 40) % 64); while (v == prev);
+        do v = static_cast<uint8_t>(192 + (rng.Next() >> 40) % 64);
+        while (v == prev);
         p = prev = v;
       }
       break;
@@ -163,7 +165,8 @@ int WritePictures(const std::string& dir) {
 int main(int argc, char** argv) {
   const std::string flag = "--write_pictures=";
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], flag.c_str(), flag.size()) == 0) return WritePictures(argv[i] + flag.size());
+    if (std::strncmp(argv[i], flag.c_str(), flag.size()) == 0)
+      return WritePictures(argv[i] + flag.size());
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

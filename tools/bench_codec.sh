@@ -4,7 +4,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-build=${1:-$root/build-bench}
+build=${1:-$root/build-codec-bench}
 shift || true
 cmake -S "$root" -B "$build" -DHW_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target bench_pcx >/dev/null

@@ -45,7 +45,6 @@ uint64_t Load64(const uint8_t* p) {
   return v;
 }
 constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kHighs = 0x8080808080808080ull;
 int FirstByte(uint64_t bits) { return std::countr_zero(bits) >> 3; }  // 8 when none
 
 // Decoder state carried across rows, since a run may continue into the next row.
@@ -81,7 +80,8 @@ uint64_t HighMask64(const uint8_t* s) {
   uint64_t mask = 0;
   for (int k = 0; k < 4; ++k) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 16 * k));
-    const auto bits = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, top), top)));
+    const auto bits =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(x, top), top)));
     mask |= uint64_t{bits} << (16 * k);
   }
   return mask;
@@ -129,11 +129,12 @@ constexpr EscapeTable kEscapes;
 // Mixed literal stretch, eight bytes per shuffle. Same contract as Literals, but
 // may store up to 16 bytes past the end and read up to 8 bytes past p + n.
 __attribute__((target("ssse3,popcnt"))) uint8_t* LiteralsSsse3(const uint8_t* p, int64_t n,
-                                                                 uint64_t high, uint8_t* o) {
+                                                               uint64_t high, uint8_t* o) {
   const __m128i c1 = _mm_set1_epi8(char(0xC1));
   for (int64_t i = 0; i < n; i += 8, high >>= 8) {
     const auto h = static_cast<unsigned>(high & 0xFF);
-    const __m128i v = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i)), c1);
+    const __m128i v =
+        _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + i)), c1);
     const __m128i ctl = _mm_load_si128(reinterpret_cast<const __m128i*>(kEscapes.control[h]));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_shuffle_epi8(v, ctl));
     o += std::min<int64_t>(8, n - i) + __builtin_popcount(h);
@@ -252,8 +253,9 @@ struct CompactTable {
 constexpr CompactTable kCompact;
 
 // Eight bytes src[g..g + 8) of a stretch of n, those marked in del left out.
-__attribute__((target("ssse3,popcnt"))) inline uint8_t* CopyGroupWithout(const uint8_t* src, int g, int n,
-                                                                          uint64_t del, uint8_t* d) {
+__attribute__((target("ssse3,popcnt"))) inline uint8_t* CopyGroupWithout(const uint8_t* src, int g,
+                                                                         int n, uint64_t del,
+                                                                         uint8_t* d) {
   const unsigned m = g < 64 ? static_cast<unsigned>(del >> g) & 0xFF : 0;
   const int len = std::clamp(n - g, 0, 8);
   const __m128i x = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + g));
@@ -266,7 +268,7 @@ __attribute__((target("ssse3,popcnt"))) inline uint8_t* CopyGroupWithout(const u
 // src[i]; bits at n and above must be clear). Reads up to max(n, 16) + 8 bytes
 // and stores up to 16 bytes past the end.
 __attribute__((target("ssse3,popcnt"))) uint8_t* CopyWithout(const uint8_t* src, int n,
-                                                               uint64_t del, uint8_t* d) {
+                                                             uint64_t del, uint8_t* d) {
   // Two groups whatever n is: most stretches are short, and then no loop count
   // has to be guessed.
   d = CopyGroupWithout(src, 0, n, del, d);
@@ -278,8 +280,9 @@ __attribute__((target("ssse3,popcnt"))) uint8_t* CopyWithout(const uint8_t* src,
 // As DecodeBlocks, but single escaped values ("C1 v") are not runs here: the
 // stretch between two real runs is copied with the C1 markers left out, eight
 // bytes per shuffle.
-__attribute__((target("ssse3,popcnt"))) void DecodeBlocksSsse3(const uint8_t*& s, const uint8_t* send,
-                                                                 uint8_t*& d, uint8_t* dend) {
+__attribute__((target("ssse3,popcnt"))) void DecodeBlocksSsse3(const uint8_t*& s,
+                                                               const uint8_t* send, uint8_t*& d,
+                                                               uint8_t* dend) {
   while (send - s >= kBlockSource && dend - d >= kRoom) {
     const uint64_t markers = Markers64(HighMask64(s));
     const uint64_t c1 = ByteMask64(s, 0xC1);
@@ -437,7 +440,8 @@ uint64_t EqualMask64(const uint8_t* p) {
 // stretches above are interleaved with the escape 16 bytes at a time; only mixed
 // stretches go byte by byte. May store up to 32 bytes past the end and read up to
 // 32 bytes past p + n.
-[[gnu::always_inline]] inline uint8_t* LiteralStretch(const uint8_t* p, int64_t n, uint64_t high, uint8_t* o) {
+[[gnu::always_inline]] inline uint8_t* LiteralStretch(const uint8_t* p, int64_t n, uint64_t high,
+                                                      uint8_t* o) {
   const uint64_t all = n >= 64 ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
   high &= all;
   // Short stretches are the common case: the first 32 pixels are handled with
@@ -543,8 +547,12 @@ bool pcx_internal::AllowSsse3(bool allow) { return g_allow_ssse3.exchange(allow)
 Result<PcxSize> PictureSize(const PcxHeader& header) {
   const int32_t w = int32_t{header.Xmax} - header.Xmin + 1;
   const int32_t h = int32_t{header.Ymax} - header.Ymin + 1;
-  if (w < -32768 || w > 32767) return Error{"picture width overflows (window " + std::to_string(header.Xmin) + ".." + std::to_string(header.Xmax) + ")"};
-  if (h < -32768 || h > 32767) return Error{"picture height overflows (window " + std::to_string(header.Ymin) + ".." + std::to_string(header.Ymax) + ")"};
+  if (w < -32768 || w > 32767)
+    return Error{"picture width overflows (window " + std::to_string(header.Xmin) + ".." +
+                 std::to_string(header.Xmax) + ")"};
+  if (h < -32768 || h > 32767)
+    return Error{"picture height overflows (window " + std::to_string(header.Ymin) + ".." +
+                 std::to_string(header.Ymax) + ")"};
   const int64_t count = int64_t{w} * h;
   if (count < INT32_MIN || count > INT32_MAX) return Error{"picture pixel count overflows"};
   return PcxSize{w, h, static_cast<int32_t>(count)};
@@ -552,7 +560,8 @@ Result<PcxSize> PictureSize(const PcxHeader& header) {
 
 Result<PcxHeader> ReadPcxHeader(std::span<const uint8_t> file) {
   if (file.size() < kPcxHeaderSize) {
-    return Error{"file is shorter than the 128-byte header (" + std::to_string(file.size()) + " bytes)"};
+    return Error{"file is shorter than the 128-byte header (" + std::to_string(file.size()) +
+                 " bytes)"};
   }
   const uint8_t* p = file.data();
   PcxHeader h;
@@ -607,7 +616,8 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
   const PcxHeader& h = *header;
   if (h.BitsPerPixel != 8 || h.NPlanes != 1) {
     return Error{"unsupported picture: " + std::to_string(h.BitsPerPixel) + " bits per pixel in " +
-                 std::to_string(h.NPlanes) + " plane(s); only 8 bits per pixel in 1 plane can be read"};
+                 std::to_string(h.NPlanes) +
+                 " plane(s); only 8 bits per pixel in 1 plane can be read"};
   }
   auto size = PictureSize(h);
   if (!size) return size.error();
@@ -616,13 +626,15 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
     return Error{"picture has no pixels (" + std::to_string(w) + " x " + std::to_string(ht) + ")"};
   }
   // The pixel data lies between the header and the trailing palette block.
-  const size_t data_bytes =
-      file.size() >= kPcxHeaderSize + kPaletteBytes ? file.size() - kPcxHeaderSize - kPaletteBytes : 0;
+  const size_t data_bytes = file.size() >= kPcxHeaderSize + kPaletteBytes
+                                ? file.size() - kPcxHeaderSize - kPaletteBytes
+                                : 0;
   const int64_t row_bytes = RowBytes(h, w);
   // Decoded bytes needed: every row in full except the last, whose filler is not needed.
   const int64_t needed = row_bytes * (ht - 1) + w;
   // Each encoded pair yields at most 63 bytes; refuse before allocating anything.
-  const int64_t most = 63 * static_cast<int64_t>(data_bytes / 2) + static_cast<int64_t>(data_bytes % 2);
+  const int64_t most =
+      63 * static_cast<int64_t>(data_bytes / 2) + static_cast<int64_t>(data_bytes % 2);
   if (needed > most) {
     return Error{"picture size " + std::to_string(w) + " x " + std::to_string(ht) +
                  " is too large for the file's pixel data (pixel data ends early)"};
@@ -636,14 +648,17 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
   for (int32_t y = 0; y < ht; ++y) {
     bool ok = DecodeInto(src, pixels.data() + static_cast<size_t>(y) * w, w);
     if (ok && y + 1 < ht && row_bytes > w) ok = DecodeInto(src, filler.data(), row_bytes - w);
-    if (!ok) return Error{"pixel data ends early (before the picture is complete, or runs into the palette)"};
+    if (!ok)
+      return Error{
+          "pixel data ends early (before the picture is complete, or runs into the palette)"};
   }
   return pixels;
 }
 
 Result<Palette> ReadPcxPalette(std::span<const uint8_t> file) {
   if (file.size() < kPaletteBytes) {
-    return Error{"file is shorter than the 768-byte palette (" + std::to_string(file.size()) + " bytes)"};
+    return Error{"file is shorter than the 768-byte palette (" + std::to_string(file.size()) +
+                 " bytes)"};
   }
   Palette pal;
   std::memcpy(pal.data(), file.data() + file.size() - kPaletteBytes, kPaletteBytes);
@@ -672,8 +687,8 @@ Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t
   const int32_t w = size->width, ht = size->height;
   const bool empty = w <= 0 || ht <= 0;
   if (!empty && pixels.size() < static_cast<size_t>(size->count)) {
-    return Error{"pixel buffer holds " + std::to_string(pixels.size()) + " bytes, the picture needs " +
-                 std::to_string(size->count)};
+    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
+                 " bytes, the picture needs " + std::to_string(size->count)};
   }
   std::copy_n(palette.begin(), 16, header.ColorMap.begin());
 
@@ -694,7 +709,8 @@ Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t
   if (!empty) {
     // Rows shorter than BytesPerLine are padded with zeros in a copy.
     std::vector<uint8_t> padded(row_bytes > w ? static_cast<size_t>(row_bytes) : 0, 0);
-    std::vector<uint8_t> encoded(header.Encoding == 0 ? 0 : static_cast<size_t>(2 * row_bytes + 64));
+    std::vector<uint8_t> encoded(header.Encoding == 0 ? 0
+                                                      : static_cast<size_t>(2 * row_bytes + 64));
     for (int32_t y = 0; y < ht; ++y) {
       const uint8_t* row = pixels.data() + static_cast<size_t>(y) * w;
       if (!padded.empty()) {

@@ -90,8 +90,8 @@ Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path, uint64_t max
   if (::fstat(fd, &st) != 0) return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
   if (S_ISDIR(st.st_mode)) return Error{"cannot read " + Quoted(path) + ": " + Cause(EISDIR)};
   if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > max_bytes) {
-    return Error{"cannot read " + Quoted(path) + ": file is too large (" + std::to_string(st.st_size) +
-                 " bytes, at most " + std::to_string(max_bytes) + ")"};
+    return Error{"cannot read " + Quoted(path) + ": file is too large (" +
+                 std::to_string(st.st_size) + " bytes, at most " + std::to_string(max_bytes) + ")"};
   }
   std::vector<uint8_t> bytes;
   if (S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
@@ -135,7 +135,8 @@ Status WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& b
 
   std::string temp = dir + "/." + BaseOf(target) + ".tmp-XXXXXX";
   int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) return Error{fail + "cannot create a temporary file in " + Quoted(dir) + ": " + Cause(errno)};
+  if (fd < 0)
+    return Error{fail + "cannot create a temporary file in " + Quoted(dir) + ": " + Cause(errno)};
   Fd guard(fd);
   auto abandon = [&](const std::string& what, int err) -> Status {
     ::close(guard.release());

@@ -45,9 +45,7 @@ Bytes FileOf(const PcxHeader& hd, const Bytes& data, const Palette& pal = RampPa
   return f;
 }
 
-Bytes PixelData(const Bytes& file) {
-  return Bytes(file.begin() + 128, file.end() - 769);
-}
+Bytes PixelData(const Bytes& file) { return Bytes(file.begin() + 128, file.end() - 769); }
 
 Bytes Encode(PcxHeader hd, const Bytes& pixels) {
   auto r = WritePcx(hd, pixels, RampPalette());
@@ -112,9 +110,11 @@ TEST(PcxWrite, WorkedExampleAndRunRules) {
   EXPECT_EQ(PixelData(Encode(MakeHeader(64, 1), Bytes(64, 7))), (Bytes{0xFF, 7, 7}));
   EXPECT_EQ(PixelData(Encode(MakeHeader(64, 1), Bytes(64, 250))), (Bytes{0xFF, 250, 0xC1, 250}));
   // Single values: raw below 192, escaped from 192 up.
-  EXPECT_EQ(PixelData(Encode(MakeHeader(3, 1), {191, 192, 255})), (Bytes{191, 0xC1, 192, 0xC1, 255}));
+  EXPECT_EQ(PixelData(Encode(MakeHeader(3, 1), {191, 192, 255})),
+            (Bytes{191, 0xC1, 192, 0xC1, 255}));
   // A run never crosses a row end.
-  EXPECT_EQ(PixelData(Encode(MakeHeader(3, 2), {4, 9, 9, 9, 9, 1})), (Bytes{4, 0xC2, 9, 0xC2, 9, 1}));
+  EXPECT_EQ(PixelData(Encode(MakeHeader(3, 2), {4, 9, 9, 9, 9, 1})),
+            (Bytes{4, 0xC2, 9, 0xC2, 9, 1}));
 }
 
 TEST(PcxWrite, PaletteFileOfAllIndices) {
@@ -175,7 +175,8 @@ TEST(PcxRead, StreamRules) {
   // A run longer than what is missing is cut at the picture's end.
   EXPECT_EQ(Decode(FileOf(MakeHeader(2, 1), {0xC5, 0x03})), (Bytes{3, 3}));
   // Runs crossing row ends, as some writers produce.
-  EXPECT_EQ(Decode(FileOf(MakeHeader(3, 3), {0xC4, 1, 2, 0xC4, 3})), (Bytes{1, 1, 1, 1, 2, 3, 3, 3, 3}));
+  EXPECT_EQ(Decode(FileOf(MakeHeader(3, 3), {0xC4, 1, 2, 0xC4, 3})),
+            (Bytes{1, 1, 1, 1, 2, 3, 3, 3, 3}));
 }
 
 TEST(PcxRead, BytesPerLineFillerIsDropped) {

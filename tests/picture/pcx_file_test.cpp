@@ -1,8 +1,9 @@
 // The file layer: bounded reads, error messages naming the file, and saves that
 // never damage the file they replace.
-#include <gtest/gtest.h>
+#include "picture/pcx_file.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,8 +12,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-
-#include "picture/pcx_file.h"
 
 namespace hw {
 namespace {
@@ -52,7 +51,8 @@ Bytes Slurp(const std::string& path) {
 
 void Spit(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 PcxHeader Header(int w, int h) {
@@ -73,7 +73,8 @@ TEST(PcxFile, ReadErrorsNameFileAndCause) {
   TempDir dir;
   auto missing = ReadFileBytes(dir / "nope.pcx");
   ASSERT_FALSE(missing.ok());
-  EXPECT_EQ(missing.error().message, "cannot open '" + (dir / "nope.pcx") + "': No such file or directory");
+  EXPECT_EQ(missing.error().message,
+            "cannot open '" + (dir / "nope.pcx") + "': No such file or directory");
 
   auto is_dir = LoadPcxFile(dir.path());
   ASSERT_FALSE(is_dir.ok());
@@ -149,7 +150,8 @@ TEST(PcxFile, FailedSavesLeaveTheOldFileAlone) {
   // temporary file). Root ignores permission bits, but not this limit.
   PcxHeader big = Header(1000, 1000);
   Bytes noisy(1000 * 1000);
-  for (size_t i = 0; i < noisy.size(); ++i) noisy[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+  for (size_t i = 0; i < noisy.size(); ++i)
+    noisy[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   auto* old_handler = ::signal(SIGXFSZ, SIG_IGN);
@@ -160,7 +162,8 @@ TEST(PcxFile, FailedSavesLeaveTheOldFileAlone) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, old_handler);
   ASSERT_FALSE(partial.ok());
-  EXPECT_NE(partial.error().message.find("File too large"), std::string::npos) << partial.error().message;
+  EXPECT_NE(partial.error().message.find("File too large"), std::string::npos)
+      << partial.error().message;
   EXPECT_EQ(Slurp(path), old);
 
   // No temporary file is left behind by any of these.

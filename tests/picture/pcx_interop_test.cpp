@@ -2,7 +2,6 @@
 // pictures we must read exactly, and read back exactly the pictures we write.
 // The tools are required: a missing one fails the test with a message.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,7 +25,8 @@ Bytes Slurp(const std::string& path) {
 
 void Spit(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 // Runs a shell command; returns its exit status, with stderr folded into `output`.
@@ -47,7 +47,8 @@ std::string Tool(const std::string& name) {
   const std::string system_path = "/usr/bin/" + name;
   if (::access(system_path.c_str(), X_OK) == 0) return system_path;
   std::string where;
-  if (Shell("command -v " + name, &where) == 0 && !where.empty()) return where.substr(0, where.find('\n'));
+  if (Shell("command -v " + name, &where) == 0 && !where.empty())
+    return where.substr(0, where.find('\n'));
   return "";
 }
 
@@ -124,7 +125,8 @@ class PcxInterop : public ::testing::Test {
   }
   std::string Need(const std::string& name, const std::string& package) {
     const std::string path = Tool(name);
-    if (path.empty()) ADD_FAILURE() << "'" << name << "' is required for this test: install " << package;
+    if (path.empty())
+      ADD_FAILURE() << "'" << name << "' is required for this test: install " << package;
     return path;
   }
 
@@ -141,7 +143,9 @@ TEST_F(PcxInterop, ReadsPillowFiles) {
     Spit(At("pal.bin"), PaletteBytes(Distinct()));
     const std::string script =
         "import sys\nfrom PIL import Image\nd=sys.argv[1]\n"
-        "im=Image.frombytes('P',(" + std::to_string(w) + "," + std::to_string(h) + "),open(d+'/idx.bin','rb').read())\n"
+        "im=Image.frombytes('P',(" +
+        std::to_string(w) + "," + std::to_string(h) +
+        "),open(d+'/idx.bin','rb').read())\n"
         "im.putpalette(list(open(d+'/pal.bin','rb').read()))\nim.save(d+'/pil.pcx')\n";
     Spit(At("make.py"), Bytes(script.begin(), script.end()));
     std::string out;
@@ -166,7 +170,8 @@ TEST_F(PcxInterop, ReadsImageMagickAndNetpbmFiles) {
     const Bytes rgb = ColoursOf(px, Distinct());
     Spit(At("src.ppm"), Ppm(w, h, rgb));
     std::string out;
-    ASSERT_EQ(Shell(convert + " " + At("src.ppm") + " -type Palette " + At("im.pcx"), &out), 0) << out;
+    ASSERT_EQ(Shell(convert + " " + At("src.ppm") + " -type Palette " + At("im.pcx"), &out), 0)
+        << out;
     ASSERT_EQ(Shell(ppmtopcx + " -8bit " + At("src.ppm") + " > " + At("nb.pcx"), &out), 0) << out;
     for (const char* name : {"im.pcx", "nb.pcx"}) {
       auto pic = LoadPcxFile(At(name));
@@ -185,8 +190,10 @@ TEST_F(PcxInterop, OthersReadOurFiles) {
   const std::string pcxtoppm = Need("pcxtoppm", "netpbm");
   if (py.empty() || convert.empty() || pcxtoppm.empty()) return;
   const std::string script =
-      "import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1])\nassert im.mode=='P', im.mode\n"
-      "open(sys.argv[2],'wb').write(im.tobytes())\nopen(sys.argv[3],'wb').write(bytes(im.getpalette()[:768]))\n";
+      "import sys\nfrom PIL import Image\nim=Image.open(sys.argv[1])\nassert im.mode=='P', "
+      "im.mode\n"
+      "open(sys.argv[2],'wb').write(im.tobytes())\nopen(sys.argv[3],'wb').write(bytes(im."
+      "getpalette()[:768]))\n";
   Spit(At("read.py"), Bytes(script.begin(), script.end()));
 
   // Odd width padded to an even row, odd width unpadded, even width.
@@ -203,7 +210,10 @@ TEST_F(PcxInterop, OthersReadOurFiles) {
     const std::string what = "width " + std::to_string(w) + ", BytesPerLine " + std::to_string(bpl);
 
     std::string out;
-    ASSERT_EQ(Shell(py + " " + At("read.py") + " " + ours + " " + At("p.idx") + " " + At("p.pal"), &out), 0) << out;
+    ASSERT_EQ(
+        Shell(py + " " + At("read.py") + " " + ours + " " + At("p.idx") + " " + At("p.pal"), &out),
+        0)
+        << out;
     EXPECT_EQ(Slurp(At("p.idx")), px) << "Pillow, " << what;
     EXPECT_EQ(Slurp(At("p.pal")), PaletteBytes(Distinct())) << "Pillow, " << what;
 

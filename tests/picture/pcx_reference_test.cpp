@@ -80,12 +80,24 @@ Bytes Picture(std::mt19937& rng, int w, int h, int style) {
   for (size_t i = 0; i < px.size(); ++i) {
     const uint32_t r = rng();
     switch (style) {
-      case 0: px[i] = static_cast<uint8_t>(r); break;
-      case 1: px[i] = (r % 40 == 0) ? (v = static_cast<uint8_t>(r >> 8)) : v; break;
-      case 2: px[i] = static_cast<uint8_t>(192 + r % 64); break;
-      case 3: px[i] = static_cast<uint8_t>((i & 1 ? 190 : 193) + r % 3); break;
-      case 4: px[i] = (r % 300 == 0) ? (v = static_cast<uint8_t>(r >> 8)) : v; break;
-      default: px[i] = (r % 6 == 0) ? (v = static_cast<uint8_t>(180 + (r >> 8) % 30)) : v; break;
+      case 0:
+        px[i] = static_cast<uint8_t>(r);
+        break;
+      case 1:
+        px[i] = (r % 40 == 0) ? (v = static_cast<uint8_t>(r >> 8)) : v;
+        break;
+      case 2:
+        px[i] = static_cast<uint8_t>(192 + r % 64);
+        break;
+      case 3:
+        px[i] = static_cast<uint8_t>((i & 1 ? 190 : 193) + r % 3);
+        break;
+      case 4:
+        px[i] = (r % 300 == 0) ? (v = static_cast<uint8_t>(r >> 8)) : v;
+        break;
+      default:
+        px[i] = (r % 6 == 0) ? (v = static_cast<uint8_t>(180 + (r >> 8) % 30)) : v;
+        break;
     }
   }
   return px;
@@ -115,7 +127,8 @@ TEST_P(PcxAgainstModel, EncodeAndDecodeMatchByteByByte) {
     auto file = WritePcx(hd, px, Palette{});
     ASSERT_TRUE(file.ok());
     const Bytes data(file->begin() + 128, file->end() - 769);
-    ASSERT_EQ(data, ModelEncode(px, w, h, bpl)) << w << "x" << h << " bpl " << bpl << " style " << iter % 6;
+    ASSERT_EQ(data, ModelEncode(px, w, h, bpl))
+        << w << "x" << h << " bpl " << bpl << " style " << iter % 6;
     auto back = ReadPcxPixels(*file);
     ASSERT_TRUE(back.ok()) << back.error().message;
     ASSERT_EQ(*back, px) << w << "x" << h << " bpl " << bpl << " style " << iter % 6;
@@ -174,8 +187,8 @@ TEST_P(PcxAgainstModel, TruncationAtEveryLength) {
     const Bytes cut(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(len));
     auto got = ReadPcxPixels(cut);
     Bytes want;
-    const bool ok = len >= 128 + 768 &&
-                    ModelDecode(Bytes(cut.begin() + 128, cut.end() - 768), w, h, 132, want);
+    const bool ok =
+        len >= 128 + 768 && ModelDecode(Bytes(cut.begin() + 128, cut.end() - 768), w, h, 132, want);
     ASSERT_EQ(got.ok(), ok) << "length " << len;
     if (ok) {
       EXPECT_EQ(*got, px);
