@@ -82,21 +82,24 @@ std::string ResolveTarget(const std::string& path) {
 Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path, uint64_t max_bytes) {
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a named pipe cannot wait for a writer.
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return Error{"cannot open " + Quoted(path) + ": " + Cause(errno)};
   Fd guard(fd);
   struct stat st {};
   if (::fstat(fd, &st) != 0) return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
   if (S_ISDIR(st.st_mode)) return Error{"cannot read " + Quoted(path) + ": " + Cause(EISDIR)};
-  if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > max_bytes) {
+  // Pictures are plain files; devices and pipes could block or never end.
+  if (!S_ISREG(st.st_mode)) return Error{"cannot read " + Quoted(path) + ": not a regular file"};
+  if (static_cast<uint64_t>(st.st_size) > max_bytes) {
     return Error{"cannot read " + Quoted(path) + ": file is too large (" +
                  std::to_string(st.st_size) + " bytes, at most " + std::to_string(max_bytes) + ")"};
   }
   std::vector<uint8_t> bytes;
-  if (S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
+  bytes.reserve(static_cast<size_t>(st.st_size));
   // Read until end of file; the size may differ from what fstat said if the file
-  // changes meanwhile, and other kinds of file report no size at all.
+  // changes meanwhile.
   uint8_t chunk[65536];
   for (;;) {
     const ssize_t n = ::read(fd, chunk, sizeof chunk);

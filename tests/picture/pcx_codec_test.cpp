@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
-#include <random>
 
 #include "picture/pcx.h"
 
@@ -241,33 +240,6 @@ TEST(PcxRead, PaletteIsTheLast768Bytes) {
   EXPECT_TRUE(ReadPcxPalette(Bytes(768)).ok());
   EXPECT_FALSE(ReadPcxPalette(Bytes(767)).ok());
   EXPECT_FALSE(DecodePcx(Bytes(500)).ok());
-}
-
-// Random pictures with every BytesPerLine relation, encoded and decoded back.
-TEST(PcxRoundTrip, RandomPictures) {
-  std::mt19937 rng(12345);
-  for (int iter = 0; iter < 300; ++iter) {
-    const int w = 1 + static_cast<int>(rng() % 150);
-    const int h = 1 + static_cast<int>(rng() % 20);
-    const int bpl = static_cast<int>(rng() % 3) == 0 ? w + static_cast<int>(rng() % 5) : w;
-    Bytes px(static_cast<size_t>(w) * h);
-    const int mode = iter % 3;
-    uint8_t v = 0;
-    for (auto& p : px) {
-      if (mode == 0 || rng() % 8 == 0) v = static_cast<uint8_t>(rng());
-      p = mode == 2 ? static_cast<uint8_t>(192 + rng() % 64) : v;
-    }
-    PcxHeader hd = MakeHeader(w, h, bpl);
-    const Bytes file = Encode(hd, px);
-    const Bytes data = PixelData(file);
-    for (size_t i = 0; i < data.size(); ++i) {
-      if (data[i] < 0xC0) continue;
-      ASSERT_NE(data[i], 0xC0) << "marker 192 written";
-      ASSERT_TRUE(data[i] != 0xC1 || data[i + 1] >= 0xC0) << "escape before a small value";
-      ++i;
-    }
-    ASSERT_EQ(Decode(file), px) << w << "x" << h << " bpl " << bpl;
-  }
 }
 
 }  // namespace

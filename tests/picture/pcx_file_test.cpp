@@ -80,6 +80,14 @@ TEST(PcxFile, ReadErrorsNameFileAndCause) {
   ASSERT_FALSE(is_dir.ok());
   EXPECT_NE(is_dir.error().message.find("Is a directory"), std::string::npos);
 
+  // Devices and pipes are refused at once; a pipe without a writer must not hang.
+  ::mkfifo((dir / "pipe").c_str(), 0644);
+  for (const std::string& odd : {dir / "pipe", std::string("/dev/zero")}) {
+    auto r = ReadFileBytes(odd);
+    ASSERT_FALSE(r.ok()) << odd;
+    EXPECT_NE(r.error().message.find("not a regular file"), std::string::npos) << odd;
+  }
+
   Spit(dir / "big.bin", Bytes(5000, 1));
   auto big = ReadFileBytes(dir / "big.bin", 4999);
   ASSERT_FALSE(big.ok());
