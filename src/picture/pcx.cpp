@@ -12,7 +12,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__)
+#if defined(__x86_64__) && defined(__SSE2__)
 #include <tmmintrin.h>
 #endif
 #if defined(__linux__)
@@ -107,7 +107,7 @@ uint64_t Markers64(uint64_t high) {
 
 std::atomic<bool> g_allow_ssse3{true};
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) && defined(__SSE2__)
 #define HW_PCX_SSSE3 1
 // Shuffle controls that spread 8 literal bytes (lanes 0..7, the escape C1 in
 // lanes 8..15) into their encoded form, one per pattern of high bytes.
