@@ -241,7 +241,7 @@ def corpus():
                                                   bytes.fromhex("05C307"))
     files["valid-run-of-one-high-value.pcx"] = picture(header(xmax=1, ymax=0, bpl=2),
                                                        bytes.fromhex("C1FFC1C0"))
-    files["edge-encoding0-high-values.pcx"] = picture(header(xmax=3, ymax=0, bpl=4, encoding=0),
+    files["valid-encoding0-high-values.pcx"] = picture(header(xmax=3, ymax=0, bpl=4, encoding=0),
                                                       bytes([0xC3, 0x07, 0xFF, 0xC0]))
     return files
 

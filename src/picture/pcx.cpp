@@ -632,6 +632,22 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
   const int64_t row_bytes = RowBytes(h, w);
   // Decoded bytes needed: every row in full except the last, whose filler is not needed.
   const int64_t needed = row_bytes * (ht - 1) + w;
+  if (h.Encoding == 0) {
+    // Uncompressed rows, as the writer stores them for Encoding 0. Reading them as
+    // run-length data would turn every index of 192 or more into a run marker.
+    if (needed > static_cast<int64_t>(data_bytes)) {
+      return Error{"pixel data ends early (before the picture is complete, or runs into the "
+                   "palette)"};
+    }
+    std::vector<uint8_t> raw(static_cast<size_t>(size->count));
+    const uint8_t* rows = file.data() + kPcxHeaderSize;
+    for (int32_t y = 0; y < ht; ++y) {
+      std::memcpy(raw.data() + static_cast<size_t>(y) * w,
+                  rows + static_cast<size_t>(y) * static_cast<size_t>(row_bytes),
+                  static_cast<size_t>(w));
+    }
+    return raw;
+  }
   // Each encoded pair yields at most 63 bytes; refuse before allocating anything.
   const int64_t most =
       63 * static_cast<int64_t>(data_bytes / 2) + static_cast<int64_t>(data_bytes % 2);

@@ -143,6 +143,9 @@ TEST(PcxWrite, EmptyPictureRawRowsAndErrors) {
   // Encoding 0: raw rows, each padded to BytesPerLine.
   const Bytes raw = Encode(MakeHeader(3, 2, 4, 0), {200, 200, 1, 2, 3, 250});
   EXPECT_EQ(PixelData(raw), (Bytes{200, 200, 1, 0, 2, 3, 250, 0}));
+  // ...and read back as raw rows, indices of 192 and more included; short data is refused.
+  EXPECT_EQ(Decode(raw), (Bytes{200, 200, 1, 2, 3, 250}));
+  EXPECT_FALSE(DecodePcx(FileOf(MakeHeader(3, 2, 4, 0), {200, 200, 1, 0, 2})).ok());
 
   // Too few pixels: refused, and the caller's header is left alone.
   PcxHeader hd = MakeHeader(4, 4);
