@@ -2,24 +2,20 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <deque>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "../common/test_util.h"
 #include "app/core/editor.h"
-#include "picture/pcx.h"
 
 namespace hw::test {
 
 class FakeFiles : public FileDialogs {
  public:
-  std::deque<std::optional<std::string>> opens, saves;
+  std::deque<std::optional<std::string>> opens, saves;  // answers in turn; then "cancelled"
   std::optional<std::string> OpenFile() override { return Take(opens); }
   std::optional<std::string> SaveFile() override { return Take(saves); }
 
@@ -35,7 +31,7 @@ class FakeFiles : public FileDialogs {
 class FakeColours : public ColourDialog {
  public:
   std::optional<PackedColour> answer;
-  std::vector<PackedColour> initials;
+  std::vector<PackedColour> initials;  // one per opening
   std::optional<PackedColour> ChooseColour(PackedColour initial) override {
     initials.push_back(initial);
     return answer;
@@ -50,12 +46,10 @@ class RecordingErrors : public ErrorReporter {
 
 class FakeBusy : public BusyPointer {
  public:
-  std::vector<bool> calls;
-  void SetWait(bool wait) override { calls.push_back(wait); }
-  bool Balanced() const {
-    int depth = 0;
-    for (bool w : calls) depth += w ? 1 : -1;
-    return depth == 0;
+  int depth = 0, waits = 0;
+  void SetWait(bool wait) override {
+    depth += wait ? 1 : -1;
+    waits += wait;
   }
 };
 
@@ -67,77 +61,42 @@ struct Box {
 class RecordingView : public EditorView {
  public:
   std::vector<Box> boxes;
-  int picture_changes = 0;
-  void DrawBandBox(float x0, float y0, float x1, float y1) override {
-    boxes.push_back({x0, y0, x1, y1});
-  }
+  int picture_changes = 0, timer_changes = 0, palette_changes = 0, board_changes = 0;
+  void DrawBandBox(float x0, float y0, float x1, float y1) override { boxes.push_back({x0, y0, x1, y1}); }
   void PictureChanged() override { ++picture_changes; }
+  void TimerChanged() override { ++timer_changes; }
+  void PicturePaletteChanged() override { ++palette_changes; }
+  void BoardChanged() override { ++board_changes; }
 };
 
-// An editor with fakes, loaded as at program start.
-struct Rig {
+struct Fakes {
   FakeFiles files;
   FakeColours colours;
   RecordingErrors errors;
   FakeBusy busy;
   RecordingView view;
+  EditorServices Services(RandomSource* random) { return {&files, &colours, &errors, &busy, random, &view}; }
+};
+
+// An editor with fakes, loaded as at program start.
+struct Rig : Fakes {
   Editor ed;
-  explicit Rig(int palette_size = 0)
-      : ed(EditorServices{&files, &colours, &errors, &busy, nullptr, &view}, palette_size) {
+  explicit Rig(int palette_size = 0, RandomSource* random = nullptr) : ed(Services(random), palette_size) {
     ed.Form_Load();
   }
   EditorState& s() { return ed.state(); }
-};
-
-class TempDir {
- public:
-  TempDir() {
-    std::string templ = (std::filesystem::temp_directory_path() / "hw_app_XXXXXX").string();
-    path_ = mkdtemp(templ.data());
+  void Load(std::optional<std::string> path) {
+    files.opens.push_back(path);
+    ed.ButtonLoad_Click();
   }
-  ~TempDir() { std::filesystem::remove_all(path_); }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
 };
 
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Writes an 8-bit run-length PCX picture.
-inline void WritePicture(const std::string& path, int w, int h, const std::vector<uint8_t>& pixels,
-                         const Palette& palette) {
-  PcxHeader hd{};
-  hd.Manufacturer = 10;
-  hd.Version = 5;
-  hd.Encoding = 1;
-  hd.BitsPerPixel = 8;
-  hd.Xmax = static_cast<int16_t>(w - 1);
-  hd.Ymax = static_cast<int16_t>(h - 1);
-  hd.NPlanes = 1;
-  hd.BytesPerLine = static_cast<int16_t>(w + (w % 2));
-  hd.PaletteInfo = 1;
+// Writes an 8-bit run-length PCX picture with rows padded to an even length.
+inline void WritePicture(const std::string& path, int w, int h, const Bytes& pixels, const Palette& palette) {
+  PcxHeader hd = MakeHeader(w, h, w + w % 2);
   auto bytes = WritePcx(hd, pixels, palette);
   ASSERT_TRUE(bytes.ok()) << bytes.error().message;
   WriteBytes(path, *bytes);
-}
-
-// A palette whose entries all differ.
-inline Palette DistinctPalette(int seed = 0) {
-  Palette p{};
-  for (int i = 0; i < 256; ++i) {
-    p[static_cast<size_t>(i)] = RGBTriple{static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
-                                          static_cast<uint8_t>((i * 7 + seed) & 255)};
-  }
-  return p;
 }
 
 // Every field of the editor's state, compared one by one.

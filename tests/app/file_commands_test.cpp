@@ -9,76 +9,60 @@
 namespace hw::test {
 namespace {
 
-// A 320 x 200 picture using every index, with 87 pixels of index 5.
-struct Picture {
-  int w = 320, h = 200;
-  std::vector<uint8_t> pixels;
-  Palette palette = DistinctPalette(3);
-  Picture() : pixels(static_cast<size_t>(w * h)) {
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>((i * 31) % 256);
-    size_t fives = 0;
-    for (uint8_t& p : pixels) fives += p == 5;
-    for (size_t i = 0; fives < 87; ++i) {
-      if (pixels[i] != 5 && pixels[i] != 6) { pixels[i] = 5; ++fives; }
-    }
-    for (size_t i = 0; fives > 87; ++i) {
-      if (pixels[i] == 5) { pixels[i] = 6; --fives; }
-    }
-  }
-};
-
+// A 320 x 200 picture using the indices unevenly, loaded through "Load Pic...".
 struct Loaded : Rig {
   TempDir dir;
-  Picture pic;
   std::string path = dir.File("tree.pcx");
+  Bytes pixels = Bytes(64000);
+  Palette palette = DistinctPalette(3);
   Loaded() {
-    WritePicture(path, pic.w, pic.h, pic.pixels, pic.palette);
-    files.opens.push_back(path);
-    ed.ButtonLoad_Click();
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * i / 7 % 256);
+    WritePicture(path, 320, 200, pixels, palette);
+    Load(path);
   }
   // The colour each pixel shows through the palette realized in the picture box.
   std::vector<RGBTriple> ShownColours() {
-    const LogicalPalette* pal = ed.display().Realized(Surface::PictureBox);
+    const LogicalPalette& pal = *ed.display().Realized(Surface::PictureBox);
     std::vector<RGBTriple> out;
-    for (uint8_t p : ed.ShownPixels()) out.push_back({(*pal)[p].red, (*pal)[p].green, (*pal)[p].blue});
+    for (uint8_t p : ed.ShownPixels()) out.push_back({pal[p].red, pal[p].green, pal[p].blue});
     return out;
   }
 };
 
-TEST(PictureLoad, SetsCaptionsBuffersAndCounts) {
+void ExpectIdentity(const std::array<uint8_t, 256>& map) {
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(map[static_cast<size_t>(i)], i);
+}
+
+TEST(PictureLoad, ShowsThePictureAndStartsAfresh) {
   Loaded r;
   ASSERT_TRUE(r.errors.messages.empty()) << r.errors.messages[0];
   EXPECT_EQ(r.s().ui.Label1, r.path + ":  320 x  200");
   EXPECT_EQ(r.s().ui.FormPicCaption, r.s().ui.Label1);
-  EXPECT_TRUE(r.s().ui.FormPicVisible);
-  EXPECT_TRUE(r.s().ui.ButtonTestEnabled);
-  EXPECT_EQ(r.s().PicLoaded, kTrue);
+  EXPECT_TRUE(r.s().ui.FormPicVisible && r.s().ui.ButtonTestEnabled);
   EXPECT_EQ(r.s().PixCount, 64000);
-  EXPECT_EQ(r.s().OrigPixels, r.pic.pixels);
-  EXPECT_EQ(r.s().Pal, r.pic.palette);
+  EXPECT_EQ(r.s().OrigPixels, r.pixels);
+  EXPECT_EQ(r.s().Pal, r.palette);
   EXPECT_EQ(r.ed.PictureBoxWidth(), 320);
   EXPECT_EQ(r.ed.ShownHeight(), 200);
-  EXPECT_EQ(r.ed.ShownPixels(), r.pic.pixels);
+  EXPECT_EQ(r.ed.ShownPixels(), r.pixels);
   EXPECT_EQ(r.s().HPal, r.ed.display().Selected(Surface::PictureBox));
-  EXPECT_EQ(r.busy.calls, (std::vector<bool>{true, false}));
+  EXPECT_EQ(r.busy.waits, 1);
+  EXPECT_EQ(r.busy.depth, 0);
   r.ed.ShowUsage(5);
-  EXPECT_EQ(r.s().ui.LabelHistCnt, " 87");
-  for (size_t i = 0; i < 256; ++i) EXPECT_EQ(r.ed.SwatchShownColour(static_cast<int>(i)), r.pic.palette[i]);
+  EXPECT_EQ(r.s().ui.LabelHistCnt, NumberText(static_cast<int32_t>(std::count(r.pixels.begin(), r.pixels.end(), 5))));
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(r.ed.SwatchShownColour(i), r.palette[static_cast<size_t>(i)]);
   // Every entry realized for the picture is reserved for animation.
   for (const PaletteEntry& e : *r.ed.display().Realized(Surface::PictureWindow)) EXPECT_EQ(e.flags, 5);
-}
 
-TEST(PictureLoad, StartsFromTheIdentityMapAndAnEmptyUndo) {
-  Loaded r;
+  // Loading again starts from the identity map and an empty undo record.
   std::swap(r.s().IndexMap[0], r.s().IndexMap[1]);
   r.s().LastSrc = 4;
   r.s().LastDst = 9;
-  r.files.opens.push_back(r.path);
-  r.ed.ButtonLoad_Click();
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(r.s().IndexMap[static_cast<size_t>(i)], i);
+  r.Load(r.path);
+  ExpectIdentity(r.s().IndexMap);
   EXPECT_EQ(r.s().LastSrc, 0);
   EXPECT_EQ(r.s().LastDst, 0);
-  EXPECT_EQ(r.s().Pixels, r.pic.pixels);
+  EXPECT_EQ(r.s().Pixels, r.pixels);
 }
 
 TEST(PictureLoad, FailuresLeaveEverythingAsItWas) {
@@ -89,25 +73,21 @@ TEST(PictureLoad, FailuresLeaveEverythingAsItWas) {
   const uint64_t generation = r.ed.display().Generation();
 
   // Cancelled: silent.
-  r.files.opens.push_back(std::nullopt);
-  r.ed.ButtonLoad_Click();
+  r.Load(std::nullopt);
   r.files.opens.push_back(std::string());
   r.ed.CommandLoadPal_Click();
   EXPECT_TRUE(r.errors.messages.empty());
 
-  // A picture whose pixel data ends early, and a file too short for a palette.
+  // Pixel data that ends early, a file too short for a palette, a missing file.
   auto bytes = ReadBytes(r.path);
   bytes.resize(kPcxHeaderSize + 100);
-  const std::string bad = r.dir.File("bad.pcx");
+  const std::string bad = r.dir.File("bad.pcx"), tiny = r.dir.File("tiny.pcx");
   WriteBytes(bad, bytes);
-  const std::string tiny = r.dir.File("tiny.pcx");
-  WriteBytes(tiny, std::vector<uint8_t>(767, 1));
-  r.files.opens.push_back(bad);
-  r.ed.ButtonLoad_Click();
+  WriteBytes(tiny, Bytes(767, 1));
+  r.Load(bad);
   r.files.opens.push_back(tiny);
   r.ed.CommandLoadPal_Click();
-  r.files.opens.push_back(r.dir.File("missing.pcx"));
-  r.ed.ButtonLoad_Click();
+  r.Load(r.dir.File("missing.pcx"));
 
   ExpectSameState(before, r.s());
   EXPECT_EQ(r.ed.ShownPixels(), shown);
@@ -116,17 +96,15 @@ TEST(PictureLoad, FailuresLeaveEverythingAsItWas) {
   EXPECT_NE(r.errors.messages[0].find(bad), std::string::npos);
   EXPECT_NE(r.errors.messages[1].find(tiny), std::string::npos);
   EXPECT_NE(r.errors.messages[2].find("missing.pcx"), std::string::npos);
-  EXPECT_TRUE(r.busy.Balanced());
+  EXPECT_EQ(r.busy.depth, 0);
 }
 
 TEST(Remap, KeepsThePicturesLookAfterChainsOfExchanges) {
   Loaded r;
   const auto look = r.ShownColours();
-  // Exchanges (0, 1) then (1, 2), then a run of others.
   auto& m = r.s().IndexMap;
   std::swap(m[0], m[1]);
-  std::swap(m[1], m[2]);
-  ASSERT_EQ(m[0], 1); ASSERT_EQ(m[1], 2); ASSERT_EQ(m[2], 0);
+  std::swap(m[1], m[2]);  // 0 1 2 -> 1 2 0
   for (size_t i = 10; i < 60; ++i) std::swap(m[i], m[i + 100]);
   std::swap(m[5], m[200]);
   r.ed.RemapPicture();
@@ -134,9 +112,10 @@ TEST(Remap, KeepsThePicturesLookAfterChainsOfExchanges) {
   EXPECT_EQ(r.ed.ShownPixels(), r.s().Pixels);
   EXPECT_EQ(r.ShownColours(), look);
   EXPECT_EQ(r.s().Pixels[0], 2);  // as-loaded 0 now lives at position 2
-  // Usage counts belong to positions: 87 pixels use position 200 now.
-  EXPECT_EQ(r.s().Histo[200], 87);
+  // Usage counts belong to positions: position 200 holds as-loaded 5 now.
+  EXPECT_EQ(r.s().Histo[200], r.ed.LoadedHisto()[5]);
   EXPECT_EQ(r.s().Histo[5], r.ed.LoadedHisto()[200]);
+  EXPECT_NE(r.s().Histo[5], r.s().Histo[200]);
   r.ed.RemapPicture();  // remapping again changes nothing
   EXPECT_EQ(r.ShownColours(), look);
 }
@@ -144,8 +123,7 @@ TEST(Remap, KeepsThePicturesLookAfterChainsOfExchanges) {
 TEST(Remap, MapsThatAreNotPermutationsAndNoPicture) {
   std::array<uint8_t, 256> m{};
   std::iota(m.begin(), m.end(), uint8_t{0});
-  m[1] = 0;  // positions 0 and 1 hold 0, none holds 1
-  m[7] = 0;
+  m[1] = m[7] = 0;  // positions 0, 1 and 7 hold 0, none holds 1 or 7
   const IndexLut lut = InverseIndexMap(m);
   EXPECT_EQ(lut[0], 0);  // the lowest position holding it
   EXPECT_EQ(lut[1], 1);  // held nowhere: keeps its index
@@ -154,7 +132,7 @@ TEST(Remap, MapsThatAreNotPermutationsAndNoPicture) {
   Rig r;
   std::swap(r.s().IndexMap[0], r.s().IndexMap[1]);
   r.ed.RemapPicture();
-  EXPECT_EQ(r.s().Pixels, (std::vector<uint8_t>{0, 0}));
+  EXPECT_EQ(r.s().Pixels, (Bytes{0, 0}));
 }
 
 TEST(PaletteLoad, MergesInsideOrOutsideTheRange) {
@@ -162,14 +140,12 @@ TEST(PaletteLoad, MergesInsideOrOutsideTheRange) {
     int16_t a, b;
     bool replace;
     int lo, hi;  // entries taken: lo..hi when replacing, all but lo..hi when protecting
-  };
-  const Case cases[] = {{20, 10, true, 10, 20}, {10, 20, false, 10, 20},
-                        {0, 0, false, 0, 0}, {255, 255, false, 255, 255},
-                        {0, 0, true, 0, 0}, {255, 255, true, 255, 255}};
+  } const cases[] = {{20, 10, true, 10, 20}, {10, 20, false, 10, 20}, {0, 0, false, 0, 0},
+                     {255, 255, false, 255, 255}, {0, 0, true, 0, 0}, {255, 255, true, 255, 255}};
   TempDir dir;
   const std::string file = dir.File("pal.pcx");
   const Palette incoming = DistinctPalette(99);
-  WritePicture(file, 16, 16, std::vector<uint8_t>(256, 0), incoming);
+  WritePicture(file, 16, 16, Bytes(256, 0), incoming);
   for (const Case& c : cases) {
     Rig r;
     r.ed.ShowUsage(c.a);
@@ -181,16 +157,10 @@ TEST(PaletteLoad, MergesInsideOrOutsideTheRange) {
     const EditorState before = r.s();
     r.files.opens.push_back(file);
     r.ed.CommandLoadPal_Click();
-    for (int i = 0; i < 256; ++i) {
-      const size_t k = static_cast<size_t>(i);
-      const bool inside = i >= c.lo && i <= c.hi;
-      if (inside == c.replace) {
-        EXPECT_EQ(r.s().Pal[k], incoming[k]) << i;
-        EXPECT_EQ(r.s().IndexMap[k], i) << i;
-      } else {
-        EXPECT_EQ(r.s().Pal[k], before.Pal[k]) << i;
-        EXPECT_EQ(r.s().IndexMap[k], before.IndexMap[k]) << i;
-      }
+    for (size_t k = 0; k < 256; ++k) {
+      const bool taken = (k >= static_cast<size_t>(c.lo) && k <= static_cast<size_t>(c.hi)) == c.replace;
+      EXPECT_EQ(r.s().Pal[k], taken ? incoming[k] : before.Pal[k]) << k;
+      EXPECT_EQ(r.s().IndexMap[k], taken ? k : before.IndexMap[k]) << k;
     }
     EXPECT_TRUE(r.s().ui.ButtonTestEnabled);
   }
@@ -202,11 +172,11 @@ TEST(PaletteLoad, PaletteDisplaySwatchesShowTheLoadedColours) {
   r.ed.CheckHW_Click();
   const std::string file = r.dir.File("other.pcx");
   const Palette incoming = DistinctPalette(77);
-  WritePicture(file, 16, 16, std::vector<uint8_t>(256, 0), incoming);
+  WritePicture(file, 16, 16, Bytes(256, 0), incoming);
   r.files.opens.push_back(file);
   r.ed.CommandLoadPal_Click();
   for (size_t i = 0; i < 256; ++i) EXPECT_EQ(r.ed.SwatchShownColour(static_cast<int>(i)), incoming[i]);
-  EXPECT_EQ(r.ShownColours()[0], incoming[r.pic.pixels[0]]);
+  EXPECT_EQ(r.ShownColours()[0], incoming[r.pixels[0]]);
 }
 
 TEST(PaletteFile, SaveAndLoadGivesThePaletteTheBoardShows) {
@@ -226,41 +196,21 @@ TEST(PaletteFile, SaveAndLoadGivesThePaletteTheBoardShows) {
   r.ed.CommandLoadPal_Click();
   EXPECT_TRUE(r.errors.messages.empty());
   EXPECT_EQ(r.s().Pal, shown);
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(m[static_cast<size_t>(i)], i);
+  ExpectIdentity(m);
   // The saved file is a 16 x 16 picture whose pixel k is k.
   const auto pic = LoadPcxFile(file);
   ASSERT_TRUE(pic.ok()) << pic.error().message;
   for (size_t k = 0; k < 256; ++k) EXPECT_EQ(pic->pixels[k], k);
 }
 
-TEST(PictureSave, WritesWhatThePictureShows) {
-  Loaded r;
-  const auto look = r.ShownColours();
-  auto& m = r.s().IndexMap;
-  std::swap(m[0], m[1]);
-  std::swap(m[1], m[2]);
-  std::swap(m[3], m[250]);
-  const std::string out = r.dir.File("out.pcx");
-  r.files.saves.push_back(out);
-  r.ed.ButtonSave_Click();
-  ASSERT_TRUE(r.errors.messages.empty()) << r.errors.messages[0];
-  const auto saved = LoadPcxFile(out);
-  ASSERT_TRUE(saved.ok()) << saved.error().message;
-  for (size_t i = 0; i < saved->pixels.size(); ++i) {
-    ASSERT_EQ(saved->palette[saved->pixels[i]], look[i]) << i;
-  }
-  EXPECT_EQ(saved->pixels, r.ed.ShownPixels());
-}
-
 TEST(PictureSave, BeforeAnyLoadWritesTheStartUpPicture) {
   Rig r;
   TempDir dir;
-  const std::string out = dir.File("empty.pcx");
-  r.files.saves.push_back(out);
+  r.files.saves.push_back(dir.File("empty.pcx"));
   r.ed.ButtonSave_Click();
   ASSERT_TRUE(r.errors.messages.empty()) << r.errors.messages[0];
   // Header, the 1 x 1 window's single raw pixel row, the byte 12 and the palette.
-  const auto bytes = ReadBytes(out);
+  const auto bytes = ReadBytes(dir.File("empty.pcx"));
   ASSERT_EQ(bytes.size(), kPcxHeaderSize + 1 + 1 + kPaletteBytes);
   EXPECT_EQ(bytes[kPcxHeaderSize + 1], 12);
   EXPECT_EQ(bytes[kPcxHeaderSize + 2], 255);
@@ -276,16 +226,14 @@ TEST(PictureSave, AFailedSaveIsReportedAndLeavesTheOldFile) {
   r.ed.ButtonSave_Click();
   ASSERT_EQ(r.errors.messages.size(), 1u);
   EXPECT_NE(r.errors.messages[0].find(out), std::string::npos);
-  EXPECT_EQ(ReadBytes(out), (std::vector<uint8_t>{1, 2, 3}));
-  // Saving into a directory that does not exist.
+  EXPECT_EQ(ReadBytes(out), (Bytes{1, 2, 3}));
   r.files.saves.push_back(r.dir.File("no/such/dir.pcx"));
   r.ed.CommandSavePal_Click();
   EXPECT_EQ(r.errors.messages.size(), 2u);
-  // Cancelled saves are silent.
-  r.files.saves.push_back(std::nullopt);
+  r.files.saves.push_back(std::nullopt);  // cancelled: silent
   r.ed.ButtonSave_Click();
   EXPECT_EQ(r.errors.messages.size(), 2u);
-  EXPECT_TRUE(r.busy.Balanced());
+  EXPECT_EQ(r.busy.depth, 0);
 }
 
 }  // namespace

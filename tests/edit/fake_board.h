@@ -1,8 +1,7 @@
-// A BoardOps that records what the algorithms ask of the editor, and helpers to
-// put recognisable entries on the board.
+// A BoardOps that records what the algorithms ask of the editor, and a board of
+// recognisable entries.
 #pragma once
 
-#include <array>
 #include <string>
 #include <vector>
 
@@ -15,11 +14,7 @@ namespace hw::test {
 class FakeBoard : public BoardOps {
  public:
   explicit FakeBoard(EditorState& s) : s_(s) {}
-
-  void RepaintSwatch(int index) override {
-    repaints.push_back(index);
-    if (index < 0 || index > 255) out_of_board_repaint = true;
-  }
+  void RepaintSwatch(int index) override { repaints.push_back(index); }
   void RemapPicture() override { follow_up.push_back("remap"); }
   void RealizeNewPalette() override { follow_up.push_back("realize"); }
   void RefreshPicture() override { follow_up.push_back("refresh"); }
@@ -30,7 +25,6 @@ class FakeBoard : public BoardOps {
     s_.Histo.fill(0);
     for (int j = 0; j < 256; ++j) s_.Histo[j] = loaded_counts[s_.IndexMap[j]];
   }
-
   void Clear() {
     repaints.clear();
     follow_up.clear();
@@ -41,39 +35,30 @@ class FakeBoard : public BoardOps {
   std::vector<int> repaints;
   std::vector<std::string> follow_up;
   std::vector<int16_t> usage_shown;
-  bool out_of_board_repaint = false;
 
  private:
   EditorState& s_;
 };
 
-// A board as after start-up: identity map, distinct colour k + 1 at position k
-// (so that entry k reads as the "letter" k + 1), both marks on 0.
+// A board as after start-up, with the identity map, red k at position k (so the
+// colour names the entry too) and both marks on 0.
 inline void ResetBoard(EditorState& s) {
   for (int k = 0; k < 256; ++k) {
     s.IndexMap[k] = static_cast<uint8_t>(k);
     s.BlotColour[k] = PackRGB({static_cast<uint8_t>(k), static_cast<uint8_t>(255 - k), 7});
     s.Pal[k] = GetRGB(s.BlotColour[k]);
   }
-  s.LastSrc = s.LastDst = 0;
-  s.PrevIndex = s.CurIndex = 0;
+  s.LastSrc = s.LastDst = s.PrevIndex = s.CurIndex = 0;
 }
 
-// What position k holds, as the as-loaded entry number, read from the colour and
-// from the map. Both agree while "Color" and "Index" move together.
-inline int ColourEntry(const EditorState& s, int k) { return GetRed(s.BlotColour[k]); }
-inline int MapEntry(const EditorState& s, int k) { return s.IndexMap[k]; }
-
-// The entries of positions first..first + n - 1, by colour.
+// The entries positions first.. hold, read from the colours or from the map.
 inline std::vector<int> Colours(const EditorState& s, int first, int n) {
   std::vector<int> out;
-  for (int k = first; k < first + n; ++k) out.push_back(ColourEntry(s, k));
+  for (int k = first; k < first + n; ++k) out.push_back(GetRed(s.BlotColour[k]));
   return out;
 }
 inline std::vector<int> Maps(const EditorState& s, int first, int n) {
-  std::vector<int> out;
-  for (int k = first; k < first + n; ++k) out.push_back(MapEntry(s, k));
-  return out;
+  return std::vector<int>(s.IndexMap.begin() + first, s.IndexMap.begin() + first + n);
 }
 
 }  // namespace hw::test

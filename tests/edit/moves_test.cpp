@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
+#include <optional>
 
 #include "fake_board.h"
 
@@ -10,236 +12,176 @@ namespace hw {
 namespace {
 
 using test::Colours;
-using test::FakeBoard;
 using test::Maps;
 using V = std::vector<int>;
+using Steps = std::vector<std::string>;
+using Changes = std::vector<std::pair<int, V>>;  // runs of entries from a position; elsewhere untouched
 
-TEST(ParseMoveCount, ReadsTheLeadingDecimalRoundedHalfToEven) {
-  EXPECT_EQ(ParseMoveCount("1"), 1);
-  EXPECT_EQ(ParseMoveCount("0"), 0);
-  EXPECT_EQ(ParseMoveCount("-3"), -3);
-  EXPECT_EQ(ParseMoveCount("+4"), 4);
-  EXPECT_EQ(ParseMoveCount("  7x"), 7);
-  EXPECT_EQ(ParseMoveCount("12.5.3"), 12);
-  EXPECT_EQ(ParseMoveCount("1e3"), 1);
-  EXPECT_EQ(ParseMoveCount("2.5"), 2);
-  EXPECT_EQ(ParseMoveCount("3.5"), 4);
-  EXPECT_EQ(ParseMoveCount("2.50"), 2);
-  EXPECT_EQ(ParseMoveCount("2.501"), 3);
-  EXPECT_EQ(ParseMoveCount("2.49999"), 2);
-  EXPECT_EQ(ParseMoveCount("-2.5"), -2);
-  EXPECT_EQ(ParseMoveCount("-3.5"), -4);
-  EXPECT_EQ(ParseMoveCount(".6"), 1);
-  EXPECT_EQ(ParseMoveCount("5."), 5);
-}
-
-TEST(ParseMoveCount, TextWithoutANumberCountsZero) {
-  for (const char* text : {"", "abc", "-", "+", ".", " ", "x12", "- 3"}) {
-    EXPECT_EQ(ParseMoveCount(text), 0) << text;
-  }
-}
-
-TEST(ParseMoveCount, RefusesValuesOutsideSixteenBits) {
-  EXPECT_EQ(ParseMoveCount("32767"), 32767);
-  EXPECT_EQ(ParseMoveCount("-32768"), -32768);
-  EXPECT_EQ(ParseMoveCount("32767.5"), std::nullopt);  // rounds to 32768
-  EXPECT_EQ(ParseMoveCount("32768"), std::nullopt);
-  EXPECT_EQ(ParseMoveCount("-32769"), std::nullopt);
-  EXPECT_EQ(ParseMoveCount(std::string(400, '9')), std::nullopt);
+TEST(ParseMoveCount, LeadingDecimalRoundedHalfToEvenWithinSixteenBits) {
+  const std::pair<std::string, std::optional<int16_t>> cases[] = {
+      {"1", 1}, {"0", 0}, {"-3", -3}, {"+4", 4}, {"  7x", 7}, {"12.5.3", 12}, {"1e3", 1}, {"2.5", 2},
+      {"3.5", 4}, {"2.50", 2}, {"2.501", 3}, {"2.49999", 2}, {"-2.5", -2}, {"-3.5", -4}, {".6", 1},
+      {"5.", 5}, {"", 0}, {"abc", 0}, {"-", 0}, {"+", 0}, {".", 0}, {" ", 0}, {"x12", 0}, {"- 3", 0},
+      {"32767", 32767}, {"-32768", -32768}, {"32767.5", std::nullopt}, {"32768", std::nullopt},
+      {"-32769", std::nullopt}, {std::string(400, '9'), std::nullopt}};
+  for (const auto& [text, want] : cases) EXPECT_EQ(ParseMoveCount(text), want) << text;
 }
 
 class Moves : public ::testing::Test {
  protected:
   void SetUp() override { test::ResetBoard(s); }
-
   void Drop(int16_t target, int16_t source, const char* count) {
     s.ui.TextMoveCount = count;
     DropBlot(s, ops, target, source);
   }
   void Undo() { UndoMove(s, ops); }
-  // Colour and map agree and equal `expected` from `first` on.
-  void ExpectEntries(int first, const V& expected) {
-    EXPECT_EQ(Colours(s, first, static_cast<int>(expected.size())), expected);
-    EXPECT_EQ(Maps(s, first, static_cast<int>(expected.size())), expected);
+  // Colours and map agree, and equal the start-up board with `changes` applied.
+  void ExpectBoard(const Changes& changes) {
+    V want(256);
+    std::iota(want.begin(), want.end(), 0);
+    for (const auto& [first, run] : changes) std::copy(run.begin(), run.end(), want.begin() + first);
+    EXPECT_EQ(Colours(s, 0, 256), want);
+    EXPECT_EQ(Maps(s, 0, 256), want);
   }
-  void ExpectUntouchedOutside(int lo, int hi) {
-    for (int k = 0; k < 256; ++k) {
-      if (k >= lo && k <= hi) continue;
-      ASSERT_EQ(test::ColourEntry(s, k), k) << k;
-      ASSERT_EQ(test::MapEntry(s, k), k) << k;
-    }
+  void ExpectMarks(int prev, int cur) {
+    EXPECT_EQ(s.PrevIndex, prev);
+    EXPECT_EQ(s.CurIndex, cur);
   }
 
   EditorState s;
-  FakeBoard ops{s};
+  test::FakeBoard ops{s};
 };
 
-TEST_F(Moves, SeparateRunsAreExchangedAndUndone) {
-  Drop(20, 10, "3");
-  ExpectEntries(10, {20, 21, 22});
-  ExpectEntries(20, {10, 11, 12});
-  ExpectUntouchedOutside(10, 22);
-  EXPECT_EQ(s.CurIndex, 20);
-  EXPECT_EQ(s.PrevIndex, 10);
-  EXPECT_EQ(s.LastSrc, 10);
-  EXPECT_EQ(s.LastDst, 20);
-  EXPECT_EQ(ops.follow_up, (std::vector<std::string>{"remap", "realize"}));
-
-  Undo();
-  ExpectUntouchedOutside(-1, -1);
-  // After an undo both fields of the record hold the undone move's destination.
-  EXPECT_EQ(s.LastSrc, 20);
-  EXPECT_EQ(s.LastDst, 20);
-  EXPECT_EQ(s.CurIndex, 10);
-  EXPECT_EQ(s.PrevIndex, 20);
-}
-
-TEST_F(Moves, TouchingRunsKeepTheirOrder) {
-  Drop(13, 10, "3");
-  ExpectEntries(10, {13, 14, 15, 10, 11, 12});  // A..F -> D E F A B C
-  Undo();
-  ExpectUntouchedOutside(-1, -1);
-}
-
-TEST_F(Moves, OverlappingRunsFollowTheFixedOrderOfSwaps) {
-  Drop(12, 10, "5");
-  ExpectEntries(10, {16, 15, 10, 11, 12, 13, 14});  // A..G -> G F A B C D E
-  Undo();  // the undo does not restore overlapping runs
-  ExpectEntries(10, {14, 13, 16, 15, 10, 11, 12});  // E D G F A B C
-
-  test::ResetBoard(s);
-  Drop(10, 12, "5");
-  ExpectEntries(10, {16, 15, 10, 11, 12, 13, 14});
-}
-
-TEST_F(Moves, RunsAreClippedAtTheEndOfTheTable) {
-  Drop(0, 250, "10");
-  ExpectEntries(0, {250, 251, 252, 253, 254, 255, 6, 7, 8, 9});
-  ExpectEntries(250, {0, 1, 2, 3, 4, 5});
-  ExpectUntouchedOutside(0, 255);
-  EXPECT_FALSE(ops.out_of_board_repaint);
+TEST_F(Moves, RunsAreExchangedAndUndone) {
+  const struct {
+    int16_t target, source;
+    const char* count;
+    Changes after;
+    std::optional<Changes> undone;  // the board after "Undo", when checked
+  } cases[] = {
+      {20, 10, "3", {{10, {20, 21, 22}}, {20, {10, 11, 12}}}, Changes{}},
+      {13, 10, "3", {{10, {13, 14, 15, 10, 11, 12}}}, Changes{}},  // A..F -> D E F A B C
+      // Overlapping runs follow the fixed order of swaps, A..G -> G F A B C D E, and
+      // the undo does not restore them: E D G F A B C.
+      {12, 10, "5", {{10, {16, 15, 10, 11, 12, 13, 14}}}, Changes{{10, {14, 13, 16, 15, 10, 11, 12}}}},
+      {10, 12, "5", {{10, {16, 15, 10, 11, 12, 13, 14}}}, std::nullopt},
+      // Clipped at the end of the table.
+      {0, 250, "10", {{0, {250, 251, 252, 253, 254, 255, 6, 7, 8, 9}}, {250, {0, 1, 2, 3, 4, 5}}}, Changes{}},
+      // Fractional counts round half to even.
+      {20, 10, "2.5", {{10, {20, 21}}, {20, {10, 11}}}, Changes{}},
+      {20, 10, "3.5", {{10, {20, 21, 22, 23}}, {20, {10, 11, 12, 13}}}, Changes{}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.source) + " on " + std::to_string(c.target) + " x" + c.count);
+    test::ResetBoard(s);
+    ops.Clear();
+    Drop(c.target, c.source, c.count);
+    ExpectBoard(c.after);
+    ExpectMarks(c.source, c.target);
+    EXPECT_EQ(s.LastSrc, c.source);
+    EXPECT_EQ(s.LastDst, c.target);
+    EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));
+    EXPECT_TRUE(std::all_of(ops.repaints.begin(), ops.repaints.end(), [](int i) { return i >= 0 && i < 256; }));
+    Undo();
+    if (c.undone) ExpectBoard(*c.undone);
+    // After an undo both fields of the record hold the undone move's destination.
+    EXPECT_EQ(s.LastSrc, c.target);
+    EXPECT_EQ(s.LastDst, c.target);
+    ExpectMarks(c.target, c.source);
+  }
 }
 
 TEST_F(Moves, CountsOfZeroOrLessMoveOnlyTheMarks) {
   for (const char* count : {"0", "-3", "abc"}) {
-    test::ResetBoard(s);
+    SCOPED_TRACE(count);
     ops.Clear();
     Drop(20, 10, count);
-    ExpectUntouchedOutside(-1, -1);
-    EXPECT_EQ(s.CurIndex, 20) << count;
-    EXPECT_EQ(s.PrevIndex, 10) << count;
+    ExpectBoard({});
+    ExpectMarks(10, 20);
     EXPECT_EQ(s.LastSrc, 10);
     EXPECT_EQ(s.LastDst, 20);
     EXPECT_NE(std::find(ops.repaints.begin(), ops.repaints.end(), 20), ops.repaints.end());
-    EXPECT_EQ(ops.follow_up, (std::vector<std::string>{"remap", "realize"}));
+    EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));
   }
-}
-
-TEST_F(Moves, FractionalCountsRoundHalfToEven) {
-  Drop(20, 10, "2.5");
-  ExpectEntries(10, {20, 21, 12});
-  test::ResetBoard(s);
-  Drop(20, 10, "3.5");
-  ExpectEntries(10, {20, 21, 22, 23, 14});
 }
 
 TEST_F(Moves, RefusedCountsDoNothingAtAll) {
-  s.CurIndex = 3;
-  s.PrevIndex = 4;
-  s.LastSrc = 5;
-  s.LastDst = 6;
+  s.PrevIndex = 4, s.CurIndex = 3, s.LastSrc = 5, s.LastDst = 6;
   // "99999" leaves 16 bits itself; the others overflow Src + count or Dst + count.
   for (const char* count : {"99999", "32767", "32760"}) {
-    ops.Clear();
     Drop(20, 10, count);
-    ExpectUntouchedOutside(-1, -1);
-    EXPECT_EQ(s.CurIndex, 3) << count;
-    EXPECT_EQ(s.PrevIndex, 4);
+    ExpectBoard({});
+    ExpectMarks(4, 3);
     EXPECT_EQ(s.LastSrc, 5);
     EXPECT_EQ(s.LastDst, 6);
-    EXPECT_TRUE(ops.repaints.empty());
-    EXPECT_TRUE(ops.follow_up.empty());
+    EXPECT_TRUE(ops.repaints.empty() && ops.follow_up.empty()) << count;
   }
-  // A count that only just fits is taken (and clipped to the table).
-  ops.Clear();
-  Drop(20, 10, "32500");
-  EXPECT_EQ(s.CurIndex, 20);
-  EXPECT_EQ(s.PrevIndex, 10);
-  EXPECT_EQ(test::ColourEntry(s, 255), 245);
-  EXPECT_EQ(ops.follow_up, (std::vector<std::string>{"remap", "realize"}));
+  Drop(20, 10, "32500");  // only just fits: taken and clipped to the table
+  ExpectMarks(10, 20);
+  EXPECT_EQ(Colours(s, 255, 1), V{245});
 }
 
 TEST_F(Moves, CheckBoxesChooseWhatMoves) {
   s.ui.CheckMoveIndex = 0;
   Drop(20, 10, "1");
-  EXPECT_EQ(test::ColourEntry(s, 10), 20);
-  EXPECT_EQ(test::MapEntry(s, 10), 10);
+  EXPECT_EQ(Colours(s, 10, 1), V{20});
+  EXPECT_EQ(Maps(s, 10, 1), V{10});
 
   test::ResetBoard(s);
   s.ui.CheckMoveIndex = 1;
   s.ui.CheckMoveColor = 0;
   Drop(20, 10, "1");
-  EXPECT_EQ(test::ColourEntry(s, 10), 10);
-  EXPECT_EQ(test::MapEntry(s, 10), 20);
-  EXPECT_EQ(test::MapEntry(s, 20), 10);
+  EXPECT_EQ(Colours(s, 10, 1), V{10});
+  EXPECT_EQ(Maps(s, 10, 1), V{20});
+  EXPECT_EQ(Maps(s, 20, 1), V{10});
 
   test::ResetBoard(s);
   s.ui.CheckMoveIndex = 2;  // only 1 counts as ticked
-  s.ui.CheckMoveColor = 0;
   ops.Clear();
   Drop(20, 10, "1");
-  ExpectUntouchedOutside(-1, -1);
-  EXPECT_EQ(s.CurIndex, 20);
-  EXPECT_EQ(ops.follow_up, (std::vector<std::string>{"remap", "realize"}));
+  ExpectBoard({});
+  ExpectMarks(10, 20);
+  EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));
 }
 
-TEST_F(Moves, UndoTwiceOrBeforeAnyMoveChangesNothing) {
+TEST_F(Moves, UndoTwiceBeforeAnyMoveOrWithANewCount) {
+  s.PrevIndex = 50, s.CurIndex = 40;
+  Undo();  // before any move: the marks go to 0, nothing else changes
+  ExpectBoard({});
+  ExpectMarks(0, 0);
   Drop(20, 10, "3");
   Undo();
   Undo();
-  ExpectUntouchedOutside(-1, -1);
-
-  test::ResetBoard(s);
-  s.CurIndex = 40;
-  s.PrevIndex = 50;
-  Undo();
-  ExpectUntouchedOutside(-1, -1);
-  EXPECT_EQ(s.CurIndex, 0);
-  EXPECT_EQ(s.PrevIndex, 0);
-}
-
-TEST_F(Moves, UndoReadsTheCountAsItNowStands) {
+  ExpectBoard({});
+  // The undo reads the count as it now stands.
   Drop(20, 10, "3");
   s.ui.TextMoveCount = "1";
   Undo();
-  ExpectEntries(10, {10, 21, 22});
-  ExpectEntries(20, {20, 11, 12});
+  ExpectBoard({{11, {21, 22}}, {21, {11, 12}}});
 }
 
 TEST_F(Moves, DropOnItselfSelectsTheEntry) {
   Drop(33, 33, "3");
   EXPECT_EQ(ops.usage_shown, (std::vector<int16_t>{33}));
   EXPECT_TRUE(ops.follow_up.empty());
-  ExpectUntouchedOutside(-1, -1);
+  ExpectBoard({});
 }
 
 TEST_F(Moves, ThePictureIsRefreshedOnlyOnceLoaded) {
   Drop(20, 10, "1");
   Undo();
-  EXPECT_EQ(std::count(ops.follow_up.begin(), ops.follow_up.end(), "refresh"), 0);
+  EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize", "remap", "realize"}));
   s.PicLoaded = kTrue;
   ops.Clear();
   Drop(20, 10, "1");
   Undo();
-  EXPECT_EQ(ops.follow_up, (std::vector<std::string>{"remap", "realize", "refresh", "remap",
-                                                     "realize", "refresh"}));
+  EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize", "refresh", "remap", "realize", "refresh"}));
 }
-
-// Reverse range.
 
 class Reverse : public Moves {
  protected:
   void ReverseBetween(int16_t prev, int16_t cur) {
+    test::ResetBoard(s);
     s.PrevIndex = prev;
     s.CurIndex = cur;
     ops.Clear();
@@ -247,42 +189,24 @@ class Reverse : public Moves {
   }
 };
 
-TEST_F(Reverse, ReversesEvenAndOddRangesInEitherOrderOfMarks) {
-  ReverseBetween(10, 13);
-  ExpectEntries(10, {13, 12, 11, 10});
-  ExpectUntouchedOutside(10, 13);
-  EXPECT_EQ(s.CurIndex, 10);
-  EXPECT_EQ(s.PrevIndex, 13);
-
-  test::ResetBoard(s);
-  ReverseBetween(14, 10);
-  ExpectEntries(10, {14, 13, 12, 11, 10});
-  EXPECT_EQ(s.CurIndex, 10);
-  EXPECT_EQ(s.PrevIndex, 14);
-
-  test::ResetBoard(s);
-  ReverseBetween(11, 10);
-  ExpectEntries(10, {11, 10});
-}
-
-TEST_F(Reverse, SameEntryChangesNothing) {
-  ReverseBetween(7, 7);
-  ExpectUntouchedOutside(-1, -1);
-  EXPECT_EQ(s.CurIndex, 7);
-  EXPECT_EQ(s.PrevIndex, 7);
-}
-
-TEST_F(Reverse, WholeTableRemapsOnce) {
-  ReverseBetween(0, 255);
-  for (int k = 0; k < 256; ++k) {
-    ASSERT_EQ(test::ColourEntry(s, k), 255 - k);
-    ASSERT_EQ(test::MapEntry(s, k), 255 - k);
+TEST_F(Reverse, ReversesTheRangeInEitherOrderOfMarks) {
+  const struct {
+    int16_t prev, cur;
+    Changes after;
+  } cases[] = {{10, 13, {{10, {13, 12, 11, 10}}}}, {14, 10, {{10, {14, 13, 12, 11, 10}}}},
+               {11, 10, {{10, {11, 10}}}}, {7, 7, {}}};
+  for (const auto& c : cases) {
+    ReverseBetween(c.prev, c.cur);
+    ExpectBoard(c.after);
+    ExpectMarks(std::max(c.prev, c.cur), std::min(c.prev, c.cur));
   }
-  EXPECT_EQ(ops.follow_up, (std::vector<std::string>{"remap", "realize"}));
-}
+  ReverseBetween(0, 255);
+  V all(256);
+  for (int k = 0; k < 256; ++k) all[static_cast<size_t>(k)] = 255 - k;
+  ExpectBoard({{0, all}});
+  EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));  // remapped once
 
-TEST_F(Reverse, IndexOnlyReversesTheMap) {
-  s.ui.CheckMoveColor = 0;
+  s.ui.CheckMoveColor = 0;  // index only: the map alone is reversed
   ReverseBetween(20, 23);
   EXPECT_EQ(Maps(s, 20, 4), (V{23, 22, 21, 20}));
   EXPECT_EQ(Colours(s, 20, 4), (V{20, 21, 22, 23}));
@@ -291,11 +215,10 @@ TEST_F(Reverse, IndexOnlyReversesTheMap) {
 TEST_F(Reverse, UndoExchangesOnlyTheLastPairBack) {
   ReverseBetween(10, 13);
   Undo();
-  ExpectEntries(10, {13, 11, 12, 10});
-  test::ResetBoard(s);
+  ExpectBoard({{10, {13, 11, 12, 10}}});
   ReverseBetween(10, 14);  // the last pair is the middle entry with itself
   Undo();
-  ExpectEntries(10, {14, 13, 12, 11, 10});
+  ExpectBoard({{10, {14, 13, 12, 11, 10}}});
 }
 
 }  // namespace

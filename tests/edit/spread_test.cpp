@@ -8,8 +8,6 @@
 namespace hw {
 namespace {
 
-using test::FakeBoard;
-
 class Spreading : public ::testing::Test {
  protected:
   void SetUp() override { test::ResetBoard(s); }
@@ -21,7 +19,7 @@ class Spreading : public ::testing::Test {
   }
 
   EditorState s;
-  FakeBoard ops{s};
+  test::FakeBoard ops{s};
 };
 
 TEST_F(Spreading, RgbGradientKeepsTheEndsAndIgnoresClickOrder) {
@@ -75,14 +73,14 @@ TEST_F(Spreading, ShortRanges) {
   ops.Clear();
   RangeHSV(s, ops, 1);  // span 1: no inner entry
   Range(41, 41);
-  RangeRGB(s, ops);     // span 0
+  RangeRGB(s, ops);  // span 0
   RangeHSV(s, ops, -1);
   EXPECT_EQ(s.BlotColour, before.BlotColour);
   EXPECT_EQ(s.Pal, before.Pal);
   EXPECT_TRUE(ops.repaints.empty());
 }
 
-TEST_F(Spreading, HsvFromBlackToBlueRunsThroughTheHues) {
+TEST_F(Spreading, HsvRunsThroughTheHuesAndRoundsValuesHalfToEven) {
   SetColour(0, {0, 0, 0});
   SetColour(4, {0, 0, 255});
   Range(0, 4);
@@ -90,18 +88,12 @@ TEST_F(Spreading, HsvFromBlackToBlueRunsThroughTheHues) {
   EXPECT_EQ(At(0), (RGBTriple{0, 0, 0}));
   EXPECT_EQ(At(4), (RGBTriple{0, 0, 255}));
   const RGBTriple yellowish = At(1), green = At(2), cyan = At(3);  // hues 128, 256, 384
-  EXPECT_EQ(yellowish.R, yellowish.G);
-  EXPECT_LT(yellowish.B, yellowish.R);
-  EXPECT_GT(green.G, green.R);
-  EXPECT_GT(green.G, green.B);
-  EXPECT_EQ(cyan.G, cyan.B);
-  EXPECT_LT(cyan.R, cyan.G);
-  EXPECT_LT(yellowish.G, green.G);  // value rises along the range
-  EXPECT_LT(green.G, cyan.B);
+  EXPECT_TRUE(yellowish.R == yellowish.G && yellowish.B < yellowish.R);
+  EXPECT_TRUE(green.G > green.R && green.G > green.B);
+  EXPECT_TRUE(cyan.G == cyan.B && cyan.R < cyan.G);
+  EXPECT_TRUE(yellowish.G < green.G && green.G < cyan.B);  // value rises along the range
   EXPECT_EQ(s.Pal[2], green);
-}
 
-TEST_F(Spreading, HsvValueRoundsHalfToEven) {
   SetColour(100, {0, 0, 0});
   SetColour(102, {255, 255, 255});
   Range(100, 102);
@@ -114,9 +106,7 @@ TEST_F(Spreading, ReverseRunsTheHueTheOtherWay) {
   SetColour(62, {0, 0, 255});  // H 512
   Range(60, 62);
   RangeHSV(s, ops, 1);
-  const RGBTriple forward = At(61);  // H 384: cyan
-  EXPECT_EQ(forward.G, forward.B);
-  EXPECT_EQ(forward.R, 0);
+  EXPECT_EQ(At(61), (RGBTriple{0, 255, 255}));  // H 384: cyan
   RangeHSV(s, ops, -1);
   EXPECT_EQ(At(61), (RGBTriple{255, 0, 0}));  // the long way round passes red
 }

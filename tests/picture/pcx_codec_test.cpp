@@ -3,64 +3,39 @@
 
 #include <numeric>
 
-#include "picture/pcx.h"
+#include "../common/test_util.h"
 
 namespace hw {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-PcxHeader MakeHeader(int w, int h, int bytes_per_line = -1, uint8_t encoding = 1) {
-  PcxHeader hd;
-  hd.Manufacturer = 10;
-  hd.Version = 5;
-  hd.Encoding = encoding;
-  hd.BitsPerPixel = 8;
-  hd.Xmax = static_cast<int16_t>(w - 1);
-  hd.Ymax = static_cast<int16_t>(h - 1);
-  hd.NPlanes = 1;
-  hd.BytesPerLine = static_cast<int16_t>(bytes_per_line < 0 ? w : bytes_per_line);
-  hd.PaletteInfo = 1;
-  return hd;
-}
-
-Palette RampPalette() {
-  Palette p;
-  for (int i = 0; i < 256; ++i) {
-    p[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7)};
-  }
-  return p;
-}
+using test::Bytes;
+using test::MakeHeader;
+const Palette kPal = test::DistinctPalette();
 
 // header + data + 12 + palette, as a file would hold them.
-Bytes FileOf(const PcxHeader& hd, const Bytes& data, const Palette& pal = RampPalette()) {
+Bytes FileOf(const PcxHeader& hd, const Bytes& data) {
   Bytes f;
   const auto head = HeaderBytes(hd);
   f.insert(f.end(), head.begin(), head.end());
   f.insert(f.end(), data.begin(), data.end());
   f.push_back(12);
-  const auto* p = reinterpret_cast<const uint8_t*>(pal.data());
-  f.insert(f.end(), p, p + 768);
+  const auto* pal = reinterpret_cast<const uint8_t*>(kPal.data());
+  f.insert(f.end(), pal, pal + 768);
   return f;
 }
 
 Bytes PixelData(const Bytes& file) { return Bytes(file.begin() + 128, file.end() - 769); }
 
 Bytes Encode(PcxHeader hd, const Bytes& pixels) {
-  auto r = WritePcx(hd, pixels, RampPalette());
-  EXPECT_TRUE(r.ok()) << (r.ok() ? "" : r.error().message);
+  auto r = WritePcx(hd, pixels, kPal);
+  EXPECT_TRUE(r.ok()) << r.error().message;
   return r.ok() ? *r : Bytes{};
 }
 
 Bytes Decode(const Bytes& file) {
   auto r = ReadPcxPixels(file);
-  EXPECT_TRUE(r.ok()) << (r.ok() ? "" : r.error().message);
+  EXPECT_TRUE(r.ok()) << r.error().message;
   return r.ok() ? *r : Bytes{};
-}
-
-std::string DecodeError(const Bytes& file) {
-  auto r = ReadPcxPixels(file);
-  return r.ok() ? std::string("(decoded)") : r.error().message;
 }
 
 TEST(PcxHeader, RoundTripsEveryByte) {
@@ -120,23 +95,22 @@ TEST(PcxWrite, PaletteFileOfAllIndices) {
   PcxHeader hd = MakeHeader(16, 16);
   Bytes px(256);
   std::iota(px.begin(), px.end(), uint8_t{0});
-  const Palette pal = RampPalette();
-  auto file = WritePcx(hd, px, pal);
+  auto file = WritePcx(hd, px, kPal);
   ASSERT_TRUE(file.ok());
   EXPECT_EQ(file->size(), 1217u);
   // ColorMap receives the first 16 entries, in the caller's header and in the file.
-  for (int k = 0; k < 16; ++k) EXPECT_EQ(hd.ColorMap[k], pal[k]);
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(hd.ColorMap[k], kPal[k]);
   EXPECT_EQ((*file)[16 + 3 * 5], 5);
   auto back = DecodePcx(*file);
   ASSERT_TRUE(back.ok());
   EXPECT_EQ(back->pixels, px);
-  EXPECT_EQ(back->palette, pal);
+  EXPECT_EQ(back->palette, kPal);
   EXPECT_EQ(back->header, hd);
 }
 
 TEST(PcxWrite, EmptyPictureRawRowsAndErrors) {
   PcxHeader empty = MakeHeader(0, 5);
-  auto f = WritePcx(empty, {}, RampPalette());
+  auto f = WritePcx(empty, {}, kPal);
   ASSERT_TRUE(f.ok());
   EXPECT_EQ(f->size(), 897u);
 
@@ -150,13 +124,13 @@ TEST(PcxWrite, EmptyPictureRawRowsAndErrors) {
   // Too few pixels: refused, and the caller's header is left alone.
   PcxHeader hd = MakeHeader(4, 4);
   const PcxHeader before = hd;
-  auto bad = WritePcx(hd, Bytes(15), RampPalette());
+  auto bad = WritePcx(hd, Bytes(15), kPal);
   ASSERT_FALSE(bad.ok());
   EXPECT_NE(bad.error().message.find("16"), std::string::npos);
   EXPECT_EQ(hd, before);
   hd.Xmin = -32768;
   hd.Xmax = 1;
-  EXPECT_FALSE(WritePcx(hd, Bytes(100), RampPalette()).ok());
+  EXPECT_FALSE(WritePcx(hd, Bytes(100), kPal).ok());
 }
 
 TEST(PcxWrite, PadsRowsToBytesPerLine) {
@@ -196,25 +170,21 @@ TEST(PcxRead, BytesPerLineFillerIsDropped) {
 
 TEST(PcxRead, RefusesWhatItCannotShow) {
   auto expect_error = [](const Bytes& file, const std::string& word) {
-    const std::string msg = DecodeError(file);
-    EXPECT_NE(msg.find(word), std::string::npos) << msg;
+    auto r = ReadPcxPixels(file);
+    ASSERT_FALSE(r.ok()) << word;
+    EXPECT_NE(r.error().message.find(word), std::string::npos) << r.error().message;
   };
-  PcxHeader hd = MakeHeader(4, 1);
-  hd.BitsPerPixel = 1;
-  expect_error(FileOf(hd, {1, 2, 3, 4}), "bits per pixel");
-  hd = MakeHeader(4, 1);
-  hd.NPlanes = 3;
-  expect_error(FileOf(hd, {1, 2, 3, 4}), "plane");
+  PcxHeader one_bit = MakeHeader(4, 1), planes = one_bit, wide = one_bit, tall = one_bit;
+  one_bit.BitsPerPixel = 1;
+  planes.NPlanes = 3;
+  wide.Xmin = tall.Ymin = -32768;
+  wide.Xmax = tall.Ymax = 32767;
+  expect_error(FileOf(one_bit, {1, 2, 3, 4}), "bits per pixel");
+  expect_error(FileOf(planes, {1, 2, 3, 4}), "plane");
   expect_error(FileOf(MakeHeader(0, 1), {}), "no pixels");
   expect_error(FileOf(MakeHeader(-3, -3), Bytes(9)), "no pixels");
-  hd = MakeHeader(4, 1);
-  hd.Xmin = -32768;
-  hd.Xmax = 32767;
-  expect_error(FileOf(hd, {}), "overflow");
-  hd = MakeHeader(4, 4);
-  hd.Ymin = -32768;
-  hd.Ymax = 32767;
-  expect_error(FileOf(hd, {}), "overflow");
+  expect_error(FileOf(wide, {}), "overflow");
+  expect_error(FileOf(tall, {}), "overflow");
 
   // Data that ends early: in the middle of the picture, between a marker and its value,
   // and data that would only complete by using the palette block.
@@ -229,8 +199,7 @@ TEST(PcxRead, RefusesWhatItCannotShow) {
   expect_error(Bytes(head.begin(), head.end()), "ends early");
 
   // A huge window on a tiny file is refused without trying to allocate it.
-  Bytes tiny = FileOf(MakeHeader(30000, 30000), Bytes(200, 0xFF));
-  expect_error(tiny, "too large");
+  expect_error(FileOf(MakeHeader(30000, 30000), Bytes(200, 0xFF)), "too large");
 }
 
 TEST(PcxRead, PaletteIsTheLast768Bytes) {

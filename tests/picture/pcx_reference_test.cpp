@@ -7,21 +7,14 @@
 #include <algorithm>
 #include <random>
 
-#include "picture/pcx.h"
+#include "../common/test_util.h"
 #include "picture/pcx_internal.h"
 
 namespace hw {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-PcxHeader Header(int w, int h, int bpl) {
-  PcxHeader hd;
-  hd.Manufacturer = 10, hd.Version = 5, hd.Encoding = 1, hd.BitsPerPixel = 8, hd.NPlanes = 1;
-  hd.Xmax = static_cast<int16_t>(w - 1), hd.Ymax = static_cast<int16_t>(h - 1);
-  hd.BytesPerLine = static_cast<int16_t>(bpl);
-  return hd;
-}
+using test::Bytes;
+using test::MakeHeader;
 
 // Model encoder: one decision per pixel.
 Bytes ModelEncode(const Bytes& px, int w, int h, int bpl) {
@@ -79,25 +72,14 @@ Bytes Picture(std::mt19937& rng, int w, int h, int style) {
   uint8_t v = 0;
   for (size_t i = 0; i < px.size(); ++i) {
     const uint32_t r = rng();
+    const uint8_t fresh = static_cast<uint8_t>(r >> 8);
     switch (style) {
-      case 0:
-        px[i] = static_cast<uint8_t>(r);
-        break;
-      case 1:
-        px[i] = (r % 40 == 0) ? (v = static_cast<uint8_t>(r >> 8)) : v;
-        break;
-      case 2:
-        px[i] = static_cast<uint8_t>(192 + r % 64);
-        break;
-      case 3:
-        px[i] = static_cast<uint8_t>((i & 1 ? 190 : 193) + r % 3);
-        break;
-      case 4:
-        px[i] = (r % 300 == 0) ? (v = static_cast<uint8_t>(r >> 8)) : v;
-        break;
-      default:
-        px[i] = (r % 6 == 0) ? (v = static_cast<uint8_t>(180 + (r >> 8) % 30)) : v;
-        break;
+      case 0: px[i] = static_cast<uint8_t>(r); break;
+      case 1: px[i] = r % 40 == 0 ? (v = fresh) : v; break;
+      case 2: px[i] = static_cast<uint8_t>(192 + r % 64); break;
+      case 3: px[i] = static_cast<uint8_t>((i & 1 ? 190 : 193) + r % 3); break;
+      case 4: px[i] = r % 300 == 0 ? (v = fresh) : v; break;
+      default: px[i] = r % 6 == 0 ? (v = static_cast<uint8_t>(180 + fresh % 30)) : v; break;
     }
   }
   return px;
@@ -123,7 +105,7 @@ TEST_P(PcxAgainstModel, EncodeAndDecodeMatchByteByByte) {
     const int h = 1 + static_cast<int>(rng() % 12);
     const int bpl = rng() % 3 == 0 ? w + static_cast<int>(rng() % 40) : (rng() % 2 ? w : 0);
     const Bytes px = Picture(rng, w, h, iter % 6);
-    PcxHeader hd = Header(w, h, bpl);
+    PcxHeader hd = MakeHeader(w, h, bpl);
     auto file = WritePcx(hd, px, Palette{});
     ASSERT_TRUE(file.ok());
     const Bytes data(file->begin() + 128, file->end() - 769);
@@ -158,7 +140,7 @@ TEST_P(PcxAgainstModel, ForeignAndDamagedStreams) {
     }
     if (iter % 5 == 0 && !data.empty()) data.resize(rng() % data.size());  // cut short
     if (iter % 7 == 0 && !data.empty()) data[rng() % data.size()] = 0xC0 + rng() % 64;
-    const Bytes file = WithFrame(Header(w, h, bpl), data);
+    const Bytes file = WithFrame(MakeHeader(w, h, bpl), data);
     // The byte 12 before the palette is not off limits: only the palette is.
     Bytes readable = data;
     readable.push_back(12);
@@ -179,7 +161,7 @@ TEST_P(PcxAgainstModel, TruncationAtEveryLength) {
   std::mt19937 rng(99);
   const int w = 131, h = 3;
   Bytes px = Picture(rng, w, h, 5);
-  PcxHeader hd = Header(w, h, 132);
+  PcxHeader hd = MakeHeader(w, h, 132);
   auto file = WritePcx(hd, px, Palette{});
   ASSERT_TRUE(file.ok());
   for (size_t len = 0; len <= file->size(); ++len) {

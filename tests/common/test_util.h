@@ -1,0 +1,70 @@
+// Helpers shared by the test programs: scratch folders, whole-file reads and writes,
+// PCX headers and palettes whose entries all differ.
+#pragma once
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "picture/pcx.h"
+
+namespace hw::test {
+
+using Bytes = std::vector<uint8_t>;
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string templ = (std::filesystem::temp_directory_path() / "hw_test_XXXXXX").string();
+    path_ = mkdtemp(templ.data());
+  }
+  ~TempDir() { std::filesystem::remove_all(path_); }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+  std::string Path() const { return path_.string(); }
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// An 8-bit one-plane picture header; rows of `bpl` bytes (the width when left out).
+inline PcxHeader MakeHeader(int w, int h, int bpl = -1, uint8_t encoding = 1) {
+  PcxHeader hd{};
+  hd.Manufacturer = 10, hd.Version = 5, hd.Encoding = encoding, hd.BitsPerPixel = 8;
+  hd.Xmax = static_cast<int16_t>(w - 1), hd.Ymax = static_cast<int16_t>(h - 1);
+  hd.NPlanes = 1, hd.PaletteInfo = 1;
+  hd.BytesPerLine = static_cast<int16_t>(bpl < 0 ? w : bpl);
+  return hd;
+}
+
+// Entry i is (i, 255 - i, 7i + seed): all 256 differ.
+inline Palette DistinctPalette(int seed = 0) {
+  Palette p{};
+  for (int i = 0; i < 256; ++i) {
+    p[static_cast<size_t>(i)] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                                 static_cast<uint8_t>(i * 7 + seed)};
+  }
+  return p;
+}
+
+}  // namespace hw::test
