@@ -14,13 +14,8 @@ TEST(StartUp, FieldsAndLayout) {
   Rig r;
   const EditorState& s = r.s();
   EXPECT_EQ(s.CycleStarts, (std::array<int16_t, 6>{0, 5, 10, 15, 20, 0}));
-  EXPECT_EQ(s.PcxHead.Ymin, -1);
-  EXPECT_EQ(s.PcxHead.Ymax, -1);
-  EXPECT_EQ(s.OrigPixels.size(), 2u);
-  EXPECT_EQ(s.BoardTop, 350.0f);
-  EXPECT_EQ(s.BoardLeft, 110.0f);
-  EXPECT_EQ(s.BoardBottom, 3759.2f);
-  EXPECT_EQ(s.BoardRight, 3519.2f);
+  EXPECT_EQ(std::tuple(s.PcxHead.Ymin, s.PcxHead.Ymax, s.OrigPixels.size()), std::tuple(-1, -1, 2u));
+  EXPECT_EQ(std::tuple(s.BoardTop, s.BoardLeft, s.BoardBottom, s.BoardRight), std::tuple(350.0f, 110.0f, 3759.2f, 3519.2f));
   for (int i = 0; i < 256; ++i) {
     const size_t k = static_cast<size_t>(i);
     EXPECT_EQ(s.IndexMap[k], i);
@@ -58,17 +53,13 @@ TEST(Board, FlipSwapsOrientationAndTwoFlipsRestoreIt) {
   Rig r;
   const auto before = r.s().Blot;
   r.ed.CommanFlip_Click();
-  EXPECT_EQ(r.s().Flipped, -1);
-  EXPECT_EQ(r.s().ui.LabelUR, "15");
-  EXPECT_EQ(r.s().ui.LabelLL, "240");
+  EXPECT_EQ(std::tuple(r.s().Flipped, r.s().ui.LabelUR, r.s().ui.LabelLL), std::tuple(-1, "15", "240"));
   for (size_t i = 0; i < 256; ++i) {  // swatch i takes the place of its mirror across the diagonal
     EXPECT_EQ(r.s().Blot[i].Left, before[i % 16 * 16 + i / 16].Left) << i;
     EXPECT_EQ(r.s().Blot[i].Top, before[i % 16 * 16 + i / 16].Top) << i;
   }
   r.ed.CommanFlip_Click();
-  EXPECT_EQ(r.s().Flipped, 0);
-  EXPECT_EQ(r.s().ui.LabelUR, "240");
-  EXPECT_EQ(r.s().ui.LabelLL, "15");
+  EXPECT_EQ(std::tuple(r.s().Flipped, r.s().ui.LabelUR, r.s().ui.LabelLL), std::tuple(0, "240", "15"));
   for (size_t i = 0; i < 256; ++i) EXPECT_EQ(r.s().Blot[i].Left, before[i].Left);
 }
 
@@ -77,16 +68,13 @@ TEST(Selection, MarksFollowTheLastTwoSelections) {
   r.s().Histo[200] = 87;
   r.ed.ShowUsage(7);
   r.ed.ShowUsage(200);
-  EXPECT_EQ(r.s().PrevIndex, 7);
-  EXPECT_EQ(r.s().CurIndex, 200);
+  EXPECT_EQ(std::tuple(r.s().PrevIndex, r.s().CurIndex), std::tuple(7, 200));
   for (int i = 0; i < 256; ++i) EXPECT_EQ(r.ed.IsMarked(i), i == 7 || i == 200) << i;
   EXPECT_EQ(r.s().ui.LabelHistCnt, " 87");  // a space in the sign position
   EXPECT_EQ(NumberText(-3), "-3");
   r.ed.ShowUsage(200);  // the same entry again: one mark left
-  EXPECT_EQ(r.s().PrevIndex, 200);
-  EXPECT_FALSE(r.ed.IsMarked(7));
   r.ed.ShowUsage(300);  // never an entry: ignored
-  EXPECT_EQ(r.s().CurIndex, 200);
+  EXPECT_EQ(std::tuple(r.s().PrevIndex, r.s().CurIndex, r.ed.IsMarked(7)), std::tuple(200, 200, false));
 }
 
 TEST(ColourDialog, EditWritesTheEntryThePositionShowsAndRedrawsThePicture) {

@@ -39,15 +39,12 @@ TEST(PictureLoad, ShowsThePictureAndStartsAfresh) {
   EXPECT_EQ(r.s().ui.Label1, r.path + ":  320 x  200");
   EXPECT_EQ(r.s().ui.FormPicCaption, r.s().ui.Label1);
   EXPECT_TRUE(r.s().ui.FormPicVisible && r.s().ui.ButtonTestEnabled);
-  EXPECT_EQ(r.s().PixCount, 64000);
+  EXPECT_EQ(std::tuple(r.s().PixCount, r.ed.PictureBoxWidth(), r.ed.ShownHeight()), std::tuple(64000, 320, 200));
   EXPECT_EQ(r.s().OrigPixels, r.pixels);
-  EXPECT_EQ(r.s().Pal, r.palette);
-  EXPECT_EQ(r.ed.PictureBoxWidth(), 320);
-  EXPECT_EQ(r.ed.ShownHeight(), 200);
   EXPECT_EQ(r.ed.ShownPixels(), r.pixels);
+  EXPECT_EQ(r.s().Pal, r.palette);
   EXPECT_EQ(r.s().HPal, r.ed.display().Selected(Surface::PictureBox));
-  EXPECT_EQ(r.busy.waits, 1);
-  EXPECT_EQ(r.busy.depth, 0);
+  EXPECT_EQ(std::tuple(r.busy.waits, r.busy.depth), std::tuple(1, 0));
   r.ed.ShowUsage(5);
   EXPECT_EQ(r.s().ui.LabelHistCnt, NumberText(static_cast<int32_t>(std::count(r.pixels.begin(), r.pixels.end(), 5))));
   for (int i = 0; i < 256; ++i) EXPECT_EQ(r.ed.SwatchShownColour(i), r.palette[static_cast<size_t>(i)]);
@@ -60,9 +57,17 @@ TEST(PictureLoad, ShowsThePictureAndStartsAfresh) {
   r.s().LastDst = 9;
   r.Load(r.path);
   ExpectIdentity(r.s().IndexMap);
-  EXPECT_EQ(r.s().LastSrc, 0);
-  EXPECT_EQ(r.s().LastDst, 0);
+  EXPECT_EQ(std::tuple(r.s().LastSrc, r.s().LastDst), std::tuple(0, 0));
   EXPECT_EQ(r.s().Pixels, r.pixels);
+
+  // "Load Palette..." with "Use HW Colors" ticked: the swatches and the picture show the new colours.
+  r.s().ui.CheckHW = 1;
+  r.ed.CheckHW_Click();
+  WritePicture(r.dir.File("other.pcx"), 16, 16, Bytes(256, 0), DistinctPalette(77));
+  r.files.opens.push_back(r.dir.File("other.pcx"));
+  r.ed.CommandLoadPal_Click();
+  for (int i = 0; i < 256; ++i) EXPECT_EQ(r.ed.SwatchShownColour(i), DistinctPalette(77)[static_cast<size_t>(i)]);
+  EXPECT_EQ(r.ShownColours()[0], DistinctPalette(77)[r.pixels[0]]);
 }
 
 TEST(PictureLoad, FailuresLeaveEverythingAsItWas) {
@@ -93,9 +98,8 @@ TEST(PictureLoad, FailuresLeaveEverythingAsItWas) {
   EXPECT_EQ(r.ed.ShownPixels(), shown);
   EXPECT_EQ(r.ed.display().Generation(), generation);
   ASSERT_EQ(r.errors.messages.size(), 3u);
-  EXPECT_NE(r.errors.messages[0].find(bad), std::string::npos);
-  EXPECT_NE(r.errors.messages[1].find(tiny), std::string::npos);
-  EXPECT_NE(r.errors.messages[2].find("missing.pcx"), std::string::npos);
+  const std::string named[] = {bad, tiny, "missing.pcx"};
+  for (size_t i = 0; i < 3; ++i) EXPECT_NE(r.errors.messages[i].find(named[i]), std::string::npos) << r.errors.messages[i];
   EXPECT_EQ(r.busy.depth, 0);
 }
 
@@ -164,19 +168,6 @@ TEST(PaletteLoad, MergesInsideOrOutsideTheRange) {
     }
     EXPECT_TRUE(r.s().ui.ButtonTestEnabled);
   }
-}
-
-TEST(PaletteLoad, PaletteDisplaySwatchesShowTheLoadedColours) {
-  Loaded r;  // true-colour screen: switch to palette references by hand
-  r.s().ui.CheckHW = 1;
-  r.ed.CheckHW_Click();
-  const std::string file = r.dir.File("other.pcx");
-  const Palette incoming = DistinctPalette(77);
-  WritePicture(file, 16, 16, Bytes(256, 0), incoming);
-  r.files.opens.push_back(file);
-  r.ed.CommandLoadPal_Click();
-  for (size_t i = 0; i < 256; ++i) EXPECT_EQ(r.ed.SwatchShownColour(static_cast<int>(i)), incoming[i]);
-  EXPECT_EQ(r.ShownColours()[0], incoming[r.pixels[0]]);
 }
 
 TEST(PaletteFile, SaveAndLoadGivesThePaletteTheBoardShows) {

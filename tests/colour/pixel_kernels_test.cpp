@@ -20,44 +20,33 @@ Histogram PlainCount(std::span<const uint8_t> px) {
 
 std::vector<uint8_t> Noise(size_t n, uint32_t seed) {
   std::vector<uint8_t> v(n);
-  std::mt19937 rng(seed);
-  for (auto& x : v) x = static_cast<uint8_t>(rng());
+  std::generate(v.begin(), v.end(), std::mt19937(seed));
   return v;
 }
 
 TEST(Histogram, SmallPictureAndEmptySlots) {
-  Histogram h;
+  Histogram h, want{};
   h.fill(99);  // stale counts from an earlier picture
   h[256] = 0;
-  const std::vector<uint8_t> px{3, 3, 7, 255};
-  ComputeHisto(h, px);
-  for (int i = 0; i < 257; ++i) {
-    const int want = i == 3 ? 2 : (i == 7 || i == 255) ? 1 : 0;
-    EXPECT_EQ(h[i], want) << i;
-  }
-  h.fill(5);
-  h[256] = 0;
+  ComputeHisto(h, std::vector<uint8_t>{3, 3, 7, 255});
+  want[3] = 2, want[7] = want[255] = 1;
+  EXPECT_EQ(h, want);
   ComputeHisto(h, {});  // no picture: every count 0
-  for (int i = 0; i < 257; ++i) EXPECT_EQ(h[i], 0);
+  EXPECT_EQ(h, Histogram{});
   h.fill(5);
   ClearHisto(h);
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(h[i], 0);
-  EXPECT_EQ(h[256], 5);  // slot 256 is never written
+  want.fill(0);
+  want[256] = 5;  // slot 256 is never written
+  EXPECT_EQ(h, want);
 }
 
 TEST(Histogram, MatchesPlainCountOnEveryKindOfContent) {
-  std::vector<std::vector<uint8_t>> pictures;
-  pictures.push_back(Noise(100003, 1));
-  pictures.push_back(std::vector<uint8_t>(70001, 200));  // flat
-  std::vector<uint8_t> runs(50000);
+  std::vector<uint8_t> runs(50000), mixed = Noise(40000, 2);
   for (size_t i = 0; i < runs.size(); ++i) runs[i] = static_cast<uint8_t>((i / 37) * 11);
-  pictures.push_back(runs);
-  std::vector<uint8_t> mixed = Noise(40000, 2);  // runs of eight and odd runs mixed in
+  // Runs of eight and odd runs mixed in.
   for (size_t i = 0; i < mixed.size(); i += 29) std::fill_n(mixed.begin() + i, std::min<size_t>(13, mixed.size() - i), 0);
-  pictures.push_back(mixed);
-  // Large enough to be counted in two halves on two cores, with an odd length.
-  pictures.push_back(Noise((size_t{1} << 22) + 12345, 4));
-  for (const auto& px : pictures) {
+  // The last is large enough to be counted in two halves on two cores, with an odd length.
+  for (const auto& px : {Noise(100003, 1), std::vector<uint8_t>(70001, 200), runs, mixed, Noise((size_t{1} << 22) + 12345, 4)}) {
     // Every start offset and a ragged end exercise the word loop and its tail.
     for (size_t off = 0; off < 9; ++off) {
       std::span<const uint8_t> s(px.data() + off, px.size() - off - (off % 3));

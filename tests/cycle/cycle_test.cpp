@@ -9,22 +9,18 @@ namespace hw {
 namespace {
 
 // Plays back scripted draws; once the script runs out it answers `fallback`.
-class ScriptedRandom : public RandomSource {
- public:
-  explicit ScriptedRandom(float fallback = 0.49f) : fallback_(fallback) {}
-  void Push(float u) { script_.push_back(u); }
+struct ScriptedRandom : RandomSource {
+  explicit ScriptedRandom(float fallback = 0.49f) : fallback(fallback) {}
+  void Push(float u) { script.push_back(u); }
   float Next() override {
     ++draws;
-    if (script_.empty()) return fallback_;
-    const float u = script_.front();
-    script_.pop_front();
+    const float u = script.empty() ? fallback : script.front();
+    if (!script.empty()) script.pop_front();
     return u;
   }
+  std::deque<float> script;
+  float fallback;
   int draws = 0;
-
- private:
-  std::deque<float> script_;
-  float fallback_;
 };
 
 // The draw that makes Jitter add exactly d (spread 25, -24 <= d <= 25).
@@ -32,22 +28,18 @@ float DrawFor(int d) { return static_cast<float>((d + 24.5) / 50.0); }
 
 LogicalPalette Distinct() {
   LogicalPalette p{};
-  for (int i = 0; i < 256; ++i) {
-    p[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i * 7),
-            kEntryFlags};
-  }
+  for (int i = 0; i < 256; ++i) p[i] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7), kEntryFlags};
   return p;
 }
 
 struct Rig {
   DisplayPalette display;
-  PaletteHandle hpal = 0;
+  PaletteHandle hpal;
   std::array<int16_t, 6> starts{0, 5, 10, 15, 20, 0};
   std::array<RGBTriple, 256> entries{};
   CycleTables tables;
 
-  Rig() {
-    hpal = display.CreatePalette(Distinct());
+  Rig() : hpal(display.CreatePalette(Distinct())) {
     display.SelectPalette(Surface::PictureWindow, hpal, false);
     display.RealizePalette(Surface::PictureWindow);
   }
@@ -60,11 +52,7 @@ struct Rig {
 void ExpectOutsideSpanUntouched(const LogicalPalette& shown) {
   const LogicalPalette orig = Distinct();
   for (int i = 0; i < 256; ++i) {
-    if (i >= 196 && i < 236) {
-      EXPECT_EQ(shown[i].flags, kEntryFlags) << i;
-    } else {
-      EXPECT_EQ(shown[i], orig[i]) << i;
-    }
+    EXPECT_TRUE(i >= 196 && i < 236 ? shown[i].flags == kEntryFlags : shown[i] == orig[i]) << i;
   }
 }
 
@@ -93,12 +81,7 @@ TEST(CycleStep, BackwardRotatesEachBandAndReturnsAfterEightTicks) {
   const LogicalPalette orig = Distinct();
   rig.Tick(kSchemeBackward, rnd);
   EXPECT_EQ(rnd.draws, 15);
-  for (int band = 0; band < 5; ++band) {
-    const int s = 196 + 8 * band;
-    for (int j = 0; j < 8; ++j) {
-      EXPECT_EQ(rig.Shown()[s + j], orig[s + (j + 1) % 8]) << s + j;
-    }
-  }
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(rig.Shown()[196 + i], orig[196 + i / 8 * 8 + (i + 1) % 8]) << 196 + i;
   for (int t = 1; t < 8; ++t) rig.Tick(kSchemeBackward, rnd);
   EXPECT_EQ(rig.Shown(), orig);
   EXPECT_EQ(rnd.draws, 8 * 15);
@@ -124,9 +107,7 @@ TEST(CycleStep, ForwardRebuildsThenRotatesTowardsHigherEntries) {
       return PaletteEntry{uint8_t(src.R + (t % 40 - 20)), uint8_t(src.G + ((t + 1) % 40 - 20)),
                           uint8_t(src.B + ((t + 2) % 40 - 20)), kEntryFlags};
     };
-    const int s = 196 + 8 * k;
-    EXPECT_EQ(rig.Shown()[s], rebuilt(7)) << "band " << k;
-    for (int j = 0; j < 7; ++j) EXPECT_EQ(rig.Shown()[s + 1 + j], rebuilt(j)) << "band " << k;
+    for (int j = 0; j < 8; ++j) EXPECT_EQ(rig.Shown()[196 + 8 * k + (j + 1) % 8], rebuilt(j)) << "band " << k;
     // The keys read the start index as it is: band 4's key comes from entry 200.
     EXPECT_EQ(rig.tables.CycleColors[static_cast<size_t>(k)], k < 4 ? src : RGBTriple{});
   }
@@ -170,9 +151,7 @@ TEST(DefaultRandom, RepeatableAndInUnitInterval) {
   DefaultRandom a, b;
   for (int i = 0; i < 100000; ++i) {
     const float u = a.Next();
-    ASSERT_GE(u, 0.0f);
-    ASSERT_LT(u, 1.0f);
-    ASSERT_EQ(u, b.Next());
+    ASSERT_TRUE(u >= 0.0f && u < 1.0f && u == b.Next()) << i << ": " << u;
   }
 }
 

@@ -122,26 +122,19 @@ TEST_F(Moves, RefusedCountsDoNothingAtAll) {
 }
 
 TEST_F(Moves, CheckBoxesChooseWhatMoves) {
-  s.ui.CheckMoveIndex = 0;
-  Drop(20, 10, "1");
-  EXPECT_EQ(Colours(s, 10, 1), V{20});
-  EXPECT_EQ(Maps(s, 10, 1), V{10});
-
-  test::ResetBoard(s);
-  s.ui.CheckMoveIndex = 1;
-  s.ui.CheckMoveColor = 0;
-  Drop(20, 10, "1");
-  EXPECT_EQ(Colours(s, 10, 1), V{10});
-  EXPECT_EQ(Maps(s, 10, 1), V{20});
-  EXPECT_EQ(Maps(s, 20, 1), V{10});
-
-  test::ResetBoard(s);
-  s.ui.CheckMoveIndex = 2;  // only 1 counts as ticked
-  ops.Clear();
-  Drop(20, 10, "1");
-  ExpectBoard({});
-  ExpectMarks(10, 20);
-  EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));
+  // "Index" and "Color" each alone, and a value other than 1, which counts as unticked.
+  for (auto [index, colour, colour_at_10, map_at_10] : {std::tuple{0, 1, 20, 10}, {1, 0, 10, 20}, {2, 0, 10, 10}}) {
+    test::ResetBoard(s);
+    s.ui.CheckMoveIndex = index;
+    s.ui.CheckMoveColor = colour;
+    ops.Clear();
+    Drop(20, 10, "1");
+    EXPECT_EQ(Colours(s, 10, 1), V{colour_at_10});
+    EXPECT_EQ(Maps(s, 10, 1), V{map_at_10});
+    EXPECT_EQ(Maps(s, 20, 1), V{map_at_10 == 20 ? 10 : 20});
+    ExpectMarks(10, 20);
+    EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));
+  }
 }
 
 TEST_F(Moves, UndoTwiceBeforeAnyMoveOrWithANewCount) {
