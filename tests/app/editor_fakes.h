@@ -13,23 +13,18 @@
 
 namespace hw::test {
 
-class FakeFiles : public FileDialogs {
- public:
+struct FakeFiles : FileDialogs {
   std::deque<std::optional<std::string>> opens, saves;  // answers in turn; then "cancelled"
   std::optional<std::string> OpenFile() override { return Take(opens); }
   std::optional<std::string> SaveFile() override { return Take(saves); }
-
- private:
   static std::optional<std::string> Take(std::deque<std::optional<std::string>>& q) {
-    if (q.empty()) return std::nullopt;
-    auto v = q.front();
-    q.pop_front();
+    std::optional<std::string> v;
+    if (!q.empty()) v = q.front(), q.pop_front();
     return v;
   }
 };
 
-class FakeColours : public ColourDialog {
- public:
+struct FakeColours : ColourDialog {
   std::optional<PackedColour> answer;
   std::vector<PackedColour> initials;  // one per opening
   std::optional<PackedColour> ChooseColour(PackedColour initial) override {
@@ -38,14 +33,12 @@ class FakeColours : public ColourDialog {
   }
 };
 
-class RecordingErrors : public ErrorReporter {
- public:
+struct RecordingErrors : ErrorReporter {
   std::vector<std::string> messages;
   void ShowError(const std::string& message) override { messages.push_back(message); }
 };
 
-class FakeBusy : public BusyPointer {
- public:
+struct FakeBusy : BusyPointer {
   int depth = 0, waits = 0;
   void SetWait(bool wait) override {
     depth += wait ? 1 : -1;
@@ -58,12 +51,12 @@ struct Box {
   bool operator==(const Box&) const = default;
 };
 
-class RecordingView : public EditorView {
- public:
+struct RecordingView : EditorView {
   std::vector<Box> boxes;
-  int picture_changes = 0, timer_changes = 0, palette_changes = 0, board_changes = 0;
-  void DrawBandBox(float x0, float y0, float x1, float y1) override { boxes.push_back({x0, y0, x1, y1}); }
-  void PictureChanged() override { ++picture_changes; }
+  int timer_changes = 0, palette_changes = 0, board_changes = 0;
+  void DrawBandBox(float x0, float y0, float x1, float y1) override {
+    boxes.push_back({x0, y0, x1, y1});
+  }
   void TimerChanged() override { ++timer_changes; }
   void PicturePaletteChanged() override { ++palette_changes; }
   void BoardChanged() override { ++board_changes; }
@@ -75,13 +68,16 @@ struct Fakes {
   RecordingErrors errors;
   FakeBusy busy;
   RecordingView view;
-  EditorServices Services(RandomSource* random) { return {&files, &colours, &errors, &busy, random, &view}; }
+  EditorServices Services(RandomSource* random) {
+    return {&files, &colours, &errors, &busy, random, &view};
+  }
 };
 
 // An editor with fakes, loaded as at program start.
 struct Rig : Fakes {
   Editor ed;
-  explicit Rig(int palette_size = 0, RandomSource* random = nullptr) : ed(Services(random), palette_size) {
+  explicit Rig(int palette_size = 0, RandomSource* random = nullptr)
+      : ed(Services(random), palette_size) {
     ed.Form_Load();
   }
   EditorState& s() { return ed.state(); }
@@ -91,8 +87,16 @@ struct Rig : Fakes {
   }
 };
 
+// The colours the 256 swatches show.
+inline Palette ShownBoard(const Editor& ed) {
+  Palette p{};
+  for (int i = 0; i < 256; ++i) p[static_cast<size_t>(i)] = ed.SwatchShownColour(i);
+  return p;
+}
+
 // Writes an 8-bit run-length PCX picture with rows padded to an even length.
-inline void WritePicture(const std::string& path, int w, int h, const Bytes& pixels, const Palette& palette) {
+inline void WritePicture(const std::string& path, int w, int h, const Bytes& pixels,
+                         const Palette& palette) {
   PcxHeader hd = MakeHeader(w, h, w + w % 2);
   auto bytes = WritePcx(hd, pixels, palette);
   ASSERT_TRUE(bytes.ok()) << bytes.error().message;
@@ -102,6 +106,7 @@ inline void WritePicture(const std::string& path, int w, int h, const Bytes& pix
 // Every field of the editor's state, compared one by one.
 inline void ExpectSameState(const EditorState& a, const EditorState& b) {
 #define HW_SAME(f) EXPECT_TRUE(a.f == b.f) << #f
+  // clang-format off
   HW_SAME(CycleOn); HW_SAME(PicLoaded); HW_SAME(LastSrc); HW_SAME(LastDst);
   HW_SAME(CycleEntries); HW_SAME(Pal); HW_SAME(PicPal); HW_SAME(IndexMap);
   HW_SAME(BandX0); HW_SAME(BandY0); HW_SAME(BandX1); HW_SAME(BandY1);
@@ -117,6 +122,7 @@ inline void ExpectSameState(const EditorState& a, const EditorState& b) {
   HW_SAME(ui.ButtonTestEnabled); HW_SAME(ui.Label1); HW_SAME(ui.LabelHistCnt);
   HW_SAME(ui.LabelUR); HW_SAME(ui.LabelLL); HW_SAME(ui.FormPicCaption);
   HW_SAME(ui.FormPicExists); HW_SAME(ui.FormPicVisible);
+  // clang-format on
 #undef HW_SAME
 }
 

@@ -44,9 +44,11 @@ TEST(Histogram, MatchesPlainCountOnEveryKindOfContent) {
   std::vector<uint8_t> runs(50000), mixed = Noise(40000, 2);
   for (size_t i = 0; i < runs.size(); ++i) runs[i] = static_cast<uint8_t>((i / 37) * 11);
   // Runs of eight and odd runs mixed in.
-  for (size_t i = 0; i < mixed.size(); i += 29) std::fill_n(mixed.begin() + i, std::min<size_t>(13, mixed.size() - i), 0);
+  for (size_t i = 0; i < mixed.size(); i += 29)
+    std::fill_n(mixed.begin() + i, std::min<size_t>(13, mixed.size() - i), 0);
   // The last is large enough to be counted in two halves on two cores, with an odd length.
-  for (const auto& px : {Noise(100003, 1), std::vector<uint8_t>(70001, 200), runs, mixed, Noise((size_t{1} << 22) + 12345, 4)}) {
+  for (const auto& px : {Noise(100003, 1), std::vector<uint8_t>(70001, 200), runs, mixed,
+                         Noise((size_t{1} << 22) + 12345, 4)}) {
     // Every start offset and a ragged end exercise the word loop and its tail.
     for (size_t off = 0; off < 9; ++off) {
       std::span<const uint8_t> s(px.data() + off, px.size() - off - (off % 3));
@@ -62,7 +64,8 @@ TEST(Remap, EveryKernelMatchesPlainLoop) {
   IndexLut lut;
   std::iota(lut.begin(), lut.end(), uint8_t{0});
   std::shuffle(lut.begin(), lut.end(), std::mt19937(5));
-  for (RemapKernel k : {RemapKernel::Auto, RemapKernel::Portable, RemapKernel::Avx2, RemapKernel::Avx512}) {
+  for (RemapKernel k :
+       {RemapKernel::Auto, RemapKernel::Portable, RemapKernel::Avx2, RemapKernel::Avx512}) {
     for (size_t off : {0, 1, 3, 7, 31, 63}) {
       for (size_t len : {0, 1, 7, 8, 15, 16, 31, 33, 64, 127, 129, 1000, 4000}) {
         std::vector<uint8_t> dst(len + 2 * off + 1, 0xAB);

@@ -28,7 +28,8 @@ class TempDir {
   std::string Path() const { return path_.string(); }
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(path_))
+      names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -39,7 +40,8 @@ class TempDir {
 
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 inline Bytes ReadBytes(const std::string& path) {

@@ -81,7 +81,8 @@ TEST(CycleStep, BackwardRotatesEachBandAndReturnsAfterEightTicks) {
   const LogicalPalette orig = Distinct();
   rig.Tick(kSchemeBackward, rnd);
   EXPECT_EQ(rnd.draws, 15);
-  for (int i = 0; i < 40; ++i) EXPECT_EQ(rig.Shown()[196 + i], orig[196 + i / 8 * 8 + (i + 1) % 8]) << 196 + i;
+  for (int i = 0; i < 40; ++i)
+    EXPECT_EQ(rig.Shown()[196 + i], orig[196 + i / 8 * 8 + (i + 1) % 8]) << 196 + i;
   for (int t = 1; t < 8; ++t) rig.Tick(kSchemeBackward, rnd);
   EXPECT_EQ(rig.Shown(), orig);
   EXPECT_EQ(rnd.draws, 8 * 15);
@@ -90,7 +91,8 @@ TEST(CycleStep, BackwardRotatesEachBandAndReturnsAfterEightTicks) {
 
 TEST(CycleStep, ForwardRebuildsThenRotatesTowardsHigherEntries) {
   Rig rig;
-  for (int k = 0; k < 5; ++k) rig.entries[static_cast<size_t>(5 * k)] = {uint8_t(60 + 30 * k), 100, 150};
+  for (int k = 0; k < 5; ++k)
+    rig.entries[static_cast<size_t>(5 * k)] = {uint8_t(60 + 30 * k), 100, 150};
   rig.starts[4] = 200;  // lowered to 20
   ScriptedRandom rnd;
   for (int i = 0; i < 15; ++i) rnd.Push(DrawFor(0));
@@ -107,7 +109,8 @@ TEST(CycleStep, ForwardRebuildsThenRotatesTowardsHigherEntries) {
       return PaletteEntry{uint8_t(src.R + (t % 40 - 20)), uint8_t(src.G + ((t + 1) % 40 - 20)),
                           uint8_t(src.B + ((t + 2) % 40 - 20)), kEntryFlags};
     };
-    for (int j = 0; j < 8; ++j) EXPECT_EQ(rig.Shown()[196 + 8 * k + (j + 1) % 8], rebuilt(j)) << "band " << k;
+    for (int j = 0; j < 8; ++j)
+      EXPECT_EQ(rig.Shown()[196 + 8 * k + (j + 1) % 8], rebuilt(j)) << "band " << k;
     // The keys read the start index as it is: band 4's key comes from entry 200.
     EXPECT_EQ(rig.tables.CycleColors[static_cast<size_t>(k)], k < 4 ? src : RGBTriple{});
   }
@@ -145,14 +148,6 @@ TEST(CycleStep, MissingPaletteOrUnknownSchemeChangesNothing) {
   rig.Tick(-1, rnd);
   EXPECT_EQ(rig.Shown(), Distinct());
   EXPECT_EQ(rnd.draws, 15 * 6 + 120);
-}
-
-TEST(DefaultRandom, RepeatableAndInUnitInterval) {
-  DefaultRandom a, b;
-  for (int i = 0; i < 100000; ++i) {
-    const float u = a.Next();
-    ASSERT_TRUE(u >= 0.0f && u < 1.0f && u == b.Next()) << i << ": " << u;
-  }
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ namespace {
 
 LogicalPalette Filled(int base) {
   LogicalPalette p{};
-  for (int i = 0; i < 256; ++i) p[i] = {uint8_t(base + i), uint8_t(i), uint8_t(255 - i), kEntryFlags};
+  for (int i = 0; i < 256; ++i)
+    p[i] = {uint8_t(base + i), uint8_t(i), uint8_t(255 - i), kEntryFlags};
   return p;
 }
 
@@ -101,9 +102,9 @@ TEST(DisplayPalette, RangesAreClippedToPaletteAndBuffer) {
   DisplayPalette d;
   PaletteHandle h = Rebuild(d, Filled(0));
   std::vector<PaletteEntry> small(4);
-  EXPECT_EQ(d.GetPaletteEntries(h, 250, 40, small), 4);   // buffer bound
+  EXPECT_EQ(d.GetPaletteEntries(h, 250, 40, small), 4);  // buffer bound
   std::vector<PaletteEntry> big(40);
-  EXPECT_EQ(d.GetPaletteEntries(h, 250, 40, big), 6);     // palette bound
+  EXPECT_EQ(d.GetPaletteEntries(h, 250, 40, big), 6);  // palette bound
   EXPECT_EQ(d.GetPaletteEntries(h, -1, 40, big), 0);
   EXPECT_EQ(d.GetPaletteEntries(h, 256, 1, big), 0);
   EXPECT_EQ(d.GetPaletteEntries(h, 0, -3, big), 0);
@@ -112,20 +113,7 @@ TEST(DisplayPalette, RangesAreClippedToPaletteAndBuffer) {
   EXPECT_EQ(d.AnimatePalette(h, -10, 40, big), 0);
 }
 
-TEST(DisplayPalette, SupersededPalettesAreReleased) {
-  DisplayPalette d;
-  PaletteHandle last = 0;
-  for (int i = 0; i < 1000; ++i) {
-    last = Rebuild(d, Filled(static_cast<uint8_t>(i)));
-    // The board selects the newest palette into a few swatches.
-    d.SelectPalette(SwatchSurface(i % 4), last, false);
-  }
-  EXPECT_LE(d.LivePalettes(), 5u);
-  EXPECT_TRUE(d.Exists(last));
-  EXPECT_EQ(*d.Realized(Surface::PictureWindow), Filled(static_cast<uint8_t>(999)));
-}
-
-TEST(DisplayPalette, PaletteStaysWhileAnySurfaceHoldsIt) {
+TEST(DisplayPalette, PalettesLiveWhileAnySurfaceHoldsThem) {
   DisplayPalette d;
   PaletteHandle a = Rebuild(d, Filled(1));
   d.SelectPalette(SwatchSurface(0), a, false);
@@ -146,6 +134,11 @@ TEST(DisplayPalette, PaletteStaysWhileAnySurfaceHoldsIt) {
   d.RealizePalette(Surface::PictureWindow);
   EXPECT_FALSE(d.Exists(b));
   EXPECT_EQ(d.LivePalettes(), 1u);
+  // Superseded palettes are released as the board selects the newest into swatches.
+  for (int i = 0; i < 1000; ++i)
+    d.SelectPalette(SwatchSurface(i % 4), Rebuild(d, Filled(i)), false);
+  EXPECT_LE(d.LivePalettes(), 5u);
+  EXPECT_EQ(*d.Realized(Surface::PictureWindow), Filled(999));
 }
 
 }  // namespace

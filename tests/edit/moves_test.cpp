@@ -15,15 +15,21 @@ using test::Colours;
 using test::Maps;
 using V = std::vector<int>;
 using Steps = std::vector<std::string>;
-using Changes = std::vector<std::pair<int, V>>;  // runs of entries from a position; elsewhere untouched
+using Changes =
+    std::vector<std::pair<int, V>>;  // runs of entries from a position; elsewhere untouched
 
 TEST(ParseMoveCount, LeadingDecimalRoundedHalfToEvenWithinSixteenBits) {
+  const std::optional<int16_t> refused;
   const std::pair<std::string, std::optional<int16_t>> cases[] = {
-      {"1", 1}, {"0", 0}, {"-3", -3}, {"+4", 4}, {"  7x", 7}, {"12.5.3", 12}, {"1e3", 1}, {"2.5", 2},
-      {"3.5", 4}, {"2.50", 2}, {"2.501", 3}, {"2.49999", 2}, {"-2.5", -2}, {"-3.5", -4}, {".6", 1},
-      {"5.", 5}, {"", 0}, {"abc", 0}, {"-", 0}, {"+", 0}, {".", 0}, {" ", 0}, {"x12", 0}, {"- 3", 0},
-      {"32767", 32767}, {"-32768", -32768}, {"32767.5", std::nullopt}, {"32768", std::nullopt},
-      {"-32769", std::nullopt}, {std::string(400, '9'), std::nullopt}};
+      // clang-format off
+      {"1", 1}, {"0", 0}, {"-3", -3}, {"+4", 4}, {"  7x", 7}, {"12.5.3", 12}, {"1e3", 1},
+      {"2.5", 2}, {"3.5", 4}, {"2.50", 2}, {"2.501", 3}, {"2.49999", 2}, {"-2.5", -2},
+      {"-3.5", -4}, {".6", 1}, {"5.", 5},
+      {"", 0}, {"abc", 0}, {"-", 0}, {"+", 0}, {".", 0}, {" ", 0}, {"x12", 0}, {"- 3", 0},
+      {"32767", 32767}, {"-32768", -32768}, {"32767.5", refused}, {"32768", refused},
+      {"-32769", refused}, {std::string(400, '9'), refused},
+      // clang-format on
+  };
   for (const auto& [text, want] : cases) EXPECT_EQ(ParseMoveCount(text), want) << text;
 }
 
@@ -39,7 +45,8 @@ class Moves : public ::testing::Test {
   void ExpectBoard(const Changes& changes) {
     V want(256);
     std::iota(want.begin(), want.end(), 0);
-    for (const auto& [first, run] : changes) std::copy(run.begin(), run.end(), want.begin() + first);
+    for (const auto& [first, run] : changes)
+      std::copy(run.begin(), run.end(), want.begin() + first);
     EXPECT_EQ(Colours(s, 0, 256), want);
     EXPECT_EQ(Maps(s, 0, 256), want);
   }
@@ -59,17 +66,23 @@ TEST_F(Moves, RunsAreExchangedAndUndone) {
     Changes after;
     std::optional<Changes> undone;  // the board after "Undo", when checked
   } cases[] = {
+      // clang-format off
       {20, 10, "3", {{10, {20, 21, 22}}, {20, {10, 11, 12}}}, Changes{}},
       {13, 10, "3", {{10, {13, 14, 15, 10, 11, 12}}}, Changes{}},  // A..F -> D E F A B C
       // Overlapping runs follow the fixed order of swaps, A..G -> G F A B C D E, and
       // the undo does not restore them: E D G F A B C.
-      {12, 10, "5", {{10, {16, 15, 10, 11, 12, 13, 14}}}, Changes{{10, {14, 13, 16, 15, 10, 11, 12}}}},
+      {12, 10, "5", {{10, {16, 15, 10, 11, 12, 13, 14}}},
+                    Changes{{10, {14, 13, 16, 15, 10, 11, 12}}}},
       {10, 12, "5", {{10, {16, 15, 10, 11, 12, 13, 14}}}, std::nullopt},
       // Clipped at the end of the table.
-      {0, 250, "10", {{0, {250, 251, 252, 253, 254, 255, 6, 7, 8, 9}}, {250, {0, 1, 2, 3, 4, 5}}}, Changes{}},
+      {0, 250, "10", {{0, {250, 251, 252, 253, 254, 255, 6, 7, 8, 9}}, {250, {0, 1, 2, 3, 4, 5}}},
+                     Changes{}},
       // Fractional counts round half to even.
       {20, 10, "2.5", {{10, {20, 21}}, {20, {10, 11}}}, Changes{}},
       {20, 10, "3.5", {{10, {20, 21, 22, 23}}, {20, {10, 11, 12, 13}}}, Changes{}},
+      // Counts of zero or less move only the marks.
+      {20, 10, "0", {}, Changes{}}, {20, 10, "-3", {}, Changes{}}, {20, 10, "abc", {}, Changes{}},
+      // clang-format on
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.source) + " on " + std::to_string(c.target) + " x" + c.count);
@@ -78,30 +91,15 @@ TEST_F(Moves, RunsAreExchangedAndUndone) {
     Drop(c.target, c.source, c.count);
     ExpectBoard(c.after);
     ExpectMarks(c.source, c.target);
-    EXPECT_EQ(s.LastSrc, c.source);
-    EXPECT_EQ(s.LastDst, c.target);
+    EXPECT_EQ(std::tuple(s.LastSrc, s.LastDst), std::tuple(c.source, c.target));
     EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));
-    EXPECT_TRUE(std::all_of(ops.repaints.begin(), ops.repaints.end(), [](int i) { return i >= 0 && i < 256; }));
+    EXPECT_TRUE(std::all_of(ops.repaints.begin(), ops.repaints.end(),
+                            [](int i) { return i >= 0 && i < 256; }));
     Undo();
     if (c.undone) ExpectBoard(*c.undone);
     // After an undo both fields of the record hold the undone move's destination.
-    EXPECT_EQ(s.LastSrc, c.target);
-    EXPECT_EQ(s.LastDst, c.target);
+    EXPECT_EQ(std::tuple(s.LastSrc, s.LastDst), std::tuple(c.target, c.target));
     ExpectMarks(c.target, c.source);
-  }
-}
-
-TEST_F(Moves, CountsOfZeroOrLessMoveOnlyTheMarks) {
-  for (const char* count : {"0", "-3", "abc"}) {
-    SCOPED_TRACE(count);
-    ops.Clear();
-    Drop(20, 10, count);
-    ExpectBoard({});
-    ExpectMarks(10, 20);
-    EXPECT_EQ(s.LastSrc, 10);
-    EXPECT_EQ(s.LastDst, 20);
-    EXPECT_NE(std::find(ops.repaints.begin(), ops.repaints.end(), 20), ops.repaints.end());
-    EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));
   }
 }
 
@@ -112,8 +110,7 @@ TEST_F(Moves, RefusedCountsDoNothingAtAll) {
     Drop(20, 10, count);
     ExpectBoard({});
     ExpectMarks(4, 3);
-    EXPECT_EQ(s.LastSrc, 5);
-    EXPECT_EQ(s.LastDst, 6);
+    EXPECT_EQ(std::tuple(s.LastSrc, s.LastDst), std::tuple(5, 6));
     EXPECT_TRUE(ops.repaints.empty() && ops.follow_up.empty()) << count;
   }
   Drop(20, 10, "32500");  // only just fits: taken and clipped to the table
@@ -123,7 +120,8 @@ TEST_F(Moves, RefusedCountsDoNothingAtAll) {
 
 TEST_F(Moves, CheckBoxesChooseWhatMoves) {
   // "Index" and "Color" each alone, and a value other than 1, which counts as unticked.
-  for (auto [index, colour, colour_at_10, map_at_10] : {std::tuple{0, 1, 20, 10}, {1, 0, 10, 20}, {2, 0, 10, 10}}) {
+  for (auto [index, colour, colour_at_10, map_at_10] :
+       {std::tuple{0, 1, 20, 10}, {1, 0, 10, 20}, {2, 0, 10, 10}}) {
     test::ResetBoard(s);
     s.ui.CheckMoveIndex = index;
     s.ui.CheckMoveColor = colour;
@@ -153,14 +151,11 @@ TEST_F(Moves, UndoTwiceBeforeAnyMoveOrWithANewCount) {
   ExpectBoard({{11, {21, 22}}, {21, {11, 12}}});
 }
 
-TEST_F(Moves, DropOnItselfSelectsTheEntry) {
+TEST_F(Moves, DropOnItselfSelectsAndThePictureIsRefreshedOnlyOnceLoaded) {
   Drop(33, 33, "3");
   EXPECT_EQ(ops.usage_shown, (std::vector<int16_t>{33}));
   EXPECT_TRUE(ops.follow_up.empty());
   ExpectBoard({});
-}
-
-TEST_F(Moves, ThePictureIsRefreshedOnlyOnceLoaded) {
   Drop(20, 10, "1");
   Undo();
   EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize", "remap", "realize"}));
@@ -186,8 +181,12 @@ TEST_F(Reverse, ReversesTheRangeInEitherOrderOfMarks) {
   const struct {
     int16_t prev, cur;
     Changes after;
-  } cases[] = {{10, 13, {{10, {13, 12, 11, 10}}}}, {14, 10, {{10, {14, 13, 12, 11, 10}}}},
-               {11, 10, {{10, {11, 10}}}}, {7, 7, {}}};
+  } cases[] = {
+      // clang-format off
+      {10, 13, {{10, {13, 12, 11, 10}}}}, {14, 10, {{10, {14, 13, 12, 11, 10}}}},
+      {11, 10, {{10, {11, 10}}}}, {7, 7, {}},
+      // clang-format on
+  };
   for (const auto& c : cases) {
     ReverseBetween(c.prev, c.cur);
     ExpectBoard(c.after);
@@ -195,7 +194,7 @@ TEST_F(Reverse, ReversesTheRangeInEitherOrderOfMarks) {
   }
   ReverseBetween(0, 255);
   V all(256);
-  for (int k = 0; k < 256; ++k) all[static_cast<size_t>(k)] = 255 - k;
+  std::iota(all.rbegin(), all.rend(), 0);
   ExpectBoard({{0, all}});
   EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));  // remapped once
 

@@ -91,7 +91,9 @@ TEST_F(Sorting, RgbSortOrdersByRedThenGreenAndIgnoresBlue) {
     const RGBTriple a = At(k), b = At(k + 1);
     ASSERT_TRUE(a.R < b.R || (a.R == b.R && a.G <= b.G)) << k;
   }
-  const auto pos = [&](int entry) { return std::find(s.IndexMap.begin(), s.IndexMap.end(), entry) - s.IndexMap.begin(); };
+  const auto pos = [&](int entry) {
+    return std::find(s.IndexMap.begin(), s.IndexMap.end(), entry) - s.IndexMap.begin();
+  };
   EXPECT_EQ(pos(101), pos(100) + 1);
   EXPECT_LT(pos(102), pos(100));
   EXPECT_EQ(ops.follow_up, (std::vector<std::string>{"remap", "realize", "refresh"}));
@@ -99,7 +101,7 @@ TEST_F(Sorting, RgbSortOrdersByRedThenGreenAndIgnoresBlue) {
 
 TEST_F(Sorting, HsvSortPutsRedsAndGreysLastByBrightness) {
   for (int k = 0; k < 256; ++k) SetColour(k, 10, static_cast<uint8_t>(40 + k % 200), 200);
-  SetColour(0, 255, 0, 0);  // red, H 0
+  SetColour(0, 255, 0, 0);   // red, H 0
   SetColour(1, 90, 90, 90);  // grey, H 0
   SetColour(2, 200, 200, 200);
   SetColour(3, 255, 0, 1);  // a red just short of the full circle: H 768
@@ -124,14 +126,6 @@ TEST_F(Sorting, ReverseSortInvertsTheOrderAndRunsEverySweepOnTies) {
   SetColour(7, 1, 2, 3);
   SetColour(8, 1, 2, 3);  // equal keys are exchanged in every sweep
   EXPECT_EQ(SortOnColor(s, ops, kSortRedGreen), 257);
-}
-
-TEST_F(Sorting, SaturationSortKeepsGreysInTheirOrder) {
-  for (int k = 0; k < 256; ++k) SetColour(k, static_cast<uint8_t>(k), static_cast<uint8_t>(k), static_cast<uint8_t>(k));
-  SetColour(50, 0, 0, 255);
-  SortOnColor(s, ops, kSortSaturation);
-  EXPECT_EQ(At(0), (RGBTriple{0, 0, 255}));
-  EXPECT_TRUE(std::is_sorted(s.IndexMap.begin() + 1, s.IndexMap.end()));
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ TEST(PcxFile, ReadErrorsNameFileAndCause) {
   TempDir dir;
   auto missing = ReadFileBytes(dir.File("nope.pcx"));
   ASSERT_FALSE(missing.ok());
-  EXPECT_EQ(missing.error().message, "cannot open '" + dir.File("nope.pcx") + "': No such file or directory");
+  EXPECT_EQ(missing.error().message,
+            "cannot open '" + dir.File("nope.pcx") + "': No such file or directory");
   ExpectError(ReadFileBytes(dir.Path()), "Is a directory");
   // Devices and pipes are refused at once; a pipe without a writer must not hang.
   ::mkfifo(dir.File("pipe").c_str(), 0644);
@@ -92,7 +93,8 @@ TEST(PcxFile, FailedSavesLeaveTheOldFileAlone) {
   // A write that fails part way (the file size limit is hit while writing the
   // temporary file). Root ignores permission bits, but not this limit.
   Bytes noisy(1000 * 1000);
-  for (size_t i = 0; i < noisy.size(); ++i) noisy[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+  for (size_t i = 0; i < noisy.size(); ++i)
+    noisy[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   auto* old_handler = ::signal(SIGXFSZ, SIG_IGN);
@@ -103,7 +105,8 @@ TEST(PcxFile, FailedSavesLeaveTheOldFileAlone) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, old_handler);
   ASSERT_FALSE(partial.ok());
-  EXPECT_NE(partial.error().message.find("File too large"), std::string::npos) << partial.error().message;
+  EXPECT_NE(partial.error().message.find("File too large"), std::string::npos)
+      << partial.error().message;
   EXPECT_EQ(ReadBytes(path), old);
   // No temporary file is left behind by any of these.
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"keep.pcx", "sub"}));

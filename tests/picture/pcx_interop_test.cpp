@@ -29,8 +29,10 @@ int Shell(const std::string& cmd, std::string* output) {
 std::string Need(const std::string& name, const std::string& package) {
   const std::string path = "/usr/bin/" + name;
   std::string out;
-  if (::access(path.c_str(), X_OK) != 0 || (name == "python3" && Shell(path + " -c 'import PIL.Image'", &out) != 0)) {
-    ADD_FAILURE() << "'" << name << "' is required for this test: install " << package << " " << out;
+  if (::access(path.c_str(), X_OK) != 0 ||
+      (name == "python3" && Shell(path + " -c 'import PIL.Image'", &out) != 0)) {
+    ADD_FAILURE() << "'" << name << "' is required for this test: install " << package << " "
+                  << out;
     return "";
   }
   return path;
@@ -56,7 +58,13 @@ Bytes ColoursOf(const Bytes& px, const Palette& pal) {
   return rgb;
 }
 
-const Bytes kPalBytes = ColoursOf([] { Bytes all(256); std::iota(all.begin(), all.end(), 0); return all; }(), kPal);
+const Bytes kPalBytes = ColoursOf(
+    [] {
+      Bytes all(256);
+      std::iota(all.begin(), all.end(), 0);
+      return all;
+    }(),
+    kPal);
 
 class PcxInterop : public ::testing::Test {
  protected:
@@ -76,9 +84,11 @@ TEST_F(PcxInterop, ReadsPillowFiles) {
   for (int w : {101, 100, 1}) {
     const Bytes px = Content(w, 9);
     WriteBytes(At("idx.bin"), px);
-    Run(py + " -c 'import sys; from PIL import Image; d = sys.argv[1]; "
-             "im = Image.frombytes(\"P\", (int(sys.argv[2]), 9), open(d + \"/idx.bin\", \"rb\").read()); "
-             "im.putpalette(list(open(d + \"/pal.bin\", \"rb\").read())); im.save(d + \"/pil.pcx\")' " +
+    Run(py +
+        " -c 'import sys; from PIL import Image; d = sys.argv[1]; "
+        "im = Image.frombytes(\"P\", (int(sys.argv[2]), 9), open(d + \"/idx.bin\", "
+        "\"rb\").read()); "
+        "im.putpalette(list(open(d + \"/pal.bin\", \"rb\").read())); im.save(d + \"/pil.pcx\")' " +
         dir_.Path() + " " + std::to_string(w));
     auto pic = LoadPcxFile(At("pil.pcx"));
     ASSERT_TRUE(pic.ok()) << pic.error().message;
@@ -122,8 +132,11 @@ TEST_F(PcxInterop, OthersReadOurFiles) {
     const std::string ours = At("ours.pcx");
     ASSERT_TRUE(SavePcxFile(ours, hd, px, kPal).ok());
 
-    Run(py + " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); assert im.mode == \"P\", im.mode; "
-             "open(sys.argv[2], \"wb\").write(im.tobytes()); open(sys.argv[3], \"wb\").write(bytes(im.getpalette()[:768]))' " +
+    Run(py +
+        " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); assert im.mode == "
+        "\"P\", im.mode; "
+        "open(sys.argv[2], \"wb\").write(im.tobytes()); open(sys.argv[3], "
+        "\"wb\").write(bytes(im.getpalette()[:768]))' " +
         ours + " " + At("p.idx") + " " + At("p.pal"));
     EXPECT_EQ(ReadBytes(At("p.idx")), px) << "Pillow, " << what;
     EXPECT_EQ(ReadBytes(At("p.pal")), kPalBytes) << "Pillow, " << what;
@@ -136,7 +149,8 @@ TEST_F(PcxInterop, OthersReadOurFiles) {
     const std::string head = "P6\n" + std::to_string(w) + " 13\n255\n";
     ASSERT_GT(nb.size(), head.size());
     EXPECT_EQ(std::string(nb.begin(), nb.begin() + static_cast<std::ptrdiff_t>(head.size())), head);
-    EXPECT_EQ(Bytes(nb.begin() + static_cast<std::ptrdiff_t>(head.size()), nb.end()), rgb) << "netpbm, " << what;
+    EXPECT_EQ(Bytes(nb.begin() + static_cast<std::ptrdiff_t>(head.size()), nb.end()), rgb)
+        << "netpbm, " << what;
   }
 }
 

@@ -73,14 +73,12 @@ Bytes Picture(std::mt19937& rng, int w, int h, int style) {
   for (size_t i = 0; i < px.size(); ++i) {
     const uint32_t r = rng();
     const uint8_t fresh = static_cast<uint8_t>(r >> 8);
-    switch (style) {
-      case 0: px[i] = static_cast<uint8_t>(r); break;
-      case 1: px[i] = r % 40 == 0 ? (v = fresh) : v; break;
-      case 2: px[i] = static_cast<uint8_t>(192 + r % 64); break;
-      case 3: px[i] = static_cast<uint8_t>((i & 1 ? 190 : 193) + r % 3); break;
-      case 4: px[i] = r % 300 == 0 ? (v = fresh) : v; break;
-      default: px[i] = r % 6 == 0 ? (v = static_cast<uint8_t>(180 + fresh % 30)) : v; break;
-    }
+    px[i] = style == 0   ? static_cast<uint8_t>(r)
+            : style == 1 ? (r % 40 == 0 ? (v = fresh) : v)
+            : style == 2 ? static_cast<uint8_t>(192 + r % 64)
+            : style == 3 ? static_cast<uint8_t>((i & 1 ? 190 : 193) + r % 3)
+            : style == 4 ? (r % 300 == 0 ? (v = fresh) : v)
+                         : (r % 6 == 0 ? (v = static_cast<uint8_t>(180 + fresh % 30)) : v);
   }
   return px;
 }
