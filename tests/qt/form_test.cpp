@@ -106,7 +106,8 @@ TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
   for (const auto& c : controls) {
     QWidget* w = rig.Find(c.name);
     ASSERT_NE(w, nullptr) << c.name;
-    EXPECT_EQ(w->property(qobject_cast<QGroupBox*>(w) ? "title" : "text").toString(), c.text);
+    EXPECT_EQ(w->property(qobject_cast<QGroupBox*>(w) ? "title" : "text").toString(), c.text)
+        << c.name;
     EXPECT_TRUE(c.place.isEmpty() || w->geometry() == c.place) << c.name;
     EXPECT_TRUE(w->isVisible() && w->isEnabled()) << c.name;
   }
@@ -190,12 +191,7 @@ class FormWithPicture : public ::testing::Test {
     ASSERT_EQ(rig_.s().PicLoaded, -1);
     ASSERT_TRUE(rig_.errors.messages.empty());
   }
-  std::array<QRgb, 256> BoardColours() {
-    std::array<QRgb, 256> out{};
-    for (int i = 0; i < 256; ++i)
-      out[static_cast<size_t>(i)] = Rgb(rig_.editor.SwatchShownColour(i));
-    return out;
-  }
+  Palette BoardColours() { return ShownBoard(rig_.editor); }
   std::vector<QRgb> PictureColours() {
     std::vector<QRgb> out;
     for (int k = 0; k < 240; ++k)
@@ -220,7 +216,7 @@ TEST_F(FormWithPicture, PictureWindowShowsTheLoadedPicture) {
   std::vector<QRgb> want;
   for (uint8_t p : pixels_) want.push_back(Rgb(palette_[p]));
   EXPECT_EQ(PictureColours(), want);
-  EXPECT_EQ(BoardColours()[17], Rgb(palette_[17]));
+  EXPECT_EQ(BoardColours(), palette_);
   EXPECT_TRUE(rig_.Find("ButtonTest")->isEnabled());
 }
 
@@ -304,8 +300,8 @@ TEST_F(FormWithPicture, SpreadAndReverseWorkOnTheSelectedRange) {
   EXPECT_EQ(rgb[10], before[10]);
   EXPECT_EQ(rgb[20], before[20]);
   for (int i = 11; i < 20; ++i) {
-    const int r10 = qRed(before[10]), r20 = qRed(before[20]);
-    EXPECT_EQ(qRed(rgb[i]), RoundHalfEven(r10 + (r20 - r10) * (i - 10) / 10.0)) << i;
+    const int r10 = before[10].R, r20 = before[20].R;
+    EXPECT_EQ(rgb[i].R, RoundHalfEven(r10 + (r20 - r10) * (i - 10) / 10.0)) << i;
   }
 
   rig_.Click("CommandSpreadHSV");
@@ -338,7 +334,7 @@ TEST_F(FormWithPicture, ColourDialogRecoloursAndCancelChangesNothing) {
 
   rig_.colours.answer = PackRGB(RGBTriple{1, 2, 3});
   rig_.DoubleClick(5);
-  EXPECT_EQ(BoardColours()[5], qRgb(1, 2, 3));
+  EXPECT_EQ(BoardColours()[5], (RGBTriple{1, 2, 3}));
   EXPECT_EQ(rig_.s().CurIndex, 5);
   ASSERT_EQ(pixels_[1 * 24 + 2], 5);  // pixel (2, 1) uses entry 5: the picture follows
   EXPECT_EQ(rig_.form.PictureWindow()->Picture1()->ShownColour(2, 1), qRgb(1, 2, 3));
