@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define HW_REMAP_X86 1
@@ -149,6 +150,16 @@ void Run(Kernel kernel, std::span<const uint8_t> src, std::span<uint8_t> dst,
   const bool overlap = d != s && d < s + n && s < d + n;
   if (overlap) {
     RemapScalar(s, d, n, lut);
+    return;
+  }
+  // A large picture is remapped in two halves on two cores; each half only reads
+  // and writes its own bytes, so this holds for the same buffer too.
+  constexpr size_t kSplitAbove = size_t{1} << 22;
+  if (n >= kSplitAbove && std::thread::hardware_concurrency() >= 2) {
+    const size_t half = (n / 2) & ~size_t{63};
+    std::thread helper([=, &lut] { kernel(s + half, d + half, n - half, lut); });
+    kernel(s, d, half, lut);
+    helper.join();
   } else {
     kernel(s, d, n, lut);
   }
