@@ -110,7 +110,7 @@ void Editor::ButtonLoad_Click() {
   s_.ui.FormPicVisible = true;
   if (auto* v = view()) v->PictureWindowShown();
   SetPictureSize(width, height);
-  s_.HPal = DrawPicture(width, height, s_.Pixels, s_.PicPal);
+  s_.HPal = DrawPicture(width, height, s_.PicPal);
   InitBlots();
   s_.ui.ButtonTestEnabled = true;
   if (auto* v = view()) v->ControlsChanged();
@@ -181,7 +181,7 @@ void Editor::CommandLoadPal_Click() {
     RemapPicture();
     s_.PicPal = BoardPalette();
     const Result<PcxSize> size = PictureSize(s_.PcxHead);
-    if (size) s_.HPal = DrawPicture(size->width, size->height, s_.Pixels, s_.PicPal);
+    if (size) s_.HPal = DrawPicture(size->width, size->height, s_.PicPal);
   }
   // After the redraw, so that swatches showing palette references pick up the
   // palette just built rather than the one it replaced.

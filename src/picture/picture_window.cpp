@@ -4,8 +4,8 @@
 //
 // The picture box keeps a retained image of palette indices (ShownPixels) that it
 // shows through the palette realized in it, so rebuilding or animating that
-// palette recolours the picture without a redraw. The retained image always holds
-// the pixels the next save writes: every remap updates it.
+// palette recolours the picture without a redraw. The retained image is Pixels,
+// so it always holds the pixels the next save writes.
 #include <algorithm>
 
 #include "app/core/editor.h"
@@ -20,7 +20,10 @@ constexpr int32_t kMaxPictureBox = 32767;
 
 }  // namespace
 
-const std::vector<uint8_t>& Editor::ShownPixels() const { return shown_pixels_; }
+const std::vector<uint8_t>& Editor::ShownPixels() const {
+  static const std::vector<uint8_t> kNothingDrawn;
+  return shown_width_ > 0 && shown_height_ > 0 ? s_.Pixels : kNothingDrawn;
+}
 
 void Editor::SetPictureSize(int32_t width, int32_t height) {
   s_.ui.FormPicExists = true;
@@ -51,18 +54,14 @@ PaletteHandle Editor::BuildPicturePalette(const Palette& palette) {
   return handle;
 }
 
-PaletteHandle Editor::DrawPicture(int32_t width, int32_t height, std::span<const uint8_t> pixels,
-                                  const Palette& palette) {
+PaletteHandle Editor::DrawPicture(int32_t width, int32_t height, const Palette& palette) {
   const PaletteHandle handle = BuildPicturePalette(palette);
-  const int64_t w = std::max<int32_t>(width, 0);
-  const int64_t h = std::max<int32_t>(height, 0);
-  const size_t count = static_cast<size_t>(w * h);
-  shown_width_ = static_cast<int32_t>(w);
-  shown_height_ = static_cast<int32_t>(h);
-  shown_pixels_.assign(count, 0);
-  // A buffer shorter than the picture draws what it holds; the rest stays 0.
-  const size_t n = std::min(count, pixels.size());
-  std::copy_n(pixels.begin(), n, shown_pixels_.begin());
+  // The loads size Pixels to width x height; anything else shows nothing rather
+  // than reading past the buffer.
+  const bool fits = width > 0 && height > 0 &&
+                    static_cast<int64_t>(width) * height == static_cast<int64_t>(s_.Pixels.size());
+  shown_width_ = fits ? width : 0;
+  shown_height_ = fits ? height : 0;
   if (auto* v = view()) {
     v->PictureChanged();
     v->PicturePaletteChanged();
@@ -79,8 +78,6 @@ void Editor::RemapPicture() {
                              s_.OrigPixels.size(), s_.Pixels.size()});
   RemapPixels(std::span<const uint8_t>(s_.OrigPixels.data(), n),
               std::span<uint8_t>(s_.Pixels.data(), n), lut);
-  const size_t shown = std::min(shown_pixels_.size(), n);
-  std::copy_n(s_.Pixels.begin(), shown, shown_pixels_.begin());
   DeriveHisto();
   if (auto* v = view()) v->PictureChanged();
 }

@@ -242,7 +242,7 @@ void Editor::Blot_Click(int16_t index) {
     if (!size) return;
     // Redraw the picture through the colours the board shows.
     s_.PicPal = BoardPalette();
-    s_.HPal = DrawPicture(size->width, size->height, s_.Pixels, s_.PicPal);
+    s_.HPal = DrawPicture(size->width, size->height, s_.PicPal);
   }
 }
 

@@ -111,11 +111,10 @@ class Editor : public BoardOps {
   void TimerColor_Timer();
 
   // Picture window. DrawPicture builds and realizes a display palette from
-  // `palette` on the picture box and the picture window, makes `pixels` the picture
-  // box's retained image and returns the palette's handle.
+  // `palette` on the picture box and the picture window, makes Pixels (width x
+  // height of it) the picture box's retained image and returns the palette's handle.
   void SetPictureSize(int32_t width, int32_t height);
-  PaletteHandle DrawPicture(int32_t width, int32_t height, std::span<const uint8_t> pixels,
-                            const Palette& palette);
+  PaletteHandle DrawPicture(int32_t width, int32_t height, const Palette& palette);
   PaletteHandle BuildPicturePalette(const Palette& palette);
   void UsePicturePalette(PaletteHandle palette);
   PaletteHandle SelectAndRealize(Surface target, PaletteHandle palette);
@@ -134,7 +133,8 @@ class Editor : public BoardOps {
   void ComputeHisto() override;
 
   // The picture as the picture box shows it: width x height indices, row-major,
-  // resolved through display().Realized(Surface::PictureBox).
+  // resolved through display().Realized(Surface::PictureBox). It is Pixels itself,
+  // so it always holds what the next save writes.
   int32_t ShownWidth() const { return shown_width_; }
   int32_t ShownHeight() const { return shown_height_; }
   const std::vector<uint8_t>& ShownPixels() const;
@@ -149,7 +149,6 @@ class Editor : public BoardOps {
   DisplayPalette display_;
   int32_t shown_width_ = 0;
   int32_t shown_height_ = 0;
-  std::vector<uint8_t> shown_pixels_;
   int32_t box_width_ = 0;
   int32_t box_height_ = 0;
   Histogram loaded_histo_{};
