@@ -224,5 +224,20 @@ TEST(PictureSave, AFailedSaveIsReportedAndLeavesTheOldFile) {
   EXPECT_EQ(r.busy.depth, 0);
 }
 
+TEST(PictureSave, BeforeAnyLoadWritesTheStartUpPicture) {
+  // A 1 x 1 raw picture of the start-up header: one pixel byte (rows are the
+  // picture's width), the byte 12 and the start-up palette.
+  Rig r;
+  TempDir dir;
+  const std::string out = dir.File("blank.pcx");
+  r.files.saves.push_back(out);
+  r.ed.ButtonSave_Click();
+  ASSERT_TRUE(r.errors.messages.empty()) << r.errors.messages[0];
+  const Bytes file = ReadBytes(out);
+  ASSERT_EQ(file.size(), 128u + 1 + 1 + 768);
+  EXPECT_EQ(file[129], 12);
+  EXPECT_EQ((Bytes(file.end() - 3, file.end())), (Bytes{255, 170, 85}));
+}
+
 }  // namespace
 }  // namespace hw::test
