@@ -21,7 +21,7 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update
-  apt-get install -y --no-install-recommends "${missing[@]}"
+  apt-get install -y "${missing[@]}"
 fi
 
 jobs=$(nproc)
