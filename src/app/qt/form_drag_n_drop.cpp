@@ -126,13 +126,13 @@ void FormDragNDrop::BuildControls() {
   label_ll_ = Place(new QLabel(QStringLiteral("15"), this), "LabelLL", 120, 3720, 495, 255);
   Place(new QLabel(QStringLiteral("Huewright palette editor"), this), "Label2", 600, 0, 2535, 255);
 
-  struct ButtonSpec {
+  struct ButtonPlace {
     const char* name;
     const char* caption;
     double left, top, width, height;
     bool spread_tip;
   };
-  const ButtonSpec buttons[] = {
+  const ButtonPlace buttons[] = {
       {"CommandSpreadRGB", "Spread RGB", 3840, 360, 1815, 375, true},
       {"CommandSpreadHSV", "Spread HSV", 3840, 840, 1815, 375, true},
       {"CommandSpreadHSVReverse", "Spread HSV Reverse", 3840, 1320, 1815, 375, true},
@@ -145,7 +145,7 @@ void FormDragNDrop::BuildControls() {
       {"CommandSort", "Sort", 3840, 4920, 732, 375, false},
       {"ButtonQuit", "Quit", 4800, 4920, 732, 372, false},
   };
-  for (const ButtonSpec& b : buttons) {
+  for (const ButtonPlace& b : buttons) {
     auto* button = Place(new QPushButton(QString::fromLatin1(b.caption), this), b.name, b.left,
                          b.top, b.width, b.height);
     if (b.spread_tip) button->setToolTip(QString::fromLatin1(kSpreadTip));
