@@ -83,16 +83,7 @@ struct Bench {
     out_picture = (dir / "saved.pcx").string();
     palette_file = (dir / "palette.pcx").string();
 
-    PcxHeader hd{};
-    hd.Manufacturer = 10;
-    hd.Version = 5;
-    hd.Encoding = 1;
-    hd.BitsPerPixel = 8;
-    hd.Xmax = kSide - 1;
-    hd.Ymax = kSide - 1;
-    hd.NPlanes = 1;
-    hd.BytesPerLine = kSide;
-    hd.PaletteInfo = 1;
+    PcxHeader hd = IndexedPictureHeader(kSide, kSide);
     const auto bytes = WritePcx(hd, BenchPixels(), BenchPalette());
     if (!bytes.ok()) std::abort();
     std::ofstream(picture, std::ios::binary)

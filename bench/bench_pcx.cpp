@@ -80,19 +80,7 @@ std::vector<uint8_t> MakePicture(int kind) {
   return px;
 }
 
-hw::PcxHeader MakeHeader() {
-  hw::PcxHeader h;
-  h.Manufacturer = 10;
-  h.Version = 5;
-  h.Encoding = 1;
-  h.BitsPerPixel = 8;
-  h.Xmax = kSide - 1;
-  h.Ymax = kSide - 1;
-  h.NPlanes = 1;
-  h.BytesPerLine = kSide;
-  h.PaletteInfo = 1;
-  return h;
-}
+hw::PcxHeader MakeHeader() { return hw::IndexedPictureHeader(kSide, kSide); }
 
 hw::Palette MakePalette() {
   hw::Palette p;

@@ -49,24 +49,6 @@ std::optional<std::string> Chosen(std::optional<std::string> path) {
   return path;
 }
 
-PcxHeader PaletteFileHeader() {
-  PcxHeader h{};
-  h.Manufacturer = 10;
-  h.Version = 5;
-  h.Encoding = 1;
-  h.BitsPerPixel = 8;
-  h.Xmin = 0;
-  h.Ymin = 0;
-  h.Xmax = 15;
-  h.Ymax = 15;
-  h.HDpi = 72;
-  h.VDpi = 72;
-  h.NPlanes = 1;
-  h.BytesPerLine = 16;
-  h.PaletteInfo = 1;
-  return h;
-}
-
 }  // namespace
 
 void Editor::ButtonLoad_Click() {
@@ -199,7 +181,7 @@ void Editor::CommandSavePal_Click() {
   if (!path) return;
   BusyScope busy(svc_.busy);
 
-  PcxHeader header = PaletteFileHeader();
+  PcxHeader header = IndexedPictureHeader(16, 16);
   // Pixel k of the 16 x 16 palette picture holds index k.
   std::vector<uint8_t> swatch_pixels(256);
   std::iota(swatch_pixels.begin(), swatch_pixels.end(), uint8_t{0});

@@ -558,6 +558,22 @@ Result<PcxSize> PictureSize(const PcxHeader& header) {
   return PcxSize{w, h, static_cast<int32_t>(count)};
 }
 
+PcxHeader IndexedPictureHeader(int16_t width, int16_t height) {
+  PcxHeader h{};
+  h.Manufacturer = 10;
+  h.Version = 5;
+  h.Encoding = 1;
+  h.BitsPerPixel = 8;
+  h.Xmax = static_cast<int16_t>(width - 1);
+  h.Ymax = static_cast<int16_t>(height - 1);
+  h.HDpi = 72;
+  h.VDpi = 72;
+  h.NPlanes = 1;
+  h.BytesPerLine = width;
+  h.PaletteInfo = 1;
+  return h;
+}
+
 Result<PcxHeader> ReadPcxHeader(std::span<const uint8_t> file) {
   if (file.size() < kPcxHeaderSize) {
     return Error{"file is shorter than the 128-byte header (" + std::to_string(file.size()) +

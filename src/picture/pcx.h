@@ -48,6 +48,10 @@ struct PcxSize {
 };
 Result<PcxSize> PictureSize(const PcxHeader& header);
 
+// A header for a new 8-bit, one-plane, run-length encoded picture of width x height
+// at 72 dpi, rows of `width` bytes.
+PcxHeader IndexedPictureHeader(int16_t width, int16_t height);
+
 // Header <-> 128 little-endian bytes.
 Result<PcxHeader> ReadPcxHeader(std::span<const uint8_t> file);
 std::array<uint8_t, kPcxHeaderSize> HeaderBytes(const PcxHeader& header);
