@@ -1,9 +1,12 @@
-// Usage counts. The counting loop spreads consecutive pixels over several
+// Usage counts. Processors with AVX-512 count bit-sliced (histogram_avx512.cpp);
+// the portable kernel below counts into tables. It spreads consecutive pixels over several
 // sub-histograms: with a single table, a run of equal pixels makes every
 // increment wait for the store of the one before it. Sixteen bytes are read at
 // a time as two words whose bytes go to the eight sub-tables in an interleaved
 // order; sixteen equal pixels (flat areas) are counted in one step.
 #include "colour/histogram.h"
+
+#include "colour/histogram_kernels.h"
 
 #include <algorithm>
 #include <cstring>
@@ -59,9 +62,11 @@ void ClearHisto(Histogram& histo) {
   for (int i = 0; i < 256; ++i) histo[static_cast<size_t>(i)] = 0;
 }
 
+namespace detail {
+
 // Counts a stretch of pixels into 64-bit totals, in chunks small enough that no
 // 32-bit sub-count can wrap.
-static void CountStretch(const uint8_t* p, size_t left, std::array<int64_t, 256>& total) {
+void CountPortable(const uint8_t* p, size_t left, CountTotals& total) {
   alignas(64) SubCounts t;
   while (left > 0) {
     const size_t chunk = std::min<size_t>(left, size_t{1} << 28);
@@ -75,22 +80,39 @@ static void CountStretch(const uint8_t* p, size_t left, std::array<int64_t, 256>
   }
 }
 
-void ComputeHisto(Histogram& histo, std::span<const uint8_t> pixels) {
+}  // namespace detail
+
+namespace {
+
+detail::CountKernel Select(HistoKernel kernel) {
+  switch (kernel) {
+    case HistoKernel::Portable:
+      return detail::CountPortable;
+    case HistoKernel::Avx512:
+      return detail::CountAvx512Kernel();
+    case HistoKernel::Auto: {
+      const detail::CountKernel fast = detail::CountAvx512Kernel();
+      return fast != nullptr ? fast : detail::CountPortable;
+    }
+  }
+  return nullptr;
+}
+
+void Count(detail::CountKernel kernel, Histogram& histo, std::span<const uint8_t> pixels) {
   ClearHisto(histo);
-  std::array<int64_t, 256> total{};
-  // Counting is bound by one table update per pixel, not by memory: on a large
-  // picture a second core counts the second half.
+  detail::CountTotals total{};
+  // Counting is bound by the processor, not by memory: on a large picture a
+  // second core counts the second half.
   constexpr size_t kSplitAbove = size_t{1} << 22;
   if (pixels.size() >= kSplitAbove && std::thread::hardware_concurrency() >= 2) {
     const size_t half = pixels.size() / 2;
-    std::array<int64_t, 256> second{};
-    std::thread helper(
-        [&] { CountStretch(pixels.data() + half, pixels.size() - half, second); });
-    CountStretch(pixels.data(), half, total);
+    detail::CountTotals second{};
+    std::thread helper([&] { kernel(pixels.data() + half, pixels.size() - half, second); });
+    kernel(pixels.data(), half, total);
     helper.join();
     for (int v = 0; v < 256; ++v) total[static_cast<size_t>(v)] += second[static_cast<size_t>(v)];
   } else {
-    CountStretch(pixels.data(), pixels.size(), total);
+    kernel(pixels.data(), pixels.size(), total);
   }
   // A picture never holds more than 2^31 - 1 pixels; saturate rather than wrap
   // should a larger buffer ever be passed.
@@ -98,6 +120,20 @@ void ComputeHisto(Histogram& histo, std::span<const uint8_t> pixels) {
     histo[static_cast<size_t>(v)] = static_cast<int32_t>(
         std::min<int64_t>(total[static_cast<size_t>(v)], std::numeric_limits<int32_t>::max()));
   }
+}
+
+}  // namespace
+
+void ComputeHisto(Histogram& histo, std::span<const uint8_t> pixels) {
+  static const detail::CountKernel best = Select(HistoKernel::Auto);
+  Count(best, histo, pixels);
+}
+
+bool ComputeHistoWith(HistoKernel kernel, Histogram& histo, std::span<const uint8_t> pixels) {
+  const detail::CountKernel k = Select(kernel);
+  if (k == nullptr) return false;
+  Count(k, histo, pixels);
+  return true;
 }
 
 }  // namespace hw

@@ -40,21 +40,62 @@ TEST(Histogram, SmallPictureAndEmptySlots) {
   EXPECT_EQ(h, want);
 }
 
-TEST(Histogram, MatchesPlainCountOnEveryKindOfContent) {
+// Content for the block-wise kernel: flat blocks of one index between mixed ones,
+// two far-apart indices per block, and ranges touching index 0 and index 255.
+std::vector<uint8_t> BlockPatterns() {
+  std::vector<uint8_t> px;
+  std::mt19937 rng(6);
+  for (int block = 0; block < 80; ++block) {
+    std::vector<uint8_t> b(512, static_cast<uint8_t>(rng()));
+    switch (block % 5) {
+      case 0:  // one index, sometimes 0 or 255
+        std::fill(b.begin(), b.end(), static_cast<uint8_t>(block % 10 == 0 ? 0 : 255));
+        break;
+      case 1:  // one pixel differs, at the very end
+        b.back() ^= 0x80;
+        break;
+      case 2:  // two indices in the lowest and highest groups
+        for (size_t i = 0; i < b.size(); ++i) b[i] = (i * 7 % 3) ? 3 : 250;
+        break;
+      case 3:  // a narrow range
+        for (auto& p : b) p = static_cast<uint8_t>(100 + rng() % 20);
+        break;
+      default:  // already one index
+        break;
+    }
+    px.insert(px.end(), b.begin(), b.end());
+  }
+  return px;
+}
+
+TEST(Histogram, EveryKernelMatchesPlainCountOnEveryKindOfContent) {
   std::vector<uint8_t> runs(50000), mixed = Noise(40000, 2);
   for (size_t i = 0; i < runs.size(); ++i) runs[i] = static_cast<uint8_t>((i / 37) * 11);
   // Runs of eight and odd runs mixed in.
   for (size_t i = 0; i < mixed.size(); i += 29)
     std::fill_n(mixed.begin() + i, std::min<size_t>(13, mixed.size() - i), 0);
   // The last is large enough to be counted in two halves on two cores, with an odd length.
-  for (const auto& px : {Noise(100003, 1), std::vector<uint8_t>(70001, 200), runs, mixed,
-                         Noise((size_t{1} << 22) + 12345, 4)}) {
-    // Every start offset and a ragged end exercise the word loop and its tail.
-    for (size_t off = 0; off < 9; ++off) {
-      std::span<const uint8_t> s(px.data() + off, px.size() - off - (off % 3));
+  const std::vector<std::vector<uint8_t>> contents = {
+      Noise(100003, 1), std::vector<uint8_t>(70001, 200), runs, mixed, BlockPatterns(),
+      Noise((size_t{1} << 22) + 12345, 4)};
+  for (HistoKernel k : {HistoKernel::Auto, HistoKernel::Portable, HistoKernel::Avx512}) {
+    for (const auto& px : contents) {
+      // Every start offset and a ragged end exercise the block loops and their tails.
+      for (size_t off = 0; off < 9; ++off) {
+        std::span<const uint8_t> s(px.data() + off, px.size() - off - (off % 3));
+        Histogram h{};
+        if (!ComputeHistoWith(k, h, s)) break;  // not on this processor
+        ASSERT_EQ(h, PlainCount(s)) << "kernel " << int(k) << " offset " << off;
+      }
+    }
+    // Lengths around the block (512) and chunk (8192) sizes.
+    const std::vector<uint8_t> noise = Noise(3 * 8192 + 1024, 7);
+    for (size_t len : {size_t{0}, size_t{1}, size_t{511}, size_t{512}, size_t{513}, size_t{8191},
+                       size_t{8192}, size_t{8193}, size_t{16384 + 512}, noise.size()}) {
+      std::span<const uint8_t> s(noise.data(), len);
       Histogram h{};
-      ComputeHisto(h, s);
-      ASSERT_EQ(h, PlainCount(s)) << "offset " << off;
+      if (!ComputeHistoWith(k, h, s)) break;
+      ASSERT_EQ(h, PlainCount(s)) << "kernel " << int(k) << " length " << len;
     }
   }
 }
