@@ -47,6 +47,12 @@ struct alignas(64) BlockMasks {
 // Truth-table byte of vpternlog for "a AND (b == vb) AND (c == vc)".
 constexpr int AndMatch(int vb, int vc) { return 1 << (4 | (vb << 1) | vc); }
 
+// The truth table must be an immediate even in unoptimised builds.
+template <int kTable>
+HW_BITSLICE_TARGET inline __m512i TernaryLogic(__m512i a, __m512i b, __m512i c) {
+  return _mm512_ternarylogic_epi64(a, b, c, kTable);
+}
+
 // The four combinations of two planes: 0 = neither bit set ... 3 = both.
 HW_BITSLICE_TARGET inline void PairMasks(__m512i hi, __m512i lo, __m512i out[4]) {
   out[0] = _mm512_ternarylogic_epi64(hi, lo, lo, 0x03);  // ~hi & ~lo
@@ -58,9 +64,7 @@ HW_BITSLICE_TARGET inline void PairMasks(__m512i hi, __m512i lo, __m512i out[4])
 template <int... U>
 HW_BITSLICE_TARGET inline void LowMasks(const __m512i pair32[4], __m512i bit1, __m512i bit0,
                                         __m512i low[16], std::integer_sequence<int, U...>) {
-  ((low[U] = _mm512_ternarylogic_epi64(pair32[U >> 2], bit1, bit0,
-                                       AndMatch((U >> 1) & 1, U & 1))),
-   ...);
+  ((low[U] = TernaryLogic<AndMatch((U >> 1) & 1, U & 1)>(pair32[U >> 2], bit1, bit0)), ...);
 }
 
 HW_BITSLICE_TARGET void BuildMasks(const __m512i x[8], BlockMasks& out) {
@@ -117,8 +121,7 @@ HW_BITSLICE_TARGET void CountGroup(const BlockMasks* blocks, int count, __m512i*
   HW_FOR16(HW_ZERO)
   for (int b = 0; b < count; ++b) {
     const BlockMasks& k = blocks[b];
-    const __m512i m = _mm512_ternarylogic_epi64(k.high2[g >> 2], k.bit5, k.bit4,
-                                                AndMatch((g >> 1) & 1, g & 1));
+    const __m512i m = TernaryLogic<AndMatch((g >> 1) & 1, g & 1)>(k.high2[g >> 2], k.bit5, k.bit4);
     HW_FOR16(HW_STEP)
   }
   HW_FOR16(HW_SAVE)
