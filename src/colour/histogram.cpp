@@ -6,12 +6,13 @@
 // order; sixteen equal pixels (flat areas) are counted in one step.
 #include "colour/histogram.h"
 
-#include "colour/histogram_kernels.h"
-
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <thread>
+
+#include "colour/histogram_kernels.h"
 
 namespace hw {
 
@@ -102,17 +103,25 @@ void Count(detail::CountKernel kernel, Histogram& histo, std::span<const uint8_t
   ClearHisto(histo);
   detail::CountTotals total{};
   // Counting is bound by the processor, not by memory: on a large picture a
-  // second core counts the second half.
+  // second core helps. The cores take pieces in turn rather than a fixed half
+  // each, so one slowed by other work does not hold the other up.
   constexpr size_t kSplitAbove = size_t{1} << 22;
-  if (pixels.size() >= kSplitAbove && std::thread::hardware_concurrency() >= 2) {
-    const size_t half = pixels.size() / 2;
+  const uint8_t* p = pixels.data();
+  const size_t n = pixels.size();
+  if (n >= kSplitAbove && std::thread::hardware_concurrency() >= 2) {
+    constexpr size_t kPiece = size_t{1} << 18;
+    std::atomic<size_t> next{0};
+    auto take = [&](detail::CountTotals& into) {
+      for (size_t at; (at = next.fetch_add(kPiece)) < n;)
+        kernel(p + at, std::min(kPiece, n - at), into);
+    };
     detail::CountTotals second{};
-    std::thread helper([&] { kernel(pixels.data() + half, pixels.size() - half, second); });
-    kernel(pixels.data(), half, total);
+    std::thread helper([&] { take(second); });
+    take(total);
     helper.join();
     for (int v = 0; v < 256; ++v) total[static_cast<size_t>(v)] += second[static_cast<size_t>(v)];
   } else {
-    kernel(pixels.data(), pixels.size(), total);
+    kernel(p, n, total);
   }
   // A picture never holds more than 2^31 - 1 pixels; saturate rather than wrap
   // should a larger buffer ever be passed.
