@@ -68,7 +68,9 @@ std::vector<uint8_t> MakePicture(Content content) {
       int prev = -1;
       for (auto& p : px) {
         int v;
-        do { v = idx(rng); } while (v == prev);
+        do {
+          v = idx(rng);
+        } while (v == prev);
         p = static_cast<uint8_t>(v);
         prev = v;
       }

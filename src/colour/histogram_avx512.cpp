@@ -14,6 +14,7 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
 #include <utility>
 
 // GCC 12 warns about the deliberately undefined pass-through operand inside its
@@ -116,7 +117,8 @@ HW_BITSLICE_TARGET void BuildMasks(const __m512i x[8], BlockMasks& out) {
 template <int g>
 HW_BITSLICE_TARGET void CountGroup(const BlockMasks* blocks, int count, __m512i* sums) {
 #define HW_ZERO(u) __m512i s##u = _mm512_setzero_si512();
-#define HW_STEP(u) s##u = _mm512_add_epi64(s##u, _mm512_popcnt_epi64(_mm512_and_si512(m, k.low[u])));
+#define HW_STEP(u) \
+  s##u = _mm512_add_epi64(s##u, _mm512_popcnt_epi64(_mm512_and_si512(m, k.low[u])));
 #define HW_SAVE(u) sums[16 * g + u] = _mm512_add_epi64(sums[16 * g + u], s##u);
   HW_FOR16(HW_ZERO)
   for (int b = 0; b < count; ++b) {
@@ -132,25 +134,22 @@ HW_BITSLICE_TARGET void CountGroup(const BlockMasks* blocks, int count, __m512i*
 
 // Counts the groups first .. last; the others hold no pixel of these blocks.
 template <int... G>
-HW_BITSLICE_TARGET void CountGroups(const BlockMasks* blocks, int count, __m512i* sums,
-                                    int first, int last, std::integer_sequence<int, G...>) {
+HW_BITSLICE_TARGET void CountGroups(const BlockMasks* blocks, int count, __m512i* sums, int first,
+                                    int last, std::integer_sequence<int, G...>) {
   ((G >= first && G <= last ? CountGroup<G>(blocks, count, sums) : void()), ...);
 }
 
-HW_BITSLICE_TARGET uint8_t Lowest(__m512i v) {
-  alignas(64) uint8_t b[64];
-  _mm512_store_si512(b, v);
-  uint8_t r = 255;
-  for (uint8_t x : b) r = x < r ? x : r;
-  return r;
-}
-
-HW_BITSLICE_TARGET uint8_t Highest(__m512i v) {
-  alignas(64) uint8_t b[64];
-  _mm512_store_si512(b, v);
-  uint8_t r = 0;
-  for (uint8_t x : b) r = x > r ? x : r;
-  return r;
+// The lowest byte of lo and the highest byte of hi, once per chunk.
+HW_BITSLICE_TARGET std::pair<int, int> ByteRange(__m512i lo, __m512i hi) {
+  alignas(64) uint8_t a[64], b[64];
+  _mm512_store_si512(a, lo);
+  _mm512_store_si512(b, hi);
+  int lowest = 255, highest = 0;
+  for (int k = 0; k < 64; ++k) {
+    lowest = std::min<int>(lowest, a[k]);
+    highest = std::max<int>(highest, b[k]);
+  }
+  return {lowest, highest};
 }
 
 HW_BITSLICE_TARGET void CountBitSliced(const uint8_t* p, size_t n, CountTotals& total) {
@@ -185,7 +184,8 @@ HW_BITSLICE_TARGET void CountBitSliced(const uint8_t* p, size_t n, CountTotals& 
       BuildMasks(x, blocks[count++]);
     }
     if (count > 0) {
-      CountGroups(blocks, count, sums, Lowest(low) >> 4, Highest(high) >> 4,
+      const auto [lowest, highest] = ByteRange(low, high);
+      CountGroups(blocks, count, sums, lowest >> 4, highest >> 4,
                   std::make_integer_sequence<int, 16>{});
     }
   }

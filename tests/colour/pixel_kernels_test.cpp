@@ -76,8 +76,8 @@ TEST(Histogram, EveryKernelMatchesPlainCountOnEveryKindOfContent) {
     std::fill_n(mixed.begin() + i, std::min<size_t>(13, mixed.size() - i), 0);
   // The last is large enough to be counted in two halves on two cores, with an odd length.
   const std::vector<std::vector<uint8_t>> contents = {
-      Noise(100003, 1), std::vector<uint8_t>(70001, 200), runs, mixed, BlockPatterns(),
-      Noise((size_t{1} << 22) + 12345, 4)};
+      Noise(100003, 1), std::vector<uint8_t>(70001, 200),   runs, mixed,
+      BlockPatterns(),  Noise((size_t{1} << 22) + 12345, 4)};
   for (HistoKernel k : {HistoKernel::Auto, HistoKernel::Portable, HistoKernel::Avx512}) {
     for (const auto& px : contents) {
       // Every start offset and a ragged end exercise the block loops and their tails.
