@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "app/core/editor.h"
-#include "picture/pcx.h"
-#include "picture/remap.h"
+#include "formats/pcx.h"
+#include "pixels/remap.h"
 
 namespace {
 

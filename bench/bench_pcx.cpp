@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "picture/pcx.h"
+#include "formats/pcx.h"
 
 namespace {
 

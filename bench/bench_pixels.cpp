@@ -11,8 +11,8 @@
 #include <random>
 #include <vector>
 
-#include "colour/histogram.h"
-#include "picture/remap.h"
+#include "pixels/histogram.h"
+#include "pixels/remap.h"
 
 namespace {
 

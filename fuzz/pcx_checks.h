@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "picture/pcx.h"
+#include "formats/pcx.h"
 
 namespace hw::fuzzing {
 

@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "picture/pcx.h"
-#include "picture/pcx_file.h"
-#include "picture/result.h"
+#include "formats/pcx.h"
+#include "formats/pcx_file.h"
+#include "formats/result.h"
 
 namespace {
 

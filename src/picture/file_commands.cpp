@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "app/core/editor.h"
-#include "picture/pcx_file.h"
+#include "formats/pcx_file.h"
 
 namespace hw {
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "app/core/editor.h"
-#include "picture/remap.h"
+#include "pixels/remap.h"
 
 namespace hw {
 

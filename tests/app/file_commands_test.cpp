@@ -4,7 +4,7 @@
 #include <numeric>
 
 #include "editor_fakes.h"
-#include "picture/pcx_file.h"
+#include "formats/pcx_file.h"
 
 namespace hw::test {
 namespace {

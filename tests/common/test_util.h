@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "picture/pcx.h"
+#include "formats/pcx.h"
 
 namespace hw::test {
 

@@ -13,7 +13,7 @@
 #include "app/core/services.h"
 #include "display/display_palette.h"
 #include "edit/board_ops.h"
-#include "picture/remap.h"
+#include "pixels/remap.h"
 
 namespace hw {
 

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "colour/colour.h"
-#include "colour/histogram.h"
+#include "pixels/histogram.h"
 #include "display/display_palette.h"
-#include "picture/pcx.h"
+#include "formats/pcx.h"
 
 namespace hw {
 

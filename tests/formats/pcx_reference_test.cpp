@@ -8,7 +8,7 @@
 #include <random>
 
 #include "../common/test_util.h"
-#include "picture/pcx_internal.h"
+#include "formats/pcx_internal.h"
 
 namespace hw {
 namespace {

@@ -1,6 +1,6 @@
 // File access under the PCX codec: whole-file reads with a size bound, and writes
 // that go to a temporary file first so a failed save never damages the target.
-#include "picture/pcx_file.h"
+#include "formats/pcx_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

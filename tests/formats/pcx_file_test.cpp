@@ -1,6 +1,6 @@
 // The file layer: bounded reads, error messages naming the file, and saves that
 // never damage the file they replace.
-#include "picture/pcx_file.h"
+#include "formats/pcx_file.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,5 +1,5 @@
 // PCX codec over byte spans: header, run-length pixel data, trailing palette.
-#include "picture/pcx.h"
+#include "formats/pcx.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "picture/pcx_internal.h"
+#include "formats/pcx_internal.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "colour/colour.h"
-#include "picture/result.h"
+#include "formats/result.h"
 
 namespace hw {
 

@@ -4,7 +4,7 @@
 // increment wait for the store of the one before it. Sixteen bytes are read at
 // a time as two words whose bytes go to the eight sub-tables in an interleaved
 // order; sixteen equal pixels (flat areas) are counted in one step.
-#include "colour/histogram.h"
+#include "pixels/histogram.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +12,7 @@
 #include <limits>
 #include <thread>
 
-#include "colour/histogram_kernels.h"
+#include "pixels/histogram_kernels.h"
 
 namespace hw {
 

@@ -3,7 +3,7 @@
 // looks up 32 pixels through sixteen 16-entry shuffles; the portable kernel
 // assembles eight looked-up bytes into one 64-bit store. Every kernel reads a
 // block before writing it, so src and dst may be the very same buffer.
-#include "picture/remap.h"
+#include "pixels/remap.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "picture/pcx.h"
-#include "picture/result.h"
+#include "formats/pcx.h"
+#include "formats/result.h"
 
 namespace hw {
 

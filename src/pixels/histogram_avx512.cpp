@@ -8,7 +8,7 @@
 // held to roughly one table update per cycle. Two shortcuts follow what pictures
 // look like: a block holding a single index is counted at once, and groups of
 // sixteen indices outside the range a chunk of blocks uses are not counted.
-#include "colour/histogram_kernels.h"
+#include "pixels/histogram_kernels.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 

@@ -8,7 +8,7 @@
 #include <numeric>
 
 #include "../common/test_util.h"
-#include "picture/pcx_file.h"
+#include "formats/pcx_file.h"
 
 namespace hw::test {
 namespace {
