@@ -1,8 +1,8 @@
 // The editor's commands that rearrange and recolour entries: thin calls into the
 // board algorithms, with the editor itself as the BoardOps they report to.
 #include "app/core/editor.h"
-#include "colour/sort.h"
-#include "colour/spread.h"
+#include "edit/sort.h"
+#include "edit/spread.h"
 #include "edit/moves.h"
 
 namespace hw {

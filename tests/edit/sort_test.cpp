@@ -1,4 +1,4 @@
-#include "colour/sort.h"
+#include "edit/sort.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "colour/spread.h"
+#include "edit/spread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,1 @@
+// The lowest layer: small services every other layer may use.
