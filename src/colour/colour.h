@@ -35,6 +35,15 @@ struct HSVTriple {
 using Palette = std::array<RGBTriple, 256>;
 static_assert(sizeof(Palette) == 768);
 
+// One entry of the board: a colour and its opacity (255 opaque, 0 transparent).
+// Formats without transparency read and write the colour and leave A at 255.
+struct BoardEntry {
+  RGBTriple rgb;
+  uint8_t A = 255;
+  friend bool operator==(const BoardEntry&, const BoardEntry&) = default;
+};
+using BoardEntries = std::array<BoardEntry, 256>;
+
 uint8_t GetRed(PackedColour color);
 uint8_t GetGreen(PackedColour color);
 uint8_t GetBlue(PackedColour color);
