@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <random>
 
-#include "app/core/services.h"
 #include "colour/colour.h"
 #include "display/display_palette.h"
 
@@ -22,6 +21,13 @@ inline constexpr int16_t kCycleSpread = 25;
 inline constexpr int16_t kSchemeBackward = 0;  // "DPaint x 5 (backward)"
 inline constexpr int16_t kSchemeForward = 1;   // "DPaint x 5 (foreward)"
 inline constexpr int16_t kSchemeShimmer = 2;   // "Shimmer"
+
+// Uniform single-precision values in [0, 1).
+class RandomSource {
+ public:
+  virtual ~RandomSource() = default;
+  virtual float Next() = 0;
+};
 
 // Tables the step rewrites on every tick.
 struct CycleTables {

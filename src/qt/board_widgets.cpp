@@ -1,4 +1,4 @@
-#include "app/qt/board_widgets.h"
+#include "qt/board_widgets.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 #include <QPainter>
 #include <QPointer>
 
-#include "app/qt/form_drag_n_drop.h"
+#include "qt/form_drag_n_drop.h"
 
 namespace hw {
 

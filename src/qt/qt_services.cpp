@@ -1,4 +1,4 @@
-#include "app/qt/qt_services.h"
+#include "qt/qt_services.h"
 
 #include <QApplication>
 #include <QColorDialog>

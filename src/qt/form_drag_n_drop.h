@@ -1,17 +1,22 @@
 // The main window: the board, the command buttons and options, and the hidden
-// colour-cycling controls. It turns every event into one call on the Editor and
+// colour-cycling controls. Every command is a QAction (the buttons trigger them,
+// and their keys work from every window of the program); each turns into one
+// editor verb, through EditorCommands where a dialog is asked first. The window
 // repaints from the editor's state and the notifications it sends.
 #pragma once
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QWidget>
 
-#include "app/core/editor.h"
+#include "editor/commands.h"
+#include "editor/editor.h"
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
@@ -39,7 +44,8 @@ class FormDragNDrop : public QWidget, public EditorView {
   static constexpr int kClientWidthTwips = 5790;
   static constexpr int kClientHeightTwips = 6645;
 
-  explicit FormDragNDrop(Editor& editor, QWidget* parent = nullptr);
+  FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* colours,
+                QWidget* parent = nullptr);
   ~FormDragNDrop() override;
 
   Editor& editor() { return editor_; }
@@ -48,8 +54,11 @@ class FormDragNDrop : public QWidget, public EditorView {
   BandOverlay* Overlay() const { return overlay_; }
   QTimer* TimerColor() const { return timer_color_; }
   const QByteArray& BoardToken() const { return board_token_; }
+  // The editor's verbs as actions, by object name ("actionUndo", "actionRedo",
+  // "actionLoadPic", ...).
+  QAction* Action(const char* name) const;
 
-  // Runs Form_Load on the editor and shows its result.
+  // Starts the editor and shows its result.
   void Load();
   // Brings every widget up to date with the editor's state.
   void SyncFromState();
@@ -86,7 +95,9 @@ class FormDragNDrop : public QWidget, public EditorView {
  private:
   template <typename Command>
   void Run(Command&& command, bool board = true);
-  void RunCommand(void (Editor::*method)());
+  template <typename Command>
+  QAction* MakeAction(const char* name, const QString& text, Command&& command);
+  void BuildActions();
   void ScheduleFlush();
   void Flush();
   void BuildControls();
@@ -100,7 +111,9 @@ class FormDragNDrop : public QWidget, public EditorView {
   static int ButtonCode(Qt::MouseButtons buttons);
 
   Editor& editor_;
+  EditorCommands commands_;
   QByteArray board_token_;
+  std::vector<QAction*> actions_;
   std::unique_ptr<FormPic> form_pic_;
   std::array<SwatchWidget*, 256> swatches_{};
   BandOverlay* overlay_ = nullptr;

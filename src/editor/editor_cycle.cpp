@@ -3,7 +3,7 @@
 // display palette.
 #include <algorithm>
 
-#include "app/core/editor.h"
+#include "editor/editor.h"
 #include "cycle/cycle.h"
 
 namespace hw {
@@ -23,50 +23,48 @@ RandomSource& FallbackRandom() {
 
 }  // namespace
 
-void Editor::ButtonTest_Click() {
-  if (s_.CycleOn != kFalse) {
-    s_.CycleOn = kFalse;
-    s_.ui.TimerEnabled = false;
-    s_.ui.ButtonTestCaption = "Test";
-  } else {
-    s_.CycleOn = kTrue;
-    s_.ui.TimerEnabled = true;
-    s_.ui.ButtonTestCaption = "Stop";
-  }
+void Editor::ToggleCycling() {
+  cycle_on_ = !cycle_on_;
+  ui_.TimerEnabled = cycle_on_;
+  ui_.ButtonTestCaption = cycle_on_ ? "Stop" : "Test";
+  // The animation is a preview: stopping it shows the board's colours again on
+  // every surface.
+  if (!cycle_on_) RebuildDisplayPalette();
   if (auto* v = view()) {
     v->ControlsChanged();
     v->TimerChanged();
   }
 }
 
-void Editor::ListScheme_Click(int index) {
+void Editor::SelectScheme(int index) {
   // The list holds the three schemes; no other index can be selected.
   if (index < 0 || index >= static_cast<int>(kListSchemeItems.size())) return;
-  s_.ui.ListSchemeIndex = index;
-  s_.CycleScheme = static_cast<int16_t>(index);
+  ui_.ListSchemeIndex = index;
+  cycle_scheme_ = static_cast<int16_t>(index);
   if (auto* v = view()) v->ControlsChanged();
 }
 
-void Editor::HScrollSpeed_Change(int value) {
+void Editor::SetCycleSpeed(int value) {
   const int speed = std::clamp(value, kSpeedMin, kSpeedMax);
-  s_.ui.HScrollSpeed = speed;
-  s_.ui.TimerInterval = speed;
+  ui_.HScrollSpeed = speed;
+  ui_.TimerInterval = speed;
   if (auto* v = view()) {
     v->ControlsChanged();
     v->TimerChanged();
   }
 }
 
-void Editor::TimerColor_Timer() {
+void Editor::CycleTick() {
+  if (!cycle_on_) return;
   RandomSource& random = svc_.random != nullptr ? *svc_.random : FallbackRandom();
   // The step rewrites its key colours and band starts before every use, so they
   // need not outlive the tick.
   CycleTables tables;
-  CycleStep(display_, s_.HPal, s_.CycleStarts, s_.CycleEntries, s_.CycleScheme, random, tables);
+  CycleStep(display_, hpal_, cycle_starts_, cycle_entries_, cycle_scheme_, random, tables);
   if (auto* v = view()) {
     v->PicturePaletteChanged();
     // Swatches that show display-palette references follow the animation.
-    if (s_.ui.CheckHW == 1) v->BoardChanged();
+    if (ui_.CheckHW) v->BoardChanged();
   }
 }
 

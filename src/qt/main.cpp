@@ -5,10 +5,10 @@
 #include <QFileInfo>
 #include <QTimer>
 
-#include "app/core/editor.h"
-#include "app/qt/app_icon.h"
-#include "app/qt/form_drag_n_drop.h"
-#include "app/qt/qt_services.h"
+#include "editor/editor.h"
+#include "qt/app_icon.h"
+#include "qt/form_drag_n_drop.h"
+#include "qt/qt_services.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -34,9 +34,9 @@ int main(int argc, char** argv) {
   hw::QtBusyPointer busy;
   hw::MtRandom random;
   // The screen is a true-colour one: the palette-size query answers 0.
-  hw::Editor editor(hw::EditorServices{&files, &colours, &errors, &busy, &random, nullptr}, 0);
+  hw::Editor editor(hw::EditorServices{&errors, &busy, &random, nullptr}, 0);
 
-  hw::FormDragNDrop form(editor);
+  hw::FormDragNDrop form(editor, &files, &colours);
   dialogs.SetParent(&form);
   colours.SetParent(&form);
   errors.SetParent(&form);

@@ -11,7 +11,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/core/services.h"
+#include "editor/services.h"
 
 namespace hw {
 

@@ -1,8 +1,9 @@
-#include "app/qt/form_drag_n_drop.h"
+#include "qt/form_drag_n_drop.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -20,9 +21,9 @@
 #include <QStyle>
 #include <QTimer>
 
-#include "app/qt/app_icon.h"
-#include "app/qt/board_widgets.h"
-#include "app/qt/form_pic.h"
+#include "qt/app_icon.h"
+#include "qt/board_widgets.h"
+#include "qt/form_pic.h"
 
 namespace hw {
 
@@ -71,8 +72,9 @@ void FormDragNDrop::Run(Command&& command, bool board) {
   if (run_depth_ == 0) Flush();
 }
 
-FormDragNDrop::FormDragNDrop(Editor& editor, QWidget* parent)
-    : QWidget(parent), editor_(editor) {
+FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* colours,
+                             QWidget* parent)
+    : QWidget(parent), editor_(editor), commands_(editor, files, colours) {
   setObjectName(QStringLiteral("FormDragNDrop"));
   setWindowTitle(QStringLiteral("Huewright ver 1.0"));
   setWindowIcon(MakeAppIcon());
@@ -107,9 +109,10 @@ FormDragNDrop::FormDragNDrop(Editor& editor, QWidget* parent)
   timer_color_->setTimerType(Qt::PreciseTimer);
   timer_color_->setInterval(16);
   connect(timer_color_, &QTimer::timeout, this, [this] {
-    Run([this] { editor_.TimerColor_Timer(); }, /*board=*/false);
+    Run([this] { editor_.CycleTick(); }, /*board=*/false);
   });
 
+  BuildActions();
   ConnectControls();
   editor_.SetView(this);
 }
@@ -142,6 +145,7 @@ void FormDragNDrop::BuildControls() {
       {"CommandLoadPal", "Load Palette...", 3840, 3360, 1815, 372, false},
       {"CommandSavePal", "Save Palette...", 3840, 3840, 1815, 372, false},
       {"ButtonUndo", "Undo", 3840, 4440, 732, 372, false},
+      {"ButtonRedo", "Redo", 4800, 4440, 732, 372, false},
       {"CommandSort", "Sort", 3840, 4920, 732, 375, false},
       {"ButtonQuit", "Quit", 4800, 4920, 732, 372, false},
   };
@@ -175,11 +179,11 @@ void FormDragNDrop::BuildControls() {
   // The five sort options form one group, two of them hidden (built earlier).
   sort_group_ = new QButtonGroup(this);
   sort_group_->setObjectName(QStringLiteral("SortOptions"));
-  sort_group_->addButton(option_sort_hist_, static_cast<int>(SortOption::Hist));
-  sort_group_->addButton(option_sort_value_, static_cast<int>(SortOption::Value));
-  sort_group_->addButton(option_sort_hue_, static_cast<int>(SortOption::Hue));
-  sort_group_->addButton(option_sort_sat_, static_cast<int>(SortOption::Sat));
-  sort_group_->addButton(option_sort_red_, static_cast<int>(SortOption::Red));
+  sort_group_->addButton(option_sort_hist_, static_cast<int>(SortKey::Usage));
+  sort_group_->addButton(option_sort_value_, static_cast<int>(SortKey::Brightness));
+  sort_group_->addButton(option_sort_hue_, static_cast<int>(SortKey::Hue));
+  sort_group_->addButton(option_sort_sat_, static_cast<int>(SortKey::Saturation));
+  sort_group_->addButton(option_sort_red_, static_cast<int>(SortKey::RedGreen));
   option_sort_hist_->setChecked(true);
 
   frame_merge_ = Place(new QGroupBox(QStringLiteral("Merge"), this), "FrameMerge", 60, 5100, 1815, 975);
@@ -254,66 +258,108 @@ void FormDragNDrop::BuildHiddenControls() {
   }
 }
 
+template <typename Command>
+QAction* FormDragNDrop::MakeAction(const char* name, const QString& text, Command&& command) {
+  auto* action = new QAction(text, this);
+  action->setObjectName(QString::fromLatin1(name));
+  // The keys work from the picture window too.
+  action->setShortcutContext(Qt::ApplicationShortcut);
+  connect(action, &QAction::triggered, this,
+          [this, command = std::forward<Command>(command)] { Run(command); });
+  addAction(action);
+  actions_.push_back(action);
+  return action;
+}
+
+QAction* FormDragNDrop::Action(const char* name) const {
+  for (QAction* a : actions_) {
+    if (a->objectName() == QLatin1String(name)) return a;
+  }
+  return nullptr;
+}
+
+void FormDragNDrop::BuildActions() {
+  Editor& ed = editor_;
+  EditorCommands& cmd = commands_;
+  MakeAction("actionLoadPic", tr("Load Pic..."), [&cmd] { cmd.LoadPicture(); });
+  MakeAction("actionSavePic", tr("Save Pic..."), [&cmd] { cmd.SavePicture(); });
+  MakeAction("actionLoadPalette", tr("Load Palette..."), [&cmd] { cmd.LoadPalette(); });
+  MakeAction("actionSavePalette", tr("Save Palette..."), [&cmd] { cmd.SavePalette(); });
+  QAction* undo = MakeAction("actionUndo", tr("Undo"), [&ed] { ed.Undo(); });
+  undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  QAction* redo = MakeAction("actionRedo", tr("Redo"), [&ed] { ed.Redo(); });
+  redo->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  MakeAction("actionSort", tr("Sort"), [&cmd] { cmd.Sort(); });
+  MakeAction("actionReverseRange", tr("Reverse Range"), [&ed] { ed.ReverseRange(); });
+  MakeAction("actionSpreadRGB", tr("Spread RGB"), [&ed] { ed.Spread(SpreadKind::Rgb); });
+  MakeAction("actionSpreadHSV", tr("Spread HSV"), [&ed] { ed.Spread(SpreadKind::Hsv); });
+  MakeAction("actionSpreadHSVReverse", tr("Spread HSV Reverse"),
+             [&ed] { ed.Spread(SpreadKind::HsvReverse); });
+  MakeAction("actionFlip", tr("Flip"), [&ed] { ed.Flip(); });
+  MakeAction("actionTest", tr("Test"), [&ed] { ed.ToggleCycling(); });
+  QAction* quit = new QAction(tr("Quit"), this);
+  quit->setObjectName(QStringLiteral("actionQuit"));
+  connect(quit, &QAction::triggered, this, &QWidget::close);
+  addAction(quit);
+  actions_.push_back(quit);
+}
+
 void FormDragNDrop::ConnectControls() {
-  auto button = [this](const char* name) {
-    return findChild<QPushButton*>(QString::fromLatin1(name));
+  const std::pair<const char*, const char*> buttons[] = {
+      {"CommanFlip", "actionFlip"},
+      {"CommandSpreadRGB", "actionSpreadRGB"},
+      {"CommandSpreadHSV", "actionSpreadHSV"},
+      {"CommandSpreadHSVReverse", "actionSpreadHSVReverse"},
+      {"CommandReverse", "actionReverseRange"},
+      {"ButtonLoad", "actionLoadPic"},
+      {"ButtonSave", "actionSavePic"},
+      {"CommandLoadPal", "actionLoadPalette"},
+      {"CommandSavePal", "actionSavePalette"},
+      {"ButtonUndo", "actionUndo"},
+      {"ButtonRedo", "actionRedo"},
+      {"CommandSort", "actionSort"},
+      {"ButtonTest", "actionTest"},
+      {"ButtonQuit", "actionQuit"},
   };
-  auto command = [this, &button](const char* name, void (Editor::*method)()) {
-    connect(button(name), &QPushButton::clicked, this, [this, method] { RunCommand(method); });
-  };
-  command("CommanFlip", &Editor::CommanFlip_Click);
-  command("CommandSpreadRGB", &Editor::CommandSpreadRGB_Click);
-  command("CommandSpreadHSV", &Editor::CommandSpreadHSV_Click);
-  command("CommandSpreadHSVReverse", &Editor::CommandSpreadHSVReverse_Click);
-  command("CommandReverse", &Editor::CommandReverse_Click);
-  command("ButtonLoad", &Editor::ButtonLoad_Click);
-  command("ButtonSave", &Editor::ButtonSave_Click);
-  command("CommandLoadPal", &Editor::CommandLoadPal_Click);
-  command("CommandSavePal", &Editor::CommandSavePal_Click);
-  command("ButtonUndo", &Editor::ButtonUndo_Click);
-  command("CommandSort", &Editor::CommandSort_Click);
-  command("ButtonTest", &Editor::ButtonTest_Click);
+  for (const auto& [button_name, action_name] : buttons) {
+    auto* button = findChild<QPushButton*>(QString::fromLatin1(button_name));
+    QAction* action = Action(action_name);
+    connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    // A button is enabled exactly when its action is.
+    connect(action, &QAction::changed, button,
+            [button, action] { button->setEnabled(action->isEnabled()); });
+  }
   // "Set Range" changes nothing anyone reads; "Rand" does nothing.
-  connect(button("ButtonQuit"), &QPushButton::clicked, this, &QWidget::close);
 
   // Options the user sets: the editor reads them when a command runs.
-  Controls& ui = editor_.state().ui;
-  connect(check_move_index_, &QCheckBox::clicked, this,
-          [&ui](bool on) { ui.CheckMoveIndex = on ? 1 : 0; });
-  connect(check_move_color_, &QCheckBox::clicked, this,
-          [&ui](bool on) { ui.CheckMoveColor = on ? 1 : 0; });
+  Controls& ui = editor_.controls();
+  connect(check_move_index_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMoveIndex = on; });
+  connect(check_move_color_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMoveColor = on; });
   connect(check_reverse_sort_, &QCheckBox::clicked, this,
-          [&ui](bool on) { ui.CheckReverseSort = on ? 1 : 0; });
-  connect(check_optimize_, &QCheckBox::clicked, this,
-          [&ui](bool on) { ui.CheckOptimize = on ? 1 : 0; });
-  connect(check_merge_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMerge = on ? 1 : 0; });
+          [&ui](bool on) { ui.CheckReverseSort = on; });
+  connect(check_optimize_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckOptimize = on; });
+  connect(check_merge_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMerge = on; });
   connect(option_merge_replace_, &QRadioButton::clicked, this,
           [&ui] { ui.OptionMergeReplace = true; });
   connect(option_merge_protect_, &QRadioButton::clicked, this,
           [&ui] { ui.OptionMergeReplace = false; });
   connect(sort_group_, &QButtonGroup::idClicked, this,
-          [&ui](int id) { ui.SortChoice = static_cast<SortOption>(id); });
+          [&ui](int id) { ui.SortChoice = static_cast<SortKey>(id); });
   connect(text_move_count_, &QLineEdit::textEdited, this,
           [&ui](const QString& text) { ui.TextMoveCount = text.left(3).toStdString(); });
-  connect(check_hw_, &QCheckBox::clicked, this, [this](bool on) {
-    editor_.state().ui.CheckHW = on ? 1 : 0;
-    Run([this] { editor_.CheckHW_Click(); });
-  });
+  connect(check_hw_, &QCheckBox::clicked, this,
+          [this](bool on) { Run([this, on] { editor_.SetHardwareColours(on); }); });
   connect(list_scheme_, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0) Run([this, row] { editor_.ListScheme_Click(row); });
+    if (row >= 0) Run([this, row] { editor_.SelectScheme(row); });
   });
   connect(hscroll_speed_, &QScrollBar::valueChanged, this,
-          [this](int value) { Run([this, value] { editor_.HScrollSpeed_Change(value); }); });
-}
-
-void FormDragNDrop::RunCommand(void (Editor::*method)()) {
-  Editor* editor = &editor_;
-  Run([editor, method] { (editor->*method)(); });
+          [this](int value) { Run([this, value] { editor_.SetCycleSpeed(value); }); });
 }
 
 void FormDragNDrop::Load() {
   pixels_dirty_ = true;
-  Run([this] { editor_.Form_Load(); });
+  Run([this] { editor_.Start(); });
 }
 
 void FormDragNDrop::SyncFromState() {
@@ -342,7 +388,7 @@ void FormDragNDrop::Flush() {
 }
 
 void FormDragNDrop::SyncControls() {
-  const Controls& ui = editor_.state().ui;
+  const Controls& ui = editor_.controls();
   label1_->setText(FromState(ui.Label1));
   label_hist_cnt_->setText(FromState(ui.LabelHistCnt));
   label_ur_->setText(FromState(ui.LabelUR));
@@ -352,12 +398,12 @@ void FormDragNDrop::SyncControls() {
     const QSignalBlocker block(b);
     b->setChecked(on);
   };
-  tick(check_move_index_, ui.CheckMoveIndex == 1);
-  tick(check_move_color_, ui.CheckMoveColor == 1);
-  tick(check_reverse_sort_, ui.CheckReverseSort == 1);
-  tick(check_optimize_, ui.CheckOptimize == 1);
-  tick(check_merge_, ui.CheckMerge == 1);
-  tick(check_hw_, ui.CheckHW == 1);
+  tick(check_move_index_, ui.CheckMoveIndex);
+  tick(check_move_color_, ui.CheckMoveColor);
+  tick(check_reverse_sort_, ui.CheckReverseSort);
+  tick(check_optimize_, ui.CheckOptimize);
+  tick(check_merge_, ui.CheckMerge);
+  tick(check_hw_, ui.CheckHW);
   tick(ui.OptionMergeReplace ? option_merge_replace_ : option_merge_protect_, true);
   if (QAbstractButton* b = sort_group_->button(static_cast<int>(ui.SortChoice))) tick(b, true);
   const QString count = FromState(ui.TextMoveCount);
@@ -372,7 +418,11 @@ void FormDragNDrop::SyncControls() {
     hscroll_speed_->setValue(ui.HScrollSpeed);
   }
   button_test_->setText(FromState(ui.ButtonTestCaption));
-  button_test_->setEnabled(ui.ButtonTestEnabled);
+  Action("actionTest")->setEnabled(ui.ButtonTestEnabled);
+  Action("actionUndo")->setEnabled(editor_.CanUndo());
+  Action("actionRedo")->setEnabled(editor_.CanRedo());
+  // Until a picture is loaded there is nothing to save.
+  Action("actionSavePic")->setEnabled(editor_.PictureLoaded());
 
   form_pic_->setWindowTitle(FromState(ui.FormPicCaption));
   if (ui.FormPicVisible && !pic_visible_seen_) PictureWindowShown();
@@ -381,9 +431,8 @@ void FormDragNDrop::SyncControls() {
 
 void FormDragNDrop::SyncBoard() {
   board_dirty_ = false;
-  const EditorState& s = editor_.state();
   for (size_t i = 0; i < swatches_.size(); ++i) {
-    const SwatchRect& r = s.Blot[i];
+    const SwatchRect& r = editor_.Swatches()[i];
     SwatchWidget* swatch = swatches_[i];
     const QRect place = TwipsRect(r.Left, r.Top, r.Width, r.Height);
     if (swatch->geometry() != place) swatch->setGeometry(place);
@@ -396,20 +445,18 @@ void FormDragNDrop::SyncBoard() {
 void FormDragNDrop::SyncPicture() {
   PictureBox* box = form_pic_->Picture1();
   box->SetColourTable(editor_.display().Realized(Surface::PictureBox));
-  const int w = editor_.ShownWidth();
-  const int h = editor_.ShownHeight();
-  if (w > 0 && h > 0 && (pixels_dirty_ || box->Image().size() != QSize(w, h))) {
-    box->SetPixels(editor_.ShownPixels(), w, h);
+  const int w = editor_.PictureWidth();
+  const int h = editor_.PictureHeight();
+  if (editor_.PictureLoaded() && (pixels_dirty_ || box->Image().size() != QSize(w, h))) {
+    box->SetPixels(editor_.Pixels(), w, h);
   }
   pixels_dirty_ = false;
   // Until a picture sizes it, the picture box keeps its design size.
-  const int bw = editor_.PictureBoxWidth();
-  const int bh = editor_.PictureBoxHeight();
-  if (bw > 0 && bh > 0) form_pic_->SetPictureSize(bw, bh);
+  if (editor_.PictureLoaded()) form_pic_->SetPictureSize(w, h);
 }
 
 void FormDragNDrop::SyncTimer() {
-  const Controls& ui = editor_.state().ui;
+  const Controls& ui = editor_.controls();
   const int interval = std::max(1, ui.TimerInterval);
   if (timer_color_->interval() != interval) timer_color_->setInterval(interval);
   if (ui.TimerEnabled && !closing_) {
@@ -441,7 +488,7 @@ void FormDragNDrop::PictureChanged() {
 
 void FormDragNDrop::PicturePaletteChanged() {
   // Swatches showing palette references follow the same palette.
-  if (editor_.state().ui.CheckHW == 1) board_dirty_ = true;
+  if (editor_.controls().CheckHW) board_dirty_ = true;
   ScheduleFlush();
 }
 
@@ -482,9 +529,7 @@ void FormDragNDrop::BeginSwatchDrag() { drop_seen_ = false; }
 void FormDragNDrop::DropOnSwatch(int target, int source) {
   drop_seen_ = true;
   if (target < 0 || target > 255 || source < 0 || source > 255) return;
-  Run([this, target, source] {
-    editor_.Blot_DragDrop(static_cast<int16_t>(target), static_cast<int16_t>(source));
-  });
+  Run([this, target, source] { editor_.Drop(target, source); });
   if (target == source) {
     last_click_index_ = target;
     last_click_.start();
@@ -496,7 +541,7 @@ void FormDragNDrop::DropOnSwatch(int target, int source) {
 void FormDragNDrop::EditSwatchColour(int index) {
   last_click_index_ = -1;
   if (index < 0 || index > 255) return;
-  Run([this, index] { editor_.Blot_Click(static_cast<int16_t>(index)); });
+  Run([this, index] { commands_.EditColour(index); });
 }
 
 bool FormDragNDrop::TakeSecondClick(int index) {
@@ -538,7 +583,7 @@ void FormDragNDrop::mousePressEvent(QMouseEvent* event) {
   const float x = static_cast<float>(event->position().x() * kTwipsPerPixel);
   const float y = static_cast<float>(event->position().y() * kTwipsPerPixel);
   const int code = ButtonCode(event->buttons() | event->button());
-  Run([this, code, x, y] { editor_.Form_MouseDown(code, x, y); });
+  Run([this, code, x, y] { editor_.MouseDown(code, x, y); });
 }
 
 void FormDragNDrop::mouseMoveEvent(QMouseEvent* event) {
@@ -550,7 +595,7 @@ void FormDragNDrop::mouseMoveEvent(QMouseEvent* event) {
   const float x = static_cast<float>(event->position().x() * kTwipsPerPixel);
   const float y = static_cast<float>(event->position().y() * kTwipsPerPixel);
   const int code = ButtonCode(event->buttons());
-  Run([this, code, x, y] { editor_.Form_MouseMove(code, x, y); });
+  Run([this, code, x, y] { editor_.MouseMove(code, x, y); });
 }
 
 void FormDragNDrop::mouseReleaseEvent(QMouseEvent* event) {
@@ -562,8 +607,9 @@ void FormDragNDrop::mouseReleaseEvent(QMouseEvent* event) {
   if (event->buttons() == Qt::NoButton) band_pressed_ = false;
   const float x = static_cast<float>(event->position().x() * kTwipsPerPixel);
   const float y = static_cast<float>(event->position().y() * kTwipsPerPixel);
-  const int code = ButtonCode(event->buttons() | event->button());
-  Run([this, code, x, y] { editor_.Form_MouseUp(code, x, y); });
+  // The button released, whatever else is still held.
+  const int code = ButtonCode(event->button());
+  Run([this, code, x, y] { editor_.MouseUp(code, x, y); });
 }
 
 void FormDragNDrop::closeEvent(QCloseEvent* event) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "colour/colour.h"
+#include "cycle/cycle.h"
 
 namespace hw {
 
@@ -21,7 +22,8 @@ class FileDialogs {
 class ColourDialog {
  public:
   virtual ~ColourDialog() = default;
-  // The chosen true colour, or nullopt when the user cancelled.
+  // The chosen true colour, or nullopt when the user cancelled. The dialog opens
+  // on `initial`.
   virtual std::optional<PackedColour> ChooseColour(PackedColour initial) = 0;
 };
 
@@ -35,13 +37,6 @@ class BusyPointer {
  public:
   virtual ~BusyPointer() = default;
   virtual void SetWait(bool wait) = 0;
-};
-
-// Uniform single-precision values in [0, 1).
-class RandomSource {
- public:
-  virtual ~RandomSource() = default;
-  virtual float Next() = 0;
 };
 
 }  // namespace hw

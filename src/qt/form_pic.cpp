@@ -1,4 +1,4 @@
-#include "app/qt/form_pic.h"
+#include "qt/form_pic.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <QPaintEvent>
 #include <QScrollArea>
 
-#include "app/qt/form_drag_n_drop.h"
+#include "qt/form_drag_n_drop.h"
 
 namespace hw {
 

@@ -1,4 +1,4 @@
-#include "app/qt/app_icon.h"
+#include "qt/app_icon.h"
 
 #include <QColor>
 #include <QPainter>

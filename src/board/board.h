@@ -1,0 +1,85 @@
+// The palette model: what decides every colour the editor shows and saves.
+//
+//   loaded pixels   the picture's indices as read (kept by the editor, never changed)
+//   map             as-loaded index -> board position (a permutation or a merge)
+//   entries         the 256 board entries: colour and opacity
+//   marks           the two marked positions; their range is the range of the
+//                   range commands
+//
+// Everything else is derived: pixels = map applied to the loaded pixels, the
+// board and the display palette show the entries, a saved picture is the pixels
+// with the entries, usage per position is the loaded counts pushed through map.
+// Every command here is a function from one BoardState to the next.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "colour/colour.h"
+
+namespace hw {
+
+using IndexMap = std::array<uint8_t, 256>;
+// Pixels per board position (or per as-loaded index).
+using UsageCounts = std::array<int64_t, 256>;
+
+struct BoardState {
+  IndexMap map{};
+  BoardEntries entries{};
+  int16_t prev = 0;  // the mark selected before the current one
+  int16_t cur = 0;   // the current mark
+  friend bool operator==(const BoardState&, const BoardState&) = default;
+};
+
+// The identity map, every entry `colour` (opaque), both marks on 0.
+BoardState StartBoard(const RGBTriple& colour);
+IndexMap IdentityMap();
+bool IsIdentity(const IndexMap& map);
+
+// What an exchange of two positions moves: "Index" relabels the map's values,
+// "Color" swaps the two entries. Both: the picture keeps its look.
+struct MoveWhat {
+  bool index = true;
+  bool colour = true;
+};
+
+// Applies a sequence of exchanges of positions to a board. The map's relabelling
+// is gathered as a permutation of positions (constant time per exchange) and
+// applied to the map once in Finish() or on destruction; entries swap at once.
+class Exchanger {
+ public:
+  Exchanger(BoardState& board, MoveWhat what);
+  ~Exchanger() { Finish(); }
+  Exchanger(const Exchanger&) = delete;
+  Exchanger& operator=(const Exchanger&) = delete;
+
+  // Exchanges positions a and b; a pair with a position outside 0..255 is skipped.
+  void Exchange(int a, int b);
+  void Finish();
+
+ private:
+  BoardState& board_;
+  MoveWhat what_;
+  std::array<uint8_t, 256> to_{};    // position p's value goes to to_[p]
+  std::array<uint8_t, 256> from_{};  // inverse of to_
+  bool pending_ = false;
+};
+
+// Usage of each board position: the per-index counts of the loaded pixels pushed
+// through the map.
+UsageCounts UsageByPosition(const IndexMap& map, std::span<const int64_t, 256> loaded_counts);
+
+// Which positions a palette load takes: all, those inside the marked range
+// ("Replace Range") or those outside it ("Protect Range").
+enum class PaletteMerge { All, ReplaceRange, ProtectRange };
+
+// Sets the entries of the positions taken to the file's entries (file entry k to
+// position k). The map, and so the pixels, stay as they are.
+void ApplyPalette(BoardState& board, const BoardEntries& file, PaletteMerge merge);
+
+// The marked range in ascending order.
+inline int16_t RangeLow(const BoardState& b) { return MinOf(b.cur, b.prev); }
+inline int16_t RangeHigh(const BoardState& b) { return MaxOf(b.cur, b.prev); }
+
+}  // namespace hw

@@ -1,0 +1,41 @@
+// The undo history: each step holds the board before and after one command
+// (map, entries and marks, about 2.6 KB), never pixels.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <optional>
+
+#include "board/board.h"
+
+namespace hw {
+
+class History {
+ public:
+  static constexpr size_t kDefaultDepth = 2000;
+  explicit History(size_t depth = kDefaultDepth) : depth_(depth == 0 ? 1 : depth) {}
+
+  // Forgets every step (a new picture starts a new history).
+  void Clear();
+  // Records a command that turned `before` into `after`; drops the steps that
+  // could be redone, and the oldest step beyond the depth.
+  void Record(const BoardState& before, const BoardState& after);
+
+  bool CanUndo() const { return done_ > 0; }
+  bool CanRedo() const { return done_ < steps_.size(); }
+  // The board to go back to, or nullopt when there is nothing to undo.
+  std::optional<BoardState> Undo();
+  std::optional<BoardState> Redo();
+  size_t UndoDepth() const { return done_; }
+
+ private:
+  struct Step {
+    BoardState before;
+    BoardState after;
+  };
+  size_t depth_;
+  std::deque<Step> steps_;
+  size_t done_ = 0;  // steps_[0 .. done_) are done; the rest can be redone
+};
+
+}  // namespace hw

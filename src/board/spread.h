@@ -1,0 +1,18 @@
+// Filling the marked range of the board with a gradient between its end colours.
+#pragma once
+
+#include "board/board.h"
+
+namespace hw {
+
+enum class SpreadKind {
+  Rgb,         // "Spread RGB": linear in RGB over lo..hi, ends included
+  Hsv,         // "Spread HSV": linear in HSV strictly between lo and hi
+  HsvReverse,  // "Spread HSV Reverse": the same, the hue running the other way round
+};
+
+// The gradient runs from the colour at the lower mark to the one at the upper
+// mark. Each position written keeps its opacity.
+void SpreadRange(BoardState& board, SpreadKind kind);
+
+}  // namespace hw

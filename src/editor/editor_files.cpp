@@ -1,0 +1,157 @@
+// The four file commands of the editor: "Load Pic...", "Save Pic...",
+// "Load Palette..." and "Save Palette...", given the path the user chose.
+//
+// Loads read and check the whole file into scratch records first and change the
+// editor only when everything succeeded. Saves go through a temporary file beside
+// the target, so a failed save leaves the old file as it was. Cancelling a dialog
+// is silent; every other failure is reported with the file and the cause.
+#include <numeric>
+#include <utility>
+
+#include "editor/editor.h"
+#include "formats/pcx_file.h"
+
+namespace hw {
+
+namespace {
+
+// Shows the wait pointer for the lifetime of the guard, however the command ends.
+class BusyScope {
+ public:
+  explicit BusyScope(BusyPointer* busy) : busy_(busy) {
+    if (busy_ != nullptr) busy_->SetWait(true);
+  }
+  ~BusyScope() { Release(); }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+  void Release() {
+    if (busy_ != nullptr) busy_->SetWait(false);
+    busy_ = nullptr;
+  }
+
+ private:
+  BusyPointer* busy_;
+};
+
+// A message that names the file and the cause. The file layer's messages name the
+// file themselves ("cannot load 'x.pcx': pixel data ends early"); the path is put
+// in front of any that does not.
+std::string FailureMessage(const std::string& path, const Error& error) {
+  std::string message = error.message.empty() ? std::string("unknown error") : error.message;
+  if (message.find(path) == std::string::npos) message = "'" + path + "': " + message;
+  return message;
+}
+
+// The colours the board shows, as a file's palette.
+Palette BoardPalette(const BoardState& board) {
+  Palette p{};
+  for (size_t i = 0; i < 256; ++i) p[i] = board.entries[i].rgb;
+  return p;
+}
+
+}  // namespace
+
+bool Editor::LoadPicture(const std::string& path) {
+  if (path.empty()) return false;
+  BusyScope busy(svc_.busy);
+  Result<PcxPicture> read = LoadPcxFile(path);
+  if (!read) {
+    busy.Release();
+    ReportError(FailureMessage(path, read.error()));
+    return false;
+  }
+  PcxPicture& pic = *read;
+  if (pic.size.count <= 0 || pic.pixels.size() != static_cast<size_t>(pic.size.count)) {
+    busy.Release();
+    ReportError("cannot load '" + path + "': the picture has no pixels");
+    return false;
+  }
+  Histogram counts{};
+  ComputeHisto(counts, pic.pixels);
+
+  // Everything was read and checked: from here on the editor changes. A new
+  // picture starts from the identity map and a new history.
+  header_ = pic.header;
+  width_ = pic.size.width;
+  height_ = pic.size.height;
+  loaded_pixels_ = std::move(pic.pixels);
+  pixels_ = loaded_pixels_;
+  for (size_t p = 0; p < 256; ++p) loaded_counts_[p] = counts[p];
+  loaded_ = true;
+  history_.Clear();
+
+  board_.map = IdentityMap();  // the pixels above are those of the identity map
+  for (size_t i = 0; i < 256; ++i) board_.entries[i] = BoardEntry{pic.palette[i], 255};
+  usage_ = UsageByPosition(board_.map, loaded_counts_);
+  ShowUsageLabel();
+
+  ui_.Label1 = path + ": " + NumberText(width_) + " x " + NumberText(height_);
+  ui_.FormPicCaption = ui_.Label1;
+  ui_.FormPicVisible = true;
+  ui_.ButtonTestEnabled = true;
+  if (auto* v = view()) v->PictureWindowShown();
+  RebuildDisplayPalette();
+  if (auto* v = view()) {
+    v->PictureChanged();
+    v->BoardChanged();
+    v->ControlsChanged();
+  }
+  return true;
+}
+
+bool Editor::SavePicture(const std::string& path) {
+  if (path.empty()) return false;
+  if (!loaded_) {
+    ReportError("cannot save '" + path + "': no picture is loaded");
+    return false;
+  }
+  BusyScope busy(svc_.busy);
+  // The writer copies palette entries 0..15 into the header; that change is kept
+  // only when the file was written.
+  PcxHeader header = header_;
+  const Status saved = SavePcxFile(path, header, pixels_, BoardPalette(board_));
+  busy.Release();
+  if (!saved) {
+    ReportError(FailureMessage(path, saved.error()));
+    return false;
+  }
+  header_ = header;
+  return true;
+}
+
+bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {
+  if (path.empty()) return false;
+  BusyScope busy(svc_.busy);
+  const Result<Palette> read = LoadPaletteFile(path);
+  busy.Release();
+  if (!read) {
+    ReportError(FailureMessage(path, read.error()));
+    return false;
+  }
+  BoardEntries file{};
+  for (size_t i = 0; i < 256; ++i) file[i] = BoardEntry{(*read)[i], 255};
+  BoardState next = board_;
+  ApplyPalette(next, file, merge);
+  Apply(next, true);
+  ui_.ButtonTestEnabled = true;
+  if (auto* v = view()) v->ControlsChanged();
+  return true;
+}
+
+bool Editor::SavePalette(const std::string& path) {
+  if (path.empty()) return false;
+  BusyScope busy(svc_.busy);
+  PcxHeader header = IndexedPictureHeader(16, 16);
+  // Pixel k of the 16 x 16 palette picture holds index k.
+  std::vector<uint8_t> swatch_pixels(256);
+  std::iota(swatch_pixels.begin(), swatch_pixels.end(), uint8_t{0});
+  const Status saved = SavePcxFile(path, header, swatch_pixels, BoardPalette(board_));
+  busy.Release();
+  if (!saved) {
+    ReportError(FailureMessage(path, saved.error()));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace hw
