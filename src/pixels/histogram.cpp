@@ -10,7 +10,10 @@
 #include <atomic>
 #include <cstring>
 #include <limits>
+#include <system_error>
 #include <thread>
+
+#include "base/faults.h"
 
 #include "pixels/histogram_kernels.h"
 
@@ -116,10 +119,18 @@ void Count(detail::CountKernel kernel, Histogram& histo, std::span<const uint8_t
         kernel(p + at, std::min(kPiece, n - at), into);
     };
     detail::CountTotals second{};
-    std::thread helper([&] { take(second); });
+    std::thread helper;
+    try {
+      helper = StartThread([&] { take(second); });
+    } catch (const std::system_error&) {
+      // No second thread to be had: this one takes every piece.
+    }
     take(total);
-    helper.join();
-    for (int v = 0; v < 256; ++v) total[static_cast<size_t>(v)] += second[static_cast<size_t>(v)];
+    if (helper.joinable()) {
+      helper.join();
+      for (int v = 0; v < 256; ++v)
+        total[static_cast<size_t>(v)] += second[static_cast<size_t>(v)];
+    }
   } else {
     kernel(p, n, total);
   }

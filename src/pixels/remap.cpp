@@ -7,7 +7,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 #include <thread>
+
+#include "base/faults.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define HW_REMAP_X86 1
@@ -157,9 +160,19 @@ void Run(Kernel kernel, std::span<const uint8_t> src, std::span<uint8_t> dst,
   constexpr size_t kSplitAbove = size_t{1} << 22;
   if (n >= kSplitAbove && std::thread::hardware_concurrency() >= 2) {
     const size_t half = (n / 2) & ~size_t{63};
-    std::thread helper([=, &lut] { kernel(s + half, d + half, n - half, lut); });
+    std::thread helper;
+    try {
+      helper = StartThread([=, &lut] { kernel(s + half, d + half, n - half, lut); });
+    } catch (const std::system_error&) {
+      // No second thread to be had (process or memory limits): this one does both
+      // halves, with the same result.
+    }
     kernel(s, d, half, lut);
-    helper.join();
+    if (helper.joinable()) {
+      helper.join();
+    } else {
+      kernel(s + half, d + half, n - half, lut);
+    }
   } else {
     kernel(s, d, n, lut);
   }
