@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/faults.h"
 #include "formats/pcx_internal.h"
 
 #if defined(__SSE2__)
@@ -655,7 +656,7 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
       return Error{"pixel data ends early (before the picture is complete, or runs into the "
                    "palette)"};
     }
-    std::vector<uint8_t> raw(static_cast<size_t>(size->count));
+    std::vector<uint8_t> raw = AllocateBuffer<uint8_t>(static_cast<size_t>(size->count));
     const uint8_t* rows = file.data() + kPcxHeaderSize;
     for (int32_t y = 0; y < ht; ++y) {
       std::memcpy(raw.data() + static_cast<size_t>(y) * w,
@@ -671,6 +672,7 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
     return Error{"picture size " + std::to_string(w) + " x " + std::to_string(ht) +
                  " is too large for the file's pixel data (pixel data ends early)"};
   }
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
   std::vector<uint8_t> pixels;
   pixels.reserve(static_cast<size_t>(size->count));
   AdviseHugePages(pixels.data(), pixels.capacity());
@@ -734,6 +736,7 @@ Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t
   if (!empty && header.Encoding != 0) {
     bound += static_cast<int64_t>(CountHigh(pixels.first(static_cast<size_t>(size->count))));
   }
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
   out.reserve(static_cast<size_t>(bound));
   AdviseHugePages(out.data(), out.capacity());
   const auto head = HeaderBytes(header);

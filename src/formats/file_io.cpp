@@ -1,0 +1,395 @@
+// Whole-file reads and saves; see file_io.h for what a save promises.
+#include "formats/file_io.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "base/faults.h"
+
+namespace hw {
+namespace {
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+std::string Cause(int err) { return std::strerror(err); }
+
+// Closes a descriptor on scope exit.
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { Close(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  bool ok() const { return fd_ >= 0; }
+  void Reset(int fd) {
+    Close();
+    fd_ = fd;
+  }
+  // Closes now and reports the error close gives (0 for none); write errors of
+  // some file systems only show here.
+  int Close() {
+    int err = 0;
+    if (fd_ >= 0 && ::close(fd_) != 0 && errno != EINTR) err = errno;
+    fd_ = -1;
+    return err;
+  }
+
+ private:
+  int fd_;
+};
+
+// Writes in pieces so that a test can follow (and stop) a long save.
+constexpr size_t kWritePiece = size_t{1} << 20;
+
+// Writes everything; returns 0 or the errno of the failure.
+int WriteAll(int fd, const uint8_t* data, size_t size) {
+  uint64_t written = 0;
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, std::min(size, kWritePiece));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return EIO;
+    data += n;
+    size -= static_cast<size_t>(n);
+    written += static_cast<uint64_t>(n);
+    faults::ReportWriteProgress(written);
+  }
+  return 0;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string BaseOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string KindOf(mode_t mode) {
+  if (S_ISFIFO(mode)) return "not a regular file (a named pipe)";
+  if (S_ISCHR(mode)) return "not a regular file (a character device)";
+  if (S_ISBLK(mode)) return "not a regular file (a block device)";
+  if (S_ISSOCK(mode)) return "not a regular file (a socket)";
+  return "not a regular file";
+}
+
+// Follows symbolic links in the last part of the path to the name they finally
+// lead to, which need not exist yet: saving through a dangling link creates the
+// file it points at. Links in the folders above are left to the kernel.
+Result<std::string> FollowLinks(const std::string& path) {
+  std::string at = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    std::string to(4096, '\0');
+    ssize_t n;
+    for (;;) {
+      n = ::readlink(at.c_str(), to.data(), to.size());
+      if (n < 0) return Error{Cause(errno)};
+      if (static_cast<size_t>(n) < to.size() || to.size() >= (size_t{1} << 20)) break;
+      to.resize(to.size() * 2);
+    }
+    to.resize(static_cast<size_t>(n));
+    if (to.empty()) return Error{Cause(ENOENT)};
+    at = to[0] == '/' ? to : DirectoryOf(at) + "/" + to;
+  }
+  return Error{Cause(ELOOP)};
+}
+
+// A short name for a temporary file, the same length whatever the target's name,
+// so that a target of the longest legal name can still be saved.
+std::string TemporaryName() {
+  static std::atomic<uint64_t> counter{0};
+  uint64_t bits = 0;
+  if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    bits = (static_cast<uint64_t>(ts.tv_nsec) << 20) ^ static_cast<uint64_t>(ts.tv_sec) ^
+           (static_cast<uint64_t>(::getpid()) << 40);
+  }
+  bits += counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL;
+  static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string name = ".hw-";
+  for (int i = 0; i < 8; ++i) {
+    name += digits[bits % 36];
+    bits /= 36;
+  }
+  return name;
+}
+
+// Gives the new file the replaced one's owner, group and permissions as far as the
+// system allows. A file whose owner cannot be kept becomes the saver's, and then
+// loses setuid and setgid: those bits must never pass to another owner.
+int KeepOwnership(int fd, const struct stat& old) {
+  mode_t mode = old.st_mode & 07777;
+  const bool owner_kept = ::fchown(fd, old.st_uid, static_cast<gid_t>(-1)) == 0;
+  const bool group_kept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+  if (!owner_kept) mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+  if (!group_kept) mode &= ~static_cast<mode_t>(S_ISGID);
+  return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
+bool NoUnnamedTemporaries(int err) {
+  return err == EOPNOTSUPP || err == EISDIR || err == EINVAL || err == ENOENT;
+}
+
+bool FolderRefusesWrites(int err) { return err == EACCES || err == EPERM; }
+
+// A temporary beside the target holding the complete new content, flushed to disk
+// and under a name in the folder. On failure nothing is left in the folder.
+struct Temporary {
+  std::string name;  // empty when the step failed
+  int err = 0;
+  bool creating = false;  // the failure was in making the file at all
+  bool linking = false;   // an unnamed file was complete but could not be given a name
+};
+
+// Links an unnamed temporary into the folder under a fresh short name.
+int LinkUnnamed(int fd, int dfd, std::string& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = TemporaryName();
+    if (::linkat(AT_FDCWD, self.c_str(), dfd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    if (errno == EEXIST) continue;
+    const int err = errno;
+    // Without /proc, a privileged process can still link the descriptor itself.
+    if (::linkat(fd, "", dfd, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    if (errno == EEXIST) continue;
+    return err;
+  }
+  return EEXIST;
+}
+
+Temporary WriteTemporary(int dfd, const std::vector<uint8_t>& bytes, const struct stat* old,
+                         bool unnamed) {
+  Temporary t;
+  // A new file gets 0666 less the umask (and any default ACL of the folder) from
+  // the kernel; a replacing one starts private and gets the old permissions below.
+  const mode_t create_mode = old != nullptr ? 0600 : 0666;
+  Fd fd;
+  std::string name;
+  if (unnamed) {
+    if (faults::UnnamedTemporariesShouldFail()) {
+      t.err = EOPNOTSUPP;
+    } else {
+      fd.Reset(::openat(dfd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, create_mode));
+      if (!fd.ok()) t.err = errno;
+    }
+  } else {
+    for (int attempt = 0; attempt < 100 && !fd.ok(); ++attempt) {
+      name = TemporaryName();
+      fd.Reset(::openat(dfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        create_mode));
+      if (!fd.ok() && errno != EEXIST) break;
+    }
+    if (!fd.ok()) t.err = errno;
+  }
+  if (!fd.ok()) {
+    t.creating = true;
+    return t;
+  }
+  bool in_folder = !unnamed;
+  int err = WriteAll(fd.get(), bytes.data(), bytes.size());
+  if (err == 0 && old != nullptr) err = KeepOwnership(fd.get(), *old);
+  if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
+  if (err == 0 && unnamed) {
+    err = LinkUnnamed(fd.get(), dfd, name);
+    in_folder = err == 0;
+    t.linking = err != 0;
+  }
+  const int close_err = fd.Close();
+  if (err == 0) err = close_err;
+  if (err != 0) {
+    if (in_folder) ::unlinkat(dfd, name.c_str(), 0);
+    t.err = err;
+    return t;
+  }
+  t.name = name;
+  return t;
+}
+
+// Writes over the existing file. The old content is overwritten from the start and
+// what is left beyond the new end is cut off afterwards, rather than emptying the
+// file first: the old file's blocks are reused, so a save no larger than the old
+// file does not run out of space half way on most file systems.
+Result<SaveMethod> WriteInPlace(const std::string& fail, int dfd, const std::string& name,
+                                const std::vector<uint8_t>& bytes) {
+  Fd fd(::openat(dfd, name.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!fd.ok()) return Error{fail + Cause(errno)};
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return Error{fail + Cause(errno)};
+  if (!S_ISREG(st.st_mode)) return Error{fail + KindOf(st.st_mode)};
+  ::fcntl(fd.get(), F_SETFL, 0);
+  int err = WriteAll(fd.get(), bytes.data(), bytes.size());
+  if (err == 0 && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) err = errno;
+  if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
+  const int close_err = fd.Close();
+  if (err == 0) err = close_err;
+  if (err != 0) {
+    return Error{fail + Cause(err) +
+                 " (the file was being written in place and may now be incomplete)"};
+  }
+  return SaveMethod::kInPlace;
+}
+
+// Opens a file for reading and checks that it is a regular file.
+Result<struct stat> OpenForReading(const std::string& path, Fd& fd) {
+  int raw;
+  do {
+    // Non-blocking, so that opening a named pipe cannot wait for a writer.
+    raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  } while (raw < 0 && errno == EINTR);
+  if (raw < 0) return Error{"cannot open " + Quoted(path) + ": " + Cause(errno)};
+  fd.Reset(raw);
+  struct stat st {};
+  if (::fstat(raw, &st) != 0) return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
+  if (S_ISDIR(st.st_mode)) return Error{"cannot read " + Quoted(path) + ": " + Cause(EISDIR)};
+  // Pictures are plain files; devices and pipes could block or never end.
+  if (!S_ISREG(st.st_mode)) return Error{"cannot read " + Quoted(path) + ": not a regular file"};
+  return st;
+}
+
+}  // namespace
+
+Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path, uint64_t max_bytes) {
+  Fd fd;
+  auto st = OpenForReading(path, fd);
+  if (!st) return st.error();
+  const uint64_t size = static_cast<uint64_t>(st->st_size);
+  if (size > max_bytes) {
+    return Error{"cannot read " + Quoted(path) + ": file is too large (" + std::to_string(size) +
+                 " bytes, at most " + std::to_string(max_bytes) + ")"};
+  }
+  std::vector<uint8_t> bytes = AllocateBuffer<uint8_t>(static_cast<size_t>(size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got < bytes.size()) {
+    bytes.resize(got);  // the file shrank since fstat
+    return bytes;
+  }
+  // The file may also have grown meanwhile: read on to its end, within the bound.
+  uint8_t chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
+    }
+    if (n == 0) break;
+    if (bytes.size() + static_cast<uint64_t>(n) > max_bytes) {
+      return Error{"cannot read " + Quoted(path) + ": file is too large (more than " +
+                   std::to_string(max_bytes) + " bytes)"};
+    }
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  }
+  return bytes;
+}
+
+Result<std::vector<uint8_t>> ReadFileTail(const std::string& path, size_t count) {
+  Fd fd;
+  auto st = OpenForReading(path, fd);
+  if (!st) return st.error();
+  const uint64_t size = static_cast<uint64_t>(st->st_size);
+  const size_t n = static_cast<size_t>(std::min<uint64_t>(count, size));
+  std::vector<uint8_t> bytes(n);
+  size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::pread(fd.get(), bytes.data() + got, n - got,
+                              static_cast<off_t>(size - n + got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
+    }
+    if (r == 0) return Error{"cannot read " + Quoted(path) + ": the file shrank while being read"};
+    got += static_cast<size_t>(r);
+  }
+  return bytes;
+}
+
+Result<SaveMethod> SaveFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const std::string fail = "cannot save " + Quoted(path) + ": ";
+  if (path.empty() || path.back() == '/') return Error{fail + "not a file name"};
+  auto followed = FollowLinks(path);
+  if (!followed) return Error{fail + followed.error().message};
+  const std::string& target = *followed;
+  if (target.back() == '/') return Error{fail + Cause(EISDIR)};
+  const std::string dir = DirectoryOf(target), name = BaseOf(target);
+
+  // The folder is opened once and every later step works relative to it.
+  Fd dfd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dfd.ok() && errno == EACCES) {
+    // A folder that may be passed through but not listed.
+    dfd.Reset(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  }
+  if (!dfd.ok()) return Error{fail + Cause(errno)};
+
+  struct stat st {};
+  const bool exists = ::fstatat(dfd.get(), name.c_str(), &st, 0) == 0;
+  if (!exists && errno != ENOENT) return Error{fail + Cause(errno)};
+  if (exists) {
+    if (S_ISDIR(st.st_mode)) return Error{fail + Cause(EISDIR)};
+    if (!S_ISREG(st.st_mode)) return Error{fail + KindOf(st.st_mode)};
+    // Replacing goes through the folder, which would let a save past the file's own
+    // permissions; refuse what the user could not write directly.
+    if (::faccessat(dfd.get(), name.c_str(), W_OK, AT_EACCESS) != 0)
+      return Error{fail + Cause(errno)};
+    // Replacing would part the other names from the new content.
+    if (st.st_nlink > 1) return WriteInPlace(fail, dfd.get(), name, bytes);
+  }
+
+  Temporary temp = WriteTemporary(dfd.get(), bytes, exists ? &st : nullptr, true);
+  if ((temp.creating && NoUnnamedTemporaries(temp.err)) || temp.linking) {
+    temp = WriteTemporary(dfd.get(), bytes, exists ? &st : nullptr, false);
+  }
+  if (temp.creating && exists && FolderRefusesWrites(temp.err)) {
+    // No temporary can be made beside a file the user may write: write in place.
+    return WriteInPlace(fail, dfd.get(), name, bytes);
+  }
+  if (temp.err != 0) {
+    if (temp.creating) {
+      return Error{fail + "cannot create a file in " + Quoted(dir) + ": " + Cause(temp.err)};
+    }
+    return Error{fail + Cause(temp.err)};
+  }
+  if (::renameat(dfd.get(), temp.name.c_str(), dfd.get(), name.c_str()) != 0) {
+    const int err = errno;
+    ::unlinkat(dfd.get(), temp.name.c_str(), 0);
+    // A sticky folder (such as /tmp) lets only the owner replace a file, even one
+    // that others may write.
+    if (exists && FolderRefusesWrites(err)) return WriteInPlace(fail, dfd.get(), name, bytes);
+    return Error{fail + Cause(err)};
+  }
+  // Makes the rename itself durable; a failure here no longer endangers either file.
+  ::fsync(dfd.get());
+  return SaveMethod::kReplaced;
+}
+
+Status WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes) {
+  auto saved = SaveFileBytes(path, bytes);
+  if (!saved) return saved.error();
+  return Ok{};
+}
+
+}  // namespace hw

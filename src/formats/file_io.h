@@ -1,0 +1,46 @@
+// Reading and saving whole files without ever losing the user's data.
+//
+// Reads are bounded and refuse anything but plain files. A save builds the complete
+// new content in memory first, then either
+//  - replaces the file through a temporary in the same folder (an unnamed O_TMPFILE
+//    where the file system has them), so a crash leaves the old file or the complete
+//    new one, never a mixture; the new file keeps the old one's mode, owner and group
+//    as far as the system allows; or
+//  - writes over the file in place, when the file has other hard links (replacing it
+//    would part them from the new content) or its folder may not be written (there is
+//    nowhere to put a temporary). Not crash-safe: an interruption can leave a mixture.
+// Targets that are not plain files (folders, devices, pipes, sockets) are refused, as
+// are files the user may not write. Symbolic links are followed, also to a file that
+// does not exist yet.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "formats/result.h"
+
+namespace hw {
+
+// Reads a whole file. Files above max_bytes are refused before reading.
+Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path,
+                                           uint64_t max_bytes = uint64_t{1} << 31);
+
+// Reads the last `count` bytes of a file (the whole file when it is shorter) without
+// reading the rest, so the size of the file does not matter.
+Result<std::vector<uint8_t>> ReadFileTail(const std::string& path, size_t count);
+
+// How a successful save reached the disk.
+enum class SaveMethod {
+  kReplaced,  // through a temporary file renamed over the target: crash-safe
+  kInPlace,   // written over the existing file: see above
+};
+
+// Saves bytes to path as described above; on failure the old file is untouched
+// (except after a failed in-place write, which the message then says).
+Result<SaveMethod> SaveFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// The same, for callers that only need to know whether it worked.
+Status WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace hw

@@ -1,0 +1,365 @@
+// Saves that respect the user's files: what is refused, what keeps its owner and
+// mode, what is written in place, what survives being killed half way; loads that
+// run out of memory; palettes read from the end of files of any size.
+#include "formats/file_io.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include "../common/run_as.h"
+#include "../common/test_util.h"
+#include "base/faults.h"
+#include "formats/pcx_file.h"
+
+namespace hw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes Pattern(size_t n, unsigned seed) {
+  Bytes b(n);
+  for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>((i * 2654435761u + seed) >> 11);
+  return b;
+}
+
+struct stat Stat(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st;
+}
+
+std::string Describe(const Result<SaveMethod>& r) {
+  if (!r) return "error: " + r.error().message;
+  return *r == SaveMethod::kReplaced ? "replaced" : "in place";
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Turns injected failures off again whatever a test leaves behind.
+class FileIo : public ::testing::Test {
+ protected:
+  void TearDown() override { faults::Reset(); }
+  TempDir dir_;
+};
+
+TEST_F(FileIo, TargetsThatAreNotPlainFilesAreRefusedAndKept) {
+  const std::string fifo = dir_.File("pipe"), device = dir_.File("null"),
+                    socket_path = dir_.File("sock"), folder = dir_.File("folder"),
+                    to_fifo = dir_.File("to-pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(::symlink("pipe", to_fifo.c_str()), 0);
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  ASSERT_LT(socket_path.size(), sizeof addr.sun_path);
+  std::copy(socket_path.begin(), socket_path.end(), addr.sun_path);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ::close(sock);
+  struct Case {
+    std::string path, cause;
+  };
+  std::vector<Case> cases = {{fifo, "not a regular file (a named pipe)"},
+                             {to_fifo, "not a regular file (a named pipe)"},
+                             {socket_path, "not a regular file (a socket)"},
+                             {folder, "Is a directory"}};
+  // The numbers of /dev/null: a save that replaced it would take it from everyone.
+  if (IsRoot()) {
+    ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    cases.push_back({device, "not a regular file (a character device)"});
+  }
+  const auto entries = dir_.Entries();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    struct stat before {}, after {};
+    ASSERT_EQ(::lstat(c.path.c_str(), &before), 0);
+    const auto r = SaveFileBytes(c.path, Pattern(1000, 1));
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().message, "cannot save '" + c.path + "': " + c.cause);
+    ASSERT_EQ(::lstat(c.path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+  }
+  EXPECT_EQ(dir_.Entries(), entries);
+}
+
+// Root may write anything, so what another user sees is checked in a child that
+// runs as that user.
+TEST_F(FileIo, SavesAreRefusedWhereTheUsersOwnWriteWouldBe) {
+  if (!IsRoot()) GTEST_SKIP() << "needs root to run as another user";
+  ::chmod(dir_.Path().c_str(), 0755);
+  const std::string folder = dir_.File("theirs-to-write");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(::chown(folder.c_str(), kOtherUser, kOtherGroup), 0);
+  const std::string read_only = folder + "/read-only.pcx", roots = folder + "/roots.pcx";
+  const Bytes old = Pattern(3000, 2);
+  WriteBytes(read_only, old);
+  WriteBytes(roots, old);
+  ::chown(read_only.c_str(), kOtherUser, kOtherGroup);
+  ::chmod(read_only.c_str(), 0444);
+  ::chmod(roots.c_str(), 0644);
+
+  const auto out = RunAsOtherUser([&] {
+    return Describe(SaveFileBytes(read_only, Pattern(100, 3))) + "\n" +
+           Describe(SaveFileBytes(roots, Pattern(100, 3)));
+  });
+  EXPECT_EQ(out.text, "error: cannot save '" + read_only + "': Permission denied\nerror: cannot save '" +
+                          roots + "': Permission denied");
+  EXPECT_EQ(ReadBytes(read_only), old);
+  EXPECT_EQ(ReadBytes(roots), old);
+  EXPECT_EQ(Stat(roots).st_uid, 0u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+
+  // Root's own write would succeed, so root's save does, and the mode stays.
+  EXPECT_EQ(Describe(SaveFileBytes(read_only, Pattern(100, 3))), "replaced");
+  EXPECT_EQ(ReadBytes(read_only), Pattern(100, 3));
+  EXPECT_EQ(Stat(read_only).st_mode & 07777, 0444u);
+  EXPECT_EQ(Stat(read_only).st_uid, kOtherUser);
+}
+
+TEST_F(FileIo, ReplacedFilesKeepOwnerGroupAndMode) {
+  if (!IsRoot()) GTEST_SKIP() << "needs root to give files to another user";
+  ::chmod(dir_.Path().c_str(), 0755);
+  struct Case {
+    std::string name;
+    uid_t uid;
+    gid_t gid;
+    mode_t mode;
+  };
+  // Root saving other users' files: everything is kept, setuid and setgid too.
+  for (const Case& c : {Case{"plain.pcx", kOtherUser, kOtherGroup, 0640},
+                        Case{"mixed.pcx", kOtherUser, 0, 0604},
+                        Case{"setid.pcx", kOtherUser, kOtherGroup, 06755}}) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_.File(c.name);
+    WriteBytes(path, Pattern(500, 4));
+    ASSERT_EQ(::chown(path.c_str(), c.uid, c.gid), 0);
+    ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+    const ino_t inode = Stat(path).st_ino;
+    EXPECT_EQ(Describe(SaveFileBytes(path, Pattern(700, 5))), "replaced");
+    const struct stat st = Stat(path);
+    EXPECT_NE(st.st_ino, inode);
+    EXPECT_EQ(st.st_uid, c.uid);
+    EXPECT_EQ(st.st_gid, c.gid);
+    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    EXPECT_EQ(ReadBytes(path), Pattern(700, 5));
+  }
+
+  // Another user saving root's writable setuid file in that user's own folder: the
+  // file cannot stay root's, so it becomes the saver's without setuid and setgid.
+  const std::string folder = dir_.File("users");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(::chown(folder.c_str(), kOtherUser, kOtherGroup), 0);
+  const std::string setid = folder + "/roots-setid.pcx";
+  WriteBytes(setid, Pattern(500, 6));
+  ASSERT_EQ(::chmod(setid.c_str(), 06777), 0);
+  const auto out = RunAsOtherUser([&] { return Describe(SaveFileBytes(setid, Pattern(90, 7))); });
+  EXPECT_EQ(out.text, "replaced");
+  const struct stat st = Stat(setid);
+  EXPECT_EQ(st.st_uid, kOtherUser);
+  EXPECT_EQ(st.st_mode & 07777, 0777u);
+  EXPECT_EQ(ReadBytes(setid), Pattern(90, 7));
+}
+
+TEST_F(FileIo, FilesWhoseFolderCannotBeWrittenAreWrittenInPlace) {
+  if (!IsRoot()) GTEST_SKIP() << "needs root to run as another user";
+  ::chmod(dir_.Path().c_str(), 0755);
+  const std::string closed = dir_.File("closed"), sticky = dir_.File("sticky");
+  ASSERT_EQ(::mkdir(closed.c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir(sticky.c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(sticky.c_str(), 01777), 0);
+  // The user's file in root's folder, and root's file that anyone may write in a
+  // sticky folder (where only the owner may rename over it).
+  const std::string mine = closed + "/mine.pcx", shared = sticky + "/shared.pcx";
+  WriteBytes(mine, Pattern(5000, 8));
+  ::chown(mine.c_str(), kOtherUser, kOtherGroup);
+  WriteBytes(shared, Pattern(5000, 8));
+  ::chmod(shared.c_str(), 0666);
+  const ino_t mine_inode = Stat(mine).st_ino, shared_inode = Stat(shared).st_ino;
+
+  const auto out = RunAsOtherUser([&] {
+    // Shorter than before, so the old tail must be cut off; then longer again.
+    std::string text = Describe(SaveFileBytes(mine, Pattern(100, 9))) + "\n";
+    text += Describe(SaveFileBytes(shared, Pattern(100, 9))) + "\n";
+    text += Describe(SaveFileBytes(shared, Pattern(6000, 10))) + "\n";
+    text += Describe(SaveFileBytes(closed + "/new.pcx", Pattern(100, 9)));
+    return text;
+  });
+  EXPECT_EQ(out.text, "in place\nin place\nin place\nerror: cannot save '" + closed +
+                          "/new.pcx': cannot create a file in '" + closed +
+                          "': Permission denied");
+  EXPECT_EQ(ReadBytes(mine), Pattern(100, 9));
+  EXPECT_EQ(ReadBytes(shared), Pattern(6000, 10));
+  EXPECT_EQ(Stat(mine).st_ino, mine_inode);
+  EXPECT_EQ(Stat(shared).st_ino, shared_inode);
+  EXPECT_EQ(Stat(shared).st_uid, 0u);
+  EXPECT_FALSE(fs::exists(closed + "/new.pcx"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(sticky), fs::directory_iterator()), 1);
+}
+
+TEST_F(FileIo, HardLinkedFilesAreWrittenInPlace) {
+  const std::string a = dir_.File("a.pcx"), b = dir_.File("b.pcx");
+  WriteBytes(a, Pattern(4000, 11));
+  ASSERT_EQ(::link(a.c_str(), b.c_str()), 0);
+  const ino_t inode = Stat(a).st_ino;
+  EXPECT_EQ(Describe(SaveFileBytes(a, Pattern(1500, 12))), "in place");
+  EXPECT_EQ(ReadBytes(b), Pattern(1500, 12));
+  EXPECT_EQ(Stat(b).st_ino, inode);
+  EXPECT_EQ(Stat(b).st_nlink, 2u);
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"a.pcx", "b.pcx"}));
+}
+
+TEST_F(FileIo, SymbolicLinksAreFollowedEvenToFilesNotYetThere) {
+  // link -> sub/inner -> ../made.pcx, which does not exist; and a loop.
+  ::mkdir(dir_.File("sub").c_str(), 0755);
+  ::symlink("sub/inner", dir_.File("link").c_str());
+  ::symlink("../made.pcx", dir_.File("sub/inner").c_str());
+  ::symlink((dir_.Path() + "/made.pcx").c_str(), dir_.File("absolute").c_str());
+  ::symlink("loop", dir_.File("loop").c_str());
+  EXPECT_EQ(Describe(SaveFileBytes(dir_.File("link"), Pattern(300, 13))), "replaced");
+  EXPECT_EQ(ReadBytes(dir_.File("made.pcx")), Pattern(300, 13));
+  EXPECT_EQ(Describe(SaveFileBytes(dir_.File("absolute"), Pattern(200, 14))), "replaced");
+  EXPECT_EQ(ReadBytes(dir_.File("made.pcx")), Pattern(200, 14));
+  for (const char* name : {"link", "sub/inner", "absolute", "loop"}) {
+    EXPECT_TRUE(fs::is_symlink(dir_.File(name))) << name;
+  }
+  EXPECT_EQ(Describe(SaveFileBytes(dir_.File("loop"), Pattern(10, 1))),
+            "error: cannot save '" + dir_.File("loop") + "': Too many levels of symbolic links");
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"absolute", "link", "loop", "made.pcx", "sub"}));
+}
+
+// The longest name a folder allows saves, new and replaced, with either kind of
+// temporary; new files get 0666 less the umask; nothing is left behind.
+TEST_F(FileIo, LongestNamesAndUmaskWithEitherKindOfTemporary) {
+  const std::string longest = dir_.File(std::string(255, 'n'));
+  const mode_t saved_mask = ::umask(022);
+  for (bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "unnamed temporary" : "named temporary");
+    faults::FailUnnamedTemporaries(!unnamed);
+    for (mode_t mask : {mode_t{022}, mode_t{027}, mode_t{077}, mode_t{0}}) {
+      ::umask(mask);
+      const std::string fresh = dir_.File("fresh.pcx");
+      ASSERT_EQ(Describe(SaveFileBytes(fresh, Pattern(100, 15))), "replaced");
+      EXPECT_EQ(Stat(fresh).st_mode & 07777, 0666 & ~mask) << std::oct << mask;
+      fs::remove(fresh);
+    }
+    ::umask(022);
+    EXPECT_EQ(Describe(SaveFileBytes(longest, Pattern(100, 16))), "replaced");
+    ::chmod(longest.c_str(), 0640);
+    EXPECT_EQ(Describe(SaveFileBytes(longest, Pattern(200, 17))), "replaced");
+    EXPECT_EQ(ReadBytes(longest), Pattern(200, 17));
+    EXPECT_EQ(Stat(longest).st_mode & 07777, 0640u);
+    EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{std::string(255, 'n')}));
+    fs::remove(longest);
+  }
+  ::umask(saved_mask);
+}
+
+void StopHere(uint64_t) { ::raise(SIGSTOP); }
+
+// A save killed while writing leaves the folder as it was: the old file, whole, and
+// nothing else (the new content is in an unnamed file until it is complete).
+TEST_F(FileIo, SaveKilledWhileWritingLeavesNothingBehind) {
+  const std::string existing = dir_.File("existing.pcx");
+  const Bytes old = Pattern(2000, 18), big = Pattern(8 << 20, 19);
+  WriteBytes(existing, old);
+  for (const std::string& target : {existing, dir_.File("new.pcx")}) {
+    SCOPED_TRACE(target);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      faults::SetWriteProgressHook(StopHere);
+      SaveFileBytes(target, big);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(status)) << "the save was not stopped part way";
+    EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"existing.pcx"});
+    ::kill(pid, SIGKILL);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"existing.pcx"});
+    EXPECT_EQ(ReadBytes(existing), old);
+  }
+}
+
+TEST_F(FileIo, PaletteComesFromTheEndOfAFileOfAnySize) {
+  // 3 GiB, nearly all of it a hole; only the last 768 bytes hold anything.
+  const std::string path = dir_.File("huge.pcx");
+  const Palette want = DistinctPalette(3);
+  {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    const off_t size = off_t{3} << 30;
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    ASSERT_EQ(::pwrite(fd, want.data(), kPaletteBytes, size - static_cast<off_t>(kPaletteBytes)),
+              static_cast<ssize_t>(kPaletteBytes));
+    ::close(fd);
+  }
+  rusage before{}, after{};
+  ::getrusage(RUSAGE_SELF, &before);
+  auto pal = LoadPaletteFile(path);
+  ::getrusage(RUSAGE_SELF, &after);
+  ASSERT_TRUE(pal.ok()) << pal.error().message;
+  EXPECT_EQ(*pal, want);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes of peak memory";
+
+  // Exactly the palette, and one byte short of it.
+  WriteBytes(dir_.File("exact.pcx"), Bytes(reinterpret_cast<const uint8_t*>(want.data()),
+                                           reinterpret_cast<const uint8_t*>(want.data()) + 768));
+  EXPECT_EQ(*LoadPaletteFile(dir_.File("exact.pcx")), want);
+  WriteBytes(dir_.File("short.pcx"), Bytes(767, 1));
+  auto short_one = LoadPaletteFile(dir_.File("short.pcx"));
+  ASSERT_FALSE(short_one.ok());
+  EXPECT_TRUE(Contains(short_one.error().message, "shorter than the 768-byte palette (767 bytes)"));
+  for (const std::string& bad : {dir_.Path(), std::string("/dev/zero")}) {
+    EXPECT_FALSE(LoadPaletteFile(bad).ok()) << bad;
+  }
+}
+
+// Loads and saves that run out of memory report it, naming the file, and leave the
+// file alone.
+TEST_F(FileIo, OutOfMemoryIsReportedAndTheFileKept) {
+  const std::string path = dir_.File("pic.pcx");
+  PcxHeader hd = MakeHeader(300, 200);
+  const Bytes px = Pattern(300 * 200, 20);
+  const Palette pal = DistinctPalette();
+  for (uint8_t encoding : {uint8_t{1}, uint8_t{0}}) {
+    hd.Encoding = encoding;
+    ASSERT_TRUE(SavePcxFile(path, hd, px, pal).ok());
+    const Bytes saved = ReadBytes(path);
+    // The file read fails, then the pixel buffer.
+    for (long after : {0L, 1L}) {
+      SCOPED_TRACE("encoding " + std::to_string(encoding) + ", failing after " +
+                   std::to_string(after));
+      faults::FailAllocationsAfter(after);
+      auto loaded = LoadPcxFile(path);
+      faults::Reset();
+      ASSERT_FALSE(loaded.ok());
+      EXPECT_EQ(loaded.error().message, "cannot load '" + path + "': out of memory");
+      auto again = LoadPcxFile(path);
+      ASSERT_TRUE(again.ok()) << again.error().message;
+      EXPECT_EQ(again->pixels, px);
+    }
+    // The encoded file cannot be built.
+    faults::FailAllocationsAfter(0);
+    auto saving = SavePcxFile(path, hd, Pattern(300 * 200, 21), pal);
+    faults::Reset();
+    ASSERT_FALSE(saving.ok());
+    EXPECT_EQ(saving.error().message, "cannot save '" + path + "': out of memory");
+    EXPECT_EQ(ReadBytes(path), saved);
+  }
+}
+
+}  // namespace
+}  // namespace hw::test
