@@ -1,0 +1,243 @@
+#include "formats/png.h"
+
+#include <spng.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace hw {
+namespace {
+
+constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
+// Deflate produces at most 1032 bytes per compressed byte (a 258-byte match coded
+// in two bits); pixel data claiming more than that from the IDAT bytes present
+// cannot be in the file. The slack covers tiny pictures.
+constexpr uint64_t kMaxDeflateRatio = 1032;
+constexpr uint64_t kDeflateSlack = 4096;
+
+// Ancillary chunks libspng keeps (text, ICC profiles...): at most 8 MiB in all and
+// 8 MiB each, plenty for real files. IDAT is not held this way.
+constexpr size_t kChunkSizeLimit = size_t{8} << 20;
+constexpr size_t kChunkCacheLimit = size_t{8} << 20;
+
+struct CtxFree {
+  void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+};
+using Ctx = std::unique_ptr<spng_ctx, CtxFree>;
+
+uint32_t Be32(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
+         static_cast<uint32_t>(b[at + 2]) << 8 | static_cast<uint32_t>(b[at + 3]);
+}
+
+Error SpngError(const std::string& what, int rc) {
+  return Error{what + ": " + spng_strerror(rc)};
+}
+
+struct ChunkScan {
+  uint64_t idat_bytes = 0;  // sum of the IDAT chunk lengths
+  bool complete = false;    // a whole IEND chunk was reached
+  bool has_trns = false;
+};
+
+// Walks the chunk list with every length checked against the bytes present; stops
+// at IEND or where the file is cut short. CRCs are left to libspng.
+ChunkScan ScanChunks(std::span<const uint8_t> bytes) {
+  ChunkScan scan;
+  size_t pos = sizeof kSignature;
+  while (bytes.size() - pos >= 12) {
+    const uint32_t length = Be32(bytes, pos);
+    if (length > bytes.size() - pos - 12) break;
+    const auto* type = bytes.data() + pos + 4;
+    if (std::memcmp(type, "IDAT", 4) == 0) scan.idat_bytes += length;
+    if (std::memcmp(type, "tRNS", 4) == 0) scan.has_trns = true;
+    if (std::memcmp(type, "IEND", 4) == 0) {
+      scan.complete = true;
+      break;
+    }
+    pos += 12 + static_cast<size_t>(length);
+  }
+  return scan;
+}
+
+// Spreads rows packed at 1, 2 or 4 bits per pixel (most significant bits first)
+// into one byte per pixel.
+void Unpack(std::span<const uint8_t> packed, size_t stride, int bits, int width, int height,
+            std::vector<uint8_t>& pixels) {
+  const int per_byte = 8 / bits;
+  const unsigned mask = (1u << bits) - 1;
+  for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
+    const uint8_t* row = packed.data() + y * stride;
+    uint8_t* out = pixels.data() + y * static_cast<size_t>(width);
+    for (int x = 0; x < width; ++x) {
+      const int shift = 8 - bits * (x % per_byte + 1);
+      out[x] = static_cast<uint8_t>((row[x / per_byte] >> shift) & mask);
+    }
+  }
+}
+
+}  // namespace
+
+bool HasPngSignature(std::span<const uint8_t> bytes) {
+  return bytes.size() >= sizeof kSignature &&
+         std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
+}
+
+Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
+  if (!HasPngSignature(bytes)) return Error{"not a PNG file (no PNG signature)"};
+  // The size comes straight from IHDR so the refusal can name it; libspng checks
+  // the chunk itself (length, CRC, fields) below.
+  if (bytes.size() < 33 || std::memcmp(bytes.data() + 12, "IHDR", 4) != 0) {
+    return Error{"the PNG file does not start with an IHDR chunk"};
+  }
+  const uint32_t w = Be32(bytes, 16), h = Be32(bytes, 20);
+  if (w > kMaxPngSide || h > kMaxPngSide ||
+      static_cast<uint64_t>(w) * h > kMaxPngPixels) {
+    return Error{"a PNG picture of " + std::to_string(w) + " x " + std::to_string(h) +
+                 " pixels is too large (at most " + std::to_string(kMaxPngSide) + " x " +
+                 std::to_string(kMaxPngSide) + ")"};
+  }
+
+  Ctx ctx(spng_ctx_new(0));
+  if (!ctx) return Error{"out of memory starting the PNG decoder"};
+  spng_set_image_limits(ctx.get(), kMaxPngSide, kMaxPngSide);
+  spng_set_chunk_limits(ctx.get(), kChunkSizeLimit, kChunkCacheLimit);
+  // A damaged tRNS must not be dropped quietly: that would lose transparency.
+  spng_set_crc_action(ctx.get(), SPNG_CRC_ERROR, SPNG_CRC_ERROR);
+  if (int rc = spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size())) {
+    return SpngError("cannot read the PNG file", rc);
+  }
+  spng_ihdr ihdr{};
+  if (int rc = spng_get_ihdr(ctx.get(), &ihdr)) return SpngError("bad PNG header", rc);
+  switch (ihdr.color_type) {
+    case SPNG_COLOR_TYPE_INDEXED:
+      break;
+    case SPNG_COLOR_TYPE_GRAYSCALE:
+    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
+      return Error{"this is a greyscale PNG; only indexed (palette) PNG pictures can be loaded"};
+    default:
+      return Error{
+          "this is a true-colour PNG; only indexed (palette) PNG pictures can be loaded"};
+  }
+  const int bits = ihdr.bit_depth;
+  const int width = static_cast<int>(ihdr.width), height = static_cast<int>(ihdr.height);
+
+  // A file cut short, even after its image data, is refused whole.
+  const ChunkScan scan = ScanChunks(bytes);
+  if (!scan.complete) return Error{"the PNG file is cut short (it has no complete IEND chunk)"};
+  // Every pixel's bits must come out of the compressed data: refuse a picture the
+  // IDAT chunks cannot hold before allocating anything for it.
+  const uint64_t stride = (static_cast<uint64_t>(ihdr.width) * bits + 7) / 8;
+  const uint64_t packed_size = stride * ihdr.height;
+  const uint64_t payload = (static_cast<uint64_t>(ihdr.width) * ihdr.height * bits + 7) / 8;
+  if (payload > scan.idat_bytes * kMaxDeflateRatio + kDeflateSlack) {
+    return Error{"the PNG image data is too short for a picture of " + std::to_string(width) +
+                 " x " + std::to_string(height) + " pixels"};
+  }
+  size_t spng_size = 0;
+  if (int rc = spng_decoded_image_size(ctx.get(), SPNG_FMT_PNG, &spng_size)) {
+    return SpngError("cannot decode the PNG picture", rc);
+  }
+  if (spng_size != packed_size) return Error{"unexpected PNG row layout"};
+
+  IndexedPicture pic;
+  pic.width = width;
+  pic.height = height;
+  pic.pixels.resize(static_cast<size_t>(ihdr.width) * ihdr.height);
+  std::vector<uint8_t> packed;
+  uint8_t* target = pic.pixels.data();
+  if (bits != 8) {
+    packed.resize(static_cast<size_t>(packed_size));
+    target = packed.data();
+  }
+  if (int rc = spng_decode_image(ctx.get(), target, static_cast<size_t>(packed_size),
+                                 SPNG_FMT_PNG, 0)) {
+    return SpngError("damaged PNG image data", rc);
+  }
+  // Read on to IEND, so damage after the image data is refused too.
+  if (int rc = spng_decode_chunks(ctx.get())) return SpngError("damaged PNG file", rc);
+  if (bits != 8) Unpack(packed, static_cast<size_t>(stride), bits, width, height, pic.pixels);
+
+  spng_plte plte{};
+  if (int rc = spng_get_plte(ctx.get(), &plte)) return SpngError("the PNG palette", rc);
+  if (plte.n_entries < 1 || plte.n_entries > 256) return Error{"the PNG palette is empty"};
+  pic.palette_count = static_cast<int>(plte.n_entries);
+  for (size_t k = 0; k < plte.n_entries; ++k) {
+    pic.entries[k].rgb = {plte.entries[k].red, plte.entries[k].green, plte.entries[k].blue};
+  }
+  spng_trns trns{};
+  const int trns_rc = spng_get_trns(ctx.get(), &trns);
+  if (trns_rc == 0) {
+    const size_t n = std::min<size_t>({trns.n_type3_entries, plte.n_entries, 256});
+    for (size_t k = 0; k < n; ++k) pic.entries[k].A = trns.type3_alpha[k];
+  } else if (trns_rc != SPNG_ECHUNKAVAIL) {
+    return SpngError("the PNG transparency", trns_rc);
+  } else if (scan.has_trns) {
+    // libspng drops a tRNS it finds invalid (longer than the palette, misplaced);
+    // loading the picture without it would quietly lose its transparency.
+    return Error{"the PNG transparency (tRNS chunk) is invalid"};
+  }
+  return pic;
+}
+
+Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
+                                              std::span<const uint8_t> pixels,
+                                              const BoardEntries& entries) {
+  if (width < 1 || height < 1 || static_cast<uint32_t>(width) > kMaxPngSide ||
+      static_cast<uint32_t>(height) > kMaxPngSide) {
+    return Error{"cannot write a PNG picture of " + std::to_string(width) + " x " +
+                 std::to_string(height) + " pixels"};
+  }
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (pixels.size() != count) {
+    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
+                 " bytes, the picture needs " + std::to_string(count)};
+  }
+  Ctx ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+  if (!ctx) return Error{"out of memory starting the PNG encoder"};
+  if (int rc = spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1)) {
+    return SpngError("cannot start the PNG encoder", rc);
+  }
+  spng_ihdr ihdr{};
+  ihdr.width = static_cast<uint32_t>(width);
+  ihdr.height = static_cast<uint32_t>(height);
+  ihdr.bit_depth = 8;
+  ihdr.color_type = SPNG_COLOR_TYPE_INDEXED;
+  ihdr.interlace_method = SPNG_INTERLACE_NONE;
+  if (int rc = spng_set_ihdr(ctx.get(), &ihdr)) return SpngError("cannot write the PNG header", rc);
+
+  spng_plte plte{};
+  plte.n_entries = 256;
+  for (size_t k = 0; k < 256; ++k) {
+    plte.entries[k] = {entries[k].rgb.R, entries[k].rgb.G, entries[k].rgb.B, 255};
+  }
+  if (int rc = spng_set_plte(ctx.get(), &plte)) return SpngError("cannot write the palette", rc);
+  // tRNS runs to the last entry that is not opaque; entries after it are opaque.
+  const auto last_clear = std::find_if(entries.rbegin(), entries.rend(),
+                                       [](const BoardEntry& e) { return e.A != 255; });
+  if (last_clear != entries.rend()) {
+    spng_trns trns{};
+    trns.n_type3_entries = static_cast<uint32_t>(entries.rend() - last_clear);
+    for (size_t k = 0; k < trns.n_type3_entries; ++k) trns.type3_alpha[k] = entries[k].A;
+    if (int rc = spng_set_trns(ctx.get(), &trns)) {
+      return SpngError("cannot write the transparency", rc);
+    }
+  }
+  if (int rc = spng_encode_image(ctx.get(), pixels.data(), pixels.size(), SPNG_FMT_PNG,
+                                 SPNG_ENCODE_FINALIZE)) {
+    return SpngError("cannot encode the PNG picture", rc);
+  }
+  size_t length = 0;
+  int rc = 0;
+  std::unique_ptr<void, decltype(&std::free)> buffer(spng_get_png_buffer(ctx.get(), &length, &rc),
+                                                     &std::free);
+  if (!buffer || rc) return SpngError("cannot encode the PNG picture", rc);
+  const auto* start = static_cast<const uint8_t*>(buffer.get());
+  return std::vector<uint8_t>(start, start + length);
+}
+
+}  // namespace hw

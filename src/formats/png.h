@@ -1,0 +1,48 @@
+// Indexed (palette) PNG pictures over byte spans, through libspng. Nothing here
+// touches a file; the file layer reads the bytes and hands them in.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "colour/colour.h"
+#include "formats/result.h"
+
+namespace hw {
+
+// A decoded picture: one byte per pixel, row-major, no padding. Entries past the
+// PNG's palette are black and opaque; entries its tRNS chunk does not cover are
+// opaque. Pixel values past the palette are kept (they show black).
+struct IndexedPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> pixels;
+  BoardEntries entries{};
+  int palette_count = 0;  // entries in the PNG's PLTE chunk, 1..256
+};
+
+// The largest picture read or written: the PCX window's limit on each side, so any
+// picture loaded from a PNG can also be saved as PCX, and the pixel count stays
+// below 2^30 (one byte each, so at most 1 GiB of pixels).
+inline constexpr uint32_t kMaxPngSide = 32767;
+inline constexpr uint64_t kMaxPngPixels = uint64_t{1} << 30;
+
+// True when the bytes start with the 8-byte PNG signature.
+bool HasPngSignature(std::span<const uint8_t> bytes);
+
+// Decodes colour type 3 at 1, 2, 4 or 8 bits per pixel, interlaced or not.
+// Refuses greyscale and true-colour PNGs, pictures above the limits above, image
+// data too short to hold the picture it claims (decided before allocating), and
+// any damage: CRC or checksum errors, truncation, a missing IEND.
+Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes);
+
+// Encodes 8 bits per pixel, a 256-entry PLTE, a tRNS up to the last entry whose
+// alpha is below 255 (none when all are opaque), not interlaced. pixels must hold
+// exactly width x height bytes; sizes must be 1..kMaxPngSide.
+Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
+                                              std::span<const uint8_t> pixels,
+                                              const BoardEntries& entries);
+
+}  // namespace hw

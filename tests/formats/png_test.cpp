@@ -1,0 +1,460 @@
+// Indexed PNG pictures: exchange with Pillow both ways, our own round trip, and the
+// damaged or hostile files that must be refused.
+#include "formats/png.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "../common/test_util.h"
+
+namespace hw::test {
+namespace {
+
+// ---- building and taking apart PNG files
+
+uint32_t Crc32(const uint8_t* p, size_t n, uint32_t crc = 0xFFFFFFFFu) {
+  for (size_t i = 0; i < n; ++i) {
+    crc ^= p[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return crc;
+}
+
+struct Chunk {
+  std::string type;
+  Bytes data;
+};
+
+void PutBe32(Bytes& out, uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
+}
+
+// The chunks of a well-formed file, in order.
+std::vector<Chunk> Chunks(const Bytes& png) {
+  std::vector<Chunk> out;
+  for (size_t pos = 8; pos + 12 <= png.size();) {
+    const uint32_t len = static_cast<uint32_t>(png[pos] << 24 | png[pos + 1] << 16 |
+                                               png[pos + 2] << 8 | png[pos + 3]);
+    out.push_back({std::string(png.begin() + pos + 4, png.begin() + pos + 8),
+                   Bytes(png.begin() + pos + 8, png.begin() + pos + 8 + len)});
+    pos += 12 + len;
+  }
+  return out;
+}
+
+// Signature and chunks with correct lengths and CRCs.
+Bytes Assemble(const std::vector<Chunk>& chunks) {
+  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  for (const Chunk& c : chunks) {
+    PutBe32(out, static_cast<uint32_t>(c.data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), c.type.begin(), c.type.end());
+    out.insert(out.end(), c.data.begin(), c.data.end());
+    PutBe32(out, ~Crc32(out.data() + start, out.size() - start));
+  }
+  return out;
+}
+
+// Offset of the first chunk of this type (its length field).
+size_t ChunkAt(const Bytes& png, const std::string& type) {
+  size_t pos = 8;
+  for (const Chunk& c : Chunks(png)) {
+    if (c.type == type) return pos;
+    pos += 12 + c.data.size();
+  }
+  ADD_FAILURE() << "no " << type << " chunk";
+  return 0;
+}
+
+BoardEntries Entries(int clear_until = 0) {
+  BoardEntries e{};
+  const Palette p = DistinctPalette(5);
+  for (size_t k = 0; k < e.size(); ++k) {
+    e[k].rgb = p[k];
+    if (static_cast<int>(k) < clear_until) e[k].A = static_cast<uint8_t>(k * 37);
+  }
+  return e;
+}
+
+Bytes Pixels(int w, int h) {
+  Bytes px(static_cast<size_t>(w) * static_cast<size_t>(h));
+  uint32_t s = 88172645u;
+  for (auto& v : px) s ^= s << 13, s ^= s >> 17, s ^= s << 5, v = static_cast<uint8_t>(s >> 3);
+  return px;
+}
+
+Bytes Encode(int w, int h, const Bytes& px, const BoardEntries& e) {
+  auto r = EncodeIndexedPng(w, h, px, e);
+  EXPECT_TRUE(r.ok()) << r.error().message;
+  return r.ok() ? *r : Bytes{};
+}
+
+void ExpectRefused(const Bytes& png, const std::string& fragment) {
+  auto r = DecodeIndexedPng(png);
+  ASSERT_FALSE(r.ok()) << "decoded a picture of " << r->width << " x " << r->height;
+  EXPECT_NE(r.error().message.find(fragment), std::string::npos) << r.error().message;
+}
+
+// ---- our own round trip
+
+TEST(PngEncode, DecodesBackExactly) {
+  const struct {
+    int w, h, clear_until;
+  } cases[] = {{1, 1, 0}, {37, 19, 0}, {300, 3, 1}, {16, 16, 100}, {5, 40, 256}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w << " x " << c.h << " alpha below " << c.clear_until);
+    const Bytes px = Pixels(c.w, c.h);
+    const BoardEntries e = Entries(c.clear_until);
+    auto pic = DecodeIndexedPng(Encode(c.w, c.h, px, e));
+    ASSERT_TRUE(pic.ok()) << pic.error().message;
+    EXPECT_EQ(std::tuple(pic->width, pic->height, pic->palette_count),
+              std::tuple(c.w, c.h, 256));
+    EXPECT_EQ(pic->pixels, px);
+    EXPECT_EQ(pic->entries, e);
+  }
+}
+
+TEST(PngEncode, ChunkLayout) {
+  const Bytes px = Pixels(7, 3);
+  for (int last_clear : {-1, 0, 9, 255}) {
+    SCOPED_TRACE(last_clear);
+    BoardEntries e = Entries();
+    if (last_clear >= 0) e[static_cast<size_t>(last_clear)].A = 128;
+    const auto chunks = Chunks(Encode(7, 3, px, e));
+    ASSERT_GE(chunks.size(), 4u);
+    EXPECT_EQ(chunks[0].type, "IHDR");
+    // 8 bits, indexed, deflate, standard filters, not interlaced.
+    EXPECT_EQ(Bytes(chunks[0].data.begin() + 8, chunks[0].data.end()), (Bytes{8, 3, 0, 0, 0}));
+    EXPECT_EQ(chunks[1].type, "PLTE");
+    EXPECT_EQ(chunks[1].data.size(), 768u);
+    EXPECT_EQ(chunks.back().type, "IEND");
+    size_t trns_length = 0;
+    for (const Chunk& c : chunks) trns_length = c.type == "tRNS" ? c.data.size() : trns_length;
+    EXPECT_EQ(trns_length, static_cast<size_t>(last_clear + 1)) << "tRNS up to the last clear entry";
+  }
+}
+
+TEST(PngEncode, RefusesBadSizesAndBuffers) {
+  const BoardEntries e = Entries();
+  const struct {
+    int w, h;
+    size_t pixels;
+  } cases[] = {{0, 5, 0}, {5, 0, 0}, {-1, 5, 5}, {32768, 1, 32768}, {1, 32768, 32768},
+               {4, 4, 15}, {4, 4, 17}};
+  for (const auto& c : cases) {
+    EXPECT_FALSE(EncodeIndexedPng(c.w, c.h, Bytes(c.pixels), e).ok()) << c.w << " x " << c.h;
+  }
+  EXPECT_TRUE(EncodeIndexedPng(32767, 1, Bytes(32767), e).ok());
+}
+
+TEST(PngSignature, OnlyTheFullSignature) {
+  const Bytes sig = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  EXPECT_TRUE(HasPngSignature(sig));
+  EXPECT_TRUE(HasPngSignature(Encode(1, 1, {0}, Entries())));
+  EXPECT_FALSE(HasPngSignature(Bytes(sig.begin(), sig.end() - 1)));
+  EXPECT_FALSE(HasPngSignature(Bytes{}));
+  Bytes crlf_mangled = sig;
+  crlf_mangled[4] = '\n';
+  EXPECT_FALSE(HasPngSignature(crlf_mangled));
+  ExpectRefused(crlf_mangled, "not a PNG file");
+}
+
+// ---- damaged and hostile files
+
+TEST(PngHostile, HugeDimensionsRefusedBeforeAllocating) {
+  const Bytes small = Encode(4, 4, Pixels(4, 4), Entries());
+  const struct {
+    uint32_t w, h;
+    const char* fragment;
+  } cases[] = {
+      {32767, 32767, "image data is too short for a picture of 32767 x 32767"},
+      {30000, 1000, "too short"},
+      {32768, 1, "32768 x 1 pixels is too large"},
+      {1, 0x7FFFFFFF, "is too large"},
+      {0xFFFFFFFF, 0xFFFFFFFF, "is too large"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fragment);
+    auto chunks = Chunks(small);
+    Bytes& ihdr = chunks[0].data;
+    ihdr.erase(ihdr.begin(), ihdr.begin() + 8);
+    Bytes size;
+    PutBe32(size, c.w);
+    PutBe32(size, c.h);
+    ihdr.insert(ihdr.begin(), size.begin(), size.end());
+    ExpectRefused(Assemble(chunks), c.fragment);
+  }
+}
+
+TEST(PngHostile, EveryTruncationRefused) {
+  const Bytes png = Encode(23, 11, Pixels(23, 11), Entries(3));
+  ASSERT_TRUE(DecodeIndexedPng(png).ok());
+  for (size_t n = 0; n < png.size(); ++n) {
+    auto r = DecodeIndexedPng(std::span(png).first(n));
+    ASSERT_FALSE(r.ok()) << "cut at " << n << " of " << png.size();
+    EXPECT_FALSE(r.error().message.empty());
+  }
+}
+
+TEST(PngHostile, DamageRefused) {
+  const Bytes png = Encode(23, 11, Pixels(23, 11), Entries(3));
+  // A byte flipped in each chunk's data, or in its CRC: all refused.
+  for (const char* type : {"IHDR", "PLTE", "tRNS", "IDAT", "IEND"}) {
+    const size_t at = ChunkAt(png, type);
+    const size_t length = static_cast<size_t>(png[at + 2] << 8 | png[at + 3]);  // < 64 KiB
+    for (size_t offset : {size_t{8}, 8 + length}) {
+      if (offset == 8 && length == 0) continue;
+      Bytes bad = png;
+      bad[at + offset] ^= 0x20;
+      SCOPED_TRACE(std::string(type) + (offset == 8 ? " data" : " CRC"));
+      ExpectRefused(bad, "");
+    }
+  }
+  // Damage under correct CRCs.
+  using Change = void (*)(std::vector<Chunk>&);
+  const struct {
+    const char* what;
+    Change change;
+  } cases[] = {
+      {"deflate data damaged",
+       [](std::vector<Chunk>& cs) {
+         for (Chunk& c : cs) {
+           if (c.type == "IDAT") c.data[c.data.size() - 3] ^= 0x55;
+         }
+       }},
+      {"image data ends early",
+       [](std::vector<Chunk>& cs) {
+         for (Chunk& c : cs) {
+           if (c.type == "IDAT") c.data.resize(c.data.size() / 2);
+         }
+       }},
+      {"no IEND", [](std::vector<Chunk>& cs) { cs.pop_back(); }},
+      {"no PLTE", [](std::vector<Chunk>& cs) { cs.erase(cs.begin() + 1); }},
+      // Dropping it would lose the transparency without a word.
+      {"tRNS longer than PLTE",
+       [](std::vector<Chunk>& cs) {
+         cs[1].data.resize(30);  // 10 entries
+         for (Chunk& c : cs) {
+           if (c.type == "tRNS") c.data.assign(11, 0);
+         }
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto chunks = Chunks(png);
+    c.change(chunks);
+    ExpectRefused(Assemble(chunks), "");
+  }
+}
+
+TEST(PngDecode, ShortPaletteAndPixelsPastIt) {
+  const Bytes px = {0, 1, 2, 200, 255, 3};
+  auto chunks = Chunks(Encode(3, 2, px, Entries(3)));
+  chunks[1].data.resize(4 * 3);  // PLTE of 4 entries; tRNS covers the first 3
+  auto pic = DecodeIndexedPng(Assemble(chunks));
+  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  EXPECT_EQ(pic->palette_count, 4);
+  EXPECT_EQ(pic->pixels, px);
+  const BoardEntries e = Entries(3);
+  for (size_t k = 0; k < 256; ++k) {
+    ASSERT_EQ(pic->entries[k], k < 4 ? e[k] : BoardEntry{}) << k;
+  }
+}
+
+// ---- exchange with Pillow
+
+// Runs a shell command; returns its exit status, with stderr folded into `output`.
+int Shell(const std::string& cmd, std::string* output) {
+  FILE* p = ::popen(("{ " + cmd + "; } 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output->append(buf, n);
+  const int status = ::pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// `write DIR` makes one PNG per case with its intended indices, palette and alpha
+// beside it (NAME.idx, NAME.plte, NAME.trns) and lists the names in DIR/cases.
+// Pillow writes the plain files; it cannot write interlaced ones, so those are
+// built here by hand (Adam7, filter type 0) and Pillow must read them as intended.
+// Also writes greyscale and true-colour files. `read DIR NAME` dumps what Pillow
+// sees in NAME.png: NAME.idx2 (indices), NAME.plte2 (768 bytes), NAME.alpha2 (256).
+constexpr const char* kScript = R"PY(
+import struct, sys, zlib
+from PIL import Image
+
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+PASSES = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+
+def pack(row, bits):
+    out = bytearray()
+    per = 8 // bits
+    for i in range(0, len(row), per):
+        v = 0
+        for j in range(per):
+            v = v << bits | (row[i + j] if i + j < len(row) else 0)
+        out.append(v)
+    return bytes(out)
+
+def interlaced_png(w, h, bits, idx, plte, trns):
+    raw = bytearray()
+    for x0, y0, dx, dy in PASSES:
+        xs = range(x0, w, dx)
+        if not xs:
+            continue
+        for y in range(y0, h, dy):
+            raw += b"\0" + pack([idx[y * w + x] for x in xs], bits)
+    ihdr = struct.pack(">IIBBBBB", w, h, bits, 3, 0, 0, 1)
+    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"PLTE", plte)
+    if trns:
+        out += chunk(b"tRNS", trns)
+    return out + chunk(b"IDAT", zlib.compress(bytes(raw))) + chunk(b"IEND", b"")
+
+def write(d):
+    names = []
+    # bits, palette entries, tRNS entries, width, height
+    for bits, n, t, w, h in [(1, 2, 1, 13, 7), (1, 1, 0, 9, 3), (2, 3, 2, 13, 7), (2, 4, 0, 5, 9),
+                             (4, 11, 5, 13, 7), (4, 16, 16, 8, 8), (8, 200, 17, 37, 19),
+                             (8, 256, 256, 16, 17), (8, 17, 0, 1, 1), (8, 30, 3, 2, 9)]:
+        seed = bits * 1000 + n
+        # Every index the bit depth allows, including ones past the palette.
+        idx = bytes((seed + i * 7 + i // w) % (1 << bits) for i in range(w * h))
+        plte = bytes((seed * 13 + i * 29) % 256 for i in range(3 * n))
+        trns = bytes((i * 53 + 1) % 256 for i in range(t))
+        for interlace in (0, 1):
+            name = "b%d_n%d_t%d_%dx%d_i%d" % (bits, n, t, w, h, interlace)
+            path = "%s/%s.png" % (d, name)
+            if interlace:
+                open(path, "wb").write(interlaced_png(w, h, bits, idx, plte, trns))
+            else:
+                im = Image.frombytes("P", (w, h), idx)
+                im.putpalette(plte)
+                extra = {"transparency": trns} if t else {}
+                im.save(path, **extra)
+            data = open(path, "rb").read()
+            assert data[24] == bits and data[25] == 3 and data[28] == interlace, (name, data[24:29])
+            back = Image.open(path)
+            assert back.tobytes() == idx, name
+            for ext, content in (("idx", idx), ("plte", plte), ("trns", trns)):
+                open("%s/%s.%s" % (d, name, ext), "wb").write(content)
+            names.append(name)
+    open(d + "/cases", "w").write("\n".join(names) + "\n")
+    for mode in ("L", "LA", "RGB", "RGBA", "1", "I;16"):
+        Image.new(mode, (3, 2)).save("%s/mode_%s.png" % (d, mode.replace(";", "")))
+
+def read(d, name):
+    im = Image.open("%s/%s.png" % (d, name))
+    assert im.mode == "P", im.mode
+    open("%s/%s.idx2" % (d, name), "wb").write(im.tobytes())
+    open("%s/%s.plte2" % (d, name), "wb").write(bytes(im.getpalette("RGB")[:768]).ljust(768, b"\0"))
+    alpha = bytearray([255] * 256)
+    t = im.info.get("transparency")
+    if isinstance(t, int):
+        alpha[t] = 0
+    elif t is not None:
+        alpha[:len(t)] = t
+    open("%s/%s.alpha2" % (d, name), "wb").write(bytes(alpha))
+
+if sys.argv[1] == "write":
+    write(sys.argv[2])
+else:
+    read(sys.argv[2], sys.argv[3])
+)PY";
+
+class PngInterop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string out;
+    if (::access(kPython, X_OK) != 0 ||
+        Shell(std::string(kPython) + " -c 'import PIL.Image'", &out) != 0) {
+      GTEST_FAIL() << "python3 with Pillow is required for this test: install python3-pil "
+                   << out;
+    }
+    std::ofstream(At("check.py")) << kScript;
+  }
+  void Python(const std::string& args) {
+    std::string out;
+    ASSERT_EQ(Shell(std::string(kPython) + " " + At("check.py") + " " + args, &out), 0)
+        << args << ": " << out;
+  }
+  std::string At(const std::string& name) const { return dir_.File(name); }
+  static constexpr const char* kPython = "/usr/bin/python3";
+  TempDir dir_;
+};
+
+TEST_F(PngInterop, DecodesWhatPillowWrites) {
+  ASSERT_NO_FATAL_FAILURE(Python("write " + dir_.Path()));
+  const Bytes list = ReadBytes(At("cases"));
+  std::istringstream names(std::string(list.begin(), list.end()));
+  int seen = 0;
+  for (std::string name; std::getline(names, name);) {
+    SCOPED_TRACE(name);
+    ++seen;
+    const Bytes idx = ReadBytes(At(name + ".idx")), plte = ReadBytes(At(name + ".plte")),
+                trns = ReadBytes(At(name + ".trns"));
+    auto pic = DecodeIndexedPng(ReadBytes(At(name + ".png")));
+    ASSERT_TRUE(pic.ok()) << pic.error().message;
+    EXPECT_EQ(pic->pixels, idx);
+    EXPECT_EQ(static_cast<size_t>(pic->width) * static_cast<size_t>(pic->height), idx.size());
+    ASSERT_EQ(pic->palette_count * 3, static_cast<int>(plte.size()));
+    for (size_t k = 0; k < 256; ++k) {
+      const BoardEntry want =
+          k < plte.size() / 3
+              ? BoardEntry{{plte[3 * k], plte[3 * k + 1], plte[3 * k + 2]},
+                           k < trns.size() ? trns[k] : uint8_t{255}}
+              : BoardEntry{};
+      ASSERT_EQ(pic->entries[k], want) << "entry " << k;
+    }
+  }
+  EXPECT_EQ(seen, 20);
+}
+
+TEST_F(PngInterop, GreyscaleAndTrueColourRefused) {
+  ASSERT_NO_FATAL_FAILURE(Python("write " + dir_.Path()));
+  const struct {
+    const char* file;
+    const char* fragment;
+  } cases[] = {{"mode_L.png", "is a greyscale PNG; only indexed (palette) PNG pictures"},
+               {"mode_LA.png", "greyscale PNG"},
+               {"mode_1.png", "greyscale PNG"},
+               {"mode_I16.png", "greyscale PNG"},
+               {"mode_RGB.png", "is a true-colour PNG; only indexed (palette) PNG pictures"},
+               {"mode_RGBA.png", "true-colour PNG"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ExpectRefused(ReadBytes(At(c.file)), c.fragment);
+  }
+}
+
+TEST_F(PngInterop, PillowReadsWhatWeWrite) {
+  const struct {
+    int w, h, clear_until, single_clear;
+  } cases[] = {{1, 1, 0, -1}, {37, 19, 0, 7}, {300, 2, 256, -1}, {16, 16, 100, -1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w << " x " << c.h);
+    const Bytes px = Pixels(c.w, c.h);
+    BoardEntries e = Entries(c.clear_until);
+    if (c.single_clear >= 0) e[static_cast<size_t>(c.single_clear)].A = 0;
+    WriteBytes(At("ours.png"), Encode(c.w, c.h, px, e));
+    ASSERT_NO_FATAL_FAILURE(Python("read " + dir_.Path() + " ours"));
+    EXPECT_EQ(ReadBytes(At("ours.idx2")), px);
+    const Bytes plte = ReadBytes(At("ours.plte2")), alpha = ReadBytes(At("ours.alpha2"));
+    ASSERT_EQ(plte.size(), 768u);
+    ASSERT_EQ(alpha.size(), 256u);
+    for (size_t k = 0; k < 256; ++k) {
+      ASSERT_EQ((BoardEntry{{plte[3 * k], plte[3 * k + 1], plte[3 * k + 2]}, alpha[k]}), e[k])
+          << "entry " << k;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace hw::test
