@@ -4,18 +4,24 @@
 //   huewright-cli indices FILE     the row-major pixel indices (no row filler), binary
 //   huewright-cli palette FILE     the 768 palette bytes, binary
 //   huewright-cli rewrite IN OUT   decode IN and write it back through our own writer
+//                                  (OUT "-" is standard output; "./-" names a file "-")
 //
 // Every failure prints exactly one line on stderr naming the file and the cause and
-// exits non-zero: 2 for a usage error, 1 for anything else.
+// exits non-zero: 2 for a usage error, 1 for anything else, running out of memory
+// included.
 #include <openssl/evp.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
+#include <system_error>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/faults.h"
 #include "formats/pcx.h"
 #include "formats/pcx_file.h"
 #include "formats/result.h"
@@ -26,7 +32,10 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "usage: huewright-cli info FILE | indices FILE | palette FILE | rewrite IN OUT";
+    "usage: huewright-cli info FILE | indices FILE | palette FILE | rewrite IN OUT|-";
+
+// The file being worked on, for the one line printed when memory or threads run out.
+std::string current_file;
 
 // Keeps a message on one line whatever a file name or a lower layer put in it.
 std::string OneLine(std::string_view text) {
@@ -62,7 +71,10 @@ int UsageError(std::string_view cause) {
 }
 
 // Reads and decodes a whole picture; the error names the file.
-hw::Result<hw::PcxPicture> Load(const std::string& path) { return hw::LoadPcxFile(path); }
+hw::Result<hw::PcxPicture> Load(const std::string& path) {
+  current_file = path;
+  return hw::LoadPcxFile(path);
+}
 
 bool Sha256Hex(std::span<const uint8_t> data, std::string& hex) {
   unsigned char digest[EVP_MAX_MD_SIZE];
@@ -128,22 +140,24 @@ int PaletteCommand(const std::string& path) {
 }
 
 // Saves the picture unchanged: header as loaded (the writer refreshes ColorMap from
-// palette entries 0..15), pixels and palette. The replacing write leaves OUT as it
-// was unless every byte of the new file was written.
+// palette entries 0..15), pixels and palette. The save leaves OUT as it was unless
+// the whole new file was written; OUT "-" writes the file to standard output.
 int Rewrite(const std::string& in, const std::string& out) {
   auto picture = Load(in);
   if (!picture) return Fail(in, picture.error().message);
+  current_file = out == "-" ? "stdout" : out;
   auto encoded = hw::WritePcx(picture->header, picture->pixels, picture->palette);
   if (!encoded) return Fail(out, encoded.error().message);
+  if (out == "-") {
+    if (!WriteStdout(*encoded)) return Fail("stdout", "write failed");
+    return 0;
+  }
   auto written = hw::WriteFileReplacing(out, *encoded);
   if (!written) return Fail(out, written.error().message);
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+int Run(const std::vector<std::string>& args) {
   if (args.empty()) return UsageError("no command given");
   const std::string& command = args[0];
   if (command == "-h" || command == "--help" || command == "help") {
@@ -162,4 +176,39 @@ int main(int argc, char** argv) {
     return Rewrite(args[1], args[2]);
   }
   return UsageError("unknown command '" + command + "'");
+}
+
+// Sanitizer builds serve only for testing, and there the address-space limits that
+// make the ordinary build run out of memory do not work (the sanitizer reserves
+// terabytes up front, and dies instead of throwing when an allocation fails). Those
+// builds alone take the injected failure from the environment; the shipped program
+// has no such switch.
+#if defined(__SANITIZE_ADDRESS__)
+#define HW_CLI_FAULT_INJECTION 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define HW_CLI_FAULT_INJECTION 1
+#endif
+#endif
+
+void InjectFaultsForTests() {
+#if defined(HW_CLI_FAULT_INJECTION)
+  if (const char* n = std::getenv("HW_TEST_FAIL_ALLOCATIONS_AFTER")) {
+    hw::faults::FailAllocationsAfter(std::atol(n));
+  }
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    InjectFaultsForTests();
+    std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    return Run(args);
+  } catch (const std::bad_alloc&) {
+    return Fail(current_file.empty() ? "huewright-cli" : current_file, "out of memory");
+  } catch (const std::system_error& e) {
+    return Fail(current_file.empty() ? "huewright-cli" : current_file, e.what());
+  }
 }

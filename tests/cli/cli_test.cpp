@@ -1,7 +1,11 @@
 // Runs the built huewright-cli on files made here and checks its output bytes, exit
 // codes and error lines. Hashes are checked against sha256sum, not our own code.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -11,6 +15,19 @@ namespace hw::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Whether this build (and so the CLI beside it) runs under AddressSanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
 
 std::string Quote(const std::string& s) {
   std::string out = "'";
@@ -60,8 +77,9 @@ class Cli : public ::testing::Test {
     WriteBytes(dir_.File(name), bytes);
     return dir_.File(name);
   }
-  Outcome Cmd(const std::vector<std::string>& args) const {
-    std::string cmd = Quote(HW_BINARY_DIR "/huewright-cli");
+  // `prefix` is shell text run before the command, such as limits or variables.
+  Outcome Cmd(const std::vector<std::string>& args, const std::string& prefix = "") const {
+    std::string cmd = prefix + Quote(HW_BINARY_DIR "/huewright-cli");
     for (const auto& a : args) cmd += " " + Quote(a);
     const std::string out = dir_.File("stdout.bin"), err = dir_.File("stderr.txt");
     const int status =
@@ -146,6 +164,98 @@ TEST_F(Cli, FailedRewriteLeavesTheTargetAlone) {
   // Nothing created, and no temporary files left behind.
   EXPECT_EQ(dir_.Entries(),
             (std::vector<std::string>{"a-directory", "good.pcx", "out.pcx", "truncated.pcx"}));
+}
+
+TEST_F(Cli, RewriteToStandardOutput) {
+  const std::string in = Put("in.pcx", s_.file);
+  ASSERT_EQ(Cmd({"rewrite", in, dir_.File("file.pcx")}).code, 0);
+  const Outcome r = Cmd({"rewrite", in, "-"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, ReadBytes(dir_.File("file.pcx")));
+  // A file really called "-" is reached through a path.
+  ASSERT_EQ(Cmd({"rewrite", in, dir_.File("-")}).code, 0);
+  EXPECT_EQ(ReadBytes(dir_.File("-")), r.out);
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"-", "file.pcx", "in.pcx"}));
+}
+
+TEST_F(Cli, RewriteRefusesTargetsThatAreNotPlainFiles) {
+  const std::string in = Put("in.pcx", s_.file), fifo = dir_.File("pipe"),
+                    device = dir_.File("null"), to_device = dir_.File("to-null");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  std::vector<std::pair<std::string, std::string>> cases = {{fifo, "a named pipe"}};
+  // A device with the numbers of /dev/null; root could otherwise replace it.
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    ASSERT_EQ(::symlink("null", to_device.c_str()), 0);
+    cases.push_back({device, "a character device"});
+    cases.push_back({to_device, "a character device"});
+  }
+  const auto entries = dir_.Entries();
+  for (const auto& [target, kind] : cases) {
+    SCOPED_TRACE(target);
+    const Outcome r = Cmd({"rewrite", in, target});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "huewright-cli: cannot save '" + target + "': not a regular file (" + kind +
+                         ")\n");
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_EQ(dir_.Entries(), entries);
+}
+
+// A picture of 32000 x 32000 pixels (1 GB) whose file is a 34 MB hole: the pixel
+// buffer is what runs out. The ordinary build runs under an address-space limit; a
+// sanitizer build, where such limits do not work, has the failure injected instead.
+TEST_F(Cli, OutOfMemoryGivesOneLine) {
+  const std::string prefix =
+      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=1 " : "ulimit -v 262144; ";
+  Bytes head(s_.file.begin(), s_.file.begin() + 128);
+  head[8] = head[10] = 0xFF, head[9] = head[11] = 0x7C;  // Xmax = Ymax = 31999
+  head[66] = 0x00, head[67] = 0x7D;                      // BytesPerLine = 32000
+  const std::string big = Put("big.pcx", head);
+  ASSERT_EQ(::truncate(big.c_str(), 34'000'000), 0);
+  for (const char* command : {"info", "indices", "palette"}) {
+    SCOPED_TRACE(command);
+    const Outcome r = Cmd({command, big}, prefix);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_EQ(r.err, "huewright-cli: cannot load '" + big + "': out of memory\n");
+  }
+  const Outcome r = Cmd({"rewrite", big, dir_.File("out.pcx")}, prefix);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "huewright-cli: cannot load '" + big + "': out of memory\n");
+  EXPECT_FALSE(fs::exists(dir_.File("out.pcx")));
+}
+
+// A 16000 x 10000 picture (160 MB) that loads within the limit, but whose encoded
+// copy does not fit beside it: the failure comes from the encoder in the CLI itself
+// and names the target, which is left as it was.
+TEST_F(Cli, OutOfMemoryWhileRewritingNamesTheTarget) {
+  const std::string prefix =
+      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=2 " : "ulimit -v 262144; ";
+  Bytes file(s_.file.begin(), s_.file.begin() + 128);
+  file[8] = 0x7F, file[9] = 0x3E;    // Xmax = 15999
+  file[10] = 0x0F, file[11] = 0x27;  // Ymax = 9999
+  file[66] = 0x80, file[67] = 0x3E;  // BytesPerLine = 16000
+  Bytes row;
+  for (int left = 16000; left > 0; left -= 63) {
+    row.push_back(static_cast<uint8_t>(0xC0 | std::min(left, 63)));
+    row.push_back(static_cast<uint8_t>(left % 200));
+  }
+  file.reserve(file.size() + row.size() * 10000 + 769);
+  for (int y = 0; y < 10000; ++y) file.insert(file.end(), row.begin(), row.end());
+  file.push_back(12);
+  file.insert(file.end(), s_.palette.begin(), s_.palette.end());
+  const std::string big = Put("big.pcx", file), out = Put("out.pcx", s_.file);
+  const Outcome r = Cmd({"rewrite", big, out}, prefix);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "huewright-cli: " + out + ": out of memory\n");
+  EXPECT_EQ(ReadBytes(out), s_.file);
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"big.pcx", "out.pcx"}));
+  // Without the limit the same rewrite works.
+  EXPECT_EQ(Cmd({"rewrite", big, out}).code, 0);
 }
 
 TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
