@@ -18,61 +18,10 @@
 #include <QTimer>
 #include <functional>
 
-#include "../app/editor_fakes.h"
-#include "app/qt/board_widgets.h"
-#include "app/qt/form_drag_n_drop.h"
-#include "app/qt/form_pic.h"
-#include "cycle/cycle.h"
+#include "qt_fakes.h"
 
 namespace hw::test {
 namespace {
-
-QRgb Rgb(const RGBTriple& c) { return qRgb(c.R, c.G, c.B); }
-
-// The main window over an editor with fake services.
-struct FormRig : Fakes {
-  DefaultRandom random;
-  Editor editor;
-  FormDragNDrop form;
-  explicit FormRig(int palette_size = 0) : editor(Services(&random), palette_size), form(editor) {
-    form.Load();
-  }
-  EditorState& s() { return editor.state(); }
-
-  template <typename W = QWidget>
-  W* Find(const char* name) {
-    return form.findChild<W*>(QString::fromLatin1(name));
-  }
-  void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
-  void TypeCount(const char* text) {
-    Find<QLineEdit>("TextMoveCount")->selectAll();
-    QTest::keyClicks(Find<QLineEdit>("TextMoveCount"), text);
-  }
-  void LoadPicture(const std::string& path) {
-    files.opens.push_back(path);
-    Click("ButtonLoad");
-  }
-  // What a real drag delivers when released over `target`.
-  void Drop(int target, int source, const QByteArray* token = nullptr) {
-    SwatchWidget* swatch = form.Swatch(target);
-    std::unique_ptr<QMimeData> mime(MakeSwatchMime(token ? *token : form.BoardToken(), source));
-    const QPointF at(swatch->width() / 2.0, swatch->height() / 2.0);
-    QDragEnterEvent enter(at.toPoint(), Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(swatch, &enter);
-    if (!enter.isAccepted()) return;
-    QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(swatch, &drop);
-  }
-  void SendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button,
-                 Qt::MouseButtons held) {
-    QMouseEvent event(type, at, w->mapToGlobal(at), button, held, Qt::NoModifier);
-    QApplication::sendEvent(w, &event);
-  }
-  void DoubleClick(int index) {
-    SendMouse(form.Swatch(index), QEvent::MouseButtonDblClick, QPointF(6.5, 6.5), Qt::LeftButton,
-              Qt::LeftButton);
-  }
-};
 
 TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
   FormRig rig;
@@ -94,6 +43,7 @@ TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
       {"CommandSpreadHSVReverse", "Spread HSV Reverse", {256, 88, 121, 25}},
       {"ButtonLoad", "Load Pic...", {256, 160, 121, 25}},
       {"ButtonUndo", "Undo", {256, 296, 49, 25}},
+      {"ButtonRedo", "Redo", {320, 296, 49, 25}},
       {"ButtonQuit", "Quit", {320, 328, 49, 25}},
       {"Label1", "<None Loaded>", {0, 420, 377, 17}},
       {"TextMoveCount", "1", {120, 248, 33, 19}},
@@ -109,7 +59,10 @@ TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
     EXPECT_EQ(w->property(qobject_cast<QGroupBox*>(w) ? "title" : "text").toString(), c.text)
         << c.name;
     EXPECT_TRUE(c.place.isEmpty() || w->geometry() == c.place) << c.name;
-    EXPECT_TRUE(w->isVisible() && w->isEnabled()) << c.name;
+    EXPECT_TRUE(w->isVisible()) << c.name;
+    // Nothing to undo or redo yet.
+    EXPECT_EQ(w->isEnabled(), strcmp(c.name, "ButtonUndo") != 0 && strcmp(c.name, "ButtonRedo") != 0)
+        << c.name;
   }
   EXPECT_EQ(rig.Find("CommandSpreadHSV")->toolTip(),
             "Click on color to spread colors between current and your selection");
@@ -147,19 +100,19 @@ TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
 TEST(FormDragNDrop, OptionGroupsAreSeparateAndUserChoicesReachTheEditor) {
   FormRig rig;
   rig.Click("OptionSortHue");
-  EXPECT_EQ(rig.s().ui.SortChoice, SortOption::Hue);
+  const Controls& ui = rig.editor.controls();
+  EXPECT_EQ(ui.SortChoice, SortKey::Hue);
   EXPECT_FALSE(rig.Find<QRadioButton>("OptionSortHist")->isChecked());
   EXPECT_TRUE(rig.Find<QRadioButton>("OptionMergeReplace")->isChecked());
   rig.Click("OptionMergeProtect");
-  EXPECT_FALSE(rig.s().ui.OptionMergeReplace);
+  EXPECT_FALSE(ui.OptionMergeReplace);
   EXPECT_TRUE(rig.Find<QRadioButton>("OptionSortHue")->isChecked());
   for (const char* box : {"CheckMerge", "CheckReverseSort", "CheckMoveIndex"}) rig.Click(box);
-  const Controls& ui = rig.s().ui;
   EXPECT_EQ(std::tuple(ui.CheckMerge, ui.CheckReverseSort, ui.CheckMoveIndex, ui.CheckMoveColor),
-            std::tuple(1, 1, 0, 1));
+            std::tuple(true, true, false, true));
   rig.TypeCount("1234");
   EXPECT_EQ(rig.Find<QLineEdit>("TextMoveCount")->text(), "123");
-  EXPECT_EQ(rig.s().ui.TextMoveCount, "123");
+  EXPECT_EQ(ui.TextMoveCount, "123");
 }
 
 TEST(FormDragNDrop, SwatchesPaintTheirColourAndMarks) {
@@ -188,10 +141,10 @@ class FormWithPicture : public ::testing::Test {
       pixels_.push_back(static_cast<uint8_t>((k % 24 * (k % 24) + k / 24) % 40));
     WritePicture(path_, 24, 10, pixels_, palette_);
     rig_.LoadPicture(path_);
-    ASSERT_EQ(rig_.s().PicLoaded, -1);
+    ASSERT_TRUE(rig_.editor.PictureLoaded());
     ASSERT_TRUE(rig_.errors.messages.empty());
   }
-  Palette BoardColours() { return ShownBoard(rig_.editor); }
+  Palette BoardColours() { return rig_.BoardColours(); }
   std::vector<QRgb> PictureColours() {
     std::vector<QRgb> out;
     for (int k = 0; k < 240; ++k)
@@ -226,30 +179,34 @@ TEST_F(FormWithPicture, DropExchangesEntriesAndUndoPutsThemBack) {
   rig_.Drop(5, 9);  // swatch 9 dropped on swatch 5
   EXPECT_EQ(BoardColours()[5], before[9]);
   EXPECT_EQ(BoardColours()[9], before[5]);
-  EXPECT_EQ(
-      std::tuple(rig_.s().IndexMap[5], rig_.s().IndexMap[9], rig_.s().PrevIndex, rig_.s().CurIndex),
-      std::tuple(9, 5, 9, 5));
+  const BoardState& b = rig_.editor.Board();
+  EXPECT_EQ(std::tuple(b.map[5], b.map[9], b.prev, b.cur), std::tuple(9, 5, 9, 5));
   EXPECT_EQ(PictureColours(), picture_before);  // colours and indices moved together
 
   rig_.Click("ButtonUndo");
   EXPECT_EQ(BoardColours(), before);
-  EXPECT_EQ(rig_.s().IndexMap[5], 5);
+  EXPECT_EQ(b.map[5], 5);
   EXPECT_EQ(PictureColours(), picture_before);
+  EXPECT_FALSE(rig_.Find("ButtonUndo")->isEnabled());
+  rig_.Click("ButtonRedo");
+  EXPECT_EQ(BoardColours()[5], before[9]);
+  EXPECT_TRUE(rig_.Find("ButtonUndo")->isEnabled());
+  EXPECT_FALSE(rig_.Find("ButtonRedo")->isEnabled());
 }
 
 TEST_F(FormWithPicture, DropOntoItselfSelectsAndForeignDropsAreIgnored) {
   const auto before = BoardColours();
   rig_.Drop(7, 7);
   rig_.Drop(30, 30);
-  EXPECT_EQ(std::tuple(rig_.s().PrevIndex, rig_.s().CurIndex), std::tuple(7, 30));
+  EXPECT_EQ(std::tuple(rig_.editor.Board().prev, rig_.editor.Board().cur), std::tuple(7, 30));
   EXPECT_EQ(rig_.Find<QLabel>("LabelHistCnt")->text(),
-            QString::fromStdString(NumberText(rig_.s().Histo[30])));
+            QString::fromStdString(NumberText(rig_.editor.Usage()[30])));
   EXPECT_EQ(BoardColours(), before);
 
   const QByteArray stranger = "another-board";
   rig_.Drop(5, 9, &stranger);
   EXPECT_EQ(BoardColours(), before);
-  EXPECT_EQ(rig_.s().CurIndex, 30);
+  EXPECT_EQ(rig_.editor.Board().cur, 30);
   // Malformed payloads never reach the editor.
   QMimeData mime;
   for (const char* index : {"300", "x", "-1", "255"}) {
@@ -272,7 +229,8 @@ TEST_F(FormWithPicture, SortButtonUsesTheChosenOption) {
     bool reverse;
     std::function<int(int)> key;  // never rises along the board
   } cases[] = {
-      {"OptionSortHist", false, [&](int i) { return rig_.s().Histo[static_cast<size_t>(i)]; }},
+      {"OptionSortHist", false,
+       [&](int i) { return static_cast<int>(rig_.editor.Usage()[static_cast<size_t>(i)]); }},
       {"OptionSortValue", false, [&](int i) { return hsv(i).V * 256 + hsv(i).S; }},
       {"OptionSortHue", false, [&](int i) { return hsv(i).H * 256 + hsv(i).V; }},
       {"OptionSortHue", true, [&](int i) { return -(hsv(i).H * 256 + hsv(i).V); }},
@@ -320,22 +278,21 @@ TEST_F(FormWithPicture, SpreadAndReverseWorkOnTheSelectedRange) {
 TEST_F(FormWithPicture, ColourDialogRecoloursAndCancelChangesNothing) {
   rig_.Drop(40, 40);
   const auto before = BoardColours();
-  const auto pal_before = rig_.s().Pal;
   const auto picture_before = PictureColours();
   const QString count_before = rig_.Find<QLabel>("LabelHistCnt")->text();
 
   rig_.DoubleClick(5);  // cancelled
-  EXPECT_EQ(rig_.colours.initials.size(), 1u);
+  // The dialog opens on the entry's own colour.
+  EXPECT_EQ(rig_.colours.initials, std::vector<PackedColour>{PackRGB(before[5])});
   EXPECT_EQ(BoardColours(), before);
-  EXPECT_EQ(rig_.s().Pal, pal_before);
   EXPECT_EQ(PictureColours(), picture_before);
-  EXPECT_EQ(std::tuple(rig_.s().PrevIndex, rig_.s().CurIndex), std::tuple(0, 40));
+  EXPECT_EQ(std::tuple(rig_.editor.Board().prev, rig_.editor.Board().cur), std::tuple(0, 40));
   EXPECT_EQ(rig_.Find<QLabel>("LabelHistCnt")->text(), count_before);
 
   rig_.colours.answer = PackRGB(RGBTriple{1, 2, 3});
   rig_.DoubleClick(5);
   EXPECT_EQ(BoardColours()[5], (RGBTriple{1, 2, 3}));
-  EXPECT_EQ(rig_.s().CurIndex, 5);
+  EXPECT_EQ(rig_.editor.Board().cur, 5);
   ASSERT_EQ(pixels_[1 * 24 + 2], 5);  // pixel (2, 1) uses entry 5: the picture follows
   EXPECT_EQ(rig_.form.PictureWindow()->Picture1()->ShownColour(2, 1), qRgb(1, 2, 3));
 }
@@ -389,8 +346,6 @@ TEST(RubberBand, PressMoveReleaseOnTheSurfaceDrawsAndRemovesOneBox) {
 
   rig.SendMouse(&rig.form, QEvent::MouseButtonPress, gap, Qt::LeftButton, Qt::LeftButton);
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 1);
-  EXPECT_FLOAT_EQ(rig.s().BandX0, 315.0f);
-  EXPECT_FLOAT_EQ(rig.s().BandY0, 450.0f);
   rig.SendMouse(&rig.form, QEvent::MouseMove, QPoint(100, 100), Qt::NoButton, Qt::LeftButton);
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 1);  // the old box went, the new one came
   const QImage during = rig.form.grab().toImage();
@@ -402,11 +357,20 @@ TEST(RubberBand, PressMoveReleaseOnTheSurfaceDrawsAndRemovesOneBox) {
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 0);
   EXPECT_EQ(rig.form.grab().toImage(), before);
 
+  // Releasing the left button ends the box whatever other button is still held,
+  // and a left press with another button held starts one.
+  rig.SendMouse(&rig.form, QEvent::MouseButtonPress, gap, Qt::RightButton, Qt::RightButton);
+  rig.SendMouse(&rig.form, QEvent::MouseButtonPress, gap, Qt::LeftButton,
+                Qt::LeftButton | Qt::RightButton);
+  EXPECT_EQ(rig.form.Overlay()->BoxCount(), 1);
+  rig.SendMouse(&rig.form, QEvent::MouseButtonRelease, gap, Qt::LeftButton, Qt::RightButton);
+  EXPECT_EQ(rig.form.Overlay()->BoxCount(), 0);
+  rig.SendMouse(&rig.form, QEvent::MouseButtonRelease, gap, Qt::RightButton, Qt::NoButton);
+
   // Over a control the window's surface is not pressed at all.
-  rig.s().BandX0 = 7;
   rig.SendMouse(&rig.form, QEvent::MouseButtonPress, rig.Find("LabelLL")->geometry().center(),
                 Qt::LeftButton, Qt::LeftButton);
-  EXPECT_FLOAT_EQ(rig.s().BandX0, 7.0f);
+  EXPECT_EQ(rig.form.Overlay()->BoxCount(), 0);
 }
 
 TEST(PictureWindow, PictureLargerThanTheWindowScrolls) {

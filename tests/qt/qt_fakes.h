@@ -1,0 +1,128 @@
+// Fake dialogs and services for the window tests, and the main window over an
+// editor that uses them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTest>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../common/test_util.h"
+#include "cycle/cycle.h"
+#include "editor/editor.h"
+#include "qt/board_widgets.h"
+#include "qt/form_drag_n_drop.h"
+#include "qt/form_pic.h"
+
+namespace hw::test {
+
+struct FakeFiles : FileDialogs {
+  std::deque<std::optional<std::string>> opens, saves;  // answers in turn; then "cancelled"
+  std::optional<std::string> OpenFile() override { return Take(opens); }
+  std::optional<std::string> SaveFile() override { return Take(saves); }
+  static std::optional<std::string> Take(std::deque<std::optional<std::string>>& q) {
+    std::optional<std::string> v;
+    if (!q.empty()) v = q.front(), q.pop_front();
+    return v;
+  }
+};
+
+struct FakeColours : ColourDialog {
+  std::optional<PackedColour> answer;
+  std::vector<PackedColour> initials;  // one per opening
+  std::optional<PackedColour> ChooseColour(PackedColour initial) override {
+    initials.push_back(initial);
+    return answer;
+  }
+};
+
+struct RecordingErrors : ErrorReporter {
+  std::vector<std::string> messages;
+  void ShowError(const std::string& message) override { messages.push_back(message); }
+};
+
+inline QRgb Rgb(const RGBTriple& c) { return qRgb(c.R, c.G, c.B); }
+
+// Writes an 8-bit run-length PCX picture with rows padded to an even length.
+inline void WritePicture(const std::string& path, int w, int h, const Bytes& pixels,
+                         const Palette& palette) {
+  PcxHeader hd = MakeHeader(w, h, w + w % 2);
+  auto bytes = WritePcx(hd, pixels, palette);
+  ASSERT_TRUE(bytes.ok()) << bytes.error().message;
+  WriteBytes(path, *bytes);
+}
+
+// The main window over an editor with fake services.
+struct FormRig {
+  FakeFiles files;
+  FakeColours colours;
+  RecordingErrors errors;
+  DefaultRandom random;
+  Editor editor;
+  FormDragNDrop form;
+  explicit FormRig(int palette_size = 0)
+      : editor(EditorServices{&errors, nullptr, &random, nullptr}, palette_size),
+        form(editor, &files, &colours) {
+    form.Load();
+  }
+
+  template <typename W = QWidget>
+  W* Find(const char* name) {
+    return form.findChild<W*>(QString::fromLatin1(name));
+  }
+  void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
+  // Ticks or unticks a check box the way a user does, by clicking it.
+  void SetBox(const char* name, bool on) {
+    if (Find<QAbstractButton>(name)->isChecked() != on) Click(name);
+  }
+  void TypeCount(const char* text) {
+    Find<QLineEdit>("TextMoveCount")->selectAll();
+    QTest::keyClicks(Find<QLineEdit>("TextMoveCount"), text);
+  }
+  void LoadPicture(const std::string& path) {
+    files.opens.push_back(path);
+    Click("ButtonLoad");
+  }
+  // What a real drag delivers when released over `target`.
+  void Drop(int target, int source, const QByteArray* token = nullptr) {
+    SwatchWidget* swatch = form.Swatch(target);
+    std::unique_ptr<QMimeData> mime(MakeSwatchMime(token ? *token : form.BoardToken(), source));
+    const QPointF at(swatch->width() / 2.0, swatch->height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(swatch, &enter);
+    if (!enter.isAccepted()) return;
+    QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(swatch, &drop);
+  }
+  void SendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button,
+                 Qt::MouseButtons held) {
+    QMouseEvent event(type, at, w->mapToGlobal(at), button, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &event);
+  }
+  void DoubleClick(int index) {
+    SendMouse(form.Swatch(index), QEvent::MouseButtonDblClick, QPointF(6.5, 6.5), Qt::LeftButton,
+              Qt::LeftButton);
+  }
+  // The colours the 256 swatches show on screen.
+  std::vector<QRgb> SwatchColours() {
+    std::vector<QRgb> out;
+    for (int i = 0; i < 256; ++i) out.push_back(form.Swatch(i)->grab().toImage().pixel(3, 3));
+    return out;
+  }
+  Palette BoardColours() {
+    Palette p{};
+    for (int i = 0; i < 256; ++i) p[static_cast<size_t>(i)] = editor.SwatchShownColour(i);
+    return p;
+  }
+};
+
+}  // namespace hw::test
