@@ -10,6 +10,7 @@
 # FUZZ_JOBS (parallel build jobs, default nproc).
 # Inputs the fuzzer finds go to $FUZZ_BUILD_DIR/fuzz-work/<target>/ (never into the
 # repository); a crashing input is saved as $FUZZ_BUILD_DIR/fuzz-artifacts/crash-*.
+# Seeds: fuzz_<name> reads fuzz/corpus_<name>/; fuzz_pcx reads fuzz/corpus/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -38,9 +39,12 @@ mkdir -p "$build/fuzz-artifacts"
 for target in "${targets[@]}"; do
   work="$build/fuzz-work/$target"
   mkdir -p "$work"
-  echo "== fuzzing $target for ${seconds}s"
-  # New inputs go to the work folder; fuzz/corpus is read as seeds only.
+  seeds="fuzz/corpus_${target#fuzz_}"
+  [ "$target" = fuzz_pcx ] && seeds=fuzz/corpus
+  [ -d "$seeds" ] || { echo "fuzz.sh: no seed corpus $seeds for $target" >&2; exit 1; }
+  echo "== fuzzing $target for ${seconds}s from $seeds"
+  # New inputs go to the work folder; the seed folder is read only.
   "$build/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -max_len=65536 \
-    -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/" "$work" fuzz/corpus
+    -print_final_stats=1 -artifact_prefix="$build/fuzz-artifacts/" "$work" "$seeds"
 done
 echo "fuzz.sh: no crash in ${#targets[@]} target(s), ${seconds}s each"

@@ -1,7 +1,13 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus for the PCX readers into fuzz/corpus/ (standard library only).
+"""Writes the seed corpora for the fuzz targets (standard library only): the PCX
+readers' into fuzz/corpus/, the PNG reader's into fuzz/corpus_png/ and the palette
+file readers' into fuzz/corpus_palette/.
 
   python3 tools/make_corpus.py [OUTDIR]
+
+With OUTDIR, the PCX corpus goes there and the others beside it (OUTDIR_png,
+OUTDIR_palette). Palette seeds keep their extension: it decides how a file without
+a signature is read.
 
 File names say what the readers must do with each file, and the corpus replay test
 checks it:
@@ -15,6 +21,7 @@ joins them once the codec is fixed.
 import os
 import struct
 import sys
+import zlib
 
 HEADER_SIZE = 128
 
@@ -246,13 +253,170 @@ def corpus():
     return files
 
 
+# ---- PNG
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+ADAM7 = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2),
+         (0, 1, 1, 2)]
+
+
+def pack_row(row, bits):
+    """Pixels packed most significant bits first, the last byte padded with zeros."""
+    out = bytearray()
+    per = 8 // bits
+    for i in range(0, len(row), per):
+        v = 0
+        for j in range(per):
+            v = v << bits | (row[i + j] if i + j < len(row) else 0)
+        out.append(v)
+    return bytes(out)
+
+
+def png(w, h, idx, bits=8, plte=None, trns=None, interlace=0, color_type=3, filt=0, chunks=None):
+    """An indexed PNG (filter type `filt` on every row: 0 none, 1 sub, 2 up), or the
+    given chunks after IHDR."""
+    out = b"\x89PNG\r\n\x1a\n"
+    out += png_chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, bits, color_type, 0, 0, interlace))
+    if chunks is None:
+        chunks = []
+        if plte is not None:
+            chunks.append((b"PLTE", plte))
+        if trns is not None:
+            chunks.append((b"tRNS", trns))
+        chunks.append((b"IDAT", zlib.compress(image_data(w, h, idx, bits, interlace, filt), 9)))
+        chunks.append((b"IEND", b""))
+    for kind, data in chunks:
+        out += png_chunk(kind, data)
+    return out
+
+
+def image_data(w, h, idx, bits, interlace, filt):
+    """Filtered rows, pass by pass when interlaced."""
+    bpp = max(1, bits // 8)
+    raw = bytearray()
+    passes = ADAM7 if interlace else [(0, 0, 1, 1)]
+    for x0, y0, dx, dy in passes:
+        xs = range(x0, w, dx)
+        if not xs:
+            continue
+        prev = None
+        for y in range(y0, h, dy):
+            line = pack_row([idx[y * w + x] for x in xs], bits)
+            if filt == 1:
+                enc = bytes((line[i] - (line[i - bpp] if i >= bpp else 0)) & 255
+                            for i in range(len(line)))
+            elif filt == 2:
+                enc = bytes((line[i] - (prev[i] if prev else 0)) & 255 for i in range(len(line)))
+            else:
+                enc = line
+            raw += bytes([filt]) + enc
+            prev = line
+    return bytes(raw)
+
+
+def png_corpus():
+    files = {}
+    pal = palette(5)
+    for bits, n, w, h in [(1, 2, 13, 5), (2, 3, 9, 7), (4, 11, 13, 6), (8, 200, 31, 17)]:
+        idx = [(x * 3 + y * 5 + x * y) % (1 << bits) for y in range(h) for x in range(w)]
+        for interlace in (0, 1):
+            files["valid-b%d-%dx%d-i%d.png" % (bits, w, h, interlace)] = png(
+                w, h, idx, bits, pal[:3 * n], bytes(range(0, 255, 60))[:n], interlace)
+    idx = [(x * 7 + y) % 256 for y in range(24) for x in range(24)]
+    files["valid-24x24-sub-filter.png"] = png(24, 24, idx, plte=pal, filt=1)
+    files["valid-24x24-up-filter.png"] = png(24, 24, idx, plte=pal, filt=2)
+    files["valid-1x1-one-entry.png"] = png(1, 1, [0], plte=b"\x10\x20\x30")
+    files["valid-pixels-past-palette.png"] = png(4, 2, [0, 1, 9, 255, 3, 2, 1, 0], plte=pal[:12])
+    files["valid-full-trns.png"] = png(8, 8, list(range(64)), plte=pal, trns=bytes(range(256)))
+    base = png(6, 4, list(range(24)), plte=pal[:90], trns=b"\x00\x80")
+    files["refused-truncated-idat.png"] = base[:len(base) - 20]
+    files["refused-no-iend.png"] = base[:len(base) - 12]
+    files["refused-iend-crc-cut.png"] = base[:len(base) - 2]
+    bad = bytearray(base)
+    bad[29] ^= 1  # IHDR CRC
+    files["refused-bad-ihdr-crc.png"] = bytes(bad)
+    bad = bytearray(base)
+    bad[len(base) - 14] ^= 1  # last byte of the IDAT CRC
+    files["refused-bad-idat-crc.png"] = bytes(bad)
+    huge = png(1, 1, [0], plte=pal[:3])
+    huge = huge[:16] + struct.pack(">II", 32767, 32767) + huge[24:29]
+    files["refused-huge-ihdr-tiny-file.png"] = (huge + struct.pack(">I", zlib.crc32(huge[12:29]))
+                                                + png(1, 1, [0], plte=pal[:3])[33:])
+    files["refused-too-wide.png"] = png(40000, 1, [0] * 40000, plte=pal[:3])
+    files["refused-no-plte.png"] = png(2, 2, [0, 1, 1, 0])
+    files["refused-trns-longer-than-plte.png"] = png(2, 2, [0, 1, 1, 0], plte=pal[:6],
+                                                     trns=b"\x00\x01\x02")
+    grey = png(3, 3, [0, 128, 255] * 3, color_type=0)
+    files["refused-greyscale.png"] = grey
+    rgb_rows = b"".join(b"\0" + bytes(range(9)) for _ in range(3))
+    files["refused-truecolour.png"] = png(3, 3, [], color_type=2, chunks=[
+        (b"IDAT", zlib.compress(rgb_rows)), (b"IEND", b"")])
+    files["refused-not-png.png"] = b"GIF89a" + bytes(20)
+    files["refused-empty.png"] = b""
+    files["edge-text-chunk.png"] = png(2, 2, [0, 1, 2, 3], plte=pal[:12], chunks=[
+        (b"PLTE", pal[:12]), (b"tEXt", b"Comment\0hello"),
+        (b"IDAT", zlib.compress(b"\0\0\1\0\2\3")), (b"IEND", b"")])
+    return files
+
+
+# ---- palette files
+
+def palette_corpus():
+    files = {}
+    pal = palette(7)
+    triples = [tuple(pal[3 * i:3 * i + 3]) for i in range(256)]
+    gpl = "GIMP Palette\nName: Seeds\nColumns: 4\n# comment\n\n"
+    gpl += "".join("%3d %3d %3d\tColour %d\n" % (r, g, b, i) for i, (r, g, b) in
+                   enumerate(triples[:40]))
+    files["valid-40.gpl"] = gpl.encode()
+    files["valid-crlf.gpl"] = b"GIMP Palette\r\n1 2 3\r\n4\t5\t6 tab\r\n"
+    jasc = "JASC-PAL\r\n0100\r\n16\r\n" + "".join("%d %d %d\r\n" % t for t in triples[:16])
+    files["valid-16-crlf.pal"] = jasc.encode()
+    files["valid-3-lf.pal"] = b"JASC-PAL\n0100\n3\n0 0 0\n255 255 255\n1 2 3"
+    files["valid-768.act"] = pal
+    files["valid-772-count-16-clear-3.act"] = pal + struct.pack(">HH", 16, 3)
+    files["valid-772-no-clear.act"] = pal + struct.pack(">HH", 256, 0xFFFF)
+    files["valid-hex.hex"] = ("".join("#%02X%02x%02x\n" % t for t in triples[:20]) +
+                              "\n\n000000\n").encode()
+    data = struct.pack("<HH", 0x0300, 8) + b"".join(bytes(t) + b"\0" for t in triples[:8])
+    body = b"PAL " + b"LIST" + struct.pack("<I", 3) + b"abc\0" + b"data" + struct.pack(
+        "<I", len(data)) + data
+    files["valid-riff.pal"] = b"RIFF" + struct.pack("<I", len(body)) + body
+    files["valid-riff-named.act"] = files["valid-riff.pal"]
+    files["valid-pcx-palette.pcx"] = bytes(range(256)) * 4
+    files["valid-any-file-900.bin"] = bytes((i * 11) % 256 for i in range(900))
+    files["refused-gpl-missing-number.gpl"] = b"GIMP Palette\n1 2\n"
+    files["refused-gpl-out-of-range.gpl"] = b"GIMP Palette\n1 2 256\n"
+    files["refused-jasc-count-mismatch.pal"] = b"JASC-PAL\n0100\n4\n1 2 3\n"
+    files["refused-jasc-junk.pal"] = b"JASC-PAL\n0100\n1\n1 2 3 x\n"
+    files["refused-hex-bad-digit.hex"] = b"00ff0g\n"
+    files["refused-hex-257.hex"] = b"102030\n" * 257
+    files["refused-act-count-0.act"] = pal + struct.pack(">HH", 0, 0xFFFF)
+    files["refused-act-770.act"] = pal + b"\0\1"
+    files["refused-riff-count-mismatch.pal"] = (files["valid-riff.pal"][:30] + b"\x09" +
+                                                files["valid-riff.pal"][31:])
+    files["refused-riff-size-past-end.pal"] = b"RIFF\xff\xff\0\0PAL data\x04\0\0\0"
+    files["refused-short.pal"] = b"\0" * 100
+    files["edge-gpl-bom.gpl"] = b"\xef\xbb\xbfGIMP Palette\n9 9 9\n"
+    return files
+
+
+def write_all(out, files):
+    os.makedirs(out, exist_ok=True)
+    for name, data in sorted(files.items()):
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(data)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "fuzz", "corpus")
-    os.makedirs(out, exist_ok=True)
-    for name, data in sorted(corpus().items()):
-        with open(os.path.join(out, name), "wb") as f:
-            f.write(data)
+    write_all(out, corpus())
+    write_all(out.rstrip("/") + "_png", png_corpus())
+    write_all(out.rstrip("/") + "_palette", palette_corpus())
 
 
 if __name__ == "__main__":

@@ -1,19 +1,23 @@
-// Replays every file of the fuzzing seed corpus (fuzz/corpus/) through the PCX
-// readers in the ordinary test run, so the sanitizer builds cover them too. The
-// file name prefix says what must happen: valid-* decodes, refused-* is refused
-// with a message, edge-* may go either way; none may crash or break a property.
+// Replays every file of the fuzzing seed corpora through the readers in the
+// ordinary test run, so the sanitizer builds cover them too: fuzz/corpus/ through
+// the PCX readers, fuzz/corpus_png/ through the PNG reader, fuzz/corpus_palette/
+// through the palette file readers. The file name prefix says what must happen:
+// valid-* decodes, refused-* is refused with a message, edge-* may go either way;
+// none may crash or break a property.
 #include <gtest/gtest.h>
 
+#include "../../fuzz/palette_checks.h"
 #include "../../fuzz/pcx_checks.h"
+#include "../../fuzz/png_checks.h"
 #include "../common/test_util.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> CorpusFiles() {
+std::vector<fs::path> CorpusFiles(const char* folder = "corpus") {
   std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(fs::path(HW_SOURCE_DIR) / "fuzz" / "corpus")) {
+  for (const auto& entry : fs::directory_iterator(fs::path(HW_SOURCE_DIR) / "fuzz" / folder)) {
     if (entry.is_regular_file()) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
@@ -48,6 +52,47 @@ TEST(FuzzCorpus, EveryFileKeepsTheReadersProperties) {
   }
   EXPECT_GT(valid, 0);
   EXPECT_GT(refused, 0);
+}
+
+// Replays one corpus folder through `check`, which returns the reader's outcome.
+template <typename Check>
+void ReplayCorpus(const char* folder, size_t at_least, Check check) {
+  const auto files = CorpusFiles(folder);
+  ASSERT_GE(files.size(), at_least);
+  int valid = 0, refused = 0;
+  for (const auto& path : files) {
+    const std::string name = path.filename().string();
+    SCOPED_TRACE(name);
+    const hw::fuzzing::FormatCheck result = check(hw::test::ReadBytes(path), name);
+    EXPECT_EQ(result.violation, "");
+    if (!result.decoded) {
+      EXPECT_FALSE(result.refusal.empty());
+    }
+    if (StartsWith(name, "valid-")) {
+      ++valid;
+      EXPECT_TRUE(result.decoded) << result.refusal;
+    } else if (StartsWith(name, "refused-")) {
+      ++refused;
+      EXPECT_FALSE(result.decoded);
+    } else {
+      EXPECT_TRUE(StartsWith(name, "edge-")) << "corpus names start with valid-, refused- or edge-";
+    }
+  }
+  EXPECT_GT(valid, 0);
+  EXPECT_GT(refused, 0);
+}
+
+TEST(FuzzCorpus, EveryPngKeepsTheReadersProperties) {
+  ReplayCorpus("corpus_png", 20, [](const hw::test::Bytes& bytes, const std::string&) {
+    return hw::fuzzing::CheckPngInput(bytes);
+  });
+}
+
+// Palette seeds are read under their own names: the extension matters.
+TEST(FuzzCorpus, EveryPaletteFileKeepsTheReadersProperties) {
+  ReplayCorpus("corpus_palette", 20, [](const hw::test::Bytes& bytes, const std::string& name) {
+    return hw::fuzzing::CheckPaletteInput(bytes, name);
+  });
 }
 
 }  // namespace

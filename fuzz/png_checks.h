@@ -1,0 +1,54 @@
+// Properties every input must satisfy when fed to the PNG reader, shared by the
+// libFuzzer target (fuzz_png.cpp) and the corpus replay test (tests/fuzz/).
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "format_check.h"
+#include "formats/png.h"
+
+namespace hw::fuzzing {
+
+// Decodes the bytes; a decoded picture must be consistent, and must come back
+// unchanged through EncodeIndexedPng + DecodeIndexedPng.
+inline FormatCheck CheckPngInput(std::span<const uint8_t> data) {
+  FormatCheck out;
+  auto fail = [&out](std::string why) {
+    out.violation = std::move(why);
+    return out;
+  };
+  auto pic = DecodeIndexedPng(data);
+  if (!pic) {
+    out.refusal = pic.error().message;
+    if (out.refusal.empty()) return fail("DecodeIndexedPng refused with an empty message");
+    return out;
+  }
+  out.decoded = true;
+  if (!HasPngSignature(data)) return fail("decoded bytes without the PNG signature");
+  if (pic->width < 1 || pic->height < 1 || static_cast<uint32_t>(pic->width) > kMaxPngSide ||
+      static_cast<uint32_t>(pic->height) > kMaxPngSide) {
+    return fail("decoded a picture outside the size limits");
+  }
+  if (pic->pixels.size() != static_cast<size_t>(pic->width) * static_cast<size_t>(pic->height)) {
+    return fail("pixel buffer does not match width x height");
+  }
+  if (pic->palette_count < 1 || pic->palette_count > 256) return fail("palette_count out of range");
+  for (size_t k = static_cast<size_t>(pic->palette_count); k < 256; ++k) {
+    if (!(pic->entries[k] == BoardEntry{})) return fail("an entry past the palette is not black");
+  }
+  auto png = EncodeIndexedPng(pic->width, pic->height, pic->pixels, pic->entries);
+  if (!png) return fail("EncodeIndexedPng refused a decoded picture: " + png.error().message);
+  auto again = DecodeIndexedPng(*png);
+  if (!again) return fail("a written picture does not decode: " + again.error().message);
+  if (again->width != pic->width || again->height != pic->height) return fail("size changed");
+  if (again->pixels != pic->pixels) return fail("pixels differ after a round trip");
+  if (again->entries != pic->entries) return fail("entries differ after a round trip");
+  if (again->palette_count != 256) return fail("a written palette is not 256 entries");
+  auto png2 = EncodeIndexedPng(again->width, again->height, again->pixels, again->entries);
+  if (!png2 || *png2 != *png) return fail("writing a reloaded picture changes the file");
+  return out;
+}
+
+}  // namespace hw::fuzzing
