@@ -1,15 +1,15 @@
-// The editor's rearranging and recolouring commands on an 8192 x 8192 picture,
-// loaded through "Load Pic..." into an editor without a window (its display
-// palette included). The reference is one plain remap of the picture's pixels:
-// every command that changes entries should cost about one remap, however many
-// pairs it exchanges. Manual iteration counts keep the run short.
+// The editor's commands on an 8192 x 8192 picture, loaded into an editor without
+// a window (its display palette included), and the Undo and Redo of each. The
+// reference is one plain remap of the picture's pixels: every command, and every
+// undo and redo, should cost about one remap however many pairs it exchanges.
+// Manual iteration counts keep the run short.
 #include <benchmark/benchmark.h>
 
 #include <stdlib.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <deque>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/core/editor.h"
+#include "editor/editor.h"
 #include "formats/pcx.h"
 #include "pixels/remap.h"
 
@@ -29,13 +29,6 @@ using namespace hw;
 
 constexpr int kSide = 8192;
 constexpr int kIterations = 3;
-
-class QueueFiles : public FileDialogs {
- public:
-  std::optional<std::string> next;
-  std::optional<std::string> OpenFile() override { return next; }
-  std::optional<std::string> SaveFile() override { return next; }
-};
 
 class AbortOnError : public ErrorReporter {
  public:
@@ -71,10 +64,10 @@ std::vector<uint8_t> BenchPixels() {
 
 struct Bench {
   std::filesystem::path dir;
-  QueueFiles files;
   AbortOnError errors;
   std::unique_ptr<Editor> ed;
-  std::string picture, out_picture, palette_file;
+  std::string picture, out_picture, palette_file, other_palette_file;
+  int toggle = 0;
 
   Bench() {
     std::string templ = (std::filesystem::temp_directory_path() / "hw_bench_XXXXXX").string();
@@ -82,6 +75,7 @@ struct Bench {
     picture = (dir / "big.pcx").string();
     out_picture = (dir / "saved.pcx").string();
     palette_file = (dir / "palette.pcx").string();
+    other_palette_file = (dir / "other.pcx").string();
 
     PcxHeader hd = IndexedPictureHeader(kSide, kSide);
     const auto bytes = WritePcx(hd, BenchPixels(), BenchPalette());
@@ -89,26 +83,18 @@ struct Bench {
     std::ofstream(picture, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
 
-    ed = std::make_unique<Editor>(EditorServices{&files, nullptr, &errors, nullptr, nullptr, nullptr});
-    ed->Form_Load();
-    files.next = picture;
-    ed->ButtonLoad_Click();
-    if (ed->state().PicLoaded == 0) std::abort();
-    files.next = palette_file;
-    ed->CommandSavePal_Click();
+    ed = std::make_unique<Editor>(EditorServices{&errors, nullptr, nullptr, nullptr});
+    ed->Start();
+    if (!ed->LoadPicture(picture)) std::abort();
+    ed->SavePalette(palette_file);
+    ed->Sort(SortKey::Hue, false);
+    ed->SavePalette(other_palette_file);
   }
   ~Bench() { std::filesystem::remove_all(dir); }
 
-  EditorState& s() { return ed->state(); }
-
-  // A shuffled board, colours and map together, as after many moves.
-  void Shuffle(uint32_t seed) {
-    std::array<uint8_t, 256> map;
-    std::iota(map.begin(), map.end(), uint8_t{0});
-    std::shuffle(map.begin(), map.end(), std::mt19937(seed));
-    s().IndexMap = map;
-    ed->InitBlots();
-    ed->RemapPicture();
+  void Range(int a, int b) {
+    ed->Select(a);
+    ed->Select(b);
   }
 };
 
@@ -119,113 +105,110 @@ Bench& Shared() {
 
 void BM_PlainRemap(benchmark::State& state) {
   Bench& b = Shared();
-  std::array<uint8_t, 256> map;
-  std::iota(map.begin(), map.end(), uint8_t{0});
-  std::shuffle(map.begin(), map.end(), std::mt19937(7));
-  const IndexLut lut = InverseIndexMap(map);
-  std::vector<uint8_t> out(b.s().OrigPixels.size());
+  IndexLut lut;
+  std::iota(lut.begin(), lut.end(), uint8_t{0});
+  std::shuffle(lut.begin(), lut.end(), std::mt19937(7));
+  std::vector<uint8_t> out(b.ed->LoadedPixels().size());
   for (auto _ : state) {
-    RemapPixels(b.s().OrigPixels, out, lut);
+    RemapPixels(b.ed->LoadedPixels(), out, lut);
     benchmark::DoNotOptimize(out.data());
     benchmark::ClobberMemory();
   }
 }
 
-void BM_DropOne(benchmark::State& state) {
-  Bench& b = Shared();
-  b.s().ui.TextMoveCount = "1";
-  for (auto _ : state) b.ed->Blot_DragDrop(200, 10);
+// A command: `prepare` (untimed) leaves the board where the command changes it.
+struct Command {
+  const char* name;
+  std::function<void(Bench&)> prepare;
+  std::function<void(Bench&)> run;
+};
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands = {
+      {"DropOne", [](Bench& b) { b.ed->controls().TextMoveCount = "1"; },
+       [](Bench& b) { b.ed->Drop(200, 10); }},
+      {"DropRun16", [](Bench& b) { b.ed->controls().TextMoveCount = "16"; },
+       [](Bench& b) { b.ed->Drop(100, 20); }},
+      {"ReverseAll", [](Bench& b) { b.Range(0, 255); }, [](Bench& b) { b.ed->ReverseRange(); }},
+      {"SortUsage", [](Bench& b) { b.ed->Sort(SortKey::RedGreen, false); },
+       [](Bench& b) { b.ed->Sort(SortKey::Usage, false); }},
+      {"SortHSV", [](Bench& b) { b.ed->Sort(SortKey::Usage, false); },
+       [](Bench& b) { b.ed->Sort(SortKey::Hue, false); }},
+      {"SortRGB", [](Bench& b) { b.ed->Sort(SortKey::Usage, false); },
+       [](Bench& b) { b.ed->Sort(SortKey::RedGreen, false); }},
+      // Equal keys are exchanged in every sweep: all 257 sweeps run.
+      {"SortRGBReversed", [](Bench& b) { b.ed->Sort(SortKey::Usage, false); },
+       [](Bench& b) { b.ed->Sort(SortKey::RedGreen, true); }},
+      {"SpreadRGB",
+       [](Bench& b) {
+         b.ed->EditColour(255, RGBTriple{static_cast<uint8_t>(++b.toggle), 40, 200});
+         b.Range(0, 255);
+       },
+       [](Bench& b) { b.ed->Spread(SpreadKind::Rgb); }},
+      {"SpreadHSV",
+       [](Bench& b) {
+         b.ed->EditColour(255, RGBTriple{static_cast<uint8_t>(++b.toggle), 40, 200});
+         b.Range(0, 255);
+       },
+       [](Bench& b) { b.ed->Spread(SpreadKind::Hsv); }},
+      {"EditColour", [](Bench&) {},
+       [](Bench& b) { b.ed->EditColour(77, RGBTriple{static_cast<uint8_t>(++b.toggle), 1, 2}); }},
+      {"LoadPalette", [](Bench&) {},
+       [](Bench& b) {
+         b.ed->LoadPalette(++b.toggle % 2 ? b.other_palette_file : b.palette_file,
+                           PaletteMerge::All);
+       }},
+  };
+  return commands;
 }
 
-void BM_DropRun16(benchmark::State& state) {
-  Bench& b = Shared();
-  b.s().ui.TextMoveCount = "16";
-  for (auto _ : state) b.ed->Blot_DragDrop(100, 20);
-}
+// Times the command itself, its Undo, or its Redo.
+enum class Phase { Do, Undo, Redo };
 
-void BM_Undo(benchmark::State& state) {
+void RunPhase(benchmark::State& state, const Command& c, Phase phase) {
   Bench& b = Shared();
-  b.s().ui.TextMoveCount = "16";
   for (auto _ : state) {
     state.PauseTiming();
-    b.ed->Blot_DragDrop(100, 20);
+    c.prepare(b);
+    if (phase != Phase::Do) c.run(b);
+    if (phase == Phase::Redo) b.ed->Undo();
     state.ResumeTiming();
-    b.ed->ButtonUndo_Click();
+    switch (phase) {
+      case Phase::Do:
+        c.run(b);
+        break;
+      case Phase::Undo:
+        b.ed->Undo();
+        break;
+      case Phase::Redo:
+        b.ed->Redo();
+        break;
+    }
   }
-}
-
-void BM_ReverseAll(benchmark::State& state) {
-  Bench& b = Shared();
-  for (auto _ : state) {
-    b.s().PrevIndex = 0;
-    b.s().CurIndex = 255;
-    b.ed->CommandReverse_Click();
-  }
-}
-
-void Sort(benchmark::State& state, SortOption option, int reversed) {
-  Bench& b = Shared();
-  uint32_t seed = 1;
-  for (auto _ : state) {
-    state.PauseTiming();
-    b.Shuffle(seed++);
-    b.s().ui.SortChoice = option;
-    b.s().ui.CheckReverseSort = reversed;
-    state.ResumeTiming();
-    b.ed->CommandSort_Click();
-  }
-  b.s().ui.CheckReverseSort = 0;
-}
-void BM_SortUsage(benchmark::State& state) { Sort(state, SortOption::Hist, 0); }
-void BM_SortHSV(benchmark::State& state) { Sort(state, SortOption::Hue, 0); }
-void BM_SortRGB(benchmark::State& state) { Sort(state, SortOption::Red, 0); }
-// Equal keys are exchanged in every sweep: all 257 sweeps run.
-void BM_SortRGBReversed(benchmark::State& state) { Sort(state, SortOption::Red, 1); }
-void BM_SortHSVReversed(benchmark::State& state) { Sort(state, SortOption::Hue, 1); }
-
-template <void (Editor::*Command)()>
-void Spread(benchmark::State& state) {
-  Bench& b = Shared();
-  for (auto _ : state) {
-    b.s().PrevIndex = 0;
-    b.s().CurIndex = 255;
-    (b.ed.get()->*Command)();
-  }
-}
-void BM_SpreadRGB(benchmark::State& state) { Spread<&Editor::CommandSpreadRGB_Click>(state); }
-void BM_SpreadHSV(benchmark::State& state) { Spread<&Editor::CommandSpreadHSV_Click>(state); }
-void BM_SpreadHSVReverse(benchmark::State& state) {
-  Spread<&Editor::CommandSpreadHSVReverse_Click>(state);
-}
-
-void BM_LoadPalette(benchmark::State& state) {
-  Bench& b = Shared();
-  b.files.next = b.palette_file;
-  for (auto _ : state) b.ed->CommandLoadPal_Click();
 }
 
 void BM_SavePicture(benchmark::State& state) {
   Bench& b = Shared();
-  b.files.next = b.out_picture;
-  for (auto _ : state) b.ed->ButtonSave_Click();
+  for (auto _ : state) b.ed->SavePicture(b.out_picture);
 }
 
-#define HW_BENCH(fn) BENCHMARK(fn)->Iterations(kIterations)->Unit(benchmark::kMillisecond)
-HW_BENCH(BM_PlainRemap);
-HW_BENCH(BM_DropOne);
-HW_BENCH(BM_DropRun16);
-HW_BENCH(BM_Undo);
-HW_BENCH(BM_ReverseAll);
-HW_BENCH(BM_SortUsage);
-HW_BENCH(BM_SortHSV);
-HW_BENCH(BM_SortRGB);
-HW_BENCH(BM_SortRGBReversed);
-HW_BENCH(BM_SortHSVReversed);
-HW_BENCH(BM_SpreadRGB);
-HW_BENCH(BM_SpreadHSV);
-HW_BENCH(BM_SpreadHSVReverse);
-HW_BENCH(BM_LoadPalette);
-HW_BENCH(BM_SavePicture);
+const int kRegistered = [] {
+  const auto add = [](const std::string& name, auto fn) {
+    benchmark::RegisterBenchmark(name.c_str(), fn)
+        ->Iterations(kIterations)
+        ->Unit(benchmark::kMillisecond);
+  };
+  add("BM_PlainRemap", BM_PlainRemap);
+  for (const Command& c : Commands()) {
+    add(std::string("BM_") + c.name, [&c](benchmark::State& s) { RunPhase(s, c, Phase::Do); });
+    add(std::string("BM_") + c.name + "/Undo",
+        [&c](benchmark::State& s) { RunPhase(s, c, Phase::Undo); });
+    add(std::string("BM_") + c.name + "/Redo",
+        [&c](benchmark::State& s) { RunPhase(s, c, Phase::Redo); });
+  }
+  add("BM_SavePicture", BM_SavePicture);
+  return 0;
+}();
 
 }  // namespace
 

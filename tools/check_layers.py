@@ -1,0 +1,85 @@
+#!/usr/bin/env python3
+"""Checks that the folders of src/ include only the layers below them.
+
+Each folder under src/ is one layer and one CMake library; the table below says
+which other folders each may include ("#include "folder/..."). Any other include
+is reported with its file and line, and the script exits 1. The table itself must
+have no cycle, so dependencies always point one way:
+
+    qt -> editor -> {board, cycle, display, formats, pixels} -> colour -> base
+
+Usage: check_layers.py SRC_DIR
+"""
+import os
+import re
+import sys
+
+ALLOWED = {
+    "base": set(),
+    "colour": {"base"},
+    "pixels": {"base"},
+    "display": {"base"},
+    "formats": {"colour", "base"},
+    "board": {"colour", "base"},
+    "cycle": {"display", "colour", "base"},
+    "editor": {"board", "cycle", "display", "formats", "pixels", "colour", "base"},
+    "qt": {"editor", "board", "cycle", "display", "formats", "pixels", "colour", "base"},
+    "cli": {"formats", "pixels", "colour", "base"},
+}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+
+
+def table_is_acyclic():
+    state = {}
+
+    def visit(node):
+        if state.get(node) == 1:
+            return False
+        if state.get(node) == 2:
+            return True
+        state[node] = 1
+        ok = all(visit(dep) for dep in ALLOWED.get(node, ()))
+        state[node] = 2
+        return ok
+
+    return all(visit(node) for node in ALLOWED)
+
+
+def main():
+    src = sys.argv[1] if len(sys.argv) > 1 else "src"
+    problems = []
+    if not table_is_acyclic():
+        problems.append("the layer table has a cycle")
+    for folder in sorted(os.listdir(src)):
+        path = os.path.join(src, folder)
+        if not os.path.isdir(path):
+            continue
+        if folder not in ALLOWED:
+            problems.append(f"{folder}/: not a known layer (add it to the table)")
+            continue
+        for root, _, files in os.walk(path):
+            for name in sorted(files):
+                if not name.endswith((".h", ".hpp", ".cpp", ".cc")):
+                    continue
+                file_path = os.path.join(root, name)
+                with open(file_path, errors="replace") as f:
+                    for number, line in enumerate(f, 1):
+                        m = INCLUDE.match(line)
+                        if not m or "/" not in m.group(1):
+                            continue
+                        target = m.group(1).split("/")[0]
+                        if target == folder or not os.path.isdir(os.path.join(src, target)):
+                            continue
+                        if target not in ALLOWED[folder]:
+                            problems.append(
+                                f"{os.path.relpath(file_path, src)}:{number}: "
+                                f"{folder}/ may not include {m.group(1)}")
+    for p in problems:
+        print(p)
+    print(f"{len(problems)} layer problems")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
