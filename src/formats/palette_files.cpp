@@ -417,7 +417,15 @@ Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const ui
 
 Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::string_view file_name) {
   const auto head = bytes.first(std::min(bytes.size(), kPaletteSniffBytes));
-  return DecodePaletteFileAs(SniffPaletteFormat(head, file_name), bytes, file_name);
+  const PaletteFormat format = SniffPaletteFormat(head, file_name);
+  auto decoded = DecodePaletteFileAs(format, bytes, file_name);
+  // A colour table is raw colours: its first entries can spell a signature. When
+  // the signature's format cannot read the file, a .act name of the right size wins.
+  if (!decoded && format != PaletteFormat::Act && LowerExtension(file_name) == ".act" &&
+      (bytes.size() == kActBytes || bytes.size() == kActWithTrailerBytes)) {
+    return DecodeAct(bytes, file_name);
+  }
+  return decoded;
 }
 
 std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format) {

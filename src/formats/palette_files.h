@@ -57,7 +57,11 @@ std::optional<size_t> PaletteReadLimit(PaletteFormat format);
 Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const uint8_t> bytes,
                                         std::string_view file_name);
 
-// SniffPaletteFormat + DecodePaletteFileAs over a whole file held in memory.
+// SniffPaletteFormat + DecodePaletteFileAs over a whole file held in memory, with
+// one fallback: a .act file of 768 or 772 bytes whose first colours happen to spell
+// a signature, and which that format cannot read, is read as a colour table.
+// The file layer should call this for every file up to kMaxTextPaletteBytes, and
+// DecodePaletteFileAs(Pcx, last 768 bytes) only for larger files sniffed as Pcx.
 Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::string_view file_name);
 
 // Writes all 256 entries. Alpha survives only in Act (the first entry whose alpha

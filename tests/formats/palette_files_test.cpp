@@ -217,6 +217,22 @@ TEST(PaletteFileRead, ContentDecidesBeforeTheExtension) {
   EXPECT_EQ(pcx.entries[255].rgb, (RGBTriple{229, 230, 231}));
 }
 
+// A colour table is raw colours, so its first entries may spell a signature.
+TEST(PaletteFileRead, ColourTableSpellingASignatureStillReads) {
+  for (std::string_view spelled :
+       {"JASC-PAL\r\n0100\r\n"sv, "GIMP Palette\n1 2"sv, "RIFF\4\4\0\0PAL "sv}) {
+    SCOPED_TRACE(spelled);
+    BoardEntries in = Distinct();
+    for (size_t i = 0; i < spelled.size(); ++i) {
+      RGBTriple& c = in[i / 3].rgb;
+      (i % 3 == 0 ? c.R : i % 3 == 1 ? c.G : c.B) = static_cast<uint8_t>(spelled[i]);
+    }
+    const PaletteFile out = Decode(EncodePaletteFile(in, PaletteFormat::Act), "x.act");
+    EXPECT_EQ(out.format, PaletteFormat::Act);
+    EXPECT_EQ(out.entries, in);
+  }
+}
+
 TEST(PaletteFileRead, RefusesBrokenFiles) {
   Bytes riff = EncodePaletteFile(Distinct(), PaletteFormat::Riff);
   auto riff_with = [&riff](size_t at, std::initializer_list<uint8_t> bytes) {
