@@ -61,6 +61,55 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   differ clicked banding || { echo "FAIL: no rubber band was drawn"; exit 1; }
   differ clicked banded && { echo "FAIL: the rubber band left a trace"; exit 1; }
   echo "ok: the rubber band showed while dragging and left no trace"
+  # Undo and Redo from the keyboard, in the main window and in the picture window.
+  xdotool windowfocus --sync "$win"; sleep 0.3
+  xdotool key ctrl+z; sleep 0.6
+  board undone
+  differ start undone && { echo "FAIL: Ctrl+Z did not take the drag back"; exit 1; }
+  echo "ok: Ctrl+Z took the drag back"
+  pic=$(xdotool search --onlyvisible --name "$(basename "$HW_PICTURE")" | head -1)
+  xdotool windowfocus --sync "$pic"; sleep 0.3
+  xdotool key ctrl+y; sleep 0.6
+  board redone
+  differ dragged redone && { echo "FAIL: Ctrl+Y in the picture window did not redo the drag"; exit 1; }
+  echo "ok: Ctrl+Y in the picture window redid the drag"
+
+  # "Save Pic..." through the real dialog; the saved file, opened by another program,
+  # must show exactly what the picture window shows.
+  save_and_compare() {
+    xdotool windowfocus --sync "$win"; sleep 0.3
+    xdotool mousemove $((X + 325)) $((Y + 213)); sleep 0.2; xdotool click 1; sleep 1.5
+    xdotool type --delay 20 "$HW_WORK/$1"; sleep 0.3; xdotool key Return; sleep 1.5
+    [ -s "$HW_WORK/$1" ] || { echo "FAIL: Save Pic... wrote no file"; exit 1; }
+    eval "$(xdotool getwindowgeometry --shell "$pic" | sed "s/^/PIC_/")"
+    import -window root -crop "${PIC_WIDTH}x${PIC_HEIGHT}+${PIC_X}+${PIC_Y}" "$HW_WORK/window.png"
+    /usr/bin/python3 - "$HW_WORK/$1" "$HW_WORK/window.png" <<"PY" || exit 1
+import sys
+from PIL import Image
+saved = Image.open(sys.argv[1]).convert("RGB")
+shown = Image.open(sys.argv[2]).convert("RGB")
+# The picture box sits 8 pixels in from the window corner; leave out the part
+# that scroll bars may cover.
+w, h = min(saved.width, shown.width - 8 - 20), min(saved.height, shown.height - 8 - 20)
+bad = sum(saved.getpixel((x, y)) != shown.getpixel((x + 8, y + 8)) for y in range(h) for x in range(w))
+print("compared %d x %d pixels, %d differ" % (w, h, bad))
+sys.exit(1 if bad else 0)
+PY
+  }
+  save_and_compare saved.pcx
+  echo "ok: the saved picture opened in Pillow shows what the picture window shows"
+
+  # With "Index" alone ticked a drag recolours the picture: still exactly as saved.
+  xdotool mousemove $((X + 174)) $((Y + 280)); sleep 0.2; xdotool click 1; sleep 0.4
+  xdotool mousemove "$(cx 20)" "$(cy 20)"; sleep 0.2
+  xdotool mousedown 1; sleep 0.3
+  for s in 30 50 70; do xdotool mousemove "$(cx $s)" "$(cy $s)"; sleep 0.1; done
+  sleep 0.3; xdotool mouseup 1; sleep 0.6
+  save_and_compare saved_index.pcx
+  cmp -s "$HW_WORK/saved.pcx" "$HW_WORK/saved_index.pcx" &&
+    { echo "FAIL: the drag with Index alone changed nothing"; exit 1; }
+  echo "ok: with Index alone the recoloured picture is saved as shown"
+
   kill -0 "$app" || { echo "FAIL: the editor ended early"; cat "$HW_WORK/app.log"; exit 1; }
   if grep -E "runtime error|AddressSanitizer" "$HW_WORK/app.log"; then exit 1; fi
 '
