@@ -1,22 +1,39 @@
-#include "edit/moves.h"
+#include "board/moves.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <numeric>
 #include <optional>
+#include <string>
 
-#include "fake_board.h"
+#include "board_util.h"
 
 namespace hw {
 namespace {
 
-using test::Colours;
+using test::Looks;
 using test::Maps;
+using test::Reds;
 using V = std::vector<int>;
-using Steps = std::vector<std::string>;
-using Changes =
-    std::vector<std::pair<int, V>>;  // runs of entries from a position; elsewhere untouched
+using Changes = std::vector<std::pair<int, V>>;  // runs of entries from a position
+
+constexpr MoveWhat kBoth{true, true}, kIndex{true, false}, kColour{false, true},
+    kNeither{false, false};
+
+// The identity order with `changes` written over it.
+V Order(const Changes& changes) {
+  V want(256);
+  std::iota(want.begin(), want.end(), 0);
+  for (const auto& [first, run] : changes) std::copy(run.begin(), run.end(), want.begin() + first);
+  return want;
+}
+
+V Descending() {
+  V all = Order({});
+  std::reverse(all.begin(), all.end());
+  return all;
+}
 
 TEST(ParseMoveCount, LeadingDecimalRoundedHalfToEvenWithinSixteenBits) {
   const std::optional<int16_t> refused;
@@ -33,184 +50,82 @@ TEST(ParseMoveCount, LeadingDecimalRoundedHalfToEvenWithinSixteenBits) {
   for (const auto& [text, want] : cases) EXPECT_EQ(ParseMoveCount(text), want) << text;
 }
 
-class Moves : public ::testing::Test {
- protected:
-  void SetUp() override { test::ResetBoard(s); }
-  void Drop(int16_t target, int16_t source, const char* count) {
-    s.ui.TextMoveCount = count;
-    DropBlot(s, ops, target, source);
-  }
-  void Undo() { UndoMove(s, ops); }
-  // Colours and map agree, and equal the start-up board with `changes` applied.
-  void ExpectBoard(const Changes& changes) {
-    V want(256);
-    std::iota(want.begin(), want.end(), 0);
-    for (const auto& [first, run] : changes)
-      std::copy(run.begin(), run.end(), want.begin() + first);
-    EXPECT_EQ(Colours(s, 0, 256), want);
-    EXPECT_EQ(Maps(s, 0, 256), want);
-  }
-  void ExpectMarks(int prev, int cur) {
-    EXPECT_EQ(s.PrevIndex, prev);
-    EXPECT_EQ(s.CurIndex, cur);
-  }
-
-  EditorState s;
-  test::FakeBoard ops{s};
-};
-
-TEST_F(Moves, RunsAreExchangedAndUndone) {
+// With both boxes ticked the entries move and the picture keeps its look; each box
+// alone moves only its half of the same result; neither moves only the marks.
+TEST(MoveRun, RunsOfExchangesUnderEachChoiceOfBoxes) {
   const struct {
-    int16_t target, source;
-    const char* count;
+    int16_t dst, src, count;
     Changes after;
-    std::optional<Changes> undone;  // the board after "Undo", when checked
   } cases[] = {
       // clang-format off
-      {20, 10, "3", {{10, {20, 21, 22}}, {20, {10, 11, 12}}}, Changes{}},
-      {13, 10, "3", {{10, {13, 14, 15, 10, 11, 12}}}, Changes{}},  // A..F -> D E F A B C
-      // Overlapping runs follow the fixed order of swaps, A..G -> G F A B C D E, and
-      // the undo does not restore them: E D G F A B C.
-      {12, 10, "5", {{10, {16, 15, 10, 11, 12, 13, 14}}},
-                    Changes{{10, {14, 13, 16, 15, 10, 11, 12}}}},
-      {10, 12, "5", {{10, {16, 15, 10, 11, 12, 13, 14}}}, std::nullopt},
-      // Clipped at the end of the table.
-      {0, 250, "10", {{0, {250, 251, 252, 253, 254, 255, 6, 7, 8, 9}}, {250, {0, 1, 2, 3, 4, 5}}},
-                     Changes{}},
-      // Fractional counts round half to even.
-      {20, 10, "2.5", {{10, {20, 21}}, {20, {10, 11}}}, Changes{}},
-      {20, 10, "3.5", {{10, {20, 21, 22, 23}}, {20, {10, 11, 12, 13}}}, Changes{}},
-      // Counts of zero or less move only the marks.
-      {20, 10, "0", {}, Changes{}}, {20, 10, "-3", {}, Changes{}}, {20, 10, "abc", {}, Changes{}},
+      {20, 10, 3, {{10, {20, 21, 22}}, {20, {10, 11, 12}}}},
+      {13, 10, 3, {{10, {13, 14, 15, 10, 11, 12}}}},           // A..F -> D E F A B C
+      {12, 10, 5, {{10, {16, 15, 10, 11, 12, 13, 14}}}},       // A..G -> G F A B C D E
+      {10, 12, 5, {{10, {16, 15, 10, 11, 12, 13, 14}}}},
+      {0, 250, 10, {{0, {250, 251, 252, 253, 254, 255}}, {250, {0, 1, 2, 3, 4, 5}}}},  // clipped
+      {20, 10, 0, {}}, {20, 10, -3, {}},
       // clang-format on
   };
+  const BoardState start = test::Recognisable();
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.source) + " on " + std::to_string(c.target) + " x" + c.count);
-    test::ResetBoard(s);
-    ops.Clear();
-    Drop(c.target, c.source, c.count);
-    ExpectBoard(c.after);
-    ExpectMarks(c.source, c.target);
-    EXPECT_EQ(std::tuple(s.LastSrc, s.LastDst), std::tuple(c.source, c.target));
-    EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));
-    EXPECT_TRUE(std::all_of(ops.repaints.begin(), ops.repaints.end(),
-                            [](int i) { return i >= 0 && i < 256; }));
-    Undo();
-    if (c.undone) ExpectBoard(*c.undone);
-    // After an undo both fields of the record hold the undone move's destination.
-    EXPECT_EQ(std::tuple(s.LastSrc, s.LastDst), std::tuple(c.target, c.target));
-    ExpectMarks(c.target, c.source);
+    SCOPED_TRACE(std::to_string(c.src) + " on " + std::to_string(c.dst) + " x" +
+                 std::to_string(c.count));
+    BoardState both = start, index = start, colour = start, neither = start;
+    ASSERT_TRUE(MoveRun(both, c.dst, c.src, c.count, kBoth));
+    EXPECT_EQ(Reds(both), Order(c.after));
+    EXPECT_EQ(Looks(both), Looks(start));
+    EXPECT_EQ(std::tuple(both.prev, both.cur), std::tuple(c.src, c.dst));
+
+    ASSERT_TRUE(MoveRun(index, c.dst, c.src, c.count, kIndex));
+    ASSERT_TRUE(MoveRun(colour, c.dst, c.src, c.count, kColour));
+    ASSERT_TRUE(MoveRun(neither, c.dst, c.src, c.count, kNeither));
+    EXPECT_EQ(index.map, both.map);
+    EXPECT_EQ(index.entries, start.entries);
+    EXPECT_EQ(colour.entries, both.entries);
+    EXPECT_EQ(colour.map, start.map);
+    BoardState marks_only = start;
+    marks_only.prev = c.src, marks_only.cur = c.dst;
+    EXPECT_EQ(neither, marks_only);
   }
 }
 
-TEST_F(Moves, RefusedCountsDoNothingAtAll) {
-  s.PrevIndex = 4, s.CurIndex = 3, s.LastSrc = 5, s.LastDst = 6;
-  // "99999" leaves 16 bits itself; the others overflow Src + count or Dst + count.
-  for (const char* count : {"99999", "32767", "32760"}) {
-    Drop(20, 10, count);
-    ExpectBoard({});
-    ExpectMarks(4, 3);
-    EXPECT_EQ(std::tuple(s.LastSrc, s.LastDst), std::tuple(5, 6));
-    EXPECT_TRUE(ops.repaints.empty() && ops.follow_up.empty()) << count;
+TEST(MoveRun, RefusedRunsChangeNothing) {
+  BoardState b = test::Recognisable();
+  b.prev = 4, b.cur = 3;
+  const BoardState before = b;
+  const std::tuple<int16_t, int16_t, int16_t> refused[] = {
+      {20, 10, 32767}, {10, 20, 32760}, {20, 256, 1}, {-1, 10, 1}, {20, -5, 3}};
+  for (const auto& [dst, src, count] : refused) {
+    EXPECT_FALSE(MoveRun(b, dst, src, count, kBoth)) << dst << " " << src << " " << count;
+    EXPECT_EQ(b, before);
   }
-  Drop(20, 10, "32500");  // only just fits: taken and clipped to the table
-  ExpectMarks(10, 20);
-  EXPECT_EQ(Colours(s, 255, 1), V{245});
+  EXPECT_TRUE(MoveRun(b, 20, 10, 32500, kBoth));  // only just fits: taken, clipped to the board
+  EXPECT_EQ(Reds(b, 255, 1), V{245});
 }
 
-TEST_F(Moves, CheckBoxesChooseWhatMoves) {
-  // "Index" and "Color" each alone, and a value other than 1, which counts as unticked.
-  for (auto [index, colour, colour_at_10, map_at_10] :
-       {std::tuple{0, 1, 20, 10}, {1, 0, 10, 20}, {2, 0, 10, 10}}) {
-    test::ResetBoard(s);
-    s.ui.CheckMoveIndex = index;
-    s.ui.CheckMoveColor = colour;
-    ops.Clear();
-    Drop(20, 10, "1");
-    EXPECT_EQ(Colours(s, 10, 1), V{colour_at_10});
-    EXPECT_EQ(Maps(s, 10, 1), V{map_at_10});
-    EXPECT_EQ(Maps(s, 20, 1), V{map_at_10 == 20 ? 10 : 20});
-    ExpectMarks(10, 20);
-    EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));
-  }
-}
-
-TEST_F(Moves, UndoTwiceBeforeAnyMoveOrWithANewCount) {
-  s.PrevIndex = 50, s.CurIndex = 40;
-  Undo();  // before any move: the marks go to 0, nothing else changes
-  ExpectBoard({});
-  ExpectMarks(0, 0);
-  Drop(20, 10, "3");
-  Undo();
-  Undo();
-  ExpectBoard({});
-  // The undo reads the count as it now stands.
-  Drop(20, 10, "3");
-  s.ui.TextMoveCount = "1";
-  Undo();
-  ExpectBoard({{11, {21, 22}}, {21, {11, 12}}});
-}
-
-TEST_F(Moves, DropOnItselfSelectsAndThePictureIsRefreshedOnlyOnceLoaded) {
-  Drop(33, 33, "3");
-  EXPECT_EQ(ops.usage_shown, (std::vector<int16_t>{33}));
-  EXPECT_TRUE(ops.follow_up.empty());
-  ExpectBoard({});
-  Drop(20, 10, "1");
-  Undo();
-  EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize", "remap", "realize"}));
-  s.PicLoaded = kTrue;
-  ops.Clear();
-  Drop(20, 10, "1");
-  Undo();
-  EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize", "refresh", "remap", "realize", "refresh"}));
-}
-
-class Reverse : public Moves {
- protected:
-  void ReverseBetween(int16_t prev, int16_t cur) {
-    test::ResetBoard(s);
-    s.PrevIndex = prev;
-    s.CurIndex = cur;
-    ops.Clear();
-    ReverseRange(s, ops);
-  }
-};
-
-TEST_F(Reverse, ReversesTheRangeInEitherOrderOfMarks) {
+TEST(ReverseRange, ReversesBetweenTheMarksInEitherOrder) {
   const struct {
     int16_t prev, cur;
     Changes after;
   } cases[] = {
-      // clang-format off
       {10, 13, {{10, {13, 12, 11, 10}}}}, {14, 10, {{10, {14, 13, 12, 11, 10}}}},
-      {11, 10, {{10, {11, 10}}}}, {7, 7, {}},
-      // clang-format on
+      {11, 10, {{10, {11, 10}}}},         {7, 7, {}},
+      {0, 255, {{0, Descending()}}},
   };
+  const BoardState start = test::Recognisable();
   for (const auto& c : cases) {
-    ReverseBetween(c.prev, c.cur);
-    ExpectBoard(c.after);
-    ExpectMarks(std::max(c.prev, c.cur), std::min(c.prev, c.cur));
+    BoardState b = start, index = start;
+    b.prev = index.prev = c.prev;
+    b.cur = index.cur = c.cur;
+    ReverseRange(b, kBoth);
+    EXPECT_EQ(Reds(b), Order(c.after)) << c.prev << ".." << c.cur;
+    EXPECT_EQ(Looks(b), Looks(start));
+    EXPECT_EQ(std::tuple(b.prev, b.cur),
+              std::tuple(std::max(c.prev, c.cur), std::min(c.prev, c.cur)));
+    ReverseRange(index, kIndex);  // the map alone: the entries stay
+    EXPECT_EQ(index.map, b.map);
+    EXPECT_EQ(index.entries, start.entries);
   }
-  ReverseBetween(0, 255);
-  V all(256);
-  std::iota(all.rbegin(), all.rend(), 0);
-  ExpectBoard({{0, all}});
-  EXPECT_EQ(ops.follow_up, (Steps{"remap", "realize"}));  // remapped once
-
-  s.ui.CheckMoveColor = 0;  // index only: the map alone is reversed
-  ReverseBetween(20, 23);
-  EXPECT_EQ(Maps(s, 20, 4), (V{23, 22, 21, 20}));
-  EXPECT_EQ(Colours(s, 20, 4), (V{20, 21, 22, 23}));
-}
-
-TEST_F(Reverse, UndoExchangesOnlyTheLastPairBack) {
-  ReverseBetween(10, 13);
-  Undo();
-  ExpectBoard({{10, {13, 11, 12, 10}}});
-  ReverseBetween(10, 14);  // the last pair is the middle entry with itself
-  Undo();
-  ExpectBoard({{10, {14, 13, 12, 11, 10}}});
 }
 
 }  // namespace

@@ -1,131 +1,111 @@
-#include "edit/sort.h"
+#include "board/sort.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <random>
 
-#include "fake_board.h"
+#include "board_util.h"
 
 namespace hw {
 namespace {
 
-class Sorting : public ::testing::Test {
- protected:
-  void SetUp() override { test::ResetBoard(s); }
-  void SetColour(int k, uint8_t r, uint8_t g, uint8_t b) { s.BlotColour[k] = PackRGB({r, g, b}); }
-  RGBTriple At(int k) const { return GetRGB(s.BlotColour[k]); }
-  HSVTriple HsvAt(int k) const {
-    HSVTriple h;
-    RGBToHSV(At(k), h);
-    return h;
-  }
-  // Colour and map still name the same as-loaded entry at every position.
-  void ExpectColourAndMapTogether() {
-    for (int k = 0; k < 256; ++k) ASSERT_EQ(s.BlotColour[k], original[s.IndexMap[k]]) << k;
-  }
-  void Remember() { original = s.BlotColour; }
+using test::Looks;
+using test::Reds;
 
-  EditorState s;
-  test::FakeBoard ops{s};
-  std::array<PackedColour, 256> original{};
-};
+constexpr MoveWhat kBoth{true, true};
 
-TEST_F(Sorting, UsageSortPutsTheMostUsedFirstAndKeepsTiesInOrder) {
-  for (int k = 0; k < 256; ++k) ops.loaded_counts[k] = (k * 37) % 11;  // many ties
-  Remember();
-  SortOnHisto(s, ops);
-  ExpectColourAndMapTogether();
-  for (int k = 0; k < 255; ++k) {
-    const int a = s.IndexMap[k], b = s.IndexMap[k + 1];
-    ASSERT_GE(ops.loaded_counts[a], ops.loaded_counts[b]) << k;
-    if (ops.loaded_counts[a] == ops.loaded_counts[b]) {
-      ASSERT_LT(a, b) << "tie reordered at " << k;
+HSVTriple Hsv(const BoardState& b, int k) {
+  HSVTriple h;
+  RGBToHSV(b.entries[static_cast<size_t>(k)].rgb, h);
+  return h;
+}
+
+// Colours with many repeats, so every key meets ties.
+BoardState Scrambled(uint32_t seed) {
+  BoardState b = test::Recognisable();
+  std::mt19937 gen(seed);
+  for (auto& e : b.entries) {
+    e.rgb = {static_cast<uint8_t>(gen() % 6 * 51), static_cast<uint8_t>(gen() % 4 * 85),
+             static_cast<uint8_t>(gen() % 3 * 127)};
+  }
+  return b;
+}
+
+TEST(SortBoard, UsageSortPutsTheMostUsedFirstKeepsTiesAndIgnoresReverse) {
+  std::array<int64_t, 256> loaded{};
+  for (size_t k = 0; k < 256; ++k) loaded[k] = static_cast<int64_t>(k * 37 % 11);
+  const BoardState start = test::Recognisable();
+  BoardState b = start, reversed = start;
+  SortBoard(b, SortKey::Usage, false, kBoth, UsageByPosition(start.map, loaded));
+  SortBoard(reversed, SortKey::Usage, true, kBoth, UsageByPosition(start.map, loaded));
+  EXPECT_EQ(reversed, b);
+  EXPECT_EQ(Looks(b), Looks(start));
+  const UsageCounts usage = UsageByPosition(b.map, loaded);
+  for (size_t k = 0; k < 255; ++k) {
+    ASSERT_GE(usage[k], usage[k + 1]) << k;
+    if (usage[k] == usage[k + 1]) {
+      ASSERT_LT(Reds(b)[k], Reds(b)[k + 1]) << "tie reordered at " << k;
     }
-    ASSERT_EQ(s.Histo[k], ops.loaded_counts[a]);  // the counts moved with the entries
   }
-  EXPECT_EQ(s.Histo[256], 0);
-  EXPECT_EQ(ops.follow_up, (std::vector<std::string>{"histo", "remap", "realize", "refresh"}));
+  // Sorted already: one sweep, nothing moves.
+  const BoardState sorted = b;
+  EXPECT_EQ(SortBoard(b, SortKey::Usage, false, kBoth, usage), 1);
+  EXPECT_EQ(b, sorted);
 }
 
-TEST_F(Sorting, SortingTwiceChangesNothingTheSecondTime) {
-  for (int k = 0; k < 256; ++k) ops.loaded_counts[k] = (k * 91 + 5) % 256;
-  SortOnHisto(s, ops);
-  const auto map = s.IndexMap;
-  ops.Clear();
-  EXPECT_EQ(SortOnHisto(s, ops), 1);
-  EXPECT_EQ(s.IndexMap, map);
-  EXPECT_TRUE(ops.repaints.empty());  // no exchange at all
-
-  SortOnColor(s, ops, kSortRedGreen);
-  const auto colours = s.BlotColour;
-  ops.Clear();
-  EXPECT_EQ(SortOnColor(s, ops, kSortRedGreen), 1);
-  EXPECT_EQ(s.BlotColour, colours);
-  EXPECT_TRUE(ops.repaints.empty());
-}
-
-TEST_F(Sorting, WhenNothingMovesEverySweepRuns) {
-  for (int k = 0; k < 256; ++k) ops.loaded_counts[k] = k;  // fully reversed
-  s.ui.CheckMoveColor = 0;
-  s.ui.CheckMoveIndex = 0;
-  Remember();
-  EXPECT_EQ(SortOnHisto(s, ops), 256);
-  EXPECT_EQ(s.Histo[0], 255);
-  s.ui.CheckMoveIndex = 1;  // index only: colour keys never come into order
-  SetColour(0, 0, 0, 0);
-  SetColour(1, 255, 255, 255);
-  Remember();
-  EXPECT_EQ(SortOnColor(s, ops, kSortValueSat), 257);
-  EXPECT_EQ(s.BlotColour, original);
-}
-
-TEST_F(Sorting, RgbSortOrdersByRedThenGreenAndIgnoresBlue) {
-  for (int k = 0; k < 256; ++k) SetColour(k, static_cast<uint8_t>(255 - k / 4), 0, 0);
-  SetColour(100, 30, 9, 200);
-  SetColour(101, 30, 9, 10);  // differs from 100 only in blue: keeps its place after it
-  SetColour(102, 30, 5, 90);  // same red, less green: goes before both
-  Remember();
-  SortOnColor(s, ops, kSortRedGreen);
-  ExpectColourAndMapTogether();
-  for (int k = 0; k < 255; ++k) {
-    const RGBTriple a = At(k), b = At(k + 1);
-    ASSERT_TRUE(a.R < b.R || (a.R == b.R && a.G <= b.G)) << k;
+// The keys are taken once and travel with the positions' exchanges, so the boxes
+// change only what is moved, never which exchanges are made: a colour sort ends
+// even when the colours stay put.
+TEST(SortBoard, BoxesChooseWhatMovesNotTheOrder) {
+  const BoardState start = Scrambled(7);
+  UsageCounts usage{};
+  for (size_t k = 0; k < 256; ++k) usage[k] = static_cast<int64_t>(k * 91 % 13);
+  for (SortKey key : {SortKey::Usage, SortKey::Brightness, SortKey::Hue, SortKey::RedGreen}) {
+    SCOPED_TRACE(static_cast<int>(key));
+    BoardState both = start, index = start, colour = start, neither = start;
+    const int sweeps = SortBoard(both, key, false, kBoth, usage);
+    EXPECT_LT(sweeps, 257);
+    EXPECT_EQ(SortBoard(index, key, false, {true, false}, usage), sweeps);
+    EXPECT_EQ(SortBoard(colour, key, false, {false, true}, usage), sweeps);
+    EXPECT_EQ(SortBoard(neither, key, false, {false, false}, usage), sweeps);
+    EXPECT_EQ(std::tie(index.map, index.entries), std::tie(both.map, start.entries));
+    EXPECT_EQ(std::tie(colour.map, colour.entries), std::tie(start.map, both.entries));
+    EXPECT_EQ(neither, start);
   }
-  const auto pos = [&](int entry) {
-    return std::find(s.IndexMap.begin(), s.IndexMap.end(), entry) - s.IndexMap.begin();
-  };
+}
+
+TEST(SortBoard, RgbIgnoresBlueAndHueSortPutsRedsAndGreysLast) {
+  BoardState b = test::Recognisable();
+  for (int k = 0; k < 256; ++k)
+    b.entries[static_cast<size_t>(k)].rgb = {static_cast<uint8_t>(255 - k / 4), 0, 0};
+  b.entries[100].rgb = {30, 9, 200};
+  b.entries[101].rgb = {30, 9, 10};  // differs from 100 only in blue: stays right after it
+  b.entries[102].rgb = {30, 5, 90};  // same red, less green: goes before both
+  SortBoard(b, SortKey::RedGreen, false, kBoth, {});
+  const auto pos = [&](int entry) { return b.map[static_cast<size_t>(entry)]; };
   EXPECT_EQ(pos(101), pos(100) + 1);
   EXPECT_LT(pos(102), pos(100));
-  EXPECT_EQ(ops.follow_up, (std::vector<std::string>{"remap", "realize", "refresh"}));
+
+  for (int k = 0; k < 256; ++k)
+    b.entries[static_cast<size_t>(k)].rgb = {10, static_cast<uint8_t>(40 + k % 200), 200};
+  b.entries[0].rgb = {255, 0, 0};      // H 0
+  b.entries[1].rgb = {90, 90, 90};     // grey, H 0
+  b.entries[2].rgb = {200, 200, 200};  // grey, H 0
+  b.entries[3].rgb = {255, 0, 1};      // just short of the full circle: H 768
+  SortBoard(b, SortKey::Hue, false, kBoth, {});
+  EXPECT_EQ(Hsv(b, 0).H, 768);
+  EXPECT_EQ(b.entries[253].rgb, (RGBTriple{255, 0, 0}));
+  EXPECT_EQ(b.entries[254].rgb, (RGBTriple{200, 200, 200}));
+  EXPECT_EQ(b.entries[255].rgb, (RGBTriple{90, 90, 90}));
 }
 
-TEST_F(Sorting, HsvSortPutsRedsAndGreysLastByBrightness) {
-  for (int k = 0; k < 256; ++k) SetColour(k, 10, static_cast<uint8_t>(40 + k % 200), 200);
-  SetColour(0, 255, 0, 0);   // red, H 0
-  SetColour(1, 90, 90, 90);  // grey, H 0
-  SetColour(2, 200, 200, 200);
-  SetColour(3, 255, 0, 1);  // a red just short of the full circle: H 768
-  SetColour(4, 0, 255, 0);
-  SortOnColor(s, ops, kSortHueValue);
-  EXPECT_EQ(HsvAt(0).H, 768);
-  for (int k = 0; k < 255; ++k) {
-    const HSVTriple a = HsvAt(k), b = HsvAt(k + 1);
-    ASSERT_TRUE(a.H > b.H || (a.H == b.H && a.V >= b.V)) << k;
-  }
-  EXPECT_EQ(At(253), (RGBTriple{255, 0, 0}));
-  EXPECT_EQ(At(254), (RGBTriple{200, 200, 200}));
-  EXPECT_EQ(At(255), (RGBTriple{90, 90, 90}));
-}
-
-TEST_F(Sorting, ReverseSortInvertsTheOrderAndRunsEverySweepOnTies) {
-  s.ui.CheckReverseSort = 1;
-  // Ascending distinct reds: each sweep carries the smallest left to its place.
-  EXPECT_EQ(SortOnColor(s, ops, kSortRedGreen), 256);
-  for (int k = 0; k < 255; ++k) ASSERT_GE(At(k).R, At(k + 1).R);
-  test::ResetBoard(s);
-  SetColour(7, 1, 2, 3);
-  SetColour(8, 1, 2, 3);  // equal keys are exchanged in every sweep
-  EXPECT_EQ(SortOnColor(s, ops, kSortRedGreen), 257);
+TEST(SortBoard, ReverseInvertsColourKeysAndStopsOnTies) {
+  BoardState b = test::Recognisable();  // reds ascending, all distinct
+  EXPECT_EQ(SortBoard(b, SortKey::RedGreen, true, kBoth, {}), 256);
+  for (int k = 0; k < 255; ++k) ASSERT_EQ(Reds(b)[k], 255 - k);
+  b = test::Recognisable();
+  b.entries[7].rgb = b.entries[8].rgb = {1, 2, 3};  // equal keys are exchanged in every sweep
+  EXPECT_EQ(SortBoard(b, SortKey::RedGreen, true, kBoth, {}), 257);
 }
 
 }  // namespace

@@ -1,88 +1,61 @@
-#include "edit/spread.h"
+#include "board/spread.h"
 
 #include <gtest/gtest.h>
 
-#include "edit/moves.h"
-#include "fake_board.h"
+#include "board/moves.h"
+#include "board_util.h"
 
 namespace hw {
 namespace {
 
 class Spreading : public ::testing::Test {
  protected:
-  void SetUp() override { test::ResetBoard(s); }
-  void SetColour(int k, RGBTriple c) { s.BlotColour[k] = PackRGB(c); }
-  RGBTriple At(int k) const { return GetRGB(s.BlotColour[k]); }
-  void Range(int16_t prev, int16_t cur) {
-    s.PrevIndex = prev;
-    s.CurIndex = cur;
-  }
-
-  EditorState s;
-  test::FakeBoard ops{s};
+  void Set(int k, RGBTriple c) { b.entries[static_cast<size_t>(k)].rgb = c; }
+  RGBTriple At(int k) const { return b.entries[static_cast<size_t>(k)].rgb; }
+  void Range(int16_t prev, int16_t cur) { b.prev = prev, b.cur = cur; }
+  BoardState b = test::Recognisable();
 };
 
-TEST_F(Spreading, RgbGradientKeepsTheEndsAndIgnoresClickOrder) {
-  SetColour(10, {0, 0, 0});
-  SetColour(20, {200, 100, 0});
-  const EditorState before = s;
-  Range(10, 20);
-  RangeRGB(s, ops);
+TEST_F(Spreading, RgbGradientWritesPositionsKeepsOpacityAndIgnoresClickOrder) {
+  MoveRun(b, 12, 30, 1, {true, false});  // the map changes; the spread does not look at it
+  Set(10, {0, 0, 0});
+  Set(20, {200, 100, 0});
+  b.entries[15].A = 40;
+  Range(20, 10);
+  const BoardState before = b;
+  SpreadRange(b, SpreadKind::Rgb);
   for (int k = 10; k <= 20; ++k) {
     EXPECT_EQ(At(k), (RGBTriple{uint8_t(20 * (k - 10)), uint8_t(10 * (k - 10)), 0})) << k;
-    EXPECT_EQ(s.Pal[k], At(k)) << k;
   }
-  EXPECT_EQ(s.Pal[9], before.Pal[9]);
-  EXPECT_EQ(s.Pal[21], before.Pal[21]);
-  EXPECT_EQ(ops.repaints.size(), 11u);
-  EXPECT_TRUE(ops.follow_up.empty());  // the picture is not touched
-  EXPECT_EQ(std::tuple(s.PrevIndex, s.CurIndex), std::tuple(10, 20));
+  EXPECT_EQ(b.entries[15].A, 40);
+  EXPECT_EQ(std::tie(b.entries[9], b.entries[21]), std::tie(before.entries[9], before.entries[21]));
+  EXPECT_EQ(std::tie(b.map, b.prev, b.cur), std::tie(before.map, before.prev, before.cur));
 
-  const EditorState first = s;
-  s = before;
-  Range(20, 10);
-  RangeRGB(s, ops);
-  EXPECT_EQ(s.BlotColour, first.BlotColour);
-  EXPECT_EQ(s.Pal, first.Pal);
-}
-
-TEST_F(Spreading, WritesThePaletteEntryEachPositionShows) {
-  int16_t dst = 12, src = 30, one = 1;
-  DoSwapBlot(s, ops, dst, src, one);  // position 12 now shows entry 30 and vice versa
-  const Palette before = s.Pal;
-  SetColour(10, {0, 0, 0});
-  SetColour(14, {40, 80, 120});
-  Range(10, 14);
-  RangeRGB(s, ops);
-  EXPECT_EQ(s.Pal[30], (RGBTriple{20, 40, 60}));
-  EXPECT_EQ(s.Pal[12], before[12]);
-  EXPECT_EQ(s.Pal[11], At(11));
+  const BoardState first = b;
+  b = before;
+  Range(10, 20);
+  SpreadRange(b, SpreadKind::Rgb);
+  EXPECT_EQ(b.entries, first.entries);
 }
 
 TEST_F(Spreading, ShortRanges) {
-  SetColour(40, {1, 2, 3});
-  SetColour(41, {200, 150, 100});
+  Set(40, {1, 2, 3});
+  Set(41, {200, 150, 100});
+  const BoardState before = b;
   Range(41, 40);
-  RangeRGB(s, ops);  // span 1: both ends rewritten with their own colours
-  EXPECT_EQ(s.Pal[40], (RGBTriple{1, 2, 3}));
-  EXPECT_EQ(s.Pal[41], (RGBTriple{200, 150, 100}));
-
-  const EditorState before = s;
-  ops.Clear();
-  RangeHSV(s, ops, 1);  // span 1: no inner entry
+  SpreadRange(b, SpreadKind::Rgb);  // span 1: both ends keep their own colours
+  SpreadRange(b, SpreadKind::Hsv);  // span 1: no inner position
   Range(41, 41);
-  RangeRGB(s, ops);  // span 0
-  RangeHSV(s, ops, -1);
-  EXPECT_EQ(s.BlotColour, before.BlotColour);
-  EXPECT_EQ(s.Pal, before.Pal);
-  EXPECT_TRUE(ops.repaints.empty());
+  for (SpreadKind kind : {SpreadKind::Rgb, SpreadKind::Hsv, SpreadKind::HsvReverse})
+    SpreadRange(b, kind);
+  EXPECT_EQ(b.entries, before.entries);
 }
 
-TEST_F(Spreading, HsvRunsThroughTheHuesAndRoundsValuesHalfToEven) {
-  SetColour(0, {0, 0, 0});
-  SetColour(4, {0, 0, 255});
+TEST_F(Spreading, HsvRunsThroughTheHuesEitherWayAndRoundsHalfToEven) {
+  Set(0, {0, 0, 0});
+  Set(4, {0, 0, 255});
   Range(0, 4);
-  RangeHSV(s, ops, 1);
+  SpreadRange(b, SpreadKind::Hsv);
   EXPECT_EQ(At(0), (RGBTriple{0, 0, 0}));
   EXPECT_EQ(At(4), (RGBTriple{0, 0, 255}));
   const RGBTriple yellowish = At(1), green = At(2), cyan = At(3);  // hues 128, 256, 384
@@ -90,22 +63,19 @@ TEST_F(Spreading, HsvRunsThroughTheHuesAndRoundsValuesHalfToEven) {
   EXPECT_TRUE(green.G > green.R && green.G > green.B);
   EXPECT_TRUE(cyan.G == cyan.B && cyan.R < cyan.G);
   EXPECT_TRUE(yellowish.G < green.G && green.G < cyan.B);  // value rises along the range
-  EXPECT_EQ(s.Pal[2], green);
 
-  SetColour(100, {0, 0, 0});
-  SetColour(102, {255, 255, 255});
+  Set(100, {0, 0, 0});
+  Set(102, {255, 255, 255});
   Range(100, 102);
-  RangeHSV(s, ops, 1);
+  SpreadRange(b, SpreadKind::Hsv);
   EXPECT_EQ(At(101), (RGBTriple{128, 128, 128}));
-}
 
-TEST_F(Spreading, ReverseRunsTheHueTheOtherWay) {
-  SetColour(60, {0, 255, 0});  // H 256
-  SetColour(62, {0, 0, 255});  // H 512
+  Set(60, {0, 255, 0});  // H 256
+  Set(62, {0, 0, 255});  // H 512
   Range(60, 62);
-  RangeHSV(s, ops, 1);
+  SpreadRange(b, SpreadKind::Hsv);
   EXPECT_EQ(At(61), (RGBTriple{0, 255, 255}));  // H 384: cyan
-  RangeHSV(s, ops, -1);
+  SpreadRange(b, SpreadKind::HsvReverse);
   EXPECT_EQ(At(61), (RGBTriple{255, 0, 0}));  // the long way round passes red
 }
 

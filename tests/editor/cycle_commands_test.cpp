@@ -22,71 +22,81 @@ struct CycleRig {
     for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(190 + k % 50);
     WritePicture(dir.File("p.pcx"), 8, 8, pixels, DistinctPalette());
     r.Load(dir.File("p.pcx"));
-  }
-  RGBTriple Shown(int entry) const {
-    const PaletteEntry& e =
-        (*r.ed.display().Realized(Surface::PictureBox))[static_cast<size_t>(entry)];
-    return {e.red, e.green, e.blue};
+    r.ed.ToggleCycling();
   }
 };
 
 TEST(CycleCommands, TestButtonSpeedAndSchemeControls) {
   Rig r;
-  const EditorState& s = r.s();
-  r.ed.ButtonTest_Click();
-  EXPECT_EQ(std::tie(s.CycleOn, s.ui.TimerEnabled, s.ui.ButtonTestCaption),
-            std::tuple(kTrue, true, "Stop"));
-  r.ed.ButtonTest_Click();
-  EXPECT_EQ(std::tie(s.CycleOn, s.ui.TimerEnabled, s.ui.ButtonTestCaption),
-            std::tuple(kFalse, false, "Test"));
+  const Controls& ui = r.ed.controls();
+  r.ed.ToggleCycling();
+  EXPECT_EQ(std::tie(ui.TimerEnabled, ui.ButtonTestCaption), std::tuple(true, "Stop"));
+  EXPECT_TRUE(r.ed.CyclingOn());
+  r.ed.ToggleCycling();
+  EXPECT_EQ(std::tie(ui.TimerEnabled, ui.ButtonTestCaption), std::tuple(false, "Test"));
 
-  EXPECT_EQ(s.ui.TimerInterval, 16);  // the scroll bar's 200 is not copied at start-up
-  r.ed.HScrollSpeed_Change(1000);
-  EXPECT_EQ(s.ui.TimerInterval, 1000);
-  r.ed.HScrollSpeed_Change(5000);  // outside the scroll bar's range
-  EXPECT_EQ(s.ui.TimerInterval, 1000);
-  EXPECT_EQ(r.view.timer_changes, 4);
-
-  r.ed.ListScheme_Click(2);
-  r.ed.ListScheme_Click(3);  // no such item: ignored, like -1
-  r.ed.ListScheme_Click(-1);
-  EXPECT_EQ(std::tuple(s.CycleScheme, s.ui.ListSchemeIndex), std::tuple(2, 2));
+  EXPECT_EQ(ui.TimerInterval, 16);  // the scroll bar's 200 is not copied at start-up
+  for (const auto& [value, interval] : {std::pair{1000, 1000}, {5000, 1000}, {0, 1}, {250, 250}}) {
+    r.ed.SetCycleSpeed(value);
+    EXPECT_EQ(std::tuple(ui.TimerInterval, ui.HScrollSpeed), std::tuple(interval, interval))
+        << value;
+  }
+  r.ed.SelectScheme(2);
+  r.ed.SelectScheme(3);  // no such item: ignored, like -1
+  r.ed.SelectScheme(-1);
+  EXPECT_EQ(ui.ListSchemeIndex, 2);
 }
 
-TEST(CycleCommands, TicksAnimateThePicturePaletteOnly) {
+TEST(CycleCommands, TicksAnimateThePictureNotTheBoard) {
   CycleRig c;
-  const EditorState before = c.r.s();
-  std::array<RGBTriple, 256> shown{};
-  for (int i = 0; i < 256; ++i) shown[static_cast<size_t>(i)] = c.Shown(i);
+  const Snapshot before(c.r.ed);
+  const Palette shown = before.picture_colours;
 
-  c.r.ed.TimerColor_Timer();  // backward: each band of eight turns by one
+  c.r.ed.CycleTick();  // backward: each band of eight turns by one
   EXPECT_EQ(c.random.draws, 15);
-  EXPECT_GT(c.r.view.palette_changes, 0);
-  for (int j = 0; j < 7; ++j) EXPECT_EQ(c.Shown(196 + j), shown[static_cast<size_t>(197 + j)]);
-  EXPECT_EQ(c.Shown(203), shown[196]);
+  const Palette now = Realized(c.r.ed, Surface::PictureBox);
+  for (size_t j = 0; j < 7; ++j) EXPECT_EQ(now[196 + j], shown[197 + j]);
+  EXPECT_EQ(now[203], shown[196]);
+  EXPECT_EQ(Realized(c.r.ed, Surface::PictureWindow), now);
 
-  c.r.ed.ListScheme_Click(kSchemeForward);  // black keys jittered by +1
-  c.r.ed.TimerColor_Timer();
-  EXPECT_EQ(c.Shown(200), (RGBTriple{1, 1, 1}));
-  // The editor's palettes, map and board are never touched.
-  EXPECT_EQ(std::tie(c.r.s().Pal, c.r.s().PicPal, c.r.s().IndexMap, c.r.s().BlotColour),
-            std::tie(before.Pal, before.PicPal, before.IndexMap, before.BlotColour));
+  c.r.ed.SelectScheme(kSchemeForward);  // black keys jittered by +1
+  c.r.ed.CycleTick();
+  EXPECT_EQ(Realized(c.r.ed, Surface::PictureBox)[200], (RGBTriple{1, 1, 1}));
+  EXPECT_EQ(c.r.ed.Board(), before.board);
+  EXPECT_EQ(ShownBoard(c.r.ed), EntryColours(before.board));  // true-colour swatches stay
+  EXPECT_FALSE(c.r.ed.CanUndo());
 }
 
-TEST(CycleCommands, HardwareColourSwatchesAreRepaintedOnEveryTick) {
+TEST(CycleCommands, HardwareSwatchesFollowTicksAndRebuilds) {
   CycleRig c(256);
-  const int before = c.r.view.board_changes;
-  c.r.ed.TimerColor_Timer();
-  EXPECT_EQ(c.r.view.board_changes, before + 1);
+  c.r.ed.CycleTick();
+  const Palette animated = Realized(c.r.ed, Surface::PictureBox);
+  ASSERT_NE(animated, EntryColours(c.r.ed.Board()));
+  EXPECT_EQ(ShownBoard(c.r.ed), animated);
+  c.r.colours.answer = PackRGB({1, 2, 3});
+  c.r.commands.EditColour(9);  // a rebuild of the display palette
+  EXPECT_EQ(c.r.ed.SwatchShownColour(9), (RGBTriple{1, 2, 3}));
+  c.r.ed.CycleTick();
+  EXPECT_EQ(ShownBoard(c.r.ed), Realized(c.r.ed, Surface::PictureBox));
+
+  // Stop shows the board's colours again on every surface.
+  c.r.ed.ToggleCycling();
+  const Palette board = EntryColours(c.r.ed.Board());
+  EXPECT_EQ(Realized(c.r.ed, Surface::PictureBox), board);
+  EXPECT_EQ(Realized(c.r.ed, Surface::PictureWindow), board);
+  EXPECT_EQ(ShownBoard(c.r.ed), board);
+  c.r.ed.CycleTick();  // stopped: the tick does nothing
+  EXPECT_EQ(Realized(c.r.ed, Surface::PictureBox), board);
 }
 
 TEST(CycleCommands, TickWithoutAPictureOrRandomSourceIsHarmless) {
   Editor ed(EditorServices{});
-  ed.Form_Load();
-  ed.TimerColor_Timer();
-  ed.ListScheme_Click(kSchemeForward);
-  ed.TimerColor_Timer();
-  EXPECT_EQ(ed.state().HPal, 0);
+  ed.Start();
+  ed.ToggleCycling();
+  ed.CycleTick();
+  ed.SelectScheme(kSchemeForward);
+  ed.CycleTick();
+  EXPECT_EQ(ed.Board(), StartBoard({255, 170, 85}));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
-// The file commands, the picture window and the remap through the index map.
+// The file commands and the picture window.
 #include <gtest/gtest.h>
 
-#include <numeric>
+#include <filesystem>
 
 #include "editor_fakes.h"
 #include "formats/pcx_file.h"
@@ -15,92 +15,65 @@ struct Loaded : Rig {
   std::string path = dir.File("tree.pcx");
   Bytes pixels = Bytes(64000);
   Palette palette = DistinctPalette(3);
-  Loaded() {
+  explicit Loaded(int palette_size = 0) : Rig(palette_size) {
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * i / 7 % 256);
     WritePicture(path, 320, 200, pixels, palette);
     Load(path);
   }
-  // The colour each pixel shows through the palette realized in the picture box.
-  std::vector<RGBTriple> ShownColours() {
-    const LogicalPalette& pal = *ed.display().Realized(Surface::PictureBox);
-    std::vector<RGBTriple> out;
-    for (uint8_t p : ed.ShownPixels()) out.push_back({pal[p].red, pal[p].green, pal[p].blue});
-    return out;
+  void LoadPalette(const std::string& file) {
+    files.opens.push_back(file);
+    commands.LoadPalette();
   }
 };
-
-void ExpectIdentity(const std::array<uint8_t, 256>& map) {
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(map[static_cast<size_t>(i)], i);
-}
 
 TEST(PictureLoad, ShowsThePictureAndStartsAfresh) {
   Loaded r;
   ASSERT_TRUE(r.errors.messages.empty()) << r.errors.messages[0];
-  EXPECT_EQ(std::tie(r.s().ui.Label1, r.s().ui.FormPicCaption),
+  const Controls& ui = r.ed.controls();
+  EXPECT_EQ(std::tie(ui.Label1, ui.FormPicCaption),
             std::tuple(r.path + ":  320 x  200", r.path + ":  320 x  200"));
-  EXPECT_TRUE(r.s().ui.FormPicVisible && r.s().ui.ButtonTestEnabled);
-  EXPECT_EQ(std::tuple(r.s().PixCount, r.ed.PictureBoxWidth(), r.ed.ShownHeight()),
-            std::tuple(64000, 320, 200));
-  EXPECT_EQ(r.s().OrigPixels, r.pixels);
-  EXPECT_EQ(r.ed.ShownPixels(), r.pixels);
-  EXPECT_EQ(r.s().Pal, r.palette);
-  EXPECT_EQ(r.s().HPal, r.ed.display().Selected(Surface::PictureBox));
-  EXPECT_EQ(std::tuple(r.busy.waits, r.busy.depth), std::tuple(1, 0));
-  r.ed.ShowUsage(5);
-  EXPECT_EQ(r.s().ui.LabelHistCnt,
-            NumberText(static_cast<int32_t>(std::count(r.pixels.begin(), r.pixels.end(), 5))));
+  EXPECT_TRUE(ui.FormPicVisible && ui.ButtonTestEnabled);
+  EXPECT_EQ(std::tuple(r.ed.PictureWidth(), r.ed.PictureHeight()), std::tuple(320, 200));
+  EXPECT_EQ(r.ed.LoadedPixels(), r.pixels);
+  EXPECT_EQ(r.ed.Pixels(), r.pixels);
+  EXPECT_EQ(EntryColours(r.ed.Board()), r.palette);
   EXPECT_EQ(ShownBoard(r.ed), r.palette);
-  // Every entry realized for the picture is reserved for animation.
-  for (const PaletteEntry& e : *r.ed.display().Realized(Surface::PictureWindow))
-    EXPECT_EQ(e.flags, 5);
+  EXPECT_EQ(std::tuple(r.busy.waits, r.busy.depth), std::tuple(1, 0));
+  r.ed.Select(5);
+  EXPECT_EQ(ui.LabelHistCnt, NumberText(std::count(r.pixels.begin(), r.pixels.end(), 5)));
+  for (Surface s : {Surface::PictureBox, Surface::PictureWindow}) {
+    EXPECT_EQ(Realized(r.ed, s), r.palette);
+    for (const PaletteEntry& e : *r.ed.display().Realized(s)) ASSERT_EQ(e.flags, kEntryFlags);
+  }
 
-  // Loading again starts from the identity map and an empty undo record.
-  std::swap(r.s().IndexMap[0], r.s().IndexMap[1]);
-  r.s().LastSrc = 4;
-  r.s().LastDst = 9;
+  // Loading again starts from the identity map and a new history.
+  r.Drop(1, 0);
   r.Load(r.path);
-  ExpectIdentity(r.s().IndexMap);
-  EXPECT_EQ(std::tuple(r.s().LastSrc, r.s().LastDst), std::tuple(0, 0));
-  EXPECT_EQ(r.s().Pixels, r.pixels);
-
-  // "Load Palette..." with "Use HW Colors" ticked: the swatches and the picture show the new
-  // colours.
-  r.s().ui.CheckHW = 1;
-  r.ed.CheckHW_Click();
-  WritePicture(r.dir.File("other.pcx"), 16, 16, Bytes(256, 0), DistinctPalette(77));
-  r.files.opens.push_back(r.dir.File("other.pcx"));
-  r.ed.CommandLoadPal_Click();
-  EXPECT_EQ(ShownBoard(r.ed), DistinctPalette(77));
-  EXPECT_EQ(r.ShownColours()[0], DistinctPalette(77)[r.pixels[0]]);
+  EXPECT_EQ(r.ed.Board().map, IdentityMap());
+  EXPECT_FALSE(r.ed.CanUndo());
+  EXPECT_EQ(r.ed.Pixels(), r.pixels);
 }
 
-TEST(PictureLoad, FailuresLeaveEverythingAsItWas) {
+TEST(PictureLoad, FailuresAndCancelsLeaveEverythingAsItWas) {
   Loaded r;
-  r.ed.ShowUsage(9);
-  const EditorState before = r.s();
-  const auto shown = r.ed.ShownPixels();
+  r.Drop(9, 3);
+  const Snapshot before(r.ed);
   const uint64_t generation = r.ed.display().Generation();
 
-  // Cancelled: silent.
-  r.Load(std::nullopt);
-  r.files.opens.push_back(std::string());
-  r.ed.CommandLoadPal_Click();
-  EXPECT_TRUE(r.errors.messages.empty());
-
-  // Pixel data that ends early, a file too short for a palette, a missing file.
+  r.Load(std::nullopt);  // cancelled: silent
+  r.LoadPalette("");     // an empty answer is a cancel too
   auto bytes = ReadBytes(r.path);
   bytes.resize(kPcxHeaderSize + 100);
   const std::string bad = r.dir.File("bad.pcx"), tiny = r.dir.File("tiny.pcx");
-  WriteBytes(bad, bytes);
-  WriteBytes(tiny, Bytes(767, 1));
+  WriteBytes(bad, bytes);           // pixel data that ends early
+  WriteBytes(tiny, Bytes(767, 1));  // too short for a palette
   r.Load(bad);
-  r.files.opens.push_back(tiny);
-  r.ed.CommandLoadPal_Click();
+  r.LoadPalette(tiny);
   r.Load(r.dir.File("missing.pcx"));
 
-  ExpectSameState(before, r.s());
-  EXPECT_EQ(r.ed.ShownPixels(), shown);
+  EXPECT_TRUE(Snapshot(r.ed) == before);
   EXPECT_EQ(r.ed.display().Generation(), generation);
+  EXPECT_TRUE(r.ed.CanUndo());
   ASSERT_EQ(r.errors.messages.size(), 3u);
   const std::string named[] = {bad, tiny, "missing.pcx"};
   for (size_t i = 0; i < 3; ++i)
@@ -108,135 +81,93 @@ TEST(PictureLoad, FailuresLeaveEverythingAsItWas) {
   EXPECT_EQ(r.busy.depth, 0);
 }
 
-TEST(Remap, KeepsThePicturesLookAfterChainsOfExchanges) {
-  Loaded r;
-  const auto look = r.ShownColours();
-  auto& m = r.s().IndexMap;
-  std::swap(m[0], m[1]);
-  std::swap(m[1], m[2]);  // 0 1 2 -> 1 2 0
-  for (size_t i = 10; i < 60; ++i) std::swap(m[i], m[i + 100]);
-  std::swap(m[5], m[200]);
-  r.ed.RemapPicture();
-  r.ed.RealizeNewPalette();
-  EXPECT_EQ(r.ed.ShownPixels(), r.s().Pixels);
-  EXPECT_EQ(r.ShownColours(), look);
-  EXPECT_EQ(r.s().Pixels[0], 2);  // as-loaded 0 now lives at position 2
-  // Usage counts belong to positions: position 200 holds as-loaded 5 now.
-  EXPECT_EQ(r.s().Histo[200], r.ed.LoadedHisto()[5]);
-  EXPECT_EQ(r.s().Histo[5], r.ed.LoadedHisto()[200]);
-  EXPECT_NE(r.s().Histo[5], r.s().Histo[200]);
-  r.ed.RemapPicture();  // remapping again changes nothing
-  EXPECT_EQ(r.ShownColours(), look);
-}
-
-TEST(Remap, MapsThatAreNotPermutationsAndNoPicture) {
-  std::array<uint8_t, 256> m{};
-  std::iota(m.begin(), m.end(), uint8_t{0});
-  m[1] = m[7] = 0;  // positions 0, 1 and 7 hold 0, none holds 1 or 7
-  const IndexLut lut = InverseIndexMap(m);
-  EXPECT_EQ(lut[0], 0);  // the lowest position holding it
-  EXPECT_EQ(lut[1], 1);  // held nowhere: keeps its index
-  EXPECT_EQ(lut[9], 9);
-
-  Rig r;
-  std::swap(r.s().IndexMap[0], r.s().IndexMap[1]);
-  r.ed.RemapPicture();
-  EXPECT_EQ(r.s().Pixels, (Bytes{0, 0}));
-}
-
-TEST(PaletteLoad, MergesInsideOrOutsideTheRange) {
-  struct Case {
+// A palette load writes entries at positions and never touches the map or pixels.
+TEST(PaletteLoad, MergesByPositionAndIsOneStep) {
+  const struct {
     int16_t a, b;
-    bool replace;
-    int lo, hi;  // entries taken: lo..hi when replacing, all but lo..hi when protecting
-  } const cases[] = {
-      // clang-format off
-      {20, 10, true, 10, 20}, {10, 20, false, 10, 20}, {0, 0, false, 0, 0},
-      {255, 255, false, 255, 255}, {0, 0, true, 0, 0}, {255, 255, true, 255, 255},
-      // clang-format on
-  };
+    bool merge, replace;
+    int lo, hi;  // positions taken: lo..hi, or all but lo..hi
+  } cases[] = {
+      {20, 10, true, true, 10, 20}, {10, 20, true, false, 10, 20}, {3, 4, false, false, 0, 255}};
   TempDir dir;
   const std::string file = dir.File("pal.pcx");
   const Palette incoming = DistinctPalette(99);
   WritePicture(file, 16, 16, Bytes(256, 0), incoming);
-  for (const Case& c : cases) {
-    Rig r;
-    r.ed.ShowUsage(c.a);
-    r.ed.ShowUsage(c.b);
-    r.s().ui.CheckMerge = 1;
-    r.s().ui.OptionMergeReplace = c.replace;
-    std::swap(r.s().IndexMap[14], r.s().IndexMap[15]);
-    std::swap(r.s().IndexMap[0], r.s().IndexMap[255]);
-    const EditorState before = r.s();
-    r.files.opens.push_back(file);
-    r.ed.CommandLoadPal_Click();
+  for (const auto& c : cases) {
+    Loaded r;
+    r.Boxes(true, false);
+    r.Drop(15, 14);
+    r.ed.Select(c.a);
+    r.ed.Select(c.b);
+    r.ed.controls().CheckMerge = c.merge;
+    r.ed.controls().OptionMergeReplace = c.replace;
+    const Snapshot before(r.ed);
+    r.LoadPalette(file);
     for (size_t k = 0; k < 256; ++k) {
-      const bool taken =
-          (k >= static_cast<size_t>(c.lo) && k <= static_cast<size_t>(c.hi)) == c.replace;
-      EXPECT_EQ(r.s().Pal[k], taken ? incoming[k] : before.Pal[k]) << k;
-      EXPECT_EQ(r.s().IndexMap[k], taken ? k : before.IndexMap[k]) << k;
+      const bool inside = static_cast<int>(k) >= c.lo && static_cast<int>(k) <= c.hi;
+      EXPECT_EQ(r.ed.Board().entries[k].rgb,
+                inside == (c.replace || !c.merge) ? incoming[k] : before.board.entries[k].rgb)
+          << k;
     }
-    EXPECT_TRUE(r.s().ui.ButtonTestEnabled);
+    EXPECT_EQ(r.ed.Board().map, before.board.map);
+    EXPECT_EQ(r.ed.Pixels(), before.pixels);
+    EXPECT_EQ(Realized(r.ed, Surface::PictureWindow), EntryColours(r.ed.Board()));
+    r.ed.Undo();
+    EXPECT_TRUE(Snapshot(r.ed) == before);
   }
 }
 
 TEST(PaletteFile, SaveAndLoadGivesThePaletteTheBoardShows) {
-  Rig r;
-  TempDir dir;
-  r.s().Pal = DistinctPalette(1);
-  auto& m = r.s().IndexMap;
-  std::swap(m[0], m[1]);
-  std::swap(m[1], m[2]);
-  std::swap(m[30], m[130]);
-  const Palette shown = r.ed.BoardPalette();
-  const std::string file = dir.File("saved.pal.pcx");
+  Loaded r;
+  r.Drop(1, 0);
+  r.Drop(130, 30);
+  const Palette shown = EntryColours(r.ed.Board());
+  const std::string file = r.dir.File("saved.pal.pcx");
   r.files.saves.push_back(file);
-  r.ed.CommandSavePal_Click();
+  r.commands.SavePalette();
   EXPECT_EQ(ReadBytes(file).size(), 1217u);
-  r.files.opens.push_back(file);
-  r.ed.CommandLoadPal_Click();
+  r.LoadPalette(r.dir.File("tree.pcx"));
+  r.LoadPalette(file);
   EXPECT_TRUE(r.errors.messages.empty());
-  EXPECT_EQ(r.s().Pal, shown);
-  ExpectIdentity(m);
+  EXPECT_EQ(EntryColours(r.ed.Board()), shown);
   // The saved file is a 16 x 16 picture whose pixel k is k.
   const auto pic = LoadPcxFile(file);
   ASSERT_TRUE(pic.ok()) << pic.error().message;
   for (size_t k = 0; k < 256; ++k) EXPECT_EQ(pic->pixels[k], k);
 }
 
-TEST(PictureSave, AFailedSaveIsReportedAndLeavesTheOldFile) {
+TEST(PictureSave, FailuresAreReportedAndLeaveTheOldFile) {
   Loaded r;
-  const std::string out = r.dir.File("keep.pcx");
-  WriteBytes(out, {1, 2, 3});
-  r.s().PcxHead.Xmin = -32768;  // a window no file can hold
-  r.s().PcxHead.Xmax = 32767;
+  const std::string out = r.dir.File("keep");
+  std::filesystem::create_directory(out);  // nothing can be renamed over a directory
+  WriteBytes(out + "/inside", {1, 2, 3});
   r.files.saves.push_back(out);
-  r.ed.ButtonSave_Click();
+  r.commands.SavePicture();
   ASSERT_EQ(r.errors.messages.size(), 1u);
   EXPECT_NE(r.errors.messages[0].find(out), std::string::npos);
-  EXPECT_EQ(ReadBytes(out), (Bytes{1, 2, 3}));
+  EXPECT_EQ(ReadBytes(out + "/inside"), (Bytes{1, 2, 3}));
   r.files.saves.push_back(r.dir.File("no/such/dir.pcx"));
-  r.ed.CommandSavePal_Click();
+  r.commands.SavePalette();
   EXPECT_EQ(r.errors.messages.size(), 2u);
   r.files.saves.push_back(std::nullopt);  // cancelled: silent
-  r.ed.ButtonSave_Click();
+  r.commands.SavePicture();
   EXPECT_EQ(r.errors.messages.size(), 2u);
   EXPECT_EQ(r.busy.depth, 0);
 }
 
-TEST(PictureSave, BeforeAnyLoadWritesTheStartUpPicture) {
-  // A 1 x 1 raw picture of the start-up header: one pixel byte (rows are the
-  // picture's width), the byte 12 and the start-up palette.
+TEST(PictureSave, WithNoPictureLoadedNothingIsWritten) {
   Rig r;
   TempDir dir;
-  const std::string out = dir.File("blank.pcx");
-  r.files.saves.push_back(out);
-  r.ed.ButtonSave_Click();
-  ASSERT_TRUE(r.errors.messages.empty()) << r.errors.messages[0];
-  const Bytes file = ReadBytes(out);
-  ASSERT_EQ(file.size(), 128u + 1 + 1 + 768);
-  EXPECT_EQ(file[129], 12);
-  EXPECT_EQ((Bytes(file.end() - 3, file.end())), (Bytes{255, 170, 85}));
+  r.files.saves.push_back(dir.File("blank.pcx"));
+  r.commands.SavePicture();  // no dialog, no message, no file
+  EXPECT_EQ(r.files.saves.size(), 1u);
+  EXPECT_FALSE(r.ed.SavePicture(dir.File("blank.pcx")));
+  ASSERT_EQ(r.errors.messages.size(), 1u);
+  EXPECT_NE(r.errors.messages[0].find("blank.pcx"), std::string::npos);
+  EXPECT_TRUE(dir.Entries().empty());
+  r.Drop(1, 0);  // the board still moves; there are no pixels to remap
+  EXPECT_TRUE(r.ed.Pixels().empty());
+  EXPECT_EQ(r.ed.Board().map[0], 1);
 }
 
 }  // namespace

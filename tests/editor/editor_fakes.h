@@ -1,0 +1,152 @@
+// Fake platform services and helpers for driving the editor without a window.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../common/test_util.h"
+#include "editor/commands.h"
+#include "editor/editor.h"
+
+namespace hw::test {
+
+struct FakeFiles : FileDialogs {
+  std::deque<std::optional<std::string>> opens, saves;  // answers in turn; then "cancelled"
+  std::optional<std::string> OpenFile() override { return Take(opens); }
+  std::optional<std::string> SaveFile() override { return Take(saves); }
+  static std::optional<std::string> Take(std::deque<std::optional<std::string>>& q) {
+    std::optional<std::string> v;
+    if (!q.empty()) v = q.front(), q.pop_front();
+    return v;
+  }
+};
+
+struct FakeColours : ColourDialog {
+  std::optional<PackedColour> answer;
+  std::vector<PackedColour> initials;  // one per opening
+  std::optional<PackedColour> ChooseColour(PackedColour initial) override {
+    initials.push_back(initial);
+    return answer;
+  }
+};
+
+struct RecordingErrors : ErrorReporter {
+  std::vector<std::string> messages;
+  void ShowError(const std::string& message) override { messages.push_back(message); }
+};
+
+struct FakeBusy : BusyPointer {
+  int depth = 0, waits = 0;
+  void SetWait(bool wait) override {
+    depth += wait ? 1 : -1;
+    waits += wait;
+  }
+};
+
+struct Box {
+  float x0, y0, x1, y1;
+  bool operator==(const Box&) const = default;
+};
+
+struct RecordingView : EditorView {
+  std::vector<Box> boxes;
+  void DrawBandBox(float x0, float y0, float x1, float y1) override {
+    boxes.push_back({x0, y0, x1, y1});
+  }
+};
+
+// An editor with fakes, started as at program start, and the dialog layer over it.
+struct Rig {
+  FakeFiles files;
+  FakeColours colours;
+  RecordingErrors errors;
+  FakeBusy busy;
+  RecordingView view;
+  Editor ed;
+  EditorCommands commands{ed, &files, &colours};
+  explicit Rig(int palette_size = 0, RandomSource* random = nullptr)
+      : ed(EditorServices{&errors, &busy, random, &view}, palette_size) {
+    ed.Start();
+  }
+  void Load(std::optional<std::string> path) {
+    files.opens.push_back(path);
+    commands.LoadPicture();
+  }
+  void Drop(int target, int source, const char* count = "1") {
+    ed.controls().TextMoveCount = count;
+    ed.Drop(target, source);
+  }
+  void Boxes(bool index, bool colour) {
+    ed.controls().CheckMoveIndex = index;
+    ed.controls().CheckMoveColor = colour;
+  }
+};
+
+inline Palette EntryColours(const BoardState& b) {
+  Palette p{};
+  for (size_t i = 0; i < 256; ++i) p[i] = b.entries[i].rgb;
+  return p;
+}
+
+// The colours the 256 swatches show.
+inline Palette ShownBoard(const Editor& ed) {
+  Palette p{};
+  for (int i = 0; i < 256; ++i) p[static_cast<size_t>(i)] = ed.SwatchShownColour(i);
+  return p;
+}
+
+// The colours a surface's realized palette shows.
+inline Palette Realized(const Editor& ed, Surface surface) {
+  Palette p{};
+  const LogicalPalette* pal = ed.display().Realized(surface);
+  if (pal == nullptr) return p;
+  for (size_t i = 0; i < 256; ++i) p[i] = {(*pal)[i].red, (*pal)[i].green, (*pal)[i].blue};
+  return p;
+}
+
+// What each pixel of the picture box shows.
+inline std::vector<RGBTriple> ShownPicture(const Editor& ed) {
+  const Palette pal = Realized(ed, Surface::PictureBox);
+  std::vector<RGBTriple> out;
+  for (uint8_t p : ed.Pixels()) out.push_back(pal[p]);
+  return out;
+}
+
+// The pixels the map gives: the map applied to the loaded pixels.
+inline Bytes Mapped(const Editor& ed) {
+  Bytes out;
+  for (uint8_t p : ed.LoadedPixels()) out.push_back(ed.Board().map[p]);
+  return out;
+}
+
+// Writes an 8-bit run-length PCX picture with rows padded to an even length.
+inline void WritePicture(const std::string& path, int w, int h, const Bytes& pixels,
+                         const Palette& palette) {
+  PcxHeader hd = MakeHeader(w, h, w + w % 2);
+  auto bytes = WritePcx(hd, pixels, palette);
+  ASSERT_TRUE(bytes.ok()) << bytes.error().message;
+  WriteBytes(path, *bytes);
+}
+
+// What the editor shows of a picture and its board.
+struct Snapshot {
+  BoardState board;
+  Bytes pixels;
+  UsageCounts usage;
+  std::string label, hist_count;
+  Palette picture_colours;
+  explicit Snapshot(const Editor& ed)
+      : board(ed.Board()),
+        pixels(ed.Pixels()),
+        usage(ed.Usage()),
+        label(ed.controls().Label1),
+        hist_count(ed.controls().LabelHistCnt),
+        picture_colours(Realized(ed, Surface::PictureBox)) {}
+  bool operator==(const Snapshot&) const = default;
+};
+
+}  // namespace hw::test
