@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QApplication>
 #include <QCursor>
 #include <QDrag>
 #include <QDragEnterEvent>
@@ -90,7 +91,25 @@ void SwatchWidget::mousePressEvent(QMouseEvent* event) {
     form_->SuppressNextDoubleClick();
     return;
   }
-  StartDrag(event->position().toPoint());
+  pressed_ = true;
+  press_pos_ = event->position().toPoint();
+}
+
+void SwatchWidget::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  if (!pressed_ || !(event->buttons() & Qt::LeftButton)) return;
+  const QPoint moved = event->position().toPoint() - press_pos_;
+  // A hand that wobbles during a click must not move entries.
+  if (moved.manhattanLength() < QApplication::startDragDistance()) return;
+  pressed_ = false;
+  StartDrag(press_pos_);
+}
+
+void SwatchWidget::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() != Qt::LeftButton || !pressed_) return;
+  pressed_ = false;
+  form_->DropOnSwatch(index_, index_);  // a click selects the entry
 }
 
 void SwatchWidget::mouseDoubleClickEvent(QMouseEvent* event) {

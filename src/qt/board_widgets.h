@@ -35,6 +35,8 @@ class SwatchWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -45,6 +47,10 @@ class SwatchWidget : public QWidget {
 
   FormDragNDrop* form_;
   int index_;
+  // A left press waiting to become a drag (past the platform's drag distance) or
+  // a click (released before that).
+  bool pressed_ = false;
+  QPoint press_pos_;
 };
 
 // Covers the whole client area above every other widget and lets the mouse

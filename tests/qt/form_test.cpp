@@ -203,10 +203,19 @@ TEST_F(FormWithPicture, DropOntoItselfSelectsAndForeignDropsAreIgnored) {
             QString::fromStdString(NumberText(rig_.editor.Usage()[30])));
   EXPECT_EQ(BoardColours(), before);
 
+  // A click whose pointer wobbles less than the drag distance stays a click.
+  ASSERT_GT(QApplication::startDragDistance(), 4);
+  SwatchWidget* five = rig_.form.Swatch(5);
+  rig_.SendMouse(five, QEvent::MouseButtonPress, QPointF(3, 3), Qt::LeftButton, Qt::LeftButton);
+  rig_.SendMouse(five, QEvent::MouseMove, QPointF(7, 3), Qt::NoButton, Qt::LeftButton);
+  rig_.SendMouse(five, QEvent::MouseButtonRelease, QPointF(7, 3), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(std::tuple(rig_.editor.Board().prev, rig_.editor.Board().cur), std::tuple(30, 5));
+  EXPECT_EQ(BoardColours(), before);
+
   const QByteArray stranger = "another-board";
   rig_.Drop(5, 9, &stranger);
   EXPECT_EQ(BoardColours(), before);
-  EXPECT_EQ(rig_.editor.Board().cur, 30);
+  EXPECT_EQ(rig_.editor.Board().cur, 5);
   // Malformed payloads never reach the editor.
   QMimeData mime;
   for (const char* index : {"300", "x", "-1", "255"}) {
