@@ -447,8 +447,8 @@ void FormDragNDrop::SyncPicture() {
   box->SetColourTable(editor_.display().Realized(Surface::PictureBox));
   const int w = editor_.PictureWidth();
   const int h = editor_.PictureHeight();
-  if (editor_.PictureLoaded() && (pixels_dirty_ || box->Image().size() != QSize(w, h))) {
-    box->SetPixels(editor_.Pixels(), w, h);
+  if (editor_.PictureLoaded() && (pixels_dirty_ || box->PictureSize() != QSize(w, h))) {
+    box->SetPixels(&editor_.Pixels(), w, h);
   }
   pixels_dirty_ = false;
   // Until a picture sizes it, the picture box keeps its design size.

@@ -17,27 +17,11 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent), table_(256, qRgb(0, 0
   setAttribute(Qt::WA_OpaquePaintEvent, false);
 }
 
-void PictureBox::SetPixels(const std::vector<uint8_t>& pixels, int width, int height) {
-  image_ = QImage();
-  if (width <= 0 || height <= 0) {
-    update();
-    return;
-  }
-  QImage image(width, height, QImage::Format_Indexed8);
-  if (image.isNull()) {  // too large to allocate: show nothing rather than fail
-    update();
-    return;
-  }
-  image.setColorTable(table_);
-  const size_t row = static_cast<size_t>(width);
-  for (int y = 0; y < height; ++y) {
-    uchar* line = image.scanLine(y);
-    const size_t start = static_cast<size_t>(y) * row;
-    const size_t have = start < pixels.size() ? std::min(row, pixels.size() - start) : 0;
-    if (have > 0) std::memcpy(line, pixels.data() + start, have);
-    if (have < row) std::memset(line + have, 0, row - have);
-  }
-  image_ = std::move(image);
+void PictureBox::SetPixels(const std::vector<uint8_t>* pixels, int width, int height) {
+  const bool valid = pixels != nullptr && width > 0 && height > 0;
+  pixels_ = valid ? pixels : nullptr;
+  width_ = valid ? width : 0;
+  height_ = valid ? height : 0;
   update();
 }
 
@@ -51,20 +35,39 @@ void PictureBox::SetColourTable(const LogicalPalette* palette) {
   }
   if (table == table_) return;
   table_ = std::move(table);
-  if (!image_.isNull()) image_.setColorTable(table_);
   update();
 }
 
+uint8_t PictureBox::PixelAt(int x, int y) const {
+  const size_t k = static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
+  return k < pixels_->size() ? (*pixels_)[k] : 0;
+}
+
 QRgb PictureBox::ShownColour(int x, int y) const {
-  if (image_.isNull() || !image_.valid(x, y)) return 0;
-  return table_.value(image_.pixelIndex(x, y), qRgb(0, 0, 0));
+  if (pixels_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+  return TableColour(PixelAt(x, y));
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
-  if (image_.isNull()) return;
+  if (pixels_ == nullptr) return;
+  const QRect area = event->rect() & QRect(0, 0, width_, height_);
+  if (area.isEmpty()) return;
+  // Only the exposed rectangle is converted, row by row, through the colour table.
+  QImage part(area.size(), QImage::Format_RGB32);
+  if (part.isNull()) return;
+  const size_t have = pixels_->size();
+  const uint8_t* data = pixels_->data();
+  for (int row = 0; row < area.height(); ++row) {
+    auto* out = reinterpret_cast<QRgb*>(part.scanLine(row));
+    const size_t start = static_cast<size_t>(area.top() + row) * static_cast<size_t>(width_) +
+                         static_cast<size_t>(area.left());
+    for (int col = 0; col < area.width(); ++col) {
+      const size_t k = start + static_cast<size_t>(col);
+      out[col] = table_[k < have ? data[k] : 0];
+    }
+  }
   QPainter painter(this);
-  const QRect area = event->rect() & image_.rect();
-  if (!area.isEmpty()) painter.drawImage(area.topLeft(), image_, area);
+  painter.drawImage(area.topLeft(), part);
 }
 
 FormPic::FormPic() {

@@ -1,7 +1,8 @@
 // The picture window: a separate top-level window whose picture box shows the
-// editor's retained index image through the palette realized for it. The pixels
-// are copied only when they change; a palette change only swaps the colour table,
-// which is what lets colour cycling animate the picture cheaply.
+// editor's pixels through the palette realized for it. The box keeps no copy of
+// the pixels: it reads the editor's buffer and converts only the rectangle being
+// painted, so a palette change (a rebuild, a cycling tick) costs a repaint of
+// what is on screen and nothing more.
 #pragma once
 
 #include <cstdint>
@@ -20,19 +21,24 @@ class PictureBox : public QWidget {
   Q_OBJECT
  public:
   explicit PictureBox(QWidget* parent);
-  const QImage& Image() const { return image_; }
-  // Copies width x height indices (row-major). A buffer shorter than that leaves the
-  // missing pixels at index 0; a size that cannot be allocated shows nothing.
-  void SetPixels(const std::vector<uint8_t>& pixels, int width, int height);
+  // Shows width x height indices (row-major) of `pixels`, which must outlive the
+  // box; it is read at every paint. Missing pixels of a shorter buffer show index 0.
+  void SetPixels(const std::vector<uint8_t>* pixels, int width, int height);
   void SetColourTable(const LogicalPalette* palette);
-  // The colour a pixel shows now, for tests and screenshots.
+  QSize PictureSize() const { return {width_, height_}; }
+  // The colour a pixel shows now, and the colour of table entry i.
   QRgb ShownColour(int x, int y) const;
+  QRgb TableColour(int index) const { return table_.value(index, qRgb(0, 0, 0)); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QImage image_;
+  uint8_t PixelAt(int x, int y) const;
+
+  const std::vector<uint8_t>* pixels_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
   QList<QRgb> table_;
 };
 
