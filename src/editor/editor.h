@@ -159,6 +159,7 @@ class Editor {
   // up to date (one remap at most) and tells the view. Records a history step
   // when `record` and the map or the entries changed.
   void Apply(const BoardState& next, bool record);
+  bool LoadPictureFrom(const std::string& path);
   void Remap();
   void RebuildDisplayPalette();
   void LayOutBoard();

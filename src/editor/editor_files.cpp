@@ -5,9 +5,13 @@
 // editor only when everything succeeded. Saves go through a temporary file beside
 // the target, so a failed save leaves the old file as it was. Cancelling a dialog
 // is silent; every other failure is reported with the file and the cause.
+#include <algorithm>
+#include <new>
 #include <numeric>
+#include <system_error>
 #include <utility>
 
+#include "base/faults.h"
 #include "editor/editor.h"
 #include "formats/pcx_file.h"
 
@@ -42,6 +46,24 @@ std::string FailureMessage(const std::string& path, const Error& error) {
   return message;
 }
 
+// Runs one file command; running out of memory or threads anywhere in it is a
+// failure like any other: reported with the file, and the editor stays as it was
+// (each command changes the editor only after everything that can fail).
+template <typename Command>
+bool Guarded(ErrorReporter* errors, const char* verb, const std::string& path, Command&& command) {
+  std::string cause;
+  try {
+    return command();
+  } catch (const std::bad_alloc&) {
+    cause = "not enough memory";
+  } catch (const std::system_error& e) {
+    cause = e.what();
+  }
+  if (errors != nullptr)
+    errors->ShowError(std::string("cannot ") + verb + " '" + path + "': " + cause);
+  return false;
+}
+
 // The colours the board shows, as a file's palette.
 Palette BoardPalette(const BoardState& board) {
   Palette p{};
@@ -53,6 +75,10 @@ Palette BoardPalette(const BoardState& board) {
 
 bool Editor::LoadPicture(const std::string& path) {
   if (path.empty()) return false;
+  return Guarded(svc_.errors, "load", path, [&] { return LoadPictureFrom(path); });
+}
+
+bool Editor::LoadPictureFrom(const std::string& path) {
   BusyScope busy(svc_.busy);
   Result<PcxPicture> read = LoadPcxFile(path);
   if (!read) {
@@ -68,6 +94,8 @@ bool Editor::LoadPicture(const std::string& path) {
   }
   Histogram counts{};
   ComputeHisto(counts, pic.pixels);
+  std::vector<uint8_t> shown = AllocateBuffer<uint8_t>(pic.pixels.size());
+  std::copy(pic.pixels.begin(), pic.pixels.end(), shown.begin());
 
   // Everything was read and checked: from here on the editor changes. A new
   // picture starts from the identity map and a new history.
@@ -75,7 +103,7 @@ bool Editor::LoadPicture(const std::string& path) {
   width_ = pic.size.width;
   height_ = pic.size.height;
   loaded_pixels_ = std::move(pic.pixels);
-  pixels_ = loaded_pixels_;
+  pixels_ = std::move(shown);
   for (size_t p = 0; p < 256; ++p) loaded_counts_[p] = counts[p];
   loaded_ = true;
   history_.Clear();
@@ -105,53 +133,59 @@ bool Editor::SavePicture(const std::string& path) {
     ReportError("cannot save '" + path + "': no picture is loaded");
     return false;
   }
-  BusyScope busy(svc_.busy);
-  // The writer copies palette entries 0..15 into the header; that change is kept
-  // only when the file was written.
-  PcxHeader header = header_;
-  const Status saved = SavePcxFile(path, header, pixels_, BoardPalette(board_));
-  busy.Release();
-  if (!saved) {
-    ReportError(FailureMessage(path, saved.error()));
-    return false;
-  }
-  header_ = header;
-  return true;
+  return Guarded(svc_.errors, "save", path, [&] {
+    BusyScope busy(svc_.busy);
+    // The writer copies palette entries 0..15 into the header; that change is kept
+    // only when the file was written.
+    PcxHeader header = header_;
+    const Status saved = SavePcxFile(path, header, pixels_, BoardPalette(board_));
+    busy.Release();
+    if (!saved) {
+      ReportError(FailureMessage(path, saved.error()));
+      return false;
+    }
+    header_ = header;
+    return true;
+  });
 }
 
 bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {
   if (path.empty()) return false;
-  BusyScope busy(svc_.busy);
-  const Result<Palette> read = LoadPaletteFile(path);
-  busy.Release();
-  if (!read) {
-    ReportError(FailureMessage(path, read.error()));
-    return false;
-  }
-  BoardEntries file{};
-  for (size_t i = 0; i < 256; ++i) file[i] = BoardEntry{(*read)[i], 255};
-  BoardState next = board_;
-  ApplyPalette(next, file, merge);
-  Apply(next, true);
-  ui_.ButtonTestEnabled = true;
-  if (auto* v = view()) v->ControlsChanged();
-  return true;
+  return Guarded(svc_.errors, "load", path, [&] {
+    BusyScope busy(svc_.busy);
+    const Result<Palette> read = LoadPaletteFile(path);
+    busy.Release();
+    if (!read) {
+      ReportError(FailureMessage(path, read.error()));
+      return false;
+    }
+    BoardEntries file{};
+    for (size_t i = 0; i < 256; ++i) file[i] = BoardEntry{(*read)[i], 255};
+    BoardState next = board_;
+    ApplyPalette(next, file, merge);
+    Apply(next, true);
+    ui_.ButtonTestEnabled = true;
+    if (auto* v = view()) v->ControlsChanged();
+    return true;
+  });
 }
 
 bool Editor::SavePalette(const std::string& path) {
   if (path.empty()) return false;
-  BusyScope busy(svc_.busy);
-  PcxHeader header = IndexedPictureHeader(16, 16);
-  // Pixel k of the 16 x 16 palette picture holds index k.
-  std::vector<uint8_t> swatch_pixels(256);
-  std::iota(swatch_pixels.begin(), swatch_pixels.end(), uint8_t{0});
-  const Status saved = SavePcxFile(path, header, swatch_pixels, BoardPalette(board_));
-  busy.Release();
-  if (!saved) {
-    ReportError(FailureMessage(path, saved.error()));
-    return false;
-  }
-  return true;
+  return Guarded(svc_.errors, "save", path, [&] {
+    BusyScope busy(svc_.busy);
+    PcxHeader header = IndexedPictureHeader(16, 16);
+    // Pixel k of the 16 x 16 palette picture holds index k.
+    std::vector<uint8_t> swatch_pixels(256);
+    std::iota(swatch_pixels.begin(), swatch_pixels.end(), uint8_t{0});
+    const Status saved = SavePcxFile(path, header, swatch_pixels, BoardPalette(board_));
+    busy.Release();
+    if (!saved) {
+      ReportError(FailureMessage(path, saved.error()));
+      return false;
+    }
+    return true;
+  });
 }
 
 }  // namespace hw

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <system_error>
 
 #include <QAction>
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -65,11 +68,22 @@ QRect TwipsRect(double left, double top, double width, double height) {
 template <typename Command>
 void FormDragNDrop::Run(Command&& command, bool board) {
   if (board) board_dirty_ = true;
+  QString failure;
   {
     const DepthGuard guard(run_depth_);
-    command();
+    // The last line of defence: the editor's verbs change nothing before what can
+    // fail has succeeded, so a command that runs out of memory or threads leaves
+    // the work as it was, and the user hears of it instead of losing it.
+    try {
+      command();
+    } catch (const std::bad_alloc&) {
+      failure = tr("The command could not finish: not enough memory.");
+    } catch (const std::system_error& e) {
+      failure = tr("The command could not finish: %1").arg(QString::fromLocal8Bit(e.what()));
+    }
   }
   if (run_depth_ == 0) Flush();
+  if (!failure.isEmpty()) QMessageBox::warning(this, windowTitle(), failure);
 }
 
 FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* colours,

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "base/faults.h"
 #include "editor_fakes.h"
 #include "formats/pcx_file.h"
 
@@ -82,6 +83,29 @@ TEST(PictureLoad, FailuresAndCancelsLeaveEverythingAsItWas) {
 }
 
 // A palette load writes entries at positions and never touches the map or pixels.
+TEST(PictureLoad, RunningOutOfMemoryAnywhereIsReportedAndChangesNothing) {
+  Loaded r;
+  r.Drop(9, 3);
+  const Snapshot before(r.ed);
+  // Every large allocation of the load in turn fails, until one load gets through.
+  int failures = 0;
+  for (long n = 0; n < 8; ++n) {
+    faults::FailAllocationsAfter(n);
+    const bool loaded = r.ed.LoadPicture(r.path);
+    faults::Reset();
+    if (loaded) break;
+    ++failures;
+    EXPECT_TRUE(Snapshot(r.ed) == before) << n;
+    ASSERT_EQ(r.errors.messages.size(), static_cast<size_t>(failures));
+    EXPECT_NE(r.errors.messages.back().find(r.path), std::string::npos);
+    EXPECT_NE(r.errors.messages.back().find("memory"), std::string::npos)
+        << r.errors.messages.back();
+  }
+  EXPECT_GE(failures, 2);  // the file's bytes and the editor's own copy at least
+  EXPECT_LT(failures, 8);
+  EXPECT_EQ(r.busy.depth, 0);
+}
+
 TEST(PaletteLoad, MergesByPositionAndIsOneStep) {
   const struct {
     int16_t a, b;
