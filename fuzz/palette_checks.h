@@ -30,7 +30,13 @@ inline FormatCheck CheckPaletteInput(std::span<const uint8_t> data, std::string_
   }
   out.decoded = true;
   const auto head = data.first(std::min(data.size(), kPaletteSniffBytes));
-  if (pal->format != SniffPaletteFormat(head, name)) return fail("decoded as another format");
+  // The sniffed format, or a colour table by its name when the signature's format
+  // could not read it.
+  if (pal->format != SniffPaletteFormat(head, name) &&
+      !(pal->format == PaletteFormat::Act &&
+        PaletteFormatForExtension(name) == PaletteFormat::Act)) {
+    return fail("decoded as another format");
+  }
   if (pal->count < 1 || pal->count > 256) return fail("count out of range");
   int clear = 0;
   for (size_t k = 0; k < 256; ++k) {
