@@ -1,5 +1,4 @@
-// Fake dialogs and services for the window tests, and the main window over an
-// editor that uses them.
+// The main window over an editor with fake dialogs and services.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,13 +9,10 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTest>
-#include <deque>
 #include <memory>
-#include <optional>
-#include <string>
 #include <vector>
 
-#include "../common/test_util.h"
+#include "../editor/editor_fakes.h"
 #include "cycle/cycle.h"
 #include "editor/editor.h"
 #include "qt/board_widgets.h"
@@ -25,41 +21,7 @@
 
 namespace hw::test {
 
-struct FakeFiles : FileDialogs {
-  std::deque<std::optional<std::string>> opens, saves;  // answers in turn; then "cancelled"
-  std::optional<std::string> OpenFile() override { return Take(opens); }
-  std::optional<std::string> SaveFile() override { return Take(saves); }
-  static std::optional<std::string> Take(std::deque<std::optional<std::string>>& q) {
-    std::optional<std::string> v;
-    if (!q.empty()) v = q.front(), q.pop_front();
-    return v;
-  }
-};
-
-struct FakeColours : ColourDialog {
-  std::optional<PackedColour> answer;
-  std::vector<PackedColour> initials;  // one per opening
-  std::optional<PackedColour> ChooseColour(PackedColour initial) override {
-    initials.push_back(initial);
-    return answer;
-  }
-};
-
-struct RecordingErrors : ErrorReporter {
-  std::vector<std::string> messages;
-  void ShowError(const std::string& message) override { messages.push_back(message); }
-};
-
 inline QRgb Rgb(const RGBTriple& c) { return qRgb(c.R, c.G, c.B); }
-
-// Writes an 8-bit run-length PCX picture with rows padded to an even length.
-inline void WritePicture(const std::string& path, int w, int h, const Bytes& pixels,
-                         const Palette& palette) {
-  PcxHeader hd = MakeHeader(w, h, w + w % 2);
-  auto bytes = WritePcx(hd, pixels, palette);
-  ASSERT_TRUE(bytes.ok()) << bytes.error().message;
-  WriteBytes(path, *bytes);
-}
 
 // The main window over an editor with fake services.
 struct FormRig {
