@@ -18,12 +18,12 @@ std::optional<std::string> Chosen(std::optional<std::string> path) {
 
 void EditorCommands::LoadPicture() {
   if (files_ == nullptr) return;
-  if (auto path = Chosen(files_->OpenFile())) editor_.LoadPicture(*path);
+  if (auto path = Chosen(files_->OpenFile(FileKind::Picture))) editor_.LoadPicture(*path);
 }
 
 void EditorCommands::SavePicture() {
   if (files_ == nullptr || !editor_.PictureLoaded()) return;
-  if (auto path = Chosen(files_->SaveFile())) editor_.SavePicture(*path);
+  if (auto path = Chosen(files_->SaveFile(FileKind::Picture))) editor_.SavePicture(*path);
 }
 
 void EditorCommands::LoadPalette() {
@@ -32,12 +32,12 @@ void EditorCommands::LoadPalette() {
   const PaletteMerge merge = !ui.CheckMerge            ? PaletteMerge::All
                              : ui.OptionMergeReplace ? PaletteMerge::ReplaceRange
                                                      : PaletteMerge::ProtectRange;
-  if (auto path = Chosen(files_->OpenFile())) editor_.LoadPalette(*path, merge);
+  if (auto path = Chosen(files_->OpenFile(FileKind::Palette))) editor_.LoadPalette(*path, merge);
 }
 
 void EditorCommands::SavePalette() {
   if (files_ == nullptr) return;
-  if (auto path = Chosen(files_->SaveFile())) editor_.SavePalette(*path);
+  if (auto path = Chosen(files_->SaveFile(FileKind::Palette))) editor_.SavePalette(*path);
 }
 
 void EditorCommands::EditColour(int index) {

@@ -20,7 +20,7 @@
 #include "board/spread.h"
 #include "display/display_palette.h"
 #include "editor/services.h"
-#include "formats/pcx.h"
+#include "formats/picture_io.h"
 #include "pixels/histogram.h"
 
 namespace hw {
@@ -74,6 +74,7 @@ struct Controls {
   bool ButtonTestEnabled = false;
   std::string ButtonTestCaption = "Test";
   std::string Label1 = "<None Loaded>";
+  std::string StatusText;  // what the last command has to say, if anything
   std::string LabelHistCnt = "0000000";
   std::string LabelUR = "240";
   std::string LabelLL = "15";
@@ -176,7 +177,8 @@ class Editor {
   bool loaded_ = false;
   int32_t width_ = 0;
   int32_t height_ = 0;
-  PcxHeader header_{};  // of the loaded picture; the save writes its fields back
+  PictureFormat format_ = PictureFormat::Pcx;  // of the loaded file
+  PcxHeader header_{};  // of a loaded PCX file, whose fields a PCX save keeps
   std::vector<uint8_t> loaded_pixels_;
   std::vector<uint8_t> pixels_;
   UsageCounts loaded_counts_{};

@@ -7,13 +7,12 @@
 // is silent; every other failure is reported with the file and the cause.
 #include <algorithm>
 #include <new>
-#include <numeric>
 #include <system_error>
 #include <utility>
 
 #include "base/faults.h"
 #include "editor/editor.h"
-#include "formats/pcx_file.h"
+#include "formats/picture_io.h"
 
 namespace hw {
 
@@ -64,13 +63,6 @@ bool Guarded(ErrorReporter* errors, const char* verb, const std::string& path, C
   return false;
 }
 
-// The colours the board shows, as a file's palette.
-Palette BoardPalette(const BoardState& board) {
-  Palette p{};
-  for (size_t i = 0; i < 256; ++i) p[i] = board.entries[i].rgb;
-  return p;
-}
-
 }  // namespace
 
 bool Editor::LoadPicture(const std::string& path) {
@@ -80,14 +72,15 @@ bool Editor::LoadPicture(const std::string& path) {
 
 bool Editor::LoadPictureFrom(const std::string& path) {
   BusyScope busy(svc_.busy);
-  Result<PcxPicture> read = LoadPcxFile(path);
+  Result<LoadedPicture> read = LoadPictureFile(path);
   if (!read) {
     busy.Release();
     ReportError(FailureMessage(path, read.error()));
     return false;
   }
-  PcxPicture& pic = *read;
-  if (pic.size.count <= 0 || pic.pixels.size() != static_cast<size_t>(pic.size.count)) {
+  LoadedPicture& pic = *read;
+  if (pic.width <= 0 || pic.height <= 0 ||
+      pic.pixels.size() != static_cast<size_t>(pic.width) * static_cast<size_t>(pic.height)) {
     busy.Release();
     ReportError("cannot load '" + path + "': the picture has no pixels");
     return false;
@@ -99,9 +92,10 @@ bool Editor::LoadPictureFrom(const std::string& path) {
 
   // Everything was read and checked: from here on the editor changes. A new
   // picture starts from the identity map and a new history.
-  header_ = pic.header;
-  width_ = pic.size.width;
-  height_ = pic.size.height;
+  format_ = pic.format;
+  header_ = pic.pcx_header;
+  width_ = pic.width;
+  height_ = pic.height;
   loaded_pixels_ = std::move(pic.pixels);
   pixels_ = std::move(shown);
   for (size_t p = 0; p < 256; ++p) loaded_counts_[p] = counts[p];
@@ -109,7 +103,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   history_.Clear();
 
   board_.map = IdentityMap();  // the pixels above are those of the identity map
-  for (size_t i = 0; i < 256; ++i) board_.entries[i] = BoardEntry{pic.palette[i], 255};
+  board_.entries = pic.entries;
   usage_ = UsageByPosition(board_.map, loaded_counts_);
   ShowUsageLabel();
 
@@ -117,6 +111,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   ui_.FormPicCaption = ui_.Label1;
   ui_.FormPicVisible = true;
   ui_.ButtonTestEnabled = true;
+  ui_.StatusText.clear();
   if (auto* v = view()) v->PictureWindowShown();
   RebuildDisplayPalette();
   if (auto* v = view()) {
@@ -135,10 +130,11 @@ bool Editor::SavePicture(const std::string& path) {
   }
   return Guarded(svc_.errors, "save", path, [&] {
     BusyScope busy(svc_.busy);
-    // The writer copies palette entries 0..15 into the header; that change is kept
+    // The PCX writer copies entries 0..15 into the header; that change is kept
     // only when the file was written.
     PcxHeader header = header_;
-    const Status saved = SavePcxFile(path, header, pixels_, BoardPalette(board_));
+    const Status saved = SavePictureFile(path, PictureFormatForName(path), header, width_,
+                                         height_, pixels_, board_.entries);
     busy.Release();
     if (!saved) {
       ReportError(FailureMessage(path, saved.error()));
@@ -153,18 +149,21 @@ bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {
   if (path.empty()) return false;
   return Guarded(svc_.errors, "load", path, [&] {
     BusyScope busy(svc_.busy);
-    const Result<Palette> read = LoadPaletteFile(path);
+    const Result<PaletteFile> read = LoadAnyPaletteFile(path);
     busy.Release();
     if (!read) {
       ReportError(FailureMessage(path, read.error()));
       return false;
     }
-    BoardEntries file{};
-    for (size_t i = 0; i < 256; ++i) file[i] = BoardEntry{(*read)[i], 255};
     BoardState next = board_;
-    ApplyPalette(next, file, merge);
+    ApplyPalette(next, read->entries, merge);
     Apply(next, true);
     ui_.ButtonTestEnabled = true;
+    ui_.StatusText.clear();
+    if (read->count < 256) {
+      ui_.StatusText = "The palette had " + std::to_string(read->count) + " entries; positions " +
+                       std::to_string(read->count) + " to 255 took black.";
+    }
     if (auto* v = view()) v->ControlsChanged();
     return true;
   });
@@ -174,11 +173,7 @@ bool Editor::SavePalette(const std::string& path) {
   if (path.empty()) return false;
   return Guarded(svc_.errors, "save", path, [&] {
     BusyScope busy(svc_.busy);
-    PcxHeader header = IndexedPictureHeader(16, 16);
-    // Pixel k of the 16 x 16 palette picture holds index k.
-    std::vector<uint8_t> swatch_pixels(256);
-    std::iota(swatch_pixels.begin(), swatch_pixels.end(), uint8_t{0});
-    const Status saved = SavePcxFile(path, header, swatch_pixels, BoardPalette(board_));
+    const Status saved = SavePaletteFile(path, PaletteFormatForName(path), board_.entries);
     busy.Release();
     if (!saved) {
       ReportError(FailureMessage(path, saved.error()));

@@ -11,12 +11,15 @@
 
 namespace hw {
 
+// What a file dialog asks for: the dialog offers the formats of that kind.
+enum class FileKind { Picture, Palette };
+
 class FileDialogs {
  public:
   virtual ~FileDialogs() = default;
   // The chosen full path, or nullopt when the user cancelled.
-  virtual std::optional<std::string> OpenFile() = 0;
-  virtual std::optional<std::string> SaveFile() = 0;
+  virtual std::optional<std::string> OpenFile(FileKind kind) = 0;
+  virtual std::optional<std::string> SaveFile(FileKind kind) = 0;
 };
 
 class ColourDialog {

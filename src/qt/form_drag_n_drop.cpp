@@ -222,6 +222,8 @@ void FormDragNDrop::BuildControls() {
   }
 
   label1_ = Place(new QLabel(QStringLiteral("<None Loaded>"), this), "Label1", 0, 6300, 5655, 255);
+  // What the last command had to say (for example how many entries a palette had).
+  label_status_ = Place(new QLabel(this), "LabelStatus", 60, 6585, 5595, 255);
 
   // A check box or option button lower than its indicator would clip it: grow it
   // about its own middle line.
@@ -404,6 +406,7 @@ void FormDragNDrop::Flush() {
 void FormDragNDrop::SyncControls() {
   const Controls& ui = editor_.controls();
   label1_->setText(FromState(ui.Label1));
+  label_status_->setText(FromState(ui.StatusText));
   label_hist_cnt_->setText(FromState(ui.LabelHistCnt));
   label_ur_->setText(FromState(ui.LabelUR));
   label_ll_->setText(FromState(ui.LabelLL));

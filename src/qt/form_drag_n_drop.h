@@ -42,7 +42,7 @@ class FormDragNDrop : public QWidget, public EditorView {
   Q_OBJECT
  public:
   static constexpr int kClientWidthTwips = 5790;
-  static constexpr int kClientHeightTwips = 6645;
+  static constexpr int kClientHeightTwips = 6900;  // the status line below Label1
 
   FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* colours,
                 QWidget* parent = nullptr);
@@ -124,6 +124,7 @@ class FormDragNDrop : public QWidget, public EditorView {
   QLabel* label_ll_ = nullptr;
   QLabel* label1_ = nullptr;
   QLabel* label_hist_cnt_ = nullptr;
+  QLabel* label_status_ = nullptr;
   QLineEdit* text_move_count_ = nullptr;
   QCheckBox* check_move_index_ = nullptr;
   QCheckBox* check_move_color_ = nullptr;

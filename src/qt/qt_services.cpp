@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <span>
 
 namespace hw {
 
@@ -17,12 +18,46 @@ QString PathFromNative(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-std::optional<std::string> QtFileDialogs::Ask(bool save) {
+namespace {
+
+// Name filters, and the suffix each filter gives a name typed without one.
+struct Filter {
+  const char* text;
+  const char* suffix;
+};
+constexpr Filter kOpenPicture[] = {{"Pictures (*.pcx *.png *.PCX *.PNG)", "pcx"},
+                                   {"All files (*)", ""}};
+constexpr Filter kSavePicture[] = {{"PCX picture (*.pcx)", "pcx"}, {"PNG picture (*.png)", "png"}};
+constexpr Filter kOpenPalette[] = {
+    {"Palettes (*.gpl *.pal *.act *.hex *.pcx *.GPL *.PAL *.ACT *.HEX *.PCX)", "pcx"},
+    {"All files (*)", ""}};
+constexpr Filter kSavePalette[] = {{"PCX palette picture (*.pcx)", "pcx"},
+                                   {"GIMP palette (*.gpl)", "gpl"},
+                                   {"JASC palette (*.pal)", "pal"},
+                                   {"Adobe colour table (*.act)", "act"},
+                                   {"Hex colour list (*.hex)", "hex"}};
+
+}  // namespace
+
+std::optional<std::string> QtFileDialogs::Ask(FileKind kind, bool save) {
+  std::span<const Filter> filters(kOpenPicture);
+  if (kind == FileKind::Picture && save) filters = kSavePicture;
+  if (kind == FileKind::Palette) filters = save ? std::span<const Filter>(kSavePalette) : kOpenPalette;
   QFileDialog dialog(parent_.data());
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setDefaultSuffix(QStringLiteral("pcx"));
-  dialog.setNameFilters({QStringLiteral("*.pcx"), QStringLiteral("*")});
+  QStringList names;
+  for (const Filter& f : filters) names << QString::fromLatin1(f.text);
+  dialog.setNameFilters(names);
+  dialog.setDefaultSuffix(QString::fromLatin1(filters.front().suffix));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog, names, filters](const QString& chosen) {
+                     const qsizetype at = names.indexOf(chosen);
+                     if (at >= 0) {
+                       dialog.setDefaultSuffix(
+                           QString::fromLatin1(filters[static_cast<size_t>(at)].suffix));
+                     }
+                   });
   if (!last_dir_.isEmpty()) dialog.setDirectory(last_dir_);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
@@ -31,20 +66,20 @@ std::optional<std::string> QtFileDialogs::Ask(bool save) {
   return PathToNative(files.first());
 }
 
-std::optional<std::string> QtFileDialogs::OpenFile() { return Ask(false); }
-std::optional<std::string> QtFileDialogs::SaveFile() { return Ask(true); }
+std::optional<std::string> QtFileDialogs::OpenFile(FileKind kind) { return Ask(kind, false); }
+std::optional<std::string> QtFileDialogs::SaveFile(FileKind kind) { return Ask(kind, true); }
 
-std::optional<std::string> PresetFileDialogs::OpenFile() {
+std::optional<std::string> PresetFileDialogs::OpenFile(FileKind kind) {
   if (preset_open_) {
     std::optional<std::string> answer = std::move(preset_open_);
     preset_open_.reset();
     return answer;
   }
-  return inner_ ? inner_->OpenFile() : std::nullopt;
+  return inner_ ? inner_->OpenFile(kind) : std::nullopt;
 }
 
-std::optional<std::string> PresetFileDialogs::SaveFile() {
-  return inner_ ? inner_->SaveFile() : std::nullopt;
+std::optional<std::string> PresetFileDialogs::SaveFile(FileKind kind) {
+  return inner_ ? inner_->SaveFile(kind) : std::nullopt;
 }
 
 std::optional<PackedColour> QtColourDialog::ChooseColour(PackedColour initial) {

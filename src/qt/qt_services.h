@@ -20,16 +20,17 @@ namespace hw {
 std::string PathToNative(const QString& path);
 QString PathFromNative(const std::string& path);
 
-// Open and save dialogs for PCX files: default suffix "pcx", filter "*.pcx",
-// starting in the folder of the last file chosen.
+// Open and save dialogs for pictures (PCX, PNG) and palettes (PCX, GIMP, JASC,
+// Adobe colour tables, hex lists), starting in the folder of the last file chosen.
+// A save takes the suffix of the format chosen in its filter when the name has none.
 class QtFileDialogs : public FileDialogs {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }
-  std::optional<std::string> OpenFile() override;
-  std::optional<std::string> SaveFile() override;
+  std::optional<std::string> OpenFile(FileKind kind) override;
+  std::optional<std::string> SaveFile(FileKind kind) override;
 
  private:
-  std::optional<std::string> Ask(bool save);
+  std::optional<std::string> Ask(FileKind kind, bool save);
 
   QPointer<QWidget> parent_;
   QString last_dir_;
@@ -41,8 +42,8 @@ class PresetFileDialogs : public FileDialogs {
  public:
   explicit PresetFileDialogs(FileDialogs* inner) : inner_(inner) {}
   void PresetOpen(std::string path) { preset_open_ = std::move(path); }
-  std::optional<std::string> OpenFile() override;
-  std::optional<std::string> SaveFile() override;
+  std::optional<std::string> OpenFile(FileKind kind) override;
+  std::optional<std::string> SaveFile(FileKind kind) override;
 
  private:
   FileDialogs* inner_;

@@ -16,8 +16,15 @@ namespace hw::test {
 
 struct FakeFiles : FileDialogs {
   std::deque<std::optional<std::string>> opens, saves;  // answers in turn; then "cancelled"
-  std::optional<std::string> OpenFile() override { return Take(opens); }
-  std::optional<std::string> SaveFile() override { return Take(saves); }
+  std::vector<FileKind> kinds;                         // what each dialog asked for
+  std::optional<std::string> OpenFile(FileKind kind) override {
+    kinds.push_back(kind);
+    return Take(opens);
+  }
+  std::optional<std::string> SaveFile(FileKind kind) override {
+    kinds.push_back(kind);
+    return Take(saves);
+  }
   static std::optional<std::string> Take(std::deque<std::optional<std::string>>& q) {
     std::optional<std::string> v;
     if (!q.empty()) v = q.front(), q.pop_front();

@@ -6,6 +6,7 @@
 #include "base/faults.h"
 #include "editor_fakes.h"
 #include "formats/pcx_file.h"
+#include "formats/png.h"
 
 namespace hw::test {
 namespace {
@@ -192,6 +193,91 @@ TEST(PictureSave, WithNoPictureLoadedNothingIsWritten) {
   r.Drop(1, 0);  // the board still moves; there are no pixels to remap
   EXPECT_TRUE(r.ed.Pixels().empty());
   EXPECT_EQ(r.ed.Board().map[0], 1);
+}
+
+}  // namespace
+}  // namespace hw::test
+
+namespace hw::test {
+namespace {
+
+// An indexed PNG with transparency: loaded, rearranged, and saved as PNG and as
+// PCX, it keeps its look, and the PNG its transparency.
+TEST(Formats, PngPictureKeepsLookAndTransparencyThroughEdits) {
+  Rig r;
+  TempDir dir;
+  BoardEntries entries{};
+  for (size_t i = 0; i < 256; ++i) {
+    entries[i] = BoardEntry{DistinctPalette(9)[i], static_cast<uint8_t>(i % 3 == 0 ? 255 : i)};
+  }
+  Bytes pixels(13 * 7);
+  for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(k * 37 % 256);
+  auto png = EncodeIndexedPng(13, 7, pixels, entries);
+  ASSERT_TRUE(png.ok());
+  WriteBytes(dir.File("in.png"), *png);
+  r.Load(dir.File("in.png"));
+  ASSERT_TRUE(r.ed.PictureLoaded()) << (r.errors.messages.empty() ? "" : r.errors.messages[0]);
+  r.Drop(200, 3, "17");
+  r.ed.Sort(SortKey::Hue, false);
+
+  r.files.saves = {dir.File("out.png"), dir.File("out.pcx")};
+  r.commands.SavePicture();
+  r.commands.SavePicture();
+  ASSERT_TRUE(r.errors.messages.empty()) << r.errors.messages[0];
+  auto back = DecodeIndexedPng(ReadBytes(dir.File("out.png")));
+  ASSERT_TRUE(back.ok());
+  auto pcx = DecodePcx(ReadBytes(dir.File("out.pcx")));
+  ASSERT_TRUE(pcx.ok());
+  for (size_t k = 0; k < pixels.size(); ++k) {
+    ASSERT_EQ(back->entries[back->pixels[k]], entries[pixels[k]]) << k;
+    ASSERT_EQ(pcx->palette[pcx->pixels[k]], entries[pixels[k]].rgb) << k;
+  }
+  EXPECT_EQ(r.files.kinds, std::vector<FileKind>(3, FileKind::Picture));
+}
+
+TEST(Formats, PicturesThatAreNotPcxOrPngAreRefusedByName) {
+  Rig r;
+  TempDir dir;
+  WriteBytes(dir.File("notes.txt"), Bytes(2000, 'x'));
+  r.Load(dir.File("notes.txt"));
+  ASSERT_EQ(r.errors.messages.size(), 1u);
+  EXPECT_NE(r.errors.messages[0].find("not a PCX or PNG picture"), std::string::npos);
+  EXPECT_NE(r.errors.messages[0].find("notes.txt"), std::string::npos);
+  EXPECT_FALSE(r.ed.PictureLoaded());
+}
+
+// Every palette format saves the board and loads back into it, whole or merged;
+// a short palette says how many entries it had.
+TEST(Formats, PalettesOfEveryKindSaveAndLoadBackWholeAndMerged) {
+  Rig r;
+  TempDir dir;
+  r.ed.LoadPalette("", PaletteMerge::All);  // an empty name is a cancel
+  for (int i = 0; i < 256; ++i) r.ed.EditColour(i, DistinctPalette(4)[static_cast<size_t>(i)]);
+  const BoardEntries board = r.ed.Board().entries;
+  for (const char* name : {"p.gpl", "p.pal", "p.act", "p.hex", "p.pcx"}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(r.ed.SavePalette(dir.File(name)));
+    r.ed.Spread(SpreadKind::Rgb);  // marks 254 and 255: recolour something
+    for (int i = 0; i < 256; ++i) r.ed.EditColour(i, RGBTriple{1, 2, 3});
+    r.ed.Select(10);
+    r.ed.Select(20);
+    ASSERT_TRUE(r.ed.LoadPalette(dir.File(name), PaletteMerge::ReplaceRange));
+    for (size_t i = 0; i < 256; ++i) {
+      ASSERT_EQ(r.ed.Board().entries[i].rgb,
+                i >= 10 && i <= 20 ? board[i].rgb : (RGBTriple{1, 2, 3}))
+          << i;
+    }
+    ASSERT_TRUE(r.ed.LoadPalette(dir.File(name), PaletteMerge::All));
+    EXPECT_EQ(r.ed.Board().entries, board);
+    EXPECT_EQ(r.ed.controls().StatusText, "");
+  }
+  WriteBytes(dir.File("short.hex"), Bytes{'f', 'f', '0', '0', '0', '0', '\n', '0', '0', 'f', 'f',
+                                          '0', '0', '\n', '0', '0', '0', '0', 'f', 'f', '\n'});
+  ASSERT_TRUE(r.ed.LoadPalette(dir.File("short.hex"), PaletteMerge::All));
+  EXPECT_EQ(r.ed.Board().entries[1].rgb, (RGBTriple{0, 255, 0}));
+  EXPECT_EQ(r.ed.Board().entries[3].rgb, (RGBTriple{0, 0, 0}));
+  EXPECT_NE(r.ed.controls().StatusText.find("had 3 entries"), std::string::npos);
+  EXPECT_TRUE(r.errors.messages.empty());
 }
 
 }  // namespace

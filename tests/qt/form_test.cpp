@@ -27,7 +27,7 @@ TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
   FormRig rig;
   rig.form.show();
   EXPECT_EQ(rig.form.windowTitle(), "Huewright ver 1.0");
-  EXPECT_EQ(rig.form.size(), QSize(386, 443));  // 5790 x 6645 twips
+  EXPECT_EQ(rig.form.size(), QSize(386, 460));  // 5790 x 6900 twips
   FormPic* pic = rig.form.PictureWindow();
   EXPECT_EQ(pic->windowTitle(), "Current Picture");
   EXPECT_FALSE(pic->isVisible());

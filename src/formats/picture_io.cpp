@@ -1,0 +1,133 @@
+#include "formats/picture_io.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <new>
+
+#include "formats/file_io.h"
+#include "formats/png.h"
+
+namespace hw {
+
+namespace {
+
+std::string Named(const std::string& path) { return "'" + path + "'"; }
+
+bool HasExtension(const std::string& path, std::string_view extension) {
+  if (path.size() < extension.size()) return false;
+  return std::equal(extension.rbegin(), extension.rend(), path.rbegin(),
+                    [](char e, char c) { return e == std::tolower(static_cast<unsigned char>(c)); });
+}
+
+constexpr int32_t kMaxPcxSide = 32767;
+constexpr size_t kPcxPaletteBytes = 768;
+
+}  // namespace
+
+Result<LoadedPicture> LoadPictureFile(const std::string& path) {
+  try {
+    auto bytes = ReadFileBytes(path);
+    if (!bytes) return bytes.error();
+    LoadedPicture out;
+    if (HasPngSignature(*bytes)) {
+      auto png = DecodeIndexedPng(*bytes);
+      if (!png) return Error{"cannot load " + Named(path) + ": " + png.error().message};
+      out.format = PictureFormat::Png;
+      out.width = png->width;
+      out.height = png->height;
+      out.pixels = std::move(png->pixels);
+      out.entries = png->entries;
+      out.palette_count = png->palette_count;
+      out.pcx_header = IndexedPictureHeader(static_cast<int16_t>(png->width),
+                                            static_cast<int16_t>(png->height));
+      return out;
+    }
+    // A PCX file starts with its manufacturer byte, 10.
+    if (bytes->empty() || (*bytes)[0] != 10) {
+      return Error{"cannot load " + Named(path) + ": not a PCX or PNG picture"};
+    }
+    auto pcx = DecodePcx(*bytes);
+    if (!pcx) return Error{"cannot load " + Named(path) + ": " + pcx.error().message};
+    out.format = PictureFormat::Pcx;
+    out.width = pcx->size.width;
+    out.height = pcx->size.height;
+    out.pixels = std::move(pcx->pixels);
+    for (size_t i = 0; i < 256; ++i) out.entries[i] = BoardEntry{pcx->palette[i], 255};
+    out.pcx_header = pcx->header;
+    return out;
+  } catch (const std::bad_alloc&) {
+    return Error{"cannot load " + Named(path) + ": not enough memory"};
+  }
+}
+
+PictureFormat PictureFormatForName(const std::string& path) {
+  return HasExtension(path, ".png") ? PictureFormat::Png : PictureFormat::Pcx;
+}
+
+Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
+                       int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
+                       const BoardEntries& entries) {
+  try {
+    Result<std::vector<uint8_t>> bytes = Error{""};
+    if (format == PictureFormat::Png) {
+      bytes = EncodeIndexedPng(width, height, pixels, entries);
+    } else {
+      if (width > kMaxPcxSide || height > kMaxPcxSide) {
+        return Error{"cannot save " + Named(path) + ": a PCX picture is at most 32767 x 32767 " +
+                     "pixels; this one is " + std::to_string(width) + " x " +
+                     std::to_string(height)};
+      }
+      Palette palette{};
+      for (size_t i = 0; i < 256; ++i) palette[i] = entries[i].rgb;
+      bytes = WritePcx(header, pixels, palette);
+    }
+    if (!bytes) return Error{"cannot save " + Named(path) + ": " + bytes.error().message};
+    return WriteFileReplacing(path, *bytes);
+  } catch (const std::bad_alloc&) {
+    return Error{"cannot save " + Named(path) + ": not enough memory"};
+  }
+}
+
+Result<PaletteFile> LoadAnyPaletteFile(const std::string& path) {
+  try {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    if (!ec && size > kMaxTextPaletteBytes) {
+      // Too large for any format but a PCX palette: decide from the first bytes,
+      // then read only the last 768.
+      std::array<uint8_t, kPaletteSniffBytes> head{};
+      std::ifstream in(path, std::ios::binary);
+      in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+      const PaletteFormat format = SniffPaletteFormat(head, path);
+      if (format != PaletteFormat::Pcx) {
+        return Error{"cannot load a palette from " + Named(path) + ": a " +
+                     std::string(PaletteFormatName(format)) + " file larger than 1 MiB"};
+      }
+      auto tail = ReadFileTail(path, kPcxPaletteBytes);
+      if (!tail) return tail.error();
+      return DecodePaletteFileAs(PaletteFormat::Pcx, *tail, path);
+    }
+    auto bytes = ReadFileBytes(path, kMaxTextPaletteBytes);
+    if (!bytes) return bytes.error();
+    return DecodePaletteFile(*bytes, path);
+  } catch (const std::bad_alloc&) {
+    return Error{"cannot load a palette from " + Named(path) + ": not enough memory"};
+  }
+}
+
+PaletteFormat PaletteFormatForName(const std::string& path) {
+  return PaletteFormatForExtension(path).value_or(PaletteFormat::Pcx);
+}
+
+Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries) {
+  try {
+    return WriteFileReplacing(path, EncodePaletteFile(entries, format));
+  } catch (const std::bad_alloc&) {
+    return Error{"cannot save " + Named(path) + ": not enough memory"};
+  }
+}
+
+}  // namespace hw

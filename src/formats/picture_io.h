@@ -1,0 +1,56 @@
+// Pictures and palettes of every format the editor reads and writes, from and to
+// files: the codecs (pcx.h, png.h, palette_files.h) over the safe file layer
+// (file_io.h). Every error names the file and the cause.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "colour/colour.h"
+#include "formats/palette_files.h"
+#include "formats/pcx.h"
+#include "formats/result.h"
+
+namespace hw {
+
+enum class PictureFormat { Pcx, Png };
+
+// An 8-bit indexed picture as a file held it.
+struct LoadedPicture {
+  PictureFormat format = PictureFormat::Pcx;
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> pixels;  // width x height, row-major
+  BoardEntries entries{};
+  int palette_count = 256;  // entries the file's palette had
+  // The PCX header as read; for other formats a fresh 8-bit header of the size.
+  PcxHeader pcx_header{};
+};
+
+// Reads a PCX or PNG picture, decided by the file's content.
+Result<LoadedPicture> LoadPictureFile(const std::string& path);
+
+// .png is PNG; any other name is PCX.
+PictureFormat PictureFormatForName(const std::string& path);
+
+// Writes width x height pixels with all 256 entries in `format`. For PCX the
+// header's fields are kept (the writer copies entries 0..15 into its colour map);
+// pictures wider or taller than the format allows are refused.
+Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
+                       int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
+                       const BoardEntries& entries);
+
+// Reads a palette of any known format (see palette_files.h); a file too large for
+// a text format is refused, and a PCX palette is read from the file's last 768
+// bytes alone, whatever its size.
+Result<PaletteFile> LoadAnyPaletteFile(const std::string& path);
+
+// The format a palette is saved in: by extension, PCX when it is not known.
+PaletteFormat PaletteFormatForName(const std::string& path);
+
+// Writes all 256 entries in the given format.
+Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries);
+
+}  // namespace hw
