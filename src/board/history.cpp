@@ -5,12 +5,16 @@ namespace hw {
 void History::Clear() {
   steps_.clear();
   done_ = 0;
+  base_ = next_id_++;
 }
 
 void History::Record(const BoardState& before, const BoardState& after) {
   steps_.resize(done_);
-  steps_.push_back(Step{before, after});
-  if (steps_.size() > depth_) steps_.pop_front();
+  steps_.push_back(Step{before, after, next_id_++});
+  if (steps_.size() > depth_) {
+    base_ = steps_.front().id;
+    steps_.pop_front();
+  }
   done_ = steps_.size();
 }
 

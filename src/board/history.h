@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <optional>
 
@@ -27,15 +28,21 @@ class History {
   std::optional<BoardState> Undo();
   std::optional<BoardState> Redo();
   size_t UndoDepth() const { return done_; }
+  // Names the board as the history now stands: equal numbers, the same point of
+  // the history (so "modified since the save" is a comparison of two numbers).
+  uint64_t Position() const { return done_ > 0 ? steps_[done_ - 1].id : base_; }
 
  private:
   struct Step {
     BoardState before;
     BoardState after;
+    uint64_t id = 0;
   };
   size_t depth_;
   std::deque<Step> steps_;
-  size_t done_ = 0;  // steps_[0 .. done_) are done; the rest can be redone
+  size_t done_ = 0;     // steps_[0 .. done_) are done; the rest can be redone
+  uint64_t next_id_ = 1;
+  uint64_t base_ = 0;   // the position before the oldest step kept
 };
 
 }  // namespace hw

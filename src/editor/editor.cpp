@@ -140,6 +140,14 @@ void Editor::Select(int index) {
   }
 }
 
+void Editor::SetMarks(int prev, int cur) {
+  if (!OnBoard(prev) || !OnBoard(cur)) return;
+  BoardState next = board_;
+  next.prev = static_cast<int16_t>(prev);
+  next.cur = static_cast<int16_t>(cur);
+  Apply(next, false);
+}
+
 // ---- the one path of every change -------------------------------------------
 
 void Editor::Apply(const BoardState& next, bool record) {
@@ -170,11 +178,20 @@ void Editor::Drop(int target, int source) {
     return;
   }
   const std::optional<int16_t> count = ParseMoveCount(ui_.TextMoveCount);
-  if (!count) return;
+  // A count that moves nothing is refused with the reason rather than ignored.
+  if (!count || *count < 1 || *count > 256) {
+    ui_.StatusText = "\"Move:\" takes a number of entries from 1 to 256.";
+    if (auto* v = view()) v->ControlsChanged();
+    return;
+  }
   BoardState next = board_;
   if (!MoveRun(next, static_cast<int16_t>(target), static_cast<int16_t>(source), *count,
                Moving())) {
     return;
+  }
+  ui_.StatusText.clear();
+  if (!ui_.CheckMoveIndex && !ui_.CheckMoveColor) {
+    ui_.StatusText = "Neither \"Index\" nor \"Color\" is ticked: only the marks moved.";
   }
   Apply(next, true);
 }
@@ -201,9 +218,6 @@ void Editor::EditColour(int index, RGBTriple colour) {
   if (!OnBoard(index)) return;
   BoardState next = board_;
   next.entries[static_cast<size_t>(index)].rgb = colour;
-  // The entry edited becomes the current one, as a click on it makes it.
-  next.prev = next.cur;
-  next.cur = static_cast<int16_t>(index);
   Apply(next, true);
 }
 

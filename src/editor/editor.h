@@ -119,12 +119,19 @@ class Editor {
   bool CyclingOn() const { return cycle_on_; }
   bool CanUndo() const { return history_.CanUndo(); }
   bool CanRedo() const { return history_.CanRedo(); }
+  // True from any step of the history until the picture is next saved (undoing
+  // back to the saved state counts as unmodified).
+  bool Modified() const { return loaded_ && history_.Position() != saved_position_; }
+  // The file the picture came from and its format.
+  const std::string& PicturePath() const { return path_; }
+  PictureFormat PictureFileFormat() const { return format_; }
 
   // ---- start-up and board ----
   void Start();
   void Flip();                         // "/": column-major <-> row-major board
   void SetHardwareColours(bool on);    // "Use HW Colors"
   void Select(int index);              // a click on a swatch: usage label and marks
+  void SetMarks(int prev, int cur);    // puts both marks back where they were
 
   // ---- commands on the board; each one that changes the map or the entries is
   // one step of the history ----
@@ -132,7 +139,7 @@ class Editor {
   void ReverseRange();
   void Sort(SortKey key, bool reverse);
   void Spread(SpreadKind kind);
-  void EditColour(int index, RGBTriple colour);
+  void EditColour(int index, RGBTriple colour);  // the marks stay where they are
   void Undo();
   void Redo();
 
@@ -177,7 +184,9 @@ class Editor {
   bool loaded_ = false;
   int32_t width_ = 0;
   int32_t height_ = 0;
+  std::string path_;
   PictureFormat format_ = PictureFormat::Pcx;  // of the loaded file
+  uint64_t saved_position_ = 0;                // the history's position at the last save
   PcxHeader header_{};  // of a loaded PCX file, whose fields a PCX save keeps
   std::vector<uint8_t> loaded_pixels_;
   std::vector<uint8_t> pixels_;

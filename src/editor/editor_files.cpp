@@ -100,7 +100,9 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   pixels_ = std::move(shown);
   for (size_t p = 0; p < 256; ++p) loaded_counts_[p] = counts[p];
   loaded_ = true;
+  path_ = path;
   history_.Clear();
+  saved_position_ = history_.Position();
 
   board_.map = IdentityMap();  // the pixels above are those of the identity map
   board_.entries = pic.entries;
@@ -141,6 +143,8 @@ bool Editor::SavePicture(const std::string& path) {
       return false;
     }
     header_ = header;
+    saved_position_ = history_.Position();
+    if (auto* v = view()) v->ControlsChanged();
     return true;
   });
 }

@@ -546,6 +546,9 @@ void FormDragNDrop::BeginSwatchDrag() { drop_seen_ = false; }
 void FormDragNDrop::DropOnSwatch(int target, int source) {
   drop_seen_ = true;
   if (target < 0 || target > 255 || source < 0 || source > 255) return;
+  click_marks_index_ = target == source ? target : -1;
+  click_marks_prev_ = editor_.Board().prev;
+  click_marks_cur_ = editor_.Board().cur;
   Run([this, target, source] { editor_.Drop(target, source); });
   if (target == source) {
     last_click_index_ = target;
@@ -558,7 +561,12 @@ void FormDragNDrop::DropOnSwatch(int target, int source) {
 void FormDragNDrop::EditSwatchColour(int index) {
   last_click_index_ = -1;
   if (index < 0 || index > 255) return;
-  Run([this, index] { commands_.EditColour(index); });
+  const bool after_click = index == click_marks_index_;
+  click_marks_index_ = -1;
+  Run([this, index, after_click] {
+    if (after_click) editor_.SetMarks(click_marks_prev_, click_marks_cur_);
+    commands_.EditColour(index);
+  });
 }
 
 bool FormDragNDrop::TakeSecondClick(int index) {

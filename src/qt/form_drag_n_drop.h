@@ -155,6 +155,11 @@ class FormDragNDrop : public QWidget, public EditorView {
   bool band_pressed_ = false;
   bool closing_ = false;
   int last_click_index_ = -1;
+  // The marks as they were before the last click on a swatch: a double-click that
+  // follows puts them back, so the range survives a colour edit.
+  int click_marks_index_ = -1;
+  int click_marks_prev_ = 0;
+  int click_marks_cur_ = 0;
   QElapsedTimer last_click_;
   QElapsedTimer suppress_dblclick_;
 };

@@ -119,14 +119,15 @@ TEST(FormDragNDrop, SwatchesPaintTheirColourAndMarks) {
   FormRig rig;
   rig.form.show();
   rig.colours.answer = PackRGB(RGBTriple{0, 0, 255});
-  rig.DoubleClick(3);  // recolours entry 3 and selects it: marks on 0 and 3
+  rig.Drop(9, 9);     // a click selects 9: marks on 0 and 9
+  rig.DoubleClick(3);  // recolours entry 3; the marks stay
   const QImage three = rig.form.Swatch(3)->grab().toImage();
-  const QImage four = rig.form.Swatch(4)->grab().toImage();
+  const QImage nine = rig.form.Swatch(9)->grab().toImage();
   const QPoint centre(three.width() / 2, three.height() / 2), corner(3, 3);
   EXPECT_EQ(three.pixel(corner), qRgb(0, 0, 255));
-  EXPECT_NE(three.pixel(centre), qRgb(0, 0, 255));  // the mark
-  EXPECT_EQ(four.pixel(corner), qRgb(255, 170, 85));
-  EXPECT_EQ(four.pixel(centre), qRgb(255, 170, 85));  // no mark
+  EXPECT_EQ(three.pixel(centre), qRgb(0, 0, 255));  // no mark
+  EXPECT_EQ(nine.pixel(corner), qRgb(255, 170, 85));
+  EXPECT_NE(nine.pixel(centre), qRgb(255, 170, 85));  // the mark
   EXPECT_NE(rig.form.Swatch(0)->grab().toImage().pixel(centre), qRgb(255, 170, 85));
 }
 
@@ -301,7 +302,7 @@ TEST_F(FormWithPicture, ColourDialogRecoloursAndCancelChangesNothing) {
   rig_.colours.answer = PackRGB(RGBTriple{1, 2, 3});
   rig_.DoubleClick(5);
   EXPECT_EQ(BoardColours()[5], (RGBTriple{1, 2, 3}));
-  EXPECT_EQ(rig_.editor.Board().cur, 5);
+  EXPECT_EQ(std::tuple(rig_.editor.Board().prev, rig_.editor.Board().cur), std::tuple(0, 40));
   ASSERT_EQ(pixels_[1 * 24 + 2], 5);  // pixel (2, 1) uses entry 5: the picture follows
   EXPECT_EQ(rig_.form.PictureWindow()->Picture1()->ShownColour(2, 1), qRgb(1, 2, 3));
 }
