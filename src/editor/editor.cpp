@@ -35,6 +35,10 @@ std::string NumberText(int64_t value) {
 Editor::Editor(EditorServices services, int palette_size)
     : svc_(services), display_(palette_size) {}
 
+Editor::~Editor() {
+  if (preparing_.joinable()) preparing_.join();
+}
+
 // ---- start-up -------------------------------------------------------------
 
 void Editor::Start() {
@@ -42,8 +46,11 @@ void Editor::Start() {
   cycle_on_ = false;
   loaded_ = false;
   width_ = height_ = 0;
+  if (preparing_.joinable()) preparing_.join();
   loaded_pixels_.clear();
   pixels_.clear();
+  prepared_.clear();
+  identity_ = true;
   loaded_counts_ = {};
   usage_ = {};
 

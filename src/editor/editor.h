@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "board/board.h"
@@ -92,6 +93,9 @@ class Editor {
   // palette_size is the display's palette-size answer (0 for a true-colour
   // screen, 256 for a palette display). Start() must run once before any command.
   explicit Editor(EditorServices services, int palette_size = 0);
+  ~Editor();
+  Editor(const Editor&) = delete;
+  Editor& operator=(const Editor&) = delete;
 
   void SetView(EditorView* view) { svc_.view = view; }
 
@@ -103,8 +107,10 @@ class Editor {
   bool PictureLoaded() const { return loaded_; }
   int32_t PictureWidth() const { return width_; }
   int32_t PictureHeight() const { return height_; }
-  // The picture as shown and saved: map applied to the loaded pixels.
-  const std::vector<uint8_t>& Pixels() const { return pixels_; }
+  // The picture as shown and saved: map applied to the loaded pixels. While the
+  // map is the identity that is the loaded buffer itself, so a picture just
+  // loaded is held once.
+  const std::vector<uint8_t>& Pixels() const { return identity_ ? loaded_pixels_ : pixels_; }
   const std::vector<uint8_t>& LoadedPixels() const { return loaded_pixels_; }
   const UsageCounts& Usage() const { return usage_; }
   // Usage counts by as-loaded index, counted once per picture load.
@@ -169,6 +175,10 @@ class Editor {
   void Apply(const BoardState& next, bool record);
   bool LoadPictureFrom(const std::string& path);
   void Remap();
+  // The buffer for remapped pixels, prepared in the background after a load so
+  // that the first command does not wait for fresh memory.
+  void PrepareRemapBuffer();
+  std::vector<uint8_t>& RemapBuffer();
   void RebuildDisplayPalette();
   void LayOutBoard();
   void ShowUsageLabel();
@@ -189,7 +199,10 @@ class Editor {
   uint64_t saved_position_ = 0;                // the history's position at the last save
   PcxHeader header_{};  // of a loaded PCX file, whose fields a PCX save keeps
   std::vector<uint8_t> loaded_pixels_;
-  std::vector<uint8_t> pixels_;
+  std::vector<uint8_t> pixels_;  // the remapped pixels; used while the map is not the identity
+  bool identity_ = true;
+  std::thread preparing_;        // fills prepared_ with a touched buffer of the picture's size
+  std::vector<uint8_t> prepared_;
   UsageCounts loaded_counts_{};
   UsageCounts usage_{};
 

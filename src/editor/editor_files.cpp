@@ -87,8 +87,6 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   }
   Histogram counts{};
   ComputeHisto(counts, pic.pixels);
-  std::vector<uint8_t> shown = AllocateBuffer<uint8_t>(pic.pixels.size());
-  std::copy(pic.pixels.begin(), pic.pixels.end(), shown.begin());
 
   // Everything was read and checked: from here on the editor changes. A new
   // picture starts from the identity map and a new history.
@@ -96,8 +94,11 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   header_ = pic.pcx_header;
   width_ = pic.width;
   height_ = pic.height;
-  loaded_pixels_ = std::move(pic.pixels);
-  pixels_ = std::move(shown);
+  if (preparing_.joinable()) preparing_.join();
+  loaded_pixels_ = std::move(pic.pixels);  // the old picture's buffers go only now
+  pixels_ = {};
+  prepared_ = {};
+  identity_ = true;
   for (size_t p = 0; p < 256; ++p) loaded_counts_[p] = counts[p];
   loaded_ = true;
   path_ = path;
@@ -121,6 +122,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
     v->BoardChanged();
     v->ControlsChanged();
   }
+  PrepareRemapBuffer();
   return true;
 }
 
@@ -136,7 +138,7 @@ bool Editor::SavePicture(const std::string& path) {
     // only when the file was written.
     PcxHeader header = header_;
     const Status saved = SavePictureFile(path, PictureFormatForName(path), header, width_,
-                                         height_, pixels_, board_.entries);
+                                         height_, Pixels(), board_.entries);
     busy.Release();
     if (!saved) {
       ReportError(FailureMessage(path, saved.error()));

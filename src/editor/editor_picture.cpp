@@ -3,15 +3,50 @@
 // from the board's entries, which every surface that shows colours realizes:
 // the picture box, the picture window and, with "Use HW Colors", the swatches.
 #include "editor/editor.h"
+#include "base/faults.h"
+#include "base/memory.h"
 #include "pixels/remap.h"
 
 namespace hw {
 
+void Editor::PrepareRemapBuffer() {
+  const size_t n = loaded_pixels_.size();
+  // Touching fresh memory costs far more than the remap that fills it; another
+  // core does it while the picture is being shown. The buffer is the thread's own
+  // until RemapBuffer() joins it.
+  preparing_ = std::thread([this, n] {
+    try {
+      std::vector<uint8_t> buffer;
+      buffer.reserve(n);
+      AdviseHugePages(buffer.data(), buffer.capacity());
+      buffer.resize(n);  // zero-filled: every page touched
+      prepared_ = std::move(buffer);
+    } catch (const std::bad_alloc&) {
+      // The first remap allocates it and reports what happens then.
+    }
+  });
+}
+
+std::vector<uint8_t>& Editor::RemapBuffer() {
+  if (preparing_.joinable()) preparing_.join();
+  if (prepared_.size() == loaded_pixels_.size()) {
+    pixels_ = std::move(prepared_);
+    prepared_ = {};
+  }
+  if (pixels_.size() != loaded_pixels_.size()) {
+    std::vector<uint8_t> buffer = AllocateBuffer<uint8_t>(loaded_pixels_.size());
+    pixels_ = std::move(buffer);
+  }
+  return pixels_;
+}
+
 void Editor::Remap() {
   usage_ = UsageByPosition(board_.map, loaded_counts_);
   if (!loaded_) return;
-  pixels_.resize(loaded_pixels_.size());
-  RemapPixels(loaded_pixels_, pixels_, board_.map);
+  const bool identity = IsIdentity(board_.map);
+  // With the identity map the pixels are the loaded ones: nothing to compute.
+  if (!identity) RemapPixels(loaded_pixels_, RemapBuffer(), board_.map);
+  identity_ = identity;
   if (auto* v = view()) v->PictureChanged();
 }
 
