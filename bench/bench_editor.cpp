@@ -17,6 +17,8 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
+#include <chrono>
 #include <vector>
 
 #include "editor/editor.h"
@@ -187,6 +189,20 @@ void RunPhase(benchmark::State& state, const Command& c, Phase phase) {
   }
 }
 
+// The first command after a load, a moment after the picture appeared (a user
+// cannot act sooner): the remapped pixels' buffer must be ready by then.
+void BM_FirstDropAfterLoad(benchmark::State& state) {
+  Bench& b = Shared();
+  b.ed->controls().TextMoveCount = "1";
+  for (auto _ : state) {
+    state.PauseTiming();
+    if (!b.ed->LoadPicture(b.picture)) std::abort();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    state.ResumeTiming();
+    b.ed->Drop(200, 10);
+  }
+}
+
 void BM_SavePicture(benchmark::State& state) {
   Bench& b = Shared();
   for (auto _ : state) b.ed->SavePicture(b.out_picture);
@@ -206,6 +222,7 @@ const int kRegistered = [] {
     add(std::string("BM_") + c.name + "/Redo",
         [&c](benchmark::State& s) { RunPhase(s, c, Phase::Redo); });
   }
+  add("BM_FirstDropAfterLoad", BM_FirstDropAfterLoad);
   add("BM_SavePicture", BM_SavePicture);
   return 0;
 }();
