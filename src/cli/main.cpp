@@ -1,29 +1,38 @@
-// huewright-cli: inspect and rewrite 8-bit PCX pictures from scripts.
+// huewright-cli: inspect, rewrite and convert 8-bit indexed pictures and palettes
+// from scripts.
 //
-//   huewright-cli info FILE        one JSON object describing the picture
+//   huewright-cli info FILE        one JSON object describing the picture (PCX or PNG)
 //   huewright-cli indices FILE     the row-major pixel indices (no row filler), binary
-//   huewright-cli palette FILE     the 768 palette bytes, binary
-//   huewright-cli rewrite IN OUT   decode IN and write it back through our own writer
-//                                  (OUT "-" is standard output; "./-" names a file "-")
+//   huewright-cli palette FILE     the 768 palette bytes (RGB of all 256 entries), binary
+//   huewright-cli rewrite IN OUT   decode a PCX picture and write it back through our own
+//                                  writer (OUT "-" is standard output; "./-" names a file "-")
+//   huewright-cli convert IN OUT   the kind OUT's extension names: .pcx or .png a picture
+//                                  (IN a picture), .gpl, .pal, .act or .hex a palette (IN a
+//                                  picture or any palette file); OUT "-" is refused
 //
 // Every failure prints exactly one line on stderr naming the file and the cause and
 // exits non-zero: 2 for a usage error, 1 for anything else, running out of memory
 // included.
 #include <openssl/evp.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <new>
-#include <system_error>
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "base/faults.h"
 #include "formats/pcx.h"
 #include "formats/pcx_file.h"
+#include "formats/picture_io.h"
+#include "formats/png.h"
 #include "formats/result.h"
 
 namespace {
@@ -32,7 +41,8 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "usage: huewright-cli info FILE | indices FILE | palette FILE | rewrite IN OUT|-";
+    "usage: huewright-cli info FILE | indices FILE | palette FILE | rewrite IN OUT|- | "
+    "convert IN OUT";
 
 // The file being worked on, for the one line printed when memory or threads run out.
 std::string current_file;
@@ -103,22 +113,80 @@ bool WriteStdout(std::span<const uint8_t> data) {
   return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
-int Info(const std::string& path) {
+// The first bytes of a file, to tell PNG from PCX; empty when it cannot be read (the
+// loader then names the cause).
+std::vector<uint8_t> ReadHead(const std::string& path, size_t count) {
+  std::vector<uint8_t> head(count);
+  std::ifstream in(path, std::ios::binary);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(count));
+  head.resize(in ? count : static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  return head;
+}
+
+// A picture of either format as info, indices and palette see it: the pixels one
+// byte each, row-major, and the RGB of all 256 entries (past a PNG's palette black).
+struct Inspected {
+  hw::PictureFormat format = hw::PictureFormat::Pcx;
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> pixels;
+  hw::Palette palette{};
+  hw::PcxHeader header{};  // PCX only
+  int png_bit_depth = 8;   // PNG only: the file's bits per pixel
+};
+
+hw::Result<Inspected> Inspect(const std::string& path) {
+  current_file = path;
+  const std::vector<uint8_t> head = ReadHead(path, 32);
+  Inspected out;
+  if (hw::HasPngSignature(head)) {
+    auto picture = hw::LoadPictureFile(path);
+    if (!picture) return picture.error();
+    out.format = hw::PictureFormat::Png;
+    out.width = picture->width;
+    out.height = picture->height;
+    out.pixels = std::move(picture->pixels);
+    for (size_t i = 0; i < 256; ++i) out.palette[i] = picture->entries[i].rgb;
+    out.png_bit_depth = head.size() > 24 ? head[24] : 8;  // IHDR's bit depth
+    return out;
+  }
   auto picture = Load(path);
+  if (!picture) return picture.error();
+  out.width = picture->size.width;
+  out.height = picture->size.height;
+  out.pixels = std::move(picture->pixels);
+  out.palette = picture->palette;
+  out.header = picture->header;
+  return out;
+}
+
+// PCX pictures report their header's fields; PNG pictures the file's bit depth
+// (the indices and the hashes are one byte per pixel all the same).
+std::string InfoJson(const Inspected& p, const std::string& pixels_hash,
+                     const std::string& palette_hash) {
+  const bool pcx = p.format == hw::PictureFormat::Pcx;
+  std::string json =
+      std::string("{\"format\":\"") + (pcx ? "pcx" : "png") +
+      "\",\"width\":" + std::to_string(p.width) + ",\"height\":" + std::to_string(p.height) +
+      ",\"bits_per_pixel\":" + std::to_string(pcx ? p.header.BitsPerPixel : p.png_bit_depth);
+  if (pcx) {
+    json += ",\"planes\":" + std::to_string(p.header.NPlanes) +
+            ",\"bytes_per_line\":" + std::to_string(p.header.BytesPerLine) +
+            ",\"encoding\":" + std::to_string(p.header.Encoding);
+  }
+  return json + ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" + palette_hash +
+         "\"}\n";
+}
+
+int Info(const std::string& path) {
+  auto picture = Inspect(path);
   if (!picture) return Fail(path, picture.error().message);
-  const hw::PcxHeader& h = picture->header;
   std::string pixels_hash, palette_hash;
   if (!Sha256Hex(picture->pixels, pixels_hash) ||
       !Sha256Hex(PaletteBytes(picture->palette), palette_hash)) {
     return Fail(path, "SHA-256 digest failed");
   }
-  std::string json = "{\"width\":" + std::to_string(picture->size.width) +
-                     ",\"height\":" + std::to_string(picture->size.height) +
-                     ",\"bits_per_pixel\":" + std::to_string(h.BitsPerPixel) +
-                     ",\"planes\":" + std::to_string(h.NPlanes) +
-                     ",\"bytes_per_line\":" + std::to_string(h.BytesPerLine) +
-                     ",\"encoding\":" + std::to_string(h.Encoding) + ",\"pixels_sha256\":\"" +
-                     pixels_hash + "\"" + ",\"palette_sha256\":\"" + palette_hash + "\"}\n";
+  const std::string json = InfoJson(*picture, pixels_hash, palette_hash);
   if (!WriteStdout({reinterpret_cast<const uint8_t*>(json.data()), json.size()})) {
     return Fail("stdout", "write failed");
   }
@@ -126,14 +194,14 @@ int Info(const std::string& path) {
 }
 
 int Indices(const std::string& path) {
-  auto picture = Load(path);
+  auto picture = Inspect(path);
   if (!picture) return Fail(path, picture.error().message);
   if (!WriteStdout(picture->pixels)) return Fail("stdout", "write failed");
   return 0;
 }
 
 int PaletteCommand(const std::string& path) {
-  auto picture = Load(path);
+  auto picture = Inspect(path);
   if (!picture) return Fail(path, picture.error().message);
   if (!WriteStdout(PaletteBytes(picture->palette))) return Fail("stdout", "write failed");
   return 0;
@@ -157,6 +225,61 @@ int Rewrite(const std::string& in, const std::string& out) {
   return 0;
 }
 
+bool EndsWith(const std::string& name, std::string_view extension) {
+  if (name.size() < extension.size()) return false;
+  return std::equal(extension.rbegin(), extension.rend(), name.rbegin(), [](char e, char c) {
+    return e == std::tolower(static_cast<unsigned char>(c));
+  });
+}
+
+// Reads IN as a picture when its content is PNG or its name ends in .pcx (a damaged
+// picture is reported, not mined for its last 768 bytes), as a palette file of any
+// format otherwise (where a PCX palette is a file's last 768 bytes).
+hw::Result<hw::BoardEntries> LoadEntries(const std::string& in) {
+  if (EndsWith(in, ".pcx") || hw::HasPngSignature(ReadHead(in, 8))) {
+    auto picture = hw::LoadPictureFile(in);
+    if (!picture) return picture.error();
+    return picture->entries;
+  }
+  auto palette = hw::LoadAnyPaletteFile(in);
+  if (!palette) return palette.error();
+  return palette->entries;
+}
+
+// The output kind comes from OUT's extension alone; standard output has none, so
+// "-" is refused (a file called "-" is reached as "./-.png" and the like).
+int Convert(const std::string& in, const std::string& out) {
+  enum class Kind { Picture, Palette } kind;
+  hw::PaletteFormat palette_format = hw::PaletteFormat::Gpl;
+  if (EndsWith(out, ".pcx") || EndsWith(out, ".png")) {
+    kind = Kind::Picture;
+  } else if (auto format = hw::PaletteFormatForExtension(out)) {
+    kind = Kind::Palette;
+    palette_format = *format;
+  } else {
+    return UsageError("convert: cannot tell what to write from the name '" + out +
+                      "'; OUT must end in .pcx, .png, .gpl, .pal, .act or .hex");
+  }
+  current_file = in;
+  if (kind == Kind::Palette) {
+    auto entries = LoadEntries(in);
+    if (!entries) return Fail(in, entries.error().message);
+    current_file = out;
+    auto saved = hw::SavePaletteFile(out, palette_format, *entries);
+    if (!saved) return Fail(out, saved.error().message);
+    return 0;
+  }
+  auto picture = hw::LoadPictureFile(in);
+  if (!picture) return Fail(in, picture.error().message);
+  current_file = out;
+  // A PCX picture keeps its header when it stays PCX; a PNG gets a fresh one.
+  auto saved =
+      hw::SavePictureFile(out, hw::PictureFormatForName(out), picture->pcx_header, picture->width,
+                          picture->height, picture->pixels, picture->entries);
+  if (!saved) return Fail(out, saved.error().message);
+  return 0;
+}
+
 int Run(const std::vector<std::string>& args) {
   if (args.empty()) return UsageError("no command given");
   const std::string& command = args[0];
@@ -174,6 +297,12 @@ int Run(const std::vector<std::string>& args) {
   if (command == "rewrite") {
     if (operands != 2) return UsageError("rewrite takes IN and OUT");
     return Rewrite(args[1], args[2]);
+  }
+  if (command == "convert") {
+    if (operands != 2) return UsageError("convert takes IN and OUT");
+    if (args[2] == "-")
+      return UsageError("convert writes files only: OUT's extension names the kind");
+    return Convert(args[1], args[2]);
   }
   return UsageError("unknown command '" + command + "'");
 }

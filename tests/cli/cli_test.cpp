@@ -1,5 +1,6 @@
 // Runs the built huewright-cli on files made here and checks its output bytes, exit
-// codes and error lines. Hashes are checked against sha256sum, not our own code.
+// codes and error lines. Hashes are checked against sha256sum, pictures it writes
+// against Pillow and ImageMagick as well as our own readers.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,6 +11,9 @@
 #include <cstdio>
 
 #include "../common/test_util.h"
+#include "formats/palette_files.h"
+#include "formats/picture_io.h"
+#include "formats/png.h"
 
 namespace hw::test {
 namespace {
@@ -37,6 +41,16 @@ std::string Quote(const std::string& s) {
 
 int Lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 std::string Text(const Bytes& b) { return {b.begin(), b.end()}; }
+
+// Runs a shell command; returns its exit status, with stderr folded into `output`.
+int Shell(const std::string& cmd, std::string* output) {
+  FILE* p = ::popen(("{ " + cmd + "; } 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output->append(buf, n);
+  const int status = ::pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 struct Outcome {
   int code = -1;
@@ -107,7 +121,8 @@ TEST_F(Cli, InfoPrintsOneJsonObjectWithFieldsAndHashes) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(Text(r.out),
-            "{\"width\":5,\"height\":3,\"bits_per_pixel\":8,\"planes\":1,\"bytes_per_line\":6,"
+            "{\"format\":\"pcx\",\"width\":5,\"height\":3,\"bits_per_pixel\":8,\"planes\":1,"
+            "\"bytes_per_line\":6,"
             "\"encoding\":1,"
             "\"pixels_sha256\":\"" +
                 Sha256(s_.pixels) + "\",\"palette_sha256\":\"" + Sha256(s_.palette) + "\"}\n");
@@ -196,8 +211,8 @@ TEST_F(Cli, RewriteRefusesTargetsThatAreNotPlainFiles) {
     SCOPED_TRACE(target);
     const Outcome r = Cmd({"rewrite", in, target});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "huewright-cli: cannot save '" + target + "': not a regular file (" + kind +
-                         ")\n");
+    EXPECT_EQ(r.err,
+              "huewright-cli: cannot save '" + target + "': not a regular file (" + kind + ")\n");
   }
   struct stat st {};
   ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
@@ -263,7 +278,8 @@ TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
   const std::vector<std::vector<std::string>> cases = {
       // clang-format off
       {}, {"info"}, {"info", f, f}, {"indices"}, {"palette", f, "extra"}, {"rewrite", f},
-      {"rewrite", f, f, f}, {"convert", f}, {"INFO", f},
+      {"rewrite", f, f, f}, {"convert", f}, {"convert", f, "-"}, {"convert", f, f + ".tga"},
+      {"INFO", f},
       // clang-format on
   };
   for (const auto& args : cases) {
@@ -313,6 +329,179 @@ TEST_F(Cli, ExamplesLoadAndSurviveRewrite) {
     ASSERT_EQ(Cmd({"rewrite", file, copy}).code, 0) << name;
     EXPECT_EQ(Cmd({"info", copy}).out, info.out) << name;
   }
+}
+
+// The sample's picture and palette in every format convert reads, made by our own
+// encoders (each is checked against other programs in tests/formats).
+class Convert : public Cli {
+ protected:
+  void SetUp() override {
+    for (size_t i = 0; i < 256; ++i) {
+      entries_[i] =
+          BoardEntry{{s_.palette[3 * i], s_.palette[3 * i + 1], s_.palette[3 * i + 2]}, 255};
+    }
+    inputs_ = {{"picture.pcx", s_.file},
+               {"picture.png", *EncodeIndexedPng(5, 3, s_.pixels, entries_)}};
+    for (auto [name, format] : {std::pair{"gimp.gpl", PaletteFormat::Gpl},
+                                {"jasc.pal", PaletteFormat::Jasc},
+                                {"table.act", PaletteFormat::Act},
+                                {"list.hex", PaletteFormat::Hex},
+                                {"riff.pal", PaletteFormat::Riff}}) {
+      inputs_.push_back({name, EncodePaletteFile(entries_, format)});
+    }
+    for (const auto& [name, bytes] : inputs_) Put(name, bytes);
+  }
+  // Pixels then 768 palette bytes as Pillow reads the picture.
+  Bytes Pillow(const std::string& file) const {
+    const std::string dump = dir_.File("pillow.bin");
+    std::string out;
+    const int code = Shell(
+        "/usr/bin/python3 -c 'import sys; from PIL import Image\n"
+        "im = Image.open(sys.argv[1]); im.load(); assert im.mode == \"P\"\n"
+        "open(sys.argv[2], \"wb\").write(im.tobytes() + "
+        "bytes(im.getpalette()[:768]).ljust(768, b\"\\0\"))' " +
+            Quote(file) + " " + Quote(dump),
+        &out);
+    EXPECT_EQ(code, 0) << "Pillow (python3-pil) must read " << file << ": " << out;
+    Bytes bytes = ReadBytes(dump);
+    fs::remove(dump);
+    return bytes;
+  }
+  // RGBA of every pixel as ImageMagick reads the picture.
+  Bytes Magick(const std::string& file) const {
+    const std::string dump = dir_.File("magick.rgba");
+    std::string out;
+    EXPECT_EQ(Shell("/usr/bin/convert " + Quote(file) + " -depth 8 rgba:" + Quote(dump), &out), 0)
+        << "ImageMagick must read " << file << ": " << out;
+    Bytes bytes = ReadBytes(dump);
+    fs::remove(dump);
+    return bytes;
+  }
+
+  BoardEntries entries_{};
+  std::vector<std::pair<std::string, Bytes>> inputs_;
+};
+
+// Every input kind to every output kind: pictures only from pictures, palettes from
+// anything; each result read back by our readers and pictures by Pillow and ImageMagick.
+TEST_F(Convert, EveryInputKindToEveryOutputKind) {
+  Bytes pillow_expected = s_.pixels, magick_expected;
+  pillow_expected.insert(pillow_expected.end(), s_.palette.begin(), s_.palette.end());
+  for (uint8_t v : s_.pixels) {
+    magick_expected.insert(magick_expected.end(),
+                           {s_.palette[3 * v], s_.palette[3 * v + 1], s_.palette[3 * v + 2], 255});
+  }
+  for (const auto& [in, bytes] : inputs_) {
+    const bool picture_in = in.starts_with("picture");
+    for (const char* ext : {".pcx", ".png", ".gpl", ".pal", ".act", ".hex"}) {
+      const std::string out = dir_.File("out" + std::string(ext));
+      SCOPED_TRACE(in + " -> " + out);
+      const bool picture_out = ext == std::string(".pcx") || ext == std::string(".png");
+      const Outcome r = Cmd({"convert", dir_.File(in), out});
+      EXPECT_TRUE(r.out.empty());
+      if (picture_out && !picture_in) {
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err,
+                  "huewright-cli: cannot load '" + dir_.File(in) + "': not a PCX or PNG picture\n");
+        EXPECT_FALSE(fs::exists(out));
+        continue;
+      }
+      ASSERT_EQ(r.code, 0) << r.err;
+      EXPECT_EQ(r.err, "");
+      if (picture_out) {
+        auto back = LoadPictureFile(out);
+        ASSERT_TRUE(back) << back.error().message;
+        EXPECT_EQ(back->format, PictureFormatForName(out));
+        EXPECT_EQ(back->pixels, s_.pixels);
+        EXPECT_EQ(back->entries, entries_);
+        EXPECT_EQ(Pillow(out), pillow_expected);
+        if (back->format == PictureFormat::Png) {
+          EXPECT_EQ(Magick(out), magick_expected);
+        }
+      } else {
+        auto back = LoadAnyPaletteFile(out);
+        ASSERT_TRUE(back) << back.error().message;
+        EXPECT_EQ(back->format, PaletteFormatForName(out));
+        EXPECT_EQ(back->count, 256);
+        EXPECT_EQ(back->entries, entries_);
+      }
+      fs::remove(out);
+    }
+  }
+}
+
+TEST_F(Convert, PaletteSurvivesARoundOfEveryTextAndTableFormat) {
+  const std::vector<std::string> chain = {"picture.pcx", "a.gpl", "b.act",
+                                          "c.pal",       "d.hex", "e.gpl"};
+  for (size_t i = 0; i + 1 < chain.size(); ++i) {
+    const Outcome r = Cmd({"convert", dir_.File(chain[i]), dir_.File(chain[i + 1])});
+    ASSERT_EQ(r.code, 0) << chain[i] << ": " << r.err;
+  }
+  EXPECT_EQ(ReadBytes(dir_.File("e.gpl")), ReadBytes(dir_.File("a.gpl")));
+  EXPECT_EQ(ReadBytes(dir_.File("a.gpl")), EncodePaletteFile(entries_, PaletteFormat::Gpl));
+}
+
+// A damaged input of each kind gives one line naming it and the cause, and nothing is
+// written.
+TEST_F(Convert, BrokenInputsGiveOneLineAndWriteNothing) {
+  Bytes png = ReadBytes(dir_.File("picture.png"));
+  png.resize(png.size() - 20);
+  const std::tuple<std::string, Bytes, std::string> cases[] = {
+      {"cut.pcx", Bytes(s_.file.begin(), s_.file.begin() + 800), "pixel data ends early"},
+      {"cut.png", png, "cannot load"},
+      {"bad.gpl",
+       {'G', 'I', 'M', 'P', ' ', 'P', 'a', 'l', 'e', 't', 't', 'e', '\n', 'x', '\n'},
+       "line 2"},
+      {"short.act", Bytes(500, 7), "768 or 772 bytes"},
+      {"missing.pcx", {}, "No such file"}};
+  for (const auto& [name, bytes, cause] : cases) {
+    if (name != "missing.pcx") Put(name, bytes);
+    for (const char* out : {"out.png", "out.pcx", "out.hex"}) {
+      SCOPED_TRACE(name + " -> " + out);
+      const Outcome r = Cmd({"convert", dir_.File(name), dir_.File(out)});
+      EXPECT_EQ(r.code, 1);
+      EXPECT_EQ(Lines(r.err), 1) << r.err;
+      EXPECT_NE(r.err.find(dir_.File(name)), std::string::npos) << r.err;
+      // A palette file is no picture, whatever its damage.
+      const bool palette_to_picture =
+          !name.ends_with(".pcx") && !name.ends_with(".png") && !std::string(out).ends_with(".hex");
+      if (!palette_to_picture) {
+        EXPECT_NE(r.err.find(cause), std::string::npos) << r.err;
+      }
+      EXPECT_FALSE(fs::exists(dir_.File(out)));
+    }
+  }
+}
+
+// info, indices and palette read PNG too and agree with the PCX the PNG came from;
+// a PNG of fewer bits per pixel says so, its indices still one byte each.
+TEST_F(Convert, InspectingPngMatchesThePcx) {
+  const std::string pcx = dir_.File("picture.pcx"), png = dir_.File("round.png");
+  ASSERT_EQ(Cmd({"convert", pcx, png}).code, 0);
+  const std::string pcx_info = Text(Cmd({"info", pcx}).out);
+  const std::string hashes = pcx_info.substr(pcx_info.find(",\"pixels_sha256\""));
+  EXPECT_EQ(Text(Cmd({"info", png}).out),
+            "{\"format\":\"png\",\"width\":5,\"height\":3,\"bits_per_pixel\":8" + hashes);
+  EXPECT_EQ(Cmd({"indices", png}).out, s_.pixels);
+  EXPECT_EQ(Cmd({"palette", png}).out, s_.palette);
+
+  const std::string four = dir_.File("four.png");
+  std::string out;
+  ASSERT_EQ(Shell("/usr/bin/python3 -c 'import sys; from PIL import Image\n"
+                  "im = Image.new(\"P\", (7, 2)); im.putpalette(bytes(range(48)))\n"
+                  "im.putdata([i % 16 for i in range(14)]); im.save(sys.argv[1], bits=4)' " +
+                      Quote(four),
+                  &out),
+            0)
+      << out;
+  Bytes pixels, palette(768, 0);
+  for (int i = 0; i < 14; ++i) pixels.push_back(static_cast<uint8_t>(i % 16));
+  for (int i = 0; i < 48; ++i) palette[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+  EXPECT_EQ(
+      Text(Cmd({"info", four}).out),
+      "{\"format\":\"png\",\"width\":7,\"height\":2,\"bits_per_pixel\":4,\"pixels_sha256\":\"" +
+          Sha256(pixels) + "\",\"palette_sha256\":\"" + Sha256(palette) + "\"}\n");
+  EXPECT_EQ(Cmd({"indices", four}).out, pixels);
 }
 
 }  // namespace
