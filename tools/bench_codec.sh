@@ -6,6 +6,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${1:-$root/build-codec-bench}
 shift || true
-cmake -S "$root" -B "$build" -DHW_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+source "$here/bench_folder.sh"
+bench_configure "$build" -DHW_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$build" -j2 --target bench_pcx >/dev/null
 /usr/bin/python3 "$here/bench_pillow.py" "$build/bench_pcx" "$@"

@@ -29,8 +29,12 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
 def build(folder):
+    if os.path.realpath(folder) == os.path.realpath(os.path.join(ROOT, "build")):
+        sys.exit("bench_window.py: build/ is the normal build; benchmarks use a folder of their own")
     subprocess.run(["cmake", "-S", ROOT, "-B", folder, "-DCMAKE_BUILD_TYPE=Release"],
                    check=True, stdout=subprocess.DEVNULL)
+    if os.environ.get("HW_BENCH_CONFIGURE_ONLY") == "1":
+        sys.exit(0)
     subprocess.run(["cmake", "--build", folder, "-j2", "--target", "bench_window"], check=True,
                    stdout=subprocess.DEVNULL)
     return os.path.join(folder, "bench_window")
