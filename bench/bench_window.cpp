@@ -77,9 +77,11 @@ struct Window {
   }
 };
 
+// Lives until the process ends: its widgets must not outlive QApplication's
+// destruction at exit, so it is never destroyed.
 Window& Shared() {
-  static Window window;
-  return window;
+  static Window* window = new Window;
+  return *window;
 }
 
 void BM_LoadToShown(benchmark::State& state) {
