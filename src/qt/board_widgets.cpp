@@ -8,9 +8,11 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QToolTip>
 
 #include "qt/form_drag_n_drop.h"
 
@@ -42,6 +44,52 @@ SwatchWidget::SwatchWidget(FormDragNDrop* form, int index, QWidget* parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+BoardSurface::BoardSurface(FormDragNDrop* form, QWidget* parent) : QWidget(parent), form_(form) {
+  setObjectName(QStringLiteral("BoardSurface"));
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+bool BoardSurface::OnSurface(QPoint pos) const {
+  return rect().contains(pos) && childAt(pos) == nullptr;
+}
+
+void BoardSurface::keyPressEvent(QKeyEvent* event) {
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+  switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+      if (mods != Qt::NoModifier && mods != Qt::ShiftModifier) break;
+      form_->StepMarks(static_cast<Qt::Key>(event->key()), mods == Qt::ShiftModifier);
+      event->accept();
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (mods != Qt::NoModifier) break;
+      form_->EditCurrentColour();
+      event->accept();
+      return;
+    default:
+      break;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void BoardSurface::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  form_->Swatch(form_->editor().Board().cur)->update();
+}
+
+void BoardSurface::focusOutEvent(QFocusEvent* event) {
+  QWidget::focusOutEvent(event);
+  form_->Swatch(form_->editor().Board().cur)->update();
+}
+
+void BoardSurface::mousePressEvent(QMouseEvent* event) { form_->SurfaceMousePress(event); }
+void BoardSurface::mouseMoveEvent(QMouseEvent* event) { form_->SurfaceMouseMove(event); }
+void BoardSurface::mouseReleaseEvent(QMouseEvent* event) { form_->SurfaceMouseRelease(event); }
+
 QPixmap SwatchWidget::OutlinePixmap() const {
   const qreal ratio = devicePixelRatioF();
   QPixmap pixmap(size() * ratio);
@@ -58,20 +106,52 @@ QPixmap SwatchWidget::OutlinePixmap() const {
   return pixmap;
 }
 
+namespace {
+
+// Black or white, whichever stands out more on `c`.
+QColor Contrasting(const QColor& c) {
+  return 299 * c.red() + 587 * c.green() + 114 * c.blue() >= 128000 ? Qt::black : Qt::white;
+}
+
+}  // namespace
+
 void SwatchWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  const RGBTriple c = form_->editor().SwatchShownColour(index_);
+  const Editor& editor = form_->editor();
+  const RGBTriple c = editor.SwatchShownColour(index_);
+  const QColor colour(c.R, c.G, c.B);
+  const BoardState& board = editor.Board();
+  const bool in_range = index_ >= std::min(board.prev, board.cur) &&
+                        index_ <= std::max(board.prev, board.cur);
   const QRect all = rect();
-  // A thin frame like a picture box's border; the interior shows the colour.
-  painter.fillRect(all, QColor(64, 64, 64));
-  const QRect interior = all.adjusted(1, 1, -1, -1);
-  painter.fillRect(interior, QColor(c.R, c.G, c.B));
-  if (form_->editor().IsMarked(index_)) {
-    // Centre of the interior, radius an eighth of its width, black outline; the
-    // white fill keeps the mark visible on dark colours.
-    const double w = interior.width();
-    const double h = interior.height();
-    const QPointF centre(interior.left() + w / 2.0, interior.top() + h / 2.0);
+  // A thin frame like a picture box's border; the interior shows the colour. The
+  // swatches of the range between the marks get a frame in the highlight colour
+  // with a white line inside it.
+  painter.fillRect(all, in_range ? palette().color(QPalette::Highlight) : QColor(64, 64, 64));
+  QRect interior = all.adjusted(1, 1, -1, -1);
+  if (in_range && interior.width() > 4) {
+    painter.fillRect(interior, Qt::white);
+    interior.adjust(1, 1, -1, -1);
+  }
+  painter.fillRect(interior, colour);
+  const QColor ink = Contrasting(colour);
+  if (form_->MarkUnused() && editor.PictureLoaded() &&
+      editor.Usage()[static_cast<size_t>(index_)] == 0) {
+    // No pixel uses the entry: struck through from corner to corner.
+    painter.setPen(QPen(ink, 1.0));
+    painter.drawLine(interior.topLeft(), interior.bottomRight());
+  }
+  if (index_ == board.cur && form_->Surface() && form_->Surface()->hasFocus()) {
+    // Where the board's arrow keys start from.
+    QPen dashes(ink, 1.0, Qt::DotLine);
+    painter.setPen(dashes);
+    painter.drawRect(interior.adjusted(0, 0, -1, -1));
+  }
+  if (editor.IsMarked(index_)) {
+    // Centre of the interior, radius an eighth of the swatch's width, black
+    // outline; the white fill keeps the mark visible on dark colours.
+    const double w = all.width() - 2;
+    const QPointF centre(all.left() + all.width() / 2.0, all.top() + all.height() / 2.0);
     const double radius = std::max(w / 8.0, 1.5);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(Qt::black, 1.0));
@@ -118,6 +198,26 @@ void SwatchWidget::mouseDoubleClickEvent(QMouseEvent* event) {
   // The press that came with this double click may already have opened the dialog.
   if (form_->TakeDoubleClickSuppression()) return;
   form_->EditSwatchColour(index_);
+}
+
+void SwatchWidget::enterEvent(QEnterEvent* event) {
+  QWidget::enterEvent(event);
+  form_->HoverSwatch(index_);
+}
+
+void SwatchWidget::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  if (form_->HoveredSwatch() == index_) form_->HoverSwatch(-1);
+}
+
+bool SwatchWidget::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    // The values as they are now, not as they were when the swatch was built.
+    auto* help = static_cast<QHelpEvent*>(event);
+    QToolTip::showText(help->globalPos(), form_->SwatchValues(index_), this);
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 void SwatchWidget::StartDrag(QPoint hot_spot) {

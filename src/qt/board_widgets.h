@@ -1,5 +1,6 @@
-// Widgets of the palette board: the swatches, which are drag sources and drop
-// targets, and the transparent overlay that carries the rubber-band box.
+// Widgets of the palette board: the surface that holds the board and the
+// controls, the swatches, which are drag sources and drop targets, and the
+// transparent overlay that carries the rubber-band box.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,28 @@ QMimeData* MakeSwatchMime(const QByteArray& board_token, int index);
 // The dragged swatch's index, or nothing when the payload is foreign or malformed.
 std::optional<int> ParseSwatchMime(const QMimeData* mime, const QByteArray& board_token);
 
+// The main window's client area below the menu bar. It takes the keyboard for the
+// board (arrows, Shift+arrows, Enter) and a press on its bare surface draws the
+// rubber band.
+class BoardSurface : public QWidget {
+  Q_OBJECT
+ public:
+  BoardSurface(FormDragNDrop* form, QWidget* parent);
+  // Whether a point is on the bare surface, not over a control.
+  bool OnSurface(QPoint pos) const;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  FormDragNDrop* form_;
+};
+
 class SwatchWidget : public QWidget {
   Q_OBJECT
  public:
@@ -38,6 +61,9 @@ class SwatchWidget : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void enterEvent(QEnterEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;

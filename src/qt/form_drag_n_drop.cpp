@@ -14,7 +14,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QStatusBar>
+#include <QValidator>
+#include <QVBoxLayout>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -32,6 +41,7 @@ namespace hw {
 
 namespace {
 
+const char* const kAppTitle = "Huewright ver 1.0";
 const char* const kSpreadTip = "Click on color to spread colors between current and your selection";
 
 int Px(double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); }
@@ -56,6 +66,20 @@ W* Place(W* widget, const char* name, double left, double top, double width, dou
   widget->setGeometry(TwipsRect(left, top, width, height));
   return widget;
 }
+
+// "Move:" takes a whole number from 1 to 256; an empty field is allowed while typing.
+class MoveCountValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    if (input.isEmpty()) return Intermediate;
+    if (input.size() > 3 || input.front() == QLatin1Char('0')) return Invalid;
+    for (const QChar c : input) {
+      if (c < QLatin1Char('0') || c > QLatin1Char('9')) return Invalid;
+    }
+    return input.toInt() <= 256 ? Acceptable : Invalid;
+  }
+};
 
 }  // namespace
 
@@ -88,18 +112,21 @@ void FormDragNDrop::Run(Command&& command, bool board) {
 
 FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* colours,
                              QWidget* parent)
-    : QWidget(parent), editor_(editor), commands_(editor, files, colours) {
+    : QMainWindow(parent), editor_(editor), commands_(editor, files, colours) {
   setObjectName(QStringLiteral("FormDragNDrop"));
-  setWindowTitle(QStringLiteral("Huewright ver 1.0"));
+  setWindowTitle(QString::fromLatin1(kAppTitle));
   setWindowIcon(MakeAppIcon());
-  setFixedSize(TwipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
+  own_question_.SetParent(this);
+  surface_ = new BoardSurface(this, this);
+  surface_->setFixedSize(TwipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
+  setCentralWidget(surface_);
   // Control sizes are fixed in twips, so captions need a small, narrow face.
   QFont small = font();
   small.setFamilies({QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
                      QStringLiteral("Arial"), QStringLiteral("Helvetica"),
                      QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
   small.setPixelSize(11);
-  setFont(small);
+  surface_->setFont(small);
 
   board_token_ = QByteArray::number(QCoreApplication::applicationPid()) + '-' +
                  QByteArray::number(reinterpret_cast<quintptr>(this), 16);
@@ -109,13 +136,13 @@ FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* c
   BuildHiddenControls();
   BuildControls();
   for (int i = 0; i < 256; ++i) {
-    auto* swatch = new SwatchWidget(this, i, this);
+    auto* swatch = new SwatchWidget(this, i, surface_);
     swatch->setGeometry(TwipsRect(120, 360, 192, 192));
     swatch->hide();
     swatches_[static_cast<size_t>(i)] = swatch;
   }
-  overlay_ = new BandOverlay(this);
-  overlay_->setGeometry(rect());
+  overlay_ = new BandOverlay(surface_);
+  overlay_->setGeometry(surface_->rect());
   overlay_->raise();
 
   timer_color_ = new QTimer(this);
@@ -127,7 +154,11 @@ FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* c
   });
 
   BuildActions();
+  BuildMenus();
   ConnectControls();
+  SetTabOrder();
+  // The window is as large as the menu bar, the board surface and the status bar.
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
   editor_.SetView(this);
 }
 
@@ -137,11 +168,11 @@ FormDragNDrop::~FormDragNDrop() {
 }
 
 void FormDragNDrop::BuildControls() {
-  comman_flip_ = Place(new QPushButton(QStringLiteral("/"), this), "CommanFlip", 120, 30, 255, 255);
+  comman_flip_ = Place(new QPushButton(QStringLiteral("/"), surface_), "CommanFlip", 120, 30, 255, 255);
   comman_flip_->setToolTip(QStringLiteral("Flip"));
-  label_ur_ = Place(new QLabel(QStringLiteral("240"), this), "LabelUR", 3360, 0, 375, 255);
-  label_ll_ = Place(new QLabel(QStringLiteral("15"), this), "LabelLL", 120, 3720, 495, 255);
-  Place(new QLabel(QStringLiteral("Huewright palette editor"), this), "Label2", 600, 0, 2535, 255);
+  label_ur_ = Place(new QLabel(QStringLiteral("240"), surface_), "LabelUR", 3360, 0, 375, 255);
+  label_ll_ = Place(new QLabel(QStringLiteral("15"), surface_), "LabelLL", 120, 3720, 495, 255);
+  Place(new QLabel(QStringLiteral("Huewright palette editor"), surface_), "Label2", 600, 0, 2535, 255);
 
   struct ButtonPlace {
     const char* name;
@@ -164,31 +195,32 @@ void FormDragNDrop::BuildControls() {
       {"ButtonQuit", "Quit", 4800, 4920, 732, 372, false},
   };
   for (const ButtonPlace& b : buttons) {
-    auto* button = Place(new QPushButton(QString::fromLatin1(b.caption), this), b.name, b.left,
+    auto* button = Place(new QPushButton(QString::fromLatin1(b.caption), surface_), b.name, b.left,
                          b.top, b.width, b.height);
     if (b.spread_tip) button->setToolTip(QString::fromLatin1(kSpreadTip));
   }
 
-  Place(new QLabel(QStringLiteral("Move:"), this), "Label3", 1200, 3720, 492, 252);
+  Place(new QLabel(QStringLiteral("Move:"), surface_), "Label3", 1200, 3720, 492, 252);
   text_move_count_ =
-      Place(new QLineEdit(QStringLiteral("1"), this), "TextMoveCount", 1800, 3720, 492, 288);
+      Place(new QLineEdit(QStringLiteral("1"), surface_), "TextMoveCount", 1800, 3720, 492, 288);
   text_move_count_->setMaxLength(3);
+  text_move_count_->setValidator(new MoveCountValidator(text_move_count_));
   label_hist_cnt_ =
-      Place(new QLabel(QStringLiteral("0000000"), this), "LabelHistCnt", 2880, 3720, 735, 255);
+      Place(new QLabel(QStringLiteral("0000000"), surface_), "LabelHistCnt", 2880, 3720, 735, 255);
   check_move_index_ =
-      Place(new QCheckBox(QStringLiteral("Index"), this), "CheckMoveIndex", 1680, 4080, 732, 252);
+      Place(new QCheckBox(QStringLiteral("Index"), surface_), "CheckMoveIndex", 1680, 4080, 732, 252);
   check_move_index_->setChecked(true);
   check_move_color_ =
-      Place(new QCheckBox(QStringLiteral("Color"), this), "CheckMoveColor", 2520, 4080, 852, 252);
+      Place(new QCheckBox(QStringLiteral("Color"), surface_), "CheckMoveColor", 2520, 4080, 852, 252);
   check_move_color_->setChecked(true);
 
-  option_sort_hist_ = Place(new QRadioButton(QStringLiteral("Sort by usage"), this),
+  option_sort_hist_ = Place(new QRadioButton(QStringLiteral("Sort by usage"), surface_),
                             "OptionSortHist", 240, 4440, 1575, 255);
-  option_sort_hue_ = Place(new QRadioButton(QStringLiteral("Sort by HSV"), this), "OptionSortHue",
+  option_sort_hue_ = Place(new QRadioButton(QStringLiteral("Sort by HSV"), surface_), "OptionSortHue",
                            2040, 4440, 1455, 255);
-  check_reverse_sort_ = Place(new QCheckBox(QStringLiteral("Reverse sort"), this),
+  check_reverse_sort_ = Place(new QCheckBox(QStringLiteral("Reverse sort"), surface_),
                               "CheckReverseSort", 240, 4740, 1275, 255);
-  option_sort_red_ = Place(new QRadioButton(QStringLiteral("Sort by RGB"), this), "OptionSortRed",
+  option_sort_red_ = Place(new QRadioButton(QStringLiteral("Sort by RGB"), surface_), "OptionSortRed",
                            2040, 4800, 1455, 255);
   // The five sort options form one group, two of them hidden (built earlier).
   sort_group_ = new QButtonGroup(this);
@@ -200,7 +232,7 @@ void FormDragNDrop::BuildControls() {
   sort_group_->addButton(option_sort_red_, static_cast<int>(SortKey::RedGreen));
   option_sort_hist_->setChecked(true);
 
-  frame_merge_ = Place(new QGroupBox(QStringLiteral("Merge"), this), "FrameMerge", 60, 5100, 1815, 975);
+  frame_merge_ = Place(new QGroupBox(QStringLiteral("Merge"), surface_), "FrameMerge", 60, 5100, 1815, 975);
   // The caption sits on the frame's top line, leaving the inside to the controls
   // placed in it.
   frame_merge_->setStyleSheet(QStringLiteral(
@@ -218,10 +250,10 @@ void FormDragNDrop::BuildControls() {
   // A style sheet stops the window's font from reaching the frame's children.
   for (QWidget* w : std::initializer_list<QWidget*>{frame_merge_, check_merge_,
                                                     option_merge_replace_, option_merge_protect_}) {
-    w->setFont(font());
+    w->setFont(surface_->font());
   }
 
-  label1_ = Place(new QLabel(QStringLiteral("<None Loaded>"), this), "Label1", 0, 6300, 5655, 255);
+  label1_ = Place(new QLabel(QStringLiteral("<None Loaded>"), surface_), "Label1", 0, 6300, 5655, 255);
   // What the last command had to say (for example how many entries a palette had).
   label_status_ = Place(new QLabel(this), "LabelStatus", 60, 6585, 5595, 255);
 
@@ -241,30 +273,30 @@ void FormDragNDrop::BuildControls() {
 
 void FormDragNDrop::BuildHiddenControls() {
   // These exist and keep their values, but nothing ever shows them.
-  option_sort_sat_ = Place(new QRadioButton(QStringLiteral("Sort by Saturation"), this),
+  option_sort_sat_ = Place(new QRadioButton(QStringLiteral("Sort by Saturation"), surface_),
                            "OptionSortSat", 1560, 1800, 1575, 255);
-  option_sort_value_ = Place(new QRadioButton(QStringLiteral("Sort by brightness"), this),
+  option_sort_value_ = Place(new QRadioButton(QStringLiteral("Sort by brightness"), surface_),
                              "OptionSortValue", 480, 2400, 1575, 255);
-  check_optimize_ = Place(new QCheckBox(QStringLiteral("Sort Optimizes"), this), "CheckOptimize",
+  check_optimize_ = Place(new QCheckBox(QStringLiteral("Sort Optimizes"), surface_), "CheckOptimize",
                           120, 4080, 1335, 195);
-  auto* range_to = Place(new QPushButton(QStringLiteral("Set Range"), this), "CommandRangeTo", 600,
+  auto* range_to = Place(new QPushButton(QStringLiteral("Set Range"), surface_), "CommandRangeTo", 600,
                          2760, 1815, 375);
   range_to->setToolTip(QStringLiteral("Click on palette color to create range from current to"));
-  auto* rand = Place(new QPushButton(QStringLiteral("Rand"), this), "ButtonRand", 720, 1800, 615, 375);
+  auto* rand = Place(new QPushButton(QStringLiteral("Rand"), surface_), "ButtonRand", 720, 1800, 615, 375);
   rand->setEnabled(false);
-  check_hw_ = Place(new QCheckBox(QStringLiteral("Use HW Colors"), this), "CheckHW", 360, 1200, 1452, 252);
+  check_hw_ = Place(new QCheckBox(QStringLiteral("Use HW Colors"), surface_), "CheckHW", 360, 1200, 1452, 252);
   check_hw_->setChecked(true);
   check_hw_->setEnabled(false);
-  Place(new QLabel(QStringLiteral("Cycle Scheme"), this), "Label4", 720, 960, 1095, 255);
-  list_scheme_ = Place(new QListWidget(this), "ListScheme", 1800, 960, 1935, 645);
+  Place(new QLabel(QStringLiteral("Cycle Scheme"), surface_), "Label4", 720, 960, 1095, 255);
+  list_scheme_ = Place(new QListWidget(surface_), "ListScheme", 1800, 960, 1935, 645);
   list_scheme_->addItems({QStringLiteral("DPaint x 5 (backward)"),
                           QStringLiteral("DPaint x 5 (foreward)"), QStringLiteral("Shimmer")});
   list_scheme_->setCurrentRow(0);
-  Place(new QLabel(QStringLiteral("Speed"), this), "LabelSpeed", 480, 600, 660, 270);
-  hscroll_speed_ = Place(new QScrollBar(Qt::Horizontal, this), "HScrollSpeed", 720, 1560, 2520, 252);
+  Place(new QLabel(QStringLiteral("Speed"), surface_), "LabelSpeed", 480, 600, 660, 270);
+  hscroll_speed_ = Place(new QScrollBar(Qt::Horizontal, surface_), "HScrollSpeed", 720, 1560, 2520, 252);
   hscroll_speed_->setRange(1, 1000);
   hscroll_speed_->setValue(200);
-  button_test_ = Place(new QPushButton(QStringLiteral("Test"), this), "ButtonTest", 4800, 4440, 735, 372);
+  button_test_ = Place(new QPushButton(QStringLiteral("Test"), surface_), "ButtonTest", 4800, 4440, 735, 372);
   button_test_->setEnabled(false);
   for (QWidget* w : std::initializer_list<QWidget*>{
            option_sort_sat_, option_sort_value_, check_optimize_, range_to, rand, check_hw_,
@@ -294,31 +326,180 @@ QAction* FormDragNDrop::Action(const char* name) const {
   return nullptr;
 }
 
+QAction* FormDragNDrop::MakeViewAction(const char* name, const QString& text,
+                                       std::function<void()> slot) {
+  auto* action = new QAction(text, this);
+  action->setObjectName(QString::fromLatin1(name));
+  action->setShortcutContext(Qt::ApplicationShortcut);
+  connect(action, &QAction::triggered, this, std::move(slot));
+  addAction(action);
+  actions_.push_back(action);
+  return action;
+}
+
 void FormDragNDrop::BuildActions() {
   Editor& ed = editor_;
   EditorCommands& cmd = commands_;
-  MakeAction("actionLoadPic", tr("Load Pic..."), [&cmd] { cmd.LoadPicture(); });
-  MakeAction("actionSavePic", tr("Save Pic..."), [&cmd] { cmd.SavePicture(); });
+  using K = QKeySequence;
+  MakeAction("actionLoadPic", tr("Load Pic..."), [this, &cmd] {
+    if (MayDropChanges()) cmd.LoadPicture();
+  })->setShortcut(K(Qt::CTRL | Qt::Key_O));
+  // Saves to the file the picture came from, in its format, without asking.
+  MakeAction("actionSave", tr("Save Pic"), [&ed] {
+    if (ed.PictureLoaded()) ed.SavePicture(ed.PicturePath());
+  })->setShortcut(K(Qt::CTRL | Qt::Key_S));
+  MakeAction("actionSavePic", tr("Save Pic As..."), [&cmd] { cmd.SavePicture(); })
+      ->setShortcut(K(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   MakeAction("actionLoadPalette", tr("Load Palette..."), [&cmd] { cmd.LoadPalette(); });
   MakeAction("actionSavePalette", tr("Save Palette..."), [&cmd] { cmd.SavePalette(); });
-  QAction* undo = MakeAction("actionUndo", tr("Undo"), [&ed] { ed.Undo(); });
-  undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
-  QAction* redo = MakeAction("actionRedo", tr("Redo"), [&ed] { ed.Redo(); });
-  redo->setShortcuts(
-      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+  MakeAction("actionUndo", tr("Undo"), [&ed] { ed.Undo(); })->setShortcut(K(Qt::CTRL | Qt::Key_Z));
+  MakeAction("actionRedo", tr("Redo"), [&ed] { ed.Redo(); })
+      ->setShortcuts({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), K(Qt::CTRL | Qt::Key_Y)});
   MakeAction("actionSort", tr("Sort"), [&cmd] { cmd.Sort(); });
   MakeAction("actionReverseRange", tr("Reverse Range"), [&ed] { ed.ReverseRange(); });
   MakeAction("actionSpreadRGB", tr("Spread RGB"), [&ed] { ed.Spread(SpreadKind::Rgb); });
   MakeAction("actionSpreadHSV", tr("Spread HSV"), [&ed] { ed.Spread(SpreadKind::Hsv); });
   MakeAction("actionSpreadHSVReverse", tr("Spread HSV Reverse"),
              [&ed] { ed.Spread(SpreadKind::HsvReverse); });
-  MakeAction("actionFlip", tr("Flip"), [&ed] { ed.Flip(); });
+  MakeAction("actionFlip", tr("Flip Board"), [&ed] { ed.Flip(); });
   MakeAction("actionTest", tr("Test"), [&ed] { ed.ToggleCycling(); });
-  QAction* quit = new QAction(tr("Quit"), this);
-  quit->setObjectName(QStringLiteral("actionQuit"));
-  connect(quit, &QAction::triggered, this, &QWidget::close);
-  addAction(quit);
-  actions_.push_back(quit);
+  MakeViewAction("actionQuit", tr("Quit"), [this] { close(); })
+      ->setShortcut(K(Qt::CTRL | Qt::Key_Q));
+
+  // The picture window and its zoom: the shell's own business, not the editor's.
+  MakeViewAction("actionPictureWindow", tr("Picture Window"), [this] {
+    form_pic_->show();
+    form_pic_->raise();
+    form_pic_->activateWindow();
+  });
+  MakeViewAction("actionZoomIn", tr("Zoom In"), [this] { form_pic_->StepZoom(+1); })
+      ->setShortcuts({K(Qt::CTRL | Qt::Key_Plus), K(Qt::CTRL | Qt::Key_Equal), K(Qt::Key_Plus)});
+  MakeViewAction("actionZoomOut", tr("Zoom Out"), [this] { form_pic_->StepZoom(-1); })
+      ->setShortcuts({K(Qt::CTRL | Qt::Key_Minus), K(Qt::Key_Minus)});
+  MakeViewAction("actionZoom1", tr("Actual Pixels (1:1)"), [this] { form_pic_->SetZoom(1); })
+      ->setShortcut(K(Qt::CTRL | Qt::Key_1));
+  MakeViewAction("actionZoomFit", tr("Fit to Window"), [this] { form_pic_->FitZoom(); })
+      ->setShortcut(K(Qt::CTRL | Qt::Key_0));
+  QAction* unused = MakeViewAction("actionMarkUnused", tr("Mark Unused Entries"), [this] {
+    for (SwatchWidget* s : swatches_) s->update();
+  });
+  unused->setCheckable(true);
+  QAction* blink = MakeViewAction("actionBlink", tr("Blink Hovered Colour"), [this] {
+    HoverSwatch(hovered_);
+  });
+  blink->setCheckable(true);
+  MakeViewAction("actionKeys", tr("Keys"), [this] { ShowKeys(); })->setShortcut(K(Qt::Key_F1));
+  MakeViewAction("actionAbout", tr("About Huewright"), [this] {
+    QMessageBox::about(this, tr("About Huewright"),
+                       tr("<b>Huewright</b> %1<br>A palette editor for 8-bit indexed PCX and PNG "
+                          "pictures.")
+                           .arg(QCoreApplication::applicationVersion()));
+  });
+}
+
+void FormDragNDrop::BuildMenus() {
+  const auto add = [this](QMenu* menu, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+      if (*name == '\0') {
+        menu->addSeparator();
+      } else {
+        menu->addAction(Action(name));
+      }
+    }
+  };
+  QMenuBar* bar = menuBar();
+  add(bar->addMenu(tr("&File")), {"actionLoadPic", "actionSave", "actionSavePic", "",
+                                  "actionLoadPalette", "actionSavePalette", "", "actionQuit"});
+  add(bar->addMenu(tr("&Edit")),
+      {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
+       "actionSpreadHSV", "actionSpreadHSVReverse"});
+  add(bar->addMenu(tr("&View")),
+      {"actionPictureWindow", "", "actionZoomIn", "actionZoomOut", "actionZoom1", "actionZoomFit",
+       "", "actionFlip", "actionMarkUnused", "actionBlink"});
+  add(bar->addMenu(tr("&Help")), {"actionKeys", "actionAbout"});
+
+  QStatusBar* status = statusBar();
+  status->setSizeGripEnabled(false);
+  status->setFont(surface_->font());
+  label_values_ = new QLabel(status);
+  label_values_->setObjectName(QStringLiteral("LabelValues"));
+  status->addWidget(label_values_, 1);
+  label_zoom_ = new QLabel(status);
+  label_zoom_->setObjectName(QStringLiteral("LabelZoom"));
+  status->addPermanentWidget(label_zoom_);
+  connect(form_pic_.get(), &FormPic::ZoomChanged, this, [this] {
+    label_zoom_->setText(tr("Zoom %1").arg(ZoomText(form_pic_->Zoom())));
+  });
+  label_zoom_->setText(tr("Zoom %1").arg(ZoomText(form_pic_->Zoom())));
+  // A click on a pixel of the picture selects the entry it uses.
+  connect(form_pic_->Picture1(), &PictureBox::PixelClicked, this, [this](int x, int y) {
+    const size_t k = static_cast<size_t>(y) * static_cast<size_t>(editor_.PictureWidth()) +
+                     static_cast<size_t>(x);
+    if (k < editor_.Pixels().size()) Run([this, k] { editor_.Select(editor_.Pixels()[k]); });
+  });
+}
+
+void FormDragNDrop::SetTabOrder() {
+  // The board first, then the options under it, then the command buttons down the
+  // right-hand column.
+  QWidget* order[] = {comman_flip_,       surface_,           text_move_count_,
+                      check_move_index_,  check_move_color_,  option_sort_hist_,
+                      option_sort_hue_,   check_reverse_sort_, option_sort_red_,
+                      check_merge_,       option_merge_replace_, option_merge_protect_};
+  QWidget* last = nullptr;
+  for (QWidget* w : order) {
+    if (last) QWidget::setTabOrder(last, w);
+    last = w;
+  }
+  for (const char* name : {"CommandSpreadRGB", "CommandSpreadHSV", "CommandSpreadHSVReverse",
+                           "CommandReverse", "ButtonLoad", "ButtonSave", "CommandLoadPal",
+                           "CommandSavePal", "ButtonUndo", "ButtonRedo", "CommandSort",
+                           "ButtonQuit"}) {
+    QWidget* w = findChild<QPushButton*>(QString::fromLatin1(name));
+    QWidget::setTabOrder(last, w);
+    last = w;
+  }
+}
+
+void FormDragNDrop::ShowKeys() {
+  if (keys_page_ == nullptr) {
+    auto* page = new QDialog(this);
+    page->setObjectName(QStringLiteral("KeysPage"));
+    page->setWindowTitle(tr("Huewright keys"));
+    auto* text = new QLabel(page);
+    text->setTextFormat(Qt::RichText);
+    text->setText(tr(
+        "<table cellspacing=4>"
+        "<tr><td colspan=2><b>Anywhere</b></td></tr>"
+        "<tr><td>Ctrl+O</td><td>Load Pic...</td></tr>"
+        "<tr><td>Ctrl+S</td><td>Save Pic (to its own file and format)</td></tr>"
+        "<tr><td>Ctrl+Shift+S</td><td>Save Pic As...</td></tr>"
+        "<tr><td>Ctrl+Z</td><td>Undo</td></tr>"
+        "<tr><td>Ctrl+Shift+Z, Ctrl+Y</td><td>Redo</td></tr>"
+        "<tr><td>+, Ctrl++ / -, Ctrl+-</td><td>Zoom the picture in / out</td></tr>"
+        "<tr><td>Ctrl+1 / Ctrl+0</td><td>Zoom 1:1 / fit to the window</td></tr>"
+        "<tr><td>Ctrl+Q</td><td>Quit</td></tr>"
+        "<tr><td>F1</td><td>This page</td></tr>"
+        "<tr><td colspan=2><b>On the board</b></td></tr>"
+        "<tr><td>Arrows</td><td>Select the neighbouring swatch</td></tr>"
+        "<tr><td>Shift+arrows</td><td>Move only the current mark: set the range</td></tr>"
+        "<tr><td>Enter</td><td>Edit the selected colour</td></tr>"
+        "<tr><td>Tab</td><td>Next control</td></tr>"
+        "<tr><td colspan=2><b>In the picture window</b></td></tr>"
+        "<tr><td>Ctrl+wheel</td><td>Zoom about the pointer</td></tr>"
+        "<tr><td>Middle drag, Space+drag</td><td>Pan</td></tr>"
+        "<tr><td>Click</td><td>Select the entry of that pixel</td></tr>"
+        "</table>"));
+    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, page);
+    connect(close, &QDialogButtonBox::rejected, page, &QDialog::hide);
+    auto* box = new QVBoxLayout(page);
+    box->addWidget(text);
+    box->addWidget(close);
+    keys_page_ = page;
+  }
+  keys_page_->show();
+  keys_page_->raise();
+  keys_page_->activateWindow();
 }
 
 void FormDragNDrop::ConnectControls() {
@@ -398,6 +579,14 @@ void FormDragNDrop::ScheduleFlush() {
 void FormDragNDrop::Flush() {
   flush_pending_ = false;
   SyncControls();
+  // The range outline spans every swatch between the marks, not only the two the
+  // editor names when a mark moves.
+  const std::pair<int, int> range{std::min(editor_.Board().prev, editor_.Board().cur),
+                                  std::max(editor_.Board().prev, editor_.Board().cur)};
+  if (range != shown_range_) {
+    shown_range_ = range;
+    board_dirty_ = true;
+  }
   if (board_dirty_) SyncBoard();
   SyncPicture();
   SyncTimer();
@@ -440,6 +629,10 @@ void FormDragNDrop::SyncControls() {
   Action("actionRedo")->setEnabled(editor_.CanRedo());
   // Until a picture is loaded there is nothing to save.
   Action("actionSavePic")->setEnabled(editor_.PictureLoaded());
+  Action("actionSave")->setEnabled(editor_.PictureLoaded());
+  Action("actionPictureWindow")->setEnabled(editor_.PictureLoaded());
+  UpdateTitle();
+  ShowValues();
 
   form_pic_->setWindowTitle(FromState(ui.FormPicCaption));
   if (ui.FormPicVisible && !pic_visible_seen_) PictureWindowShown();
@@ -593,13 +786,9 @@ int FormDragNDrop::ButtonCode(Qt::MouseButtons buttons) {
   return code;
 }
 
-bool FormDragNDrop::OnSurface(QPoint pos) const {
-  return rect().contains(pos) && childAt(pos) == nullptr;
-}
-
-void FormDragNDrop::mousePressEvent(QMouseEvent* event) {
+void FormDragNDrop::SurfaceMousePress(QMouseEvent* event) {
   const QPoint pos = event->position().toPoint();
-  if (!band_pressed_ && !OnSurface(pos)) {
+  if (!band_pressed_ && !surface_->OnSurface(pos)) {
     event->ignore();  // over a control: not the window's business
     return;
   }
@@ -611,7 +800,7 @@ void FormDragNDrop::mousePressEvent(QMouseEvent* event) {
   Run([this, code, x, y] { editor_.MouseDown(code, x, y); });
 }
 
-void FormDragNDrop::mouseMoveEvent(QMouseEvent* event) {
+void FormDragNDrop::SurfaceMouseMove(QMouseEvent* event) {
   if (!band_pressed_) {
     event->ignore();
     return;
@@ -623,7 +812,7 @@ void FormDragNDrop::mouseMoveEvent(QMouseEvent* event) {
   Run([this, code, x, y] { editor_.MouseMove(code, x, y); });
 }
 
-void FormDragNDrop::mouseReleaseEvent(QMouseEvent* event) {
+void FormDragNDrop::SurfaceMouseRelease(QMouseEvent* event) {
   if (!band_pressed_) {
     event->ignore();
     return;
@@ -637,7 +826,101 @@ void FormDragNDrop::mouseReleaseEvent(QMouseEvent* event) {
   Run([this, code, x, y] { editor_.MouseUp(code, x, y); });
 }
 
+// ---- values, keys and unsaved work ----
+
+QString FormDragNDrop::SwatchValues(int index) const {
+  if (index < 0 || index > 255) return {};
+  const RGBTriple c = editor_.Board().entries[static_cast<size_t>(index)].rgb;
+  const uint32_t used = editor_.Usage()[static_cast<size_t>(index)];
+  return tr("Index %1   RGB %2, %3, %4   #%5   %6")
+      .arg(index)
+      .arg(c.R)
+      .arg(c.G)
+      .arg(c.B)
+      .arg(QString::asprintf("%02x%02x%02x", c.R, c.G, c.B))
+      .arg(!editor_.PictureLoaded() ? tr("no picture")
+           : used == 1              ? tr("used by 1 pixel")
+           : used == 0              ? tr("unused")
+                                    : tr("used by %1 pixels").arg(used));
+}
+
+void FormDragNDrop::ShowValues() {
+  // The swatch under the pointer, or else the selected one.
+  const int index = hovered_ >= 0 ? hovered_ : editor_.Board().cur;
+  const QString text = SwatchValues(index);
+  if (label_values_->text() != text) label_values_->setText(text);
+}
+
+void FormDragNDrop::HoverSwatch(int index) {
+  hovered_ = index >= 0 && index < 256 ? index : -1;
+  ShowValues();
+  const bool blink = Action("actionBlink")->isChecked();
+  form_pic_->Picture1()->SetBlinkIndex(blink ? hovered_ : -1);
+}
+
+bool FormDragNDrop::MarkUnused() const {
+  const QAction* action = Action("actionMarkUnused");
+  return action != nullptr && action->isChecked();
+}
+
+void FormDragNDrop::UpdateTitle() {
+  const QString app = QString::fromLatin1(kAppTitle);
+  QString title = app;
+  if (editor_.PictureLoaded()) {
+    const QString name = QFileInfo(PathFromNative(editor_.PicturePath())).fileName();
+    title = name + QStringLiteral("[*] - ") + app;
+  }
+  if (windowTitle() != title) setWindowTitle(title);
+  setWindowModified(editor_.Modified());
+}
+
+void FormDragNDrop::StepMarks(Qt::Key key, bool range) {
+  const BoardState& b = editor_.Board();
+  const int at = b.cur;
+  // Unflipped the board is column-major (position n in column n / 16, row n % 16),
+  // flipped it is row-major: a step across the screen is 16 positions or 1.
+  const int across = editor_.Flipped() ? 1 : 16;
+  const int down = editor_.Flipped() ? 16 : 1;
+  const int col = editor_.Flipped() ? at % 16 : at / 16;
+  const int row = editor_.Flipped() ? at / 16 : at % 16;
+  int to = at;
+  if (key == Qt::Key_Left && col > 0) to = at - across;
+  if (key == Qt::Key_Right && col < 15) to = at + across;
+  if (key == Qt::Key_Up && row > 0) to = at - down;
+  if (key == Qt::Key_Down && row < 15) to = at + down;
+  const int prev = range ? b.prev : to;
+  Run([this, prev, to] { editor_.SetMarks(prev, to); });
+}
+
+void FormDragNDrop::EditCurrentColour() {
+  const int index = editor_.Board().cur;
+  Run([this, index] { commands_.EditColour(index); });
+}
+
+bool FormDragNDrop::MayDropChanges() {
+  if (!editor_.Modified()) return true;
+  const QString name = QFileInfo(PathFromNative(editor_.PicturePath())).fileName();
+  switch (question_->AskSave(name)) {
+    case SaveAnswer::Discard:
+      return true;
+    case SaveAnswer::Save:
+      // A save that fails has been reported; the changes stay.
+      return editor_.SavePicture(editor_.PicturePath());
+    case SaveAnswer::Cancel:
+      break;
+  }
+  return false;
+}
+
 void FormDragNDrop::closeEvent(QCloseEvent* event) {
+  // Unsaved changes are saved, dropped or kept (and the window with them) as the
+  // user answers.
+  bool agreed = false;
+  Run([this, &agreed] { agreed = MayDropChanges(); }, /*board=*/false);
+  if (!agreed) {
+    event->ignore();
+    return;
+  }
   // Unloading the main window takes the picture window with it, and the program ends.
   closing_ = true;
   timer_color_->stop();

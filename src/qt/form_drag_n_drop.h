@@ -1,20 +1,26 @@
-// The main window: the board, the command buttons and options, and the hidden
-// colour-cycling controls. Every command is a QAction (the buttons trigger them,
-// and their keys work from every window of the program); each turns into one
-// editor verb, through EditorCommands where a dialog is asked first. The window
-// repaints from the editor's state and the notifications it sends.
+// The main window: a menu bar, the board surface (the board, the command buttons
+// and options, and the hidden colour-cycling controls, all placed in twips) and a
+// status bar with the values of the swatch under the pointer or selected. Every
+// command is a QAction (the menus and buttons trigger them, and their keys work
+// from every window of the program); each turns into one editor verb, through
+// EditorCommands where a dialog is asked first. The window repaints from the
+// editor's state and the notifications it sends.
 #pragma once
 
 #include <array>
+#include <functional>
+#include <utility>
 #include <memory>
 #include <vector>
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QMainWindow>
 #include <QWidget>
 
 #include "editor/commands.h"
 #include "editor/editor.h"
+#include "qt/qt_services.h"
 
 class QAction;
 class QButtonGroup;
@@ -31,6 +37,7 @@ class QTimer;
 namespace hw {
 
 class BandOverlay;
+class BoardSurface;
 class FormPic;
 class SwatchWidget;
 
@@ -38,9 +45,10 @@ inline constexpr double kTwipsPerPixel = 15.0;
 // A rectangle given in twips, in device-independent pixels.
 QRect TwipsRect(double left, double top, double width, double height);
 
-class FormDragNDrop : public QWidget, public EditorView {
+class FormDragNDrop : public QMainWindow, public EditorView {
   Q_OBJECT
  public:
+  // The board surface, below the menu bar.
   static constexpr int kClientWidthTwips = 5790;
   static constexpr int kClientHeightTwips = 6900;  // the status line below Label1
 
@@ -49,6 +57,9 @@ class FormDragNDrop : public QWidget, public EditorView {
   ~FormDragNDrop() override;
 
   Editor& editor() { return editor_; }
+  // Who answers "save the changes first?"; by default a message box.
+  void SetSaveQuestion(SaveQuestion* question) { question_ = question ? question : &own_question_; }
+  BoardSurface* Surface() const { return surface_; }
   SwatchWidget* Swatch(int index) const { return swatches_.at(static_cast<size_t>(index)); }
   FormPic* PictureWindow() const { return form_pic_.get(); }
   BandOverlay* Overlay() const { return overlay_; }
@@ -62,6 +73,25 @@ class FormDragNDrop : public QWidget, public EditorView {
   void Load();
   // Brings every widget up to date with the editor's state.
   void SyncFromState();
+
+  // Index, colour and usage of one board position, as the status bar and the
+  // swatch's tooltip show them.
+  QString SwatchValues(int index) const;
+  // The swatch under the pointer, or -1.
+  void HoverSwatch(int index);
+  int HoveredSwatch() const { return hovered_; }
+  bool MarkUnused() const;
+  // Board keys: an arrow moves both marks to the neighbouring position on the
+  // screen, with `range` only the current mark; Enter edits the colour.
+  void StepMarks(Qt::Key key, bool range);
+  void EditCurrentColour();
+  // True when the user agreed to lose the unsaved changes, or they were saved.
+  bool MayDropChanges();
+
+  // Called by the board surface: the rubber band.
+  void SurfaceMousePress(QMouseEvent* event);
+  void SurfaceMouseMove(QMouseEvent* event);
+  void SurfaceMouseRelease(QMouseEvent* event);
 
   // Called by the swatches.
   void DropOnSwatch(int target, int source);
@@ -87,9 +117,6 @@ class FormDragNDrop : public QWidget, public EditorView {
   void DrawBandBox(float x0, float y0, float x1, float y1) override;
 
  protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -97,7 +124,13 @@ class FormDragNDrop : public QWidget, public EditorView {
   void Run(Command&& command, bool board = true);
   template <typename Command>
   QAction* MakeAction(const char* name, const QString& text, Command&& command);
+  QAction* MakeViewAction(const char* name, const QString& text, std::function<void()> slot);
   void BuildActions();
+  void BuildMenus();
+  void SetTabOrder();
+  void ShowKeys();
+  void ShowValues();
+  void UpdateTitle();
   void ScheduleFlush();
   void Flush();
   void BuildControls();
@@ -107,11 +140,18 @@ class FormDragNDrop : public QWidget, public EditorView {
   void SyncBoard();
   void SyncPicture();
   void SyncTimer();
-  bool OnSurface(QPoint pos) const;
   static int ButtonCode(Qt::MouseButtons buttons);
 
   Editor& editor_;
   EditorCommands commands_;
+  QtSaveQuestion own_question_;
+  SaveQuestion* question_ = &own_question_;
+  BoardSurface* surface_ = nullptr;
+  QLabel* label_values_ = nullptr;
+  QLabel* label_zoom_ = nullptr;
+  QWidget* keys_page_ = nullptr;
+  int hovered_ = -1;
+  std::pair<int, int> shown_range_{-1, -1};
   QByteArray board_token_;
   std::vector<QAction*> actions_;
   std::unique_ptr<FormPic> form_pic_;

@@ -1,20 +1,63 @@
 #include "qt/form_pic.h"
 
 #include <algorithm>
-#include <cstring>
+#include <cmath>
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include "qt/form_drag_n_drop.h"
 
 namespace hw {
 
+namespace {
+
+int CeilDiv(int a, int b) { return (a + b - 1) / b; }
+
+// How many logical pixels one picture pixel spans (below 1 when shrunk).
+double Scale(int zoom) { return zoom >= 1 ? zoom : 1.0 / -zoom; }
+
+}  // namespace
+
+int ZoomIn(int zoom) {
+  if (zoom >= 1) return std::min(zoom + 1, kMaxZoom);
+  return zoom == -2 ? 1 : zoom + 1;
+}
+
+int ZoomOut(int zoom) {
+  if (zoom > 1) return zoom - 1;
+  return zoom == 1 ? -2 : std::max(zoom - 1, -kMaxShrink);
+}
+
+int FitZoom(QSize picture, QSize room) {
+  if (picture.isEmpty() || room.isEmpty()) return 1;
+  const int w = picture.width(), h = picture.height();
+  if (w <= room.width() && h <= room.height()) {
+    return std::clamp(std::min(room.width() / w, room.height() / h), 1, kMaxZoom);
+  }
+  int n = 2;
+  while (n < kMaxShrink && (CeilDiv(w, n) > room.width() || CeilDiv(h, n) > room.height())) ++n;
+  return -n;
+}
+
+QString ZoomText(int zoom) {
+  return zoom >= 1 ? QStringLiteral("%1:1").arg(zoom) : QStringLiteral("1:%1").arg(-zoom);
+}
+
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent), table_(256, qRgb(0, 0, 0)) {
   setObjectName(QStringLiteral("Picture1"));
   setAutoFillBackground(true);
   setAttribute(Qt::WA_OpaquePaintEvent, false);
+  blink_timer_.setInterval(350);
+  connect(&blink_timer_, &QTimer::timeout, this, [this] {
+    blink_lit_ = !blink_lit_;
+    update();
+  });
 }
 
 void PictureBox::SetPixels(const std::vector<uint8_t>* pixels, int width, int height) {
@@ -38,36 +81,101 @@ void PictureBox::SetColourTable(const LogicalPalette* palette) {
   update();
 }
 
-uint8_t PictureBox::PixelAt(int x, int y) const {
-  const size_t k = static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
-  return k < pixels_->size() ? (*pixels_)[k] : 0;
-}
-
 QRgb PictureBox::ShownColour(int x, int y) const {
   if (pixels_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  return TableColour(PixelAt(x, y));
+  const size_t k = static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
+  return TableColour(k < pixels_->size() ? (*pixels_)[k] : 0);
+}
+
+void PictureBox::SetZoom(int zoom) {
+  zoom_ = zoom >= 1 ? std::min(zoom, kMaxZoom) : std::clamp(zoom, -kMaxShrink, -2);
+  update();
+}
+
+QSize PictureBox::ZoomedSize() const {
+  if (zoom_ >= 1) return {width_ * zoom_, height_ * zoom_};
+  return {CeilDiv(width_, -zoom_), CeilDiv(height_, -zoom_)};
+}
+
+QPoint PictureBox::PixelAt(QPoint pos) const {
+  const QPoint p = zoom_ >= 1 ? QPoint(pos.x() / zoom_, pos.y() / zoom_) : pos * -zoom_;
+  return {std::clamp(p.x(), 0, std::max(width_ - 1, 0)),
+          std::clamp(p.y(), 0, std::max(height_ - 1, 0))};
+}
+
+void PictureBox::SetBlinkIndex(int index) {
+  index = index >= 0 && index < 256 ? index : -1;
+  if (index == blink_index_) return;
+  blink_index_ = index;
+  blink_lit_ = index >= 0;
+  if (index >= 0) {
+    blink_timer_.start();
+  } else {
+    blink_timer_.stop();
+  }
+  update();
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
   if (pixels_ == nullptr) return;
-  const QRect area = event->rect() & QRect(0, 0, width_, height_);
+  const QRect area = event->rect() & QRect(QPoint(0, 0), ZoomedSize());
   if (area.isEmpty()) return;
-  // Only the exposed rectangle is converted, row by row, through the colour table.
-  QImage part(area.size(), QImage::Format_RGB32);
-  if (part.isNull()) return;
+  // The colours as shown: a blinking entry is swapped for black or white in its
+  // lit half-period, in this copy only.
+  QList<QRgb> table = table_;
+  if (blink_lit_ && blink_index_ >= 0) {
+    const QRgb c = table[blink_index_];
+    const bool light = 299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c) >= 128000;
+    table[blink_index_] = light ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
+  }
+  const QRgb* lut = table.constData();
   const size_t have = pixels_->size();
   const uint8_t* data = pixels_->data();
-  for (int row = 0; row < area.height(); ++row) {
-    auto* out = reinterpret_cast<QRgb*>(part.scanLine(row));
-    const size_t start = static_cast<size_t>(area.top() + row) * static_cast<size_t>(width_) +
-                         static_cast<size_t>(area.left());
-    for (int col = 0; col < area.width(); ++col) {
-      const size_t k = start + static_cast<size_t>(col);
-      out[col] = table_[k < have ? data[k] : 0];
-    }
-  }
+  const auto index_at = [&](int x, int y) {
+    const size_t k = static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
+    return k < have ? data[k] : uint8_t{0};
+  };
   QPainter painter(this);
-  painter.drawImage(area.topLeft(), part);
+  // Only the picture pixels seen in the exposed rectangle are converted. Enlarged,
+  // each is one pixel of the image, which the painter widens without smoothing
+  // (nearest neighbour, also onto a high-density screen); shrunk, every n-th pixel
+  // of every n-th row is taken.
+  if (zoom_ >= 1) {
+    const int z = zoom_;
+    const QRect src(QPoint(area.left() / z, area.top() / z),
+                    QPoint(area.right() / z, area.bottom() / z));
+    QImage part(src.size(), QImage::Format_RGB32);
+    if (part.isNull()) return;
+    for (int row = 0; row < src.height(); ++row) {
+      auto* out = reinterpret_cast<QRgb*>(part.scanLine(row));
+      for (int col = 0; col < src.width(); ++col) {
+        out[col] = lut[index_at(src.left() + col, src.top() + row)];
+      }
+    }
+    painter.drawImage(QRect(src.topLeft() * z, src.size() * z), part);
+  } else {
+    const int n = -zoom_;
+    QImage part(area.size(), QImage::Format_RGB32);
+    if (part.isNull()) return;
+    for (int row = 0; row < area.height(); ++row) {
+      auto* out = reinterpret_cast<QRgb*>(part.scanLine(row));
+      const int y = (area.top() + row) * n;
+      for (int col = 0; col < area.width(); ++col) {
+        out[col] = lut[index_at((area.left() + col) * n, y)];
+      }
+    }
+    painter.drawImage(area.topLeft(), part);
+  }
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || pixels_ == nullptr) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  const QPoint pixel = PixelAt(event->position().toPoint());
+  emit PixelClicked(pixel.x(), pixel.y());
 }
 
 FormPic::FormPic() {
@@ -80,29 +188,131 @@ FormPic::FormPic() {
   scroll_ = new QScrollArea(this);
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setWidgetResizable(false);
-  auto* holder = new QWidget;
-  picture1_ = new PictureBox(holder);
+  holder_ = new QWidget;
+  picture1_ = new PictureBox(holder_);
   picture1_->move(TwipsRect(120, 120, 0, 0).topLeft());
-  scroll_->setWidget(holder);
+  scroll_->setWidget(holder_);
   const QRect initial = TwipsRect(120, 120, 3840, 2880);
   SetPictureSize(initial.width(), initial.height());
   scroll_->setGeometry(rect());
+  for (QObject* o : std::initializer_list<QObject*>{picture1_, scroll_->viewport(), scroll_}) {
+    o->installEventFilter(this);
+  }
 }
 
 void FormPic::SetPictureSize(int width, int height) {
-  width = std::max(width, 1);
-  height = std::max(height, 1);
-  if (picture1_->size() == QSize(width, height)) return;
-  picture1_->resize(width, height);
+  picture_size_ = QSize(std::max(width, 1), std::max(height, 1));
+  Relayout();
+}
+
+void FormPic::Relayout() {
+  // Until a picture is shown the box keeps its design size.
+  const QSize size =
+      picture1_->PictureSize().isEmpty() ? picture_size_ : picture1_->ZoomedSize();
+  if (picture1_->size() != size) picture1_->resize(size);
   // The same margin on the far sides, so a scrolled picture does not end flush
   // against the window's edge.
   const QPoint at = picture1_->pos();
-  scroll_->widget()->resize(width + 2 * at.x(), height + 2 * at.y());
+  const QSize outer(size.width() + 2 * at.x(), size.height() + 2 * at.y());
+  if (holder_->size() != outer) holder_->resize(outer);
 }
+
+QSize FormPic::Room() const {
+  const QPoint margin = picture1_->pos();
+  return scroll_->size() - QSize(2 * margin.x(), 2 * margin.y());
+}
+
+void FormPic::SetZoom(int zoom, QPoint anchor) {
+  const QWidget* viewport = scroll_->viewport();
+  if (anchor.x() < 0) anchor = viewport->rect().center();
+  // The picture point under the anchor stays under it.
+  const QPointF box_at = picture1_->mapFrom(viewport, anchor);
+  const QPointF picture_at = box_at / Scale(picture1_->Zoom());
+  const int before = picture1_->Zoom();
+  picture1_->SetZoom(zoom);
+  Relayout();
+  const QPointF box_now = picture_at * Scale(picture1_->Zoom());
+  const QPoint scroll = (QPointF(picture1_->pos()) + box_now).toPoint() - anchor;
+  scroll_->horizontalScrollBar()->setValue(scroll.x());
+  scroll_->verticalScrollBar()->setValue(scroll.y());
+  if (picture1_->Zoom() != before) emit ZoomChanged();
+}
+
+void FormPic::StepZoom(int steps, QPoint anchor) {
+  int zoom = picture1_->Zoom();
+  for (; steps > 0; --steps) zoom = ZoomIn(zoom);
+  for (; steps < 0; ++steps) zoom = ZoomOut(zoom);
+  SetZoom(zoom, anchor);
+}
+
+void FormPic::FitZoom() { SetZoom(hw::FitZoom(picture1_->PictureSize(), Room())); }
 
 void FormPic::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   scroll_->setGeometry(rect());
+}
+
+bool FormPic::eventFilter(QObject* watched, QEvent* event) {
+  QWidget* viewport = scroll_->viewport();
+  QScrollBar* h = scroll_->horizontalScrollBar();
+  QScrollBar* v = scroll_->verticalScrollBar();
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+      auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() != Qt::Key_Space) break;
+      if (!key->isAutoRepeat()) {
+        space_held_ = event->type() == QEvent::KeyPress;
+        if (!panning_) {
+          if (space_held_) {
+            viewport->setCursor(Qt::OpenHandCursor);
+          } else {
+            viewport->unsetCursor();
+          }
+        }
+      }
+      return true;
+    }
+    case QEvent::MouseButtonPress: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      const bool pan = mouse->button() == Qt::MiddleButton ||
+                       (mouse->button() == Qt::LeftButton && space_held_);
+      if (!pan || panning_) break;
+      panning_ = true;
+      pan_from_ = mouse->globalPosition().toPoint();
+      pan_scroll_ = QPoint(h->value(), v->value());
+      viewport->setCursor(Qt::ClosedHandCursor);
+      return true;
+    }
+    case QEvent::MouseMove: {
+      if (!panning_) break;
+      const QPoint moved = static_cast<QMouseEvent*>(event)->globalPosition().toPoint() - pan_from_;
+      h->setValue(pan_scroll_.x() - moved.x());
+      v->setValue(pan_scroll_.y() - moved.y());
+      return true;
+    }
+    case QEvent::MouseButtonRelease: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (!panning_ || (mouse->buttons() & (Qt::MiddleButton | Qt::LeftButton))) break;
+      panning_ = false;
+      if (space_held_) {
+        viewport->setCursor(Qt::OpenHandCursor);
+      } else {
+        viewport->unsetCursor();
+      }
+      return true;
+    }
+    case QEvent::Wheel: {
+      auto* wheel = static_cast<QWheelEvent*>(event);
+      if (watched != viewport || !(wheel->modifiers() & Qt::ControlModifier)) break;
+      const int delta = wheel->angleDelta().y();
+      if (delta != 0) StepZoom(delta > 0 ? 1 : -1, wheel->position().toPoint());
+      return true;
+    }
+    default:
+      break;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace hw

@@ -1,14 +1,17 @@
-// The picture window: a separate top-level window whose picture box shows the
-// editor's pixels through the palette realized for it. The box keeps no copy of
-// the pixels: it reads the editor's buffer and converts only the rectangle being
-// painted, so a palette change (a rebuild, a cycling tick) costs a repaint of
-// what is on screen and nothing more.
+// The picture window: a separate, resizable top-level window whose picture box
+// shows the editor's pixels through the palette realized for it, zoomed in whole
+// steps. The box keeps no copy of the pixels: it reads the editor's buffer and
+// converts only the part of the picture inside the rectangle being painted, so a
+// palette change (a rebuild, a cycling tick) costs a repaint of what is on screen
+// and nothing more.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include <QImage>
+#include <QPoint>
+#include <QTimer>
 #include <QWidget>
 
 #include "display/display_palette.h"
@@ -16,6 +19,16 @@
 class QScrollArea;
 
 namespace hw {
+
+// A zoom is a whole step: n >= 1 shows each picture pixel as n x n logical
+// pixels (n:1); n <= -2 shows every n-th pixel of every n-th row (1:n).
+inline constexpr int kMaxZoom = 32;    // 32:1
+inline constexpr int kMaxShrink = 64;  // 1:64
+int ZoomIn(int zoom);
+int ZoomOut(int zoom);
+// The largest step at which a picture of `picture` pixels fits into `room`.
+int FitZoom(QSize picture, QSize room);
+QString ZoomText(int zoom);  // "3:1", "1:1", "1:4"
 
 class PictureBox : public QWidget {
   Q_OBJECT
@@ -26,20 +39,39 @@ class PictureBox : public QWidget {
   void SetPixels(const std::vector<uint8_t>* pixels, int width, int height);
   void SetColourTable(const LogicalPalette* palette);
   QSize PictureSize() const { return {width_, height_}; }
-  // The colour a pixel shows now, and the colour of table entry i.
+  // The colour a pixel shows now (blinking aside), and the colour of table entry i.
   QRgb ShownColour(int x, int y) const;
   QRgb TableColour(int index) const { return table_.value(index, qRgb(0, 0, 0)); }
 
+  int Zoom() const { return zoom_; }
+  // Resizes the box to the picture at `zoom`.
+  void SetZoom(int zoom);
+  // The box's size for the picture at the current zoom.
+  QSize ZoomedSize() const;
+  // The picture pixel under a point of the box.
+  QPoint PixelAt(QPoint pos) const;
+
+  // The pixels using table entry `index` blink (-1: none). Only what is shown
+  // changes; the colour table and the pixels stay as they are.
+  void SetBlinkIndex(int index);
+  int BlinkIndex() const { return blink_index_; }
+
+ signals:
+  void PixelClicked(int x, int y);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
 
  private:
-  uint8_t PixelAt(int x, int y) const;
-
   const std::vector<uint8_t>* pixels_ = nullptr;
   int width_ = 0;
   int height_ = 0;
+  int zoom_ = 1;
   QList<QRgb> table_;
+  int blink_index_ = -1;
+  bool blink_lit_ = false;
+  QTimer blink_timer_;
 };
 
 class FormPic : public QWidget {
@@ -51,15 +83,37 @@ class FormPic : public QWidget {
   FormPic();
   PictureBox* Picture1() const { return picture1_; }
   QScrollArea* ScrollArea() const { return scroll_; }
-  // Makes the picture box's drawing area exactly width x height pixels.
+  // Makes the picture box show a picture of width x height pixels.
   void SetPictureSize(int width, int height);
+
+  int Zoom() const { return picture1_->Zoom(); }
+  // Zooms keeping the picture point under `anchor` (a point of the viewport; by
+  // default its centre) where it is.
+  void SetZoom(int zoom, QPoint anchor = QPoint(-1, -1));
+  void StepZoom(int steps, QPoint anchor = QPoint(-1, -1));
+  // The largest step at which the whole picture fits the window.
+  void FitZoom();
+
+ signals:
+  void ZoomChanged();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void Relayout();
+  QSize Room() const;
+
   QScrollArea* scroll_ = nullptr;
+  QWidget* holder_ = nullptr;
   PictureBox* picture1_ = nullptr;
+  QSize picture_size_;
+  // Panning: with the middle button, or the left one while Space is held.
+  bool space_held_ = false;
+  bool panning_ = false;
+  QPoint pan_from_;
+  QPoint pan_scroll_;
 };
 
 }  // namespace hw

@@ -102,6 +102,23 @@ void QtErrorReporter::ShowError(const std::string& message) {
   if (busy) QApplication::restoreOverrideCursor();
 }
 
+SaveAnswer QtSaveQuestion::AskSave(const QString& file) {
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Huewright"),
+                  QObject::tr("The picture %1 has changes that are not saved.").arg(file),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_.data());
+  box.setInformativeText(QObject::tr("Save them first?"));
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Save:
+      return SaveAnswer::Save;
+    case QMessageBox::Discard:
+      return SaveAnswer::Discard;
+    default:
+      return SaveAnswer::Cancel;
+  }
+}
+
 QtBusyPointer::~QtBusyPointer() {
   while (depth_ > 0) SetWait(false);
 }

@@ -68,6 +68,27 @@ class QtErrorReporter : public ErrorReporter {
   QPointer<QWidget> parent_;
 };
 
+// What to do with unsaved changes before they would be thrown away (quitting,
+// closing the main window, loading another picture).
+enum class SaveAnswer { Save, Discard, Cancel };
+
+class SaveQuestion {
+ public:
+  virtual ~SaveQuestion() = default;
+  // `file` is the name of the picture with unsaved changes.
+  virtual SaveAnswer AskSave(const QString& file) = 0;
+};
+
+// Asks with a message box: Save (the default), Discard or Cancel (also Escape).
+class QtSaveQuestion : public SaveQuestion {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  SaveAnswer AskSave(const QString& file) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
 // The wait shape while a file is read or written. Unbalanced calls are tolerated:
 // a restore without a matching wait does nothing.
 class QtBusyPointer : public BusyPointer {

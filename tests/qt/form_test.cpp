@@ -10,10 +10,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -27,7 +29,11 @@ TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
   FormRig rig;
   rig.form.show();
   EXPECT_EQ(rig.form.windowTitle(), "Huewright ver 1.0");
-  EXPECT_EQ(rig.form.size(), QSize(386, 460));  // 5790 x 6900 twips
+  // The board surface, 5790 x 6900 twips, right under the menu bar; the status bar below.
+  QWidget* surface = rig.form.Surface();
+  EXPECT_EQ(surface->size(), QSize(386, 460));
+  EXPECT_EQ(surface->geometry().top(), rig.form.menuBar()->geometry().bottom() + 1);
+  EXPECT_EQ(rig.form.statusBar()->geometry().top(), surface->geometry().bottom() + 1);
   FormPic* pic = rig.form.PictureWindow();
   EXPECT_EQ(pic->windowTitle(), "Current Picture");
   EXPECT_FALSE(pic->isVisible());
@@ -110,9 +116,18 @@ TEST(FormDragNDrop, OptionGroupsAreSeparateAndUserChoicesReachTheEditor) {
   for (const char* box : {"CheckMerge", "CheckReverseSort", "CheckMoveIndex"}) rig.Click(box);
   EXPECT_EQ(std::tuple(ui.CheckMerge, ui.CheckReverseSort, ui.CheckMoveIndex, ui.CheckMoveColor),
             std::tuple(true, true, false, true));
-  rig.TypeCount("1234");
-  EXPECT_EQ(rig.Find<QLineEdit>("TextMoveCount")->text(), "123");
-  EXPECT_EQ(ui.TextMoveCount, "123");
+  // "Move:" holds only a count from 1 to 256: a key that would make anything else
+  // is refused.
+  const struct {
+    const char* typed;
+    const char* held;
+  } counts[] = {{"1234", "123"}, {"256", "256"}, {"257", "25"}, {"0", "25"},
+                {"-2", "2"},     {"abc", "2"},   {"300", "30"}, {"07", "7"}};
+  for (const auto& c : counts) {
+    rig.TypeCount(c.typed);
+    EXPECT_EQ(rig.Find<QLineEdit>("TextMoveCount")->text(), c.held) << c.typed;
+    EXPECT_EQ(ui.TextMoveCount, c.held) << c.typed;
+  }
 }
 
 TEST(FormDragNDrop, SwatchesPaintTheirColourAndMarks) {
@@ -350,50 +365,38 @@ TEST_F(FormWithPicture, TestButtonRunsTheCycleTimerAndQuitClosesBothWindows) {
 TEST(RubberBand, PressMoveReleaseOnTheSurfaceDrawsAndRemovesOneBox) {
   FormRig rig;
   rig.form.show();
-  const QImage before = rig.form.grab().toImage();
+  QWidget* surface = rig.form.Surface();
+  const QImage before = surface->grab().toImage();
   const QPoint gap(21, 30);  // between swatch 0 and swatch 16, inside the board
-  ASSERT_EQ(rig.form.childAt(gap), nullptr);
+  ASSERT_EQ(surface->childAt(gap), nullptr);
 
-  rig.SendMouse(&rig.form, QEvent::MouseButtonPress, gap, Qt::LeftButton, Qt::LeftButton);
+  rig.SendMouse(surface, QEvent::MouseButtonPress, gap, Qt::LeftButton, Qt::LeftButton);
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 1);
-  rig.SendMouse(&rig.form, QEvent::MouseMove, QPoint(100, 100), Qt::NoButton, Qt::LeftButton);
+  rig.SendMouse(surface, QEvent::MouseMove, QPoint(100, 100), Qt::NoButton, Qt::LeftButton);
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 1);  // the old box went, the new one came
-  const QImage during = rig.form.grab().toImage();
+  const QImage during = surface->grab().toImage();
   // Exclusive-or with white inverts what lies below the box's edge.
   EXPECT_EQ(during.pixel(60, 30) & 0xFFFFFF, ~before.pixel(60, 30) & 0xFFFFFF);
   EXPECT_EQ(during.pixel(60, 60), before.pixel(60, 60));
-  rig.SendMouse(&rig.form, QEvent::MouseButtonRelease, QPoint(100, 100), Qt::LeftButton,
+  rig.SendMouse(surface, QEvent::MouseButtonRelease, QPoint(100, 100), Qt::LeftButton,
                 Qt::NoButton);
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 0);
-  EXPECT_EQ(rig.form.grab().toImage(), before);
+  EXPECT_EQ(surface->grab().toImage(), before);
 
   // Releasing the left button ends the box whatever other button is still held,
   // and a left press with another button held starts one.
-  rig.SendMouse(&rig.form, QEvent::MouseButtonPress, gap, Qt::RightButton, Qt::RightButton);
-  rig.SendMouse(&rig.form, QEvent::MouseButtonPress, gap, Qt::LeftButton,
+  rig.SendMouse(surface, QEvent::MouseButtonPress, gap, Qt::RightButton, Qt::RightButton);
+  rig.SendMouse(surface, QEvent::MouseButtonPress, gap, Qt::LeftButton,
                 Qt::LeftButton | Qt::RightButton);
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 1);
-  rig.SendMouse(&rig.form, QEvent::MouseButtonRelease, gap, Qt::LeftButton, Qt::RightButton);
+  rig.SendMouse(surface, QEvent::MouseButtonRelease, gap, Qt::LeftButton, Qt::RightButton);
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 0);
-  rig.SendMouse(&rig.form, QEvent::MouseButtonRelease, gap, Qt::RightButton, Qt::NoButton);
+  rig.SendMouse(surface, QEvent::MouseButtonRelease, gap, Qt::RightButton, Qt::NoButton);
 
   // Over a control the window's surface is not pressed at all.
-  rig.SendMouse(&rig.form, QEvent::MouseButtonPress, rig.Find("LabelLL")->geometry().center(),
+  rig.SendMouse(surface, QEvent::MouseButtonPress, rig.Find("LabelLL")->geometry().center(),
                 Qt::LeftButton, Qt::LeftButton);
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 0);
-}
-
-TEST(PictureWindow, PictureLargerThanTheWindowScrolls) {
-  FormRig rig;
-  TempDir dir;
-  WritePicture(dir.File("wide.pcx"), 500, 300, Bytes(500 * 300, 3), DistinctPalette());
-  rig.LoadPicture(dir.File("wide.pcx"));
-  FormPic* pic = rig.form.PictureWindow();
-  EXPECT_EQ(pic->size(), QSize(312, 213));  // the window keeps its size
-  EXPECT_EQ(pic->Picture1()->size(), QSize(500, 300));
-  EXPECT_GT(pic->ScrollArea()->horizontalScrollBar()->maximum(), 0);
-  EXPECT_GT(pic->ScrollArea()->verticalScrollBar()->maximum(), 0);
-  EXPECT_EQ(pic->Picture1()->ShownColour(499, 299), Rgb(DistinctPalette()[3]));
 }
 
 TEST(PaletteDisplay, SwatchesShowThePictureWindowsPalette) {

@@ -231,34 +231,5 @@ TEST(CyclingPreview, EverySurfaceFollowsTheTicksAndStopRestoresTheBoard) {
   }
 }
 
-// Undo and redo keys work from the picture window as well as the main window.
-TEST(HistoryKeys, CtrlZAndRedoKeysWorkFromBothWindows) {
-  FormRig rig;
-  TempDir dir;
-  WritePicture(dir.File("p.pcx"), 8, 2, Bytes(16, 9), DistinctPalette());
-  rig.LoadPicture(dir.File("p.pcx"));
-  rig.form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig.form));
-  const Palette start = rig.BoardColours();
-  rig.Drop(5, 9);
-  const Palette moved = rig.BoardColours();
-  ASSERT_NE(moved, start);
-
-  const auto press = [&](QWidget* window, QKeyCombination keys) {
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    QTest::keyClick(window, keys.key(), keys.keyboardModifiers());
-  };
-  QWidget* picture = rig.form.PictureWindow();
-  press(picture, Qt::CTRL | Qt::Key_Z);
-  EXPECT_EQ(rig.BoardColours(), start);
-  press(&rig.form, Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
-  EXPECT_EQ(rig.BoardColours(), moved);
-  press(&rig.form, Qt::CTRL | Qt::Key_Z);
-  EXPECT_EQ(rig.BoardColours(), start);
-  press(picture, Qt::CTRL | Qt::Key_Y);
-  EXPECT_EQ(rig.BoardColours(), moved);
-}
-
 }  // namespace
 }  // namespace hw::test

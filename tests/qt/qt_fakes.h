@@ -23,9 +23,22 @@ namespace hw::test {
 
 inline QRgb Rgb(const RGBTriple& c) { return qRgb(c.R, c.G, c.B); }
 
+// Answers "save the changes first?" from a queue (then Cancel) and counts the questions.
+struct FakeSaveQuestion : SaveQuestion {
+  std::vector<SaveAnswer> answers;
+  int asked = 0;
+  QString file;
+  SaveAnswer AskSave(const QString& name) override {
+    file = name;
+    return asked < static_cast<int>(answers.size()) ? answers[static_cast<size_t>(asked++)]
+                                                     : (++asked, SaveAnswer::Cancel);
+  }
+};
+
 // The main window over an editor with fake services.
 struct FormRig {
   FakeFiles files;
+  FakeSaveQuestion question;
   FakeColours colours;
   RecordingErrors errors;
   DefaultRandom random;
@@ -34,6 +47,7 @@ struct FormRig {
   explicit FormRig(int palette_size = 0)
       : editor(EditorServices{&errors, nullptr, &random, nullptr}, palette_size),
         form(editor, &files, &colours) {
+    form.SetSaveQuestion(&question);
     form.Load();
   }
 
@@ -64,6 +78,12 @@ struct FormRig {
     if (!enter.isAccepted()) return;
     QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(swatch, &drop);
+  }
+  // A key pressed while `window` is the active window, as a user presses it.
+  static void PressIn(QWidget* window, QKeyCombination keys) {
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, keys.key(), keys.keyboardModifiers());
   }
   void SendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button,
                  Qt::MouseButtons held) {
