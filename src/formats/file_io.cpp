@@ -29,6 +29,8 @@ class Fd {
   Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
   bool ok() const { return fd_ >= 0; }
+  // Gives up the descriptor without closing it.
+  void Release() { fd_ = -1; }
   void Reset(int fd) {
     Close();
     fd_ = fd;
@@ -264,6 +266,59 @@ Result<struct stat> OpenForReading(const std::string& path, Fd& fd) {
 }
 
 }  // namespace
+
+Result<FileReader> FileReader::Open(const std::string& path) {
+  Fd fd;
+  auto st = OpenForReading(path, fd);
+  if (!st) return st.error();
+  const int raw = fd.get();
+  fd.Release();
+  return FileReader(raw, static_cast<uint64_t>(st->st_size), path);
+}
+
+FileReader::FileReader(FileReader&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      size_(other.size_),
+      position_(other.position_),
+      path_(std::move(other.path_)) {}
+
+FileReader& FileReader::operator=(FileReader&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    size_ = other.size_;
+    position_ = other.position_;
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+FileReader::~FileReader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Result<size_t> FileReader::Read(std::span<uint8_t> into) {
+  auto got = ReadAt(position_, into);
+  if (got) position_ += *got;
+  return got;
+}
+
+Result<size_t> FileReader::ReadAt(uint64_t offset, std::span<uint8_t> into) {
+  size_t got = 0;
+  // Never past the size the file had when opened.
+  const uint64_t left = offset < size_ ? size_ - offset : 0;
+  const size_t want = static_cast<size_t>(std::min<uint64_t>(into.size(), left));
+  while (got < want) {
+    const ssize_t n = ::pread(fd_, into.data() + got, want - got, static_cast<off_t>(offset + got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Error{"cannot read " + Quoted(path_) + ": " + Cause(errno)};
+    }
+    if (n == 0) break;  // the file shrank
+    got += static_cast<size_t>(n);
+  }
+  return got;
+}
 
 Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path, uint64_t max_bytes) {
   Fd fd;

@@ -15,7 +15,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "formats/result.h"
@@ -29,6 +31,34 @@ Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path,
 // Reads the last `count` bytes of a file (the whole file when it is shorter) without
 // reading the rest, so the size of the file does not matter.
 Result<std::vector<uint8_t>> ReadFileTail(const std::string& path, size_t count);
+
+// A plain file opened for reading, for readers that take it a piece at a time:
+// refuses what ReadFileBytes refuses, and reads in order or at offsets.
+class FileReader {
+ public:
+  static Result<FileReader> Open(const std::string& path);
+  FileReader(FileReader&& other) noexcept;
+  FileReader& operator=(FileReader&& other) noexcept;
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
+  ~FileReader();
+
+  // The size when opened; a file that changes meanwhile reads short, never past.
+  uint64_t size() const { return size_; }
+  // Fills `into` from the current position as far as the file goes; returns the
+  // count, less than asked only at the end of the file.
+  Result<size_t> Read(std::span<uint8_t> into);
+  // The same at an offset, leaving the current position alone.
+  Result<size_t> ReadAt(uint64_t offset, std::span<uint8_t> into);
+
+ private:
+  FileReader(int fd, uint64_t size, std::string path)
+      : fd_(fd), size_(size), path_(std::move(path)) {}
+  int fd_ = -1;
+  uint64_t size_ = 0;
+  uint64_t position_ = 0;
+  std::string path_;
+};
 
 // How a successful save reached the disk.
 enum class SaveMethod {
