@@ -126,15 +126,15 @@ void BM_WarmRemap(benchmark::State& state) {
   }
 }
 
-int Write(const std::string& spec) {
-  const size_t a = spec.find(','), b = spec.find(',', a + 1);
+int Write(const std::string& request) {
+  const size_t a = request.find(','), b = request.find(',', a + 1);
   if (a == std::string::npos || b == std::string::npos) return 2;
-  const std::string kind = spec.substr(0, a);
-  const int side = std::stoi(spec.substr(a + 1, b - a - 1));
+  const std::string kind = request.substr(0, a);
+  const int side = std::stoi(request.substr(a + 1, b - a - 1));
   PcxHeader header = IndexedPictureHeader(static_cast<int16_t>(side), static_cast<int16_t>(side));
   auto bytes = WritePcx(header, bench::ContentPicture(kind, side), bench::ContentPalette());
   if (!bytes) return 1;
-  std::ofstream(spec.substr(b + 1), std::ios::binary)
+  std::ofstream(request.substr(b + 1), std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
   return 0;
 }
