@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <new>
 #include <span>
 #include <string>
@@ -31,6 +32,7 @@
 #include "base/faults.h"
 #include "formats/pcx.h"
 #include "formats/pcx_file.h"
+#include "formats/pcx_stream.h"
 #include "formats/picture_io.h"
 #include "formats/png.h"
 #include "formats/result.h"
@@ -86,21 +88,6 @@ hw::Result<hw::PcxPicture> Load(const std::string& path) {
   return hw::LoadPcxFile(path);
 }
 
-bool Sha256Hex(std::span<const uint8_t> data, std::string& hex) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  if (EVP_Digest(data.data(), data.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
-    return false;
-  }
-  static const char* digits = "0123456789abcdef";
-  hex.clear();
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += digits[digest[i] >> 4];
-    hex += digits[digest[i] & 15];
-  }
-  return true;
-}
-
 std::span<const uint8_t> PaletteBytes(const hw::Palette& palette) {
   return {reinterpret_cast<const uint8_t*>(palette.data()), hw::kPaletteBytes};
 }
@@ -123,87 +110,165 @@ std::vector<uint8_t> ReadHead(const std::string& path, size_t count) {
   return head;
 }
 
-// A picture of either format as info, indices and palette see it: the pixels one
-// byte each, row-major, and the RGB of all 256 entries (past a PNG's palette black).
-struct Inspected {
-  hw::PictureFormat format = hw::PictureFormat::Pcx;
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<uint8_t> pixels;
-  hw::Palette palette{};
-  hw::PcxHeader header{};  // PCX only
-  int png_bit_depth = 8;   // PNG only: the file's bits per pixel
+// Rows of a PCX picture pass through a slice of about this many bytes (at least one
+// row), small enough to stay in cache: no buffer of the picture's size is made.
+constexpr size_t kSliceBytes = size_t{256} << 10;
+
+// A picture as info, indices and palette see it: the pixels one byte each, row-major,
+// handed over a slice at a time, and the RGB of all 256 entries (past a PNG's palette
+// black). A PCX picture is decoded slice by slice as its file is read; a PNG is
+// decoded whole first (libspng), then handed over the same way.
+class Picture {
+ public:
+  static hw::Result<Picture> Open(const std::string& path) {
+    current_file = path;
+    const std::vector<uint8_t> head = ReadHead(path, 32);
+    Picture p;
+    if (hw::HasPngSignature(head)) {
+      auto png = hw::LoadPictureFile(path);
+      if (!png) return png.error();
+      p.format_ = hw::PictureFormat::Png;
+      p.width_ = png->width;
+      p.height_ = png->height;
+      p.png_pixels_ = std::move(png->pixels);
+      for (size_t i = 0; i < 256; ++i) p.palette_[i] = png->entries[i].rgb;
+      p.png_bit_depth_ = head.size() > 24 ? head[24] : 8;  // IHDR's bit depth
+      return p;
+    }
+    auto rows = hw::PcxFileRows::Open(path);
+    if (!rows) return rows.error();
+    p.rows_ = std::move(*rows);
+    p.width_ = p.rows_->size().width;
+    p.height_ = p.rows_->size().height;
+    p.palette_ = p.rows_->palette();
+    const size_t slice_rows = std::max<size_t>(1, kSliceBytes / static_cast<size_t>(p.width_));
+    p.slice_.resize(slice_rows * static_cast<size_t>(p.width_));
+    return p;
+  }
+
+  // Calls take(span) for each slice of pixels in order; stops at the first error
+  // (a damaged PCX shows only part way through) or the first false from take.
+  template <typename Take>
+  hw::Status ForEachSlice(Take take) {
+    if (!rows_) {
+      if (!take(std::span<const uint8_t>(png_pixels_))) return hw::Error{"stopped"};
+      return hw::Ok{};
+    }
+    while (!rows_->done()) {
+      auto n = rows_->ReadRows(slice_);
+      if (!n) return n.error();
+      if (!take(std::span<const uint8_t>(slice_).first(static_cast<size_t>(*n) *
+                                                       static_cast<size_t>(width_)))) {
+        return hw::Error{"stopped"};
+      }
+    }
+    return hw::Ok{};
+  }
+
+  bool pcx() const { return format_ == hw::PictureFormat::Pcx; }
+  const hw::Palette& palette() const { return palette_; }
+
+  // PCX pictures report their header's fields; PNG pictures the file's bit depth
+  // (the indices and the hashes are one byte per pixel all the same).
+  std::string Json(const std::string& pixels_hash, const std::string& palette_hash) const {
+    std::string json = std::string("{\"format\":\"") + (pcx() ? "pcx" : "png") +
+                       "\",\"width\":" + std::to_string(width_) +
+                       ",\"height\":" + std::to_string(height_) + ",\"bits_per_pixel\":";
+    if (pcx()) {
+      const hw::PcxHeader& h = rows_->header();
+      json += std::to_string(h.BitsPerPixel) + ",\"planes\":" + std::to_string(h.NPlanes) +
+              ",\"bytes_per_line\":" + std::to_string(h.BytesPerLine) +
+              ",\"encoding\":" + std::to_string(h.Encoding);
+    } else {
+      json += std::to_string(png_bit_depth_);
+    }
+    return json + ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" +
+           palette_hash + "\"}\n";
+  }
+
+ private:
+  hw::PictureFormat format_ = hw::PictureFormat::Pcx;
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  hw::Palette palette_{};
+  std::unique_ptr<hw::PcxFileRows> rows_;  // PCX
+  std::vector<uint8_t> slice_;
+  std::vector<uint8_t> png_pixels_;  // PNG
+  int png_bit_depth_ = 8;
 };
 
-hw::Result<Inspected> Inspect(const std::string& path) {
-  current_file = path;
-  const std::vector<uint8_t> head = ReadHead(path, 32);
-  Inspected out;
-  if (hw::HasPngSignature(head)) {
-    auto picture = hw::LoadPictureFile(path);
-    if (!picture) return picture.error();
-    out.format = hw::PictureFormat::Png;
-    out.width = picture->width;
-    out.height = picture->height;
-    out.pixels = std::move(picture->pixels);
-    for (size_t i = 0; i < 256; ++i) out.palette[i] = picture->entries[i].rgb;
-    out.png_bit_depth = head.size() > 24 ? head[24] : 8;  // IHDR's bit depth
-    return out;
+// SHA-256 fed a piece at a time.
+class Sha256 {
+ public:
+  Sha256() : ctx_(EVP_MD_CTX_new()) {
+    ok_ = ctx_ != nullptr && EVP_DigestInit_ex(ctx_, EVP_sha256(), nullptr) == 1;
   }
-  auto picture = Load(path);
-  if (!picture) return picture.error();
-  out.width = picture->size.width;
-  out.height = picture->size.height;
-  out.pixels = std::move(picture->pixels);
-  out.palette = picture->palette;
-  out.header = picture->header;
-  return out;
-}
+  ~Sha256() { EVP_MD_CTX_free(ctx_); }
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+  void Add(std::span<const uint8_t> data) {
+    ok_ = ok_ && EVP_DigestUpdate(ctx_, data.data(), data.size()) == 1;
+  }
+  bool Hex(std::string& hex) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!ok_ || EVP_DigestFinal_ex(ctx_, digest, &length) != 1) return false;
+    static const char* digits = "0123456789abcdef";
+    hex.clear();
+    for (unsigned int i = 0; i < length; ++i) {
+      hex += digits[digest[i] >> 4];
+      hex += digits[digest[i] & 15];
+    }
+    return true;
+  }
 
-// PCX pictures report their header's fields; PNG pictures the file's bit depth
-// (the indices and the hashes are one byte per pixel all the same).
-std::string InfoJson(const Inspected& p, const std::string& pixels_hash,
-                     const std::string& palette_hash) {
-  const bool pcx = p.format == hw::PictureFormat::Pcx;
-  std::string json =
-      std::string("{\"format\":\"") + (pcx ? "pcx" : "png") +
-      "\",\"width\":" + std::to_string(p.width) + ",\"height\":" + std::to_string(p.height) +
-      ",\"bits_per_pixel\":" + std::to_string(pcx ? p.header.BitsPerPixel : p.png_bit_depth);
-  if (pcx) {
-    json += ",\"planes\":" + std::to_string(p.header.NPlanes) +
-            ",\"bytes_per_line\":" + std::to_string(p.header.BytesPerLine) +
-            ",\"encoding\":" + std::to_string(p.header.Encoding);
-  }
-  return json + ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" + palette_hash +
-         "\"}\n";
-}
+ private:
+  EVP_MD_CTX* ctx_;
+  bool ok_ = false;
+};
 
 int Info(const std::string& path) {
-  auto picture = Inspect(path);
+  auto picture = Picture::Open(path);
   if (!picture) return Fail(path, picture.error().message);
+  Sha256 pixels, palette;
+  auto decoded = picture->ForEachSlice([&](std::span<const uint8_t> slice) {
+    pixels.Add(slice);
+    return true;
+  });
+  if (!decoded) return Fail(path, decoded.error().message);
+  palette.Add(PaletteBytes(picture->palette()));
   std::string pixels_hash, palette_hash;
-  if (!Sha256Hex(picture->pixels, pixels_hash) ||
-      !Sha256Hex(PaletteBytes(picture->palette), palette_hash)) {
+  if (!pixels.Hex(pixels_hash) || !palette.Hex(palette_hash)) {
     return Fail(path, "SHA-256 digest failed");
   }
-  const std::string json = InfoJson(*picture, pixels_hash, palette_hash);
+  const std::string json = picture->Json(pixels_hash, palette_hash);
   if (!WriteStdout({reinterpret_cast<const uint8_t*>(json.data()), json.size()})) {
     return Fail("stdout", "write failed");
   }
   return 0;
 }
 
+// Each slice is written as soon as it is decoded; a PCX damaged part way through
+// leaves the rows before the damage on stdout, and the failure line and exit code 1.
 int Indices(const std::string& path) {
-  auto picture = Inspect(path);
+  auto picture = Picture::Open(path);
   if (!picture) return Fail(path, picture.error().message);
-  if (!WriteStdout(picture->pixels)) return Fail("stdout", "write failed");
+  bool written = true;
+  auto decoded = picture->ForEachSlice(
+      [&](std::span<const uint8_t> slice) { return written = WriteStdout(slice); });
+  if (!written) return Fail("stdout", "write failed");
+  if (!decoded) return Fail(path, decoded.error().message);
   return 0;
 }
 
+// The picture is decoded all the same (into the one slice), so that a damaged
+// picture is refused as by the other commands.
 int PaletteCommand(const std::string& path) {
-  auto picture = Inspect(path);
+  auto picture = Picture::Open(path);
   if (!picture) return Fail(path, picture.error().message);
-  if (!WriteStdout(PaletteBytes(picture->palette))) return Fail("stdout", "write failed");
+  auto decoded = picture->ForEachSlice([](std::span<const uint8_t>) { return true; });
+  if (!decoded) return Fail(path, decoded.error().message);
+  if (!WriteStdout(PaletteBytes(picture->palette()))) return Fail("stdout", "write failed");
   return 0;
 }
 

@@ -323,14 +323,14 @@ __attribute__((target("ssse3,popcnt"))) void DecodeBlocksSsse3(const uint8_t*& s
 }
 #endif
 
-// Stores exactly n decoded bytes at dst. Returns false when the data runs out.
-bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
-  uint8_t* d = dst;
-  uint8_t* const dend = dst + n;
+// Decodes into [d, dend) while the source holds whole items, stopping at an item
+// boundary: when the output is full, or when what is left of the source is empty or
+// a lone run marker. Returns where the output stopped.
+uint8_t* DecodeAvailable(RleSource& src, uint8_t* d, uint8_t* const dend) {
   const uint8_t* s = src.pos;
   const uint8_t* const send = src.end;
-  if (src.pending > 0 && n > 0) {
-    const int64_t k = std::min<int64_t>(src.pending, n);
+  if (src.pending > 0 && d < dend) {
+    const int64_t k = std::min<int64_t>(src.pending, dend - d);
     std::memset(d, src.value, static_cast<size_t>(k));
     d += k;
     src.pending -= static_cast<int>(k);
@@ -346,21 +346,16 @@ bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
   DecodeBlocks(s, send, d, dend);
 #endif
   // The rest, one item at a time with every bound checked.
-  while (d < dend) {
-    if (s >= send) {
-      src.pos = s;
-      return false;
-    }
-    const uint8_t b = *s++;
+  while (d < dend && s < send) {
+    const uint8_t b = *s;
     if (b < 0xC0) {
       *d++ = b;
+      ++s;
       continue;
     }
-    if (s >= send) {
-      src.pos = s;
-      return false;
-    }
-    const uint8_t v = *s++;
+    if (send - s < 2) break;
+    const uint8_t v = s[1];
+    s += 2;
     const int64_t k = std::min<int64_t>(b - 0xC0, dend - d);
     std::memset(d, v, static_cast<size_t>(k));
     d += k;
@@ -368,7 +363,12 @@ bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
     src.pending = b - 0xC0 - static_cast<int>(k);
   }
   src.pos = s;
-  return true;
+  return d;
+}
+
+// Stores exactly n decoded bytes at dst. Returns false when the data runs out.
+bool DecodeInto(RleSource& src, uint8_t* dst, int64_t n) {
+  return DecodeAvailable(src, dst, dst + n) == dst + n;
 }
 
 // Writes the literal bytes p[0..n), each value of 192 or more behind the escape
@@ -627,10 +627,20 @@ std::array<uint8_t, kPcxHeaderSize> HeaderBytes(const PcxHeader& h) {
   return b;
 }
 
-Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
-  auto header = ReadPcxHeader(file);
-  if (!header) return header.error();
-  const PcxHeader& h = *header;
+namespace {
+
+constexpr const char* kEndsEarly =
+    "pixel data ends early (before the picture is complete, or runs into the palette)";
+
+// What the pixel data of a file of file_size bytes must hold, checked before
+// anything is allocated or decoded.
+struct PixelLayout {
+  PcxSize size;
+  int64_t row_bytes = 0;
+  uint64_t data_bytes = 0;  // between the header and the trailing palette block
+};
+
+Result<PixelLayout> CheckPixelLayout(const PcxHeader& h, uint64_t file_size) {
   if (h.BitsPerPixel != 8 || h.NPlanes != 1) {
     return Error{"unsupported picture: " + std::to_string(h.BitsPerPixel) + " bits per pixel in " +
                  std::to_string(h.NPlanes) +
@@ -642,20 +652,42 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
   if (w <= 0 || ht <= 0) {
     return Error{"picture has no pixels (" + std::to_string(w) + " x " + std::to_string(ht) + ")"};
   }
-  // The pixel data lies between the header and the trailing palette block.
-  const size_t data_bytes = file.size() >= kPcxHeaderSize + kPaletteBytes
-                                ? file.size() - kPcxHeaderSize - kPaletteBytes
-                                : 0;
-  const int64_t row_bytes = RowBytes(h, w);
+  PixelLayout layout{*size, RowBytes(h, w), 0};
+  layout.data_bytes =
+      file_size >= kPcxHeaderSize + kPaletteBytes ? file_size - kPcxHeaderSize - kPaletteBytes : 0;
   // Decoded bytes needed: every row in full except the last, whose filler is not needed.
-  const int64_t needed = row_bytes * (ht - 1) + w;
+  const int64_t needed = layout.row_bytes * (ht - 1) + w;
+  // Far more than any picture needs, so that the bound below cannot overflow.
+  const int64_t data =
+      static_cast<int64_t>(std::min<uint64_t>(layout.data_bytes, uint64_t{1} << 40));
   if (h.Encoding == 0) {
     // Uncompressed rows, as the writer stores them for Encoding 0. Reading them as
     // run-length data would turn every index of 192 or more into a run marker.
-    if (needed > static_cast<int64_t>(data_bytes)) {
-      return Error{"pixel data ends early (before the picture is complete, or runs into the "
-                   "palette)"};
-    }
+    if (needed > data) return Error{kEndsEarly};
+    return layout;
+  }
+  // Each encoded pair yields at most 63 bytes; refuse before allocating anything.
+  const int64_t most = 63 * (data / 2) + data % 2;
+  if (needed > most) {
+    return Error{"picture size " + std::to_string(w) + " x " + std::to_string(ht) +
+                 " is too large for the file's pixel data (pixel data ends early)"};
+  }
+  return layout;
+}
+
+}  // namespace
+
+Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
+  auto header = ReadPcxHeader(file);
+  if (!header) return header.error();
+  const PcxHeader& h = *header;
+  auto layout = CheckPixelLayout(h, file.size());
+  if (!layout) return layout.error();
+  const int32_t w = layout->size.width, ht = layout->size.height;
+  const int64_t row_bytes = layout->row_bytes;
+  const size_t data_bytes = static_cast<size_t>(layout->data_bytes);
+  const PcxSize* size = &layout->size;
+  if (h.Encoding == 0) {
     std::vector<uint8_t> raw = AllocateBuffer<uint8_t>(static_cast<size_t>(size->count));
     const uint8_t* rows = file.data() + kPcxHeaderSize;
     for (int32_t y = 0; y < ht; ++y) {
@@ -664,13 +696,6 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
                   static_cast<size_t>(w));
     }
     return raw;
-  }
-  // Each encoded pair yields at most 63 bytes; refuse before allocating anything.
-  const int64_t most =
-      63 * static_cast<int64_t>(data_bytes / 2) + static_cast<int64_t>(data_bytes % 2);
-  if (needed > most) {
-    return Error{"picture size " + std::to_string(w) + " x " + std::to_string(ht) +
-                 " is too large for the file's pixel data (pixel data ends early)"};
   }
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
   std::vector<uint8_t> pixels;
@@ -682,11 +707,89 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
   for (int32_t y = 0; y < ht; ++y) {
     bool ok = DecodeInto(src, pixels.data() + static_cast<size_t>(y) * w, w);
     if (ok && y + 1 < ht && row_bytes > w) ok = DecodeInto(src, filler.data(), row_bytes - w);
-    if (!ok)
-      return Error{
-          "pixel data ends early (before the picture is complete, or runs into the palette)"};
+    if (!ok) return Error{kEndsEarly};
   }
   return pixels;
+}
+
+Result<PcxRowDecoder> PcxRowDecoder::Open(std::span<const uint8_t> head, uint64_t file_size,
+                                          PcxByteSource source, size_t input_bytes) {
+  auto header = ReadPcxHeader(head);
+  if (!header) return header.error();
+  if (file_size < kPaletteBytes) {
+    return Error{"file is shorter than the 768-byte palette (" + std::to_string(file_size) +
+                 " bytes)"};
+  }
+  auto layout = CheckPixelLayout(*header, file_size);
+  if (!layout) return layout.error();
+  PcxRowDecoder decoder;
+  decoder.header_ = *header;
+  decoder.size_ = layout->size;
+  decoder.row_bytes_ = layout->row_bytes;
+  decoder.source_ = std::move(source);
+  decoder.data_left_ = layout->data_bytes;
+  decoder.input_.resize(std::max<size_t>(input_bytes, 256));
+  decoder.filler_.resize(static_cast<size_t>(layout->row_bytes - layout->size.width));
+  return decoder;
+}
+
+Result<bool> PcxRowDecoder::Refill() {
+  if (data_left_ == 0) return false;
+  std::memmove(input_.data(), input_.data() + pos_, end_ - pos_);
+  end_ -= pos_;
+  pos_ = 0;
+  const size_t want = static_cast<size_t>(std::min<uint64_t>(input_.size() - end_, data_left_));
+  auto got = source_(std::span<uint8_t>(input_.data() + end_, want));
+  if (!got) return got.error();
+  if (*got == 0 || *got > want) {
+    return Error{"the file became shorter while it was read (pixel data ends early)"};
+  }
+  end_ += *got;
+  data_left_ -= *got;
+  return true;
+}
+
+Status PcxRowDecoder::Take(uint8_t* dst, int64_t n) {
+  uint8_t* d = dst;
+  uint8_t* const dend = dst + n;
+  for (;;) {
+    if (header_.Encoding == 0) {
+      const size_t k = std::min<size_t>(end_ - pos_, static_cast<size_t>(dend - d));
+      std::memcpy(d, input_.data() + pos_, k);
+      d += k;
+      pos_ += k;
+    } else {
+      RleSource src{input_.data() + pos_, input_.data() + end_, pending_, value_};
+      d = DecodeAvailable(src, d, dend);
+      pos_ = static_cast<size_t>(src.pos - input_.data());
+      pending_ = src.pending;
+      value_ = src.value;
+    }
+    if (d == dend) return Ok{};
+    auto more = Refill();
+    if (!more) return more.error();
+    if (!*more) return Error{kEndsEarly};
+  }
+}
+
+Result<int32_t> PcxRowDecoder::ReadRows(std::span<uint8_t> out) {
+  const int32_t w = size_.width;
+  const auto rows = static_cast<int32_t>(std::min<int64_t>(
+      static_cast<int64_t>(out.size() / static_cast<size_t>(w)), size_.height - rows_done_));
+  if (rows == 0 && !done()) {
+    return Error{"a buffer of " + std::to_string(out.size()) + " bytes cannot hold a row of " +
+                 std::to_string(w)};
+  }
+  for (int32_t r = 0; r < rows; ++r) {
+    auto row = Take(out.data() + static_cast<size_t>(r) * static_cast<size_t>(w), w);
+    if (!row) return row.error();
+    ++rows_done_;
+    if (!filler_.empty() && !done()) {
+      auto filler = Take(filler_.data(), static_cast<int64_t>(filler_.size()));
+      if (!filler) return filler.error();
+    }
+  }
+  return rows;
 }
 
 Result<Palette> ReadPcxPalette(std::span<const uint8_t> file) {

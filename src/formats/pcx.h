@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -74,6 +75,59 @@ struct PcxPicture {
   Palette palette{};
 };
 Result<PcxPicture> DecodePcx(std::span<const uint8_t> file);
+
+// Supplies the bytes that follow a PCX header, in order: stores up to into.size()
+// bytes at the front of `into` and returns how many; 0 means there are no more.
+using PcxByteSource = std::function<Result<size_t>(std::span<uint8_t> into)>;
+
+// Decodes a PCX picture's pixels a few rows at a time into the caller's buffers,
+// pulling the file's bytes from a source through one fixed input buffer, so that no
+// picture-sized buffer is needed. Accepts and refuses exactly what ReadPcxPixels
+// and DecodePcx do, with the same messages; only where the source runs dry before
+// the file size said it would (a file that shrank while being read) is the cause
+// different. Never reads the trailing 768 palette bytes.
+class PcxRowDecoder {
+ public:
+  static constexpr size_t kDefaultInputBytes = size_t{256} << 10;
+
+  // head: the file's first 128 bytes (all of it when it is shorter); file_size: the
+  // whole file's size, which places the end of the pixel data 768 bytes before it.
+  // The source then yields the bytes after the header. Checks everything DecodePcx
+  // checks before it decodes; input_bytes (at least 256) sizes the input buffer.
+  static Result<PcxRowDecoder> Open(std::span<const uint8_t> head, uint64_t file_size,
+                                    PcxByteSource source, size_t input_bytes = kDefaultInputBytes);
+
+  const PcxHeader& header() const { return header_; }
+  const PcxSize& size() const { return size_; }
+  int32_t rows_done() const { return rows_done_; }
+  bool done() const { return rows_done_ == size_.height; }
+
+  // Decodes the next rows, each width bytes without filler, into `out`: as many
+  // whole rows as fit (at least one must fit) and remain. Returns the number
+  // decoded, 0 once all are done. After an error the decoder is of no more use.
+  Result<int32_t> ReadRows(std::span<uint8_t> out);
+
+ private:
+  PcxRowDecoder() = default;
+  // Decodes (or, raw, copies) exactly n bytes into dst, refilling the input as it
+  // runs short.
+  Status Take(uint8_t* dst, int64_t n);
+  // Moves the unread input to the front of the buffer and fills the rest; false
+  // when the source had nothing more to give.
+  Result<bool> Refill();
+
+  PcxHeader header_{};
+  PcxSize size_{};
+  int64_t row_bytes_ = 0;
+  int32_t rows_done_ = 0;
+  PcxByteSource source_;
+  uint64_t data_left_ = 0;  // pixel-data bytes not yet pulled from the source
+  std::vector<uint8_t> input_;
+  size_t pos_ = 0, end_ = 0;  // unread input is input_[pos_, end_)
+  int pending_ = 0;           // run carried over from the last Take
+  uint8_t value_ = 0;
+  std::vector<uint8_t> filler_;
+};
 
 // Encodes a file: copies palette entries 0..15 into header.ColorMap (the change
 // stays in the caller's record), then header, pixel data (raw when Encoding is 0,

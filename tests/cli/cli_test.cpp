@@ -220,37 +220,9 @@ TEST_F(Cli, RewriteRefusesTargetsThatAreNotPlainFiles) {
   EXPECT_EQ(dir_.Entries(), entries);
 }
 
-// A picture of 32000 x 32000 pixels (1 GB) whose file is a 34 MB hole: the pixel
-// buffer is what runs out. The ordinary build runs under an address-space limit; a
-// sanitizer build, where such limits do not work, has the failure injected instead.
-TEST_F(Cli, OutOfMemoryGivesOneLine) {
-  const std::string prefix =
-      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=1 " : "ulimit -v 262144; ";
-  Bytes head(s_.file.begin(), s_.file.begin() + 128);
-  head[8] = head[10] = 0xFF, head[9] = head[11] = 0x7C;  // Xmax = Ymax = 31999
-  head[66] = 0x00, head[67] = 0x7D;                      // BytesPerLine = 32000
-  const std::string big = Put("big.pcx", head);
-  ASSERT_EQ(::truncate(big.c_str(), 34'000'000), 0);
-  for (const char* command : {"info", "indices", "palette"}) {
-    SCOPED_TRACE(command);
-    const Outcome r = Cmd({command, big}, prefix);
-    EXPECT_EQ(r.code, 1);
-    EXPECT_TRUE(r.out.empty());
-    EXPECT_EQ(r.err, "huewright-cli: cannot load '" + big + "': out of memory\n");
-  }
-  const Outcome r = Cmd({"rewrite", big, dir_.File("out.pcx")}, prefix);
-  EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "huewright-cli: cannot load '" + big + "': out of memory\n");
-  EXPECT_FALSE(fs::exists(dir_.File("out.pcx")));
-}
-
-// A 16000 x 10000 picture (160 MB) that loads within the limit, but whose encoded
-// copy does not fit beside it: the failure comes from the encoder in the CLI itself
-// and names the target, which is left as it was.
-TEST_F(Cli, OutOfMemoryWhileRewritingNamesTheTarget) {
-  const std::string prefix =
-      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=2 " : "ulimit -v 262144; ";
-  Bytes file(s_.file.begin(), s_.file.begin() + 128);
+// A 16000 x 10000 picture (160 MB) of runs, in a 5 MB file.
+Bytes RunsPicture(const Sample& s) {
+  Bytes file(s.file.begin(), s.file.begin() + 128);
   file[8] = 0x7F, file[9] = 0x3E;    // Xmax = 15999
   file[10] = 0x0F, file[11] = 0x27;  // Ymax = 9999
   file[66] = 0x80, file[67] = 0x3E;  // BytesPerLine = 16000
@@ -262,8 +234,57 @@ TEST_F(Cli, OutOfMemoryWhileRewritingNamesTheTarget) {
   file.reserve(file.size() + row.size() * 10000 + 769);
   for (int y = 0; y < 10000; ++y) file.insert(file.end(), row.begin(), row.end());
   file.push_back(12);
-  file.insert(file.end(), s_.palette.begin(), s_.palette.end());
-  const std::string big = Put("big.pcx", file), out = Put("out.pcx", s_.file);
+  file.insert(file.end(), s.palette.begin(), s.palette.end());
+  return file;
+}
+
+// A picture of 32000 x 32000 pixels (1 GB) whose file is a 34 MB hole: the pixel
+// buffer of the commands that hold the whole picture is what runs out. The ordinary
+// build runs under an address-space limit; a sanitizer build, where such limits do not
+// work, has the failure injected instead.
+TEST_F(Cli, OutOfMemoryGivesOneLine) {
+  const std::string prefix =
+      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=1 " : "ulimit -v 262144; ";
+  Bytes head(s_.file.begin(), s_.file.begin() + 128);
+  head[8] = head[10] = 0xFF, head[9] = head[11] = 0x7C;  // Xmax = Ymax = 31999
+  head[66] = 0x00, head[67] = 0x7D;                      // BytesPerLine = 32000
+  const std::string big = Put("big.pcx", head);
+  ASSERT_EQ(::truncate(big.c_str(), 34'000'000), 0);
+  for (const auto& [command, message] :
+       {std::pair<std::string, std::string>{"rewrite", "out of memory"},
+        {"convert", "not enough memory"}}) {
+    const Outcome r = Cmd({command, big, dir_.File("out.png")}, prefix);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "huewright-cli: cannot load '" + big + "': " + message + "\n");
+  }
+  EXPECT_FALSE(fs::exists(dir_.File("out.png")));
+}
+
+// info, indices and palette never hold the whole of a PCX picture: they read one
+// five times the size of the memory they may use.
+TEST_F(Cli, InspectingPcxNeedsLittleMemory) {
+  if (kSanitized) GTEST_SKIP() << "address-space limits do not work under the sanitizer";
+  const std::string big = Put("big.pcx", RunsPicture(s_)), limit = "ulimit -v 32768; ";
+  const Outcome info = Cmd({"info", big}, limit), palette = Cmd({"palette", big}, limit);
+  ASSERT_EQ(info.code, 0) << info.err;
+  ASSERT_EQ(palette.code, 0) << palette.err;
+  EXPECT_EQ(palette.out, s_.palette);
+  std::string hash;
+  ASSERT_EQ(Shell(limit + Quote(HW_BINARY_DIR "/huewright-cli") + " indices " + Quote(big) +
+                      " | sha256sum",
+                  &hash),
+            0);
+  EXPECT_NE(Text(info.out).find("\"pixels_sha256\":\"" + hash.substr(0, 64)), std::string::npos)
+      << Text(info.out);
+}
+
+// The 160 MB picture loads within the limit, but its encoded copy does not fit
+// beside it: the failure comes from the encoder in the CLI itself and names the
+// target, which is left as it was.
+TEST_F(Cli, OutOfMemoryWhileRewritingNamesTheTarget) {
+  const std::string prefix =
+      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=2 " : "ulimit -v 262144; ";
+  const std::string big = Put("big.pcx", RunsPicture(s_)), out = Put("out.pcx", s_.file);
   const Outcome r = Cmd({"rewrite", big, out}, prefix);
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.err, "huewright-cli: " + out + ": out of memory\n");

@@ -1,0 +1,41 @@
+// PCX pictures read from a file a few rows at a time (PcxRowDecoder over the file),
+// so that a picture of any size passes through a few hundred KiB of memory.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "formats/pcx.h"
+#include "formats/result.h"
+
+namespace hw {
+
+class PcxFileRows {
+ public:
+  // Opens a plain file, reads its header and trailing palette and makes every check
+  // DecodePcx makes before decoding. Errors name the file ("cannot load 'x': ...").
+  static Result<std::unique_ptr<PcxFileRows>> Open(
+      const std::string& path, size_t input_bytes = PcxRowDecoder::kDefaultInputBytes);
+  ~PcxFileRows();
+  PcxFileRows(const PcxFileRows&) = delete;
+  PcxFileRows& operator=(const PcxFileRows&) = delete;
+
+  const PcxHeader& header() const { return decoder_->header(); }
+  const PcxSize& size() const { return decoder_->size(); }
+  const Palette& palette() const { return palette_; }
+  bool done() const { return decoder_->done(); }
+
+  // As PcxRowDecoder::ReadRows; errors name the file.
+  Result<int32_t> ReadRows(std::span<uint8_t> out);
+
+ private:
+  PcxFileRows() = default;
+  std::string path_;
+  int fd_ = -1;
+  Palette palette_{};
+  std::unique_ptr<PcxRowDecoder> decoder_;
+};
+
+}  // namespace hw
