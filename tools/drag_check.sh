@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Drives the editor with real pointer events under a virtual X server and checks
 # what the widget tests cannot: a true drag of one swatch onto another changes the
-# board, a click on a swatch (a drop onto itself) selects it, and a rubber band
-# leaves no trace once released. Exits non-zero on the first failure.
+# board, a click on a swatch (a drop onto itself) selects it, a rubber band
+# leaves no trace once released, the saves write what the window shows, and Quit
+# asks before unsaved changes would be lost. Works on a copy of the picture.
+# Exits non-zero on the first failure.
 #
 #   tools/drag_check.sh [picture.pcx]
 #
@@ -21,6 +23,9 @@ cmake --build "$build" -j2 --target huewright >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Ctrl+S writes the loaded file: load a copy.
+cp "$picture" "$work/"
+picture="$work/$(basename "$picture")"
 export HW_EXE="$build/huewright" HW_PICTURE="$picture" HW_WORK="$work"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
@@ -30,12 +35,16 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   win=$(xdotool search --sync --onlyvisible --name "Huewright ver 1.0" | head -1)
   sleep 1.5
   eval "$(xdotool getwindowgeometry --shell "$win")"
+  # X, Y: the board surface, below the menu bar (19 pixels high under Xvfb).
+  Y=$((Y + 19))
   # Centre of swatch n on the screen: column n / 16, row n % 16, pitch 211.2 twips.
   cx() { echo $(( X + (($1 / 16) * 2112 + 1200 + 75) / 150 + 6 )); }
   cy() { echo $(( Y + (($1 % 16) * 2112 + 3600 + 75) / 150 + 6 )); }
   board() { import -window root -crop 240x250+$X+$Y "$HW_WORK/$1.png"; }
   differ() { [ "$(compare -metric AE "$HW_WORK/$1.png" "$HW_WORK/$2.png" null: 2>&1 || true)" != 0 ]; }
 
+  # The board has the keyboard once the window is focused (a dotted current swatch).
+  xdotool windowfocus --sync "$win"; sleep 0.3
   board start
   xdotool mousemove "$(cx 1)" "$(cy 1)"; sleep 0.2
   xdotool mousedown 1; sleep 0.3
@@ -67,9 +76,11 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   board undone
   differ start undone && { echo "FAIL: Ctrl+Z did not take the drag back"; exit 1; }
   echo "ok: Ctrl+Z took the drag back"
-  pic=$(xdotool search --onlyvisible --name "$(basename "$HW_PICTURE")" | head -1)
+  # The picture window is named by the full path; the main window by the file name.
+  pic=$(xdotool search --onlyvisible --name "^$HW_PICTURE" | head -1)
   xdotool windowfocus --sync "$pic"; sleep 0.3
   xdotool key ctrl+y; sleep 0.6
+  xdotool windowfocus --sync "$win"; sleep 0.3
   board redone
   differ dragged redone && { echo "FAIL: Ctrl+Y in the picture window did not redo the drag"; exit 1; }
   echo "ok: Ctrl+Y in the picture window redid the drag"
@@ -110,7 +121,34 @@ PY
     { echo "FAIL: the drag with Index alone changed nothing"; exit 1; }
   echo "ok: with Index alone the recoloured picture is saved as shown"
 
-  kill -0 "$app" || { echo "FAIL: the editor ended early"; cat "$HW_WORK/app.log"; exit 1; }
+  # Ctrl+S in the picture window writes the loaded file, in its format, without a dialog.
+  xdotool windowfocus --sync "$pic"; sleep 0.3
+  xdotool key ctrl+s; sleep 1
+  /usr/bin/python3 - "$HW_PICTURE" "$HW_WORK/saved_index.pcx" <<"PY" || { echo "FAIL: Ctrl+S did not save the picture as shown"; exit 1; }
+import sys
+from PIL import Image
+a, b = (Image.open(p) for p in sys.argv[1:3])
+sys.exit(0 if a.tobytes() == b.tobytes() and a.getpalette() == b.getpalette() else 1)
+PY
+  echo "ok: Ctrl+S wrote the loaded file as shown"
+
+  # Quit with unsaved changes asks; Escape cancels and keeps the editor.
+  xdotool windowfocus --sync "$win"; sleep 0.3
+  xdotool key ctrl+z; sleep 0.5
+  xdotool key ctrl+q; sleep 1
+  ask=$(xdotool search --onlyvisible --name "^Huewright$" | head -1)
+  [ -n "$ask" ] || { echo "FAIL: Quit with unsaved changes did not ask"; exit 1; }
+  xdotool windowfocus --sync "$ask"; xdotool key Escape; sleep 0.8
+  kill -0 "$app" || { echo "FAIL: Cancel did not keep the editor"; cat "$HW_WORK/app.log"; exit 1; }
+  echo "ok: Quit with unsaved changes asked, and Cancel kept the editor"
+
+  # Redo comes back to the saved state: nothing to lose, Quit ends at once.
+  xdotool windowfocus --sync "$win"; sleep 0.3
+  xdotool key ctrl+y; sleep 0.5
+  xdotool key ctrl+q; sleep 1.5
+  if kill -0 "$app" 2>/dev/null; then echo "FAIL: Quit without unsaved changes did not end"; exit 1; fi
+  wait "$app" || { echo "FAIL: the editor did not end cleanly"; cat "$HW_WORK/app.log"; exit 1; }
+  echo "ok: with nothing unsaved Quit ended the editor"
   if grep -E "runtime error|AddressSanitizer" "$HW_WORK/app.log"; then exit 1; fi
 '
 echo "drag_check: all passed"

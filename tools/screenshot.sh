@@ -32,7 +32,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   xdotool search --sync --onlyvisible --name "Huewright ver 1.0" >/dev/null
   # The picture window appears once the load has finished.
   for _ in $(seq 50); do
-    if xdotool search --onlyvisible --name "$(basename "$HW_PICTURE")" >/dev/null 2>&1; then break; fi
+    if xdotool search --onlyvisible --name "^$HW_PICTURE" >/dev/null 2>&1; then break; fi
     sleep 0.1
   done
   sleep 1

@@ -157,6 +157,8 @@ FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* c
   BuildMenus();
   ConnectControls();
   SetTabOrder();
+  // The board has the keyboard from the start.
+  surface_->setFocus();
   // The window is as large as the menu bar, the board surface and the status bar.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   editor_.SetView(this);
