@@ -7,7 +7,10 @@
 #include <fstream>
 #include <new>
 
+#include "base/faults.h"
+#include "base/memory.h"
 #include "formats/file_io.h"
+#include "formats/pcx_stream.h"
 #include "formats/png.h"
 
 namespace hw {
@@ -18,8 +21,9 @@ std::string Named(const std::string& path) { return "'" + path + "'"; }
 
 bool HasExtension(const std::string& path, std::string_view extension) {
   if (path.size() < extension.size()) return false;
-  return std::equal(extension.rbegin(), extension.rend(), path.rbegin(),
-                    [](char e, char c) { return e == std::tolower(static_cast<unsigned char>(c)); });
+  return std::equal(extension.rbegin(), extension.rend(), path.rbegin(), [](char e, char c) {
+    return e == std::tolower(static_cast<unsigned char>(c));
+  });
 }
 
 constexpr int32_t kMaxPcxSide = 32767;
@@ -27,36 +31,63 @@ constexpr size_t kPcxPaletteBytes = 768;
 
 }  // namespace
 
+namespace {
+
+// A PCX picture decoded as the file is read, a slice at a time: the file is never
+// held whole, and the pixels go straight into the buffer kept.
+Result<LoadedPicture> LoadPcx(const std::string& path) {
+  auto rows = PcxFileRows::Open(path);
+  if (!rows) return rows.error();
+  PcxFileRows& file = **rows;
+  LoadedPicture out;
+  out.format = PictureFormat::Pcx;
+  out.width = file.size().width;
+  out.height = file.size().height;
+  const size_t count = static_cast<size_t>(file.size().count);
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  out.pixels.reserve(count);
+  AdviseHugePages(out.pixels.data(), out.pixels.capacity());
+  out.pixels.resize(count);
+  size_t at = 0;
+  while (!file.done()) {
+    auto got = file.ReadRows(std::span<uint8_t>(out.pixels).subspan(at));
+    if (!got) return got.error();
+    if (*got == 0) break;
+    at += static_cast<size_t>(*got) * static_cast<size_t>(out.width);
+  }
+  for (size_t i = 0; i < 256; ++i) out.entries[i] = BoardEntry{file.palette()[i], 255};
+  out.pcx_header = file.header();
+  return out;
+}
+
+}  // namespace
+
 Result<LoadedPicture> LoadPictureFile(const std::string& path) {
   try {
-    auto bytes = ReadFileBytes(path);
-    if (!bytes) return bytes.error();
-    LoadedPicture out;
-    if (HasPngSignature(*bytes)) {
-      auto png = DecodeIndexedPng(*bytes);
-      if (!png) return Error{"cannot load " + Named(path) + ": " + png.error().message};
-      out.format = PictureFormat::Png;
-      out.width = png->width;
-      out.height = png->height;
-      out.pixels = std::move(png->pixels);
-      out.entries = png->entries;
-      out.palette_count = png->palette_count;
-      out.pcx_header = IndexedPictureHeader(static_cast<int16_t>(png->width),
-                                            static_cast<int16_t>(png->height));
-      return out;
-    }
+    auto file = FileReader::Open(path);
+    if (!file) return file.error();
+    std::array<uint8_t, kPcxHeaderSize> head_bytes{};
+    auto got = file->ReadAt(0, head_bytes);
+    if (!got) return got.error();
+    const std::span<const uint8_t> head(head_bytes.data(), *got);
     // A PCX file starts with its manufacturer byte, 10.
-    if (bytes->empty() || (*bytes)[0] != 10) {
+    if (!head.empty() && head[0] == 10) return LoadPcx(path);
+    if (!HasPngSignature(head)) {
       return Error{"cannot load " + Named(path) + ": not a PCX or PNG picture"};
     }
-    auto pcx = DecodePcx(*bytes);
-    if (!pcx) return Error{"cannot load " + Named(path) + ": " + pcx.error().message};
-    out.format = PictureFormat::Pcx;
-    out.width = pcx->size.width;
-    out.height = pcx->size.height;
-    out.pixels = std::move(pcx->pixels);
-    for (size_t i = 0; i < 256; ++i) out.entries[i] = BoardEntry{pcx->palette[i], 255};
-    out.pcx_header = pcx->header;
+    auto bytes = ReadFileBytes(path);
+    if (!bytes) return bytes.error();
+    auto png = DecodeIndexedPng(*bytes);
+    if (!png) return Error{"cannot load " + Named(path) + ": " + png.error().message};
+    LoadedPicture out;
+    out.format = PictureFormat::Png;
+    out.width = png->width;
+    out.height = png->height;
+    out.pixels = std::move(png->pixels);
+    out.entries = png->entries;
+    out.palette_count = png->palette_count;
+    out.pcx_header =
+        IndexedPictureHeader(static_cast<int16_t>(png->width), static_cast<int16_t>(png->height));
     return out;
   } catch (const std::bad_alloc&) {
     return Error{"cannot load " + Named(path) + ": not enough memory"};

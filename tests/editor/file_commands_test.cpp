@@ -102,7 +102,7 @@ TEST(PictureLoad, RunningOutOfMemoryAnywhereIsReportedAndChangesNothing) {
     EXPECT_NE(r.errors.messages.back().find("memory"), std::string::npos)
         << r.errors.messages.back();
   }
-  EXPECT_GE(failures, 2);  // the file's bytes and the editor's own copy at least
+  EXPECT_GE(failures, 1);  // the pixels at least
   EXPECT_LT(failures, 8);
   EXPECT_EQ(r.busy.depth, 0);
 }
