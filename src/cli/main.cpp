@@ -112,7 +112,7 @@ std::vector<uint8_t> ReadHead(const std::string& path, size_t count) {
 
 // Rows of a PCX picture pass through a slice of about this many bytes (at least one
 // row), small enough to stay in cache: no buffer of the picture's size is made.
-constexpr size_t kSliceBytes = size_t{256} << 10;
+constexpr size_t kSliceBytes = size_t{64} << 10;
 
 // A picture as info, indices and palette see it: the pixels one byte each, row-major,
 // handed over a slice at a time, and the RGB of all 256 entries (past a PNG's palette

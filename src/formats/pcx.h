@@ -88,7 +88,7 @@ using PcxByteSource = std::function<Result<size_t>(std::span<uint8_t> into)>;
 // different. Never reads the trailing 768 palette bytes.
 class PcxRowDecoder {
  public:
-  static constexpr size_t kDefaultInputBytes = size_t{256} << 10;
+  static constexpr size_t kDefaultInputBytes = size_t{64} << 10;
 
   // head: the file's first 128 bytes (all of it when it is shorter); file_size: the
   // whole file's size, which places the end of the pixel data 768 bytes before it.

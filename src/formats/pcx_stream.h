@@ -1,5 +1,5 @@
 // PCX pictures read from a file a few rows at a time (PcxRowDecoder over the file),
-// so that a picture of any size passes through a few hundred KiB of memory.
+// so that a picture of any size passes through buffers of a few tens of KiB.
 #pragma once
 
 #include <cstdint>

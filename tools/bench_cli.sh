@@ -1,0 +1,79 @@
+#!/bin/bash
+# Whole-process `huewright-cli indices FILE > /dev/null` against Pillow's in-process
+# Image.open(FILE).load() on the same 4096 x 4096 PCX pictures, one per content
+# class (photo, cartoon, random, worst from bench_pcx, and flat: one index).
+# Runs are interleaved (ours, then Pillow's, class after class) and each side
+# reports the median wall time of --runs runs; the ratio is Pillow / ours, so
+# above 1 means the CLI as a whole process is faster than Pillow's decode alone.
+#
+# With --static-runtime a second build (folder BUILD-static) links libstdc++, libgcc
+# and libcrypto statically, through cache options alone, and is timed as a third
+# column: most of a small picture's time is the dynamic loader's relocations.
+# usage: tools/bench_cli.sh [--static-runtime] [build-dir] [runs]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+static=0
+if [ "${1:-}" = --static-runtime ]; then static=1; shift; fi
+build=${1:-$root/build-cli-bench}
+runs=${2:-21}
+source "$here/bench_folder.sh"
+build_cli() {  # folder, cmake options...
+  local folder=$1
+  shift
+  bench_configure "$folder" -DHW_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Release "$@"
+  cmake --build "$folder" -j2 --target huewright-cli bench_pcx >"$folder/bench-build.log" 2>&1 ||
+    { cat "$folder/bench-build.log" >&2; exit 1; }
+}
+build_cli "$build"
+static_cli=""
+if [ $static = 1 ]; then
+  build_cli "$build-static" -DOPENSSL_USE_STATIC_LIBS=TRUE \
+    "-DCMAKE_EXE_LINKER_FLAGS=-static-libstdc++ -static-libgcc"
+  static_cli="$build-static/huewright-cli"
+fi
+pictures=$(mktemp -d)
+trap 'rm -rf "$pictures"' EXIT
+"$build/bench_pcx" --write_pictures="$pictures" >/dev/null
+/usr/bin/python3 - "$build/huewright-cli" "$pictures" "$runs" $static_cli <<'PY'
+import os, statistics, subprocess, sys, time
+from PIL import Image
+
+cli, folder, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+static_cli = sys.argv[4] if len(sys.argv) > 4 else None
+Image.new("P", (4096, 4096), 7).save(os.path.join(folder, "flat.pcx"))
+kinds = ["photo", "cartoon", "random", "worst", "flat"]
+files = {k: os.path.join(folder, k + ".pcx") for k in kinds}
+
+def ours(path, program=cli):
+    t0 = time.perf_counter()
+    subprocess.run([program, "indices", path], stdout=subprocess.DEVNULL, check=True)
+    return time.perf_counter() - t0
+
+def pillow(path):
+    t0 = time.perf_counter()
+    Image.open(path).load()
+    return time.perf_counter() - t0
+
+for k in kinds:  # both agree on the pixels, and the page cache holds the files
+    out = subprocess.run([cli, "indices", files[k]], capture_output=True, check=True).stdout
+    assert out == Image.open(files[k]).tobytes(), k
+times = {(k, side): [] for k in kinds for side in ("ours", "pillow", "static")}
+for _ in range(runs):
+    for k in kinds:
+        times[(k, "ours")].append(ours(files[k]))
+        times[(k, "pillow")].append(pillow(files[k]))
+        if static_cli:
+            times[(k, "static")].append(ours(files[k], static_cli))
+med = lambda k, side: statistics.median(times[(k, side)]) * 1e3
+print(f"4096 x 4096, median of {runs} interleaved runs (wall time, ms)")
+head = f"{'class':8} {'file MB':>8} {'cli':>8} {'Pillow':>8} {'Pillow/cli':>11}"
+print(head + (f" {'static cli':>11} {'Pillow/static':>14}" if static_cli else ""))
+for k in kinds:
+    a, b = med(k, "ours"), med(k, "pillow")
+    line = f"{k:8} {os.path.getsize(files[k]) / 1e6:8.1f} {a:8.1f} {b:8.1f} {b / a:11.2f}"
+    if static_cli:
+        c = med(k, "static")
+        line += f" {c:11.1f} {b / c:14.2f}"
+    print(line)
+PY
