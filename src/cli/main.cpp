@@ -300,11 +300,23 @@ bool EndsWith(const std::string& name, std::string_view extension) {
 // Reads IN as a picture when its content is PNG or its name ends in .pcx (a damaged
 // picture is reported, not mined for its last 768 bytes), as a palette file of any
 // format otherwise (where a PCX palette is a file's last 768 bytes).
+// A PCX picture is checked by decoding it a slice at a time, never held whole.
 hw::Result<hw::BoardEntries> LoadEntries(const std::string& in) {
-  if (EndsWith(in, ".pcx") || hw::HasPngSignature(ReadHead(in, 8))) {
+  const std::vector<uint8_t> head = ReadHead(in, 8);
+  if (hw::HasPngSignature(head) || (EndsWith(in, ".pcx") && (head.empty() || head[0] != 10))) {
+    // PNG keeps its transparency; anything else gets LoadPictureFile's own refusal.
     auto picture = hw::LoadPictureFile(in);
     if (!picture) return picture.error();
     return picture->entries;
+  }
+  if (EndsWith(in, ".pcx")) {
+    auto picture = Picture::Open(in);
+    if (!picture) return picture.error();
+    auto decoded = picture->ForEachSlice([](std::span<const uint8_t>) { return true; });
+    if (!decoded) return decoded.error();
+    hw::BoardEntries entries{};
+    for (size_t i = 0; i < 256; ++i) entries[i] = hw::BoardEntry{picture->palette()[i], 255};
+    return entries;
   }
   auto palette = hw::LoadAnyPaletteFile(in);
   if (!palette) return palette.error();
