@@ -36,7 +36,7 @@ def build(folder):
     if os.environ.get("HW_BENCH_CONFIGURE_ONLY") == "1":
         sys.exit(0)
     subprocess.run(["cmake", "--build", folder, "-j2", "--target", "bench_window"], check=True,
-                   stdout=subprocess.DEVNULL)
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return os.path.join(folder, "bench_window")
 
 

@@ -12,6 +12,7 @@ export HW_BENCH_CONFIGURE_ONLY=1
 bash "$src/tools/bench_pixels.sh" "$scratch/pixels"
 bash "$src/tools/bench_codec.sh" "$scratch/codec"
 /usr/bin/python3 "$src/tools/bench_window.py" --build "$scratch/window"
+/usr/bin/python3 "$src/tools/bench_png.py" --build "$scratch/png"
 for script in bench_pixels.sh bench_codec.sh; do
   if bash "$src/tools/$script" "$src/build" 2>/dev/null; then
     echo "FAIL: $script accepted build/ as its folder"; exit 1
