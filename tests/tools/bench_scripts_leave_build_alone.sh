@@ -11,9 +11,10 @@ trap 'rm -rf "$scratch"' EXIT
 export HW_BENCH_CONFIGURE_ONLY=1
 bash "$src/tools/bench_pixels.sh" "$scratch/pixels"
 bash "$src/tools/bench_codec.sh" "$scratch/codec"
+bash "$src/tools/bench_cli.sh" "$scratch/cli"
 /usr/bin/python3 "$src/tools/bench_window.py" --build "$scratch/window"
 /usr/bin/python3 "$src/tools/bench_png.py" --build "$scratch/png"
-for script in bench_pixels.sh bench_codec.sh; do
+for script in bench_pixels.sh bench_codec.sh bench_cli.sh; do
   if bash "$src/tools/$script" "$src/build" 2>/dev/null; then
     echo "FAIL: $script accepted build/ as its folder"; exit 1
   fi
