@@ -523,6 +523,27 @@ TEST_F(Convert, InspectingPngMatchesThePcx) {
       "{\"format\":\"png\",\"width\":7,\"height\":2,\"bits_per_pixel\":4,\"pixels_sha256\":\"" +
           Sha256(pixels) + "\",\"palette_sha256\":\"" + Sha256(palette) + "\"}\n");
   EXPECT_EQ(Cmd({"indices", four}).out, pixels);
+
+  // ImageMagick's PNG8: our indices and palette are Pillow's.
+  const std::string magick = dir_.File("magick.png");
+  out.clear();
+  ASSERT_EQ(Shell("convert -size 31x9 gradient:red-blue -colors 40 PNG8:" + Quote(magick), &out),
+            0)
+      << out;
+  const std::string pillow = dir_.File("pillow.bin");
+  out.clear();
+  ASSERT_EQ(Shell("/usr/bin/python3 -c 'import sys; from PIL import Image\n"
+                  "im = Image.open(sys.argv[1]); assert im.mode == \"P\"\n"
+                  "p = (im.getpalette() + [0] * 768)[:768]\n"
+                  "open(sys.argv[2], \"wb\").write(im.tobytes() + bytes(p))' " +
+                      Quote(magick) + " " + Quote(pillow),
+                  &out),
+            0)
+      << out;
+  const Bytes theirs = ReadBytes(pillow);
+  ASSERT_EQ(theirs.size(), 31u * 9u + 768u);
+  EXPECT_EQ(Cmd({"indices", magick}).out, Bytes(theirs.begin(), theirs.end() - 768));
+  EXPECT_EQ(Cmd({"palette", magick}).out, Bytes(theirs.end() - 768, theirs.end()));
 }
 
 }  // namespace
