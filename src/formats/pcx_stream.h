@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "formats/file_io.h"
 #include "formats/pcx.h"
 #include "formats/result.h"
 
@@ -31,9 +32,10 @@ class PcxFileRows {
   Result<int32_t> ReadRows(std::span<uint8_t> out);
 
  private:
-  PcxFileRows() = default;
+  explicit PcxFileRows(FileReader file) : file_(std::move(file)) {}
   std::string path_;
-  int fd_ = -1;
+  FileReader file_;
+  uint64_t offset_ = 0;  // of the next byte the decoder takes
   Palette palette_{};
   std::unique_ptr<PcxRowDecoder> decoder_;
 };
