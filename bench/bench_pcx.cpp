@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "content_classes.h"
 #include "formats/pcx.h"
 
 namespace {
@@ -22,71 +23,13 @@ namespace {
 constexpr int kSide = 4096;
 const char* const kKinds[] = {"photo", "cartoon", "random", "worst"};
 
-struct Rng {
-  uint64_t s;
-  uint64_t Next() {
-    s ^= s << 13;
-    s ^= s >> 7;
-    s ^= s << 17;
-    return s;
-  }
-};
-
 std::vector<uint8_t> MakePicture(int kind) {
-  std::vector<uint8_t> px(static_cast<size_t>(kSide) * kSide);
-  Rng rng{0x9E3779B97F4A7C15ull + static_cast<uint64_t>(kind)};
-  switch (kind) {
-    case 0:  // photo
-      for (int y = 0; y < kSide; ++y) {
-        for (int x = 0; x < kSide; ++x) {
-          const double field = 128 + 120 * std::sin(x * 0.0023) * std::cos(y * 0.0017 + x * 0.0004);
-          const int v = static_cast<int>(field) + static_cast<int>(rng.Next() % 13) - 6;
-          px[static_cast<size_t>(y) * kSide + x] = static_cast<uint8_t>(std::clamp(v, 0, 255));
-        }
-      }
-      break;
-    case 1: {  // cartoon: background plus filled rectangles and discs
-      std::memset(px.data(), 17, px.size());
-      for (int s = 0; s < 400; ++s) {
-        const int cx = static_cast<int>(rng.Next() % kSide),
-                  cy = static_cast<int>(rng.Next() % kSide);
-        const int r = 40 + static_cast<int>(rng.Next() % 400);
-        const auto colour = static_cast<uint8_t>(rng.Next());
-        const bool disc = rng.Next() % 2;
-        for (int y = std::max(0, cy - r); y < std::min(kSide, cy + r); ++y) {
-          for (int x = std::max(0, cx - r); x < std::min(kSide, cx + r); ++x) {
-            if (!disc || (x - cx) * (x - cx) + (y - cy) * (y - cy) < r * r) {
-              px[static_cast<size_t>(y) * kSide + x] = colour;
-            }
-          }
-        }
-      }
-      break;
-    }
-    case 2:  // random
-      for (auto& p : px) p = static_cast<uint8_t>(rng.Next() >> 32);
-      break;
-    default: {  // worst
-      uint8_t prev = 0;
-      for (auto& p : px) {
-        uint8_t v;
-        do v = static_cast<uint8_t>(192 + (rng.Next() >> 40) % 64);
-        while (v == prev);
-        p = prev = v;
-      }
-      break;
-    }
-  }
-  return px;
+  return hw::bench::ContentPicture(hw::bench::kContentClasses[kind], kSide);
 }
 
 hw::PcxHeader MakeHeader() { return hw::IndexedPictureHeader(kSide, kSide); }
 
-hw::Palette MakePalette() {
-  hw::Palette p;
-  for (int i = 0; i < 256; ++i) p[i] = {uint8_t(i), uint8_t(i / 2), uint8_t(255 - i)};
-  return p;
-}
+hw::Palette MakePalette() { return hw::bench::ContentPalette(); }
 
 const std::vector<uint8_t>& Picture(int kind) {
   static std::vector<uint8_t> cache[4];

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/faults.h"
+#include "base/memory.h"
 #include "formats/pcx_internal.h"
 
 #if defined(__SSE2__)
@@ -384,18 +385,6 @@ uint8_t* Literals(const uint8_t* p, int64_t n, uint8_t* o) {
   return o;
 }
 
-// Asks for huge pages behind a large buffer that is about to be filled: first
-// touches of fresh memory then fault a few times instead of once per 4 KiB page.
-// Only advice; nothing depends on it being followed.
-void AdviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] size_t size) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
-  if (size < 4 * kHuge) return;
-  const auto begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  const auto end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
 
 // Number of bytes of 192 or more.
 size_t CountHigh(std::span<const uint8_t> bytes) {
