@@ -128,9 +128,8 @@ class Editor {
   // True from any step of the history until the picture is next saved (undoing
   // back to the saved state counts as unmodified).
   bool Modified() const { return loaded_ && history_.Position() != saved_position_; }
-  // The file the picture came from and its format.
+  // The file the picture came from.
   const std::string& PicturePath() const { return path_; }
-  PictureFormat PictureFileFormat() const { return format_; }
 
   // ---- start-up and board ----
   void Start();
@@ -151,7 +150,9 @@ class Editor {
 
   // ---- files; false after a failure, which has been reported ----
   bool LoadPicture(const std::string& path);
-  bool SavePicture(const std::string& path);
+  bool SavePicture(const std::string& path);  // PNG for a .png name, else PCX
+  // "Save Pic" (Ctrl+S): back to the file the picture came from, in its format.
+  bool SavePictureToItsFile();
   bool LoadPalette(const std::string& path, PaletteMerge merge);
   bool SavePalette(const std::string& path);
 
@@ -174,6 +175,7 @@ class Editor {
   // when `record` and the map or the entries changed.
   void Apply(const BoardState& next, bool record);
   bool LoadPictureFrom(const std::string& path);
+  bool SavePictureIn(const std::string& path, PictureFormat format);
   void Remap();
   // The buffer for remapped pixels, prepared in the background after a load so
   // that the first command does not wait for fresh memory.

@@ -127,6 +127,12 @@ bool Editor::LoadPictureFrom(const std::string& path) {
 }
 
 bool Editor::SavePicture(const std::string& path) {
+  return SavePictureIn(path, PictureFormatForName(path));
+}
+
+bool Editor::SavePictureToItsFile() { return SavePictureIn(path_, format_); }
+
+bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
   if (path.empty()) return false;
   if (!loaded_) {
     ReportError("cannot save '" + path + "': no picture is loaded");
@@ -137,8 +143,8 @@ bool Editor::SavePicture(const std::string& path) {
     // The PCX writer copies entries 0..15 into the header; that change is kept
     // only when the file was written.
     PcxHeader header = header_;
-    const Status saved = SavePictureFile(path, PictureFormatForName(path), header, width_,
-                                         height_, Pixels(), board_.entries);
+    const Status saved =
+        SavePictureFile(path, format, header, width_, height_, Pixels(), board_.entries);
     busy.Release();
     if (!saved) {
       ReportError(FailureMessage(path, saved.error()));

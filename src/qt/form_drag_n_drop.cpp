@@ -348,7 +348,7 @@ void FormDragNDrop::BuildActions() {
   })->setShortcut(K(Qt::CTRL | Qt::Key_O));
   // Saves to the file the picture came from, in its format, without asking.
   MakeAction("actionSave", tr("Save Pic"), [&ed] {
-    if (ed.PictureLoaded()) ed.SavePicture(ed.PicturePath());
+    if (ed.PictureLoaded()) ed.SavePictureToItsFile();
   })->setShortcut(K(Qt::CTRL | Qt::Key_S));
   MakeAction("actionSavePic", tr("Save Pic As..."), [&cmd] { cmd.SavePicture(); })
       ->setShortcut(K(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
@@ -907,7 +907,7 @@ bool FormDragNDrop::MayDropChanges() {
       return true;
     case SaveAnswer::Save:
       // A save that fails has been reported; the changes stay.
-      return editor_.SavePicture(editor_.PicturePath());
+      return editor_.SavePictureToItsFile();
     case SaveAnswer::Cancel:
       break;
   }

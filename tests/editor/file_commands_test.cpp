@@ -233,6 +233,14 @@ TEST(Formats, PngPictureKeepsLookAndTransparencyThroughEdits) {
     ASSERT_EQ(pcx->palette[pcx->pixels[k]], entries[pixels[k]].rgb) << k;
   }
   EXPECT_EQ(r.files.kinds, std::vector<FileKind>(3, FileKind::Picture));
+
+  // "Save Pic" writes the file it came from in its own format, whatever its name says.
+  WriteBytes(dir.File("named.pcx"), *png);
+  r.Load(dir.File("named.pcx"));
+  r.Drop(1, 2);
+  ASSERT_TRUE(r.ed.SavePictureToItsFile());
+  EXPECT_TRUE(HasPngSignature(ReadBytes(dir.File("named.pcx"))));
+  EXPECT_FALSE(r.ed.Modified());
 }
 
 TEST(Formats, PicturesThatAreNotPcxOrPngAreRefusedByName) {
