@@ -167,6 +167,11 @@ FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* c
 FormDragNDrop::~FormDragNDrop() {
   timer_color_->stop();
   editor_.SetView(nullptr);
+  // The board's widgets and the picture window call back into this window (focus
+  // and hide events come while widgets are torn down): they go while it is whole.
+  delete surface_;
+  surface_ = nullptr;
+  form_pic_.reset();
 }
 
 void FormDragNDrop::BuildControls() {

@@ -244,7 +244,7 @@ Bytes RunsPicture(const Sample& s) {
 // work, has the failure injected instead.
 TEST_F(Cli, OutOfMemoryGivesOneLine) {
   const std::string prefix =
-      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=1 " : "ulimit -v 262144; ";
+      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=0 " : "ulimit -v 262144; ";
   Bytes head(s_.file.begin(), s_.file.begin() + 128);
   head[8] = head[10] = 0xFF, head[9] = head[11] = 0x7C;  // Xmax = Ymax = 31999
   head[66] = 0x00, head[67] = 0x7D;                      // BytesPerLine = 32000
