@@ -2,9 +2,13 @@
 // PCX headers and palettes whose entries all differ.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -49,6 +53,30 @@ inline Bytes ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Runs a shell command; returns its exit status, with stderr folded into `output`.
+inline int RunShell(const std::string& cmd, std::string* output) {
+  FILE* p = ::popen(("{ " + cmd + "; } 2>&1").c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output->append(buf, n);
+  const int status = ::pclose(p);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The distribution's own binary of a tool a test needs (python3 with Pillow), so no
+// wrapper stands in between; "" and a failure naming the package when it is missing.
+inline std::string NeedTool(const std::string& name, const std::string& package) {
+  const std::string path = "/usr/bin/" + name;
+  std::string out;
+  if (::access(path.c_str(), X_OK) != 0 ||
+      (name == "python3" && RunShell(path + " -c 'import PIL.Image'", &out) != 0)) {
+    ADD_FAILURE() << "'" << name << "' is required for this test: install " << package << " "
+                  << out;
+    return "";
+  }
+  return path;
+}
+
 // An 8-bit one-plane picture header; rows of `bpl` bytes (the width when left out).
 inline PcxHeader MakeHeader(int w, int h, int bpl = -1, uint8_t encoding = 1) {
   PcxHeader hd{};
@@ -67,6 +95,12 @@ inline Palette DistinctPalette(int seed = 0) {
                                  static_cast<uint8_t>(i * 7 + seed)};
   }
   return p;
+}
+
+// The 768 bytes of a palette as a file holds them.
+inline Bytes PaletteBytes(const Palette& p) {
+  const auto* b = reinterpret_cast<const uint8_t*>(p.data());
+  return Bytes(b, b + sizeof(Palette));
 }
 
 }  // namespace hw::test

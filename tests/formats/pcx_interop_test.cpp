@@ -2,10 +2,6 @@
 // pictures we must read exactly, and read back exactly the pictures we write.
 // The tools are required: a missing one fails the test with a message.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <numeric>
 
 #include "../common/test_util.h"
 #include "formats/pcx_file.h"
@@ -14,29 +10,6 @@ namespace hw::test {
 namespace {
 
 const Palette kPal = DistinctPalette(3);
-
-// Runs a shell command; returns its exit status, with stderr folded into `output`.
-int Shell(const std::string& cmd, std::string* output) {
-  FILE* p = ::popen(("{ " + cmd + "; } 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output->append(buf, n);
-  const int status = ::pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// The distribution's own binary, so no wrapper stands in between.
-std::string Need(const std::string& name, const std::string& package) {
-  const std::string path = "/usr/bin/" + name;
-  std::string out;
-  if (::access(path.c_str(), X_OK) != 0 ||
-      (name == "python3" && Shell(path + " -c 'import PIL.Image'", &out) != 0)) {
-    ADD_FAILURE() << "'" << name << "' is required for this test: install " << package << " "
-                  << out;
-    return "";
-  }
-  return path;
-}
 
 // Runs of 1..80 pixels (longer than one encoded run, some crossing rows) with
 // values over the whole range, many of them 192 and above.
@@ -58,38 +31,30 @@ Bytes ColoursOf(const Bytes& px, const Palette& pal) {
   return rgb;
 }
 
-const Bytes kPalBytes = ColoursOf(
-    [] {
-      Bytes all(256);
-      std::iota(all.begin(), all.end(), 0);
-      return all;
-    }(),
-    kPal);
+const Bytes kPalBytes = PaletteBytes(kPal);
 
 class PcxInterop : public ::testing::Test {
  protected:
   // Runs a command that must succeed.
   void Run(const std::string& cmd) {
     std::string out;
-    ASSERT_EQ(Shell(cmd, &out), 0) << cmd << ": " << out;
+    ASSERT_EQ(RunShell(cmd, &out), 0) << cmd << ": " << out;
   }
   std::string At(const std::string& name) const { return dir_.File(name); }
   TempDir dir_;
 };
 
 TEST_F(PcxInterop, ReadsPillowFiles) {
-  const std::string py = Need("python3", "python3-pil");
+  const std::string py = NeedTool("python3", "python3-pil");
   if (py.empty()) return;
   WriteBytes(At("pal.bin"), kPalBytes);
   for (int w : {101, 100, 1}) {
     const Bytes px = Content(w, 9);
     WriteBytes(At("idx.bin"), px);
-    Run(py +
-        " -c 'import sys; from PIL import Image; d = sys.argv[1]; "
-        "im = Image.frombytes(\"P\", (int(sys.argv[2]), 9), open(d + \"/idx.bin\", "
-        "\"rb\").read()); "
-        "im.putpalette(list(open(d + \"/pal.bin\", \"rb\").read())); im.save(d + \"/pil.pcx\")' " +
-        dir_.Path() + " " + std::to_string(w));
+    Run(py + " -c 'import sys; from PIL import Image; d = sys.argv[1]; r = lambda n: open(d + n, \"rb\").read(); "
+             "im = Image.frombytes(\"P\", (int(sys.argv[2]), 9), r(\"/idx.bin\")); "
+             "im.putpalette(list(r(\"/pal.bin\"))); im.save(d + \"/pil.pcx\")' " + dir_.Path() + " " +
+        std::to_string(w));
     auto pic = LoadPcxFile(At("pil.pcx"));
     ASSERT_TRUE(pic.ok()) << pic.error().message;
     EXPECT_EQ(pic->header.BytesPerLine, w + (w & 1)) << "Pillow pads rows to an even length";
@@ -99,7 +64,7 @@ TEST_F(PcxInterop, ReadsPillowFiles) {
 }
 
 TEST_F(PcxInterop, ReadsImageMagickAndNetpbmFiles) {
-  const std::string convert = Need("convert", "imagemagick"), ppmtopcx = Need("ppmtopcx", "netpbm");
+  const std::string convert = NeedTool("convert", "imagemagick"), ppmtopcx = NeedTool("ppmtopcx", "netpbm");
   if (convert.empty() || ppmtopcx.empty()) return;
   for (int w : {77, 64}) {
     const Bytes rgb = ColoursOf(Content(w, 11), kPal);
@@ -120,8 +85,8 @@ TEST_F(PcxInterop, ReadsImageMagickAndNetpbmFiles) {
 }
 
 TEST_F(PcxInterop, OthersReadOurFiles) {
-  const std::string py = Need("python3", "python3-pil"), convert = Need("convert", "imagemagick"),
-                    pcxtoppm = Need("pcxtoppm", "netpbm");
+  const std::string py = NeedTool("python3", "python3-pil"), convert = NeedTool("convert", "imagemagick"),
+                    pcxtoppm = NeedTool("pcxtoppm", "netpbm");
   if (py.empty() || convert.empty() || pcxtoppm.empty()) return;
   // Odd width padded to an even row, odd width unpadded, even width.
   for (auto [w, bpl] : {std::pair{101, 102}, {101, 101}, {100, 100}}) {
@@ -132,12 +97,10 @@ TEST_F(PcxInterop, OthersReadOurFiles) {
     const std::string ours = At("ours.pcx");
     ASSERT_TRUE(SavePcxFile(ours, hd, px, kPal).ok());
 
-    Run(py +
-        " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); assert im.mode == "
-        "\"P\", im.mode; "
-        "open(sys.argv[2], \"wb\").write(im.tobytes()); open(sys.argv[3], "
-        "\"wb\").write(bytes(im.getpalette()[:768]))' " +
-        ours + " " + At("p.idx") + " " + At("p.pal"));
+    Run(py + " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); a = sys.argv; "
+             "assert im.mode == \"P\", im.mode; open(a[2], \"wb\").write(im.tobytes()); "
+             "open(a[3], \"wb\").write(bytes(im.getpalette()[:768]))' " + ours + " " + At("p.idx") +
+        " " + At("p.pal"));
     EXPECT_EQ(ReadBytes(At("p.idx")), px) << "Pillow, " << what;
     EXPECT_EQ(ReadBytes(At("p.pal")), kPalBytes) << "Pillow, " << what;
 

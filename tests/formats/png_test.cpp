@@ -3,11 +3,7 @@
 #include "formats/png.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -269,16 +265,6 @@ TEST(PngDecode, ShortPaletteAndPixelsPastIt) {
 
 // ---- exchange with Pillow
 
-// Runs a shell command; returns its exit status, with stderr folded into `output`.
-int Shell(const std::string& cmd, std::string* output) {
-  FILE* p = ::popen(("{ " + cmd + "; } 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output->append(buf, n);
-  const int status = ::pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // `write DIR` makes one PNG per case with its intended indices, palette and alpha
 // beside it (NAME.idx, NAME.plte, NAME.trns) and lists the names in DIR/cases.
 // Pillow writes the plain files; it cannot write interlaced ones, so those are
@@ -292,31 +278,20 @@ from PIL import Image
 def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
-PASSES = [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
-
-def pack(row, bits):
-    out = bytearray()
+def pack(row, bits):  # `bits`-bit indices, high bits first, the last byte padded with 0
     per = 8 // bits
-    for i in range(0, len(row), per):
-        v = 0
-        for j in range(per):
-            v = v << bits | (row[i + j] if i + j < len(row) else 0)
-        out.append(v)
-    return bytes(out)
+    row = list(row) + [0] * (-len(row) % per)
+    return bytes(sum(v << (8 - bits * (j + 1)) for j, v in enumerate(row[i:i + per]))
+                 for i in range(0, len(row), per))
 
-def interlaced_png(w, h, bits, idx, plte, trns):
-    raw = bytearray()
-    for x0, y0, dx, dy in PASSES:
-        xs = range(x0, w, dx)
-        if not xs:
-            continue
-        for y in range(y0, h, dy):
-            raw += b"\0" + pack([idx[y * w + x] for x in xs], bits)
-    ihdr = struct.pack(">IIBBBBB", w, h, bits, 3, 0, 0, 1)
-    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"PLTE", plte)
-    if trns:
-        out += chunk(b"tRNS", trns)
-    return out + chunk(b"IDAT", zlib.compress(bytes(raw))) + chunk(b"IEND", b"")
+def interlaced_png(w, h, bits, idx, plte, trns):  # Adam7, filter type 0 on every row
+    raw = b"".join(b"\0" + pack([idx[y * w + x] for x in range(x0, w, dx)], bits)
+                   for x0, y0, dx, dy in [(0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4),
+                                          (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)]
+                   if x0 < w for y in range(y0, h, dy))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", w, h, bits, 3, 0, 0, 1)) +
+            chunk(b"PLTE", plte) + (chunk(b"tRNS", trns) if trns else b"") +
+            chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 
 def write(d):
     names = []
@@ -337,12 +312,10 @@ def write(d):
             else:
                 im = Image.frombytes("P", (w, h), idx)
                 im.putpalette(plte)
-                extra = {"transparency": trns} if t else {}
-                im.save(path, **extra)
+                im.save(path, **({"transparency": trns} if t else {}))
             data = open(path, "rb").read()
             assert data[24] == bits and data[25] == 3 and data[28] == interlace, (name, data[24:29])
-            back = Image.open(path)
-            assert back.tobytes() == idx, name
+            assert Image.open(path).tobytes() == idx, name
             for ext, content in (("idx", idx), ("plte", plte), ("trns", trns)):
                 open("%s/%s.%s" % (d, name, ext), "wb").write(content)
             names.append(name)
@@ -355,38 +328,28 @@ def read(d, name):
     assert im.mode == "P", im.mode
     open("%s/%s.idx2" % (d, name), "wb").write(im.tobytes())
     open("%s/%s.plte2" % (d, name), "wb").write(bytes(im.getpalette("RGB")[:768]).ljust(768, b"\0"))
-    alpha = bytearray([255] * 256)
-    t = im.info.get("transparency")
+    alpha, t = bytearray([255] * 256), im.info.get("transparency")
     if isinstance(t, int):
         alpha[t] = 0
     elif t is not None:
         alpha[:len(t)] = t
     open("%s/%s.alpha2" % (d, name), "wb").write(bytes(alpha))
 
-if sys.argv[1] == "write":
-    write(sys.argv[2])
-else:
-    read(sys.argv[2], sys.argv[3])
+write(sys.argv[2]) if sys.argv[1] == "write" else read(sys.argv[2], sys.argv[3])
 )PY";
 
 class PngInterop : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string out;
-    if (::access(kPython, X_OK) != 0 ||
-        Shell(std::string(kPython) + " -c 'import PIL.Image'", &out) != 0) {
-      GTEST_FAIL() << "python3 with Pillow is required for this test: install python3-pil "
-                   << out;
-    }
+    if (python_.empty()) GTEST_FAIL();
     std::ofstream(At("check.py")) << kScript;
   }
   void Python(const std::string& args) {
     std::string out;
-    ASSERT_EQ(Shell(std::string(kPython) + " " + At("check.py") + " " + args, &out), 0)
-        << args << ": " << out;
+    ASSERT_EQ(RunShell(python_ + " " + At("check.py") + " " + args, &out), 0) << args << ": " << out;
   }
   std::string At(const std::string& name) const { return dir_.File(name); }
-  static constexpr const char* kPython = "/usr/bin/python3";
+  const std::string python_ = NeedTool("python3", "python3-pil");
   TempDir dir_;
 };
 
