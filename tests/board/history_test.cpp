@@ -19,35 +19,23 @@ void RecordChain(History& h, int n) {
   for (int i = 0; i < n; ++i) h.Record(Numbered(i), Numbered(i + 1));
 }
 
-TEST(History, UndoAndRedoWalkTheStepsExactly) {
+TEST(History, UndoAndRedoWalkTheStepsExactlyAndANewStepDropsTheRedo) {
   History h;
-  EXPECT_EQ(h.Undo(), std::nullopt);
-  EXPECT_EQ(h.Redo(), std::nullopt);
-  RecordChain(h, 3);
-  EXPECT_TRUE(h.CanUndo() && !h.CanRedo());
-  EXPECT_EQ(h.Undo(), Numbered(2));
-  EXPECT_EQ(h.Undo(), Numbered(1));
-  EXPECT_EQ(h.Redo(), Numbered(2));
-  EXPECT_EQ(h.Undo(), Numbered(1));
-  EXPECT_EQ(h.Undo(), Numbered(0));
-  EXPECT_EQ(h.Undo(), std::nullopt);
-  EXPECT_TRUE(h.CanRedo());
-  EXPECT_EQ(h.Redo(), Numbered(1));
-  h.Clear();
-  EXPECT_FALSE(h.CanUndo() || h.CanRedo());
-}
-
-TEST(History, ANewStepDropsWhatCouldBeRedone) {
-  History h;
+  EXPECT_EQ((std::tuple{h.Undo(), h.Redo()}), std::tuple(std::nullopt, std::nullopt));
   RecordChain(h, 4);
-  h.Undo();
-  h.Undo();  // back at board 2
-  h.Record(Numbered(2), Numbered(9));
+  EXPECT_TRUE(h.CanUndo() && !h.CanRedo());
+  EXPECT_EQ((std::tuple{h.Undo(), h.Undo(), h.Redo(), h.Undo()}),
+            (std::tuple(Numbered(3), Numbered(2), Numbered(3), Numbered(2))));
+  h.Record(Numbered(2), Numbered(9));  // back at board 2
   EXPECT_FALSE(h.CanRedo());
   EXPECT_EQ(h.UndoDepth(), 3u);
-  EXPECT_EQ(h.Undo(), Numbered(2));
-  EXPECT_EQ(h.Redo(), Numbered(9));
-  EXPECT_EQ(h.Redo(), std::nullopt);
+  EXPECT_EQ((std::tuple{h.Undo(), h.Undo(), h.Undo(), h.Undo(), h.Undo()}),
+            (std::tuple(Numbered(2), Numbered(1), Numbered(0), std::nullopt, std::nullopt)));
+  EXPECT_TRUE(h.CanRedo());
+  EXPECT_EQ((std::tuple{h.Redo(), h.Redo(), h.Redo(), h.Redo()}),
+            (std::tuple(Numbered(1), Numbered(2), Numbered(9), std::nullopt)));
+  h.Clear();
+  EXPECT_FALSE(h.CanUndo() || h.CanRedo());
 }
 
 TEST(History, KeepsOnlyTheNewestStepsUpToItsDepth) {

@@ -143,22 +143,6 @@ TEST(Remap, InPlaceAndOverlapping) {
   EXPECT_EQ(a, b);
 }
 
-TEST(Remap, LargePicturesSplitAcrossCores) {
-  // Big enough for the two-core path, with an odd length, both into another
-  // buffer and in place.
-  const std::vector<uint8_t> src = Noise((size_t{1} << 22) + 4097, 7);
-  IndexLut lut;
-  for (int i = 0; i < 256; ++i) lut[i] = static_cast<uint8_t>(i * 7 + 3);
-  std::vector<uint8_t> want(src.size());
-  for (size_t i = 0; i < src.size(); ++i) want[i] = lut[src[i]];
-  std::vector<uint8_t> dst(src.size());
-  RemapPixels(src, dst, lut);
-  EXPECT_EQ(dst, want);
-  std::vector<uint8_t> same = src;
-  RemapPixels(same, same, lut);
-  EXPECT_EQ(same, want);
-}
-
 TEST(Remap, ShortDestinationIsNeverOverrun) {
   IndexLut lut{};
   lut.fill(9);

@@ -1,5 +1,5 @@
-// The two-core paths of the pixel kernels give the same result on one core when no
-// second thread can be started, whether a test injects the failure or the system
+// The two-core paths of the pixel kernels, into another buffer and in place, give
+// the plain loops' result, and the same on one core when no second thread can be started, whether a test injects the failure or the system
 // refuses (a process limit).
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -57,8 +57,8 @@ std::string EveryKernelAgrees(const std::vector<uint8_t>& src) {
 
 TEST(ThreadFallback, InjectedThreadStartFailuresGiveTheSameResult) {
   const std::vector<uint8_t> src = BigNoise();
-  // Every start failing, and the first succeeding while later ones fail.
-  for (long after : {0L, 1L, 3L}) {
+  // No failure, every start failing, and the first succeeding while later ones fail.
+  for (long after : {-1L, 0L, 1L, 3L}) {
     faults::FailThreadStartsAfter(after);
     const std::string diff = EveryKernelAgrees(src);
     faults::Reset();
