@@ -86,8 +86,7 @@ TEST_F(FileIo, TargetsThatAreNotPlainFilesAreRefusedAndKept) {
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error().message, "cannot save '" + c.path + "': " + c.cause);
     ASSERT_EQ(::lstat(c.path.c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(std::tuple(after.st_ino, after.st_mode), std::tuple(before.st_ino, before.st_mode));
   }
   EXPECT_EQ(dir_.Entries(), entries);
 }
@@ -148,9 +147,7 @@ TEST_F(FileIo, ReplacedFilesKeepOwnerGroupAndMode) {
     EXPECT_EQ(Describe(SaveFileBytes(path, Pattern(700, 5))), "replaced");
     const struct stat st = Stat(path);
     EXPECT_NE(st.st_ino, inode);
-    EXPECT_EQ(st.st_uid, c.uid);
-    EXPECT_EQ(st.st_gid, c.gid);
-    EXPECT_EQ(st.st_mode & 07777, c.mode);
+    EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777), std::tuple(c.uid, c.gid, c.mode));
     EXPECT_EQ(ReadBytes(path), Pattern(700, 5));
   }
 
@@ -164,9 +161,7 @@ TEST_F(FileIo, ReplacedFilesKeepOwnerGroupAndMode) {
   ASSERT_EQ(::chmod(setid.c_str(), 06777), 0);
   const auto out = RunAsOtherUser([&] { return Describe(SaveFileBytes(setid, Pattern(90, 7))); });
   EXPECT_EQ(out.text, "replaced");
-  const struct stat st = Stat(setid);
-  EXPECT_EQ(st.st_uid, kOtherUser);
-  EXPECT_EQ(st.st_mode & 07777, 0777u);
+  EXPECT_EQ(std::tuple(Stat(setid).st_uid, Stat(setid).st_mode & 07777), std::tuple(kOtherUser, 0777u));
   EXPECT_EQ(ReadBytes(setid), Pattern(90, 7));
 }
 
@@ -199,9 +194,8 @@ TEST_F(FileIo, FilesWhoseFolderCannotBeWrittenAreWrittenInPlace) {
                           "': Permission denied");
   EXPECT_EQ(ReadBytes(mine), Pattern(100, 9));
   EXPECT_EQ(ReadBytes(shared), Pattern(6000, 10));
-  EXPECT_EQ(Stat(mine).st_ino, mine_inode);
-  EXPECT_EQ(Stat(shared).st_ino, shared_inode);
-  EXPECT_EQ(Stat(shared).st_uid, 0u);
+  EXPECT_EQ(std::tuple(Stat(mine).st_ino, Stat(shared).st_ino, Stat(shared).st_uid),
+            std::tuple(mine_inode, shared_inode, 0u));
   EXPECT_FALSE(fs::exists(closed + "/new.pcx"));
   EXPECT_EQ(std::distance(fs::directory_iterator(sticky), fs::directory_iterator()), 1);
 }
@@ -213,8 +207,7 @@ TEST_F(FileIo, HardLinkedFilesAreWrittenInPlace) {
   const ino_t inode = Stat(a).st_ino;
   EXPECT_EQ(Describe(SaveFileBytes(a, Pattern(1500, 12))), "in place");
   EXPECT_EQ(ReadBytes(b), Pattern(1500, 12));
-  EXPECT_EQ(Stat(b).st_ino, inode);
-  EXPECT_EQ(Stat(b).st_nlink, 2u);
+  EXPECT_EQ(std::tuple(Stat(b).st_ino, Stat(b).st_nlink), std::tuple(inode, nlink_t{2}));
   EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"a.pcx", "b.pcx"}));
 }
 
@@ -315,8 +308,7 @@ TEST_F(FileIo, PaletteComesFromTheEndOfAFileOfAnySize) {
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes of peak memory";
 
   // Exactly the palette, and one byte short of it.
-  WriteBytes(dir_.File("exact.pcx"), Bytes(reinterpret_cast<const uint8_t*>(want.data()),
-                                           reinterpret_cast<const uint8_t*>(want.data()) + 768));
+  WriteBytes(dir_.File("exact.pcx"), PaletteBytes(want));
   EXPECT_EQ(*LoadPaletteFile(dir_.File("exact.pcx")), want);
   WriteBytes(dir_.File("short.pcx"), Bytes(767, 1));
   auto short_one = LoadPaletteFile(dir_.File("short.pcx"));

@@ -38,6 +38,13 @@ void ExpectBlackFrom(const PaletteFile& pal, int count) {
   }
 }
 
+// The palette holds these opaque colours, then black.
+void ExpectStartsWith(const PaletteFile& pal, std::vector<RGBTriple> colours) {
+  BoardEntries want{};
+  for (size_t k = 0; k < colours.size(); ++k) want[k].rgb = colours[k];
+  EXPECT_EQ(pal.entries, want);
+}
+
 TEST(PaletteFileWrite, EveryFormatReadsBackWhatItWrote) {
   BoardEntries in = Distinct();
   in[9].A = 0;
@@ -126,11 +133,7 @@ TEST(PaletteFileRead, TextFormatsWithFewerThan256Entries) {
     const PaletteFile pal = Decode(B(c.text), c.name);
     EXPECT_EQ(pal.format, c.format);
     ASSERT_EQ(pal.count, c.count);
-    EXPECT_EQ(pal.entries[0], (BoardEntry{{10, 20, 30}, 255}));
-    EXPECT_EQ(pal.entries[1], (BoardEntry{{0, 0, 0}, 255}));
-    EXPECT_EQ(pal.entries[2], (BoardEntry{{255, 255, 255}, 255}));
-    EXPECT_EQ(pal.entries[3], (BoardEntry{{1, 2, 3}, 255}));
-    ExpectBlackFrom(pal, 4);
+    ExpectStartsWith(pal, {{10, 20, 30}, {0, 0, 0}, {255, 255, 255}, {1, 2, 3}});
   }
 }
 
@@ -180,10 +183,7 @@ TEST(PaletteFileRead, RiffSkipsOtherChunks) {
   const PaletteFile pal = Decode(f, "r.pal");
   EXPECT_EQ(pal.format, PaletteFormat::Riff);
   ASSERT_EQ(pal.count, 3);
-  EXPECT_EQ(pal.entries[0].rgb, (RGBTriple{10, 20, 30}));
-  EXPECT_EQ(pal.entries[1].rgb, (RGBTriple{0, 0, 0}));
-  EXPECT_EQ(pal.entries[2].rgb, (RGBTriple{1, 2, 3}));
-  ExpectBlackFrom(pal, 3);
+  ExpectStartsWith(pal, {{10, 20, 30}, {0, 0, 0}, {1, 2, 3}});
 }
 
 TEST(PaletteFileRead, ContentDecidesBeforeTheExtension) {
