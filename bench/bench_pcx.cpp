@@ -80,13 +80,7 @@ BENCHMARK(BM_PcxEncode)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 int WritePictures(const std::string& dir) {
   for (int kind = 0; kind < 4; ++kind) {
-    const std::string path = dir + "/" + kKinds[kind] + ".pcx";
-    const auto& file = Encoded(kind);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(file.data(), 1, file.size(), f) != file.size() || std::fclose(f) != 0) {
-      std::fprintf(stderr, "cannot write %s\n", path.c_str());
-      return 1;
-    }
+    if (!hw::bench::WriteBenchFile(dir + "/" + kKinds[kind] + ".pcx", Encoded(kind))) return 1;
   }
   return 0;
 }

@@ -68,13 +68,8 @@ BENCHMARK(BM_PngEncode)->DenseRange(0, 4)->Unit(benchmark::kMillisecond);
 
 int WritePictures(const std::string& dir) {
   for (int kind = 0; kind < 5; ++kind) {
-    const std::string path = dir + "/" + std::string(bench::kContentClasses[kind]) + ".png";
-    const auto& file = Encoded(kind);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(file.data(), 1, file.size(), f) != file.size() || std::fclose(f) != 0) {
-      std::fprintf(stderr, "cannot write %s\n", path.c_str());
-      return 1;
-    }
+    const std::string name = std::string(bench::kContentClasses[kind]) + ".png";
+    if (!bench::WriteBenchFile(dir + "/" + name, Encoded(kind))) return 1;
   }
   return 0;
 }

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -85,6 +87,16 @@ inline std::vector<uint8_t> ContentPicture(std::string_view kind, int side) {
       break;
   }
   return px;
+}
+
+// Writes a benchmark's file; false (and a line on stderr) when it cannot.
+inline bool WriteBenchFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    return false;
+  }
+  return true;
 }
 
 inline Palette ContentPalette() {

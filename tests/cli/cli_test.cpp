@@ -42,15 +42,6 @@ std::string Quote(const std::string& s) {
 int Lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 std::string Text(const Bytes& b) { return {b.begin(), b.end()}; }
 
-// Runs a shell command; returns its exit status, with stderr folded into `output`.
-int Shell(const std::string& cmd, std::string* output) {
-  FILE* p = ::popen(("{ " + cmd + "; } 2>&1").c_str(), "r");
-  if (!p) return -1;
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) output->append(buf, n);
-  const int status = ::pclose(p);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 struct Outcome {
   int code = -1;
@@ -270,7 +261,7 @@ TEST_F(Cli, InspectingPcxNeedsLittleMemory) {
   ASSERT_EQ(palette.code, 0) << palette.err;
   EXPECT_EQ(palette.out, s_.palette);
   std::string hash;
-  ASSERT_EQ(Shell(limit + Quote(HW_BINARY_DIR "/huewright-cli") + " indices " + Quote(big) +
+  ASSERT_EQ(RunShell(limit + Quote(HW_BINARY_DIR "/huewright-cli") + " indices " + Quote(big) +
                       " | sha256sum",
                   &hash),
             0);
@@ -376,7 +367,7 @@ class Convert : public Cli {
   Bytes Pillow(const std::string& file) const {
     const std::string dump = dir_.File("pillow.bin");
     std::string out;
-    const int code = Shell(
+    const int code = RunShell(
         "/usr/bin/python3 -c 'import sys; from PIL import Image\n"
         "im = Image.open(sys.argv[1]); im.load(); assert im.mode == \"P\"\n"
         "open(sys.argv[2], \"wb\").write(im.tobytes() + "
@@ -392,7 +383,7 @@ class Convert : public Cli {
   Bytes Magick(const std::string& file) const {
     const std::string dump = dir_.File("magick.rgba");
     std::string out;
-    EXPECT_EQ(Shell("/usr/bin/convert " + Quote(file) + " -depth 8 rgba:" + Quote(dump), &out), 0)
+    EXPECT_EQ(RunShell("/usr/bin/convert " + Quote(file) + " -depth 8 rgba:" + Quote(dump), &out), 0)
         << "ImageMagick must read " << file << ": " << out;
     Bytes bytes = ReadBytes(dump);
     fs::remove(dump);
@@ -508,7 +499,7 @@ TEST_F(Convert, InspectingPngMatchesThePcx) {
 
   const std::string four = dir_.File("four.png");
   std::string out;
-  ASSERT_EQ(Shell("/usr/bin/python3 -c 'import sys; from PIL import Image\n"
+  ASSERT_EQ(RunShell("/usr/bin/python3 -c 'import sys; from PIL import Image\n"
                   "im = Image.new(\"P\", (7, 2)); im.putpalette(bytes(range(48)))\n"
                   "im.putdata([i % 16 for i in range(14)]); im.save(sys.argv[1], bits=4)' " +
                       Quote(four),
@@ -527,12 +518,12 @@ TEST_F(Convert, InspectingPngMatchesThePcx) {
   // ImageMagick's PNG8: our indices and palette are Pillow's.
   const std::string magick = dir_.File("magick.png");
   out.clear();
-  ASSERT_EQ(Shell("convert -size 31x9 gradient:red-blue -colors 40 PNG8:" + Quote(magick), &out),
+  ASSERT_EQ(RunShell("convert -size 31x9 gradient:red-blue -colors 40 PNG8:" + Quote(magick), &out),
             0)
       << out;
   const std::string pillow = dir_.File("pillow.bin");
   out.clear();
-  ASSERT_EQ(Shell("/usr/bin/python3 -c 'import sys; from PIL import Image\n"
+  ASSERT_EQ(RunShell("/usr/bin/python3 -c 'import sys; from PIL import Image\n"
                   "im = Image.open(sys.argv[1]); assert im.mode == \"P\"\n"
                   "p = (im.getpalette() + [0] * 768)[:768]\n"
                   "open(sys.argv[2], \"wb\").write(im.tobytes() + bytes(p))' " +
