@@ -87,15 +87,4 @@ int WritePictures(const std::string& dir) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const std::string flag = "--write_pictures=";
-  for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], flag.c_str(), flag.size()) == 0)
-      return WritePictures(argv[i] + flag.size());
-  }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return hw::bench::CodecBenchMain(argc, argv, WritePictures); }

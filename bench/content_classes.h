@@ -6,6 +6,8 @@
 //   flat    - one index everywhere
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -97,6 +99,21 @@ inline bool WriteBenchFile(const std::string& path, const std::vector<uint8_t>& 
     return false;
   }
   return true;
+}
+
+// The main of a codec benchmark: --write_pictures=DIR calls write(DIR) and exits
+// with its result; anything else runs the registered benchmarks.
+template <typename Write>
+int CodecBenchMain(int argc, char** argv, Write&& write) {
+  const std::string flag = "--write_pictures=";
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], flag.c_str(), flag.size()) == 0) return write(argv[i] + flag.size());
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
 }
 
 inline Palette ContentPalette() {
