@@ -6,9 +6,9 @@
 # reports the median wall time of --runs runs; the ratio is Pillow / ours, so
 # above 1 means the CLI as a whole process is faster than Pillow's decode alone.
 #
-# With --static-runtime a second build (folder BUILD-static) links libstdc++, libgcc
-# and libcrypto statically, through cache options alone, and is timed as a third
-# column: most of a small picture's time is the dynamic loader's relocations.
+# With --static-runtime a second build (folder BUILD-static) links libstdc++ and libgcc
+# statically, through cache options alone, and is timed as a third column: for a
+# small picture much of the process's time is the dynamic loader's.
 # usage: tools/bench_cli.sh [--static-runtime] [build-dir] [runs]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,8 +28,7 @@ build_cli() {  # folder, cmake options...
 build_cli "$build"
 static_cli=""
 if [ $static = 1 ]; then
-  build_cli "$build-static" -DOPENSSL_USE_STATIC_LIBS=TRUE \
-    "-DCMAKE_EXE_LINKER_FLAGS=-static-libstdc++ -static-libgcc"
+  build_cli "$build-static" "-DCMAKE_EXE_LINKER_FLAGS=-static-libstdc++ -static-libgcc"
   static_cli="$build-static/huewright-cli"
 fi
 pictures=$(mktemp -d)

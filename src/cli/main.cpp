@@ -13,7 +13,7 @@
 // Every failure prints exactly one line on stderr naming the file and the cause and
 // exits non-zero: 2 for a usage error, 1 for anything else, running out of memory
 // included.
-#include <openssl/evp.h>
+#include <nettle/sha2.h>
 
 #include <algorithm>
 #include <cctype>
@@ -197,34 +197,26 @@ class Picture {
   int png_bit_depth_ = 8;
 };
 
-// SHA-256 fed a piece at a time.
+// SHA-256 fed a piece at a time (nettle: a small library, so the loader's work at
+// start-up stays small for the commands that do not hash).
 class Sha256 {
  public:
-  Sha256() : ctx_(EVP_MD_CTX_new()) {
-    ok_ = ctx_ != nullptr && EVP_DigestInit_ex(ctx_, EVP_sha256(), nullptr) == 1;
-  }
-  ~Sha256() { EVP_MD_CTX_free(ctx_); }
-  Sha256(const Sha256&) = delete;
-  Sha256& operator=(const Sha256&) = delete;
-  void Add(std::span<const uint8_t> data) {
-    ok_ = ok_ && EVP_DigestUpdate(ctx_, data.data(), data.size()) == 1;
-  }
-  bool Hex(std::string& hex) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (!ok_ || EVP_DigestFinal_ex(ctx_, digest, &length) != 1) return false;
+  Sha256() { sha256_init(&ctx_); }
+  void Add(std::span<const uint8_t> data) { sha256_update(&ctx_, data.size(), data.data()); }
+  std::string Hex() {
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_digest(&ctx_, sizeof digest, digest);
     static const char* digits = "0123456789abcdef";
-    hex.clear();
-    for (unsigned int i = 0; i < length; ++i) {
-      hex += digits[digest[i] >> 4];
-      hex += digits[digest[i] & 15];
+    std::string hex;
+    for (uint8_t byte : digest) {
+      hex += digits[byte >> 4];
+      hex += digits[byte & 15];
     }
-    return true;
+    return hex;
   }
 
  private:
-  EVP_MD_CTX* ctx_;
-  bool ok_ = false;
+  sha256_ctx ctx_;
 };
 
 int Info(const std::string& path) {
@@ -237,11 +229,7 @@ int Info(const std::string& path) {
   });
   if (!decoded) return Fail(path, decoded.error().message);
   palette.Add(PaletteBytes(picture->palette()));
-  std::string pixels_hash, palette_hash;
-  if (!pixels.Hex(pixels_hash) || !palette.Hex(palette_hash)) {
-    return Fail(path, "SHA-256 digest failed");
-  }
-  const std::string json = picture->Json(pixels_hash, palette_hash);
+  const std::string json = picture->Json(pixels.Hex(), palette.Hex());
   if (!WriteStdout({reinterpret_cast<const uint8_t*>(json.data()), json.size()})) {
     return Fail("stdout", "write failed");
   }
