@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "formats/pcx.h"
+#include "formats/pcx_internal.h"
 
 namespace hw::fuzzing {
 
@@ -108,6 +109,17 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
     }
     if (header->BitsPerPixel != 8 || header->NPlanes != 1) {
       return fail("ReadPcxPixels accepted a picture that is not 8 bits in one plane");
+    }
+  }
+
+  // The narrower instruction sets the decoder falls back to give the same pixels,
+  // or refuse as well.
+  for (auto level : {pcx_internal::SimdLevel::kSsse3, pcx_internal::SimdLevel::kPortable}) {
+    const auto widest = pcx_internal::AllowSimd(level);
+    auto narrower = ReadPcxPixels(data);
+    pcx_internal::AllowSimd(widest);
+    if (narrower.ok() != pixels.ok() || (narrower && *narrower != *pixels)) {
+      return fail("the decoder's instruction sets disagree");
     }
   }
 

@@ -3,8 +3,11 @@
 
 namespace hw::pcx_internal {
 
-// Whether the codec may use its SSSE3 paths when the processor has them (it may
-// by default). Returns the previous setting. The results never depend on it.
-bool AllowSsse3(bool allow);
+// Instruction sets the codec can use, narrowest first.
+enum class SimdLevel { kPortable, kSsse3, kAvx512 };
+
+// The widest instruction set the codec may use when the processor has it (the widest
+// of all by default). Returns the previous setting. The results never depend on it.
+SimdLevel AllowSimd(SimdLevel widest);
 
 }  // namespace hw::pcx_internal

@@ -84,17 +84,24 @@ Bytes Picture(std::mt19937& rng, int w, int h, int style) {
 }
 
 // Every test runs with and without the processor-specific paths.
-class PcxAgainstModel : public ::testing::TestWithParam<bool> {
+using pcx_internal::SimdLevel;
+class PcxAgainstModel : public ::testing::TestWithParam<SimdLevel> {
  protected:
-  void SetUp() override { previous_ = pcx_internal::AllowSsse3(GetParam()); }
-  void TearDown() override { pcx_internal::AllowSsse3(previous_); }
+  void SetUp() override { previous_ = pcx_internal::AllowSimd(GetParam()); }
+  void TearDown() override { pcx_internal::AllowSimd(previous_); }
 
  private:
-  bool previous_ = true;
+  SimdLevel previous_ = SimdLevel::kAvx512;
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, PcxAgainstModel, ::testing::Values(true, false),
-                         [](const auto& info) { return info.param ? "Ssse3Allowed" : "Portable"; });
+INSTANTIATE_TEST_SUITE_P(Paths, PcxAgainstModel,
+                         ::testing::Values(SimdLevel::kAvx512, SimdLevel::kSsse3,
+                                           SimdLevel::kPortable),
+                         [](const auto& info) {
+                           return info.param == SimdLevel::kAvx512  ? "Avx512Allowed"
+                                  : info.param == SimdLevel::kSsse3 ? "Ssse3Allowed"
+                                                                    : "Portable";
+                         });
 
 TEST_P(PcxAgainstModel, EncodeAndDecodeMatchByteByByte) {
   std::mt19937 rng(777);

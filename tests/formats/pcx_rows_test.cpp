@@ -91,11 +91,12 @@ TEST(PcxRowDecoder, MatchesWholeDecodeOnTheCorpus) {
 }
 
 // Random pictures: run-length and raw, with and without row filler, whole, cut at
-// many places, and with bytes changed; with and without the SSSE3 paths.
+// many places, and with bytes changed; with every instruction set the codec may use.
 TEST(PcxRowDecoder, MatchesWholeDecodeOnRandomAndDamagedPictures) {
   std::mt19937 rng(7);
-  for (bool ssse3 : {true, false}) {
-    const bool before = pcx_internal::AllowSsse3(ssse3);
+  using pcx_internal::SimdLevel;
+  for (SimdLevel level : {SimdLevel::kAvx512, SimdLevel::kSsse3, SimdLevel::kPortable}) {
+    const SimdLevel before = pcx_internal::AllowSimd(level);
     for (auto [w, h, bpl, encoding] : {std::tuple{1, 1, 1, 1},
                                        {37, 19, 38, 1},
                                        {300, 40, 300, 1},
@@ -118,7 +119,7 @@ TEST(PcxRowDecoder, MatchesWholeDecodeOnRandomAndDamagedPictures) {
         ExpectSame(changed, what + " changed");
       }
     }
-    pcx_internal::AllowSsse3(before);
+    pcx_internal::AllowSimd(before);
   }
 }
 
