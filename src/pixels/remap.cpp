@@ -6,6 +6,7 @@
 #include "pixels/remap.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -155,24 +156,27 @@ void Run(Kernel kernel, std::span<const uint8_t> src, std::span<uint8_t> dst,
     RemapScalar(s, d, n, lut);
     return;
   }
-  // A large picture is remapped in two halves on two cores; each half only reads
-  // and writes its own bytes, so this holds for the same buffer too.
+  // A large picture is remapped on two cores; each piece only reads and writes its
+  // own bytes, so this holds for the same buffer too. The cores take pieces in turn
+  // rather than a fixed half each: a helper that starts late (its core asleep, or
+  // busy) leaves its share to this one instead of holding it up.
   constexpr size_t kSplitAbove = size_t{1} << 22;
   if (n >= kSplitAbove && std::thread::hardware_concurrency() >= 2) {
-    const size_t half = (n / 2) & ~size_t{63};
+    constexpr size_t kPiece = size_t{1} << 18;
+    std::atomic<size_t> next{0};
+    auto take = [&] {
+      for (size_t at; (at = next.fetch_add(kPiece)) < n;)
+        kernel(s + at, d + at, std::min(kPiece, n - at), lut);
+    };
     std::thread helper;
     try {
-      helper = StartThread([=, &lut] { kernel(s + half, d + half, n - half, lut); });
+      helper = StartThread(take);
     } catch (const std::system_error&) {
-      // No second thread to be had (process or memory limits): this one does both
-      // halves, with the same result.
+      // No second thread to be had (process or memory limits): this one takes
+      // every piece, with the same result.
     }
-    kernel(s, d, half, lut);
-    if (helper.joinable()) {
-      helper.join();
-    } else {
-      kernel(s + half, d + half, n - half, lut);
-    }
+    take();
+    if (helper.joinable()) helper.join();
   } else {
     kernel(s, d, n, lut);
   }
