@@ -51,9 +51,9 @@ class Fd {
 // Writes in pieces so that a test can follow (and stop) a long save.
 constexpr size_t kWritePiece = size_t{1} << 20;
 
-// Writes everything; returns 0 or the errno of the failure.
-int WriteAll(int fd, const uint8_t* data, size_t size) {
-  uint64_t written = 0;
+// Writes everything; returns 0 or the errno of the failure. `written` counts the
+// bytes of the whole save so far.
+int WriteAll(int fd, const uint8_t* data, size_t size, uint64_t& written) {
   while (size > 0) {
     const ssize_t n = ::write(fd, data, std::min(size, kWritePiece));
     if (n < 0) {
@@ -156,8 +156,9 @@ bool FolderRefusesWrites(int err) { return err == EACCES || err == EPERM; }
 struct Temporary {
   std::string name;  // empty when the step failed
   int err = 0;
-  bool creating = false;  // the failure was in making the file at all
-  bool linking = false;   // an unnamed file was complete but could not be given a name
+  std::string content_error;  // the content writer's own failure, when it failed
+  bool creating = false;      // the failure was in making the file at all
+  bool linking = false;       // an unnamed file was complete but could not be given a name
 };
 
 // Links an unnamed temporary into the folder under a fresh short name.
@@ -176,7 +177,7 @@ int LinkUnnamed(int fd, int dfd, std::string& name) {
   return EEXIST;
 }
 
-Temporary WriteTemporary(int dfd, const std::vector<uint8_t>& bytes, const struct stat* old,
+Temporary WriteTemporary(int dfd, const ContentWriter& write, const struct stat* old,
                          bool unnamed) {
   Temporary t;
   // A new file gets 0666 less the umask (and any default ACL of the folder) from
@@ -205,7 +206,17 @@ Temporary WriteTemporary(int dfd, const std::vector<uint8_t>& bytes, const struc
     return t;
   }
   bool in_folder = !unnamed;
-  int err = WriteAll(fd.get(), bytes.data(), bytes.size());
+  int err = 0;
+  uint64_t written = 0;
+  const Status made = write([&](std::span<const uint8_t> piece) -> Status {
+    err = WriteAll(fd.get(), piece.data(), piece.size(), written);
+    if (err != 0) return Error{Cause(err)};
+    return Ok{};
+  });
+  if (!made && err == 0) {
+    t.content_error = made.error().message;
+    err = EIO;
+  }
   if (err == 0 && old != nullptr) err = KeepOwnership(fd.get(), *old);
   if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
   if (err == 0 && unnamed) {
@@ -236,7 +247,8 @@ Result<SaveMethod> WriteInPlace(const std::string& fail, int dfd, const std::str
   if (::fstat(fd.get(), &st) != 0) return Error{fail + Cause(errno)};
   if (!S_ISREG(st.st_mode)) return Error{fail + KindOf(st.st_mode)};
   ::fcntl(fd.get(), F_SETFL, 0);
-  int err = WriteAll(fd.get(), bytes.data(), bytes.size());
+  uint64_t written = 0;
+  int err = WriteAll(fd.get(), bytes.data(), bytes.size(), written);
   if (err == 0 && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) err = errno;
   if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
   const int close_err = fd.Close();
@@ -373,8 +385,8 @@ Result<std::vector<uint8_t>> ReadFileTail(const std::string& path, size_t count)
   std::vector<uint8_t> bytes(n);
   size_t got = 0;
   while (got < n) {
-    const ssize_t r = ::pread(fd.get(), bytes.data() + got, n - got,
-                              static_cast<off_t>(size - n + got));
+    const ssize_t r =
+        ::pread(fd.get(), bytes.data() + got, n - got, static_cast<off_t>(size - n + got));
     if (r < 0) {
       if (errno == EINTR) continue;
       return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
@@ -385,7 +397,29 @@ Result<std::vector<uint8_t>> ReadFileTail(const std::string& path, size_t count)
   return bytes;
 }
 
-Result<SaveMethod> SaveFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+namespace {
+
+// The whole content of a writer, for a save in place.
+Result<std::vector<uint8_t>> Collect(const ContentWriter& write) {
+  std::vector<uint8_t> bytes;
+  const Status made = write([&](std::span<const uint8_t> piece) -> Status {
+    bytes.insert(bytes.end(), piece.begin(), piece.end());
+    return Ok{};
+  });
+  if (!made) return made.error();
+  return bytes;
+}
+
+Result<SaveMethod> CollectAndWriteInPlace(const std::string& fail, int dfd, const std::string& name,
+                                          const ContentWriter& write) {
+  auto bytes = Collect(write);
+  if (!bytes) return bytes.error();
+  return WriteInPlace(fail, dfd, name, *bytes);
+}
+
+}  // namespace
+
+Result<SaveMethod> SaveFileStreamed(const std::string& path, const ContentWriter& write) {
   const std::string fail = "cannot save " + Quoted(path) + ": ";
   if (path.empty() || path.back() == '/') return Error{fail + "not a file name"};
   auto followed = FollowLinks(path);
@@ -413,17 +447,18 @@ Result<SaveMethod> SaveFileBytes(const std::string& path, const std::vector<uint
     if (::faccessat(dfd.get(), name.c_str(), W_OK, AT_EACCESS) != 0)
       return Error{fail + Cause(errno)};
     // Replacing would part the other names from the new content.
-    if (st.st_nlink > 1) return WriteInPlace(fail, dfd.get(), name, bytes);
+    if (st.st_nlink > 1) return CollectAndWriteInPlace(fail, dfd.get(), name, write);
   }
 
-  Temporary temp = WriteTemporary(dfd.get(), bytes, exists ? &st : nullptr, true);
+  Temporary temp = WriteTemporary(dfd.get(), write, exists ? &st : nullptr, true);
   if ((temp.creating && NoUnnamedTemporaries(temp.err)) || temp.linking) {
-    temp = WriteTemporary(dfd.get(), bytes, exists ? &st : nullptr, false);
+    temp = WriteTemporary(dfd.get(), write, exists ? &st : nullptr, false);
   }
   if (temp.creating && exists && FolderRefusesWrites(temp.err)) {
     // No temporary can be made beside a file the user may write: write in place.
-    return WriteInPlace(fail, dfd.get(), name, bytes);
+    return CollectAndWriteInPlace(fail, dfd.get(), name, write);
   }
+  if (!temp.content_error.empty()) return Error{temp.content_error};
   if (temp.err != 0) {
     if (temp.creating) {
       return Error{fail + "cannot create a file in " + Quoted(dir) + ": " + Cause(temp.err)};
@@ -435,12 +470,18 @@ Result<SaveMethod> SaveFileBytes(const std::string& path, const std::vector<uint
     ::unlinkat(dfd.get(), temp.name.c_str(), 0);
     // A sticky folder (such as /tmp) lets only the owner replace a file, even one
     // that others may write.
-    if (exists && FolderRefusesWrites(err)) return WriteInPlace(fail, dfd.get(), name, bytes);
+    if (exists && FolderRefusesWrites(err)) {
+      return CollectAndWriteInPlace(fail, dfd.get(), name, write);
+    }
     return Error{fail + Cause(err)};
   }
   // Makes the rename itself durable; a failure here no longer endangers either file.
   ::fsync(dfd.get());
   return SaveMethod::kReplaced;
+}
+
+Result<SaveMethod> SaveFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return SaveFileStreamed(path, [&bytes](const ContentPut& put) { return put(bytes); });
 }
 
 Status WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes) {

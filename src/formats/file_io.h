@@ -1,20 +1,21 @@
 // Reading and saving whole files without ever losing the user's data.
 //
-// Reads are bounded and refuse anything but plain files. A save builds the complete
-// new content in memory first, then either
+// Reads are bounded and refuse anything but plain files. A save either
 //  - replaces the file through a temporary in the same folder (an unnamed O_TMPFILE
 //    where the file system has them), so a crash leaves the old file or the complete
 //    new one, never a mixture; the new file keeps the old one's mode, owner and group
 //    as far as the system allows; or
 //  - writes over the file in place, when the file has other hard links (replacing it
 //    would part them from the new content) or its folder may not be written (there is
-//    nowhere to put a temporary). Not crash-safe: an interruption can leave a mixture.
+//    nowhere to put a temporary). Not crash-safe: an interruption can leave a mixture;
+//    the complete new content is built in memory before the first byte is written.
 // Targets that are not plain files (folders, devices, pipes, sockets) are refused, as
 // are files the user may not write. Symbolic links are followed, also to a file that
 // does not exist yet.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <utility>
@@ -69,6 +70,19 @@ enum class SaveMethod {
 // Saves bytes to path as described above; on failure the old file is untouched
 // (except after a failed in-place write, which the message then says).
 Result<SaveMethod> SaveFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// Content made a piece at a time: a ContentWriter hands each piece to `put` in
+// order and returns put's first error, or its own when it cannot go on.
+using ContentPut = std::function<Status(std::span<const uint8_t>)>;
+using ContentWriter = std::function<Status(const ContentPut& put)>;
+
+// Saves as SaveFileBytes does, the content coming from `write` while it is made: a
+// save that replaces the file writes each piece straight into the temporary, so
+// nothing of the file's size is held in memory. A save in place collects the whole
+// content first (calling `write` again when the need shows only after a temporary
+// was written). When `write` fails the old file is untouched and its error is
+// returned as it is.
+Result<SaveMethod> SaveFileStreamed(const std::string& path, const ContentWriter& write);
 
 // The same, for callers that only need to know whether it worked.
 Status WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -361,7 +361,7 @@ HW_AVX512_VBMI2 void DecodeBlocksAvx512(const uint8_t*& source, const uint8_t* s
     if (markers == 0x5555555555555555ull && (c1 & markers) == markers) {
       // 32 single escapes: the value bytes are every second byte.
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(d),
-                          _mm512_cvtepi16_epi8(_mm512_srli_epi16(x, 8)));
+                          _mm512_maskz_cvtepi16_epi8(~__mmask32{0}, _mm512_srli_epi16(x, 8)));
       d += 32;
       b += 64;
       carry = 0;

@@ -80,7 +80,8 @@ TEST_F(FileIo, TargetsThatAreNotPlainFilesAreRefusedAndKept) {
   const auto entries = dir_.Entries();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
-    struct stat before {}, after {};
+    struct stat before {
+    }, after{};
     ASSERT_EQ(::lstat(c.path.c_str(), &before), 0);
     const auto r = SaveFileBytes(c.path, Pattern(1000, 1));
     ASSERT_FALSE(r.ok());
@@ -111,8 +112,9 @@ TEST_F(FileIo, SavesAreRefusedWhereTheUsersOwnWriteWouldBe) {
     return Describe(SaveFileBytes(read_only, Pattern(100, 3))) + "\n" +
            Describe(SaveFileBytes(roots, Pattern(100, 3)));
   });
-  EXPECT_EQ(out.text, "error: cannot save '" + read_only + "': Permission denied\nerror: cannot save '" +
-                          roots + "': Permission denied");
+  EXPECT_EQ(out.text, "error: cannot save '" + read_only +
+                          "': Permission denied\nerror: cannot save '" + roots +
+                          "': Permission denied");
   EXPECT_EQ(ReadBytes(read_only), old);
   EXPECT_EQ(ReadBytes(roots), old);
   EXPECT_EQ(Stat(roots).st_uid, 0u);
@@ -135,9 +137,9 @@ TEST_F(FileIo, ReplacedFilesKeepOwnerGroupAndMode) {
     mode_t mode;
   };
   // Root saving other users' files: everything is kept, setuid and setgid too.
-  for (const Case& c : {Case{"plain.pcx", kOtherUser, kOtherGroup, 0640},
-                        Case{"mixed.pcx", kOtherUser, 0, 0604},
-                        Case{"setid.pcx", kOtherUser, kOtherGroup, 06755}}) {
+  for (const Case& c :
+       {Case{"plain.pcx", kOtherUser, kOtherGroup, 0640}, Case{"mixed.pcx", kOtherUser, 0, 0604},
+        Case{"setid.pcx", kOtherUser, kOtherGroup, 06755}}) {
     SCOPED_TRACE(c.name);
     const std::string path = dir_.File(c.name);
     WriteBytes(path, Pattern(500, 4));
@@ -147,7 +149,8 @@ TEST_F(FileIo, ReplacedFilesKeepOwnerGroupAndMode) {
     EXPECT_EQ(Describe(SaveFileBytes(path, Pattern(700, 5))), "replaced");
     const struct stat st = Stat(path);
     EXPECT_NE(st.st_ino, inode);
-    EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777), std::tuple(c.uid, c.gid, c.mode));
+    EXPECT_EQ(std::tuple(st.st_uid, st.st_gid, st.st_mode & 07777),
+              std::tuple(c.uid, c.gid, c.mode));
     EXPECT_EQ(ReadBytes(path), Pattern(700, 5));
   }
 
@@ -161,7 +164,8 @@ TEST_F(FileIo, ReplacedFilesKeepOwnerGroupAndMode) {
   ASSERT_EQ(::chmod(setid.c_str(), 06777), 0);
   const auto out = RunAsOtherUser([&] { return Describe(SaveFileBytes(setid, Pattern(90, 7))); });
   EXPECT_EQ(out.text, "replaced");
-  EXPECT_EQ(std::tuple(Stat(setid).st_uid, Stat(setid).st_mode & 07777), std::tuple(kOtherUser, 0777u));
+  EXPECT_EQ(std::tuple(Stat(setid).st_uid, Stat(setid).st_mode & 07777),
+            std::tuple(kOtherUser, 0777u));
   EXPECT_EQ(ReadBytes(setid), Pattern(90, 7));
 }
 
@@ -190,8 +194,7 @@ TEST_F(FileIo, FilesWhoseFolderCannotBeWrittenAreWrittenInPlace) {
     return text;
   });
   EXPECT_EQ(out.text, "in place\nin place\nin place\nerror: cannot save '" + closed +
-                          "/new.pcx': cannot create a file in '" + closed +
-                          "': Permission denied");
+                          "/new.pcx': cannot create a file in '" + closed + "': Permission denied");
   EXPECT_EQ(ReadBytes(mine), Pattern(100, 9));
   EXPECT_EQ(ReadBytes(shared), Pattern(6000, 10));
   EXPECT_EQ(std::tuple(Stat(mine).st_ino, Stat(shared).st_ino, Stat(shared).st_uid),
@@ -211,6 +214,38 @@ TEST_F(FileIo, HardLinkedFilesAreWrittenInPlace) {
   EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"a.pcx", "b.pcx"}));
 }
 
+// Content made a piece at a time arrives whole, whichever way the file is saved; a
+// writer that fails part way leaves the old file as it was and nothing beside it.
+TEST_F(FileIo, StreamedContentArrivesWholeOrNotAtAll) {
+  const std::string a = dir_.File("a.pcx"), b = dir_.File("b.pcx"), c = dir_.File("c.pcx");
+  const Bytes content = Pattern(300000, 13);
+  const auto pieces = [&content](size_t fail_after) -> ContentWriter {
+    return [&content, fail_after](const ContentPut& put) -> Status {
+      for (size_t at = 0, k = 0; at < content.size(); at += 70000, ++k) {
+        if (k == fail_after) return Error{"cannot load 'in.pcx': pixel data ends early"};
+        auto done =
+            put(std::span(content).subspan(at, std::min<size_t>(70000, content.size() - at)));
+        if (!done) return done;
+      }
+      return Ok{};
+    };
+  };
+  WriteBytes(a, Pattern(5000, 14));
+  WriteBytes(c, Pattern(5000, 14));
+  ASSERT_EQ(::link(c.c_str(), b.c_str()), 0);  // b and c: one file, written in place
+  for (const std::string& target : {a, b}) {
+    auto failed = SaveFileStreamed(target, pieces(3));
+    EXPECT_EQ(Describe(failed), "error: cannot load 'in.pcx': pixel data ends early") << target;
+    EXPECT_EQ(ReadBytes(target), Pattern(5000, 14)) << target;
+  }
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"a.pcx", "b.pcx", "c.pcx"}));
+  EXPECT_EQ(Describe(SaveFileStreamed(a, pieces(99))), "replaced");
+  EXPECT_EQ(Describe(SaveFileStreamed(b, pieces(99))), "in place");
+  EXPECT_EQ(Describe(SaveFileStreamed(dir_.File("new.pcx"), pieces(99))), "replaced");
+  for (const char* name : {"a.pcx", "c.pcx", "new.pcx"})
+    EXPECT_EQ(ReadBytes(dir_.File(name)), content);
+}
+
 TEST_F(FileIo, SymbolicLinksAreFollowedEvenToFilesNotYetThere) {
   // link -> sub/inner -> ../made.pcx, which does not exist; and a loop.
   ::mkdir(dir_.File("sub").c_str(), 0755);
@@ -227,7 +262,8 @@ TEST_F(FileIo, SymbolicLinksAreFollowedEvenToFilesNotYetThere) {
   }
   EXPECT_EQ(Describe(SaveFileBytes(dir_.File("loop"), Pattern(10, 1))),
             "error: cannot save '" + dir_.File("loop") + "': Too many levels of symbolic links");
-  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"absolute", "link", "loop", "made.pcx", "sub"}));
+  EXPECT_EQ(dir_.Entries(),
+            (std::vector<std::string>{"absolute", "link", "loop", "made.pcx", "sub"}));
 }
 
 // The longest name a folder allows saves, new and replaced, with either kind of
