@@ -80,8 +80,8 @@ TEST_F(FileIo, TargetsThatAreNotPlainFilesAreRefusedAndKept) {
   const auto entries = dir_.Entries();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
-    struct stat before {
-    }, after{};
+    struct stat before {};
+    struct stat after {};
     ASSERT_EQ(::lstat(c.path.c_str(), &before), 0);
     const auto r = SaveFileBytes(c.path, Pattern(1000, 1));
     ASSERT_FALSE(r.ok());
