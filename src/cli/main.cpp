@@ -334,14 +334,13 @@ int Convert(const std::string& in, const std::string& out) {
     if (!saved) return Fail(out, saved.error().message);
     return 0;
   }
-  auto picture = hw::LoadPictureFile(in);
-  if (!picture) return Fail(in, picture.error().message);
-  current_file = out;
-  // A PCX picture keeps its header when it stays PCX; a PNG gets a fresh one.
-  auto saved =
-      hw::SavePictureFile(out, hw::PictureFormatForName(out), picture->pcx_header, picture->width,
-                          picture->height, picture->pixels, picture->entries);
-  if (!saved) return Fail(out, saved.error().message);
+  // A PCX picture keeps its header when it stays PCX; a PNG gets a fresh one. The
+  // error names the file at fault.
+  auto converted = hw::ConvertPictureFile(in, out);
+  if (!converted) {
+    const std::string& cause = converted.error().message;
+    return Fail(cause.find("'" + out + "'") != std::string::npos ? out : in, cause);
+  }
   return 0;
 }
 

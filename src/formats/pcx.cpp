@@ -923,7 +923,8 @@ Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t
     return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
                  " bytes, the picture needs " + std::to_string(size->count)};
   }
-  std::copy_n(palette.begin(), 16, header.ColorMap.begin());
+  auto encoder = PcxRowEncoder::Start(header, palette);
+  if (!encoder) return encoder.error();
 
   std::vector<uint8_t> out;
   const int64_t row_bytes = empty ? 0 : RowBytes(header, w);
@@ -938,31 +939,52 @@ Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
   out.reserve(static_cast<size_t>(bound));
   AdviseHugePages(out.data(), out.capacity());
-  const auto head = HeaderBytes(header);
+  const auto head = encoder->Head();
   out.insert(out.end(), head.begin(), head.end());
-  if (!empty) {
+  if (!empty) encoder->AppendRows(pixels.first(static_cast<size_t>(size->count)), out);
+  encoder->AppendTail(out);
+  return out;
+}
+
+Result<PcxRowEncoder> PcxRowEncoder::Start(PcxHeader& header, const Palette& palette) {
+  auto size = PictureSize(header);
+  if (!size) return size.error();
+  std::copy_n(palette.begin(), 16, header.ColorMap.begin());
+  PcxRowEncoder encoder;
+  encoder.header_ = header;
+  encoder.palette_ = palette;
+  if (size->width > 0 && size->height > 0) {
+    encoder.width_ = size->width;
+    encoder.row_bytes_ = RowBytes(header, size->width);
     // Rows shorter than BytesPerLine are padded with zeros in a copy.
-    std::vector<uint8_t> padded(row_bytes > w ? static_cast<size_t>(row_bytes) : 0, 0);
-    std::vector<uint8_t> encoded(header.Encoding == 0 ? 0
-                                                      : static_cast<size_t>(2 * row_bytes + 64));
-    for (int32_t y = 0; y < ht; ++y) {
-      const uint8_t* row = pixels.data() + static_cast<size_t>(y) * w;
-      if (!padded.empty()) {
-        std::memcpy(padded.data(), row, static_cast<size_t>(w));
-        row = padded.data();
-      }
-      if (header.Encoding == 0) {
-        out.insert(out.end(), row, row + row_bytes);
-      } else {
-        uint8_t* end = EncodeRow(row, row_bytes, encoded.data());
-        out.insert(out.end(), encoded.data(), end);
-      }
+    if (encoder.row_bytes_ > size->width) encoder.padded_.assign(encoder.row_bytes_, 0);
+    if (header.Encoding != 0) encoder.encoded_.resize(2 * encoder.row_bytes_ + 64);
+  }
+  return encoder;
+}
+
+void PcxRowEncoder::AppendRows(std::span<const uint8_t> rows, std::vector<uint8_t>& out) {
+  if (width_ == 0) return;
+  const auto w = static_cast<size_t>(width_);
+  for (size_t at = 0; at + w <= rows.size(); at += w) {
+    const uint8_t* row = rows.data() + at;
+    if (!padded_.empty()) {
+      std::memcpy(padded_.data(), row, w);
+      row = padded_.data();
+    }
+    if (header_.Encoding == 0) {
+      out.insert(out.end(), row, row + row_bytes_);
+    } else {
+      uint8_t* end = EncodeRow(row, row_bytes_, encoded_.data());
+      out.insert(out.end(), encoded_.data(), end);
     }
   }
+}
+
+void PcxRowEncoder::AppendTail(std::vector<uint8_t>& out) const {
   out.push_back(12);
-  const auto* pal = reinterpret_cast<const uint8_t*>(palette.data());
+  const auto* pal = reinterpret_cast<const uint8_t*>(palette_.data());
   out.insert(out.end(), pal, pal + kPaletteBytes);
-  return out;
 }
 
 }  // namespace hw

@@ -136,4 +136,25 @@ class PcxRowDecoder {
 Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t> pixels,
                                       const Palette& palette);
 
+// The same file a slice of rows at a time, for pictures that are never held whole:
+// Head(), then AppendRows() for every row in order, then AppendTail() give exactly
+// the bytes WritePcx gives.
+class PcxRowEncoder {
+ public:
+  // Copies palette entries 0..15 into header.ColorMap, as WritePcx does.
+  static Result<PcxRowEncoder> Start(PcxHeader& header, const Palette& palette);
+  std::array<uint8_t, kPcxHeaderSize> Head() const { return HeaderBytes(header_); }
+  // Appends the encoding of whole rows, width bytes each, to `out`.
+  void AppendRows(std::span<const uint8_t> rows, std::vector<uint8_t>& out);
+  // Appends the byte 12 and the palette.
+  void AppendTail(std::vector<uint8_t>& out) const;
+
+ private:
+  PcxHeader header_{};
+  Palette palette_{};
+  int32_t width_ = 0;  // 0 for a picture without pixel data
+  int64_t row_bytes_ = 0;
+  std::vector<uint8_t> padded_, encoded_;
+};
+
 }  // namespace hw

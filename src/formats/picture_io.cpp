@@ -122,6 +122,93 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
   }
 }
 
+namespace {
+
+// Rows pass through a slice of about this many bytes (at least one row).
+constexpr size_t kConvertSliceBytes = size_t{64} << 10;
+
+// The file of a PCX picture in `format`, made a slice of rows at a time from the
+// open `rows`. A decoding failure names `in`, an encoding one `out`.
+Status StreamPcxAs(PcxFileRows& rows, PictureFormat format, const std::string& out,
+                   const ContentPut& put) {
+  const auto width = static_cast<size_t>(rows.size().width);
+  std::vector<uint8_t> slice(std::max<size_t>(1, kConvertSliceBytes / width) * width);
+  const auto each_slice = [&](const auto& take) -> Status {
+    while (!rows.done()) {
+      auto got = rows.ReadRows(slice);
+      if (!got) return got.error();
+      if (*got == 0) break;
+      auto taken = take(std::span<const uint8_t>(slice).first(static_cast<size_t>(*got) * width));
+      if (!taken) return taken;
+    }
+    return Ok{};
+  };
+  const auto failed = [&out](const Error& e) {
+    return Error{"cannot save " + Named(out) + ": " + e.message};
+  };
+  if (format == PictureFormat::Png) {
+    BoardEntries entries{};
+    for (size_t i = 0; i < 256; ++i) entries[i] = BoardEntry{rows.palette()[i], 255};
+    auto encoder = PngRowEncoder::Start(rows.size().width, rows.size().height, entries, put);
+    if (!encoder) return failed(encoder.error());
+    return each_slice([&](std::span<const uint8_t> pixels) { return (*encoder)->AppendRows(pixels); });
+  }
+  PcxHeader header = rows.header();
+  auto encoder = PcxRowEncoder::Start(header, rows.palette());
+  if (!encoder) return failed(encoder.error());
+  std::vector<uint8_t> bytes;
+  const auto head = encoder->Head();
+  bytes.assign(head.begin(), head.end());
+  if (auto sent = put(bytes); !sent) return sent;
+  auto decoded = each_slice([&](std::span<const uint8_t> pixels) {
+    bytes.clear();
+    encoder->AppendRows(pixels, bytes);
+    return put(bytes);
+  });
+  if (!decoded) return decoded;
+  bytes.clear();
+  encoder->AppendTail(bytes);
+  return put(bytes);
+}
+
+}  // namespace
+
+Status ConvertPictureFile(const std::string& in, const std::string& out) {
+  try {
+    const PictureFormat format = PictureFormatForName(out);
+    std::array<uint8_t, 1> first{};
+    auto file = FileReader::Open(in);
+    if (!file) return file.error();
+    auto got = file->ReadAt(0, first);
+    if (!got) return got.error();
+    if (*got == 1 && first[0] == 10) {
+      // Opened (and checked) before the save begins; a save that must call the
+      // writer again reads the file again.
+      auto opened = PcxFileRows::Open(in);
+      if (!opened) return opened.error();
+      std::unique_ptr<PcxFileRows> rows = std::move(*opened);
+      auto saved = SaveFileStreamed(out, [&](const ContentPut& put) -> Status {
+        if (!rows) {
+          auto again = PcxFileRows::Open(in);
+          if (!again) return again.error();
+          rows = std::move(*again);
+        }
+        auto made = StreamPcxAs(*rows, format, out, put);
+        rows.reset();
+        return made;
+      });
+      if (!saved) return saved.error();
+      return Ok{};
+    }
+    auto picture = LoadPictureFile(in);
+    if (!picture) return picture.error();
+    return SavePictureFile(out, format, picture->pcx_header, picture->width, picture->height,
+                           picture->pixels, picture->entries);
+  } catch (const std::bad_alloc&) {
+    return Error{"cannot convert " + Named(in) + " to " + Named(out) + ": not enough memory"};
+  }
+}
+
 Result<PaletteFile> LoadAnyPaletteFile(const std::string& path) {
   try {
     std::error_code ec;

@@ -42,6 +42,13 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
                        int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
                        const BoardEntries& entries);
 
+// Converts the picture in `in` to the format `out`'s name says (as
+// PictureFormatForName), keeping what SavePictureFile keeps. A PCX picture goes
+// through a slice of rows at a time, decoded and encoded as the file is read and
+// written, so nothing of the picture's size is held (a save in place excepted, see
+// file_io.h); a PNG is decoded whole first. Errors name the file at fault.
+Status ConvertPictureFile(const std::string& in, const std::string& out);
+
 // Reads a palette of any known format (see palette_files.h); a file too large for
 // a text format is refused, and a PCX palette is read from the file's last 768
 // bytes alone, whatever its size.

@@ -184,24 +184,18 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   return pic;
 }
 
-Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
-                                              std::span<const uint8_t> pixels,
-                                              const BoardEntries& entries) {
+namespace {
+
+// An encoder with the header, the palette and the transparency set, for 8 bits
+// per pixel, not interlaced.
+Result<Ctx> StartEncoder(int width, int height, const BoardEntries& entries) {
   if (width < 1 || height < 1 || static_cast<uint32_t>(width) > kMaxPngSide ||
       static_cast<uint32_t>(height) > kMaxPngSide) {
     return Error{"cannot write a PNG picture of " + std::to_string(width) + " x " +
                  std::to_string(height) + " pixels"};
   }
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (pixels.size() != count) {
-    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
-                 " bytes, the picture needs " + std::to_string(count)};
-  }
   Ctx ctx(spng_ctx_new(SPNG_CTX_ENCODER));
   if (!ctx) return Error{"out of memory starting the PNG encoder"};
-  if (int rc = spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1)) {
-    return SpngError("cannot start the PNG encoder", rc);
-  }
   spng_ihdr ihdr{};
   ihdr.width = static_cast<uint32_t>(width);
   ihdr.height = static_cast<uint32_t>(height);
@@ -227,17 +221,89 @@ Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
       return SpngError("cannot write the transparency", rc);
     }
   }
-  if (int rc = spng_encode_image(ctx.get(), pixels.data(), pixels.size(), SPNG_FMT_PNG,
+  return ctx;
+}
+
+}  // namespace
+
+Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
+                                              std::span<const uint8_t> pixels,
+                                              const BoardEntries& entries) {
+  auto ctx = StartEncoder(width, height, entries);
+  if (!ctx) return ctx.error();
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (pixels.size() != count) {
+    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
+                 " bytes, the picture needs " + std::to_string(count)};
+  }
+  if (int rc = spng_set_option(ctx->get(), SPNG_ENCODE_TO_BUFFER, 1)) {
+    return SpngError("cannot start the PNG encoder", rc);
+  }
+  if (int rc = spng_encode_image(ctx->get(), pixels.data(), pixels.size(), SPNG_FMT_PNG,
                                  SPNG_ENCODE_FINALIZE)) {
     return SpngError("cannot encode the PNG picture", rc);
   }
   size_t length = 0;
   int rc = 0;
-  std::unique_ptr<void, decltype(&std::free)> buffer(spng_get_png_buffer(ctx.get(), &length, &rc),
+  std::unique_ptr<void, decltype(&std::free)> buffer(spng_get_png_buffer(ctx->get(), &length, &rc),
                                                      &std::free);
   if (!buffer || rc) return SpngError("cannot encode the PNG picture", rc);
   const auto* start = static_cast<const uint8_t*>(buffer.get());
   return std::vector<uint8_t>(start, start + length);
+}
+
+struct PngRowEncoder::Ctx {
+  hw::Ctx spng;
+  Put put;
+  Error failed{};  // put's first error
+  bool has_failed = false;
+  size_t width = 0;
+  uint32_t rows_left = 0;
+};
+
+PngRowEncoder::~PngRowEncoder() = default;
+
+Result<std::unique_ptr<PngRowEncoder>> PngRowEncoder::Start(int width, int height,
+                                                            const BoardEntries& entries, Put put) {
+  auto spng = StartEncoder(width, height, entries);
+  if (!spng) return spng.error();
+  std::unique_ptr<PngRowEncoder> encoder(new PngRowEncoder);
+  encoder->ctx_ = std::make_unique<Ctx>();
+  Ctx& c = *encoder->ctx_;
+  c.spng = std::move(*spng);
+  c.put = std::move(put);
+  c.width = static_cast<size_t>(width);
+  c.rows_left = static_cast<uint32_t>(height);
+  const auto write = [](spng_ctx*, void* user, void* data, size_t length) -> int {
+    Ctx& self = *static_cast<Ctx*>(user);
+    auto done = self.put(std::span<const uint8_t>(static_cast<const uint8_t*>(data), length));
+    if (done) return 0;
+    self.failed = done.error();
+    self.has_failed = true;
+    return SPNG_IO_ERROR;
+  };
+  if (int rc = spng_set_png_stream(c.spng.get(), write, &c)) {
+    return SpngError("cannot start the PNG encoder", rc);
+  }
+  if (int rc = spng_encode_image(c.spng.get(), nullptr, 0, SPNG_FMT_PNG,
+                                 SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE)) {
+    if (c.has_failed) return c.failed;
+    return SpngError("cannot encode the PNG picture", rc);
+  }
+  return encoder;
+}
+
+Status PngRowEncoder::AppendRows(std::span<const uint8_t> rows) {
+  Ctx& c = *ctx_;
+  for (size_t at = 0; at + c.width <= rows.size() && c.rows_left > 0; at += c.width) {
+    const int rc = spng_encode_row(c.spng.get(), rows.data() + at, c.width);
+    --c.rows_left;
+    if (c.has_failed) return c.failed;
+    if (rc != 0 && !(rc == SPNG_EOI && c.rows_left == 0)) {
+      return SpngError("cannot encode the PNG picture", rc);
+    }
+  }
+  return Ok{};
 }
 
 }  // namespace hw

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -44,5 +46,25 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes);
 Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
                                               std::span<const uint8_t> pixels,
                                               const BoardEntries& entries);
+
+// The same file a slice of rows at a time, for pictures that are never held whole:
+// each piece of the file goes to `put` as soon as it is made.
+class PngRowEncoder {
+ public:
+  using Put = std::function<Status(std::span<const uint8_t>)>;
+  static Result<std::unique_ptr<PngRowEncoder>> Start(int width, int height,
+                                                      const BoardEntries& entries, Put put);
+  ~PngRowEncoder();
+  PngRowEncoder(const PngRowEncoder&) = delete;
+  PngRowEncoder& operator=(const PngRowEncoder&) = delete;
+  // Encodes whole rows, width bytes each, in order; after the last row the file is
+  // complete. Returns put's first error.
+  Status AppendRows(std::span<const uint8_t> rows);
+
+ private:
+  PngRowEncoder() = default;
+  struct Ctx;
+  std::unique_ptr<Ctx> ctx_;
+};
 
 }  // namespace hw

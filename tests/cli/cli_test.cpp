@@ -230,9 +230,10 @@ Bytes RunsPicture(const Sample& s) {
 }
 
 // A picture of 32000 x 32000 pixels (1 GB) whose file is a 34 MB hole: the pixel
-// buffer of the commands that hold the whole picture is what runs out. The ordinary
-// build runs under an address-space limit; a sanitizer build, where such limits do not
-// work, has the failure injected instead.
+// buffer of `rewrite`, which holds the whole picture, is what runs out; `convert`
+// streams it and finds the data too short. The ordinary build runs under an
+// address-space limit; a sanitizer build, where such limits do not work, has the
+// failure injected instead.
 TEST_F(Cli, OutOfMemoryGivesOneLine) {
   const std::string prefix =
       kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=0 " : "ulimit -v 262144; ";
@@ -243,7 +244,8 @@ TEST_F(Cli, OutOfMemoryGivesOneLine) {
   ASSERT_EQ(::truncate(big.c_str(), 34'000'000), 0);
   for (const auto& [command, message] :
        {std::pair<std::string, std::string>{"rewrite", "out of memory"},
-        {"convert", "not enough memory"}}) {
+        {"convert", "pixel data ends early (before the picture is complete, or runs into the "
+                    "palette)"}}) {
     const Outcome r = Cmd({command, big, dir_.File("out.png")}, prefix);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "huewright-cli: cannot load '" + big + "': " + message + "\n");
@@ -251,9 +253,9 @@ TEST_F(Cli, OutOfMemoryGivesOneLine) {
   EXPECT_FALSE(fs::exists(dir_.File("out.png")));
 }
 
-// info, indices and palette never hold the whole of a PCX picture: they read one
-// five times the size of the memory they may use.
-TEST_F(Cli, InspectingPcxNeedsLittleMemory) {
+// info, indices, palette and convert never hold the whole of a PCX picture: they
+// read one five times the size of the memory they may use.
+TEST_F(Cli, InspectingAndConvertingPcxNeedLittleMemory) {
   if (kSanitized) GTEST_SKIP() << "address-space limits do not work under the sanitizer";
   const std::string big = Put("big.pcx", RunsPicture(s_)), limit = "ulimit -v 32768; ";
   const Outcome info = Cmd({"info", big}, limit), palette = Cmd({"palette", big}, limit);
@@ -267,6 +269,18 @@ TEST_F(Cli, InspectingPcxNeedsLittleMemory) {
             0);
   EXPECT_NE(Text(info.out).find("\"pixels_sha256\":\"" + hash.substr(0, 64)), std::string::npos)
       << Text(info.out);
+  // Converted within the limit, the copies hold the same picture.
+  for (const char* name : {"copy.pcx", "copy.png"}) {
+    const std::string copy = dir_.File(name);
+    const Outcome converted = Cmd({"convert", big, copy}, limit);
+    ASSERT_EQ(converted.code, 0) << converted.err;
+    const Outcome copy_info = Cmd({"info", copy});
+    EXPECT_NE(Text(copy_info.out).find("\"pixels_sha256\":\"" + hash.substr(0, 64)),
+              std::string::npos)
+        << name;
+  }
+  EXPECT_EQ(Cmd({"rewrite", big, dir_.File("rewritten.pcx")}).code, 0);
+  EXPECT_EQ(ReadBytes(dir_.File("copy.pcx")), ReadBytes(dir_.File("rewritten.pcx")));
 }
 
 // The 160 MB picture loads within the limit, but its encoded copy does not fit
