@@ -274,7 +274,7 @@ __attribute__((target("ssse3,popcnt"))) inline uint8_t* CopyGroupWithout(const u
 // Copies src[0..n), n <= 65, leaving out the bytes marked in del (bit i for
 // src[i]; bits at n and above must be clear). Reads up to max(n, 16) + 8 bytes
 // and stores up to 16 bytes past the end.
-__attribute__((target("ssse3,popcnt"))) uint8_t* CopyWithout(const uint8_t* src, int n,
+__attribute__((target("ssse3,popcnt"), always_inline)) inline uint8_t* CopyWithout(const uint8_t* src, int n,
                                                              uint64_t del, uint8_t* d) {
   // Two groups whatever n is: most stretches are short, and then no loop count
   // has to be guessed.
@@ -284,50 +284,90 @@ __attribute__((target("ssse3,popcnt"))) uint8_t* CopyWithout(const uint8_t* src,
   return d;
 }
 
-// As DecodeBlocks, but single escaped values ("C1 v") are not runs here: the
-// stretch between two real runs is copied with the C1 markers left out, eight
-// bytes per shuffle.
-__attribute__((target("ssse3,popcnt"))) void DecodeBlocksSsse3(const uint8_t*& s,
-                                                               const uint8_t* send, uint8_t*& d,
+// Bit i of `bits` (i in 0..15) as a byte mask: lane i all ones when set.
+__attribute__((target("ssse3"))) inline __m128i ByteMaskOf(unsigned bits) {
+  const __m128i spread = _mm_shuffle_epi8(_mm_cvtsi32_si128(static_cast<int>(bits)),
+                                          _mm_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1));
+  const __m128i select = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+  return _mm_cmpeq_epi8(_mm_and_si128(spread, select), select);
+}
+
+// The same scheme as the AVX-512 block decoder below, with 16-byte registers: the
+// block's bytes, runs of two already reading "v v", are put in a small buffer and
+// each stretch between longer runs is copied from there with the single escapes'
+// markers left out, eight bytes per shuffle.
+__attribute__((target("ssse3,popcnt"))) void DecodeBlocksSsse3(const uint8_t*& source,
+                                                               const uint8_t* send, uint8_t*& out,
                                                                uint8_t* dend) {
-  while (send - s >= kBlockSource && dend - d >= kRoom) {
-    const uint64_t markers = Markers64(HighMask64(s));
-    const uint64_t c1 = ByteMask64(s, 0xC1);
-    if (dend - d >= 32 + kRoom && EscapedPairs(s, markers, c1, d)) {
+  constexpr uint64_t kLast = uint64_t{1} << 63;
+  // CopyWithout reads up to 24 bytes past a stretch: the buffer's tail stays zero.
+  alignas(16) uint8_t buffer[96] = {};
+  // Local copies: stores of bytes could alias the callers' pointers.
+  const uint8_t* b = source;  // the block; its first byte is taken already when carry is 1
+  uint8_t* d = out;
+  uint64_t carry = 0;
+  int prev = 0;  // first byte of the block not yet decoded
+  while (send - b >= kBlockSource && dend - d >= kRoom) {
+    const uint64_t high = HighMask64(b);
+    const uint64_t c1 = ByteMask64(b, 0xC1);
+    // Markers with and without the carry are both found before it is known.
+    const uint64_t markers = carry ? Markers64(high & ~uint64_t{1}) : Markers64(high);
+    if (dend - d >= 32 + kRoom && EscapedPairs(b, markers, c1, d)) {
       d += 32;
-      s += 64;
+      b += 64;
+      carry = 0;
+      prev = 0;
       continue;
     }
     const uint64_t singles = markers & c1;
-    int prev = 0;  // first byte of the block not yet decoded
-    uint64_t m = markers & ~c1;
-    // Shuffling pays off when single escapes outnumber real runs well; otherwise
-    // take every marker in turn as the plain block loop does.
-    if (std::popcount(m) * 4 > std::popcount(singles)) {
-      s += DecodeBlockItems(s, markers, d, dend);
-      continue;
+    const uint64_t pairs = markers & ByteMask64(b, 0xC2);
+    const uint64_t last = markers & kLast;
+    // A single escape in the last byte takes its value like a pair; a pair there
+    // is filled like a longer run.
+    const uint64_t takes = (pairs & ~last) | (singles & last);
+    for (int k = 0; k < 4; ++k) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * k));
+      const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 16 * k + 1));
+      const __m128i take = ByteMaskOf(static_cast<unsigned>(takes >> (16 * k)) & 0xFFFF);
+      _mm_store_si128(reinterpret_cast<__m128i*>(buffer + 16 * k),
+                      _mm_or_si128(_mm_and_si128(take, next), _mm_andnot_si128(take, x)));
     }
-    for (; m != 0; m &= m - 1) {
-      if (dend - d < kRoom) break;
+    const uint64_t drop = singles & ~last;
+    prev = static_cast<int>(carry);
+    bool full = false;
+    for (uint64_t m = (markers & ~singles & ~pairs) | (pairs & last); m != 0; m &= m - 1) {
+      if (dend - d < kRoom) {
+        full = true;
+        break;
+      }
       const int j = std::countr_zero(m);
-      const uint64_t below = (uint64_t{1} << j) - 1;
-      d = CopyWithout(s + prev, j - prev, (singles & below) >> prev, d);
-      const unsigned count = s[j] - 0xC0u;
-      Fill(d, s[j + 1], count);
+      if (j > prev) {
+        const uint64_t stretch = (uint64_t{1} << (j - prev)) - 1;
+        d = CopyWithout(buffer + prev, j - prev, (drop >> prev) & stretch, d);
+      }
+      const unsigned count = b[j] - 0xC0u;
+      Fill(d, b[j + 1], count);
       d += count;
       prev = j + 2;
     }
-    // The rest of the block; a single escape in its last byte takes its value
-    // from the byte after.
-    const int end = 64 + static_cast<int>(singles >> 63);
-    if (m == 0 && prev < end && dend - d >= kRoom) {
-      d = CopyWithout(s + prev, end - prev, singles >> prev, d);
-      prev = end;
+    if (!full && prev < 64) {
+      if (dend - d < kRoom) {
+        full = true;
+      } else {
+        d = CopyWithout(buffer + prev, 64 - prev, drop >> prev, d);
+      }
     }
-    s += prev;
+    if (full) break;
+    carry = last >> 63;
+    prev = static_cast<int>(carry);
+    b += 64;
   }
+  source = b + prev;
+  out = d;
 }
+#endif
 
+#if defined(HW_PCX_SSSE3)
 // With byte compression (AVX-512 VBMI2) a block needs no work per literal stretch:
 // single escapes "C1 v" lose their marker and runs of two "C2 v" read as "v v" (the
 // marker takes its value), so one compression of the block's 64 bytes writes all of
