@@ -11,6 +11,15 @@
 #include "formats/pcx_internal.h"
 
 namespace hw {
+namespace pcx_internal {
+// Names the test cases after the instruction set they allow.
+void PrintTo(SimdLevel level, std::ostream* os) {
+  *os << (level == SimdLevel::kAvx512  ? "Avx512Allowed"
+          : level == SimdLevel::kSsse3 ? "Ssse3Allowed"
+                                       : "Portable");
+}
+}  // namespace pcx_internal
+
 namespace {
 
 using test::Bytes;
@@ -85,6 +94,7 @@ Bytes Picture(std::mt19937& rng, int w, int h, int style) {
 
 // Every test runs with and without the processor-specific paths.
 using pcx_internal::SimdLevel;
+
 class PcxAgainstModel : public ::testing::TestWithParam<SimdLevel> {
  protected:
   void SetUp() override { previous_ = pcx_internal::AllowSimd(GetParam()); }
@@ -97,11 +107,7 @@ class PcxAgainstModel : public ::testing::TestWithParam<SimdLevel> {
 INSTANTIATE_TEST_SUITE_P(Paths, PcxAgainstModel,
                          ::testing::Values(SimdLevel::kAvx512, SimdLevel::kSsse3,
                                            SimdLevel::kPortable),
-                         [](const auto& info) {
-                           return info.param == SimdLevel::kAvx512  ? "Avx512Allowed"
-                                  : info.param == SimdLevel::kSsse3 ? "Ssse3Allowed"
-                                                                    : "Portable";
-                         });
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 TEST_P(PcxAgainstModel, EncodeAndDecodeMatchByteByByte) {
   std::mt19937 rng(777);
