@@ -110,10 +110,6 @@ std::vector<uint8_t> ReadHead(const std::string& path, size_t count) {
   return head;
 }
 
-// Rows of a PCX picture pass through a slice of about this many bytes (at least one
-// row), small enough to stay in cache: no buffer of the picture's size is made.
-constexpr size_t kSliceBytes = size_t{64} << 10;
-
 // A picture as info, indices and palette see it: the pixels one byte each, row-major,
 // handed over a slice at a time, and the RGB of all 256 entries (past a PNG's palette
 // black). A PCX picture is decoded slice by slice as its file is read; a PNG is
@@ -141,8 +137,6 @@ class Picture {
     p.width_ = p.rows_->size().width;
     p.height_ = p.rows_->size().height;
     p.palette_ = p.rows_->palette();
-    const size_t slice_rows = std::max<size_t>(1, kSliceBytes / static_cast<size_t>(p.width_));
-    p.slice_.resize(slice_rows * static_cast<size_t>(p.width_));
     return p;
   }
 
@@ -154,15 +148,10 @@ class Picture {
       if (!take(std::span<const uint8_t>(png_pixels_))) return hw::Error{"stopped"};
       return hw::Ok{};
     }
-    while (!rows_->done()) {
-      auto n = rows_->ReadRows(slice_);
-      if (!n) return n.error();
-      if (!take(std::span<const uint8_t>(slice_).first(static_cast<size_t>(*n) *
-                                                       static_cast<size_t>(width_)))) {
-        return hw::Error{"stopped"};
-      }
-    }
-    return hw::Ok{};
+    return rows_->ForEachSlice([&take](std::span<const uint8_t> slice) -> hw::Status {
+      if (!take(slice)) return hw::Error{"stopped"};
+      return hw::Ok{};
+    });
   }
 
   bool pcx() const { return format_ == hw::PictureFormat::Pcx; }
@@ -191,8 +180,7 @@ class Picture {
   int32_t width_ = 0;
   int32_t height_ = 0;
   hw::Palette palette_{};
-  std::unique_ptr<hw::PcxFileRows> rows_;  // PCX
-  std::vector<uint8_t> slice_;
+  std::unique_ptr<hw::PcxFileRows> rows_;  // PCX, read a slice at a time
   std::vector<uint8_t> png_pixels_;  // PNG
   int png_bit_depth_ = 8;
 };
@@ -278,26 +266,20 @@ int Rewrite(const std::string& in, const std::string& out) {
   return 0;
 }
 
-bool EndsWith(const std::string& name, std::string_view extension) {
-  if (name.size() < extension.size()) return false;
-  return std::equal(extension.rbegin(), extension.rend(), name.rbegin(), [](char e, char c) {
-    return e == std::tolower(static_cast<unsigned char>(c));
-  });
-}
-
 // Reads IN as a picture when its content is PNG or its name ends in .pcx (a damaged
 // picture is reported, not mined for its last 768 bytes), as a palette file of any
 // format otherwise (where a PCX palette is a file's last 768 bytes).
 // A PCX picture is checked by decoding it a slice at a time, never held whole.
 hw::Result<hw::BoardEntries> LoadEntries(const std::string& in) {
   const std::vector<uint8_t> head = ReadHead(in, 8);
-  if (hw::HasPngSignature(head) || (EndsWith(in, ".pcx") && (head.empty() || head[0] != 10))) {
+  if (hw::HasPngSignature(head) ||
+      (hw::HasExtension(in, ".pcx") && (head.empty() || head[0] != 10))) {
     // PNG keeps its transparency; anything else gets LoadPictureFile's own refusal.
     auto picture = hw::LoadPictureFile(in);
     if (!picture) return picture.error();
     return picture->entries;
   }
-  if (EndsWith(in, ".pcx")) {
+  if (hw::HasExtension(in, ".pcx")) {
     auto picture = Picture::Open(in);
     if (!picture) return picture.error();
     auto decoded = picture->ForEachSlice([](std::span<const uint8_t>) { return true; });
@@ -316,7 +298,7 @@ hw::Result<hw::BoardEntries> LoadEntries(const std::string& in) {
 int Convert(const std::string& in, const std::string& out) {
   enum class Kind { Picture, Palette } kind;
   hw::PaletteFormat palette_format = hw::PaletteFormat::Gpl;
-  if (EndsWith(out, ".pcx") || EndsWith(out, ".png")) {
+  if (hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png")) {
     kind = Kind::Picture;
   } else if (auto format = hw::PaletteFormatForExtension(out)) {
     kind = Kind::Palette;

@@ -2,10 +2,12 @@
 // so that a picture of any size passes through buffers of a few tens of KiB.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "formats/file_io.h"
 #include "formats/pcx.h"
@@ -30,6 +32,24 @@ class PcxFileRows {
 
   // As PcxRowDecoder::ReadRows; errors name the file.
   Result<int32_t> ReadRows(std::span<uint8_t> out);
+
+  // Decodes the rows not yet read a slice at a time, into one buffer of about
+  // kSliceBytes (at least a row), and calls take(rows) with each slice's whole rows
+  // in order. Stops at the first error, from decoding or from take (a Status).
+  static constexpr size_t kSliceBytes = size_t{64} << 10;
+  template <typename Take>
+  Status ForEachSlice(Take take) {
+    const auto width = static_cast<size_t>(size().width);
+    std::vector<uint8_t> slice(std::max<size_t>(1, kSliceBytes / width) * width);
+    while (!done()) {
+      auto got = ReadRows(slice);
+      if (!got) return got.error();
+      if (*got == 0) break;
+      Status taken = take(std::span<const uint8_t>(slice).first(static_cast<size_t>(*got) * width));
+      if (!taken) return taken;
+    }
+    return Ok{};
+  }
 
  private:
   explicit PcxFileRows(FileReader file) : file_(std::move(file)) {}

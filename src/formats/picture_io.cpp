@@ -19,13 +19,6 @@ namespace {
 
 std::string Named(const std::string& path) { return "'" + path + "'"; }
 
-bool HasExtension(const std::string& path, std::string_view extension) {
-  if (path.size() < extension.size()) return false;
-  return std::equal(extension.rbegin(), extension.rend(), path.rbegin(), [](char e, char c) {
-    return e == std::tolower(static_cast<unsigned char>(c));
-  });
-}
-
 constexpr int32_t kMaxPcxSide = 32767;
 constexpr size_t kPcxPaletteBytes = 768;
 
@@ -94,6 +87,13 @@ Result<LoadedPicture> LoadPictureFile(const std::string& path) {
   }
 }
 
+bool HasExtension(const std::string& path, std::string_view extension) {
+  if (path.size() < extension.size()) return false;
+  return std::equal(extension.rbegin(), extension.rend(), path.rbegin(), [](char e, char c) {
+    return e == std::tolower(static_cast<unsigned char>(c));
+  });
+}
+
 PictureFormat PictureFormatForName(const std::string& path) {
   return HasExtension(path, ".png") ? PictureFormat::Png : PictureFormat::Pcx;
 }
@@ -124,25 +124,10 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
 
 namespace {
 
-// Rows pass through a slice of about this many bytes (at least one row).
-constexpr size_t kConvertSliceBytes = size_t{64} << 10;
-
 // The file of a PCX picture in `format`, made a slice of rows at a time from the
 // open `rows`. A decoding failure names `in`, an encoding one `out`.
 Status StreamPcxAs(PcxFileRows& rows, PictureFormat format, const std::string& out,
                    const ContentPut& put) {
-  const auto width = static_cast<size_t>(rows.size().width);
-  std::vector<uint8_t> slice(std::max<size_t>(1, kConvertSliceBytes / width) * width);
-  const auto each_slice = [&](const auto& take) -> Status {
-    while (!rows.done()) {
-      auto got = rows.ReadRows(slice);
-      if (!got) return got.error();
-      if (*got == 0) break;
-      auto taken = take(std::span<const uint8_t>(slice).first(static_cast<size_t>(*got) * width));
-      if (!taken) return taken;
-    }
-    return Ok{};
-  };
   const auto failed = [&out](const Error& e) {
     return Error{"cannot save " + Named(out) + ": " + e.message};
   };
@@ -151,7 +136,8 @@ Status StreamPcxAs(PcxFileRows& rows, PictureFormat format, const std::string& o
     for (size_t i = 0; i < 256; ++i) entries[i] = BoardEntry{rows.palette()[i], 255};
     auto encoder = PngRowEncoder::Start(rows.size().width, rows.size().height, entries, put);
     if (!encoder) return failed(encoder.error());
-    return each_slice([&](std::span<const uint8_t> pixels) { return (*encoder)->AppendRows(pixels); });
+    return rows.ForEachSlice(
+        [&](std::span<const uint8_t> pixels) { return (*encoder)->AppendRows(pixels); });
   }
   PcxHeader header = rows.header();
   auto encoder = PcxRowEncoder::Start(header, rows.palette());
@@ -160,7 +146,7 @@ Status StreamPcxAs(PcxFileRows& rows, PictureFormat format, const std::string& o
   const auto head = encoder->Head();
   bytes.assign(head.begin(), head.end());
   if (auto sent = put(bytes); !sent) return sent;
-  auto decoded = each_slice([&](std::span<const uint8_t> pixels) {
+  auto decoded = rows.ForEachSlice([&](std::span<const uint8_t> pixels) {
     bytes.clear();
     encoder->AppendRows(pixels, bytes);
     return put(bytes);

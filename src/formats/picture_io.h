@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "colour/colour.h"
@@ -31,6 +32,9 @@ struct LoadedPicture {
 
 // Reads a PCX or PNG picture, decided by the file's content.
 Result<LoadedPicture> LoadPictureFile(const std::string& path);
+
+// Whether the name ends in `extension` (given in lower case), in any case.
+bool HasExtension(const std::string& path, std::string_view extension);
 
 // .png is PNG; any other name is PCX.
 PictureFormat PictureFormatForName(const std::string& path);
