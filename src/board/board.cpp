@@ -62,15 +62,31 @@ UsageCounts UsageByPosition(const IndexMap& map, std::span<const int64_t, 256> l
   return usage;
 }
 
-void ApplyPalette(BoardState& board, const BoardEntries& file, PaletteMerge merge) {
+int ApplyPalette(BoardState& board, const BoardEntries& file, int count, PaletteMerge merge) {
+  count = count < 1 ? 1 : count > 256 ? 256 : count;
   const int lo = RangeLow(board);
   const int hi = RangeHigh(board);
-  for (int i = 0; i < 256; ++i) {
-    const bool inside = i >= lo && i <= hi;
-    const bool take = merge == PaletteMerge::All ||
-                      (merge == PaletteMerge::ReplaceRange ? inside : !inside);
-    if (take) board.entries[static_cast<size_t>(i)] = file[static_cast<size_t>(i)];
+  const auto put = [&](int position, int k) {
+    board.entries[static_cast<size_t>(position)] = file[static_cast<size_t>(k)];
+  };
+  int placed = 0;
+  if (merge == PaletteMerge::All) {
+    for (int k = 0; k < 256; ++k) put(k, k);
+    return 256;
   }
+  if (merge == PaletteMerge::ReplaceRange && count < 256) {
+    for (int k = 0; k < count && lo + k <= hi; ++k, ++placed) put(lo + k, k);
+    return placed;
+  }
+  const int reach = count < 256 ? count : 256;
+  for (int k = 0; k < reach; ++k) {
+    const bool inside = k >= lo && k <= hi;
+    if (inside == (merge == PaletteMerge::ReplaceRange)) {
+      put(k, k);
+      ++placed;
+    }
+  }
+  return placed;
 }
 
 }  // namespace hw

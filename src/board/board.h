@@ -74,9 +74,17 @@ UsageCounts UsageByPosition(const IndexMap& map, std::span<const int64_t, 256> l
 // ("Replace Range") or those outside it ("Protect Range").
 enum class PaletteMerge { All, ReplaceRange, ProtectRange };
 
-// Sets the entries of the positions taken to the file's entries (file entry k to
-// position k). The map, and so the pixels, stay as they are.
-void ApplyPalette(BoardState& board, const BoardEntries& file, PaletteMerge merge);
+// Puts a palette file's entries (`count` of them, 1..256, the rest of `file`
+// black) on the board. A whole load sets every position: file entry k to position
+// k. Merges take the marked range LOW..HIGH into account:
+//  - a full file (256 entries) gives position k its entry k, inside the range
+//    ("Replace Range") or outside it ("Protect Range");
+//  - a shorter file fills the range from its low end, entry k to LOW + k while both
+//    last ("Replace Range"), or gives position k its entry k for every k < count
+//    outside the range ("Protect Range").
+// Positions the file does not reach keep their entries. The map, and so the pixels,
+// stay as they are. Returns how many positions took an entry.
+int ApplyPalette(BoardState& board, const BoardEntries& file, int count, PaletteMerge merge);
 
 // The marked range in ascending order.
 inline int16_t RangeLow(const BoardState& b) { return MinOf(b.cur, b.prev); }

@@ -1,5 +1,7 @@
 #include "board/history.h"
 
+#include "base/faults.h"
+
 namespace hw {
 
 void History::Clear() {
@@ -9,8 +11,17 @@ void History::Clear() {
 }
 
 void History::Record(const BoardState& before, const BoardState& after) {
-  steps_.resize(done_);
-  steps_.push_back(Step{before, after, next_id_++});
+  const Step step{before, after, next_id_};
+  if (done_ < steps_.size()) {
+    // The first step that could be redone makes room for the new one: no
+    // allocation, so nothing can fail from here on.
+    steps_[done_] = step;
+    steps_.resize(done_ + 1);
+  } else {
+    if (faults::AllocationShouldFail()) throw std::bad_alloc();
+    steps_.push_back(step);  // changes nothing when it throws
+  }
+  ++next_id_;
   if (steps_.size() > depth_) {
     base_ = steps_.front().id;
     steps_.pop_front();
@@ -18,16 +29,34 @@ void History::Record(const BoardState& before, const BoardState& after) {
   done_ = steps_.size();
 }
 
-std::optional<BoardState> History::Undo() {
+std::optional<BoardState> History::UndoTarget() const {
   if (!CanUndo()) return std::nullopt;
-  --done_;
-  return steps_[done_].before;
+  return steps_[done_ - 1].before;
+}
+
+std::optional<BoardState> History::RedoTarget() const {
+  if (!CanRedo()) return std::nullopt;
+  return steps_[done_].after;
+}
+
+void History::UndoDone() {
+  if (CanUndo()) --done_;
+}
+
+void History::RedoDone() {
+  if (CanRedo()) ++done_;
+}
+
+std::optional<BoardState> History::Undo() {
+  std::optional<BoardState> target = UndoTarget();
+  UndoDone();
+  return target;
 }
 
 std::optional<BoardState> History::Redo() {
-  if (!CanRedo()) return std::nullopt;
-  ++done_;
-  return steps_[done_ - 1].after;
+  std::optional<BoardState> target = RedoTarget();
+  RedoDone();
+  return target;
 }
 
 }  // namespace hw

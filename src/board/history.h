@@ -19,12 +19,19 @@ class History {
   // Forgets every step (a new picture starts a new history).
   void Clear();
   // Records a command that turned `before` into `after`; drops the steps that
-  // could be redone, and the oldest step beyond the depth.
+  // could be redone, and the oldest step beyond the depth. Throws std::bad_alloc
+  // having changed nothing when there is no room for the step.
   void Record(const BoardState& before, const BoardState& after);
 
   bool CanUndo() const { return done_ > 0; }
   bool CanRedo() const { return done_ < steps_.size(); }
-  // The board to go back to, or nullopt when there is nothing to undo.
+  // The board an undo or a redo would go to, or nullopt when there is none; the
+  // history moves only with UndoDone() / RedoDone(), once that board is shown.
+  std::optional<BoardState> UndoTarget() const;
+  std::optional<BoardState> RedoTarget() const;
+  void UndoDone();
+  void RedoDone();
+  // Both steps in one, for callers with nothing that can fail in between.
   std::optional<BoardState> Undo();
   std::optional<BoardState> Redo();
   size_t UndoDepth() const { return done_; }

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "formats/save_losses.h"
+
 namespace hw {
 
 namespace {
@@ -21,9 +23,22 @@ void EditorCommands::LoadPicture() {
   if (auto path = Chosen(files_->OpenFile(FileKind::Picture))) editor_.LoadPicture(*path);
 }
 
-void EditorCommands::SavePicture() {
-  if (files_ == nullptr || !editor_.PictureLoaded()) return;
-  if (auto path = Chosen(files_->SaveFile(FileKind::Picture))) editor_.SavePicture(*path);
+bool EditorCommands::MaySave(const std::string& path, const std::optional<std::string>& loss) {
+  return !loss || losses_ == nullptr || losses_->SaveAllTheSame(path, *loss);
+}
+
+bool EditorCommands::SavePicture() {
+  if (files_ == nullptr || !editor_.PictureLoaded()) return false;
+  const auto path = Chosen(files_->SaveFile(FileKind::Picture));
+  if (!path) return false;
+  const auto loss = PictureSaveLoses(PictureFormatForName(*path), editor_.Board().entries);
+  return MaySave(*path, loss) && editor_.SavePicture(*path);
+}
+
+bool EditorCommands::SavePictureToItsFile() {
+  if (!editor_.PictureLoaded()) return false;
+  const auto loss = PictureSaveLoses(editor_.PictureFileFormat(), editor_.Board().entries);
+  return MaySave(editor_.PicturePath(), loss) && editor_.SavePictureToItsFile();
 }
 
 void EditorCommands::LoadPalette() {
@@ -35,9 +50,12 @@ void EditorCommands::LoadPalette() {
   if (auto path = Chosen(files_->OpenFile(FileKind::Palette))) editor_.LoadPalette(*path, merge);
 }
 
-void EditorCommands::SavePalette() {
-  if (files_ == nullptr) return;
-  if (auto path = Chosen(files_->SaveFile(FileKind::Palette))) editor_.SavePalette(*path);
+bool EditorCommands::SavePalette() {
+  if (files_ == nullptr) return false;
+  const auto path = Chosen(files_->SaveFile(FileKind::Palette));
+  if (!path) return false;
+  const auto loss = PaletteSaveLoses(PaletteFormatForName(*path), editor_.Board().entries);
+  return MaySave(*path, loss) && editor_.SavePalette(*path);
 }
 
 void EditorCommands::EditColour(int index) {

@@ -1,7 +1,11 @@
 // The thin layer between the window's buttons and the editor's verbs: it asks
-// the dialogs (a file name, a colour) and reads the options the user set, then
-// calls the verb. A cancelled dialog does nothing at all.
+// the dialogs (a file name, a colour, whether to save what a format cannot hold)
+// and reads the options the user set, then calls the verb. A cancelled dialog
+// does nothing at all.
 #pragma once
+
+#include <optional>
+#include <string>
 
 #include "editor/editor.h"
 #include "editor/services.h"
@@ -13,17 +17,27 @@ class EditorCommands {
   EditorCommands(Editor& editor, FileDialogs* files, ColourDialog* colours)
       : editor_(editor), files_(files), colours_(colours) {}
 
+  // Asked before a save that would lose what the board holds; none: such saves
+  // go ahead without asking.
+  void SetLossQuestion(LossQuestion* losses) { losses_ = losses; }
+
   void LoadPicture();
-  void SavePicture();
+  // The saves: true when the file was written.
+  bool SavePicture();           // "Save Pic As...": asks for the name
+  bool SavePictureToItsFile();  // "Save Pic": the picture's own file and format
   void LoadPalette();  // merged as "Merge next load" and its options say
-  void SavePalette();
+  bool SavePalette();
   void EditColour(int index);  // the dialog opens on the entry's own colour
   void Sort();                 // by the chosen option, "Reverse sort" as ticked
 
  private:
+  // False when the user would rather not lose `loss` in `path`.
+  bool MaySave(const std::string& path, const std::optional<std::string>& loss);
+
   Editor& editor_;
   FileDialogs* files_;
   ColourDialog* colours_;
+  LossQuestion* losses_ = nullptr;
 };
 
 }  // namespace hw

@@ -3,6 +3,7 @@
 // the display palette in editor_picture.cpp, colour cycling in editor_cycle.cpp.
 #include "editor/editor.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "board/moves.h"
@@ -161,9 +162,14 @@ void Editor::Apply(const BoardState& next, bool record) {
   const BoardState before = board_;
   const bool map_changed = next.map != before.map;
   const bool entries_changed = next.entries != before.entries;
+  // What can fail comes first: the buffer for the remapped pixels and the room
+  // for the history's step. Until both are there nothing has changed, so a
+  // command that runs out of memory leaves board, pixels and history as they were.
+  std::vector<uint8_t>* remap_into = nullptr;
+  if (map_changed && loaded_ && !IsIdentity(next.map)) remap_into = &RemapBuffer();
+  if (record && (map_changed || entries_changed)) history_.Record(before, next);
   board_ = next;
-  if (record && (map_changed || entries_changed)) history_.Record(before, board_);
-  if (map_changed) Remap();
+  if (map_changed) Remap(remap_into);
   if (entries_changed) RebuildDisplayPalette();
   if (OnBoard(board_.cur)) ShowUsageLabel();
   if (auto* v = view()) {
@@ -197,8 +203,13 @@ void Editor::Drop(int target, int source) {
     return;
   }
   ui_.StatusText.clear();
+  // Pairs past position 255 are skipped; the user hears how much of the run moved.
+  const int moved = std::min({int{*count}, 256 - target, 256 - source});
   if (!ui_.CheckMoveIndex && !ui_.CheckMoveColor) {
     ui_.StatusText = "Neither \"Index\" nor \"Color\" is ticked: only the marks moved.";
+  } else if (moved < *count) {
+    ui_.StatusText = "Moved " + std::to_string(moved) + " of " + std::to_string(*count) +
+                     ": the run reached the end of the board.";
   }
   Apply(next, true);
 }
@@ -228,12 +239,21 @@ void Editor::EditColour(int index, RGBTriple colour) {
   Apply(next, true);
 }
 
+// The history moves only once the board it names is shown.
 void Editor::Undo() {
-  if (std::optional<BoardState> back = history_.Undo()) Apply(*back, false);
+  if (std::optional<BoardState> back = history_.UndoTarget()) {
+    Apply(*back, false);
+    history_.UndoDone();
+    if (auto* v = view()) v->ControlsChanged();
+  }
 }
 
 void Editor::Redo() {
-  if (std::optional<BoardState> again = history_.Redo()) Apply(*again, false);
+  if (std::optional<BoardState> again = history_.RedoTarget()) {
+    Apply(*again, false);
+    history_.RedoDone();
+    if (auto* v = view()) v->ControlsChanged();
+  }
 }
 
 // ---- rubber band --------------------------------------------------------------

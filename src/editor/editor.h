@@ -130,6 +130,7 @@ class Editor {
   bool Modified() const { return loaded_ && history_.Position() != saved_position_; }
   // The file the picture came from.
   const std::string& PicturePath() const { return path_; }
+  PictureFormat PictureFileFormat() const { return format_; }
 
   // ---- start-up and board ----
   void Start();
@@ -150,7 +151,9 @@ class Editor {
 
   // ---- files; false after a failure, which has been reported ----
   bool LoadPicture(const std::string& path);
-  bool SavePicture(const std::string& path);  // PNG for a .png name, else PCX
+  // "Save Pic As...": PNG for a .png name, else PCX; the file written becomes
+  // the picture's file.
+  bool SavePicture(const std::string& path);
   // "Save Pic" (Ctrl+S): back to the file the picture came from, in its format.
   bool SavePictureToItsFile();
   bool LoadPalette(const std::string& path, PaletteMerge merge);
@@ -175,8 +178,13 @@ class Editor {
   // when `record` and the map or the entries changed.
   void Apply(const BoardState& next, bool record);
   bool LoadPictureFrom(const std::string& path);
+  void ShowPictureName();
+  // What a palette load says in the status line: how many entries went where.
+  std::string PaletteLoadStatus(PaletteMerge merge, int count, int placed) const;  // the file's name and the size in the labels
   bool SavePictureIn(const std::string& path, PictureFormat format);
-  void Remap();
+  // Brings usage and pixels up to the board's map: the pixels are remapped into
+  // `into` (from RemapBuffer()), or null for the identity map.
+  void Remap(std::vector<uint8_t>* into);
   // The buffer for remapped pixels, prepared in the background after a load so
   // that the first command does not wait for fresh memory.
   void PrepareRemapBuffer();

@@ -63,7 +63,20 @@ bool Guarded(ErrorReporter* errors, const char* verb, const std::string& path, C
   return false;
 }
 
+std::string EntriesText(int n) { return n == 1 ? "1 entry" : std::to_string(n) + " entries"; }
+
 }  // namespace
+
+std::string Editor::PaletteLoadStatus(PaletteMerge merge, int count, int placed) const {
+  if (merge == PaletteMerge::All) {
+    if (count >= 256) return {};
+    return "The palette had " + EntriesText(count) + "; positions " + std::to_string(count) +
+           " to 255 took black.";
+  }
+  return "Merged " + EntriesText(placed) +
+         (merge == PaletteMerge::ReplaceRange ? " into" : " outside") + " positions " +
+         std::to_string(RangeLow(board_)) + " to " + std::to_string(RangeHigh(board_));
+}
 
 bool Editor::LoadPicture(const std::string& path) {
   if (path.empty()) return false;
@@ -87,6 +100,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   }
   Histogram counts{};
   ComputeHisto(counts, pic.pixels);
+  std::string new_path = path;
 
   // Everything was read and checked: from here on the editor changes. A new
   // picture starts from the identity map and a new history.
@@ -101,7 +115,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   identity_ = true;
   for (size_t p = 0; p < 256; ++p) loaded_counts_[p] = counts[p];
   loaded_ = true;
-  path_ = path;
+  path_ = std::move(new_path);
   history_.Clear();
   saved_position_ = history_.Position();
 
@@ -110,8 +124,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   usage_ = UsageByPosition(board_.map, loaded_counts_);
   ShowUsageLabel();
 
-  ui_.Label1 = path + ": " + NumberText(width_) + " x " + NumberText(height_);
-  ui_.FormPicCaption = ui_.Label1;
+  ShowPictureName();
   ui_.FormPicVisible = true;
   ui_.ButtonTestEnabled = true;
   ui_.StatusText.clear();
@@ -127,7 +140,20 @@ bool Editor::LoadPictureFrom(const std::string& path) {
 }
 
 bool Editor::SavePicture(const std::string& path) {
-  return SavePictureIn(path, PictureFormatForName(path));
+  const PictureFormat format = PictureFormatForName(path);
+  if (!SavePictureIn(path, format)) return false;
+  // The file just written is the picture's file from now on: the title, "Save
+  // Pic" and the unsaved-changes question all follow it.
+  path_ = path;
+  format_ = format;
+  ShowPictureName();
+  if (auto* v = view()) v->ControlsChanged();
+  return true;
+}
+
+void Editor::ShowPictureName() {
+  ui_.Label1 = path_ + ": " + NumberText(width_) + " x " + NumberText(height_);
+  ui_.FormPicCaption = ui_.Label1;
 }
 
 bool Editor::SavePictureToItsFile() { return SavePictureIn(path_, format_); }
@@ -168,14 +194,10 @@ bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {
       return false;
     }
     BoardState next = board_;
-    ApplyPalette(next, read->entries, merge);
+    const int placed = ApplyPalette(next, read->entries, read->count, merge);
     Apply(next, true);
     ui_.ButtonTestEnabled = true;
-    ui_.StatusText.clear();
-    if (read->count < 256) {
-      ui_.StatusText = "The palette had " + std::to_string(read->count) + " entries; positions " +
-                       std::to_string(read->count) + " to 255 took black.";
-    }
+    ui_.StatusText = PaletteLoadStatus(merge, read->count, placed);
     if (auto* v = view()) v->ControlsChanged();
     return true;
   });

@@ -14,7 +14,7 @@ void Editor::PrepareRemapBuffer() {
   // Touching fresh memory costs far more than the remap that fills it; another
   // core does it while the picture is being shown. The buffer is the thread's own
   // until RemapBuffer() joins it.
-  preparing_ = std::thread([this, n] {
+  const auto prepare = [this, n] {
     try {
       std::vector<uint8_t> buffer;
       buffer.reserve(n);
@@ -24,7 +24,13 @@ void Editor::PrepareRemapBuffer() {
     } catch (const std::bad_alloc&) {
       // The first remap allocates it and reports what happens then.
     }
-  });
+  };
+  try {
+    preparing_ = StartThread(prepare);
+  } catch (const std::system_error&) {
+    // No thread to be had: the picture is loaded all the same; the first remap
+    // allocates its buffer itself.
+  }
 }
 
 std::vector<uint8_t>& Editor::RemapBuffer() {
@@ -40,13 +46,12 @@ std::vector<uint8_t>& Editor::RemapBuffer() {
   return pixels_;
 }
 
-void Editor::Remap() {
+void Editor::Remap(std::vector<uint8_t>* into) {
   usage_ = UsageByPosition(board_.map, loaded_counts_);
   if (!loaded_) return;
-  const bool identity = IsIdentity(board_.map);
   // With the identity map the pixels are the loaded ones: nothing to compute.
-  if (!identity) RemapPixels(loaded_pixels_, RemapBuffer(), board_.map);
-  identity_ = identity;
+  if (into != nullptr) RemapPixels(loaded_pixels_, *into, board_.map);
+  identity_ = into == nullptr;
   if (auto* v = view()) v->PictureChanged();
 }
 

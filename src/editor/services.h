@@ -36,6 +36,16 @@ class ErrorReporter {
   virtual void ShowError(const std::string& message) = 0;
 };
 
+// Asked before a save that would drop something the board holds because the
+// file's format cannot keep it.
+class LossQuestion {
+ public:
+  virtual ~LossQuestion() = default;
+  // `file` is the file to be written, `loss` names what it would lose; true to
+  // save all the same, false to cancel.
+  virtual bool SaveAllTheSame(const std::string& file, const std::string& loss) = 0;
+};
+
 class BusyPointer {
  public:
   virtual ~BusyPointer() = default;

@@ -117,6 +117,8 @@ FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* c
   setWindowTitle(QString::fromLatin1(kAppTitle));
   setWindowIcon(MakeAppIcon());
   own_question_.SetParent(this);
+  own_loss_question_.SetParent(this);
+  commands_.SetLossQuestion(&own_loss_question_);
   surface_ = new BoardSurface(this, this);
   surface_->setFixedSize(TwipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
   setCentralWidget(surface_);
@@ -352,9 +354,7 @@ void FormDragNDrop::BuildActions() {
     if (MayDropChanges()) cmd.LoadPicture();
   })->setShortcut(K(Qt::CTRL | Qt::Key_O));
   // Saves to the file the picture came from, in its format, without asking.
-  MakeAction("actionSave", tr("Save Pic"), [&ed] {
-    if (ed.PictureLoaded()) ed.SavePictureToItsFile();
-  })->setShortcut(K(Qt::CTRL | Qt::Key_S));
+  MakeAction("actionSave", tr("Save Pic"), [&cmd] { cmd.SavePictureToItsFile(); })->setShortcut(K(Qt::CTRL | Qt::Key_S));
   MakeAction("actionSavePic", tr("Save Pic As..."), [&cmd] { cmd.SavePicture(); })
       ->setShortcut(K(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   MakeAction("actionLoadPalette", tr("Load Palette..."), [&cmd] { cmd.LoadPalette(); });
@@ -911,8 +911,9 @@ bool FormDragNDrop::MayDropChanges() {
     case SaveAnswer::Discard:
       return true;
     case SaveAnswer::Save:
-      // A save that fails has been reported; the changes stay.
-      return editor_.SavePictureToItsFile();
+      // A save that fails has been reported, and one the user cancels (it would
+      // lose what the format cannot hold) cancels the quit or load too.
+      return commands_.SavePictureToItsFile();
     case SaveAnswer::Cancel:
       break;
   }

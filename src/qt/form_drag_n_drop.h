@@ -59,6 +59,11 @@ class FormDragNDrop : public QMainWindow, public EditorView {
   Editor& editor() { return editor_; }
   // Who answers "save the changes first?"; by default a message box.
   void SetSaveQuestion(SaveQuestion* question) { question_ = question ? question : &own_question_; }
+  // Who answers "save all the same?" before a save that loses what the format
+  // cannot hold; by default a message box.
+  void SetLossQuestion(LossQuestion* question) {
+    commands_.SetLossQuestion(question ? question : &own_loss_question_);
+  }
   BoardSurface* Surface() const { return surface_; }
   SwatchWidget* Swatch(int index) const { return swatches_.at(static_cast<size_t>(index)); }
   FormPic* PictureWindow() const { return form_pic_.get(); }
@@ -145,6 +150,7 @@ class FormDragNDrop : public QMainWindow, public EditorView {
   Editor& editor_;
   EditorCommands commands_;
   QtSaveQuestion own_question_;
+  QtLossQuestion own_loss_question_;
   SaveQuestion* question_ = &own_question_;
   BoardSurface* surface_ = nullptr;
   QLabel* label_values_ = nullptr;

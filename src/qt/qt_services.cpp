@@ -119,6 +119,18 @@ SaveAnswer QtSaveQuestion::AskSave(const QString& file) {
   }
 }
 
+bool QtLossQuestion::SaveAllTheSame(const std::string& file, const std::string& loss) {
+  const QString name = QFileInfo(PathFromNative(file)).fileName();
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Huewright"),
+                  QObject::tr("Saving %1 loses %2.").arg(name, QString::fromStdString(loss)),
+                  QMessageBox::Save | QMessageBox::Cancel, parent_.data());
+  box.setTextFormat(Qt::PlainText);
+  box.setInformativeText(QObject::tr("Save all the same?"));
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  return box.exec() == QMessageBox::Save;
+}
+
 QtBusyPointer::~QtBusyPointer() {
   while (depth_ > 0) SetWait(false);
 }

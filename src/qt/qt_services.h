@@ -89,6 +89,17 @@ class QtSaveQuestion : public SaveQuestion {
   QPointer<QWidget> parent_;
 };
 
+// Asks with a message box naming what the save would lose: Save or Cancel (the
+// default, also Escape).
+class QtLossQuestion : public LossQuestion {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  bool SaveAllTheSame(const std::string& file, const std::string& loss) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
 // The wait shape while a file is read or written. Unbalanced calls are tolerated:
 // a restore without a matching wait does nothing.
 class QtBusyPointer : public BusyPointer {

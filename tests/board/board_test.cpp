@@ -4,6 +4,7 @@
 
 #include <numeric>
 #include <random>
+#include <vector>
 
 #include "board_util.h"
 
@@ -60,33 +61,47 @@ TEST(UsageByPosition, CountsFollowTheMapIncludingMerges) {
   EXPECT_EQ(std::tuple(usage[0], usage[1], usage[5]), std::tuple(6, 0, 11));
 }
 
-TEST(ApplyPalette, TakesAllOrInsideOrOutsideTheMarkedRange) {
+TEST(ApplyPalette, FullFilesGoByPositionShortFilesFillTheRangeFromItsLowEnd) {
+  struct Span {
+    int position, entry, count;  // positions position.. take entries entry..
+  };
   const struct {
+    int count;
     int16_t prev, cur;
     PaletteMerge merge;
-    int lo, hi;  // positions taken: lo..hi, or all but lo..hi when protecting
+    std::vector<Span> taken;
   } cases[] = {
-      // clang-format off
-      {20, 10, PaletteMerge::ReplaceRange, 10, 20}, {10, 20, PaletteMerge::ProtectRange, 10, 20},
-      {0, 0, PaletteMerge::ProtectRange, 0, 0}, {255, 255, PaletteMerge::ProtectRange, 255, 255},
-      {0, 0, PaletteMerge::ReplaceRange, 0, 0}, {255, 255, PaletteMerge::ReplaceRange, 255, 255},
-      {30, 40, PaletteMerge::All, 0, 255},
-      // clang-format on
+      {256, 20, 10, PaletteMerge::ReplaceRange, {{10, 10, 11}}},
+      {256, 10, 20, PaletteMerge::ProtectRange, {{0, 0, 10}, {21, 21, 235}}},
+      {256, 30, 40, PaletteMerge::All, {{0, 0, 256}}},
+      {256, 255, 255, PaletteMerge::ProtectRange, {{0, 0, 255}}},
+      {16, 47, 32, PaletteMerge::ReplaceRange, {{32, 0, 16}}},
+      {16, 32, 40, PaletteMerge::ReplaceRange, {{32, 0, 9}}},   // the range is the shorter
+      {16, 250, 255, PaletteMerge::ReplaceRange, {{250, 0, 6}}},
+      {1, 255, 255, PaletteMerge::ReplaceRange, {{255, 0, 1}}},
+      {16, 32, 47, PaletteMerge::ProtectRange, {{0, 0, 16}}},
+      {16, 8, 47, PaletteMerge::ProtectRange, {{0, 0, 8}}},
+      {16, 0, 3, PaletteMerge::ProtectRange, {{4, 4, 12}}},
+      {16, 3, 4, PaletteMerge::All, {{0, 0, 256}}},  // a whole load: black past the file
   };
-  BoardEntries file{};
-  for (size_t k = 0; k < 256; ++k) file[k] = {{static_cast<uint8_t>(k), 1, 2}, 255};
   for (const auto& c : cases) {
+    BoardEntries file{};
+    for (size_t k = 0; k < 256; ++k) {
+      file[k] = {{static_cast<uint8_t>(k < size_t(c.count) ? k : 0), 1, 2}, 255};
+    }
     BoardState b = StartBoard({9, 9, 9});
     b.entries[12].A = 0;
     std::swap(b.map[14], b.map[15]);
     b.prev = c.prev, b.cur = c.cur;
     const BoardState before = b;
-    ApplyPalette(b, file, c.merge);
-    for (size_t k = 0; k < 256; ++k) {
-      const bool inside = static_cast<int>(k) >= c.lo && static_cast<int>(k) <= c.hi;
-      const bool taken = c.merge == PaletteMerge::ProtectRange ? !inside : inside;
-      EXPECT_EQ(b.entries[k], taken ? file[k] : before.entries[k]) << k;
+    BoardEntries want = before.entries;
+    int placed = 0;
+    for (const Span& s : c.taken) {
+      for (int i = 0; i < s.count; ++i) want[size_t(s.position + i)] = file[size_t(s.entry + i)];
+      placed += s.count;
     }
+    EXPECT_EQ(ApplyPalette(b, file, c.count, c.merge), placed) << c.count << " " << c.prev;
+    EXPECT_EQ(b.entries, want) << c.count << " " << c.prev << ".." << c.cur;
     EXPECT_EQ(std::tie(b.map, b.prev, b.cur), std::tie(before.map, before.prev, before.cur));
   }
 }

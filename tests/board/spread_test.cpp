@@ -79,5 +79,16 @@ TEST_F(Spreading, HsvRunsThroughTheHuesEitherWayAndRoundsHalfToEven) {
   EXPECT_EQ(At(61), (RGBTriple{255, 0, 0}));  // the long way round passes red
 }
 
+TEST_F(Spreading, HsvLeavesBothEndsAsTheyWere) {
+  // Colours that do not survive a trip through HSV: written back, they would change.
+  Set(70, {0, 11, 221});
+  Set(75, {0, 22, 169});
+  for (SpreadKind kind : {SpreadKind::Hsv, SpreadKind::HsvReverse}) {
+    Range(75, 70);
+    SpreadRange(b, kind);
+    EXPECT_EQ(std::tuple(At(70), At(75)), std::tuple(RGBTriple{0, 11, 221}, RGBTriple{0, 22, 169}));
+  }
+}
+
 }  // namespace
 }  // namespace hw

@@ -1,8 +1,11 @@
 // The rearranging and recolouring commands on a real editor, and their history.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
 #include <random>
 
+#include "base/faults.h"
 #include "board/moves.h"
 #include "editor_fakes.h"
 
@@ -131,6 +134,82 @@ TEST(History, UndoRestoresTheExactBoardAndRedoRedoesIt) {
   EXPECT_FALSE(r.ed.CanUndo() || r.ed.CanRedo());
 }
 
+// Right after a load with no helper thread (so nothing prepared the remap
+// buffer), each command, Undo and Redo meets every allocation it makes failing in
+// turn: a failure leaves board, pixels, window and history exactly as they were.
+TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
+  using Step = std::function<void(Loaded&)>;
+  const auto nothing = [](Loaded&) {};
+  const auto drop = [](Loaded& r) { r.Drop(12, 10, "5"); };
+  const struct {
+    const char* name;
+    Step before, command;
+  } cases[] = {
+      {"drop", nothing, drop},
+      {"drop, colours only", [](Loaded& r) { r.Boxes(false, true); }, drop},
+      {"reverse", [](Loaded& r) { r.ed.SetMarks(3, 40); }, [](Loaded& r) { r.ed.ReverseRange(); }},
+      {"sort", nothing, [](Loaded& r) { r.ed.Sort(SortKey::Hue, false); }},
+      {"spread", [](Loaded& r) { r.ed.SetMarks(3, 40); },
+       [](Loaded& r) { r.ed.Spread(SpreadKind::Hsv); }},
+      {"edit colour", nothing, [](Loaded& r) { r.ed.EditColour(4, {1, 2, 3}); }},
+      {"undo", drop, [](Loaded& r) { r.ed.Undo(); }},
+      {"redo", [](Loaded& r) { r.Drop(12, 10, "5"), r.ed.Undo(); }, [](Loaded& r) { r.ed.Redo(); }},
+      {"redo after a second drop", [](Loaded& r) { r.Drop(12, 10, "5"), r.ed.Undo(); }, drop},
+  };
+  for (const auto& c : cases) {
+    faults::FailThreadStartsAfter(0);
+    Loaded r;
+    faults::Reset();
+    ASSERT_TRUE(r.errors.messages.empty()) << r.errors.messages[0];
+    c.before(r);
+    const Snapshot before(r.ed);
+    const auto history = std::tuple(r.ed.CanUndo(), r.ed.CanRedo(), r.ed.Modified());
+    int failures = 0;
+    for (long n = 0;; ++n) {
+      ASSERT_LT(n, 10) << c.name;
+      faults::FailAllocationsAfter(n);
+      bool failed = false;
+      try {
+        c.command(r);
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      faults::Reset();
+      if (!failed) break;
+      ++failures;
+      EXPECT_TRUE(Snapshot(r.ed) == before) << c.name << ", allocation " << n;
+      EXPECT_EQ(std::tuple(r.ed.CanUndo(), r.ed.CanRedo(), r.ed.Modified()), history) << c.name;
+    }
+    // Whatever failed before, the command that got through is whole and undoable.
+    EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed)) << c.name;
+    EXPECT_EQ(ShownPicture(r.ed), Looks(r.ed.Pixels(), EntryColours(r.ed.Board()))) << c.name;
+    if (failures > 0 && r.ed.CanUndo()) {
+      r.ed.Undo();
+      EXPECT_TRUE(Snapshot(r.ed) == before) << c.name;
+    }
+    if (std::string(c.name) == "drop") {
+      EXPECT_EQ(failures, 2);  // the remap buffer, the step
+    }
+  }
+}
+
+// The history holds at least a thousand steps, each undone exactly.
+TEST(History, AThousandStepsUndoBackToTheLoadedPicture) {
+  Loaded r;
+  const Snapshot start(r.ed);
+  for (int i = 0; i < 1000; ++i) {
+    const int source = i * 13 % 256;
+    r.Drop((source + 1 + i % 100) % 256, source, "2");
+  }
+  const Snapshot last(r.ed);
+  int undone = 0;
+  while (r.ed.CanUndo()) r.ed.Undo(), ++undone;
+  EXPECT_GE(undone, 1000);
+  EXPECT_TRUE(Snapshot(r.ed) == start);
+  for (int i = 0; i < 1000; ++i) r.ed.Redo();
+  EXPECT_TRUE(Snapshot(r.ed) == last);
+}
+
 TEST(History, CommandsThatChangeNothingAreNotSteps) {
   Loaded r;
   r.Drop(20, 10, "0");
@@ -210,6 +289,27 @@ TEST(Boxes, ChainedIndexRunsComposeAndUndoRemapsOnce) {
   }
   r.ed.Redo();
   EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed));
+}
+
+TEST(Moves, TheFullCountIsTakenAndARunCutAtTheEndSaysSo) {
+  Loaded r;
+  const BoardEntries start = r.ed.Board().entries;
+  r.Drop(12, 10, "2");
+  EXPECT_EQ(r.ed.controls().StatusText, "");
+  r.ed.Undo();
+  r.Drop(252, 0, "8");  // pairs 256..259 leave the board
+  EXPECT_EQ(r.ed.controls().StatusText, "Moved 4 of 8: the run reached the end of the board.");
+  for (size_t k = 0; k < 4; ++k) {
+    EXPECT_EQ(r.ed.Board().entries[252 + k], start[k]);
+    EXPECT_EQ(r.ed.Board().entries[k], start[252 + k]);
+  }
+  EXPECT_EQ(r.ed.Board().entries[4], start[4]);
+  r.ed.Undo();
+  r.Drop(1, 0, "256");  // the largest count "Move:" takes: the board turns by one
+  EXPECT_EQ(r.ed.controls().StatusText, "Moved 255 of 256: the run reached the end of the board.");
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[0], r.ed.Board().entries[1], r.ed.Board().entries[255]),
+            std::tuple(start[255], start[0], start[254]));
+  EXPECT_EQ(ShownPicture(r.ed), Looks(r.pic.pixels, r.pic.palette));
 }
 
 TEST(Sorting, HardwareColoursSortTheBoardColours) {

@@ -1,8 +1,13 @@
 // The file commands and the picture window.
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <thread>
+
+#include "../common/run_as.h"
 #include "base/faults.h"
 #include "editor_fakes.h"
 #include "formats/pcx_file.h"
@@ -110,6 +115,36 @@ TEST(PictureLoad, RunningOutOfMemoryAnywhereIsReportedAndChangesNothing) {
   EXPECT_EQ(r.busy.depth, 0);
 }
 
+// Under a process limit no helper thread starts: the load still succeeds and says
+// nothing, and the first command remaps on its own.
+TEST(PictureLoad, WithNoThreadToBeHadTheLoadSucceeds) {
+  if (!IsRoot()) GTEST_SKIP() << "needs root to run as another user";
+  TempDir dir;
+  ::chmod(dir.Path().c_str(), 0755);
+  const std::string path = dir.File("tree.pcx");
+  Bytes pixels(64000);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
+  WritePicture(path, 320, 200, pixels, DistinctPalette(2));
+  const auto out = RunAsOtherUser([&]() -> std::string {
+    const rlimit none{0, 0};
+    if (::setrlimit(RLIMIT_NPROC, &none) != 0) return "setrlimit failed";
+    try {
+      std::thread([] {}).join();
+      return "a thread could still be started";
+    } catch (const std::system_error&) {
+    }
+    Rig r;
+    const bool loaded = r.ed.LoadPicture(path);
+    r.Drop(9, 3, "4");
+    std::string said;
+    for (const std::string& m : r.errors.messages) said += m + "\n";
+    if (!loaded || !said.empty()) return "load: " + std::to_string(loaded) + " " + said;
+    return r.ed.Pixels() == Mapped(r.ed) ? "" : "pixels do not follow the map";
+  });
+  EXPECT_TRUE(out.Exited()) << "child status " << out.status;
+  EXPECT_EQ(out.text, "");
+}
+
 TEST(PaletteLoad, MergesByPositionAndIsOneStep) {
   const struct {
     int16_t a, b;
@@ -164,6 +199,32 @@ TEST(PictureSave, FailuresAreReportedAndLeaveTheOldFile) {
   EXPECT_EQ(r.busy.depth, 0);
 }
 
+// After "Save Pic As..." the new file is the picture's file: the title, "Save Pic"
+// and the unsaved-changes state follow it, and the old file is left alone.
+TEST(PictureSave, SaveAsMakesTheNewFileThePicturesFile) {
+  Loaded r;
+  const Bytes original = ReadBytes(r.path);
+  r.Drop(9, 3);
+  const std::string copy = r.dir.File("copy.png");
+  r.files.saves.push_back(copy);
+  ASSERT_TRUE(r.commands.SavePicture());
+  EXPECT_EQ(std::tuple(r.ed.PicturePath(), r.ed.PictureFileFormat(), r.ed.Modified()),
+            std::tuple(copy, PictureFormat::Png, false));
+  EXPECT_EQ(r.ed.controls().Label1, copy + ":  320 x  200");
+  r.Drop(20, 30);
+  EXPECT_TRUE(r.ed.Modified());
+  ASSERT_TRUE(r.commands.SavePictureToItsFile());
+  EXPECT_FALSE(r.ed.Modified());
+  auto saved = DecodeIndexedPng(ReadBytes(copy));
+  ASSERT_TRUE(saved.ok());
+  EXPECT_EQ(saved->pixels, r.ed.Pixels());
+  EXPECT_EQ(ReadBytes(r.path), original);
+  // A failed Save As changes nothing of that.
+  r.files.saves.push_back(r.dir.File("no/such/dir.pcx"));
+  EXPECT_FALSE(r.commands.SavePicture());
+  EXPECT_EQ(r.ed.PicturePath(), copy);
+}
+
 TEST(PictureSave, WithNoPictureLoadedNothingIsWritten) {
   Rig r;
   TempDir dir;
@@ -179,6 +240,55 @@ TEST(PictureSave, WithNoPictureLoadedNothingIsWritten) {
   EXPECT_EQ(r.ed.Board().map[0], 1);
 }
 
+
+struct FakeLossQuestion : LossQuestion {
+  bool answer = false;
+  std::vector<std::string> asked;  // "file: loss", one per question
+  bool SaveAllTheSame(const std::string& file, const std::string& loss) override {
+    asked.push_back(file + ": " + loss);
+    return answer;
+  }
+};
+
+// A save into a format that cannot hold the board's alpha asks first; a cancel
+// writes nothing (and cancels what the save was for).
+TEST(PictureSave, SavesThatLoseAlphaAskFirst) {
+  Rig r;
+  TempDir dir;
+  FakeLossQuestion question;
+  r.commands.SetLossQuestion(&question);
+  BoardEntries entries{};
+  for (size_t i = 0; i < 256; ++i) entries[i] = BoardEntry{DistinctPalette(9)[i], 255};
+  entries[7].A = 0, entries[9].A = 0, entries[30].A = 110;
+  auto png = EncodeIndexedPng(4, 2, Bytes{0, 7, 9, 30, 1, 2, 3, 4}, entries);
+  ASSERT_TRUE(png.ok());
+  WriteBytes(dir.File("in.png"), *png);
+  r.Load(dir.File("in.png"));
+  ASSERT_TRUE(r.ed.PictureLoaded());
+
+  r.files.saves = {dir.File("a.png"), dir.File("b.pcx"), dir.File("c.pcx"), dir.File("p.act"),
+                   dir.File("p.gpl")};
+  EXPECT_TRUE(r.commands.SavePicture());  // PNG keeps alpha: no question
+  EXPECT_TRUE(question.asked.empty());
+  EXPECT_FALSE(r.commands.SavePicture());  // cancelled
+  ASSERT_EQ(question.asked.size(), 1u);
+  EXPECT_EQ(question.asked[0],
+            dir.File("b.pcx") + ": the alpha of 3 entries: a PCX file has no transparency");
+  question.answer = true;
+  EXPECT_TRUE(r.commands.SavePicture());
+  EXPECT_EQ(r.ed.PicturePath(), dir.File("c.pcx"));
+  r.Drop(1, 0);
+  EXPECT_TRUE(r.commands.SavePictureToItsFile());  // asks again: the file is PCX now
+  question.answer = false;
+  EXPECT_FALSE(r.commands.SavePalette());  // .act keeps entry 7 only
+  EXPECT_FALSE(r.commands.SavePalette());
+  ASSERT_EQ(question.asked.size(), 5u);
+  EXPECT_NE(question.asked[3].find("the alpha of 2 entries: an Adobe colour table"),
+            std::string::npos);
+  EXPECT_NE(question.asked[4].find("the alpha of 3 entries: a GIMP palette"), std::string::npos);
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.png", "c.pcx", "in.png"}));
+  EXPECT_TRUE(r.errors.messages.empty());
+}
 
 // An indexed PNG with transparency: loaded, rearranged, and saved as PNG and as
 // PCX, it keeps its look, and the PNG its transparency.
@@ -253,7 +363,22 @@ TEST(Formats, PalettesOfEveryKindSaveAndLoadBackWholeAndMerged) {
   ASSERT_TRUE(r.ed.LoadPalette(dir.File("short.hex"), PaletteMerge::All));
   EXPECT_EQ(r.ed.Board().entries[1].rgb, (RGBTriple{0, 255, 0}));
   EXPECT_EQ(r.ed.Board().entries[3].rgb, (RGBTriple{0, 0, 0}));
-  EXPECT_NE(r.ed.controls().StatusText.find("had 3 entries"), std::string::npos);
+  EXPECT_EQ(r.ed.controls().StatusText, "The palette had 3 entries; positions 3 to 255 took black.");
+  // Merged, a short file fills the range from its low end, or the positions from 0
+  // outside the range; the rest keep their colours.
+  for (int i = 0; i < 256; ++i) r.ed.EditColour(i, RGBTriple{1, 2, 3});
+  r.ed.SetMarks(47, 32);
+  ASSERT_TRUE(r.ed.LoadPalette(dir.File("short.hex"), PaletteMerge::ReplaceRange));
+  EXPECT_EQ(r.ed.controls().StatusText, "Merged 3 entries into positions 32 to 47");
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[31].rgb, r.ed.Board().entries[32].rgb,
+                       r.ed.Board().entries[34].rgb, r.ed.Board().entries[35].rgb),
+            std::tuple(RGBTriple{1, 2, 3}, RGBTriple{255, 0, 0}, RGBTriple{0, 0, 255},
+                       RGBTriple{1, 2, 3}));
+  r.ed.SetMarks(1, 40);
+  ASSERT_TRUE(r.ed.LoadPalette(dir.File("short.hex"), PaletteMerge::ProtectRange));
+  EXPECT_EQ(r.ed.controls().StatusText, "Merged 1 entry outside positions 1 to 40");
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[0].rgb, r.ed.Board().entries[1].rgb),
+            std::tuple(RGBTriple{255, 0, 0}, RGBTriple{1, 2, 3}));
   EXPECT_TRUE(r.errors.messages.empty());
 }
 

@@ -1,0 +1,19 @@
+// What a save would drop of the board's entries because the file format cannot
+// hold it. The window asks before such a save; the command line warns and writes.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "colour/colour.h"
+#include "formats/palette_files.h"
+#include "formats/picture_io.h"
+
+namespace hw {
+
+// A phrase naming what is lost ("the alpha of 3 entries: a PCX file has no
+// transparency"), or nullopt when the format keeps everything the entries hold.
+std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries);
+std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEntries& entries);
+
+}  // namespace hw
