@@ -35,10 +35,21 @@ struct FakeSaveQuestion : SaveQuestion {
   }
 };
 
+// Answers "save all the same?" from a queue (then Cancel) and keeps what was asked.
+struct FakeLossQuestion : LossQuestion {
+  std::vector<bool> answers;
+  std::vector<std::string> asked;
+  bool SaveAllTheSame(const std::string& file, const std::string& loss) override {
+    asked.push_back(file + ": " + loss);
+    return asked.size() <= answers.size() && answers[asked.size() - 1];
+  }
+};
+
 // The main window over an editor with fake services.
 struct FormRig {
   FakeFiles files;
   FakeSaveQuestion question;
+  FakeLossQuestion loss;
   FakeColours colours;
   RecordingErrors errors;
   DefaultRandom random;
@@ -48,6 +59,7 @@ struct FormRig {
       : editor(EditorServices{&errors, nullptr, &random, nullptr}, palette_size),
         form(editor, &files, &colours) {
     form.SetSaveQuestion(&question);
+    form.SetLossQuestion(&loss);
     form.Load();
   }
 

@@ -15,6 +15,7 @@
 #include <map>
 
 #include "formats/pcx_file.h"
+#include "formats/png.h"
 #include "qt_fakes.h"
 
 namespace hw::test {
@@ -117,6 +118,43 @@ TEST_F(Shell, TitleNamesThePictureAndShowsUnsavedChanges) {
   ASSERT_TRUE(saved.ok());
   EXPECT_EQ(saved->pixels, rig_.editor.Pixels());
   EXPECT_EQ(Pic()->windowTitle(), QString::fromStdString(path_) + ":  24 x  10");
+}
+
+// After "Save Pic As..." the title, Ctrl+S and the unsaved-changes question follow
+// the new file; a save that would lose alpha asks, and its Cancel cancels the quit.
+TEST_F(Shell, SaveAsMovesThePictureToTheNewFile) {
+  const Bytes original = ReadBytes(path_);
+  Change();
+  const std::string copy = dir_.File("copy.png");
+  rig_.files.saves.push_back(copy);
+  Action("actionSavePic")->trigger();
+  EXPECT_EQ(rig_.form.windowTitle(), "copy.png[*] - Huewright ver 1.0");
+  EXPECT_FALSE(rig_.form.isWindowModified());
+  Change();
+  Action("actionSave")->trigger();
+  auto saved = DecodeIndexedPng(ReadBytes(copy));
+  ASSERT_TRUE(saved.ok());
+  EXPECT_EQ(saved->pixels, rig_.editor.Pixels());
+  EXPECT_EQ(ReadBytes(path_), original);
+
+  BoardEntries entries{};
+  entries[1].A = 100;
+  auto png = EncodeIndexedPng(2, 1, Bytes{0, 1}, entries);
+  ASSERT_TRUE(png.ok());
+  WriteBytes(dir_.File("clear.png"), *png);
+  rig_.LoadPicture(dir_.File("clear.png"));
+  rig_.files.saves.push_back(dir_.File("clear.pcx"));
+  rig_.loss.answers = {true, false};
+  Action("actionSavePic")->trigger();
+  EXPECT_EQ(rig_.form.windowTitle(), "clear.pcx[*] - Huewright ver 1.0");
+  rig_.Drop(3, 0);
+  rig_.question.answers = {SaveAnswer::Save};
+  rig_.Click("ButtonQuit");
+  EXPECT_EQ(rig_.loss.asked, (std::vector<std::string>(
+                                 2, dir_.File("clear.pcx") +
+                                        ": the alpha of 1 entry: a PCX file has no transparency")));
+  EXPECT_TRUE(rig_.form.isVisible());
+  EXPECT_TRUE(rig_.form.isWindowModified());
 }
 
 // Quit, closing the window and "Load Pic..." with unsaved changes ask first.
