@@ -264,7 +264,7 @@ void FormDragNDrop::BuildControls() {
 
   label1_ = Place(new QLabel(QStringLiteral("<None Loaded>"), surface_), "Label1", 0, 6300, 5655, 255);
   // What the last command had to say (for example how many entries a palette had).
-  label_status_ = Place(new QLabel(this), "LabelStatus", 60, 6585, 5595, 255);
+  label_status_ = Place(new QLabel(surface_), "LabelStatus", 60, 6585, 5595, 255);
 
   // A check box or option button lower than its indicator would clip it: grow it
   // about its own middle line.
