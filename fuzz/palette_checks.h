@@ -10,12 +10,13 @@
 
 #include "format_check.h"
 #include "formats/palette_files.h"
+#include "formats/png.h"
 
 namespace hw::fuzzing {
 
 // Decodes the bytes as a file of this name; a decoded palette must be consistent,
-// and must come back unchanged through every writer (colours always; the one
-// transparent entry through Adobe colour tables).
+// and must come back unchanged through every writer (colours always; the first fully
+// transparent entry through Adobe colour tables). Only a PNG may give any alpha.
 inline FormatCheck CheckPaletteInput(std::span<const uint8_t> data, std::string_view name) {
   FormatCheck out;
   auto fail = [&out, name](std::string why) {
@@ -30,13 +31,13 @@ inline FormatCheck CheckPaletteInput(std::span<const uint8_t> data, std::string_
   }
   out.decoded = true;
   const auto head = data.first(std::min(data.size(), kPaletteSniffBytes));
-  // The sniffed format, or a colour table by its name when the signature's format
-  // could not read it.
+  // The sniffed format, or the one the name says when the content's format could
+  // not read it.
   if (pal->format != SniffPaletteFormat(head, name) &&
-      !(pal->format == PaletteFormat::Act &&
-        PaletteFormatForExtension(name) == PaletteFormat::Act)) {
+      pal->format != PaletteFormatForExtension(name)) {
     return fail("decoded as another format");
   }
+  const bool png = HasPngSignature(data);
   if (pal->count < 1 || pal->count > 256) return fail("count out of range");
   int clear = 0;
   for (size_t k = 0; k < 256; ++k) {
@@ -44,12 +45,16 @@ inline FormatCheck CheckPaletteInput(std::span<const uint8_t> data, std::string_
     if (static_cast<int>(k) >= pal->count && !(e == BoardEntry{})) {
       return fail("an entry past the count is not black and opaque");
     }
-    if (e.A != 255 && (e.A != 0 || pal->format != PaletteFormat::Act)) {
+    if (e.A != 255 && !png && (e.A != 0 || pal->format != PaletteFormat::Act)) {
       return fail("transparency from a format that has none");
     }
     clear += e.A == 0;
   }
-  if (clear > 1) return fail("more than one transparent entry");
+  if (clear > 1 && !png) return fail("more than one transparent entry");
+  const size_t first_clear = static_cast<size_t>(
+      std::find_if(pal->entries.begin(), pal->entries.end(),
+                   [](const BoardEntry& e) { return e.A == 0; }) -
+      pal->entries.begin());
 
   const struct {
     PaletteFormat format;
@@ -74,7 +79,8 @@ inline FormatCheck CheckPaletteInput(std::span<const uint8_t> data, std::string_
     for (size_t k = 0; k < 256; ++k) {
       const BoardEntry& a = pal->entries[k];
       const BoardEntry& b = back->entries[k];
-      const uint8_t alpha = w.format == PaletteFormat::Act ? a.A : 255;
+      const bool kept_clear = w.format == PaletteFormat::Act && k == first_clear;
+      const uint8_t alpha = kept_clear ? 0 : 255;
       if (!(b.rgb == a.rgb) || b.A != alpha) return fail(which + " round trip changes an entry");
     }
   }

@@ -266,33 +266,6 @@ int Rewrite(const std::string& in, const std::string& out) {
   return 0;
 }
 
-// Reads IN as a picture when its content is PNG or its name ends in .pcx (a damaged
-// picture is reported, not mined for its last 768 bytes), as a palette file of any
-// format otherwise (where a PCX palette is a file's last 768 bytes).
-// A PCX picture is checked by decoding it a slice at a time, never held whole.
-hw::Result<hw::BoardEntries> LoadEntries(const std::string& in) {
-  const std::vector<uint8_t> head = ReadHead(in, 8);
-  if (hw::HasPngSignature(head) ||
-      (hw::HasExtension(in, ".pcx") && (head.empty() || head[0] != 10))) {
-    // PNG keeps its transparency; anything else gets LoadPictureFile's own refusal.
-    auto picture = hw::LoadPictureFile(in);
-    if (!picture) return picture.error();
-    return picture->entries;
-  }
-  if (hw::HasExtension(in, ".pcx")) {
-    auto picture = Picture::Open(in);
-    if (!picture) return picture.error();
-    auto decoded = picture->ForEachSlice([](std::span<const uint8_t>) { return true; });
-    if (!decoded) return decoded.error();
-    hw::BoardEntries entries{};
-    for (size_t i = 0; i < 256; ++i) entries[i] = hw::BoardEntry{picture->palette()[i], 255};
-    return entries;
-  }
-  auto palette = hw::LoadAnyPaletteFile(in);
-  if (!palette) return palette.error();
-  return palette->entries;
-}
-
 // The output kind comes from OUT's extension alone; standard output has none, so
 // "-" is refused (a file called "-" is reached as "./-.png" and the like).
 int Convert(const std::string& in, const std::string& out) {
@@ -309,10 +282,12 @@ int Convert(const std::string& in, const std::string& out) {
   }
   current_file = in;
   if (kind == Kind::Palette) {
-    auto entries = LoadEntries(in);
-    if (!entries) return Fail(in, entries.error().message);
+    // The palette as the window's Load Palette takes it: a picture's own, or any
+    // palette file Huewright reads.
+    auto palette = hw::LoadAnyPaletteFile(in);
+    if (!palette) return Fail(in, palette.error().message);
     current_file = out;
-    auto saved = hw::SavePaletteFile(out, palette_format, *entries);
+    auto saved = hw::SavePaletteFile(out, palette_format, palette->entries);
     if (!saved) return Fail(out, saved.error().message);
     return 0;
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "formats/pcx.h"
+#include "formats/png.h"
 
 namespace hw {
 namespace {
@@ -13,6 +14,8 @@ constexpr std::string_view kGimpSignature = "GIMP Palette";
 constexpr std::string_view kJascSignature = "JASC-PAL";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr int kMaxEntries = 256;
+constexpr uint8_t kPcxManufacturer = 10;   // the first byte of every PCX file
+constexpr uint8_t kPcxPaletteMarker = 12;  // the byte before a PCX file's palette
 
 std::string_view AsText(std::span<const uint8_t> bytes) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
@@ -335,16 +338,30 @@ Result<PaletteFile> DecodeRiff(std::span<const uint8_t> bytes, std::string_view 
   return Fail(file, "the RIFF palette has no 'data' chunk");
 }
 
-Result<PaletteFile> DecodePcxPalette(std::span<const uint8_t> bytes, std::string_view file) {
-  if (bytes.size() < kPaletteBytes) {
-    return Fail(file, "not a palette file: no GIMP, JASC or RIFF signature, and at " +
-                          std::to_string(bytes.size()) +
-                          " bytes too short for a PCX palette (the last 768 bytes of a file)");
+// A picture gives its own palette: a PNG its PLTE entries and their tRNS alpha, a
+// PCX the palette at its end (its pixels are not looked at). A file that is neither,
+// nor any palette format, is taken only when it is exactly 768 bytes of raw colours:
+// any other size is much more likely something else than a palette.
+Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::string_view file) {
+  if (HasPngSignature(bytes)) {
+    auto png = DecodePngPalette(bytes);
+    if (!png) return Fail(file, png.error().message);
+    PaletteFile out;
+    out.entries = png->entries;
+    out.count = png->count;
+    return out;
+  }
+  if (!bytes.empty() && bytes[0] == kPcxManufacturer) {
+    return DecodePcxPaletteTail(bytes, bytes.size(), file);
+  }
+  if (bytes.size() != kPaletteBytes) {
+    return Fail(file, "not a palette file Huewright reads (no PNG, PCX, GIMP, JASC or RIFF "
+                      "signature, and " + std::to_string(bytes.size()) +
+                          " bytes where raw colours are 768)");
   }
   PaletteFile out;
-  out.format = PaletteFormat::Pcx;
   out.count = kMaxEntries;
-  ReadTriples(bytes.last(kPaletteBytes), kMaxEntries, out.entries);
+  ReadTriples(bytes, kMaxEntries, out.entries);
   return out;
 }
 
@@ -374,26 +391,15 @@ PaletteFormat SniffPaletteFormat(std::span<const uint8_t> first_bytes, std::stri
       std::memcmp(first_bytes.data() + 8, "PAL ", 4) == 0) {
     return PaletteFormat::Riff;
   }
+  // Pictures, by their content before any extension.
+  if (HasPngSignature(first_bytes) ||
+      (!first_bytes.empty() && first_bytes[0] == kPcxManufacturer)) {
+    return PaletteFormat::Pcx;
+  }
   const std::string ext = LowerExtension(file_name);
   if (ext == ".act") return PaletteFormat::Act;
   if (ext == ".hex") return PaletteFormat::Hex;
   return PaletteFormat::Pcx;
-}
-
-std::optional<size_t> PaletteReadLimit(PaletteFormat format) {
-  switch (format) {
-    case PaletteFormat::Gpl:
-    case PaletteFormat::Jasc:
-    case PaletteFormat::Hex:
-      return kMaxTextPaletteBytes;
-    case PaletteFormat::Riff:
-      return kMaxRiffPaletteBytes;
-    case PaletteFormat::Act:
-      return kActWithTrailerBytes;
-    case PaletteFormat::Pcx:
-      break;
-  }
-  return std::nullopt;
 }
 
 Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const uint8_t> bytes,
@@ -412,18 +418,38 @@ Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const ui
     case PaletteFormat::Pcx:
       break;
   }
-  return DecodePcxPalette(bytes, file_name);
+  return DecodeRawOrPicture(bytes, file_name);
+}
+
+Result<PaletteFile> DecodePcxPaletteTail(std::span<const uint8_t> tail, uint64_t file_size,
+                                         std::string_view file_name) {
+  if (file_size < kPcxHeaderSize + kPcxPaletteTailBytes || tail.size() < kPcxPaletteTailBytes ||
+      tail[tail.size() - kPcxPaletteTailBytes] != kPcxPaletteMarker) {
+    return Fail(file_name, "the PCX file has no 256-colour palette (no byte 12 before its last "
+                           "768 bytes)");
+  }
+  PaletteFile out;
+  out.count = kMaxEntries;
+  ReadTriples(tail.last(kPaletteBytes), kMaxEntries, out.entries);
+  return out;
 }
 
 Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::string_view file_name) {
   const auto head = bytes.first(std::min(bytes.size(), kPaletteSniffBytes));
   const PaletteFormat format = SniffPaletteFormat(head, file_name);
   auto decoded = DecodePaletteFileAs(format, bytes, file_name);
-  // A colour table is raw colours: its first entries can spell a signature. When
-  // the signature's format cannot read the file, a .act name of the right size wins.
-  if (!decoded && format != PaletteFormat::Act && LowerExtension(file_name) == ".act" &&
+  if (decoded) return decoded;
+  // A colour table is raw colours: its first entries can spell a signature, or start
+  // with the byte a PCX file starts with; a hex list may start with an empty line
+  // (that same byte). When the format the content suggests cannot read the file, the
+  // name decides.
+  const std::string ext = LowerExtension(file_name);
+  if (format != PaletteFormat::Act && ext == ".act" &&
       (bytes.size() == kActBytes || bytes.size() == kActWithTrailerBytes)) {
     return DecodeAct(bytes, file_name);
+  }
+  if (format == PaletteFormat::Pcx && ext == ".hex" && bytes.size() <= kMaxTextPaletteBytes) {
+    return DecodeHex(bytes, file_name);
   }
   return decoded;
 }

@@ -1,11 +1,15 @@
 // Palette files: GIMP (.gpl), JASC (.pal), Adobe colour tables (.act), hex lists
-// (.hex), RIFF palettes (read) and PCX palette files, over byte spans. Nothing here
-// touches a file; the file layer reads the bytes and hands them in.
+// (.hex), RIFF palettes (read), PCX palette files and the palettes of pictures, over
+// byte spans. Nothing here touches a file; the file layer reads the bytes and hands
+// them in.
 //
 // How a file is recognised: by content first (the "GIMP Palette", "JASC-PAL" and
-// RIFF "PAL " signatures), then by the extension (.act, .hex); anything else is a
-// PCX palette file, whose palette is the last 768 bytes of any file of at least 768
-// bytes.
+// RIFF "PAL " signatures; a PNG by its signature, a PCX by its first byte, 10), then
+// by the extension (.act, .hex). A PNG gives its PLTE entries with their tRNS alpha;
+// a PCX the 768 bytes after the byte 12 that must stand 769 bytes before its end
+// (a PCX palette file is such a picture). Anything else is read only when it is
+// exactly 768 bytes, as raw colours; any other file is refused as "not a palette
+// file Huewright reads".
 #pragma once
 
 #include <cstddef>
@@ -24,7 +28,9 @@ enum class PaletteFormat { Gpl, Jasc, Act, Hex, Riff, Pcx };
 
 // What a palette file held. File entry k lands at position k; positions the file
 // did not reach stay black and opaque, and `count` says how many entries it had
-// (1..256). Only Adobe colour tables carry transparency (one transparent entry).
+// (1..256). Only PNG pictures (any alpha) and Adobe colour tables (one transparent
+// entry) carry transparency. `format` is Pcx for every palette taken from a picture,
+// PNG included, and for raw colours: the kinds that have no palette format of their own.
 struct PaletteFile {
   BoardEntries entries{};
   int count = 0;
@@ -41,16 +47,13 @@ inline constexpr size_t kActBytes = 768;
 inline constexpr size_t kActWithTrailerBytes = 772;
 // SniffPaletteFormat looks at no more than this many leading bytes.
 inline constexpr size_t kPaletteSniffBytes = 16;
+// A PCX picture ends in the byte 12 and 768 bytes of colours.
+inline constexpr size_t kPcxPaletteTailBytes = 769;
 
 // Decides the format from the first bytes of a file (at least kPaletteSniffBytes of
-// them when the file is that long) and its name. Never fails: whatever is not
-// recognised is Pcx.
+// them when the file is that long) and its name. Never fails: a PNG, a PCX and
+// whatever is not recognised are Pcx (DecodePaletteFileAs tells them apart).
 PaletteFormat SniffPaletteFormat(std::span<const uint8_t> first_bytes, std::string_view file_name);
-
-// How many bytes the file layer may read for a file of this format; files larger
-// than that are refused (DecodePaletteFileAs refuses them too). std::nullopt for Pcx:
-// read only the last kPaletteBytes (768) of the file and pass those.
-std::optional<size_t> PaletteReadLimit(PaletteFormat format);
 
 // Decodes a file of a known format (usually from SniffPaletteFormat on the file's
 // first bytes). Errors name the file, the line for text formats, and the cause.
@@ -58,11 +61,18 @@ Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const ui
                                         std::string_view file_name);
 
 // SniffPaletteFormat + DecodePaletteFileAs over a whole file held in memory, with
-// one fallback: a .act file of 768 or 772 bytes whose first colours happen to spell
-// a signature, and which that format cannot read, is read as a colour table.
-// The file layer should call this for every file up to kMaxTextPaletteBytes, and
-// DecodePaletteFileAs(Pcx, last 768 bytes) only for larger files sniffed as Pcx.
+// a fallback to the name when the content misleads: a .act file of 768 or 772 bytes
+// whose first colours happen to spell a signature or start with 10, and a .hex file
+// starting with an empty line, are read by their extension when the format their
+// content suggests cannot read them.
 Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::string_view file_name);
+
+// The palette of a PCX file of file_size bytes from its last bytes alone (`tail`
+// holds at least the last kPcxPaletteTailBytes of them, or the whole file), so the
+// file layer need not read the pixels. Refuses a file too short for a header and a
+// palette, or without the byte 12 before its last 768 bytes.
+Result<PaletteFile> DecodePcxPaletteTail(std::span<const uint8_t> tail, uint64_t file_size,
+                                         std::string_view file_name);
 
 // Writes all 256 entries. Alpha survives only in Act (the first entry whose alpha
 // is 0 becomes the transparent index); the other formats write colours only.

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
 #include <new>
 
 #include "base/faults.h"
@@ -20,7 +18,6 @@ namespace {
 std::string Named(const std::string& path) { return "'" + path + "'"; }
 
 constexpr int32_t kMaxPcxSide = 32767;
-constexpr size_t kPcxPaletteBytes = 768;
 
 }  // namespace
 
@@ -197,22 +194,42 @@ Status ConvertPictureFile(const std::string& in, const std::string& out) {
 
 Result<PaletteFile> LoadAnyPaletteFile(const std::string& path) {
   try {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > kMaxTextPaletteBytes) {
-      // Too large for any format but a PCX palette: decide from the first bytes,
-      // then read only the last 768.
-      std::array<uint8_t, kPaletteSniffBytes> head{};
-      std::ifstream in(path, std::ios::binary);
-      in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
-      const PaletteFormat format = SniffPaletteFormat(head, path);
-      if (format != PaletteFormat::Pcx) {
-        return Error{"cannot load a palette from " + Named(path) + ": a " +
-                     std::string(PaletteFormatName(format)) + " file larger than 1 MiB"};
-      }
-      auto tail = ReadFileTail(path, kPcxPaletteBytes);
+    auto file = FileReader::Open(path);
+    if (!file) return file.error();
+    const uint64_t size = file->size();
+    std::array<uint8_t, kPaletteSniffBytes> head_bytes{};
+    auto got = file->ReadAt(0, head_bytes);
+    if (!got) return got.error();
+    const std::span<const uint8_t> head(head_bytes.data(), *got);
+    if (HasPngSignature(head)) {
+      // The whole file, as the picture loader reads it; only its header chunks are
+      // decoded.
+      auto bytes = ReadFileBytes(path);
+      if (!bytes) return bytes.error();
+      return DecodePaletteFile(*bytes, path);
+    }
+    if (!head.empty() && head[0] == 10) {
+      // A PCX: the palette is at the end, and the pixels are never read.
+      std::array<uint8_t, kPcxPaletteTailBytes> tail_bytes{};
+      const uint64_t tail_size = std::min<uint64_t>(size, tail_bytes.size());
+      auto tail = file->ReadAt(size - tail_size, std::span(tail_bytes).first(tail_size));
       if (!tail) return tail.error();
-      return DecodePaletteFileAs(PaletteFormat::Pcx, *tail, path);
+      auto palette = DecodePcxPaletteTail(std::span(tail_bytes).first(*tail), size, path);
+      // A colour table or hex list that merely starts with the byte 10 is small: read
+      // whole below, where its name decides.
+      const bool named_otherwise = HasExtension(path, ".act") || HasExtension(path, ".hex");
+      if (palette || !named_otherwise || size > kMaxTextPaletteBytes) return palette;
+    }
+    // Every other kind is small; a larger file is refused before it is read.
+    if (size > kMaxTextPaletteBytes) {
+      const PaletteFormat format = SniffPaletteFormat(head, path);
+      if (format == PaletteFormat::Pcx) {
+        return Error{path + ": not a palette file Huewright reads (no PNG, PCX, GIMP, JASC or " +
+                     "RIFF signature, and " + std::to_string(size) +
+                     " bytes where raw colours are 768)"};
+      }
+      return Error{"cannot load a palette from " + Named(path) + ": a " +
+                   std::string(PaletteFormatName(format)) + " file larger than 1 MiB"};
     }
     auto bytes = ReadFileBytes(path, kMaxTextPaletteBytes);
     if (!bytes) return bytes.error();

@@ -53,9 +53,11 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
 // file_io.h); a PNG is decoded whole first. Errors name the file at fault.
 Status ConvertPictureFile(const std::string& in, const std::string& out);
 
-// Reads a palette of any known format (see palette_files.h); a file too large for
-// a text format is refused, and a PCX palette is read from the file's last 768
-// bytes alone, whatever its size.
+// Reads the palette of a picture or a palette file of any known format (see
+// palette_files.h for the rule): a PNG gives its PLTE entries with their tRNS alpha,
+// a PCX the palette at its end (read alone, whatever the file's size), any other
+// file is read as raw colours only when it is exactly 768 bytes. Anything else, and
+// a palette file too large for its format, is refused before it is read whole.
 Result<PaletteFile> LoadAnyPaletteFile(const std::string& path);
 
 // The format a palette is saved in: by extension, PCX when it is not known.

@@ -87,7 +87,18 @@ bool HasPngSignature(std::span<const uint8_t> bytes) {
          std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
 }
 
-Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
+namespace {
+
+// A decoder over `bytes` with the header read and checked: an indexed PNG within the
+// size limits, whole up to its IEND. Shared by the picture and the palette readers so
+// both refuse the same files the same way.
+struct OpenedPng {
+  Ctx ctx;
+  spng_ihdr ihdr{};
+  ChunkScan scan;
+};
+
+Result<OpenedPng> OpenIndexedPng(std::span<const uint8_t> bytes) {
   if (!HasPngSignature(bytes)) return Error{"not a PNG file (no PNG signature)"};
   // The size comes straight from IHDR so the refusal can name it; libspng checks
   // the chunk itself (length, CRC, fields) below.
@@ -102,18 +113,19 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
                  std::to_string(kMaxPngSide) + ")"};
   }
 
-  Ctx ctx(spng_ctx_new(0));
-  if (!ctx) return Error{"out of memory starting the PNG decoder"};
-  spng_set_image_limits(ctx.get(), kMaxPngSide, kMaxPngSide);
-  spng_set_chunk_limits(ctx.get(), kChunkSizeLimit, kChunkCacheLimit);
+  OpenedPng png;
+  png.ctx.reset(spng_ctx_new(0));
+  if (!png.ctx) return Error{"out of memory starting the PNG decoder"};
+  spng_ctx* ctx = png.ctx.get();
+  spng_set_image_limits(ctx, kMaxPngSide, kMaxPngSide);
+  spng_set_chunk_limits(ctx, kChunkSizeLimit, kChunkCacheLimit);
   // A damaged tRNS must not be dropped quietly: that would lose transparency.
-  spng_set_crc_action(ctx.get(), SPNG_CRC_ERROR, SPNG_CRC_ERROR);
-  if (int rc = spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size())) {
+  spng_set_crc_action(ctx, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
+  if (int rc = spng_set_png_buffer(ctx, bytes.data(), bytes.size())) {
     return SpngError("cannot read the PNG file", rc);
   }
-  spng_ihdr ihdr{};
-  if (int rc = spng_get_ihdr(ctx.get(), &ihdr)) return SpngError("bad PNG header", rc);
-  switch (ihdr.color_type) {
+  if (int rc = spng_get_ihdr(ctx, &png.ihdr)) return SpngError("bad PNG header", rc);
+  switch (png.ihdr.color_type) {
     case SPNG_COLOR_TYPE_INDEXED:
       break;
     case SPNG_COLOR_TYPE_GRAYSCALE:
@@ -123,23 +135,58 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
       return Error{
           "this is a true-colour PNG; only indexed (palette) PNG pictures can be loaded"};
   }
+  // A file cut short, even after its image data, is refused whole.
+  png.scan = ScanChunks(bytes);
+  if (!png.scan.complete) {
+    return Error{"the PNG file is cut short (it has no complete IEND chunk)"};
+  }
+  return png;
+}
+
+// PLTE and tRNS into entries 0..n-1 (the rest stay black and opaque); returns n.
+Result<int> ReadPalette(const OpenedPng& png, BoardEntries& entries) {
+  spng_plte plte{};
+  if (int rc = spng_get_plte(png.ctx.get(), &plte)) return SpngError("the PNG palette", rc);
+  if (plte.n_entries < 1 || plte.n_entries > 256) return Error{"the PNG palette is empty"};
+  for (size_t k = 0; k < plte.n_entries; ++k) {
+    entries[k].rgb = {plte.entries[k].red, plte.entries[k].green, plte.entries[k].blue};
+  }
+  spng_trns trns{};
+  const int trns_rc = spng_get_trns(png.ctx.get(), &trns);
+  if (trns_rc == 0) {
+    const size_t n = std::min<size_t>({trns.n_type3_entries, plte.n_entries, 256});
+    for (size_t k = 0; k < n; ++k) entries[k].A = trns.type3_alpha[k];
+  } else if (trns_rc != SPNG_ECHUNKAVAIL) {
+    return SpngError("the PNG transparency", trns_rc);
+  } else if (png.scan.has_trns) {
+    // libspng drops a tRNS it finds invalid (longer than the palette, misplaced);
+    // loading the picture without it would quietly lose its transparency.
+    return Error{"the PNG transparency (tRNS chunk) is invalid"};
+  }
+  return static_cast<int>(plte.n_entries);
+}
+
+}  // namespace
+
+Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
+  auto opened = OpenIndexedPng(bytes);
+  if (!opened) return opened.error();
+  spng_ctx* ctx = opened->ctx.get();
+  const spng_ihdr& ihdr = opened->ihdr;
   const int bits = ihdr.bit_depth;
   const int width = static_cast<int>(ihdr.width), height = static_cast<int>(ihdr.height);
 
-  // A file cut short, even after its image data, is refused whole.
-  const ChunkScan scan = ScanChunks(bytes);
-  if (!scan.complete) return Error{"the PNG file is cut short (it has no complete IEND chunk)"};
   // Every pixel's bits must come out of the compressed data: refuse a picture the
   // IDAT chunks cannot hold before allocating anything for it.
   const uint64_t stride = (static_cast<uint64_t>(ihdr.width) * bits + 7) / 8;
   const uint64_t packed_size = stride * ihdr.height;
   const uint64_t payload = (static_cast<uint64_t>(ihdr.width) * ihdr.height * bits + 7) / 8;
-  if (payload > scan.idat_bytes * kMaxDeflateRatio + kDeflateSlack) {
+  if (payload > opened->scan.idat_bytes * kMaxDeflateRatio + kDeflateSlack) {
     return Error{"the PNG image data is too short for a picture of " + std::to_string(width) +
                  " x " + std::to_string(height) + " pixels"};
   }
   size_t spng_size = 0;
-  if (int rc = spng_decoded_image_size(ctx.get(), SPNG_FMT_PNG, &spng_size)) {
+  if (int rc = spng_decoded_image_size(ctx, SPNG_FMT_PNG, &spng_size)) {
     return SpngError("cannot decode the PNG picture", rc);
   }
   if (spng_size != packed_size) return Error{"unexpected PNG row layout"};
@@ -154,34 +201,31 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
     packed.resize(static_cast<size_t>(packed_size));
     target = packed.data();
   }
-  if (int rc = spng_decode_image(ctx.get(), target, static_cast<size_t>(packed_size),
+  if (int rc = spng_decode_image(ctx, target, static_cast<size_t>(packed_size),
                                  SPNG_FMT_PNG, 0)) {
     return SpngError("damaged PNG image data", rc);
   }
   // Read on to IEND, so damage after the image data is refused too.
-  if (int rc = spng_decode_chunks(ctx.get())) return SpngError("damaged PNG file", rc);
+  if (int rc = spng_decode_chunks(ctx)) return SpngError("damaged PNG file", rc);
   if (bits != 8) Unpack(packed, static_cast<size_t>(stride), bits, width, height, pic.pixels);
 
-  spng_plte plte{};
-  if (int rc = spng_get_plte(ctx.get(), &plte)) return SpngError("the PNG palette", rc);
-  if (plte.n_entries < 1 || plte.n_entries > 256) return Error{"the PNG palette is empty"};
-  pic.palette_count = static_cast<int>(plte.n_entries);
-  for (size_t k = 0; k < plte.n_entries; ++k) {
-    pic.entries[k].rgb = {plte.entries[k].red, plte.entries[k].green, plte.entries[k].blue};
-  }
-  spng_trns trns{};
-  const int trns_rc = spng_get_trns(ctx.get(), &trns);
-  if (trns_rc == 0) {
-    const size_t n = std::min<size_t>({trns.n_type3_entries, plte.n_entries, 256});
-    for (size_t k = 0; k < n; ++k) pic.entries[k].A = trns.type3_alpha[k];
-  } else if (trns_rc != SPNG_ECHUNKAVAIL) {
-    return SpngError("the PNG transparency", trns_rc);
-  } else if (scan.has_trns) {
-    // libspng drops a tRNS it finds invalid (longer than the palette, misplaced);
-    // loading the picture without it would quietly lose its transparency.
-    return Error{"the PNG transparency (tRNS chunk) is invalid"};
-  }
+  auto count = ReadPalette(*opened, pic.entries);
+  if (!count) return count.error();
+  pic.palette_count = *count;
   return pic;
+}
+
+Result<PngPalette> DecodePngPalette(std::span<const uint8_t> bytes) {
+  auto opened = OpenIndexedPng(bytes);
+  if (!opened) return opened.error();
+  // Before the image is decoded this reads (and checks) the chunks up to the first
+  // IDAT, where PLTE and tRNS must be; the image data is left compressed.
+  if (int rc = spng_decode_chunks(opened->ctx.get())) return SpngError("damaged PNG file", rc);
+  PngPalette out;
+  auto count = ReadPalette(*opened, out.entries);
+  if (!count) return count.error();
+  out.count = *count;
+  return out;
 }
 
 namespace {

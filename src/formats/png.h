@@ -40,6 +40,17 @@ bool HasPngSignature(std::span<const uint8_t> bytes);
 // any damage: CRC or checksum errors, truncation, a missing IEND.
 Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes);
 
+// The palette of an indexed PNG without its pixels: the PLTE entries (count 1..256)
+// with their tRNS alpha, the rest black and opaque. Refuses what DecodeIndexedPng
+// refuses from the header, the chunk list and the chunks before the image data
+// (colour types, sizes, truncation, CRC errors, an invalid tRNS); the image data
+// itself is not decompressed.
+struct PngPalette {
+  BoardEntries entries{};
+  int count = 0;
+};
+Result<PngPalette> DecodePngPalette(std::span<const uint8_t> bytes);
+
 // Encodes 8 bits per pixel, a 256-entry PLTE, a tRNS up to the last entry whose
 // alpha is below 255 (none when all are opaque), not interlaced. pixels must hold
 // exactly width x height bytes; sizes must be 1..kMaxPngSide.

@@ -467,22 +467,24 @@ TEST_F(Convert, PaletteSurvivesARoundOfEveryTextAndTableFormat) {
   EXPECT_EQ(ReadBytes(dir_.File("a.gpl")), EncodePaletteFile(entries_, PaletteFormat::Gpl));
 }
 
-// A damaged input of each kind gives one line naming it and the cause, and nothing is
-// written.
+// A damaged input of each kind, and a file that is no palette, gives one line naming
+// it and the cause, and nothing is written. A PCX gives a palette from its end alone:
+// the one cut short has none.
 TEST_F(Convert, BrokenInputsGiveOneLineAndWriteNothing) {
   Bytes png = ReadBytes(dir_.File("picture.png"));
   png.resize(png.size() - 20);
   const std::tuple<std::string, Bytes, std::string> cases[] = {
       {"cut.pcx", Bytes(s_.file.begin(), s_.file.begin() + 800), "pixel data ends early"},
-      {"cut.png", png, "cannot load"},
+      {"cut.png", png, "cut short"},
       {"bad.gpl",
        {'G', 'I', 'M', 'P', ' ', 'P', 'a', 'l', 'e', 't', 't', 'e', '\n', 'x', '\n'},
        "line 2"},
       {"short.act", Bytes(500, 7), "768 or 772 bytes"},
+      {"some.bin", Bytes(2000, 7), "not a palette file Huewright reads"},
       {"missing.pcx", {}, "No such file"}};
-  for (const auto& [name, bytes, cause] : cases) {
+  for (auto [name, bytes, cause] : cases) {
     if (name != "missing.pcx") Put(name, bytes);
-    for (const char* out : {"out.png", "out.pcx", "out.hex"}) {
+    for (const char* out : {"out.png", "out.pcx", "out.gpl"}) {
       SCOPED_TRACE(name + " -> " + out);
       const Outcome r = Cmd({"convert", dir_.File(name), dir_.File(out)});
       EXPECT_EQ(r.code, 1);
@@ -490,7 +492,10 @@ TEST_F(Convert, BrokenInputsGiveOneLineAndWriteNothing) {
       EXPECT_NE(r.err.find(dir_.File(name)), std::string::npos) << r.err;
       // A palette file is no picture, whatever its damage.
       const bool palette_to_picture =
-          !name.ends_with(".pcx") && !name.ends_with(".png") && !std::string(out).ends_with(".hex");
+          !name.ends_with(".pcx") && !name.ends_with(".png") && !std::string(out).ends_with(".gpl");
+      if (name == "cut.pcx" && std::string(out).ends_with(".gpl")) {
+        cause = "the PCX file has no 256-colour palette";
+      }
       if (!palette_to_picture) {
         EXPECT_NE(r.err.find(cause), std::string::npos) << r.err;
       }

@@ -1,12 +1,15 @@
-// Palette files: each format read and written, what a file is taken for, and the
-// files that must be refused with a message naming the file, line and cause.
+// Palette files: each format read and written, what a file is taken for (pictures
+// included), and the files that must be refused with a message naming the file,
+// line and cause.
 #include "formats/palette_files.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "../common/png_chunks.h"
 #include "../common/test_util.h"
+#include "formats/png.h"
 
 namespace hw {
 namespace {
@@ -189,8 +192,10 @@ TEST(PaletteFileRead, RiffSkipsOtherChunks) {
 TEST(PaletteFileRead, ContentDecidesBeforeTheExtension) {
   const Bytes gpl = B("GIMP Palette\n1 2 3\n"), jasc = B("JASC-PAL\n0100\n1\n1 2 3\n");
   const Bytes riff = EncodePaletteFile(Distinct(), PaletteFormat::Riff);
-  Bytes big(1000, 0);
-  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i);
+  const Bytes pcx = EncodePaletteFile(Distinct(), PaletteFormat::Pcx);
+  const Bytes png = *EncodeIndexedPng(1, 1, Bytes{0}, Distinct());
+  Bytes raw(768);
+  for (size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<uint8_t>(i + 1);
   const struct {
     Bytes bytes;
     const char* name;
@@ -201,9 +206,11 @@ TEST(PaletteFileRead, ContentDecidesBeforeTheExtension) {
       {riff, "x.hex", PaletteFormat::Riff},   {riff, "x", PaletteFormat::Riff},
       {Act(16, 1), "x.ACT", PaletteFormat::Act},
       {B("ff0000\n"), "dir/x.Hex", PaletteFormat::Hex},
-      // Not recognised: a .pal or .gpl without its signature takes the last 768 bytes.
-      {big, "x.pal", PaletteFormat::Pcx},     {big, "x.gpl", PaletteFormat::Pcx},
-      {big, "x.act.bak", PaletteFormat::Pcx}, {big, "dir.act/x", PaletteFormat::Pcx},
+      // Pictures by their content, whatever the name.
+      {pcx, "x.hex", PaletteFormat::Pcx},     {png, "x.act", PaletteFormat::Pcx},
+      // Not recognised: a .pal or .gpl without its signature is raw colours.
+      {raw, "x.pal", PaletteFormat::Pcx},     {raw, "x.gpl", PaletteFormat::Pcx},
+      {raw, "x.act.bak", PaletteFormat::Pcx}, {raw, "dir.act/x", PaletteFormat::Pcx},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -211,10 +218,32 @@ TEST(PaletteFileRead, ContentDecidesBeforeTheExtension) {
     EXPECT_EQ(SniffPaletteFormat(head, c.name), c.format);
     EXPECT_EQ(Decode(c.bytes, c.name).format, c.format);
   }
-  const PaletteFile pcx = Decode(big, "x.pal");
-  EXPECT_EQ(pcx.count, 256);
-  EXPECT_EQ(pcx.entries[0].rgb, (RGBTriple{232, 233, 234})) << "starts 768 bytes from the end";
-  EXPECT_EQ(pcx.entries[255].rgb, (RGBTriple{229, 230, 231}));
+  const PaletteFile from_raw = Decode(raw, "x.pal");
+  EXPECT_EQ(from_raw.count, 256);
+  EXPECT_EQ(from_raw.entries[0].rgb, (RGBTriple{1, 2, 3}));
+  EXPECT_EQ(from_raw.entries[255].rgb, (RGBTriple{254, 255, 0}));
+}
+
+// A picture gives its own palette: a PNG its PLTE entries with their tRNS alpha, a
+// PCX the 768 bytes after the byte 12 at its end, whatever its pixels.
+TEST(PaletteFileRead, PicturesGiveTheirOwnPalette) {
+  const BoardEntries entries = Distinct();
+  std::vector<test::Chunk> chunks = test::Chunks(*EncodeIndexedPng(1, 1, Bytes{0}, entries));
+  ASSERT_EQ(chunks[1].type, "PLTE");
+  chunks[1].data.resize(15);
+  chunks.insert(chunks.begin() + 2, test::Chunk{"tRNS", {0, 128, 7}});
+  const PaletteFile png = Decode(test::Assemble(chunks), "p.png");
+  EXPECT_EQ(png.count, 5);
+  BoardEntries want{};
+  for (size_t k = 0; k < 5; ++k) want[k].rgb = entries[k].rgb;
+  want[0].A = 0, want[1].A = 128, want[2].A = 7;
+  EXPECT_EQ(png.entries, want);
+
+  Bytes pcx = EncodePaletteFile(entries, PaletteFormat::Pcx);
+  std::fill(pcx.begin() + 128, pcx.end() - 769, 0xC0);  // pixels that do not decode
+  const PaletteFile from_pcx = Decode(pcx, "p.pcx");
+  EXPECT_EQ(from_pcx.count, 256);
+  EXPECT_EQ(from_pcx.entries, entries);
 }
 
 // A colour table is raw colours, so its first entries may spell a signature.
@@ -240,6 +269,17 @@ TEST(PaletteFileRead, RefusesBrokenFiles) {
     std::copy(bytes.begin(), bytes.end(), f.begin() + static_cast<std::ptrdiff_t>(at));
     return f;
   };
+  // A PNG's compressed data (the file without its signature), a greyscale PNG, and a
+  // PCX without the byte 12 before its last 768 bytes.
+  const Bytes png = *EncodeIndexedPng(1, 1, Bytes{0}, Distinct());
+  std::vector<test::Chunk> chunks = test::Chunks(png);
+  chunks[0].data[9] = 0;  // IHDR colour type
+  const Bytes grey = test::Assemble(chunks);
+  const Bytes pcx = EncodePaletteFile(Distinct(), PaletteFormat::Pcx);
+  Bytes no_marker = pcx;
+  no_marker[no_marker.size() - 769] = 0;
+  Bytes short_pcx(896, 0);  // the byte 12 in place, but no room for a header before it
+  short_pcx[0] = 10, short_pcx[896 - 769] = 12;
   std::string many_hex, many_gpl = "GIMP Palette\n";
   for (int i = 0; i < 257; ++i) many_hex += "102030\n", many_gpl += "1 2 3\n";
   const struct {
@@ -295,10 +335,17 @@ TEST(PaletteFileRead, RefusesBrokenFiles) {
       {"a.pal", riff_with(12, {'d', 'a', 't', 'b'}), "has no 'data' chunk"},
       {"a.pal", riff_with(16, {0x02, 0x00, 0x00, 0x00}), "too short for its header"},
       {"a.pal", B("RIFF\x04\0\0\0PAL "sv), "has no 'data' chunk"},
-      // nothing recognised and too short for the last-768-bytes rule
-      {"a.pal", Bytes(767), "a.pal: not a palette file"},
-      {"a.gpl", B("GIMP"), "a.gpl: not a palette file"},
-      {"noext", Bytes{}, "noext: not a palette file"},
+      // nothing recognised: only exactly 768 bytes are taken, as raw colours
+      {"a.pal", Bytes(767), "a.pal: not a palette file Huewright reads"},
+      {"a.pal", Bytes(769), "a.pal: not a palette file Huewright reads"},
+      {"a.bin", Bytes(2000, 7), "a.bin: not a palette file Huewright reads"},
+      {"a.bin", Bytes(png.begin() + 8, png.end()), "a.bin: not a palette file Huewright reads"},
+      {"a.gpl", B("GIMP"), "a.gpl: not a palette file Huewright reads"},
+      {"noext", Bytes{}, "noext: not a palette file Huewright reads"},
+      // pictures without a palette to give
+      {"g.png", grey, "g.png: this is a greyscale PNG"},
+      {"a.pcx", no_marker, "a.pcx: the PCX file has no 256-colour palette"},
+      {"a.pcx", short_pcx, "the PCX file has no 256-colour palette"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " expecting: " + c.fragment);
@@ -316,11 +363,6 @@ TEST(PaletteFileRead, SizeLimits) {
   EXPECT_NE(r.error().message.find("too large"), std::string::npos) << r.error().message;
   text.resize(kMaxTextPaletteBytes);
   EXPECT_TRUE(DecodePaletteFile(B(text), "big.gpl").ok()) << "1 MiB exactly is accepted";
-
-  EXPECT_EQ(PaletteReadLimit(PaletteFormat::Gpl), kMaxTextPaletteBytes);
-  EXPECT_EQ(PaletteReadLimit(PaletteFormat::Hex), kMaxTextPaletteBytes);
-  EXPECT_EQ(PaletteReadLimit(PaletteFormat::Act), 772u);
-  EXPECT_EQ(PaletteReadLimit(PaletteFormat::Pcx), std::nullopt);
 }
 
 TEST(PaletteFileFormats, ExtensionsForWriting) {

@@ -7,55 +7,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "../common/png_chunks.h"
 #include "../common/test_util.h"
 
 namespace hw::test {
 namespace {
 
-// ---- building and taking apart PNG files
-
-uint32_t Crc32(const uint8_t* p, size_t n, uint32_t crc = 0xFFFFFFFFu) {
-  for (size_t i = 0; i < n; ++i) {
-    crc ^= p[i];
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-  }
-  return crc;
-}
-
-struct Chunk {
-  std::string type;
-  Bytes data;
-};
-
-void PutBe32(Bytes& out, uint32_t v) {
-  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
-}
-
-// The chunks of a well-formed file, in order.
-std::vector<Chunk> Chunks(const Bytes& png) {
-  std::vector<Chunk> out;
-  for (size_t pos = 8; pos + 12 <= png.size();) {
-    const uint32_t len = static_cast<uint32_t>(png[pos] << 24 | png[pos + 1] << 16 |
-                                               png[pos + 2] << 8 | png[pos + 3]);
-    out.push_back({std::string(png.begin() + pos + 4, png.begin() + pos + 8),
-                   Bytes(png.begin() + pos + 8, png.begin() + pos + 8 + len)});
-    pos += 12 + len;
-  }
-  return out;
-}
-
-// Signature and chunks with correct lengths and CRCs.
-Bytes Assemble(const std::vector<Chunk>& chunks) {
-  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  for (const Chunk& c : chunks) {
-    PutBe32(out, static_cast<uint32_t>(c.data.size()));
-    const size_t start = out.size();
-    out.insert(out.end(), c.type.begin(), c.type.end());
-    out.insert(out.end(), c.data.begin(), c.data.end());
-    PutBe32(out, ~Crc32(out.data() + start, out.size() - start));
-  }
-  return out;
-}
+// ---- building and taking apart PNG files (the rest in png_chunks.h)
 
 // Offset of the first chunk of this type (its length field).
 size_t ChunkAt(const Bytes& png, const std::string& type) {
