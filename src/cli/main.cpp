@@ -16,11 +16,11 @@
 #include <nettle/sha2.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <new>
 #include <span>
@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "base/faults.h"
+#include "formats/file_io.h"
 #include "formats/pcx.h"
 #include "formats/pcx_file.h"
 #include "formats/pcx_stream.h"
@@ -100,16 +101,6 @@ bool WriteStdout(std::span<const uint8_t> data) {
   return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
-// The first bytes of a file, to tell PNG from PCX; empty when it cannot be read (the
-// loader then names the cause).
-std::vector<uint8_t> ReadHead(const std::string& path, size_t count) {
-  std::vector<uint8_t> head(count);
-  std::ifstream in(path, std::ios::binary);
-  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(count));
-  head.resize(in ? count : static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-  return head;
-}
-
 // A picture as info, indices and palette see it: the pixels one byte each, row-major,
 // handed over a slice at a time, and the RGB of all 256 entries (past a PNG's palette
 // black). A PCX picture is decoded slice by slice as its file is read; a PNG is
@@ -118,7 +109,14 @@ class Picture {
  public:
   static hw::Result<Picture> Open(const std::string& path) {
     current_file = path;
-    const std::vector<uint8_t> head = ReadHead(path, 32);
+    // Through the file layer, which refuses anything but a plain file at once: a
+    // named pipe would otherwise keep the command waiting for a writer.
+    auto file = hw::FileReader::Open(path);
+    if (!file) return file.error();
+    std::array<uint8_t, 32> head_bytes{};
+    auto got = file->ReadAt(0, head_bytes);
+    if (!got) return got.error();
+    const std::span<const uint8_t> head(head_bytes.data(), *got);
     Picture p;
     if (hw::HasPngSignature(head)) {
       auto png = hw::LoadPictureFile(path);

@@ -211,6 +211,23 @@ TEST_F(Cli, RewriteRefusesTargetsThatAreNotPlainFiles) {
   EXPECT_EQ(dir_.Entries(), entries);
 }
 
+// Every command that reads a file refuses a named pipe at once instead of waiting for
+// a writer (which `timeout` would end with 124).
+TEST_F(Cli, NamedPipesAreRefusedAtOnce) {
+  const std::string fifo = dir_.File("pipe"), out = dir_.File("out.gpl");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  const std::vector<std::vector<std::string>> cases = {
+      {"info", fifo}, {"indices", fifo}, {"palette", fifo}, {"convert", fifo, out}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args[0]);
+    const Outcome r = Cmd(args, "timeout 10 ");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(Lines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find(fifo + "': not a regular file"), std::string::npos) << r.err;
+  }
+  EXPECT_FALSE(fs::exists(out));
+}
+
 // A 16000 x 10000 picture (160 MB) of runs, in a 5 MB file.
 Bytes RunsPicture(const Sample& s) {
   Bytes file(s.file.begin(), s.file.begin() + 128);
