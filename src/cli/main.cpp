@@ -12,7 +12,8 @@
 //
 // Every failure prints exactly one line on stderr naming the file and the cause and
 // exits non-zero: 2 for a usage error, 1 for anything else, running out of memory
-// included.
+// included. A convert whose output cannot hold something the input has (alpha, in
+// PCX or most palette formats) writes the file and prints one "warning:" line.
 #include <nettle/sha2.h>
 
 #include <algorithm>
@@ -37,6 +38,7 @@
 #include "formats/picture_io.h"
 #include "formats/png.h"
 #include "formats/result.h"
+#include "formats/save_losses.h"
 
 namespace {
 
@@ -75,6 +77,12 @@ int Fail(const std::string& file, const std::string& cause, int code = kExitFail
   std::string line = "huewright-cli: " + OneLine(text) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
   return code;
+}
+
+// What a save left out that the input had; the file is written all the same.
+void Warn(const std::string& file, const std::string& loss) {
+  std::string line = "warning: '" + OneLine(file) + "': " + OneLine(loss) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 int UsageError(std::string_view cause) {
@@ -287,15 +295,18 @@ int Convert(const std::string& in, const std::string& out) {
     current_file = out;
     auto saved = hw::SavePaletteFile(out, palette_format, palette->entries);
     if (!saved) return Fail(out, saved.error().message);
+    if (auto loss = hw::PaletteSaveLoses(palette_format, palette->entries)) Warn(out, *loss);
     return 0;
   }
   // A PCX picture keeps its header when it stays PCX; a PNG gets a fresh one. The
   // error names the file at fault.
-  auto converted = hw::ConvertPictureFile(in, out);
+  std::string loss;
+  auto converted = hw::ConvertPictureFile(in, out, &loss);
   if (!converted) {
     const std::string& cause = converted.error().message;
     return Fail(cause.find("'" + out + "'") != std::string::npos ? out : in, cause);
   }
+  if (!loss.empty()) Warn(out, loss);
   return 0;
 }
 

@@ -10,6 +10,7 @@
 #include "formats/file_io.h"
 #include "formats/pcx_stream.h"
 #include "formats/png.h"
+#include "formats/save_losses.h"
 
 namespace hw {
 
@@ -156,7 +157,7 @@ Status StreamPcxAs(PcxFileRows& rows, PictureFormat format, const std::string& o
 
 }  // namespace
 
-Status ConvertPictureFile(const std::string& in, const std::string& out) {
+Status ConvertPictureFile(const std::string& in, const std::string& out, std::string* loss) {
   try {
     const PictureFormat format = PictureFormatForName(out);
     std::array<uint8_t, 1> first{};
@@ -181,12 +182,15 @@ Status ConvertPictureFile(const std::string& in, const std::string& out) {
         return made;
       });
       if (!saved) return saved.error();
+      if (loss) loss->clear();  // a PCX has no alpha to lose
       return Ok{};
     }
     auto picture = LoadPictureFile(in);
     if (!picture) return picture.error();
-    return SavePictureFile(out, format, picture->pcx_header, picture->width, picture->height,
-                           picture->pixels, picture->entries);
+    auto saved = SavePictureFile(out, format, picture->pcx_header, picture->width, picture->height,
+                                 picture->pixels, picture->entries);
+    if (saved && loss) *loss = PictureSaveLoses(format, picture->entries).value_or("");
+    return saved;
   } catch (const std::bad_alloc&) {
     return Error{"cannot convert " + Named(in) + " to " + Named(out) + ": not enough memory"};
   }

@@ -50,8 +50,11 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
 // PictureFormatForName), keeping what SavePictureFile keeps. A PCX picture goes
 // through a slice of rows at a time, decoded and encoded as the file is read and
 // written, so nothing of the picture's size is held (a save in place excepted, see
-// file_io.h); a PNG is decoded whole first. Errors name the file at fault.
-Status ConvertPictureFile(const std::string& in, const std::string& out);
+// file_io.h); a PNG is decoded whole first. Errors name the file at fault. After a
+// successful save, `loss` (when given) holds what the output format could not keep
+// of the picture's entries, as PictureSaveLoses words it, or is empty.
+Status ConvertPictureFile(const std::string& in, const std::string& out,
+                          std::string* loss = nullptr);
 
 // Reads the palette of a picture or a palette file of any known format (see
 // palette_files.h for the rule): a PNG gives its PLTE entries with their tRNS alpha,

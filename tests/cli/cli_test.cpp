@@ -573,5 +573,41 @@ TEST_F(Convert, InspectingPngMatchesThePcx) {
   EXPECT_EQ(Cmd({"palette", magick}).out, Bytes(theirs.end() - 768, theirs.end()));
 }
 
+// When the output cannot hold the input's alpha, one warning line (control bytes in
+// the name escaped) and the file written all the same; PNG keeps it all.
+TEST_F(Convert, LosingAlphaWarnsAndWritesTheFile) {
+  BoardEntries clear = entries_;
+  clear[0].A = 0, clear[1].A = 100, clear[2].A = 200;
+  const std::string in = Put("alpha.png", *EncodeIndexedPng(5, 3, s_.pixels, clear));
+  const std::string dir = dir_.Path() + "/";
+  const std::pair<std::string, std::string> cases[] = {
+      {"new\nline.pcx", "warning: '" + dir +
+                            "new\\x0aline.pcx': the alpha of 3 entries: a PCX file has no "
+                            "transparency\n"},
+      {"out.gpl", "warning: '" + dir + "out.gpl': the alpha of 3 entries"},
+      {"out.png", ""}};
+  for (const auto& [name, warning] : cases) {
+    SCOPED_TRACE(name);
+    const std::string out = dir_.File(name);
+    const Outcome r = Cmd({"convert", in, out});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(r.err.starts_with(warning)) << r.err;
+    EXPECT_EQ(Lines(r.err), warning.empty() ? 0 : 1) << r.err;
+    if (name.ends_with(".gpl")) {
+      auto back = LoadAnyPaletteFile(out);
+      ASSERT_TRUE(back) << back.error().message;
+      for (size_t k = 0; k < 256; ++k) ASSERT_EQ(back->entries[k].rgb, clear[k].rgb);
+      continue;
+    }
+    auto back = LoadPictureFile(out);
+    ASSERT_TRUE(back) << back.error().message;
+    EXPECT_EQ(back->pixels, s_.pixels);
+    for (size_t k = 0; k < 256; ++k) {
+      ASSERT_EQ(back->entries[k].rgb, clear[k].rgb);
+      ASSERT_EQ(back->entries[k].A, name.ends_with(".png") ? clear[k].A : 255);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace hw::test
