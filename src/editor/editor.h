@@ -157,6 +157,14 @@ class Editor {
   // "Save Pic" (Ctrl+S): back to the file the picture came from, in its format.
   bool SavePictureToItsFile();
   bool LoadPalette(const std::string& path, PaletteMerge merge);
+  // Writes the picture as shown (pixels, entries with their alpha) to `path` as
+  // PNG and changes nothing else: not the picture's file, not the saved state.
+  // Failures are returned, not reported.
+  Status WriteCopy(const std::string& path) const;
+  // Loads a copy written by WriteCopy as the unsaved state of the picture in
+  // `original`: the title, "Save Pic" and the unsaved-changes question name
+  // `original`, and the picture counts as changed until it is saved.
+  bool RestorePicture(const std::string& copy, const std::string& original);
   bool SavePalette(const std::string& path);
 
   // ---- colour cycling preview ----
@@ -207,6 +215,8 @@ class Editor {
   std::string path_;
   PictureFormat format_ = PictureFormat::Pcx;  // of the loaded file
   uint64_t saved_position_ = 0;                // the history's position at the last save
+  // No position of the history: a restored picture stays changed until saved.
+  static constexpr uint64_t kNeverSaved = ~uint64_t{0};
   PcxHeader header_{};  // of a loaded PCX file, whose fields a PCX save keeps
   std::vector<uint8_t> loaded_pixels_;
   std::vector<uint8_t> pixels_;  // the remapped pixels; used while the map is not the identity

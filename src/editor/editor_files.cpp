@@ -6,13 +6,16 @@
 // the target, so a failed save leaves the old file as it was. Cancelling a dialog
 // is silent; every other failure is reported with the file and the cause.
 #include <algorithm>
+#include <array>
 #include <new>
 #include <system_error>
 #include <utility>
 
 #include "base/faults.h"
 #include "editor/editor.h"
+#include "formats/file_io.h"
 #include "formats/picture_io.h"
+#include "formats/png.h"
 
 namespace hw {
 
@@ -181,6 +184,36 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
     if (auto* v = view()) v->ControlsChanged();
     return true;
   });
+}
+
+Status Editor::WriteCopy(const std::string& path) const {
+  if (!loaded_) return Error{"cannot save '" + path + "': no picture is loaded"};
+  try {
+    PcxHeader header = header_;
+    return SavePictureFile(path, PictureFormat::Png, header, width_, height_, Pixels(),
+                           board_.entries);
+  } catch (const std::bad_alloc&) {
+    return Error{"cannot save '" + path + "': not enough memory"};
+  }
+}
+
+bool Editor::RestorePicture(const std::string& copy, const std::string& original) {
+  if (!LoadPicture(copy)) return false;
+  path_ = original;
+  // The original's own format where it is still there, else what its name says.
+  format_ = PictureFormatForName(original);
+  if (auto file = FileReader::Open(original)) {
+    std::array<uint8_t, 8> head{};
+    if (auto got = file->ReadAt(0, head); got && *got > 0) {
+      format_ = HasPngSignature(std::span<const uint8_t>(head.data(), *got)) ? PictureFormat::Png
+                : head[0] == 10                                           ? PictureFormat::Pcx
+                                                                          : format_;
+    }
+  }
+  saved_position_ = kNeverSaved;
+  ShowPictureName();
+  if (auto* v = view()) v->ControlsChanged();
+  return true;
 }
 
 bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {

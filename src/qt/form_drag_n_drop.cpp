@@ -107,7 +107,7 @@ void FormDragNDrop::Run(Command&& command, bool board) {
     }
   }
   if (run_depth_ == 0) Flush();
-  if (!failure.isEmpty()) QMessageBox::warning(this, windowTitle(), failure);
+  if (!failure.isEmpty()) ShowPlainMessage(this, windowTitle(), failure);
 }
 
 FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* colours,
@@ -265,6 +265,9 @@ void FormDragNDrop::BuildControls() {
   label1_ = Place(new QLabel(QStringLiteral("<None Loaded>"), surface_), "Label1", 0, 6300, 5655, 255);
   // What the last command had to say (for example how many entries a palette had).
   label_status_ = Place(new QLabel(surface_), "LabelStatus", 60, 6585, 5595, 255);
+  // Both quote file names and what files said: shown as text, never as markup.
+  label1_->setTextFormat(Qt::PlainText);
+  label_status_->setTextFormat(Qt::PlainText);
 
   // A check box or option button lower than its indicator would clip it: grow it
   // about its own middle line.
@@ -877,8 +880,10 @@ void FormDragNDrop::UpdateTitle() {
     const QString name = QFileInfo(PathFromNative(editor_.PicturePath())).fileName();
     title = name + QStringLiteral("[*] - ") + app;
   }
+  const bool changed = windowTitle() != title || isWindowModified() != editor_.Modified();
   if (windowTitle() != title) setWindowTitle(title);
   setWindowModified(editor_.Modified());
+  if (changed) emit DocumentChanged();
 }
 
 void FormDragNDrop::StepMarks(Qt::Key key, bool range) {
@@ -909,6 +914,7 @@ bool FormDragNDrop::MayDropChanges() {
   const QString name = QFileInfo(PathFromNative(editor_.PicturePath())).fileName();
   switch (question_->AskSave(name)) {
     case SaveAnswer::Discard:
+      emit ChangesDiscarded();
       return true;
     case SaveAnswer::Save:
       // A save that fails has been reported, and one the user cancels (it would

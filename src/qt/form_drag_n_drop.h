@@ -121,6 +121,12 @@ class FormDragNDrop : public QMainWindow, public EditorView {
   void TimerChanged() override;
   void DrawBandBox(float x0, float y0, float x1, float y1) override;
 
+ signals:
+  // The picture's file or its unsaved-changes state may have changed.
+  void DocumentChanged();
+  // The user chose to go on without saving the changes.
+  void ChangesDiscarded();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 

@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include "editor/editor.h"
 #include "qt/app_icon.h"
 #include "qt/form_drag_n_drop.h"
 #include "qt/qt_services.h"
+#include "qt/recovery.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -44,13 +47,36 @@ int main(int argc, char** argv) {
   form.Load();
   form.show();
 
-  if (parser.isSet(load_option)) {
-    const std::string path =
-        hw::PathToNative(QFileInfo(parser.value(load_option)).absoluteFilePath());
+  // Unsaved work survives SIGTERM, SIGHUP and the session's logout; an earlier
+  // run's is offered back first.
+  hw::RecoveryKeeper recovery(editor, hw::RecoveryKeeper::DefaultFolder());
+  recovery.FollowWindow(form);
+  QObject::connect(&recovery, &hw::RecoveryKeeper::QuitRequested, &app,
+                   [](int signal) { QCoreApplication::exit(128 + signal); });
+  recovery.CatchSignals();
+  recovery.OfferEarlier([&form](const QString& name, const QDateTime& written) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Huewright"),
+                    QObject::tr("Restore unsaved work on %1 from %2?")
+                        .arg(name, written.toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
+                    QMessageBox::NoButton, &form);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* restore = box.addButton(QObject::tr("Restore"), QMessageBox::AcceptRole);
+    box.addButton(QMessageBox::Discard);
+    box.setDefaultButton(restore);
+    box.exec();
+    return box.clickedButton() == restore;
+  });
+  form.SyncFromState();
+
+  // The file's own bytes: a name need not be valid UTF-8.
+  if (const std::optional<std::string> path = hw::LoadArgument(argc, argv)) {
     QTimer::singleShot(0, &form, [&form, &files, path] {
-      files.PresetOpen(path);
+      files.PresetOpen(*path);
       form.findChild<QAbstractButton*>(QStringLiteral("ButtonLoad"))->click();
     });
   }
-  return app.exec();
+  const int code = app.exec();
+  // A normal end leaves nothing to restore: the user saved or chose to discard.
+  if (code == 0) recovery.Remove();
+  return code;
 }

@@ -8,10 +8,86 @@
 #include <QMessageBox>
 #include <span>
 
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace hw {
 
+namespace {
+
+// The entry of `folder` whose name, as a dialog shows it, is `shown`: the one
+// with those bytes, or else the only one that decodes to the same text.
+std::optional<std::string> EntryShownAs(const std::string& folder, const QString& shown) {
+  const std::string direct = QFile::encodeName(shown).toStdString();
+  std::optional<std::string> match;
+  DIR* dir = ::opendir(folder.empty() ? "/" : folder.c_str());
+  if (dir == nullptr) return std::nullopt;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == direct) {
+      match = name;
+      break;
+    }
+    if (QFile::decodeName(QByteArray::fromStdString(name)) == shown) {
+      if (match) {  // two names look alike: neither is chosen
+        match.reset();
+        break;
+      }
+      match = name;
+    }
+  }
+  ::closedir(dir);
+  return match;
+}
+
+}  // namespace
+
 std::string PathToNative(const QString& path) {
-  return QFile::encodeName(path).toStdString();
+  std::string direct = QFile::encodeName(path).toStdString();
+  if (!path.contains(QChar::ReplacementCharacter)) return direct;
+  // Part by part: the parts with a replacement character are looked up in their
+  // folder; a part that is not there (a name to save under) stays as given.
+  const QStringList parts = path.split(QLatin1Char('/'));
+  std::string out;
+  for (qsizetype i = 0; i < parts.size(); ++i) {
+    const QString& part = parts[i];
+    if (i > 0) out += '/';
+    if (part.isEmpty()) continue;
+    std::optional<std::string> native;
+    if (part.contains(QChar::ReplacementCharacter)) native = EntryShownAs(out, part);
+    out += native ? *native : QFile::encodeName(part).toStdString();
+  }
+  return out;
+}
+
+std::optional<std::string> LoadArgument(int argc, char** argv) {
+  std::optional<std::string> value;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--") break;
+    if ((arg == "--load" || arg == "-load") && i + 1 < argc) {
+      value = argv[++i];
+    } else if (arg.starts_with("--load=")) {
+      value = arg.substr(7);
+    }
+  }
+  if (!value || value->empty() || value->front() == '/') return value;
+  std::string cwd(4096, '\0');
+  while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
+    if (errno != ERANGE) return value;
+    cwd.resize(cwd.size() * 2);
+  }
+  cwd.resize(std::strlen(cwd.c_str()));
+  return cwd + "/" + *value;
+}
+
+void ShowPlainMessage(QWidget* parent, const QString& title, const QString& text) {
+  QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
 }
 
 QString PathFromNative(const std::string& path) {
@@ -97,8 +173,7 @@ void QtErrorReporter::ShowError(const std::string& message) {
   // Keep the wait pointer from hiding behind the message.
   const bool busy = QApplication::overrideCursor() != nullptr;
   if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-  QMessageBox::warning(parent_.data(), QStringLiteral("Huewright"),
-                       QString::fromStdString(message));
+  ShowPlainMessage(parent_.data(), QStringLiteral("Huewright"), QString::fromStdString(message));
   if (busy) QApplication::restoreOverrideCursor();
 }
 
@@ -106,6 +181,7 @@ SaveAnswer QtSaveQuestion::AskSave(const QString& file) {
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Huewright"),
                   QObject::tr("The picture %1 has changes that are not saved.").arg(file),
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_.data());
+  box.setTextFormat(Qt::PlainText);
   box.setInformativeText(QObject::tr("Save them first?"));
   box.setDefaultButton(QMessageBox::Save);
   box.setEscapeButton(QMessageBox::Cancel);

@@ -16,9 +16,19 @@
 namespace hw {
 
 // Turns a path the user chose into the byte string the core opens files with,
-// in the file system's own encoding.
+// in the file system's own encoding. Names need not be valid UTF-8: such a name
+// is shown with replacement characters, and its bytes are found again in its
+// folder by the name as shown.
 std::string PathToNative(const QString& path);
 QString PathFromNative(const std::string& path);
+
+// The value of "--load FILE" or "--load=FILE" as the bytes given, made absolute;
+// nullopt when the option is absent.
+std::optional<std::string> LoadArgument(int argc, char** argv);
+
+// A warning box whose text is shown as it is: a path or a file's content that
+// looks like markup is never rendered.
+void ShowPlainMessage(QWidget* parent, const QString& title, const QString& text);
 
 // Open and save dialogs for pictures (PCX, PNG) and palettes (PCX, GIMP, JASC,
 // Adobe colour tables, hex lists), starting in the folder of the last file chosen.
