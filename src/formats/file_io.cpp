@@ -235,10 +235,32 @@ Temporary WriteTemporary(int dfd, const ContentWriter& write, const struct stat*
   return t;
 }
 
+// Makes sure the disk holds the file at `size` bytes before any old byte is
+// overwritten. fallocate in mode 0 allocates whatever the file lacks up to that size
+// (the part beyond its end, and any holes) and never touches the data already there;
+// posix_fallocate is not used, as where the file system cannot allocate it writes
+// zeros over the file instead. Where allocating is not supported, a file that does
+// not grow reuses its own blocks and goes ahead. Returns 0 or the errno; a failed
+// reservation leaves the file at its old size.
+int ReserveInPlace(int fd, off_t old_size, uint64_t size) {
+  if (size == 0) return 0;
+  int r;
+  do {
+    r = ::fallocate(fd, 0, 0, static_cast<off_t>(size));
+  } while (r != 0 && errno == EINTR);
+  if (r == 0) return 0;
+  const int err = errno == ENOSYS ? EOPNOTSUPP : errno;
+  if (err == EOPNOTSUPP && size <= static_cast<uint64_t>(old_size)) return 0;
+  // Some file systems keep what they managed to allocate, and extend the file by it.
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size != old_size) (void)::ftruncate(fd, old_size);
+  return err;
+}
+
 // Writes over the existing file. The old content is overwritten from the start and
 // what is left beyond the new end is cut off afterwards, rather than emptying the
-// file first: the old file's blocks are reused, so a save no larger than the old
-// file does not run out of space half way on most file systems.
+// file first: the old file's blocks are reused, and the rest is reserved before the
+// first write, so the save cannot run out of space half way.
 Result<SaveMethod> WriteInPlace(const std::string& fail, int dfd, const std::string& name,
                                 const std::vector<uint8_t>& bytes) {
   Fd fd(::openat(dfd, name.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -247,6 +269,16 @@ Result<SaveMethod> WriteInPlace(const std::string& fail, int dfd, const std::str
   if (::fstat(fd.get(), &st) != 0) return Error{fail + Cause(errno)};
   if (!S_ISREG(st.st_mode)) return Error{fail + KindOf(st.st_mode)};
   ::fcntl(fd.get(), F_SETFL, 0);
+  if (const int err = ReserveInPlace(fd.get(), st.st_size, bytes.size()); err != 0) {
+    if (err == EOPNOTSUPP) {
+      return Error{fail +
+                   "the file must be written in place, and its file system cannot set aside "
+                   "room for the larger new content first (the file was left as it was)"};
+    }
+    return Error{fail + Cause(err) +
+                 " (the file must be written in place, and the disk cannot hold the new "
+                 "content; the file was left as it was)"};
+  }
   uint64_t written = 0;
   int err = WriteAll(fd.get(), bytes.data(), bytes.size(), written);
   if (err == 0 && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) err = errno;

@@ -1,17 +1,21 @@
 // Saves that respect the user's files: what is refused, what keeps its owner and
-// mode, what is written in place, what survives being killed half way; loads that
-// run out of memory; palettes read from the end of files of any size.
+// mode, what is written in place (and refused when the disk cannot hold it), what
+// survives being killed half way; loads that run out of memory; palettes read from
+// the end of files of any size.
 #include "formats/file_io.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include "../common/run_as.h"
 #include "../common/test_util.h"
@@ -320,6 +324,57 @@ TEST_F(FileIo, SaveKilledWhileWritingLeavesNothingBehind) {
     EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"existing.pcx"});
     EXPECT_EQ(ReadBytes(existing), old);
   }
+}
+
+// A small file system of its own, so that a test can fill the disk.
+class FileIoOnSmallDisk : public FileIo {
+ protected:
+  void SetUp() override {
+    disk_ = dir_.File("disk");
+    ASSERT_EQ(::mkdir(disk_.c_str(), 0755), 0);
+    if (::mount("tmpfs", disk_.c_str(), "tmpfs", 0, "size=2m") != 0) {
+      GTEST_SKIP() << "cannot mount a small tmpfs: " << std::strerror(errno);
+    }
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (mounted_) ::umount2(disk_.c_str(), MNT_DETACH);
+    FileIo::TearDown();
+  }
+  // Writes a file until the disk is full.
+  void Fill(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    const Bytes block(4096, 0x5a);
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ::close(fd);
+  }
+  std::string disk_;
+  bool mounted_ = false;
+};
+
+// An in-place save makes sure the disk holds the new content before overwriting the
+// old: one that cannot fit is refused and the file left as it was.
+TEST_F(FileIoOnSmallDisk, InPlaceSavesThatDoNotFitAreRefused) {
+  const std::string a = disk_ + "/a.pcx", b = disk_ + "/b.pcx", filler = disk_ + "/filler";
+  const Bytes old = Pattern(512 << 10, 30);
+  WriteBytes(a, old);
+  ASSERT_EQ(::link(a.c_str(), b.c_str()), 0);
+  Fill(filler);
+  const auto r = SaveFileBytes(a, Pattern(768 << 10, 31));
+  ASSERT_FALSE(r.ok());
+  EXPECT_TRUE(Contains(r.error().message, "cannot save '" + a + "': No space left on device"))
+      << r.error().message;
+  EXPECT_TRUE(Contains(r.error().message, "left as it was")) << r.error().message;
+  EXPECT_EQ(ReadBytes(b), old);
+  // A smaller file still fits on the full disk; a larger one once there is room.
+  EXPECT_EQ(Describe(SaveFileBytes(a, Pattern(300 << 10, 32))), "in place");
+  EXPECT_EQ(ReadBytes(b), Pattern(300 << 10, 32));
+  fs::remove(filler);
+  EXPECT_EQ(Describe(SaveFileBytes(a, Pattern(768 << 10, 31))), "in place");
+  EXPECT_EQ(ReadBytes(b), Pattern(768 << 10, 31));
+  EXPECT_EQ(Stat(b).st_nlink, nlink_t{2});
 }
 
 TEST_F(FileIo, PaletteComesFromTheEndOfAFileOfAnySize) {
