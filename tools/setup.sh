@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 packages=(build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev googletest
-  libgmock-dev libbenchmark-dev nettle-dev libspng-dev)
+  libgmock-dev libbenchmark-dev nettle-dev libspng-dev libacl1-dev)
 if [ "$mode" = test ]; then
   # Interoperability peers, the fuzzing compiler and runtime.
   packages+=(clang libclang-rt-14-dev python3 python3-pil imagemagick netpbm)

@@ -1,9 +1,12 @@
 // Whole-file reads and saves; see file_io.h for what a save promises.
 #include "formats/file_io.h"
 
+#include <acl/libacl.h>
 #include <fcntl.h>
+#include <sys/acl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -11,6 +14,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <type_traits>
 
 #include "base/faults.h"
 
@@ -133,16 +138,114 @@ std::string TemporaryName() {
   return name;
 }
 
-// Gives the new file the replaced one's owner, group and permissions as far as the
-// system allows. A file whose owner cannot be kept becomes the saver's, and then
-// loses setuid and setgid: those bits must never pass to another owner.
-int KeepOwnership(int fd, const struct stat& old) {
-  mode_t mode = old.st_mode & 07777;
-  const bool owner_kept = ::fchown(fd, old.st_uid, static_cast<gid_t>(-1)) == 0;
-  const bool group_kept = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) == 0;
+struct AclFree {
+  void operator()(void* p) const { ::acl_free(p); }
+};
+using Acl = std::unique_ptr<std::remove_pointer_t<acl_t>, AclFree>;
+
+// What a replacing file takes over from the file it replaces.
+struct OldFile {
+  struct stat st {};
+  Acl acl;  // only an ACL with more than the mode says; null for none
+  std::vector<std::pair<std::string, std::string>> attributes;  // name and value, ACLs apart
+};
+
+// Reads an extended attribute's value or the list of names through `get`, growing
+// the buffer while the value grows under it. Returns false with errno set.
+template <class Get>
+bool ReadGrowing(std::string& into, const Get& get) {
+  for (;;) {
+    const ssize_t size = get(nullptr, 0);
+    if (size < 0) return false;
+    into.resize(static_cast<size_t>(size));
+    if (size == 0) return true;
+    const ssize_t n = get(into.data(), into.size());
+    if (n >= 0) {
+      into.resize(static_cast<size_t>(n));
+      return true;
+    }
+    if (errno != ERANGE) return false;
+  }
+}
+
+constexpr const char* kAccessAcl = "system.posix_acl_access";
+constexpr const char* kDefaultAcl = "system.posix_acl_default";
+
+// Reads the ACL and extended attributes of the file about to be replaced, before
+// anything is written, so that a save that could not keep them costs nothing. The
+// file is reached through /proc when it can be, as it may be one the saver can
+// write but not open for reading.
+Result<OldFile> ReadOldFile(int dfd, const std::string& name, const std::string& target,
+                            const struct stat& st) {
+  OldFile old;
+  old.st = st;
+  Fd file(::openat(dfd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  if (!file.ok()) return Error{Cause(errno)};
+  std::string at = "/proc/self/fd/" + std::to_string(file.get());
+  if (::access(at.c_str(), F_OK) != 0) at = target;
+  std::string names;
+  if (!ReadGrowing(names, [&](char* buf, size_t size) {
+        return ::listxattr(at.c_str(), buf, size);
+      })) {
+    if (errno == EOPNOTSUPP || errno == ENOSYS) return old;
+    return Error{"cannot keep its extended attributes: " + Cause(errno)};
+  }
+  for (size_t pos = 0; pos < names.size();) {
+    const std::string attr = names.c_str() + pos;
+    pos += attr.size() + 1;
+    if (attr.empty() || attr == kDefaultAcl) continue;
+    if (attr == kAccessAcl) {
+      Acl acl(::acl_get_file(at.c_str(), ACL_TYPE_ACCESS));
+      if (!acl) return Error{"cannot keep its access control list: " + Cause(errno)};
+      if (::acl_equiv_mode(acl.get(), nullptr) != 0) old.acl = std::move(acl);
+      continue;
+    }
+    std::string value;
+    if (!ReadGrowing(value, [&](char* buf, size_t size) {
+          return ::getxattr(at.c_str(), attr.c_str(), buf, size);
+        })) {
+      if (errno == ENODATA) continue;  // removed meanwhile
+      return Error{"cannot keep its extended attribute '" + attr + "': " + Cause(errno)};
+    }
+    old.attributes.emplace_back(attr, std::move(value));
+  }
+  return old;
+}
+
+// Gives the new file the replaced one's owner, group, permissions, ACL and extended
+// attributes; returns what could not be kept, or "". A file whose owner cannot be
+// kept becomes the saver's, and then loses setuid and setgid: those bits must never
+// pass to another owner. The ACL goes on before the mode, while the file is still
+// private: with an ACL the group bits of the mode are its mask, and the mode alone
+// on a file without the ACL would give them to the owning group. An ACL the new file
+// took from its folder's default is dropped: the old file did not have it. Extended
+// attributes come last, as changing the owner drops some of them.
+std::string KeepAttributes(int fd, const OldFile& old) {
+  mode_t mode = old.st.st_mode & 07777;
+  const bool owner_kept = ::fchown(fd, old.st.st_uid, static_cast<gid_t>(-1)) == 0;
+  const bool group_kept = ::fchown(fd, static_cast<uid_t>(-1), old.st.st_gid) == 0;
   if (!owner_kept) mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
   if (!group_kept) mode &= ~static_cast<mode_t>(S_ISGID);
-  return ::fchmod(fd, mode) == 0 ? 0 : errno;
+  if (old.acl) {
+    if (::acl_set_fd(fd, old.acl.get()) != 0)
+      return "cannot keep its access control list: " + Cause(errno);
+  } else if (::fremovexattr(fd, kAccessAcl) != 0 && errno != ENODATA && errno != EOPNOTSUPP) {
+    return "cannot drop the access control list its folder gives new files: " + Cause(errno);
+  }
+  if (::fchmod(fd, mode) != 0) return Cause(errno);
+  std::string now;
+  for (const auto& [attr, value] : old.attributes) {
+    // Some are set by the system itself (a security label); equal ones are left alone.
+    if (ReadGrowing(now, [&](char* buf, size_t size) {
+          return ::fgetxattr(fd, attr.c_str(), buf, size);
+        }) &&
+        now == value) {
+      continue;
+    }
+    if (::fsetxattr(fd, attr.c_str(), value.data(), value.size(), 0) != 0)
+      return "cannot keep its extended attribute '" + attr + "': " + Cause(errno);
+  }
+  return "";
 }
 
 bool NoUnnamedTemporaries(int err) {
@@ -157,6 +260,7 @@ struct Temporary {
   std::string name;  // empty when the step failed
   int err = 0;
   std::string content_error;  // the content writer's own failure, when it failed
+  std::string keep_error;     // what of the old file could not be kept, when that failed
   bool creating = false;      // the failure was in making the file at all
   bool linking = false;       // an unnamed file was complete but could not be given a name
 };
@@ -177,7 +281,7 @@ int LinkUnnamed(int fd, int dfd, std::string& name) {
   return EEXIST;
 }
 
-Temporary WriteTemporary(int dfd, const ContentWriter& write, const struct stat* old,
+Temporary WriteTemporary(int dfd, const ContentWriter& write, const OldFile* old,
                          bool unnamed) {
   Temporary t;
   // A new file gets 0666 less the umask (and any default ACL of the folder) from
@@ -217,7 +321,10 @@ Temporary WriteTemporary(int dfd, const ContentWriter& write, const struct stat*
     t.content_error = made.error().message;
     err = EIO;
   }
-  if (err == 0 && old != nullptr) err = KeepOwnership(fd.get(), *old);
+  if (err == 0 && old != nullptr) {
+    t.keep_error = KeepAttributes(fd.get(), *old);
+    if (!t.keep_error.empty()) err = EPERM;
+  }
   if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
   if (err == 0 && unnamed) {
     err = LinkUnnamed(fd.get(), dfd, name);
@@ -482,15 +589,22 @@ Result<SaveMethod> SaveFileStreamed(const std::string& path, const ContentWriter
     if (st.st_nlink > 1) return CollectAndWriteInPlace(fail, dfd.get(), name, write);
   }
 
-  Temporary temp = WriteTemporary(dfd.get(), write, exists ? &st : nullptr, true);
+  OldFile old;
+  if (exists) {
+    auto read = ReadOldFile(dfd.get(), name, target, st);
+    if (!read) return Error{fail + read.error().message};
+    old = std::move(*read);
+  }
+  Temporary temp = WriteTemporary(dfd.get(), write, exists ? &old : nullptr, true);
   if ((temp.creating && NoUnnamedTemporaries(temp.err)) || temp.linking) {
-    temp = WriteTemporary(dfd.get(), write, exists ? &st : nullptr, false);
+    temp = WriteTemporary(dfd.get(), write, exists ? &old : nullptr, false);
   }
   if (temp.creating && exists && FolderRefusesWrites(temp.err)) {
     // No temporary can be made beside a file the user may write: write in place.
     return CollectAndWriteInPlace(fail, dfd.get(), name, write);
   }
   if (!temp.content_error.empty()) return Error{temp.content_error};
+  if (!temp.keep_error.empty()) return Error{fail + temp.keep_error};
   if (temp.err != 0) {
     if (temp.creating) {
       return Error{fail + "cannot create a file in " + Quoted(dir) + ": " + Cause(temp.err)};

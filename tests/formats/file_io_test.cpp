@@ -1,18 +1,21 @@
-// Saves that respect the user's files: what is refused, what keeps its owner and
-// mode, what is written in place (and refused when the disk cannot hold it), what
-// survives being killed half way; loads that run out of memory; palettes read from
-// the end of files of any size.
+// Saves that respect the user's files: what is refused, what keeps its owner, mode,
+// ACL and extended attributes, what is written in place (and refused when the disk
+// cannot hold it), what survives being killed half way; loads that run out of
+// memory; palettes read from the end of files of any size.
 #include "formats/file_io.h"
 
+#include <acl/libacl.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/acl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/un.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -324,6 +327,87 @@ TEST_F(FileIo, SaveKilledWhileWritingLeavesNothingBehind) {
     EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"existing.pcx"});
     EXPECT_EQ(ReadBytes(existing), old);
   }
+}
+
+// The ACL's entries and mask and the extended attributes pass to the replacing file
+// before it takes the name; a save that could not keep them is refused.
+TEST_F(FileIo, AclAndExtendedAttributesAreKeptOrTheSaveRefused) {
+  const std::string path = dir_.File("shared.pcx");
+  WriteBytes(path, Pattern(1000, 26));
+  if (::setxattr(path.c_str(), "user.comment", "sunset", 6, 0) != 0 && errno == ENOTSUP) {
+    GTEST_SKIP() << "the file system of the test folder (TMPDIR) has no user extended "
+                    "attributes";
+  }
+  // The named user may write; the owning group may only read, although the mask
+  // (the group bits of the mode) says rw.
+  const std::string acl_text = "user::rw-\nuser:65534:rw-\ngroup::r--\nmask::rw-\nother::---\n";
+  acl_t acl = ::acl_from_text(acl_text.c_str());
+  ASSERT_NE(acl, nullptr);
+  const int set = ::acl_set_file(path.c_str(), ACL_TYPE_ACCESS, acl);
+  ::acl_free(acl);
+  if (set != 0 && errno == ENOTSUP) {
+    GTEST_SKIP() << "the file system of the test folder (TMPDIR) has no ACLs";
+  }
+  ASSERT_EQ(set, 0) << std::strerror(errno);
+  const auto acl_of = [](const std::string& file) {
+    acl_t a = ::acl_get_file(file.c_str(), ACL_TYPE_ACCESS);
+    if (a == nullptr) return std::string("none");
+    char* text = ::acl_to_any_text(a, nullptr, '\n', TEXT_NUMERIC_IDS);
+    std::string out = text != nullptr ? text : "";
+    ::acl_free(text);
+    ::acl_free(a);
+    return out;
+  };
+  const auto xattr_of = [](const std::string& file, const char* name) {
+    char value[64];
+    const ssize_t n = ::getxattr(file.c_str(), name, value, sizeof value);
+    return n < 0 ? std::string("none") : std::string(value, static_cast<size_t>(n));
+  };
+  const std::string acl_before = acl_of(path);
+  const mode_t mode_before = Stat(path).st_mode & 07777;
+  for (bool unnamed : {true, false}) {
+    SCOPED_TRACE(unnamed ? "unnamed temporary" : "named temporary");
+    faults::FailUnnamedTemporaries(!unnamed);
+    const ino_t inode = Stat(path).st_ino;
+    EXPECT_EQ(Describe(SaveFileBytes(path, Pattern(1200, 27))), "replaced");
+    EXPECT_NE(Stat(path).st_ino, inode);
+    EXPECT_EQ(acl_of(path), acl_before);
+    EXPECT_EQ(Stat(path).st_mode & 07777, mode_before);
+    EXPECT_EQ(xattr_of(path, "user.comment"), "sunset");
+  }
+  EXPECT_EQ(dir_.Entries(), std::vector<std::string>{"shared.pcx"});
+
+  // Nor does a replacing file take in the users its folder's default ACL names.
+  const std::string open = dir_.File("open"), plain = open + "/plain.pcx";
+  ASSERT_EQ(::mkdir(open.c_str(), 0755), 0);
+  WriteBytes(plain, Pattern(100, 30));
+  ASSERT_EQ(::chmod(plain.c_str(), 0640), 0);
+  acl = ::acl_from_text("user::rwx\nuser:65534:rwx\ngroup::r-x\nmask::rwx\nother::r-x\n");
+  ASSERT_EQ(::acl_set_file(open.c_str(), ACL_TYPE_DEFAULT, acl), 0);
+  ::acl_free(acl);
+  EXPECT_EQ(Describe(SaveFileBytes(plain, Pattern(200, 31))), "replaced");
+  EXPECT_EQ(acl_of(plain), "user::rw-\ngroup::r--\nother::---");
+
+  // Only a privileged process may set security.* attributes: another user's save of
+  // its own file that carries one must say it cannot keep it.
+  if (!IsRoot()) return;
+  ::chmod(dir_.Path().c_str(), 0755);
+  const std::string folder = dir_.File("users");
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  ASSERT_EQ(::chown(folder.c_str(), kOtherUser, kOtherGroup), 0);
+  const std::string labelled = folder + "/labelled.pcx";
+  WriteBytes(labelled, Pattern(1000, 28));
+  ASSERT_EQ(::chown(labelled.c_str(), kOtherUser, kOtherGroup), 0);
+  if (::setxattr(labelled.c_str(), "security.hw-test", "kept", 4, 0) != 0) {
+    GTEST_SKIP() << "cannot set a security.* attribute here: " << std::strerror(errno);
+  }
+  const auto out = RunAsOtherUser([&] { return Describe(SaveFileBytes(labelled, Pattern(50, 29))); });
+  EXPECT_EQ(out.text, "error: cannot save '" + labelled +
+                          "': cannot keep its extended attribute 'security.hw-test': "
+                          "Operation not permitted");
+  EXPECT_EQ(ReadBytes(labelled), Pattern(1000, 28));
+  EXPECT_EQ(xattr_of(labelled, "security.hw-test"), "kept");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
 // A small file system of its own, so that a test can fill the disk.
