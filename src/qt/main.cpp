@@ -9,7 +9,7 @@
 
 #include "editor/editor.h"
 #include "qt/app_icon.h"
-#include "qt/form_drag_n_drop.h"
+#include "qt/main_window.h"
 #include "qt/qt_services.h"
 #include "qt/recovery.h"
 
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   // The screen is a true-colour one: the palette-size query answers 0.
   hw::Editor editor(hw::EditorServices{&errors, &busy, &random, nullptr}, 0);
 
-  hw::FormDragNDrop form(editor, &files, &colours);
+  hw::MainWindow form(editor, &files, &colours);
   dialogs.SetParent(&form);
   colours.SetParent(&form);
   errors.SetParent(&form);

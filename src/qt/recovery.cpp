@@ -20,7 +20,7 @@
 
 #include "editor/editor.h"
 #include "formats/file_io.h"
-#include "qt/form_drag_n_drop.h"
+#include "qt/main_window.h"
 #include "qt/qt_services.h"
 
 namespace hw {
@@ -84,11 +84,11 @@ std::string RecoveryKeeper::OwnNote() const {
   return PathToNative(folder_) + "/" + kPrefix + std::to_string(::getpid()) + ".path";
 }
 
-void RecoveryKeeper::FollowWindow(FormDragNDrop& form) {
-  connect(&form, &FormDragNDrop::DocumentChanged, this, [this] {
+void RecoveryKeeper::FollowWindow(MainWindow& form) {
+  connect(&form, &MainWindow::DocumentChanged, this, [this] {
     if (!editor_.Modified()) Remove();
   });
-  connect(&form, &FormDragNDrop::ChangesDiscarded, this, [this] { Remove(); });
+  connect(&form, &MainWindow::ChangesDiscarded, this, [this] { Remove(); });
 }
 
 void RecoveryKeeper::CatchSignals() {

@@ -20,7 +20,7 @@ class QTimer;
 namespace hw {
 
 class Editor;
-class FormDragNDrop;
+class MainWindow;
 
 class RecoveryKeeper : public QObject {
   Q_OBJECT
@@ -45,7 +45,7 @@ class RecoveryKeeper : public QObject {
 
   // Removes the recovery as soon as the window's picture has no unsaved changes
   // (it was saved, or undone back to its file) or the user discards them.
-  void FollowWindow(FormDragNDrop& form);
+  void FollowWindow(MainWindow& form);
   // From now on SIGTERM and SIGHUP end the editor through Quit() after the
   // unsaved work is written; the handler itself only sets a flag (and wakes the
   // event loop, which acts on it). One keeper per process catches signals.

@@ -121,7 +121,7 @@ class RandomUse : public ::testing::TestWithParam<Scenario> {
     r.Click("ButtonSave");
     Result<PcxPicture> pic = LoadPcxFile(saved_picture_);
     ASSERT_TRUE(pic.ok()) << pic.error().message;
-    const QImage shown = r.form.PictureWindow()->Picture1()->grab().toImage();
+    const QImage shown = r.form.picture_window()->View()->grab().toImage();
     ASSERT_EQ(shown.size(), QSize(kWidth, kHeight));
     int wrong = 0;
     for (int y = 0; y < kHeight; ++y) {
@@ -208,7 +208,7 @@ TEST(CyclingPreview, EverySurfaceFollowsTheTicksAndStopRestoresTheBoard) {
   rig.Click("ButtonTest");
   for (int i = 0; i < 5; ++i) rig.editor.CycleTick();
   QCoreApplication::processEvents();  // the repaint the ticks asked for
-  PictureBox* box = rig.form.PictureWindow()->Picture1();
+  PictureView* box = rig.form.picture_window()->View();
   const QImage shown = box->grab().toImage();
   const std::vector<QRgb> swatches = rig.SwatchColours();
   // Every index is used once: pixel k shows entry Pixels()[k].

@@ -15,9 +15,9 @@
 #include "../editor/editor_fakes.h"
 #include "cycle/cycle.h"
 #include "editor/editor.h"
-#include "qt/board_widgets.h"
-#include "qt/form_drag_n_drop.h"
-#include "qt/form_pic.h"
+#include "qt/board_view.h"
+#include "qt/main_window.h"
+#include "qt/picture_window.h"
 
 namespace hw::test {
 
@@ -54,7 +54,7 @@ struct FormRig {
   RecordingErrors errors;
   DefaultRandom random;
   Editor editor;
-  FormDragNDrop form;
+  MainWindow form;
   explicit FormRig(int palette_size = 0)
       : editor(EditorServices{&errors, nullptr, &random, nullptr}, palette_size),
         form(editor, &files, &colours) {
@@ -82,7 +82,7 @@ struct FormRig {
   }
   // What a real drag delivers when released over `target`.
   void Drop(int target, int source, const QByteArray* token = nullptr) {
-    SwatchWidget* swatch = form.Swatch(target);
+    SwatchCell* swatch = form.Swatch(target);
     std::unique_ptr<QMimeData> mime(MakeSwatchMime(token ? *token : form.BoardToken(), source));
     const QPointF at(swatch->width() / 2.0, swatch->height() / 2.0);
     QDragEnterEvent enter(at.toPoint(), Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);

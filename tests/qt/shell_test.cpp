@@ -31,8 +31,8 @@ class Shell : public ::testing::Test {
     rig_.form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig_.form));
   }
-  FormPic* Pic() { return rig_.form.PictureWindow(); }
-  PictureBox* Box() { return Pic()->Picture1(); }
+  PictureWindow* Pic() { return rig_.form.picture_window(); }
+  PictureView* Box() { return Pic()->View(); }
   QAction* Action(const char* name) { return rig_.form.Action(name); }
   void Change() { rig_.Drop(5, 9); }
 

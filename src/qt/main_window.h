@@ -38,23 +38,23 @@ namespace hw {
 
 class BandOverlay;
 class BoardSurface;
-class FormPic;
-class SwatchWidget;
+class PictureWindow;
+class SwatchCell;
 
 inline constexpr double kTwipsPerPixel = 15.0;
 // A rectangle given in twips, in device-independent pixels.
 QRect TwipsRect(double left, double top, double width, double height);
 
-class FormDragNDrop : public QMainWindow, public EditorView {
+class MainWindow : public QMainWindow, public EditorView {
   Q_OBJECT
  public:
   // The board surface, below the menu bar.
   static constexpr int kClientWidthTwips = 5790;
   static constexpr int kClientHeightTwips = 6900;  // the status line below Label1
 
-  FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* colours,
+  MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours,
                 QWidget* parent = nullptr);
-  ~FormDragNDrop() override;
+  ~MainWindow() override;
 
   Editor& editor() { return editor_; }
   // Who answers "save the changes first?"; by default a message box.
@@ -65,10 +65,10 @@ class FormDragNDrop : public QMainWindow, public EditorView {
     commands_.SetLossQuestion(question ? question : &own_loss_question_);
   }
   BoardSurface* Surface() const { return surface_; }
-  SwatchWidget* Swatch(int index) const { return swatches_.at(static_cast<size_t>(index)); }
-  FormPic* PictureWindow() const { return form_pic_.get(); }
+  SwatchCell* Swatch(int index) const { return swatches_.at(static_cast<size_t>(index)); }
+  PictureWindow* picture_window() const { return picture_window_.get(); }
   BandOverlay* Overlay() const { return overlay_; }
-  QTimer* TimerColor() const { return timer_color_; }
+  QTimer* CycleTimer() const { return cycle_timer_; }
   const QByteArray& BoardToken() const { return board_token_; }
   // The editor's verbs as actions, by object name ("actionUndo", "actionRedo",
   // "actionLoadPic", ...).
@@ -159,43 +159,43 @@ class FormDragNDrop : public QMainWindow, public EditorView {
   QtLossQuestion own_loss_question_;
   SaveQuestion* question_ = &own_question_;
   BoardSurface* surface_ = nullptr;
-  QLabel* label_values_ = nullptr;
-  QLabel* label_zoom_ = nullptr;
+  QLabel* values_label_ = nullptr;
+  QLabel* zoom_label_ = nullptr;
   QWidget* keys_page_ = nullptr;
   int hovered_ = -1;
   std::pair<int, int> shown_range_{-1, -1};
   QByteArray board_token_;
   std::vector<QAction*> actions_;
-  std::unique_ptr<FormPic> form_pic_;
-  std::array<SwatchWidget*, 256> swatches_{};
+  std::unique_ptr<PictureWindow> picture_window_;
+  std::array<SwatchCell*, 256> swatches_{};
   BandOverlay* overlay_ = nullptr;
-  QTimer* timer_color_ = nullptr;
+  QTimer* cycle_timer_ = nullptr;
 
-  QPushButton* comman_flip_ = nullptr;
-  QLabel* label_ur_ = nullptr;
-  QLabel* label_ll_ = nullptr;
-  QLabel* label1_ = nullptr;
-  QLabel* label_hist_cnt_ = nullptr;
-  QLabel* label_status_ = nullptr;
-  QLineEdit* text_move_count_ = nullptr;
-  QCheckBox* check_move_index_ = nullptr;
-  QCheckBox* check_move_color_ = nullptr;
+  QPushButton* flip_button_ = nullptr;
+  QLabel* upper_corner_label_ = nullptr;
+  QLabel* lower_corner_label_ = nullptr;
+  QLabel* picture_label_ = nullptr;
+  QLabel* usage_label_ = nullptr;
+  QLabel* status_label_ = nullptr;
+  QLineEdit* move_count_edit_ = nullptr;
+  QCheckBox* move_index_box_ = nullptr;
+  QCheckBox* move_colour_box_ = nullptr;
   QButtonGroup* sort_group_ = nullptr;
-  QRadioButton* option_sort_hist_ = nullptr;
-  QRadioButton* option_sort_hue_ = nullptr;
-  QRadioButton* option_sort_red_ = nullptr;
-  QRadioButton* option_sort_sat_ = nullptr;
-  QRadioButton* option_sort_value_ = nullptr;
-  QCheckBox* check_reverse_sort_ = nullptr;
-  QCheckBox* check_optimize_ = nullptr;
-  QGroupBox* frame_merge_ = nullptr;
-  QCheckBox* check_merge_ = nullptr;
-  QRadioButton* option_merge_replace_ = nullptr;
-  QRadioButton* option_merge_protect_ = nullptr;
-  QCheckBox* check_hw_ = nullptr;
-  QListWidget* list_scheme_ = nullptr;
-  QScrollBar* hscroll_speed_ = nullptr;
-  QPushButton* button_test_ = nullptr;
+  QRadioButton* sort_usage_option_ = nullptr;
+  QRadioButton* sort_hue_option_ = nullptr;
+  QRadioButton* sort_rgb_option_ = nullptr;
+  QRadioButton* sort_saturation_option_ = nullptr;
+  QRadioButton* sort_brightness_option_ = nullptr;
+  QCheckBox* reverse_sort_box_ = nullptr;
+  QCheckBox* optimize_box_ = nullptr;
+  QGroupBox* merge_frame_ = nullptr;
+  QCheckBox* merge_box_ = nullptr;
+  QRadioButton* merge_replace_option_ = nullptr;
+  QRadioButton* merge_protect_option_ = nullptr;
+  QCheckBox* hardware_colours_box_ = nullptr;
+  QListWidget* cycle_scheme_list_ = nullptr;
+  QScrollBar* cycle_speed_bar_ = nullptr;
+  QPushButton* cycle_test_button_ = nullptr;
 
   int run_depth_ = 0;
   bool flush_pending_ = false;

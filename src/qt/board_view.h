@@ -15,7 +15,7 @@
 
 namespace hw {
 
-class FormDragNDrop;
+class MainWindow;
 
 inline constexpr const char* kSwatchMimeType = "application/x-huewright-swatch";
 
@@ -31,7 +31,7 @@ std::optional<int> ParseSwatchMime(const QMimeData* mime, const QByteArray& boar
 class BoardSurface : public QWidget {
   Q_OBJECT
  public:
-  BoardSurface(FormDragNDrop* form, QWidget* parent);
+  BoardSurface(MainWindow* form, QWidget* parent);
   // Whether a point is on the bare surface, not over a control.
   bool OnSurface(QPoint pos) const;
 
@@ -44,13 +44,13 @@ class BoardSurface : public QWidget {
   void focusOutEvent(QFocusEvent* event) override;
 
  private:
-  FormDragNDrop* form_;
+  MainWindow* window_;
 };
 
-class SwatchWidget : public QWidget {
+class SwatchCell : public QWidget {
   Q_OBJECT
  public:
-  SwatchWidget(FormDragNDrop* form, int index, QWidget* parent);
+  SwatchCell(MainWindow* form, int index, QWidget* parent);
   int Index() const { return index_; }
   // What the drag shows under the pointer: the swatch's outline.
   QPixmap OutlinePixmap() const;
@@ -71,7 +71,7 @@ class SwatchWidget : public QWidget {
  private:
   void StartDrag(QPoint hot_spot);
 
-  FormDragNDrop* form_;
+  MainWindow* window_;
   int index_;
   // A left press waiting to become a drag (past the platform's drag distance) or
   // a click (released before that).

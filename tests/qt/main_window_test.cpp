@@ -25,7 +25,7 @@
 namespace hw::test {
 namespace {
 
-TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
+TEST(MainWindow, WindowsAndControlsStartAsLaidOut) {
   FormRig rig;
   rig.form.show();
   EXPECT_EQ(rig.form.windowTitle(), "Huewright ver 1.0");
@@ -34,7 +34,7 @@ TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
   EXPECT_EQ(surface->size(), QSize(386, 460));
   EXPECT_EQ(surface->geometry().top(), rig.form.menuBar()->geometry().bottom() + 1);
   EXPECT_EQ(rig.form.statusBar()->geometry().top(), surface->geometry().bottom() + 1);
-  FormPic* pic = rig.form.PictureWindow();
+  PictureWindow* pic = rig.form.picture_window();
   EXPECT_EQ(pic->windowTitle(), "Current Picture");
   EXPECT_FALSE(pic->isVisible());
   EXPECT_EQ(pic->size(), QSize(312, 213));  // 4680 x 3195 twips
@@ -92,7 +92,7 @@ TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
   auto* speed = rig.Find<QScrollBar>("HScrollSpeed");
   EXPECT_EQ(std::tuple(speed->minimum(), speed->maximum(), speed->value()),
             std::tuple(1, 1000, 200));
-  EXPECT_EQ(rig.form.TimerColor()->interval(), 16);
+  EXPECT_EQ(rig.form.CycleTimer()->interval(), 16);
 
   // The swatches, column-major, and their places after a flip.
   EXPECT_EQ(rig.form.Swatch(0)->geometry(), QRect(8, 24, 13, 13));
@@ -103,7 +103,7 @@ TEST(FormDragNDrop, WindowsAndControlsStartAsLaidOut) {
   EXPECT_EQ(rig.Find<QLabel>("LabelUR")->text(), "15");
 }
 
-TEST(FormDragNDrop, OptionGroupsAreSeparateAndUserChoicesReachTheEditor) {
+TEST(MainWindow, OptionGroupsAreSeparateAndUserChoicesReachTheEditor) {
   FormRig rig;
   rig.Click("OptionSortHue");
   const Controls& ui = rig.editor.controls();
@@ -130,7 +130,7 @@ TEST(FormDragNDrop, OptionGroupsAreSeparateAndUserChoicesReachTheEditor) {
   }
 }
 
-TEST(FormDragNDrop, SwatchesPaintTheirColourAndMarks) {
+TEST(MainWindow, SwatchesPaintTheirColourAndMarks) {
   FormRig rig;
   rig.form.show();
   rig.colours.answer = PackRGB(RGBTriple{0, 0, 255});
@@ -164,7 +164,7 @@ class FormWithPicture : public ::testing::Test {
   std::vector<QRgb> PictureColours() {
     std::vector<QRgb> out;
     for (int k = 0; k < 240; ++k)
-      out.push_back(rig_.form.PictureWindow()->Picture1()->ShownColour(k % 24, k / 24));
+      out.push_back(rig_.form.picture_window()->View()->ShownColour(k % 24, k / 24));
     return out;
   }
 
@@ -176,12 +176,12 @@ class FormWithPicture : public ::testing::Test {
 };
 
 TEST_F(FormWithPicture, PictureWindowShowsTheLoadedPicture) {
-  FormPic* pic = rig_.form.PictureWindow();
+  PictureWindow* pic = rig_.form.picture_window();
   EXPECT_TRUE(pic->isVisible());
   const QString label = rig_.Find<QLabel>("Label1")->text();
   EXPECT_EQ(label, QString::fromStdString(path_) + ":  24 x  10");
   EXPECT_EQ(pic->windowTitle(), label);
-  EXPECT_EQ(pic->Picture1()->size(), QSize(24, 10));
+  EXPECT_EQ(pic->View()->size(), QSize(24, 10));
   std::vector<QRgb> want;
   for (uint8_t p : pixels_) want.push_back(Rgb(palette_[p]));
   EXPECT_EQ(PictureColours(), want);
@@ -221,7 +221,7 @@ TEST_F(FormWithPicture, DropOntoItselfSelectsAndForeignDropsAreIgnored) {
 
   // A click whose pointer wobbles less than the drag distance stays a click.
   ASSERT_GT(QApplication::startDragDistance(), 4);
-  SwatchWidget* five = rig_.form.Swatch(5);
+  SwatchCell* five = rig_.form.Swatch(5);
   rig_.SendMouse(five, QEvent::MouseButtonPress, QPointF(3, 3), Qt::LeftButton, Qt::LeftButton);
   rig_.SendMouse(five, QEvent::MouseMove, QPointF(7, 3), Qt::NoButton, Qt::LeftButton);
   rig_.SendMouse(five, QEvent::MouseButtonRelease, QPointF(7, 3), Qt::LeftButton, Qt::NoButton);
@@ -319,7 +319,7 @@ TEST_F(FormWithPicture, ColourDialogRecoloursAndCancelChangesNothing) {
   EXPECT_EQ(BoardColours()[5], (RGBTriple{1, 2, 3}));
   EXPECT_EQ(std::tuple(rig_.editor.Board().prev, rig_.editor.Board().cur), std::tuple(0, 40));
   ASSERT_EQ(pixels_[1 * 24 + 2], 5);  // pixel (2, 1) uses entry 5: the picture follows
-  EXPECT_EQ(rig_.form.PictureWindow()->Picture1()->ShownColour(2, 1), qRgb(1, 2, 3));
+  EXPECT_EQ(rig_.form.picture_window()->View()->ShownColour(2, 1), qRgb(1, 2, 3));
 }
 
 TEST_F(FormWithPicture, SecondClickOnASwatchOpensTheDialogOnce) {
@@ -344,22 +344,22 @@ TEST_F(FormWithPicture, TestButtonRunsTheCycleTimerAndQuitClosesBothWindows) {
   // Ticks through the event loop recolour entries 196..235 of the picture's colours.
   rig_.Click("ButtonTest");
   rig_.Find<QScrollBar>("HScrollSpeed")->setValue(40);
-  EXPECT_EQ(rig_.form.TimerColor()->interval(), 40);
+  EXPECT_EQ(rig_.form.CycleTimer()->interval(), 40);
   rig_.Find<QListWidget>("ListScheme")->setCurrentRow(2);
-  PictureBox* box = rig_.form.PictureWindow()->Picture1();
+  PictureView* box = rig_.form.picture_window()->View();
   const QRgb entry_200 = box->TableColour(200), entry_100 = box->TableColour(100);
   ASSERT_EQ(entry_200, Rgb(palette_[200]));
   QTest::qWait(150);
   EXPECT_NE(box->TableColour(200), entry_200);
   EXPECT_EQ(box->TableColour(100), entry_100);
   rig_.Click("ButtonTest");
-  EXPECT_FALSE(rig_.form.TimerColor()->isActive());
+  EXPECT_FALSE(rig_.form.CycleTimer()->isActive());
   EXPECT_EQ(rig_.Find<QAbstractButton>("ButtonTest")->text(), "Test");
 
   rig_.form.show();
   rig_.Click("ButtonQuit");
   EXPECT_FALSE(rig_.form.isVisible());
-  EXPECT_FALSE(rig_.form.PictureWindow()->isVisible());
+  EXPECT_FALSE(rig_.form.picture_window()->isVisible());
 }
 
 TEST(RubberBand, PressMoveReleaseOnTheSurfaceDrawsAndRemovesOneBox) {

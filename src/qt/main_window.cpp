@@ -1,4 +1,4 @@
-#include "qt/form_drag_n_drop.h"
+#include "qt/main_window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,8 +34,8 @@
 #include <QTimer>
 
 #include "qt/app_icon.h"
-#include "qt/board_widgets.h"
-#include "qt/form_pic.h"
+#include "qt/board_view.h"
+#include "qt/picture_window.h"
 
 namespace hw {
 
@@ -90,7 +90,7 @@ QRect TwipsRect(double left, double top, double width, double height) {
 // Runs one editor command; the outermost one repaints afterwards. Timer ticks
 // leave the board alone unless the editor reports a change to it.
 template <typename Command>
-void FormDragNDrop::Run(Command&& command, bool board) {
+void MainWindow::Run(Command&& command, bool board) {
   if (board) board_dirty_ = true;
   QString failure;
   {
@@ -110,10 +110,10 @@ void FormDragNDrop::Run(Command&& command, bool board) {
   if (!failure.isEmpty()) ShowPlainMessage(this, windowTitle(), failure);
 }
 
-FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* colours,
+MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours,
                              QWidget* parent)
     : QMainWindow(parent), editor_(editor), commands_(editor, files, colours) {
-  setObjectName(QStringLiteral("FormDragNDrop"));
+  setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QString::fromLatin1(kAppTitle));
   setWindowIcon(MakeAppIcon());
   own_question_.SetParent(this);
@@ -132,13 +132,13 @@ FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* c
 
   board_token_ = QByteArray::number(QCoreApplication::applicationPid()) + '-' +
                  QByteArray::number(reinterpret_cast<quintptr>(this), 16);
-  form_pic_ = std::make_unique<FormPic>();
-  form_pic_->setWindowIcon(windowIcon());
+  picture_window_ = std::make_unique<PictureWindow>();
+  picture_window_->setWindowIcon(windowIcon());
 
   BuildHiddenControls();
   BuildControls();
   for (int i = 0; i < 256; ++i) {
-    auto* swatch = new SwatchWidget(this, i, surface_);
+    auto* swatch = new SwatchCell(this, i, surface_);
     swatch->setGeometry(TwipsRect(120, 360, 192, 192));
     swatch->hide();
     swatches_[static_cast<size_t>(i)] = swatch;
@@ -147,11 +147,11 @@ FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* c
   overlay_->setGeometry(surface_->rect());
   overlay_->raise();
 
-  timer_color_ = new QTimer(this);
-  timer_color_->setObjectName(QStringLiteral("TimerColor"));
-  timer_color_->setTimerType(Qt::PreciseTimer);
-  timer_color_->setInterval(16);
-  connect(timer_color_, &QTimer::timeout, this, [this] {
+  cycle_timer_ = new QTimer(this);
+  cycle_timer_->setObjectName(QStringLiteral("TimerColor"));
+  cycle_timer_->setTimerType(Qt::PreciseTimer);
+  cycle_timer_->setInterval(16);
+  connect(cycle_timer_, &QTimer::timeout, this, [this] {
     Run([this] { editor_.CycleTick(); }, /*board=*/false);
   });
 
@@ -166,21 +166,21 @@ FormDragNDrop::FormDragNDrop(Editor& editor, FileDialogs* files, ColourDialog* c
   editor_.SetView(this);
 }
 
-FormDragNDrop::~FormDragNDrop() {
-  timer_color_->stop();
+MainWindow::~MainWindow() {
+  cycle_timer_->stop();
   editor_.SetView(nullptr);
   // The board's widgets and the picture window call back into this window (focus
   // and hide events come while widgets are torn down): they go while it is whole.
   delete surface_;
   surface_ = nullptr;
-  form_pic_.reset();
+  picture_window_.reset();
 }
 
-void FormDragNDrop::BuildControls() {
-  comman_flip_ = Place(new QPushButton(QStringLiteral("/"), surface_), "CommanFlip", 120, 30, 255, 255);
-  comman_flip_->setToolTip(QStringLiteral("Flip"));
-  label_ur_ = Place(new QLabel(QStringLiteral("240"), surface_), "LabelUR", 3360, 0, 375, 255);
-  label_ll_ = Place(new QLabel(QStringLiteral("15"), surface_), "LabelLL", 120, 3720, 495, 255);
+void MainWindow::BuildControls() {
+  flip_button_ = Place(new QPushButton(QStringLiteral("/"), surface_), "CommanFlip", 120, 30, 255, 255);
+  flip_button_->setToolTip(QStringLiteral("Flip"));
+  upper_corner_label_ = Place(new QLabel(QStringLiteral("240"), surface_), "LabelUR", 3360, 0, 375, 255);
+  lower_corner_label_ = Place(new QLabel(QStringLiteral("15"), surface_), "LabelLL", 120, 3720, 495, 255);
   Place(new QLabel(QStringLiteral("Huewright palette editor"), surface_), "Label2", 600, 0, 2535, 255);
 
   struct ButtonPlace {
@@ -210,64 +210,64 @@ void FormDragNDrop::BuildControls() {
   }
 
   Place(new QLabel(QStringLiteral("Move:"), surface_), "Label3", 1200, 3720, 492, 252);
-  text_move_count_ =
+  move_count_edit_ =
       Place(new QLineEdit(QStringLiteral("1"), surface_), "TextMoveCount", 1800, 3720, 492, 288);
-  text_move_count_->setMaxLength(3);
-  text_move_count_->setValidator(new MoveCountValidator(text_move_count_));
-  label_hist_cnt_ =
+  move_count_edit_->setMaxLength(3);
+  move_count_edit_->setValidator(new MoveCountValidator(move_count_edit_));
+  usage_label_ =
       Place(new QLabel(QStringLiteral("0000000"), surface_), "LabelHistCnt", 2880, 3720, 735, 255);
-  check_move_index_ =
+  move_index_box_ =
       Place(new QCheckBox(QStringLiteral("Index"), surface_), "CheckMoveIndex", 1680, 4080, 732, 252);
-  check_move_index_->setChecked(true);
-  check_move_color_ =
+  move_index_box_->setChecked(true);
+  move_colour_box_ =
       Place(new QCheckBox(QStringLiteral("Color"), surface_), "CheckMoveColor", 2520, 4080, 852, 252);
-  check_move_color_->setChecked(true);
+  move_colour_box_->setChecked(true);
 
-  option_sort_hist_ = Place(new QRadioButton(QStringLiteral("Sort by usage"), surface_),
+  sort_usage_option_ = Place(new QRadioButton(QStringLiteral("Sort by usage"), surface_),
                             "OptionSortHist", 240, 4440, 1575, 255);
-  option_sort_hue_ = Place(new QRadioButton(QStringLiteral("Sort by HSV"), surface_), "OptionSortHue",
+  sort_hue_option_ = Place(new QRadioButton(QStringLiteral("Sort by HSV"), surface_), "OptionSortHue",
                            2040, 4440, 1455, 255);
-  check_reverse_sort_ = Place(new QCheckBox(QStringLiteral("Reverse sort"), surface_),
+  reverse_sort_box_ = Place(new QCheckBox(QStringLiteral("Reverse sort"), surface_),
                               "CheckReverseSort", 240, 4740, 1275, 255);
-  option_sort_red_ = Place(new QRadioButton(QStringLiteral("Sort by RGB"), surface_), "OptionSortRed",
+  sort_rgb_option_ = Place(new QRadioButton(QStringLiteral("Sort by RGB"), surface_), "OptionSortRed",
                            2040, 4800, 1455, 255);
   // The five sort options form one group, two of them hidden (built earlier).
   sort_group_ = new QButtonGroup(this);
   sort_group_->setObjectName(QStringLiteral("SortOptions"));
-  sort_group_->addButton(option_sort_hist_, static_cast<int>(SortKey::Usage));
-  sort_group_->addButton(option_sort_value_, static_cast<int>(SortKey::Brightness));
-  sort_group_->addButton(option_sort_hue_, static_cast<int>(SortKey::Hue));
-  sort_group_->addButton(option_sort_sat_, static_cast<int>(SortKey::Saturation));
-  sort_group_->addButton(option_sort_red_, static_cast<int>(SortKey::RedGreen));
-  option_sort_hist_->setChecked(true);
+  sort_group_->addButton(sort_usage_option_, static_cast<int>(SortKey::Usage));
+  sort_group_->addButton(sort_brightness_option_, static_cast<int>(SortKey::Brightness));
+  sort_group_->addButton(sort_hue_option_, static_cast<int>(SortKey::Hue));
+  sort_group_->addButton(sort_saturation_option_, static_cast<int>(SortKey::Saturation));
+  sort_group_->addButton(sort_rgb_option_, static_cast<int>(SortKey::RedGreen));
+  sort_usage_option_->setChecked(true);
 
-  frame_merge_ = Place(new QGroupBox(QStringLiteral("Merge"), surface_), "FrameMerge", 60, 5100, 1815, 975);
+  merge_frame_ = Place(new QGroupBox(QStringLiteral("Merge"), surface_), "FrameMerge", 60, 5100, 1815, 975);
   // The caption sits on the frame's top line, leaving the inside to the controls
   // placed in it.
-  frame_merge_->setStyleSheet(QStringLiteral(
+  merge_frame_->setStyleSheet(QStringLiteral(
       "QGroupBox#FrameMerge { border: 1px solid palette(mid); border-radius: 2px;"
       " margin-top: 6px; }"
       "QGroupBox#FrameMerge::title { subcontrol-origin: margin; subcontrol-position: top left;"
       " left: 6px; padding: 0 2px; }"));
-  check_merge_ = Place(new QCheckBox(QStringLiteral("Merge next load"), frame_merge_), "CheckMerge",
+  merge_box_ = Place(new QCheckBox(QStringLiteral("Merge next load"), merge_frame_), "CheckMerge",
                        120, 180, 1575, 195);
-  option_merge_replace_ = Place(new QRadioButton(QStringLiteral("Replace Range"), frame_merge_),
+  merge_replace_option_ = Place(new QRadioButton(QStringLiteral("Replace Range"), merge_frame_),
                                 "OptionMergeReplace", 180, 420, 1515, 255);
-  option_merge_protect_ = Place(new QRadioButton(QStringLiteral("Protect Range"), frame_merge_),
+  merge_protect_option_ = Place(new QRadioButton(QStringLiteral("Protect Range"), merge_frame_),
                                 "OptionMergeProtect", 180, 660, 1455, 195);
-  option_merge_replace_->setChecked(true);  // the two share their parent: one group
+  merge_replace_option_->setChecked(true);  // the two share their parent: one group
   // A style sheet stops the window's font from reaching the frame's children.
-  for (QWidget* w : std::initializer_list<QWidget*>{frame_merge_, check_merge_,
-                                                    option_merge_replace_, option_merge_protect_}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{merge_frame_, merge_box_,
+                                                    merge_replace_option_, merge_protect_option_}) {
     w->setFont(surface_->font());
   }
 
-  label1_ = Place(new QLabel(QStringLiteral("<None Loaded>"), surface_), "Label1", 0, 6300, 5655, 255);
+  picture_label_ = Place(new QLabel(QStringLiteral("<None Loaded>"), surface_), "Label1", 0, 6300, 5655, 255);
   // What the last command had to say (for example how many entries a palette had).
-  label_status_ = Place(new QLabel(surface_), "LabelStatus", 60, 6585, 5595, 255);
+  status_label_ = Place(new QLabel(surface_), "LabelStatus", 60, 6585, 5595, 255);
   // Both quote file names and what files said: shown as text, never as markup.
-  label1_->setTextFormat(Qt::PlainText);
-  label_status_->setTextFormat(Qt::PlainText);
+  picture_label_->setTextFormat(Qt::PlainText);
+  status_label_->setTextFormat(Qt::PlainText);
 
   // A check box or option button lower than its indicator would clip it: grow it
   // about its own middle line.
@@ -283,43 +283,43 @@ void FormDragNDrop::BuildControls() {
   }
 }
 
-void FormDragNDrop::BuildHiddenControls() {
+void MainWindow::BuildHiddenControls() {
   // These exist and keep their values, but nothing ever shows them.
-  option_sort_sat_ = Place(new QRadioButton(QStringLiteral("Sort by Saturation"), surface_),
+  sort_saturation_option_ = Place(new QRadioButton(QStringLiteral("Sort by Saturation"), surface_),
                            "OptionSortSat", 1560, 1800, 1575, 255);
-  option_sort_value_ = Place(new QRadioButton(QStringLiteral("Sort by brightness"), surface_),
+  sort_brightness_option_ = Place(new QRadioButton(QStringLiteral("Sort by brightness"), surface_),
                              "OptionSortValue", 480, 2400, 1575, 255);
-  check_optimize_ = Place(new QCheckBox(QStringLiteral("Sort Optimizes"), surface_), "CheckOptimize",
+  optimize_box_ = Place(new QCheckBox(QStringLiteral("Sort Optimizes"), surface_), "CheckOptimize",
                           120, 4080, 1335, 195);
   auto* range_to = Place(new QPushButton(QStringLiteral("Set Range"), surface_), "CommandRangeTo", 600,
                          2760, 1815, 375);
   range_to->setToolTip(QStringLiteral("Click on palette color to create range from current to"));
   auto* rand = Place(new QPushButton(QStringLiteral("Rand"), surface_), "ButtonRand", 720, 1800, 615, 375);
   rand->setEnabled(false);
-  check_hw_ = Place(new QCheckBox(QStringLiteral("Use HW Colors"), surface_), "CheckHW", 360, 1200, 1452, 252);
-  check_hw_->setChecked(true);
-  check_hw_->setEnabled(false);
+  hardware_colours_box_ = Place(new QCheckBox(QStringLiteral("Use HW Colors"), surface_), "CheckHW", 360, 1200, 1452, 252);
+  hardware_colours_box_->setChecked(true);
+  hardware_colours_box_->setEnabled(false);
   Place(new QLabel(QStringLiteral("Cycle Scheme"), surface_), "Label4", 720, 960, 1095, 255);
-  list_scheme_ = Place(new QListWidget(surface_), "ListScheme", 1800, 960, 1935, 645);
-  list_scheme_->addItems({QStringLiteral("DPaint x 5 (backward)"),
+  cycle_scheme_list_ = Place(new QListWidget(surface_), "ListScheme", 1800, 960, 1935, 645);
+  cycle_scheme_list_->addItems({QStringLiteral("DPaint x 5 (backward)"),
                           QStringLiteral("DPaint x 5 (foreward)"), QStringLiteral("Shimmer")});
-  list_scheme_->setCurrentRow(0);
+  cycle_scheme_list_->setCurrentRow(0);
   Place(new QLabel(QStringLiteral("Speed"), surface_), "LabelSpeed", 480, 600, 660, 270);
-  hscroll_speed_ = Place(new QScrollBar(Qt::Horizontal, surface_), "HScrollSpeed", 720, 1560, 2520, 252);
-  hscroll_speed_->setRange(1, 1000);
-  hscroll_speed_->setValue(200);
-  button_test_ = Place(new QPushButton(QStringLiteral("Test"), surface_), "ButtonTest", 4800, 4440, 735, 372);
-  button_test_->setEnabled(false);
+  cycle_speed_bar_ = Place(new QScrollBar(Qt::Horizontal, surface_), "HScrollSpeed", 720, 1560, 2520, 252);
+  cycle_speed_bar_->setRange(1, 1000);
+  cycle_speed_bar_->setValue(200);
+  cycle_test_button_ = Place(new QPushButton(QStringLiteral("Test"), surface_), "ButtonTest", 4800, 4440, 735, 372);
+  cycle_test_button_->setEnabled(false);
   for (QWidget* w : std::initializer_list<QWidget*>{
-           option_sort_sat_, option_sort_value_, check_optimize_, range_to, rand, check_hw_,
-           findChild<QLabel*>(QStringLiteral("Label4")), list_scheme_,
-           findChild<QLabel*>(QStringLiteral("LabelSpeed")), hscroll_speed_, button_test_}) {
+           sort_saturation_option_, sort_brightness_option_, optimize_box_, range_to, rand, hardware_colours_box_,
+           findChild<QLabel*>(QStringLiteral("Label4")), cycle_scheme_list_,
+           findChild<QLabel*>(QStringLiteral("LabelSpeed")), cycle_speed_bar_, cycle_test_button_}) {
     w->hide();
   }
 }
 
 template <typename Command>
-QAction* FormDragNDrop::MakeAction(const char* name, const QString& text, Command&& command) {
+QAction* MainWindow::MakeAction(const char* name, const QString& text, Command&& command) {
   auto* action = new QAction(text, this);
   action->setObjectName(QString::fromLatin1(name));
   // The keys work from the picture window too.
@@ -331,14 +331,14 @@ QAction* FormDragNDrop::MakeAction(const char* name, const QString& text, Comman
   return action;
 }
 
-QAction* FormDragNDrop::Action(const char* name) const {
+QAction* MainWindow::Action(const char* name) const {
   for (QAction* a : actions_) {
     if (a->objectName() == QLatin1String(name)) return a;
   }
   return nullptr;
 }
 
-QAction* FormDragNDrop::MakeViewAction(const char* name, const QString& text,
+QAction* MainWindow::MakeViewAction(const char* name, const QString& text,
                                        std::function<void()> slot) {
   auto* action = new QAction(text, this);
   action->setObjectName(QString::fromLatin1(name));
@@ -349,7 +349,7 @@ QAction* FormDragNDrop::MakeViewAction(const char* name, const QString& text,
   return action;
 }
 
-void FormDragNDrop::BuildActions() {
+void MainWindow::BuildActions() {
   Editor& ed = editor_;
   EditorCommands& cmd = commands_;
   using K = QKeySequence;
@@ -378,20 +378,20 @@ void FormDragNDrop::BuildActions() {
 
   // The picture window and its zoom: the shell's own business, not the editor's.
   MakeViewAction("actionPictureWindow", tr("Picture Window"), [this] {
-    form_pic_->show();
-    form_pic_->raise();
-    form_pic_->activateWindow();
+    picture_window_->show();
+    picture_window_->raise();
+    picture_window_->activateWindow();
   });
-  MakeViewAction("actionZoomIn", tr("Zoom In"), [this] { form_pic_->StepZoom(+1); })
+  MakeViewAction("actionZoomIn", tr("Zoom In"), [this] { picture_window_->StepZoom(+1); })
       ->setShortcuts({K(Qt::CTRL | Qt::Key_Plus), K(Qt::CTRL | Qt::Key_Equal), K(Qt::Key_Plus)});
-  MakeViewAction("actionZoomOut", tr("Zoom Out"), [this] { form_pic_->StepZoom(-1); })
+  MakeViewAction("actionZoomOut", tr("Zoom Out"), [this] { picture_window_->StepZoom(-1); })
       ->setShortcuts({K(Qt::CTRL | Qt::Key_Minus), K(Qt::Key_Minus)});
-  MakeViewAction("actionZoom1", tr("Actual Pixels (1:1)"), [this] { form_pic_->SetZoom(1); })
+  MakeViewAction("actionZoom1", tr("Actual Pixels (1:1)"), [this] { picture_window_->SetZoom(1); })
       ->setShortcut(K(Qt::CTRL | Qt::Key_1));
-  MakeViewAction("actionZoomFit", tr("Fit to Window"), [this] { form_pic_->FitZoom(); })
+  MakeViewAction("actionZoomFit", tr("Fit to Window"), [this] { picture_window_->FitZoom(); })
       ->setShortcut(K(Qt::CTRL | Qt::Key_0));
   QAction* unused = MakeViewAction("actionMarkUnused", tr("Mark Unused Entries"), [this] {
-    for (SwatchWidget* s : swatches_) s->update();
+    for (SwatchCell* s : swatches_) s->update();
   });
   unused->setCheckable(true);
   QAction* blink = MakeViewAction("actionBlink", tr("Blink Hovered Colour"), [this] {
@@ -407,7 +407,7 @@ void FormDragNDrop::BuildActions() {
   });
 }
 
-void FormDragNDrop::BuildMenus() {
+void MainWindow::BuildMenus() {
   const auto add = [this](QMenu* menu, std::initializer_list<const char*> names) {
     for (const char* name : names) {
       if (*name == '\0') {
@@ -431,31 +431,31 @@ void FormDragNDrop::BuildMenus() {
   QStatusBar* status = statusBar();
   status->setSizeGripEnabled(false);
   status->setFont(surface_->font());
-  label_values_ = new QLabel(status);
-  label_values_->setObjectName(QStringLiteral("LabelValues"));
-  status->addWidget(label_values_, 1);
-  label_zoom_ = new QLabel(status);
-  label_zoom_->setObjectName(QStringLiteral("LabelZoom"));
-  status->addPermanentWidget(label_zoom_);
-  connect(form_pic_.get(), &FormPic::ZoomChanged, this, [this] {
-    label_zoom_->setText(tr("Zoom %1").arg(ZoomText(form_pic_->Zoom())));
+  values_label_ = new QLabel(status);
+  values_label_->setObjectName(QStringLiteral("LabelValues"));
+  status->addWidget(values_label_, 1);
+  zoom_label_ = new QLabel(status);
+  zoom_label_->setObjectName(QStringLiteral("LabelZoom"));
+  status->addPermanentWidget(zoom_label_);
+  connect(picture_window_.get(), &PictureWindow::ZoomChanged, this, [this] {
+    zoom_label_->setText(tr("Zoom %1").arg(ZoomText(picture_window_->Zoom())));
   });
-  label_zoom_->setText(tr("Zoom %1").arg(ZoomText(form_pic_->Zoom())));
+  zoom_label_->setText(tr("Zoom %1").arg(ZoomText(picture_window_->Zoom())));
   // A click on a pixel of the picture selects the entry it uses.
-  connect(form_pic_->Picture1(), &PictureBox::PixelClicked, this, [this](int x, int y) {
+  connect(picture_window_->View(), &PictureView::PixelClicked, this, [this](int x, int y) {
     const size_t k = static_cast<size_t>(y) * static_cast<size_t>(editor_.PictureWidth()) +
                      static_cast<size_t>(x);
     if (k < editor_.Pixels().size()) Run([this, k] { editor_.Select(editor_.Pixels()[k]); });
   });
 }
 
-void FormDragNDrop::SetTabOrder() {
+void MainWindow::SetTabOrder() {
   // The board first, then the options under it, then the command buttons down the
   // right-hand column.
-  QWidget* order[] = {comman_flip_,       surface_,           text_move_count_,
-                      check_move_index_,  check_move_color_,  option_sort_hist_,
-                      option_sort_hue_,   check_reverse_sort_, option_sort_red_,
-                      check_merge_,       option_merge_replace_, option_merge_protect_};
+  QWidget* order[] = {flip_button_,       surface_,           move_count_edit_,
+                      move_index_box_,  move_colour_box_,  sort_usage_option_,
+                      sort_hue_option_,   reverse_sort_box_, sort_rgb_option_,
+                      merge_box_,       merge_replace_option_, merge_protect_option_};
   QWidget* last = nullptr;
   for (QWidget* w : order) {
     if (last) QWidget::setTabOrder(last, w);
@@ -471,7 +471,7 @@ void FormDragNDrop::SetTabOrder() {
   }
 }
 
-void FormDragNDrop::ShowKeys() {
+void MainWindow::ShowKeys() {
   if (keys_page_ == nullptr) {
     auto* page = new QDialog(this);
     page->setObjectName(QStringLiteral("KeysPage"));
@@ -512,7 +512,7 @@ void FormDragNDrop::ShowKeys() {
   keys_page_->activateWindow();
 }
 
-void FormDragNDrop::ConnectControls() {
+void MainWindow::ConnectControls() {
   const std::pair<const char*, const char*> buttons[] = {
       {"CommanFlip", "actionFlip"},
       {"CommandSpreadRGB", "actionSpreadRGB"},
@@ -541,41 +541,41 @@ void FormDragNDrop::ConnectControls() {
 
   // Options the user sets: the editor reads them when a command runs.
   Controls& ui = editor_.controls();
-  connect(check_move_index_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMoveIndex = on; });
-  connect(check_move_color_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMoveColor = on; });
-  connect(check_reverse_sort_, &QCheckBox::clicked, this,
+  connect(move_index_box_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMoveIndex = on; });
+  connect(move_colour_box_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMoveColor = on; });
+  connect(reverse_sort_box_, &QCheckBox::clicked, this,
           [&ui](bool on) { ui.CheckReverseSort = on; });
-  connect(check_optimize_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckOptimize = on; });
-  connect(check_merge_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMerge = on; });
-  connect(option_merge_replace_, &QRadioButton::clicked, this,
+  connect(optimize_box_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckOptimize = on; });
+  connect(merge_box_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMerge = on; });
+  connect(merge_replace_option_, &QRadioButton::clicked, this,
           [&ui] { ui.OptionMergeReplace = true; });
-  connect(option_merge_protect_, &QRadioButton::clicked, this,
+  connect(merge_protect_option_, &QRadioButton::clicked, this,
           [&ui] { ui.OptionMergeReplace = false; });
   connect(sort_group_, &QButtonGroup::idClicked, this,
           [&ui](int id) { ui.SortChoice = static_cast<SortKey>(id); });
-  connect(text_move_count_, &QLineEdit::textEdited, this,
+  connect(move_count_edit_, &QLineEdit::textEdited, this,
           [&ui](const QString& text) { ui.TextMoveCount = text.left(3).toStdString(); });
-  connect(check_hw_, &QCheckBox::clicked, this,
+  connect(hardware_colours_box_, &QCheckBox::clicked, this,
           [this](bool on) { Run([this, on] { editor_.SetHardwareColours(on); }); });
-  connect(list_scheme_, &QListWidget::currentRowChanged, this, [this](int row) {
+  connect(cycle_scheme_list_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0) Run([this, row] { editor_.SelectScheme(row); });
   });
-  connect(hscroll_speed_, &QScrollBar::valueChanged, this,
+  connect(cycle_speed_bar_, &QScrollBar::valueChanged, this,
           [this](int value) { Run([this, value] { editor_.SetCycleSpeed(value); }); });
 }
 
-void FormDragNDrop::Load() {
+void MainWindow::Load() {
   pixels_dirty_ = true;
   Run([this] { editor_.Start(); });
 }
 
-void FormDragNDrop::SyncFromState() {
+void MainWindow::SyncFromState() {
   board_dirty_ = true;
   pixels_dirty_ = true;
   Flush();
 }
 
-void FormDragNDrop::ScheduleFlush() {
+void MainWindow::ScheduleFlush() {
   // A command that is running repaints when it ends; the queued flush covers
   // notifications that arrive while a modal dialog inside a command is open, and
   // those that arrive outside any command.
@@ -586,7 +586,7 @@ void FormDragNDrop::ScheduleFlush() {
   });
 }
 
-void FormDragNDrop::Flush() {
+void MainWindow::Flush() {
   flush_pending_ = false;
   SyncControls();
   // The range outline spans every swatch between the marks, not only the two the
@@ -602,38 +602,38 @@ void FormDragNDrop::Flush() {
   SyncTimer();
 }
 
-void FormDragNDrop::SyncControls() {
+void MainWindow::SyncControls() {
   const Controls& ui = editor_.controls();
-  label1_->setText(FromState(ui.Label1));
-  label_status_->setText(FromState(ui.StatusText));
-  label_hist_cnt_->setText(FromState(ui.LabelHistCnt));
-  label_ur_->setText(FromState(ui.LabelUR));
-  label_ll_->setText(FromState(ui.LabelLL));
+  picture_label_->setText(FromState(ui.Label1));
+  status_label_->setText(FromState(ui.StatusText));
+  usage_label_->setText(FromState(ui.LabelHistCnt));
+  upper_corner_label_->setText(FromState(ui.LabelUR));
+  lower_corner_label_->setText(FromState(ui.LabelLL));
   auto tick = [](QAbstractButton* b, bool on) {
     if (b->isChecked() == on) return;
     const QSignalBlocker block(b);
     b->setChecked(on);
   };
-  tick(check_move_index_, ui.CheckMoveIndex);
-  tick(check_move_color_, ui.CheckMoveColor);
-  tick(check_reverse_sort_, ui.CheckReverseSort);
-  tick(check_optimize_, ui.CheckOptimize);
-  tick(check_merge_, ui.CheckMerge);
-  tick(check_hw_, ui.CheckHW);
-  tick(ui.OptionMergeReplace ? option_merge_replace_ : option_merge_protect_, true);
+  tick(move_index_box_, ui.CheckMoveIndex);
+  tick(move_colour_box_, ui.CheckMoveColor);
+  tick(reverse_sort_box_, ui.CheckReverseSort);
+  tick(optimize_box_, ui.CheckOptimize);
+  tick(merge_box_, ui.CheckMerge);
+  tick(hardware_colours_box_, ui.CheckHW);
+  tick(ui.OptionMergeReplace ? merge_replace_option_ : merge_protect_option_, true);
   if (QAbstractButton* b = sort_group_->button(static_cast<int>(ui.SortChoice))) tick(b, true);
   const QString count = FromState(ui.TextMoveCount);
-  if (text_move_count_->text() != count) text_move_count_->setText(count);
-  if (list_scheme_->currentRow() != ui.ListSchemeIndex && ui.ListSchemeIndex >= 0 &&
-      ui.ListSchemeIndex < list_scheme_->count()) {
-    const QSignalBlocker block(list_scheme_);
-    list_scheme_->setCurrentRow(ui.ListSchemeIndex);
+  if (move_count_edit_->text() != count) move_count_edit_->setText(count);
+  if (cycle_scheme_list_->currentRow() != ui.ListSchemeIndex && ui.ListSchemeIndex >= 0 &&
+      ui.ListSchemeIndex < cycle_scheme_list_->count()) {
+    const QSignalBlocker block(cycle_scheme_list_);
+    cycle_scheme_list_->setCurrentRow(ui.ListSchemeIndex);
   }
-  if (hscroll_speed_->value() != ui.HScrollSpeed) {
-    const QSignalBlocker block(hscroll_speed_);
-    hscroll_speed_->setValue(ui.HScrollSpeed);
+  if (cycle_speed_bar_->value() != ui.HScrollSpeed) {
+    const QSignalBlocker block(cycle_speed_bar_);
+    cycle_speed_bar_->setValue(ui.HScrollSpeed);
   }
-  button_test_->setText(FromState(ui.ButtonTestCaption));
+  cycle_test_button_->setText(FromState(ui.ButtonTestCaption));
   Action("actionTest")->setEnabled(ui.ButtonTestEnabled);
   Action("actionUndo")->setEnabled(editor_.CanUndo());
   Action("actionRedo")->setEnabled(editor_.CanRedo());
@@ -644,16 +644,16 @@ void FormDragNDrop::SyncControls() {
   UpdateTitle();
   ShowValues();
 
-  form_pic_->setWindowTitle(FromState(ui.FormPicCaption));
+  picture_window_->setWindowTitle(FromState(ui.FormPicCaption));
   if (ui.FormPicVisible && !pic_visible_seen_) PictureWindowShown();
   pic_visible_seen_ = ui.FormPicVisible;
 }
 
-void FormDragNDrop::SyncBoard() {
+void MainWindow::SyncBoard() {
   board_dirty_ = false;
   for (size_t i = 0; i < swatches_.size(); ++i) {
     const SwatchRect& r = editor_.Swatches()[i];
-    SwatchWidget* swatch = swatches_[i];
+    SwatchCell* swatch = swatches_[i];
     const QRect place = TwipsRect(r.Left, r.Top, r.Width, r.Height);
     if (swatch->geometry() != place) swatch->setGeometry(place);
     if (swatch->isHidden() && !closing_) swatch->show();
@@ -662,8 +662,8 @@ void FormDragNDrop::SyncBoard() {
   overlay_->raise();
 }
 
-void FormDragNDrop::SyncPicture() {
-  PictureBox* box = form_pic_->Picture1();
+void MainWindow::SyncPicture() {
+  PictureView* box = picture_window_->View();
   box->SetColourTable(editor_.display().Realized(Surface::PictureBox));
   const int w = editor_.PictureWidth();
   const int h = editor_.PictureHeight();
@@ -672,50 +672,50 @@ void FormDragNDrop::SyncPicture() {
   }
   pixels_dirty_ = false;
   // Until a picture sizes it, the picture box keeps its design size.
-  if (editor_.PictureLoaded()) form_pic_->SetPictureSize(w, h);
+  if (editor_.PictureLoaded()) picture_window_->SetPictureSize(w, h);
 }
 
-void FormDragNDrop::SyncTimer() {
+void MainWindow::SyncTimer() {
   const Controls& ui = editor_.controls();
   const int interval = std::max(1, ui.TimerInterval);
-  if (timer_color_->interval() != interval) timer_color_->setInterval(interval);
+  if (cycle_timer_->interval() != interval) cycle_timer_->setInterval(interval);
   if (ui.TimerEnabled && !closing_) {
-    if (!timer_color_->isActive()) timer_color_->start();
-  } else if (timer_color_->isActive()) {
-    timer_color_->stop();
+    if (!cycle_timer_->isActive()) cycle_timer_->start();
+  } else if (cycle_timer_->isActive()) {
+    cycle_timer_->stop();
   }
 }
 
 // ---- EditorView ----
 
-void FormDragNDrop::SwatchChanged(int index) {
+void MainWindow::SwatchChanged(int index) {
   board_dirty_ = true;
   if (index >= 0 && index < 256) swatches_[static_cast<size_t>(index)]->update();
   ScheduleFlush();
 }
 
-void FormDragNDrop::BoardChanged() {
+void MainWindow::BoardChanged() {
   board_dirty_ = true;
   ScheduleFlush();
 }
 
-void FormDragNDrop::ControlsChanged() { ScheduleFlush(); }
+void MainWindow::ControlsChanged() { ScheduleFlush(); }
 
-void FormDragNDrop::PictureChanged() {
+void MainWindow::PictureChanged() {
   pixels_dirty_ = true;
   ScheduleFlush();
 }
 
-void FormDragNDrop::PicturePaletteChanged() {
+void MainWindow::PicturePaletteChanged() {
   // Swatches showing palette references follow the same palette.
   if (editor_.controls().CheckHW) board_dirty_ = true;
   ScheduleFlush();
 }
 
-void FormDragNDrop::PictureWindowShown() {
+void MainWindow::PictureWindowShown() {
   if (closing_) return;
   pixels_dirty_ = true;
-  if (!form_pic_->isVisible()) {
+  if (!picture_window_->isVisible()) {
     // First time on screen: beside the main window rather than on top of it.
     if (!pic_placed_) {
       pic_placed_ = true;
@@ -723,30 +723,30 @@ void FormDragNDrop::PictureWindowShown() {
       QPoint at(main.right() + 12, main.top());
       if (const QScreen* screen = this->screen()) {
         const QRect avail = screen->availableGeometry();
-        if (at.x() + form_pic_->width() > avail.right()) {
-          at.setX(std::max(avail.left(), avail.right() - form_pic_->width()));
+        if (at.x() + picture_window_->width() > avail.right()) {
+          at.setX(std::max(avail.left(), avail.right() - picture_window_->width()));
         }
       }
-      form_pic_->move(at);
+      picture_window_->move(at);
     }
-    form_pic_->show();
+    picture_window_->show();
   }
-  if (QGuiApplication::platformName() != QLatin1String("offscreen")) form_pic_->raise();
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) picture_window_->raise();
   ScheduleFlush();
 }
 
-void FormDragNDrop::TimerChanged() { SyncTimer(); }
+void MainWindow::TimerChanged() { SyncTimer(); }
 
-void FormDragNDrop::DrawBandBox(float x0, float y0, float x1, float y1) {
+void MainWindow::DrawBandBox(float x0, float y0, float x1, float y1) {
   const auto px = [](float twips) { return static_cast<float>(twips / kTwipsPerPixel); };
   overlay_->ToggleBox(px(x0), px(y0), px(x1), px(y1));
 }
 
 // ---- swatches ----
 
-void FormDragNDrop::BeginSwatchDrag() { drop_seen_ = false; }
+void MainWindow::BeginSwatchDrag() { drop_seen_ = false; }
 
-void FormDragNDrop::DropOnSwatch(int target, int source) {
+void MainWindow::DropOnSwatch(int target, int source) {
   drop_seen_ = true;
   if (target < 0 || target > 255 || source < 0 || source > 255) return;
   click_marks_index_ = target == source ? target : -1;
@@ -761,7 +761,7 @@ void FormDragNDrop::DropOnSwatch(int target, int source) {
   }
 }
 
-void FormDragNDrop::EditSwatchColour(int index) {
+void MainWindow::EditSwatchColour(int index) {
   last_click_index_ = -1;
   if (index < 0 || index > 255) return;
   const bool after_click = index == click_marks_index_;
@@ -772,14 +772,14 @@ void FormDragNDrop::EditSwatchColour(int index) {
   });
 }
 
-bool FormDragNDrop::TakeSecondClick(int index) {
+bool MainWindow::TakeSecondClick(int index) {
   const bool hit = index == last_click_index_ && last_click_.isValid() &&
                    last_click_.elapsed() <= QApplication::doubleClickInterval();
   last_click_index_ = -1;
   return hit;
 }
 
-bool FormDragNDrop::TakeDoubleClickSuppression() {
+bool MainWindow::TakeDoubleClickSuppression() {
   const bool suppress = suppress_dblclick_.isValid() &&
                         suppress_dblclick_.elapsed() <= QApplication::doubleClickInterval();
   suppress_dblclick_.invalidate();
@@ -788,7 +788,7 @@ bool FormDragNDrop::TakeDoubleClickSuppression() {
 
 // ---- rubber band on the window's own surface ----
 
-int FormDragNDrop::ButtonCode(Qt::MouseButtons buttons) {
+int MainWindow::ButtonCode(Qt::MouseButtons buttons) {
   int code = 0;
   if (buttons & Qt::LeftButton) code |= 1;
   if (buttons & Qt::RightButton) code |= 2;
@@ -796,7 +796,7 @@ int FormDragNDrop::ButtonCode(Qt::MouseButtons buttons) {
   return code;
 }
 
-void FormDragNDrop::SurfaceMousePress(QMouseEvent* event) {
+void MainWindow::SurfaceMousePress(QMouseEvent* event) {
   const QPoint pos = event->position().toPoint();
   if (!band_pressed_ && !surface_->OnSurface(pos)) {
     event->ignore();  // over a control: not the window's business
@@ -810,7 +810,7 @@ void FormDragNDrop::SurfaceMousePress(QMouseEvent* event) {
   Run([this, code, x, y] { editor_.MouseDown(code, x, y); });
 }
 
-void FormDragNDrop::SurfaceMouseMove(QMouseEvent* event) {
+void MainWindow::SurfaceMouseMove(QMouseEvent* event) {
   if (!band_pressed_) {
     event->ignore();
     return;
@@ -822,7 +822,7 @@ void FormDragNDrop::SurfaceMouseMove(QMouseEvent* event) {
   Run([this, code, x, y] { editor_.MouseMove(code, x, y); });
 }
 
-void FormDragNDrop::SurfaceMouseRelease(QMouseEvent* event) {
+void MainWindow::SurfaceMouseRelease(QMouseEvent* event) {
   if (!band_pressed_) {
     event->ignore();
     return;
@@ -838,7 +838,7 @@ void FormDragNDrop::SurfaceMouseRelease(QMouseEvent* event) {
 
 // ---- values, keys and unsaved work ----
 
-QString FormDragNDrop::SwatchValues(int index) const {
+QString MainWindow::SwatchValues(int index) const {
   if (index < 0 || index > 255) return {};
   const RGBTriple c = editor_.Board().entries[static_cast<size_t>(index)].rgb;
   const uint32_t used = editor_.Usage()[static_cast<size_t>(index)];
@@ -854,26 +854,26 @@ QString FormDragNDrop::SwatchValues(int index) const {
                                     : tr("used by %1 pixels").arg(used));
 }
 
-void FormDragNDrop::ShowValues() {
+void MainWindow::ShowValues() {
   // The swatch under the pointer, or else the selected one.
   const int index = hovered_ >= 0 ? hovered_ : editor_.Board().cur;
   const QString text = SwatchValues(index);
-  if (label_values_->text() != text) label_values_->setText(text);
+  if (values_label_->text() != text) values_label_->setText(text);
 }
 
-void FormDragNDrop::HoverSwatch(int index) {
+void MainWindow::HoverSwatch(int index) {
   hovered_ = index >= 0 && index < 256 ? index : -1;
   ShowValues();
   const bool blink = Action("actionBlink")->isChecked();
-  form_pic_->Picture1()->SetBlinkIndex(blink ? hovered_ : -1);
+  picture_window_->View()->SetBlinkIndex(blink ? hovered_ : -1);
 }
 
-bool FormDragNDrop::MarkUnused() const {
+bool MainWindow::MarkUnused() const {
   const QAction* action = Action("actionMarkUnused");
   return action != nullptr && action->isChecked();
 }
 
-void FormDragNDrop::UpdateTitle() {
+void MainWindow::UpdateTitle() {
   const QString app = QString::fromLatin1(kAppTitle);
   QString title = app;
   if (editor_.PictureLoaded()) {
@@ -886,7 +886,7 @@ void FormDragNDrop::UpdateTitle() {
   if (changed) emit DocumentChanged();
 }
 
-void FormDragNDrop::StepMarks(Qt::Key key, bool range) {
+void MainWindow::StepMarks(Qt::Key key, bool range) {
   const BoardState& b = editor_.Board();
   const int at = b.cur;
   // Unflipped the board is column-major (position n in column n / 16, row n % 16),
@@ -904,12 +904,12 @@ void FormDragNDrop::StepMarks(Qt::Key key, bool range) {
   Run([this, prev, to] { editor_.SetMarks(prev, to); });
 }
 
-void FormDragNDrop::EditCurrentColour() {
+void MainWindow::EditCurrentColour() {
   const int index = editor_.Board().cur;
   Run([this, index] { commands_.EditColour(index); });
 }
 
-bool FormDragNDrop::MayDropChanges() {
+bool MainWindow::MayDropChanges() {
   if (!editor_.Modified()) return true;
   const QString name = QFileInfo(PathFromNative(editor_.PicturePath())).fileName();
   switch (question_->AskSave(name)) {
@@ -926,7 +926,7 @@ bool FormDragNDrop::MayDropChanges() {
   return false;
 }
 
-void FormDragNDrop::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   // Unsaved changes are saved, dropped or kept (and the window with them) as the
   // user answers.
   bool agreed = false;
@@ -937,8 +937,8 @@ void FormDragNDrop::closeEvent(QCloseEvent* event) {
   }
   // Unloading the main window takes the picture window with it, and the program ends.
   closing_ = true;
-  timer_color_->stop();
-  form_pic_->close();
+  cycle_timer_->stop();
+  picture_window_->close();
   event->accept();
   QCoreApplication::quit();
 }

@@ -1,4 +1,4 @@
-#include "qt/form_pic.h"
+#include "qt/picture_window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "qt/form_drag_n_drop.h"
+#include "qt/main_window.h"
 
 namespace hw {
 
@@ -49,7 +49,7 @@ QString ZoomText(int zoom) {
   return zoom >= 1 ? QStringLiteral("%1:1").arg(zoom) : QStringLiteral("1:%1").arg(-zoom);
 }
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent), table_(256, qRgb(0, 0, 0)) {
+PictureView::PictureView(QWidget* parent) : QWidget(parent), table_(256, qRgb(0, 0, 0)) {
   setObjectName(QStringLiteral("Picture1"));
   setAutoFillBackground(true);
   setAttribute(Qt::WA_OpaquePaintEvent, false);
@@ -60,7 +60,7 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent), table_(256, qRgb(0, 0
   });
 }
 
-void PictureBox::SetPixels(const std::vector<uint8_t>* pixels, int width, int height) {
+void PictureView::SetPixels(const std::vector<uint8_t>* pixels, int width, int height) {
   const bool valid = pixels != nullptr && width > 0 && height > 0;
   pixels_ = valid ? pixels : nullptr;
   width_ = valid ? width : 0;
@@ -68,7 +68,7 @@ void PictureBox::SetPixels(const std::vector<uint8_t>* pixels, int width, int he
   update();
 }
 
-void PictureBox::SetColourTable(const LogicalPalette* palette) {
+void PictureView::SetColourTable(const LogicalPalette* palette) {
   QList<QRgb> table(256, qRgb(0, 0, 0));
   if (palette) {
     for (size_t i = 0; i < palette->size(); ++i) {
@@ -81,29 +81,29 @@ void PictureBox::SetColourTable(const LogicalPalette* palette) {
   update();
 }
 
-QRgb PictureBox::ShownColour(int x, int y) const {
+QRgb PictureView::ShownColour(int x, int y) const {
   if (pixels_ == nullptr || x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   const size_t k = static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
   return TableColour(k < pixels_->size() ? (*pixels_)[k] : 0);
 }
 
-void PictureBox::SetZoom(int zoom) {
+void PictureView::SetZoom(int zoom) {
   zoom_ = zoom >= 1 ? std::min(zoom, kMaxZoom) : std::clamp(zoom, -kMaxShrink, -2);
   update();
 }
 
-QSize PictureBox::ZoomedSize() const {
+QSize PictureView::ZoomedSize() const {
   if (zoom_ >= 1) return {width_ * zoom_, height_ * zoom_};
   return {CeilDiv(width_, -zoom_), CeilDiv(height_, -zoom_)};
 }
 
-QPoint PictureBox::PixelAt(QPoint pos) const {
+QPoint PictureView::PixelAt(QPoint pos) const {
   const QPoint p = zoom_ >= 1 ? QPoint(pos.x() / zoom_, pos.y() / zoom_) : pos * -zoom_;
   return {std::clamp(p.x(), 0, std::max(width_ - 1, 0)),
           std::clamp(p.y(), 0, std::max(height_ - 1, 0))};
 }
 
-void PictureBox::SetBlinkIndex(int index) {
+void PictureView::SetBlinkIndex(int index) {
   index = index >= 0 && index < 256 ? index : -1;
   if (index == blink_index_) return;
   blink_index_ = index;
@@ -116,7 +116,7 @@ void PictureBox::SetBlinkIndex(int index) {
   update();
 }
 
-void PictureBox::paintEvent(QPaintEvent* event) {
+void PictureView::paintEvent(QPaintEvent* event) {
   if (pixels_ == nullptr) return;
   const QRect area = event->rect() & QRect(QPoint(0, 0), ZoomedSize());
   if (area.isEmpty()) return;
@@ -168,7 +168,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
   }
 }
 
-void PictureBox::mousePressEvent(QMouseEvent* event) {
+void PictureView::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton || pixels_ == nullptr) {
     event->ignore();
     return;
@@ -178,8 +178,8 @@ void PictureBox::mousePressEvent(QMouseEvent* event) {
   emit PixelClicked(pixel.x(), pixel.y());
 }
 
-FormPic::FormPic() {
-  setObjectName(QStringLiteral("FormPic"));
+PictureWindow::PictureWindow() {
+  setObjectName(QStringLiteral("PictureWindow"));
   setWindowTitle(QStringLiteral("Current Picture"));
   resize(TwipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
 
@@ -189,70 +189,70 @@ FormPic::FormPic() {
   scroll_->setFrameShape(QFrame::NoFrame);
   scroll_->setWidgetResizable(false);
   holder_ = new QWidget;
-  picture1_ = new PictureBox(holder_);
-  picture1_->move(TwipsRect(120, 120, 0, 0).topLeft());
+  view_ = new PictureView(holder_);
+  view_->move(TwipsRect(120, 120, 0, 0).topLeft());
   scroll_->setWidget(holder_);
   const QRect initial = TwipsRect(120, 120, 3840, 2880);
   SetPictureSize(initial.width(), initial.height());
   scroll_->setGeometry(rect());
-  for (QObject* o : std::initializer_list<QObject*>{picture1_, scroll_->viewport(), scroll_}) {
+  for (QObject* o : std::initializer_list<QObject*>{view_, scroll_->viewport(), scroll_}) {
     o->installEventFilter(this);
   }
 }
 
-void FormPic::SetPictureSize(int width, int height) {
+void PictureWindow::SetPictureSize(int width, int height) {
   picture_size_ = QSize(std::max(width, 1), std::max(height, 1));
   Relayout();
 }
 
-void FormPic::Relayout() {
+void PictureWindow::Relayout() {
   // Until a picture is shown the box keeps its design size.
   const QSize size =
-      picture1_->PictureSize().isEmpty() ? picture_size_ : picture1_->ZoomedSize();
-  if (picture1_->size() != size) picture1_->resize(size);
+      view_->PictureSize().isEmpty() ? picture_size_ : view_->ZoomedSize();
+  if (view_->size() != size) view_->resize(size);
   // The same margin on the far sides, so a scrolled picture does not end flush
   // against the window's edge.
-  const QPoint at = picture1_->pos();
+  const QPoint at = view_->pos();
   const QSize outer(size.width() + 2 * at.x(), size.height() + 2 * at.y());
   if (holder_->size() != outer) holder_->resize(outer);
 }
 
-QSize FormPic::Room() const {
-  const QPoint margin = picture1_->pos();
+QSize PictureWindow::Room() const {
+  const QPoint margin = view_->pos();
   return scroll_->size() - QSize(2 * margin.x(), 2 * margin.y());
 }
 
-void FormPic::SetZoom(int zoom, QPoint anchor) {
+void PictureWindow::SetZoom(int zoom, QPoint anchor) {
   const QWidget* viewport = scroll_->viewport();
   if (anchor.x() < 0) anchor = viewport->rect().center();
   // The picture point under the anchor stays under it.
-  const QPointF box_at = picture1_->mapFrom(viewport, anchor);
-  const QPointF picture_at = box_at / Scale(picture1_->Zoom());
-  const int before = picture1_->Zoom();
-  picture1_->SetZoom(zoom);
+  const QPointF box_at = view_->mapFrom(viewport, anchor);
+  const QPointF picture_at = box_at / Scale(view_->Zoom());
+  const int before = view_->Zoom();
+  view_->SetZoom(zoom);
   Relayout();
-  const QPointF box_now = picture_at * Scale(picture1_->Zoom());
-  const QPoint scroll = (QPointF(picture1_->pos()) + box_now).toPoint() - anchor;
+  const QPointF box_now = picture_at * Scale(view_->Zoom());
+  const QPoint scroll = (QPointF(view_->pos()) + box_now).toPoint() - anchor;
   scroll_->horizontalScrollBar()->setValue(scroll.x());
   scroll_->verticalScrollBar()->setValue(scroll.y());
-  if (picture1_->Zoom() != before) emit ZoomChanged();
+  if (view_->Zoom() != before) emit ZoomChanged();
 }
 
-void FormPic::StepZoom(int steps, QPoint anchor) {
-  int zoom = picture1_->Zoom();
+void PictureWindow::StepZoom(int steps, QPoint anchor) {
+  int zoom = view_->Zoom();
   for (; steps > 0; --steps) zoom = ZoomIn(zoom);
   for (; steps < 0; ++steps) zoom = ZoomOut(zoom);
   SetZoom(zoom, anchor);
 }
 
-void FormPic::FitZoom() { SetZoom(hw::FitZoom(picture1_->PictureSize(), Room())); }
+void PictureWindow::FitZoom() { SetZoom(hw::FitZoom(view_->PictureSize(), Room())); }
 
-void FormPic::resizeEvent(QResizeEvent* event) {
+void PictureWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   scroll_->setGeometry(rect());
 }
 
-bool FormPic::eventFilter(QObject* watched, QEvent* event) {
+bool PictureWindow::eventFilter(QObject* watched, QEvent* event) {
   QWidget* viewport = scroll_->viewport();
   QScrollBar* h = scroll_->horizontalScrollBar();
   QScrollBar* v = scroll_->verticalScrollBar();

@@ -30,10 +30,10 @@ int ZoomOut(int zoom);
 int FitZoom(QSize picture, QSize room);
 QString ZoomText(int zoom);  // "3:1", "1:1", "1:4"
 
-class PictureBox : public QWidget {
+class PictureView : public QWidget {
   Q_OBJECT
  public:
-  explicit PictureBox(QWidget* parent);
+  explicit PictureView(QWidget* parent);
   // Shows width x height indices (row-major) of `pixels`, which must outlive the
   // box; it is read at every paint. Missing pixels of a shorter buffer show index 0.
   void SetPixels(const std::vector<uint8_t>* pixels, int width, int height);
@@ -74,19 +74,19 @@ class PictureBox : public QWidget {
   QTimer blink_timer_;
 };
 
-class FormPic : public QWidget {
+class PictureWindow : public QWidget {
   Q_OBJECT
  public:
   static constexpr int kClientWidthTwips = 4680;
   static constexpr int kClientHeightTwips = 3195;
 
-  FormPic();
-  PictureBox* Picture1() const { return picture1_; }
+  PictureWindow();
+  PictureView* View() const { return view_; }
   QScrollArea* ScrollArea() const { return scroll_; }
   // Makes the picture box show a picture of width x height pixels.
   void SetPictureSize(int width, int height);
 
-  int Zoom() const { return picture1_->Zoom(); }
+  int Zoom() const { return view_->Zoom(); }
   // Zooms keeping the picture point under `anchor` (a point of the viewport; by
   // default its centre) where it is.
   void SetZoom(int zoom, QPoint anchor = QPoint(-1, -1));
@@ -107,7 +107,7 @@ class FormPic : public QWidget {
 
   QScrollArea* scroll_ = nullptr;
   QWidget* holder_ = nullptr;
-  PictureBox* picture1_ = nullptr;
+  PictureView* view_ = nullptr;
   QSize picture_size_;
   // Panning: with the middle button, or the left one while Space is held.
   bool space_held_ = false;

@@ -1,4 +1,4 @@
-#include "qt/board_widgets.h"
+#include "qt/board_view.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,7 +14,7 @@
 #include <QPointer>
 #include <QToolTip>
 
-#include "qt/form_drag_n_drop.h"
+#include "qt/main_window.h"
 
 namespace hw {
 
@@ -37,14 +37,14 @@ std::optional<int> ParseSwatchMime(const QMimeData* mime, const QByteArray& boar
   return index;
 }
 
-SwatchWidget::SwatchWidget(FormDragNDrop* form, int index, QWidget* parent)
-    : QWidget(parent), form_(form), index_(index) {
+SwatchCell::SwatchCell(MainWindow* form, int index, QWidget* parent)
+    : QWidget(parent), window_(form), index_(index) {
   setObjectName(QStringLiteral("Blot%1").arg(index));
   setAcceptDrops(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-BoardSurface::BoardSurface(FormDragNDrop* form, QWidget* parent) : QWidget(parent), form_(form) {
+BoardSurface::BoardSurface(MainWindow* form, QWidget* parent) : QWidget(parent), window_(form) {
   setObjectName(QStringLiteral("BoardSurface"));
   setFocusPolicy(Qt::StrongFocus);
 }
@@ -61,13 +61,13 @@ void BoardSurface::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Up:
     case Qt::Key_Down:
       if (mods != Qt::NoModifier && mods != Qt::ShiftModifier) break;
-      form_->StepMarks(static_cast<Qt::Key>(event->key()), mods == Qt::ShiftModifier);
+      window_->StepMarks(static_cast<Qt::Key>(event->key()), mods == Qt::ShiftModifier);
       event->accept();
       return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       if (mods != Qt::NoModifier) break;
-      form_->EditCurrentColour();
+      window_->EditCurrentColour();
       event->accept();
       return;
     default:
@@ -78,19 +78,19 @@ void BoardSurface::keyPressEvent(QKeyEvent* event) {
 
 void BoardSurface::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
-  form_->Swatch(form_->editor().Board().cur)->update();
+  window_->Swatch(window_->editor().Board().cur)->update();
 }
 
 void BoardSurface::focusOutEvent(QFocusEvent* event) {
   QWidget::focusOutEvent(event);
-  form_->Swatch(form_->editor().Board().cur)->update();
+  window_->Swatch(window_->editor().Board().cur)->update();
 }
 
-void BoardSurface::mousePressEvent(QMouseEvent* event) { form_->SurfaceMousePress(event); }
-void BoardSurface::mouseMoveEvent(QMouseEvent* event) { form_->SurfaceMouseMove(event); }
-void BoardSurface::mouseReleaseEvent(QMouseEvent* event) { form_->SurfaceMouseRelease(event); }
+void BoardSurface::mousePressEvent(QMouseEvent* event) { window_->SurfaceMousePress(event); }
+void BoardSurface::mouseMoveEvent(QMouseEvent* event) { window_->SurfaceMouseMove(event); }
+void BoardSurface::mouseReleaseEvent(QMouseEvent* event) { window_->SurfaceMouseRelease(event); }
 
-QPixmap SwatchWidget::OutlinePixmap() const {
+QPixmap SwatchCell::OutlinePixmap() const {
   const qreal ratio = devicePixelRatioF();
   QPixmap pixmap(size() * ratio);
   pixmap.setDevicePixelRatio(ratio);
@@ -115,9 +115,9 @@ QColor Contrasting(const QColor& c) {
 
 }  // namespace
 
-void SwatchWidget::paintEvent(QPaintEvent*) {
+void SwatchCell::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  const Editor& editor = form_->editor();
+  const Editor& editor = window_->editor();
   const RGBTriple c = editor.SwatchShownColour(index_);
   const QColor colour(c.R, c.G, c.B);
   const BoardState& board = editor.Board();
@@ -135,13 +135,13 @@ void SwatchWidget::paintEvent(QPaintEvent*) {
   }
   painter.fillRect(interior, colour);
   const QColor ink = Contrasting(colour);
-  if (form_->MarkUnused() && editor.PictureLoaded() &&
+  if (window_->MarkUnused() && editor.PictureLoaded() &&
       editor.Usage()[static_cast<size_t>(index_)] == 0) {
     // No pixel uses the entry: struck through from corner to corner.
     painter.setPen(QPen(ink, 1.0));
     painter.drawLine(interior.topLeft(), interior.bottomRight());
   }
-  if (index_ == board.cur && form_->Surface() && form_->Surface()->hasFocus()) {
+  if (index_ == board.cur && window_->Surface() && window_->Surface()->hasFocus()) {
     // Where the board's arrow keys start from.
     QPen dashes(ink, 1.0, Qt::DotLine);
     painter.setPen(dashes);
@@ -160,22 +160,22 @@ void SwatchWidget::paintEvent(QPaintEvent*) {
   }
 }
 
-void SwatchWidget::mousePressEvent(QMouseEvent* event) {
+void SwatchCell::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) {
     event->accept();  // a swatch is a control: other buttons do nothing here
     return;
   }
   event->accept();
-  if (form_->TakeSecondClick(index_)) {
-    form_->EditSwatchColour(index_);
-    form_->SuppressNextDoubleClick();
+  if (window_->TakeSecondClick(index_)) {
+    window_->EditSwatchColour(index_);
+    window_->SuppressNextDoubleClick();
     return;
   }
   pressed_ = true;
   press_pos_ = event->position().toPoint();
 }
 
-void SwatchWidget::mouseMoveEvent(QMouseEvent* event) {
+void SwatchCell::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
   if (!pressed_ || !(event->buttons() & Qt::LeftButton)) return;
   const QPoint moved = event->position().toPoint() - press_pos_;
@@ -185,59 +185,59 @@ void SwatchWidget::mouseMoveEvent(QMouseEvent* event) {
   StartDrag(press_pos_);
 }
 
-void SwatchWidget::mouseReleaseEvent(QMouseEvent* event) {
+void SwatchCell::mouseReleaseEvent(QMouseEvent* event) {
   event->accept();
   if (event->button() != Qt::LeftButton || !pressed_) return;
   pressed_ = false;
-  form_->DropOnSwatch(index_, index_);  // a click selects the entry
+  window_->DropOnSwatch(index_, index_);  // a click selects the entry
 }
 
-void SwatchWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+void SwatchCell::mouseDoubleClickEvent(QMouseEvent* event) {
   event->accept();
   if (event->button() != Qt::LeftButton) return;
   // The press that came with this double click may already have opened the dialog.
-  if (form_->TakeDoubleClickSuppression()) return;
-  form_->EditSwatchColour(index_);
+  if (window_->TakeDoubleClickSuppression()) return;
+  window_->EditSwatchColour(index_);
 }
 
-void SwatchWidget::enterEvent(QEnterEvent* event) {
+void SwatchCell::enterEvent(QEnterEvent* event) {
   QWidget::enterEvent(event);
-  form_->HoverSwatch(index_);
+  window_->HoverSwatch(index_);
 }
 
-void SwatchWidget::leaveEvent(QEvent* event) {
+void SwatchCell::leaveEvent(QEvent* event) {
   QWidget::leaveEvent(event);
-  if (form_->HoveredSwatch() == index_) form_->HoverSwatch(-1);
+  if (window_->HoveredSwatch() == index_) window_->HoverSwatch(-1);
 }
 
-bool SwatchWidget::event(QEvent* event) {
+bool SwatchCell::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     // The values as they are now, not as they were when the swatch was built.
     auto* help = static_cast<QHelpEvent*>(event);
-    QToolTip::showText(help->globalPos(), form_->SwatchValues(index_), this);
+    QToolTip::showText(help->globalPos(), window_->SwatchValues(index_), this);
     return true;
   }
   return QWidget::event(event);
 }
 
-void SwatchWidget::StartDrag(QPoint hot_spot) {
-  QPointer<SwatchWidget> self(this);
+void SwatchCell::StartDrag(QPoint hot_spot) {
+  QPointer<SwatchCell> self(this);
   auto* drag = new QDrag(this);
-  drag->setMimeData(MakeSwatchMime(form_->BoardToken(), index_));
+  drag->setMimeData(MakeSwatchMime(window_->BoardToken(), index_));
   drag->setPixmap(OutlinePixmap());
   drag->setHotSpot(hot_spot);
-  form_->BeginSwatchDrag();
+  window_->BeginSwatchDrag();
   drag->exec(Qt::MoveAction, Qt::MoveAction);
   if (!self) return;
   // A press and release on the same swatch is a drop onto itself. Some platforms
   // end such a drag without delivering a drop: detect it from the pointer.
-  if (!form_->SwatchDropSeen() && rect().contains(mapFromGlobal(QCursor::pos()))) {
-    form_->DropOnSwatch(index_, index_);
+  if (!window_->SwatchDropSeen() && rect().contains(mapFromGlobal(QCursor::pos()))) {
+    window_->DropOnSwatch(index_, index_);
   }
 }
 
-void SwatchWidget::dragEnterEvent(QDragEnterEvent* event) {
-  if (ParseSwatchMime(event->mimeData(), form_->BoardToken())) {
+void SwatchCell::dragEnterEvent(QDragEnterEvent* event) {
+  if (ParseSwatchMime(event->mimeData(), window_->BoardToken())) {
     event->setDropAction(Qt::MoveAction);
     event->accept();
   } else {
@@ -245,8 +245,8 @@ void SwatchWidget::dragEnterEvent(QDragEnterEvent* event) {
   }
 }
 
-void SwatchWidget::dragMoveEvent(QDragMoveEvent* event) {
-  if (ParseSwatchMime(event->mimeData(), form_->BoardToken())) {
+void SwatchCell::dragMoveEvent(QDragMoveEvent* event) {
+  if (ParseSwatchMime(event->mimeData(), window_->BoardToken())) {
     event->setDropAction(Qt::MoveAction);
     event->accept();
   } else {
@@ -254,15 +254,15 @@ void SwatchWidget::dragMoveEvent(QDragMoveEvent* event) {
   }
 }
 
-void SwatchWidget::dropEvent(QDropEvent* event) {
-  const std::optional<int> source = ParseSwatchMime(event->mimeData(), form_->BoardToken());
+void SwatchCell::dropEvent(QDropEvent* event) {
+  const std::optional<int> source = ParseSwatchMime(event->mimeData(), window_->BoardToken());
   if (!source) {
     event->ignore();
     return;
   }
   event->setDropAction(Qt::MoveAction);
   event->accept();
-  form_->DropOnSwatch(index_, *source);
+  window_->DropOnSwatch(index_, *source);
 }
 
 BandOverlay::BandOverlay(QWidget* parent) : QWidget(parent) {
