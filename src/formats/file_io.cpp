@@ -2,6 +2,7 @@
 #include "formats/file_io.h"
 
 #include <acl/libacl.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/acl.h>
 #include <sys/random.h>
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <type_traits>
 
 #include "base/faults.h"
@@ -117,9 +119,27 @@ Result<std::string> FollowLinks(const std::string& path) {
   return Error{Cause(ELOOP)};
 }
 
-// A short name for a temporary file, the same length whatever the target's name,
-// so that a target of the longest legal name can still be saved.
-std::string TemporaryName() {
+// Temporaries are named after their target, ".NAME.hw-save-XXXXXX", so that one a
+// killed save leaves behind says what it was for, and the next save of that target
+// can find it. NAME is cut short (between characters) where the whole would pass
+// the longest name a folder allows.
+constexpr size_t kLongestName = 255;
+constexpr std::string_view kTemporaryMark = ".hw-save-";
+constexpr size_t kTemporaryTail = 6;
+constexpr std::string_view kTemporaryLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
+
+std::string TemporaryPrefix(const std::string& target_name) {
+  size_t keep = std::min(target_name.size(),
+                         kLongestName - 1 - kTemporaryMark.size() - kTemporaryTail);
+  // Not in the middle of a UTF-8 sequence: back up over its continuation bytes.
+  while (keep > 0 && keep < target_name.size() &&
+         (static_cast<unsigned char>(target_name[keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
+  return "." + target_name.substr(0, keep) + std::string(kTemporaryMark);
+}
+
+std::string TemporaryName(const std::string& target_name) {
   static std::atomic<uint64_t> counter{0};
   uint64_t bits = 0;
   if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
@@ -129,13 +149,44 @@ std::string TemporaryName() {
            (static_cast<uint64_t>(::getpid()) << 40);
   }
   bits += counter.fetch_add(1) * 0x9E3779B97F4A7C15ULL;
-  static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string name = ".hw-";
-  for (int i = 0; i < 8; ++i) {
-    name += digits[bits % 36];
-    bits /= 36;
+  std::string name = TemporaryPrefix(target_name);
+  for (size_t i = 0; i < kTemporaryTail; ++i) {
+    name += kTemporaryLetters[bits % kTemporaryLetters.size()];
+    bits /= kTemporaryLetters.size();
   }
   return name;
+}
+
+// Removes what earlier saves of this target left when they were killed: files named
+// exactly as TemporaryName names them for it and last written more than a day ago
+// (a save still writing keeps its temporary's time fresh). Nothing else is touched;
+// a folder that cannot be listed is left alone.
+void RemoveStaleTemporaries(int dfd, const std::string& target_name) {
+  const int fd = ::openat(dfd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* dir = ::fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return;
+  }
+  const std::string prefix = TemporaryPrefix(target_name);
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() != prefix.size() + kTemporaryTail || !name.starts_with(prefix) ||
+        name.find_first_not_of(kTemporaryLetters, prefix.size()) != std::string_view::npos) {
+      continue;
+    }
+    struct stat st {};
+    if (::fstatat(dfd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        now.tv_sec - st.st_mtim.tv_sec > 24 * 60 * 60) {
+      stale.emplace_back(name);
+    }
+  }
+  ::closedir(dir);
+  for (const std::string& name : stale) ::unlinkat(dfd, name.c_str(), 0);
 }
 
 struct AclFree {
@@ -265,11 +316,11 @@ struct Temporary {
   bool linking = false;       // an unnamed file was complete but could not be given a name
 };
 
-// Links an unnamed temporary into the folder under a fresh short name.
-int LinkUnnamed(int fd, int dfd, std::string& name) {
+// Links an unnamed temporary into the folder under a fresh temporary name.
+int LinkUnnamed(int fd, int dfd, const std::string& target_name, std::string& name) {
   const std::string self = "/proc/self/fd/" + std::to_string(fd);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = TemporaryName();
+    name = TemporaryName(target_name);
     if (::linkat(AT_FDCWD, self.c_str(), dfd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
     if (errno == EEXIST) continue;
     const int err = errno;
@@ -281,8 +332,8 @@ int LinkUnnamed(int fd, int dfd, std::string& name) {
   return EEXIST;
 }
 
-Temporary WriteTemporary(int dfd, const ContentWriter& write, const OldFile* old,
-                         bool unnamed) {
+Temporary WriteTemporary(int dfd, const std::string& target_name, const ContentWriter& write,
+                         const OldFile* old, bool unnamed) {
   Temporary t;
   // A new file gets 0666 less the umask (and any default ACL of the folder) from
   // the kernel; a replacing one starts private and gets the old permissions below.
@@ -297,8 +348,9 @@ Temporary WriteTemporary(int dfd, const ContentWriter& write, const OldFile* old
       if (!fd.ok()) t.err = errno;
     }
   } else {
+    RemoveStaleTemporaries(dfd, target_name);
     for (int attempt = 0; attempt < 100 && !fd.ok(); ++attempt) {
-      name = TemporaryName();
+      name = TemporaryName(target_name);
       fd.Reset(::openat(dfd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                         create_mode));
       if (!fd.ok() && errno != EEXIST) break;
@@ -327,7 +379,7 @@ Temporary WriteTemporary(int dfd, const ContentWriter& write, const OldFile* old
   }
   if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
   if (err == 0 && unnamed) {
-    err = LinkUnnamed(fd.get(), dfd, name);
+    err = LinkUnnamed(fd.get(), dfd, target_name, name);
     in_folder = err == 0;
     t.linking = err != 0;
   }
@@ -595,9 +647,9 @@ Result<SaveMethod> SaveFileStreamed(const std::string& path, const ContentWriter
     if (!read) return Error{fail + read.error().message};
     old = std::move(*read);
   }
-  Temporary temp = WriteTemporary(dfd.get(), write, exists ? &old : nullptr, true);
+  Temporary temp = WriteTemporary(dfd.get(), name, write, exists ? &old : nullptr, true);
   if ((temp.creating && NoUnnamedTemporaries(temp.err)) || temp.linking) {
-    temp = WriteTemporary(dfd.get(), write, exists ? &old : nullptr, false);
+    temp = WriteTemporary(dfd.get(), name, write, exists ? &old : nullptr, false);
   }
   if (temp.creating && exists && FolderRefusesWrites(temp.err)) {
     // No temporary can be made beside a file the user may write: write in place.

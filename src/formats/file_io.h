@@ -2,13 +2,16 @@
 //
 // Reads are bounded and refuse anything but plain files. A save either
 //  - replaces the file through a temporary in the same folder (an unnamed O_TMPFILE
-//    where the file system has them), so a crash leaves the old file or the complete
-//    new one, never a mixture; the new file keeps the old one's mode, owner and group
-//    as far as the system allows; or
+//    where the file system has them, else ".NAME.hw-save-XXXXXX", which a killed save
+//    can leave behind and the next save of NAME removes once it is a day old), so a
+//    crash leaves the old file or the complete new one, never a mixture; the new file
+//    keeps the old one's mode, owner and group as far as the system allows, and its
+//    ACL and extended attributes, or the save is refused; or
 //  - writes over the file in place, when the file has other hard links (replacing it
 //    would part them from the new content) or its folder may not be written (there is
 //    nowhere to put a temporary). Not crash-safe: an interruption can leave a mixture;
-//    the complete new content is built in memory before the first byte is written.
+//    the complete new content is built in memory and the disk space it needs reserved
+//    before the first byte is written (a save the disk cannot hold is refused).
 // Targets that are not plain files (folders, devices, pipes, sockets) are refused, as
 // are files the user may not write. Symbolic links are followed, also to a file that
 // does not exist yet.

@@ -329,6 +329,66 @@ TEST_F(FileIo, SaveKilledWhileWritingLeavesNothingBehind) {
   }
 }
 
+// Where unnamed temporaries are missing, the named one carries its target's name, so
+// that a save killed part way leaves something the user can place; the next save of
+// that target removes such leftovers once they are a day old, and nothing else.
+TEST_F(FileIo, NamedTemporariesCarryTheTargetsNameAndOldOnesAreCleared) {
+  faults::FailUnnamedTemporaries(true);
+  const std::string plain = "existing.pcx";
+  // 120 two-byte letters: the temporary's name must be cut to fit, between letters.
+  std::string long_name;
+  for (int i = 0; i < 120; ++i) long_name += "\xc3\xa9";
+  long_name += ".pcx";
+  const std::string long_prefix = "." + long_name.substr(0, 238) + ".hw-save-";
+  for (const auto& [name, prefix] : {std::pair{plain, "." + plain + ".hw-save-"},
+                                     std::pair{long_name, long_prefix}}) {
+    SCOPED_TRACE(name);
+    WriteBytes(dir_.File(name), Pattern(2000, 22));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      faults::SetWriteProgressHook(StopHere);
+      SaveFileBytes(dir_.File(name), Pattern(4 << 20, 23));
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(status)) << "the save was not stopped part way";
+    ::kill(pid, SIGKILL);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    const auto entries = dir_.Entries();
+    const auto left = std::find_if(entries.begin(), entries.end(), [&](const std::string& e) {
+      return e.size() == prefix.size() + 6 && e.starts_with(prefix);
+    });
+    ASSERT_TRUE(left != entries.end()) << ::testing::PrintToString(entries);
+    EXPECT_EQ(ReadBytes(dir_.File(name)), Pattern(2000, 22));
+    fs::remove(dir_.File(*left));
+  }
+  fs::remove(dir_.File(long_name));
+
+  const auto leftover = [&](const std::string& name, time_t age) {
+    WriteBytes(dir_.File(name), Pattern(100, 24));
+    timespec times[2];
+    ::clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= age;
+    times[1] = times[0];
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir_.File(name).c_str(), times, 0), 0);
+  };
+  const time_t day = 24 * 60 * 60;
+  leftover(".existing.pcx.hw-save-ab12cd", 2 * day);
+  leftover(".existing.pcx.hw-save-ef34gh", 3600);
+  leftover(".other.pcx.hw-save-ab12cd", 2 * day);
+  leftover(".existing.pcx.hw-save-ab12cde", 2 * day);
+  leftover("existing.pcx.hw-save-ab12cd", 2 * day);
+  leftover(".existing.pcx.hw-ab12cdef", 2 * day);
+  EXPECT_EQ(Describe(SaveFileBytes(dir_.File(plain), Pattern(3000, 25))), "replaced");
+  EXPECT_EQ(ReadBytes(dir_.File(plain)), Pattern(3000, 25));
+  EXPECT_EQ(dir_.Entries(),
+            (std::vector<std::string>{".existing.pcx.hw-ab12cdef", ".existing.pcx.hw-save-ab12cde",
+                                      ".existing.pcx.hw-save-ef34gh", ".other.pcx.hw-save-ab12cd",
+                                      "existing.pcx", "existing.pcx.hw-save-ab12cd"}));
+}
+
 // The ACL's entries and mask and the extended attributes pass to the replacing file
 // before it takes the name; a save that could not keep them is refused.
 TEST_F(FileIo, AclAndExtendedAttributesAreKeptOrTheSaveRefused) {
