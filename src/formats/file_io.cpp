@@ -129,8 +129,8 @@ constexpr size_t kTemporaryTail = 6;
 constexpr std::string_view kTemporaryLetters = "abcdefghijklmnopqrstuvwxyz0123456789";
 
 std::string TemporaryPrefix(const std::string& target_name) {
-  size_t keep = std::min(target_name.size(),
-                         kLongestName - 1 - kTemporaryMark.size() - kTemporaryTail);
+  size_t keep =
+      std::min(target_name.size(), kLongestName - 1 - kTemporaryMark.size() - kTemporaryTail);
   // Not in the middle of a UTF-8 sequence: back up over its continuation bytes.
   while (keep > 0 && keep < target_name.size() &&
          (static_cast<unsigned char>(target_name[keep]) & 0xC0) == 0x80) {
@@ -199,6 +199,7 @@ struct OldFile {
   struct stat st {};
   Acl acl;  // only an ACL with more than the mode says; null for none
   std::vector<std::pair<std::string, std::string>> attributes;  // name and value, ACLs apart
+  std::string unreadable;  // why they could not all be read; "" when they were
 };
 
 // Reads an extended attribute's value or the list of names through `get`, growing
@@ -223,23 +224,26 @@ constexpr const char* kAccessAcl = "system.posix_acl_access";
 constexpr const char* kDefaultAcl = "system.posix_acl_default";
 
 // Reads the ACL and extended attributes of the file about to be replaced, before
-// anything is written, so that a save that could not keep them costs nothing. The
-// file is reached through /proc when it can be, as it may be one the saver can
-// write but not open for reading.
-Result<OldFile> ReadOldFile(int dfd, const std::string& name, const std::string& target,
-                            const struct stat& st) {
+// anything is written. What cannot be read stops a save that replaces the file, not
+// one in place, which keeps them anyway. The file is reached through /proc when it
+// can be, as it may be one the saver can write but not open for reading.
+OldFile ReadOldFile(int dfd, const std::string& name, const std::string& target,
+                    const struct stat& st) {
   OldFile old;
   old.st = st;
+  const auto fail = [&old](std::string why) {
+    old.unreadable = std::move(why);
+    return std::move(old);
+  };
   Fd file(::openat(dfd, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
-  if (!file.ok()) return Error{Cause(errno)};
+  if (!file.ok()) return fail(Cause(errno));
   std::string at = "/proc/self/fd/" + std::to_string(file.get());
   if (::access(at.c_str(), F_OK) != 0) at = target;
   std::string names;
-  if (!ReadGrowing(names, [&](char* buf, size_t size) {
-        return ::listxattr(at.c_str(), buf, size);
-      })) {
+  const auto list = [&](char* buf, size_t size) { return ::listxattr(at.c_str(), buf, size); };
+  if (!ReadGrowing(names, list)) {
     if (errno == EOPNOTSUPP || errno == ENOSYS) return old;
-    return Error{"cannot keep its extended attributes: " + Cause(errno)};
+    return fail("cannot keep its extended attributes: " + Cause(errno));
   }
   for (size_t pos = 0; pos < names.size();) {
     const std::string attr = names.c_str() + pos;
@@ -247,7 +251,7 @@ Result<OldFile> ReadOldFile(int dfd, const std::string& name, const std::string&
     if (attr.empty() || attr == kDefaultAcl) continue;
     if (attr == kAccessAcl) {
       Acl acl(::acl_get_file(at.c_str(), ACL_TYPE_ACCESS));
-      if (!acl) return Error{"cannot keep its access control list: " + Cause(errno)};
+      if (!acl) return fail("cannot keep its access control list: " + Cause(errno));
       if (::acl_equiv_mode(acl.get(), nullptr) != 0) old.acl = std::move(acl);
       continue;
     }
@@ -256,7 +260,7 @@ Result<OldFile> ReadOldFile(int dfd, const std::string& name, const std::string&
           return ::getxattr(at.c_str(), attr.c_str(), buf, size);
         })) {
       if (errno == ENODATA) continue;  // removed meanwhile
-      return Error{"cannot keep its extended attribute '" + attr + "': " + Cause(errno)};
+      return fail("cannot keep its extended attribute '" + attr + "': " + Cause(errno));
     }
     old.attributes.emplace_back(attr, std::move(value));
   }
@@ -287,12 +291,10 @@ std::string KeepAttributes(int fd, const OldFile& old) {
   std::string now;
   for (const auto& [attr, value] : old.attributes) {
     // Some are set by the system itself (a security label); equal ones are left alone.
-    if (ReadGrowing(now, [&](char* buf, size_t size) {
-          return ::fgetxattr(fd, attr.c_str(), buf, size);
-        }) &&
-        now == value) {
-      continue;
-    }
+    const auto get = [&](char* buf, size_t size) {
+      return ::fgetxattr(fd, attr.c_str(), buf, size);
+    };
+    if (ReadGrowing(now, get) && now == value) continue;
     if (::fsetxattr(fd, attr.c_str(), value.data(), value.size(), 0) != 0)
       return "cannot keep its extended attribute '" + attr + "': " + Cause(errno);
   }
@@ -363,15 +365,22 @@ Temporary WriteTemporary(int dfd, const std::string& target_name, const ContentW
   }
   bool in_folder = !unnamed;
   int err = 0;
+  // Checked only now: where no temporary can be made, the save goes in place.
+  if (old != nullptr && !old->unreadable.empty()) {
+    t.keep_error = old->unreadable;
+    err = EPERM;
+  }
   uint64_t written = 0;
-  const Status made = write([&](std::span<const uint8_t> piece) -> Status {
-    err = WriteAll(fd.get(), piece.data(), piece.size(), written);
-    if (err != 0) return Error{Cause(err)};
-    return Ok{};
-  });
-  if (!made && err == 0) {
-    t.content_error = made.error().message;
-    err = EIO;
+  if (err == 0) {
+    const Status made = write([&](std::span<const uint8_t> piece) -> Status {
+      err = WriteAll(fd.get(), piece.data(), piece.size(), written);
+      if (err != 0) return Error{Cause(err)};
+      return Ok{};
+    });
+    if (!made && err == 0) {
+      t.content_error = made.error().message;
+      err = EIO;
+    }
   }
   if (err == 0 && old != nullptr) {
     t.keep_error = KeepAttributes(fd.get(), *old);
@@ -642,11 +651,7 @@ Result<SaveMethod> SaveFileStreamed(const std::string& path, const ContentWriter
   }
 
   OldFile old;
-  if (exists) {
-    auto read = ReadOldFile(dfd.get(), name, target, st);
-    if (!read) return Error{fail + read.error().message};
-    old = std::move(*read);
-  }
+  if (exists) old = ReadOldFile(dfd.get(), name, target, st);
   Temporary temp = WriteTemporary(dfd.get(), name, write, exists ? &old : nullptr, true);
   if ((temp.creating && NoUnnamedTemporaries(temp.err)) || temp.linking) {
     temp = WriteTemporary(dfd.get(), name, write, exists ? &old : nullptr, false);

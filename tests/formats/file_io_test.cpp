@@ -340,8 +340,8 @@ TEST_F(FileIo, NamedTemporariesCarryTheTargetsNameAndOldOnesAreCleared) {
   for (int i = 0; i < 120; ++i) long_name += "\xc3\xa9";
   long_name += ".pcx";
   const std::string long_prefix = "." + long_name.substr(0, 238) + ".hw-save-";
-  for (const auto& [name, prefix] : {std::pair{plain, "." + plain + ".hw-save-"},
-                                     std::pair{long_name, long_prefix}}) {
+  for (const auto& [name, prefix] :
+       {std::pair{plain, "." + plain + ".hw-save-"}, std::pair{long_name, long_prefix}}) {
     SCOPED_TRACE(name);
     WriteBytes(dir_.File(name), Pattern(2000, 22));
     const pid_t pid = ::fork();
@@ -448,26 +448,44 @@ TEST_F(FileIo, AclAndExtendedAttributesAreKeptOrTheSaveRefused) {
   EXPECT_EQ(Describe(SaveFileBytes(plain, Pattern(200, 31))), "replaced");
   EXPECT_EQ(acl_of(plain), "user::rw-\ngroup::r--\nother::---");
 
-  // Only a privileged process may set security.* attributes: another user's save of
-  // its own file that carries one must say it cannot keep it.
+  // Only a privileged process may set security.* attributes, and user.* ones can be
+  // read only from a file one may read: another user's saves of such files of its
+  // own are refused, saying what could not be kept, unless the save is in place
+  // (the folder is root's), which keeps them anyway.
   if (!IsRoot()) return;
   ::chmod(dir_.Path().c_str(), 0755);
-  const std::string folder = dir_.File("users");
+  const std::string folder = dir_.File("users"), closed = dir_.File("closed");
   ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
   ASSERT_EQ(::chown(folder.c_str(), kOtherUser, kOtherGroup), 0);
-  const std::string labelled = folder + "/labelled.pcx";
-  WriteBytes(labelled, Pattern(1000, 28));
-  ASSERT_EQ(::chown(labelled.c_str(), kOtherUser, kOtherGroup), 0);
+  ASSERT_EQ(::mkdir(closed.c_str(), 0755), 0);
+  const std::string labelled = folder + "/labelled.pcx", write_only = folder + "/write-only.pcx",
+                    closed_write_only = closed + "/write-only.pcx";
+  for (const std::string& file : {labelled, write_only, closed_write_only}) {
+    WriteBytes(file, Pattern(1000, 28));
+    ASSERT_EQ(::chown(file.c_str(), kOtherUser, kOtherGroup), 0);
+    ASSERT_EQ(::setxattr(file.c_str(), "user.comment", "sunset", 6, 0), 0);
+  }
+  ::chmod(write_only.c_str(), 0200);
+  ::chmod(closed_write_only.c_str(), 0200);
   if (::setxattr(labelled.c_str(), "security.hw-test", "kept", 4, 0) != 0) {
     GTEST_SKIP() << "cannot set a security.* attribute here: " << std::strerror(errno);
   }
-  const auto out = RunAsOtherUser([&] { return Describe(SaveFileBytes(labelled, Pattern(50, 29))); });
+  const auto out = RunAsOtherUser([&] {
+    std::string text;
+    for (const std::string& file : {labelled, write_only, closed_write_only})
+      text += Describe(SaveFileBytes(file, Pattern(50, 29))) + "\n";
+    return text;
+  });
   EXPECT_EQ(out.text, "error: cannot save '" + labelled +
                           "': cannot keep its extended attribute 'security.hw-test': "
-                          "Operation not permitted");
-  EXPECT_EQ(ReadBytes(labelled), Pattern(1000, 28));
+                          "Operation not permitted\nerror: cannot save '" + write_only +
+                          "': cannot keep its extended attribute 'user.comment': "
+                          "Permission denied\nin place\n");
+  EXPECT_EQ(std::tuple(ReadBytes(labelled), ReadBytes(write_only), ReadBytes(closed_write_only)),
+            std::tuple(Pattern(1000, 28), Pattern(1000, 28), Pattern(50, 29)));
   EXPECT_EQ(xattr_of(labelled, "security.hw-test"), "kept");
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
+  EXPECT_EQ(xattr_of(closed_write_only, "user.comment"), "sunset");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
 }
 
 // A small file system of its own, so that a test can fill the disk.
