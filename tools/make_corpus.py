@@ -142,8 +142,10 @@ def corpus():
     files["valid-encoding0-low-values.pcx"] = picture(header(xmax=2, ymax=1, bpl=4, encoding=0),
                                                       raw([1, 2, 3, 0, 4, 5, 6, 0]))
     files["valid-junk-fields.pcx"] = picture(
-        header(xmax=1, ymax=0, bpl=2, manufacturer=0xFF, version=0x7F, filler=b"\xAA" * 54),
-        raw([9, 8]))
+        header(xmax=1, ymax=0, bpl=2, version=0x7F, filler=b"\xAA" * 54), raw([9, 8]))
+    # The manufacturer byte is the signature: without it the file is no picture.
+    files["refused-wrong-manufacturer.pcx"] = picture(
+        header(xmax=1, ymax=0, bpl=2, manufacturer=0xFF), raw([9, 8]))
 
     # Larger pictures, so the decoder works on long stretches of data, not just a few bytes.
     rows = mixed_rows(48, 40, 1)

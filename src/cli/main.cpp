@@ -52,13 +52,17 @@ constexpr const char* kUsage =
 // The file being worked on, for the one line printed when memory or threads run out.
 std::string current_file;
 
-// Keeps a message on one line whatever a file name or a lower layer put in it.
+// Keeps a message on one line whatever a file name or a lower layer put in it. A
+// backslash is doubled, so that a name spelling out a backslash, x, 0 and a reads
+// apart from one holding a line break.
 std::string OneLine(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
     unsigned char u = static_cast<unsigned char>(c);
-    if (u < 0x20 || u == 0x7f) {
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (u < 0x20 || u == 0x7f) {
       static const char* hex = "0123456789abcdef";
       out += "\\x";
       out += hex[u >> 4];

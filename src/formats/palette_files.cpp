@@ -14,7 +14,6 @@ constexpr std::string_view kGimpSignature = "GIMP Palette";
 constexpr std::string_view kJascSignature = "JASC-PAL";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr int kMaxEntries = 256;
-constexpr uint8_t kPcxManufacturer = 10;   // the first byte of every PCX file
 constexpr uint8_t kPcxPaletteMarker = 12;  // the byte before a PCX file's palette
 
 std::string_view AsText(std::span<const uint8_t> bytes) {
@@ -106,6 +105,15 @@ std::optional<long> ParseInteger(std::string_view token) {
   return negative ? -value : value;
 }
 
+// A number as the file wrote it, for a message: the value parsed may have been
+// saturated. ParseInteger took the token, so it holds only a sign and digits; a long
+// one is cut.
+std::string AsWritten(std::string_view number) {
+  constexpr size_t kMost = 24;
+  if (number.size() <= kMost) return std::string(number);
+  return std::string(number.substr(0, kMost)) + "...";
+}
+
 // Reads "r g b" off the front of `s`; the cause of failure goes to `why`.
 std::optional<RGBTriple> ParseRgb(std::string_view& s, std::string& why) {
   uint8_t values[3];
@@ -121,7 +129,7 @@ std::optional<RGBTriple> ParseRgb(std::string_view& s, std::string& why) {
       return std::nullopt;
     }
     if (*v < 0 || *v > 255) {
-      why = "value " + std::to_string(*v) + " is outside 0..255";
+      why = "value " + AsWritten(token) + " is outside 0..255";
       return std::nullopt;
     }
     values[i] = static_cast<uint8_t>(*v);
@@ -176,9 +184,9 @@ Result<PaletteFile> DecodeJasc(std::span<const uint8_t> bytes, std::string_view 
   if (!lines.Next(line)) return FailAt(file, 3, "the colour count is missing");
   const auto stated = ParseInteger(Trim(line));
   if (!stated) return FailAt(file, 3, Quote(Trim(line)) + " is not a colour count");
+  const std::string stated_text = AsWritten(Trim(line));
   if (*stated < 1 || *stated > kMaxEntries) {
-    return FailAt(file, 3, "a colour count of " + std::to_string(*stated) +
-                               " is outside 1..256");
+    return FailAt(file, 3, "a colour count of " + stated_text + " is outside 1..256");
   }
   PaletteFile out;
   out.format = PaletteFormat::Jasc;
@@ -193,12 +201,12 @@ Result<PaletteFile> DecodeJasc(std::span<const uint8_t> bytes, std::string_view 
     }
     if (out.count == *stated) {
       return FailAt(file, lines.number(),
-                    "more colours than the " + std::to_string(*stated) + " stated");
+                    "more colours than the " + stated_text + " stated");
     }
     out.entries[static_cast<size_t>(out.count++)].rgb = *rgb;
   }
   if (out.count != *stated) {
-    return Fail(file, "states " + std::to_string(*stated) + " colours but holds " +
+    return Fail(file, "states " + stated_text + " colours but holds " +
                           std::to_string(out.count));
   }
   return out;
@@ -351,7 +359,7 @@ Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::stri
     out.count = png->count;
     return out;
   }
-  if (!bytes.empty() && bytes[0] == kPcxManufacturer) {
+  if (HasPcxSignature(bytes)) {
     return DecodePcxPaletteTail(bytes, bytes.size(), file);
   }
   if (bytes.size() != kPaletteBytes) {
@@ -392,8 +400,7 @@ PaletteFormat SniffPaletteFormat(std::span<const uint8_t> first_bytes, std::stri
     return PaletteFormat::Riff;
   }
   // Pictures, by their content before any extension.
-  if (HasPngSignature(first_bytes) ||
-      (!first_bytes.empty() && first_bytes[0] == kPcxManufacturer)) {
+  if (HasPngSignature(first_bytes) || HasPcxSignature(first_bytes)) {
     return PaletteFormat::Pcx;
   }
   const std::string ext = LowerExtension(file_name);

@@ -703,6 +703,7 @@ PcxHeader IndexedPictureHeader(int16_t width, int16_t height) {
 }
 
 Result<PcxHeader> ReadPcxHeader(std::span<const uint8_t> file) {
+  if (!HasPcxSignature(file)) return Error{kNotAPicture};
   if (file.size() < kPcxHeaderSize) {
     return Error{"file is shorter than the 128-byte header (" + std::to_string(file.size()) +
                  " bytes)"};

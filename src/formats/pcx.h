@@ -39,6 +39,15 @@ struct PcxHeader {
 
 inline constexpr size_t kPcxHeaderSize = 128;
 inline constexpr size_t kPaletteBytes = 768;
+// The first byte of every PCX file (the header's Manufacturer).
+inline constexpr uint8_t kPcxManufacturer = 10;
+// The cause given for a file that is neither a PCX nor a PNG picture, by every reader.
+inline constexpr const char* kNotAPicture = "not a picture Huewright reads";
+
+// True when the bytes start with a PCX file's manufacturer byte.
+inline bool HasPcxSignature(std::span<const uint8_t> bytes) {
+  return !bytes.empty() && bytes[0] == kPcxManufacturer;
+}
 
 // Width and height from the window fields in 16-bit arithmetic, and their product
 // in 32-bit arithmetic. Fails when any of them leaves its range.
@@ -53,7 +62,9 @@ Result<PcxSize> PictureSize(const PcxHeader& header);
 // at 72 dpi, rows of `width` bytes.
 PcxHeader IndexedPictureHeader(int16_t width, int16_t height);
 
-// Header <-> 128 little-endian bytes.
+// Header <-> 128 little-endian bytes. Reading refuses a file whose first byte is not
+// the manufacturer byte 10 (kNotAPicture) before it looks at the length, so every
+// reader built on it refuses such a file the same way.
 Result<PcxHeader> ReadPcxHeader(std::span<const uint8_t> file);
 std::array<uint8_t, kPcxHeaderSize> HeaderBytes(const PcxHeader& header);
 

@@ -3,6 +3,8 @@
 
 #include <new>
 
+#include "formats/png.h"
+
 namespace hw {
 namespace {
 
@@ -15,6 +17,9 @@ Result<PcxPicture> LoadPcxFile(const std::string& path) {
     auto bytes = ReadFileBytes(path);
     if (!bytes) return bytes.error();
     auto pic = DecodePcx(*bytes);
+    if (!pic && HasPngSignature(*bytes)) {
+      return Error{"cannot load " + Quoted(path) + ": a PNG picture where a PCX one is needed"};
+    }
     if (!pic) return Error{"cannot load " + Quoted(path) + ": " + pic.error().message};
     return pic;
   } catch (const std::bad_alloc&) {

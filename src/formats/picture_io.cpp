@@ -62,10 +62,8 @@ Result<LoadedPicture> LoadPictureFile(const std::string& path) {
     if (!got) return got.error();
     const std::span<const uint8_t> head(head_bytes.data(), *got);
     // A PCX file starts with its manufacturer byte, 10.
-    if (!head.empty() && head[0] == 10) return LoadPcx(path);
-    if (!HasPngSignature(head)) {
-      return Error{"cannot load " + Named(path) + ": not a PCX or PNG picture"};
-    }
+    if (HasPcxSignature(head)) return LoadPcx(path);
+    if (!HasPngSignature(head)) return Error{"cannot load " + Named(path) + ": " + kNotAPicture};
     auto bytes = ReadFileBytes(path);
     if (!bytes) return bytes.error();
     auto png = DecodeIndexedPng(*bytes);
@@ -165,7 +163,7 @@ Status ConvertPictureFile(const std::string& in, const std::string& out, std::st
     if (!file) return file.error();
     auto got = file->ReadAt(0, first);
     if (!got) return got.error();
-    if (*got == 1 && first[0] == 10) {
+    if (HasPcxSignature(std::span(first).first(*got))) {
       // Opened (and checked) before the save begins; a save that must call the
       // writer again reads the file again.
       auto opened = PcxFileRows::Open(in);
@@ -212,7 +210,7 @@ Result<PaletteFile> LoadAnyPaletteFile(const std::string& path) {
       if (!bytes) return bytes.error();
       return DecodePaletteFile(*bytes, path);
     }
-    if (!head.empty() && head[0] == 10) {
+    if (HasPcxSignature(head)) {
       // A PCX: the palette is at the end, and the pixels are never read.
       std::array<uint8_t, kPcxPaletteTailBytes> tail_bytes{};
       const uint64_t tail_size = std::min<uint64_t>(size, tail_bytes.size());

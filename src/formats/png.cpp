@@ -34,14 +34,18 @@ uint32_t Be32(std::span<const uint8_t> b, size_t at) {
          static_cast<uint32_t>(b[at + 2]) << 8 | static_cast<uint32_t>(b[at + 3]);
 }
 
+// libspng's refusal in our words. Its chunk limits (kChunkSizeLimit and the rest)
+// guard memory and say nothing of damage, so they get a message of their own.
 Error SpngError(const std::string& what, int rc) {
+  if (rc == SPNG_ECHUNK_LIMITS) return Error{"the PNG's metadata is larger than Huewright accepts"};
   return Error{what + ": " + spng_strerror(rc)};
 }
 
 struct ChunkScan {
   uint64_t idat_bytes = 0;  // sum of the IDAT chunk lengths
   bool complete = false;    // a whole IEND chunk was reached
-  bool has_trns = false;
+  int plte_count = 0;
+  int trns_count = 0;
 };
 
 // Walks the chunk list with every length checked against the bytes present; stops
@@ -54,7 +58,8 @@ ChunkScan ScanChunks(std::span<const uint8_t> bytes) {
     if (length > bytes.size() - pos - 12) break;
     const auto* type = bytes.data() + pos + 4;
     if (std::memcmp(type, "IDAT", 4) == 0) scan.idat_bytes += length;
-    if (std::memcmp(type, "tRNS", 4) == 0) scan.has_trns = true;
+    if (std::memcmp(type, "PLTE", 4) == 0) ++scan.plte_count;
+    if (std::memcmp(type, "tRNS", 4) == 0) ++scan.trns_count;
     if (std::memcmp(type, "IEND", 4) == 0) {
       scan.complete = true;
       break;
@@ -140,6 +145,12 @@ Result<OpenedPng> OpenIndexedPng(std::span<const uint8_t> bytes) {
   if (!png.scan.complete) {
     return Error{"the PNG file is cut short (it has no complete IEND chunk)"};
   }
+  // A file may hold one of each; readers disagree on which of two would count (the
+  // decoder underneath takes the second palette but the first transparency).
+  if (png.scan.plte_count > 1) return Error{"the PNG file has more than one palette (PLTE)"};
+  if (png.scan.trns_count > 1) {
+    return Error{"the PNG file has more than one transparency chunk (tRNS)"};
+  }
   return png;
 }
 
@@ -158,7 +169,7 @@ Result<int> ReadPalette(const OpenedPng& png, BoardEntries& entries) {
     for (size_t k = 0; k < n; ++k) entries[k].A = trns.type3_alpha[k];
   } else if (trns_rc != SPNG_ECHUNKAVAIL) {
     return SpngError("the PNG transparency", trns_rc);
-  } else if (png.scan.has_trns) {
+  } else if (png.scan.trns_count > 0) {
     // libspng drops a tRNS it finds invalid (longer than the palette, misplaced);
     // loading the picture without it would quietly lose its transparency.
     return Error{"the PNG transparency (tRNS chunk) is invalid"};
@@ -191,23 +202,26 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   }
   if (spng_size != packed_size) return Error{"unexpected PNG row layout"};
 
+  // Only the packed rows are allocated before decoding, and the check above bounds
+  // them by the compressed data. At 1, 2 or 4 bits the picture of one byte a pixel
+  // is 8, 4 or 2 times larger: it is allocated once the rows have all decoded, so a
+  // small file cannot claim a huge picture and have it allocated before its data
+  // proves short.
   IndexedPicture pic;
   pic.width = width;
   pic.height = height;
-  pic.pixels.resize(static_cast<size_t>(ihdr.width) * ihdr.height);
-  std::vector<uint8_t> packed;
-  uint8_t* target = pic.pixels.data();
-  if (bits != 8) {
-    packed.resize(static_cast<size_t>(packed_size));
-    target = packed.data();
-  }
-  if (int rc = spng_decode_image(ctx, target, static_cast<size_t>(packed_size),
-                                 SPNG_FMT_PNG, 0)) {
+  std::vector<uint8_t> packed(static_cast<size_t>(packed_size));
+  if (int rc = spng_decode_image(ctx, packed.data(), packed.size(), SPNG_FMT_PNG, 0)) {
     return SpngError("damaged PNG image data", rc);
   }
   // Read on to IEND, so damage after the image data is refused too.
   if (int rc = spng_decode_chunks(ctx)) return SpngError("damaged PNG file", rc);
-  if (bits != 8) Unpack(packed, static_cast<size_t>(stride), bits, width, height, pic.pixels);
+  if (bits == 8) {
+    pic.pixels = std::move(packed);
+  } else {
+    pic.pixels.resize(static_cast<size_t>(ihdr.width) * ihdr.height);
+    Unpack(packed, static_cast<size_t>(stride), bits, width, height, pic.pixels);
+  }
 
   auto count = ReadPalette(*opened, pic.entries);
   if (!count) return count.error();

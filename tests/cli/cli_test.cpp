@@ -335,27 +335,45 @@ TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
   }
 }
 
+// Every command that reads a picture refuses the same files with the same cause: a
+// file that is neither PCX (first byte 10) nor PNG is no picture, whatever its name.
+// Line breaks and backslashes in names are escaped.
 TEST_F(Cli, BadFilesGiveOneLineNamingFileAndCause) {
-  Bytes four_bit = s_.file, huge = s_.file;
+  Bytes four_bit = s_.file, huge = s_.file, maker = s_.file;
   four_bit[3] = 4;
   std::fill(huge.begin() + 8, huge.begin() + 12, 0x70);  // Xmax = Ymax = 28784 on a 900-byte file
+  maker[0] = 0x0B;
+  const std::string gimp = "GIMP Palette\n1 2 3\n";
+  const std::string not_a_picture = "not a picture Huewright reads";
   const std::tuple<std::string, Bytes, std::string> cases[] = {
-      {"empty.pcx", {}, "128-byte header"},
+      {"empty.pcx", {}, not_a_picture},
+      {"maker.pcx", maker, not_a_picture},
+      {"gimp.gpl", Bytes(gimp.begin(), gimp.end()), not_a_picture},
       {"short.pcx", Bytes(s_.file.begin(), s_.file.begin() + 300), "768-byte palette"},
       {"four-bit.pcx", four_bit, "bits per pixel"},
       {"huge.pcx", huge, "too large"},
-      {"line\nbreak.pcx", four_bit, "bits per pixel"},
+      {"line\nbreak.pcx", four_bit, "line\\x0abreak.pcx"},
+      {"back\\slash.pcx", four_bit, "back\\\\slash.pcx"},
       {"no-such.pcx", {}, "no-such.pcx"}};
+  const std::string out = dir_.File("out");
   for (const auto& [name, bytes, cause] : cases) {
     SCOPED_TRACE(name);
     if (name != "no-such.pcx") Put(name, bytes);
-    for (const char* command : {"info", "indices", "palette"}) {
-      const Outcome r = Cmd({command, dir_.File(name)});
+    const std::string in = dir_.File(name);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"info", in}, {"indices", in}, {"palette", in},
+          {"rewrite", in, out + ".pcx"}, {"convert", in, out + ".pcx"},
+          {"convert", in, out + ".png"}}) {
+      SCOPED_TRACE(args[0] + " " + args.back());
+      const Outcome r = Cmd(args);
       EXPECT_EQ(r.code, 1);
       EXPECT_TRUE(r.out.empty());
       EXPECT_EQ(Lines(r.err), 1) << r.err;
       EXPECT_NE(r.err.find(cause), std::string::npos) << r.err;
       EXPECT_NE(r.err.find(dir_.Path()), std::string::npos) << r.err;  // names the file
+      if (args.size() == 3) {
+        EXPECT_FALSE(fs::exists(args.back())) << "wrote " << args.back();
+      }
     }
   }
 }
@@ -445,7 +463,7 @@ TEST_F(Convert, EveryInputKindToEveryOutputKind) {
       if (picture_out && !picture_in) {
         EXPECT_EQ(r.code, 1);
         EXPECT_EQ(r.err,
-                  "huewright-cli: cannot load '" + dir_.File(in) + "': not a PCX or PNG picture\n");
+                  "huewright-cli: cannot load '" + dir_.File(in) + "': not a picture Huewright reads\n");
         EXPECT_FALSE(fs::exists(out));
         continue;
       }

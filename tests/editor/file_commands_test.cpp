@@ -85,7 +85,7 @@ TEST(PictureLoad, FailuresAndCancelsLeaveEverythingAsItWas) {
   EXPECT_EQ(r.ed.display().Generation(), generation);
   EXPECT_TRUE(r.ed.CanUndo());
   ASSERT_EQ(r.errors.messages.size(), 4u);
-  const std::string named[] = {bad, tiny, "missing.pcx", text + "': not a PCX or PNG picture"};
+  const std::string named[] = {bad, tiny, "missing.pcx", text + "': not a picture Huewright reads"};
   for (size_t i = 0; i < 4; ++i)
     EXPECT_NE(r.errors.messages[i].find(named[i]), std::string::npos) << r.errors.messages[i];
   EXPECT_EQ(r.busy.depth, 0);

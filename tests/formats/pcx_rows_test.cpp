@@ -10,6 +10,7 @@
 #include "formats/pcx.h"
 #include "formats/pcx_internal.h"
 #include "formats/pcx_stream.h"
+#include "formats/picture_io.h"
 
 namespace hw::test {
 namespace {
@@ -142,6 +143,40 @@ TEST(PcxRowDecoder, SliceMustHoldARow) {
   ASSERT_TRUE(decoder);
   Bytes small(9);
   EXPECT_FALSE(decoder->ReadRows(small));
+}
+
+// A file whose first byte is not the PCX manufacturer byte 10 is no picture, to
+// every reader: whole or in slices, from bytes or from a file, loaded or converted.
+TEST(PcxRowDecoder, EveryReaderRefusesAFileThatIsNotAPicture) {
+  TempDir dir;
+  PcxHeader header = MakeHeader(6, 4);
+  const Bytes good = WritePcx(header, Bytes(24, 3), DistinctPalette()).value();
+  Bytes maker_11 = good, maker_0 = good;
+  maker_11[0] = 11;
+  maker_0[0] = 0;
+  const std::string gimp = "GIMP Palette\n1 2 3\n";
+  const std::pair<const char*, Bytes> cases[] = {
+      {"maker-11.pcx", maker_11}, {"maker-0.pcx", maker_0},
+      {"gimp.gpl", Bytes(gimp.begin(), gimp.end())}, {"empty.pcx", {}}};
+  const std::string cause = "not a picture Huewright reads";
+  for (const auto& [name, bytes] : cases) {
+    SCOPED_TRACE(name);
+    WriteBytes(dir.File(name), bytes);
+    auto pixels = ReadPcxPixels(bytes);
+    EXPECT_EQ(pixels ? "read" : pixels.error().message, cause);
+    EXPECT_EQ(Whole(bytes).error, cause);
+    EXPECT_EQ(Sliced(bytes, 256, 1, 7).error, cause);
+    const std::string named = "cannot load '" + dir.File(name) + "': " + cause;
+    auto rows = PcxFileRows::Open(dir.File(name));
+    EXPECT_EQ(rows ? "opened" : rows.error().message, named);
+    auto loaded = LoadPictureFile(dir.File(name));
+    EXPECT_EQ(loaded ? "loaded" : loaded.error().message, named);
+    for (const char* out : {"out.pcx", "out.png"}) {
+      auto converted = ConvertPictureFile(dir.File(name), dir.File(out));
+      EXPECT_EQ(converted ? "converted" : converted.error().message, named);
+      EXPECT_FALSE(std::filesystem::exists(dir.File(out)));
+    }
+  }
 }
 
 // The file layer: same pixels, palette and header as a whole load; errors name the file.

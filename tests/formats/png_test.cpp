@@ -3,11 +3,14 @@
 #include "formats/png.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <fstream>
+#include <new>
 #include <sstream>
 
 #include "../common/png_chunks.h"
+#include "../common/run_as.h"
 #include "../common/test_util.h"
 
 namespace hw::test {
@@ -143,6 +146,88 @@ TEST(PngHostile, HugeDimensionsRefusedBeforeAllocating) {
     PutBe32(size, c.h);
     ihdr.insert(ihdr.begin(), size.begin(), size.end());
     ExpectRefused(Assemble(chunks), c.fragment);
+  }
+}
+
+// A small file claiming a huge 1-bit picture: the pixels of one byte each would take
+// 1 GiB, the packed rows 128 MiB. Refused when the data runs out, in a child whose
+// address space may grow by 256 MiB only.
+TEST(PngHostile, ShortDataClaimingAHugePictureIsRefusedInBoundedMemory) {
+  auto chunks = Chunks(Encode(4, 4, Pixels(4, 4), Entries()));
+  Bytes& ihdr = chunks[0].data;
+  ihdr = {0, 0, 0x7F, 0xFF, 0, 0, 0x7F, 0xFF, 1, 3, 0, 0, 0};  // 32767 x 32767, 1 bit
+  // zlib header, then two stored deflate blocks of 65535 zero bytes (rows of filter
+  // 0 and black pixels) and no final block: 131 KB, the stream ends early.
+  Bytes idat = {0x78, 0x01};
+  for (int block = 0; block < 2; ++block) {
+    idat.insert(idat.end(), {0x00, 0xFF, 0xFF, 0x00, 0x00});
+    idat.insert(idat.end(), 65535, 0);
+  }
+  for (Chunk& c : chunks) {
+    if (c.type == "IDAT") c.data = idat;
+  }
+  const Bytes png = Assemble(chunks);
+  const ChildOutcome child = RunInChild(
+      [&png]() -> std::string {
+        long pages = 0;
+        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+          if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
+          std::fclose(f);
+        }
+        const rlim_t now = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
+        const rlimit limit{now + (rlim_t{256} << 20), now + (rlim_t{256} << 20)};
+        if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) return "cannot set the limit";
+        try {
+          auto r = DecodeIndexedPng(png);
+          return r ? "decoded" : "refused: " + r.error().message;
+        } catch (const std::bad_alloc&) {
+          return "out of memory";
+        }
+      },
+      false);
+  ASSERT_TRUE(child.Exited()) << child.status;
+  EXPECT_TRUE(child.text.starts_with("refused: damaged PNG image data")) << child.text;
+}
+
+// A second PLTE or tRNS (peers differ on which counts) and metadata past libspng's
+// limits: refused by the picture and the palette readers alike, in words that say so.
+TEST(PngHostile, DuplicateChunksAndOversizedMetadataRefused) {
+  const auto TextChunk = [](size_t length) {
+    const std::string keyword = "Comment";
+    Bytes text(keyword.begin(), keyword.end());
+    text.push_back(0);
+    text.resize(text.size() + length, 'x');
+    return text;
+  };
+  const Bytes png = Encode(3, 2, Pixels(3, 2), Entries(3));
+  const struct {
+    const char* type;
+    Bytes data;
+    const char* fragment;
+  } cases[] = {
+      {"PLTE", Bytes(12, 7), "more than one palette (PLTE)"},
+      {"tRNS", Bytes(2, 9), "more than one transparency chunk (tRNS)"},
+      {"tEXt", TextChunk(9 << 20), "the PNG's metadata is larger than Huewright accepts"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    // Right after the chunk of its type (where libspng takes the copy quietly), or
+    // before the image data.
+    auto chunks = Chunks(png);
+    auto at = std::find_if(chunks.begin(), chunks.end(),
+                           [&c](const Chunk& k) { return k.type == c.type; });
+    if (at == chunks.end()) {
+      at = std::find_if(chunks.begin(), chunks.end(),
+                        [](const Chunk& k) { return k.type == "IDAT"; });
+    } else {
+      ++at;
+    }
+    chunks.insert(at, Chunk{c.type, c.data});
+    const Bytes bad = Assemble(chunks);
+    ExpectRefused(bad, c.fragment);
+    auto palette = DecodePngPalette(bad);
+    const std::string message = palette ? "read" : palette.error().message;
+    EXPECT_NE(message.find(c.fragment), std::string::npos) << message;
   }
 }
 
