@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Writes the seed corpora for the fuzz targets (standard library only): the PCX
 readers' into fuzz/corpus/, the PNG reader's into fuzz/corpus_png/ and the palette
-file readers' into fuzz/corpus_palette/.
+file readers' into fuzz/corpus_palette/, the PCX slice decoder's into
+fuzz/corpus_pcx_rows/.
 
   python3 tools/make_corpus.py [OUTDIR]
 
 With OUTDIR, the PCX corpus goes there and the others beside it (OUTDIR_png,
-OUTDIR_palette). Palette seeds keep their extension: it decides how a file without
+OUTDIR_palette, OUTDIR_pcx_rows). Palette seeds keep their extension: it decides how a file without
 a signature is read.
 
 File names say what the readers must do with each file, and the corpus replay test
@@ -406,6 +407,24 @@ def palette_corpus():
     return files
 
 
+def pcx_rows_corpus(pcx_files):
+    """Seeds for the slice decoder's target: three setting bytes (input buffer and
+    instruction set, rows per slice and spare bytes, source piece size; see
+    fuzz/pcx_rows_checks.h), then a file of the PCX corpus."""
+    settings = [bytes([0, 0, 0]), bytes([0x05, 0x42, 0x20]), bytes([0x12, 0x87, 0xFF]),
+                bytes([0xFE, 0xFF, 0x01])]
+    chosen = ["valid-48x40-mixed.pcx", "valid-37x30-odd-mixed-padded.pcx",
+              "valid-29x31-runs-across-rows.pcx", "valid-encoding0-low-values.pcx",
+              "valid-runs-across-rows.pcx", "refused-wrong-manufacturer.pcx"]
+    files = {}
+    for k, name in enumerate(chosen):
+        files[name] = settings[k % len(settings)] + pcx_files[name]
+    # Cut inside the pixel data: refused by both decoders, part way through.
+    cut = pcx_files["valid-48x40-mixed.pcx"]
+    files["refused-48x40-cut.pcx"] = settings[1] + cut[:len(cut) // 2]
+    return files
+
+
 def write_all(out, files):
     os.makedirs(out, exist_ok=True)
     for name, data in sorted(files.items()):
@@ -416,7 +435,9 @@ def write_all(out, files):
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "fuzz", "corpus")
-    write_all(out, corpus())
+    pcx = corpus()
+    write_all(out, pcx)
+    write_all(out.rstrip("/") + "_pcx_rows", pcx_rows_corpus(pcx))
     write_all(out.rstrip("/") + "_png", png_corpus())
     write_all(out.rstrip("/") + "_palette", palette_corpus())
 

@@ -1,13 +1,15 @@
 // Replays every file of the fuzzing seed corpora through the readers in the
 // ordinary test run, so the sanitizer builds cover them too: fuzz/corpus/ through
 // the PCX readers, fuzz/corpus_png/ through the PNG reader, fuzz/corpus_palette/
-// through the palette file readers. The file name prefix says what must happen:
+// through the palette file readers, fuzz/corpus_pcx_rows/ through the slice decoder
+// against the whole-picture one. The file name prefix says what must happen:
 // valid-* decodes, refused-* is refused with a message, edge-* may go either way;
 // none may crash or break a property.
 #include <gtest/gtest.h>
 
 #include "../../fuzz/palette_checks.h"
 #include "../../fuzz/pcx_checks.h"
+#include "../../fuzz/pcx_rows_checks.h"
 #include "../../fuzz/png_checks.h"
 #include "../common/test_util.h"
 
@@ -62,6 +64,12 @@ TEST(FuzzCorpus, EveryFileKeepsTheReadersProperties) {
 TEST(FuzzCorpus, EveryPngKeepsTheReadersProperties) {
   ReplayCorpus("corpus_png", 20, [](const hw::test::Bytes& bytes, const std::string&) {
     return hw::fuzzing::CheckPngInput(bytes);
+  });
+}
+
+TEST(FuzzCorpus, EveryPcxSliceSeedDecodesAsTheWholeFile) {
+  ReplayCorpus("corpus_pcx_rows", 5, [](const hw::test::Bytes& bytes, const std::string&) {
+    return hw::fuzzing::CheckPcxRowsInput(bytes);
   });
 }
 
