@@ -1,20 +1,20 @@
 #include "qt/board_view.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include <QApplication>
 #include <QCursor>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QKeyEvent>
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QToolTip>
 
-#include "qt/main_window.h"
+#include "editor/editor.h"
+#include "qt/twips.h"
 
 namespace hw {
 
@@ -37,58 +37,26 @@ std::optional<int> ParseSwatchMime(const QMimeData* mime, const QByteArray& boar
   return index;
 }
 
-SwatchCell::SwatchCell(MainWindow* form, int index, QWidget* parent)
-    : QWidget(parent), window_(form), index_(index) {
+int NeighbourOnScreen(int at, Qt::Key key, bool flipped) {
+  const int across = flipped ? 1 : 16;  // a step across the screen, in positions
+  const int down = flipped ? 16 : 1;
+  const int col = flipped ? at % 16 : at / 16;
+  const int row = flipped ? at / 16 : at % 16;
+  if (key == Qt::Key_Left && col > 0) return at - across;
+  if (key == Qt::Key_Right && col < 15) return at + across;
+  if (key == Qt::Key_Up && row > 0) return at - down;
+  if (key == Qt::Key_Down && row < 15) return at + down;
+  return at;
+}
+
+// ---- the cells: each event goes to the board view ----
+
+SwatchCell::SwatchCell(BoardView* board, int index, QWidget* parent)
+    : QWidget(parent), board_(board), index_(index) {
   setObjectName(QStringLiteral("Blot%1").arg(index));
   setAcceptDrops(true);
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
-
-BoardSurface::BoardSurface(MainWindow* form, QWidget* parent) : QWidget(parent), window_(form) {
-  setObjectName(QStringLiteral("BoardSurface"));
-  setFocusPolicy(Qt::StrongFocus);
-}
-
-bool BoardSurface::OnSurface(QPoint pos) const {
-  return rect().contains(pos) && childAt(pos) == nullptr;
-}
-
-void BoardSurface::keyPressEvent(QKeyEvent* event) {
-  const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-  switch (event->key()) {
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-      if (mods != Qt::NoModifier && mods != Qt::ShiftModifier) break;
-      window_->StepMarks(static_cast<Qt::Key>(event->key()), mods == Qt::ShiftModifier);
-      event->accept();
-      return;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      if (mods != Qt::NoModifier) break;
-      window_->EditCurrentColour();
-      event->accept();
-      return;
-    default:
-      break;
-  }
-  QWidget::keyPressEvent(event);
-}
-
-void BoardSurface::focusInEvent(QFocusEvent* event) {
-  QWidget::focusInEvent(event);
-  window_->Swatch(window_->editor().Board().cur)->update();
-}
-
-void BoardSurface::focusOutEvent(QFocusEvent* event) {
-  QWidget::focusOutEvent(event);
-  window_->Swatch(window_->editor().Board().cur)->update();
-}
-
-void BoardSurface::mousePressEvent(QMouseEvent* event) { window_->SurfaceMousePress(event); }
-void BoardSurface::mouseMoveEvent(QMouseEvent* event) { window_->SurfaceMouseMove(event); }
-void BoardSurface::mouseReleaseEvent(QMouseEvent* event) { window_->SurfaceMouseRelease(event); }
 
 QPixmap SwatchCell::OutlinePixmap() const {
   const qreal ratio = devicePixelRatioF();
@@ -106,6 +74,110 @@ QPixmap SwatchCell::OutlinePixmap() const {
   return pixmap;
 }
 
+void SwatchCell::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  board_->Paint(*this, painter);
+}
+
+void SwatchCell::mousePressEvent(QMouseEvent* event) {
+  event->accept();  // a swatch is a control: other buttons do nothing here
+  if (event->button() == Qt::LeftButton) board_->Press(index_, event->position().toPoint());
+}
+
+void SwatchCell::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  board_->Move(*this, event->position().toPoint(), event->buttons() & Qt::LeftButton);
+}
+
+void SwatchCell::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() == Qt::LeftButton) board_->Release(index_);
+}
+
+void SwatchCell::mouseDoubleClickEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() == Qt::LeftButton) board_->DoubleClick(index_);
+}
+
+void SwatchCell::enterEvent(QEnterEvent* event) {
+  QWidget::enterEvent(event);
+  board_->Enter(index_);
+}
+
+void SwatchCell::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  board_->Leave(index_);
+}
+
+bool SwatchCell::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    // The values as they are now, not as they were when the swatch was built.
+    auto* help = static_cast<QHelpEvent*>(event);
+    QToolTip::showText(help->globalPos(), board_->Tooltip(index_), this);
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+void SwatchCell::dragEnterEvent(QDragEnterEvent* event) {
+  if (!board_->Accepts(event->mimeData())) return event->ignore();
+  event->setDropAction(Qt::MoveAction);
+  event->accept();
+}
+
+void SwatchCell::dragMoveEvent(QDragMoveEvent* event) {
+  if (!board_->Accepts(event->mimeData())) return event->ignore();
+  event->setDropAction(Qt::MoveAction);
+  event->accept();
+}
+
+void SwatchCell::dropEvent(QDropEvent* event) {
+  if (!board_->Accepts(event->mimeData())) return event->ignore();
+  event->setDropAction(Qt::MoveAction);
+  event->accept();
+  board_->Drop(index_, event->mimeData());
+}
+
+// ---- the board view ----
+
+BoardView::BoardView(const Editor& editor, QWidget* surface)
+    : QObject(surface), editor_(editor) {
+  setObjectName(QStringLiteral("BoardView"));
+  token_ = QByteArray::number(QCoreApplication::applicationPid()) + '-' +
+           QByteArray::number(reinterpret_cast<quintptr>(this), 16);
+  for (int i = 0; i < 256; ++i) {
+    auto* cell = new SwatchCell(this, i, surface);
+    cell->setGeometry(TwipsRect(120, 360, 192, 192));
+    cell->hide();
+    cells_[static_cast<size_t>(i)] = cell;
+  }
+}
+
+void BoardView::Sync() {
+  for (size_t i = 0; i < cells_.size(); ++i) {
+    const SwatchRect& r = editor_.Swatches()[i];
+    SwatchCell* cell = cells_[i];
+    const QRect place = TwipsRect(r.Left, r.Top, r.Width, r.Height);
+    if (cell->geometry() != place) cell->setGeometry(place);
+    if (cell->isHidden() && !closed_) cell->show();
+    cell->update();
+  }
+}
+
+void BoardView::Repaint(int index) {
+  if (index >= 0 && index < 256) cells_[static_cast<size_t>(index)]->update();
+}
+
+void BoardView::SetMarkUnused(bool on) {
+  mark_unused_ = on;
+  for (SwatchCell* cell : cells_) cell->update();
+}
+
+void BoardView::SetKeyboardFocus(bool focused) {
+  keyboard_focus_ = focused;
+  Repaint(editor_.Board().cur);
+}
+
 namespace {
 
 // Black or white, whichever stands out more on `c`.
@@ -115,19 +187,18 @@ QColor Contrasting(const QColor& c) {
 
 }  // namespace
 
-void SwatchCell::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  const Editor& editor = window_->editor();
-  const RGBTriple c = editor.SwatchShownColour(index_);
+void BoardView::Paint(const SwatchCell& cell, QPainter& painter) const {
+  const int index = cell.Index();
+  const RGBTriple c = editor_.SwatchShownColour(index);
   const QColor colour(c.R, c.G, c.B);
-  const BoardState& board = editor.Board();
-  const bool in_range = index_ >= std::min(board.prev, board.cur) &&
-                        index_ <= std::max(board.prev, board.cur);
-  const QRect all = rect();
+  const BoardState& board = editor_.Board();
+  const bool in_range =
+      index >= std::min(board.prev, board.cur) && index <= std::max(board.prev, board.cur);
+  const QRect all = cell.rect();
   // A thin frame like a picture box's border; the interior shows the colour. The
   // swatches of the range between the marks get a frame in the highlight colour
   // with a white line inside it.
-  painter.fillRect(all, in_range ? palette().color(QPalette::Highlight) : QColor(64, 64, 64));
+  painter.fillRect(all, in_range ? cell.palette().color(QPalette::Highlight) : QColor(64, 64, 64));
   QRect interior = all.adjusted(1, 1, -1, -1);
   if (in_range && interior.width() > 4) {
     painter.fillRect(interior, Qt::white);
@@ -135,19 +206,18 @@ void SwatchCell::paintEvent(QPaintEvent*) {
   }
   painter.fillRect(interior, colour);
   const QColor ink = Contrasting(colour);
-  if (window_->MarkUnused() && editor.PictureLoaded() &&
-      editor.Usage()[static_cast<size_t>(index_)] == 0) {
+  if (mark_unused_ && editor_.PictureLoaded() &&
+      editor_.Usage()[static_cast<size_t>(index)] == 0) {
     // No pixel uses the entry: struck through from corner to corner.
     painter.setPen(QPen(ink, 1.0));
     painter.drawLine(interior.topLeft(), interior.bottomRight());
   }
-  if (index_ == board.cur && window_->Surface() && window_->Surface()->hasFocus()) {
+  if (index == board.cur && keyboard_focus_) {
     // Where the board's arrow keys start from.
-    QPen dashes(ink, 1.0, Qt::DotLine);
-    painter.setPen(dashes);
+    painter.setPen(QPen(ink, 1.0, Qt::DotLine));
     painter.drawRect(interior.adjusted(0, 0, -1, -1));
   }
-  if (editor.IsMarked(index_)) {
+  if (editor_.IsMarked(index)) {
     // Centre of the interior, radius an eighth of the swatch's width, black
     // outline; the white fill keeps the mark visible on dark colours.
     const double w = all.width() - 2;
@@ -160,154 +230,98 @@ void SwatchCell::paintEvent(QPaintEvent*) {
   }
 }
 
-void SwatchCell::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) {
-    event->accept();  // a swatch is a control: other buttons do nothing here
+void BoardView::Press(int index, QPoint at) {
+  const bool second = index == last_click_index_ && last_click_.isValid() &&
+                      last_click_.elapsed() <= QApplication::doubleClickInterval();
+  last_click_index_ = -1;
+  if (second) {
+    // The second press of a double click edits at once; the double-click event
+    // the platform sends for it is then ignored.
+    suppress_double_click_.start();
+    Activate(index);
     return;
   }
-  event->accept();
-  if (window_->TakeSecondClick(index_)) {
-    window_->EditSwatchColour(index_);
-    window_->SuppressNextDoubleClick();
-    return;
-  }
-  pressed_ = true;
-  press_pos_ = event->position().toPoint();
+  pressed_ = index;
+  press_pos_ = at;
 }
 
-void SwatchCell::mouseMoveEvent(QMouseEvent* event) {
-  event->accept();
-  if (!pressed_ || !(event->buttons() & Qt::LeftButton)) return;
-  const QPoint moved = event->position().toPoint() - press_pos_;
+void BoardView::Move(SwatchCell& cell, QPoint at, bool left_held) {
+  if (pressed_ != cell.Index() || !left_held) return;
   // A hand that wobbles during a click must not move entries.
-  if (moved.manhattanLength() < QApplication::startDragDistance()) return;
-  pressed_ = false;
-  StartDrag(press_pos_);
+  if ((at - press_pos_).manhattanLength() < QApplication::startDragDistance()) return;
+  pressed_ = -1;
+  StartDrag(cell, press_pos_);
 }
 
-void SwatchCell::mouseReleaseEvent(QMouseEvent* event) {
-  event->accept();
-  if (event->button() != Qt::LeftButton || !pressed_) return;
-  pressed_ = false;
-  window_->DropOnSwatch(index_, index_);  // a click selects the entry
+void BoardView::Release(int index) {
+  if (pressed_ != index) return;
+  pressed_ = -1;
+  Click(index);
 }
 
-void SwatchCell::mouseDoubleClickEvent(QMouseEvent* event) {
-  event->accept();
-  if (event->button() != Qt::LeftButton) return;
-  // The press that came with this double click may already have opened the dialog.
-  if (window_->TakeDoubleClickSuppression()) return;
-  window_->EditSwatchColour(index_);
+void BoardView::DoubleClick(int index) {
+  const bool suppress = suppress_double_click_.isValid() &&
+                        suppress_double_click_.elapsed() <= QApplication::doubleClickInterval();
+  suppress_double_click_.invalidate();
+  if (suppress) return;
+  Activate(index);
 }
 
-void SwatchCell::enterEvent(QEnterEvent* event) {
-  QWidget::enterEvent(event);
-  window_->HoverSwatch(index_);
-}
-
-void SwatchCell::leaveEvent(QEvent* event) {
-  QWidget::leaveEvent(event);
-  if (window_->HoveredSwatch() == index_) window_->HoverSwatch(-1);
-}
-
-bool SwatchCell::event(QEvent* event) {
-  if (event->type() == QEvent::ToolTip) {
-    // The values as they are now, not as they were when the swatch was built.
-    auto* help = static_cast<QHelpEvent*>(event);
-    QToolTip::showText(help->globalPos(), window_->SwatchValues(index_), this);
-    return true;
+void BoardView::Activate(int index) {
+  last_click_index_ = -1;
+  const bool after_click = index == clicked_index_;
+  clicked_index_ = -1;
+  const BoardState& b = editor_.Board();
+  if (!closed_) {
+    emit Activated(index, after_click ? marks_before_click_[0] : b.prev,
+                   after_click ? marks_before_click_[1] : b.cur);
   }
-  return QWidget::event(event);
 }
 
-void SwatchCell::StartDrag(QPoint hot_spot) {
-  QPointer<SwatchCell> self(this);
-  auto* drag = new QDrag(this);
-  drag->setMimeData(MakeSwatchMime(window_->BoardToken(), index_));
-  drag->setPixmap(OutlinePixmap());
+void BoardView::Click(int index) {
+  drop_seen_ = true;
+  clicked_index_ = index;
+  marks_before_click_[0] = editor_.Board().prev;
+  marks_before_click_[1] = editor_.Board().cur;
+  if (!closed_) emit Clicked(index);
+  last_click_index_ = index;
+  last_click_.start();
+}
+
+void BoardView::Drop(int target, const QMimeData* mime) {
+  const std::optional<int> source = ParseSwatchMime(mime, token_);
+  if (!source) return;
+  if (*source == target) return Click(target);
+  drop_seen_ = true;
+  last_click_index_ = -1;
+  clicked_index_ = -1;
+  if (!closed_) emit Dropped(target, *source);
+}
+
+void BoardView::Enter(int index) {
+  hovered_ = index;
+  if (!closed_) emit Hovered(index);
+}
+
+void BoardView::Leave(int index) {
+  if (hovered_ != index) return;
+  hovered_ = -1;
+  if (!closed_) emit Hovered(-1);
+}
+
+void BoardView::StartDrag(SwatchCell& cell, QPoint hot_spot) {
+  QPointer<SwatchCell> self(&cell);
+  auto* drag = new QDrag(&cell);
+  drag->setMimeData(MakeSwatchMime(token_, cell.Index()));
+  drag->setPixmap(cell.OutlinePixmap());
   drag->setHotSpot(hot_spot);
-  window_->BeginSwatchDrag();
+  drop_seen_ = false;
   drag->exec(Qt::MoveAction, Qt::MoveAction);
   if (!self) return;
   // A press and release on the same swatch is a drop onto itself. Some platforms
   // end such a drag without delivering a drop: detect it from the pointer.
-  if (!window_->SwatchDropSeen() && rect().contains(mapFromGlobal(QCursor::pos()))) {
-    window_->DropOnSwatch(index_, index_);
-  }
-}
-
-void SwatchCell::dragEnterEvent(QDragEnterEvent* event) {
-  if (ParseSwatchMime(event->mimeData(), window_->BoardToken())) {
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
-  } else {
-    event->ignore();
-  }
-}
-
-void SwatchCell::dragMoveEvent(QDragMoveEvent* event) {
-  if (ParseSwatchMime(event->mimeData(), window_->BoardToken())) {
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
-  } else {
-    event->ignore();
-  }
-}
-
-void SwatchCell::dropEvent(QDropEvent* event) {
-  const std::optional<int> source = ParseSwatchMime(event->mimeData(), window_->BoardToken());
-  if (!source) {
-    event->ignore();
-    return;
-  }
-  event->setDropAction(Qt::MoveAction);
-  event->accept();
-  window_->DropOnSwatch(index_, *source);
-}
-
-BandOverlay::BandOverlay(QWidget* parent) : QWidget(parent) {
-  setObjectName(QStringLiteral("BandOverlay"));
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-  setAttribute(Qt::WA_NoSystemBackground);
-  setAutoFillBackground(false);
-  setFocusPolicy(Qt::NoFocus);
-}
-
-QRect BandOverlay::PixelRect(const Box& box) {
-  const auto [x0, y0, x1, y1] = box;
-  const int left = static_cast<int>(std::lround(std::min(x0, x1)));
-  const int right = static_cast<int>(std::lround(std::max(x0, x1)));
-  const int top = static_cast<int>(std::lround(std::min(y0, y1)));
-  const int bottom = static_cast<int>(std::lround(std::max(y0, y1)));
-  return QRect(QPoint(left, top), QPoint(right, bottom));
-}
-
-void BandOverlay::ToggleBox(float x0, float y0, float x1, float y1) {
-  const Box box{x0, y0, x1, y1};
-  if (!boxes_.erase(box)) boxes_.insert(box);
-  update(PixelRect(box).adjusted(-1, -1, 1, 1));
-}
-
-void BandOverlay::Clear() {
-  boxes_.clear();
-  update();
-}
-
-void BandOverlay::paintEvent(QPaintEvent*) {
-  if (boxes_.empty()) return;
-  QPainter painter(this);
-  painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-  const QColor white(255, 255, 255);
-  for (const Box& box : boxes_) {
-    // Four edges that never overlap, so every pixel of the outline is inverted
-    // exactly once.
-    const QRect r = PixelRect(box);
-    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), white);
-    if (r.height() > 1) painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), white);
-    if (r.height() > 2) {
-      painter.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), white);
-      if (r.width() > 1) painter.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), white);
-    }
+  if (!drop_seen_ && self->rect().contains(self->mapFromGlobal(QCursor::pos()))) {
+    Click(self->Index());
   }
 }
 

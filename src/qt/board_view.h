@@ -1,21 +1,25 @@
-// Widgets of the palette board: the surface that holds the board and the
-// controls, the swatches, which are drag sources and drop targets, and the
-// transparent overlay that carries the rubber-band box.
+// The palette board: 256 swatch cells on the board surface and the one object
+// that owns what happens on them. It tells a click from a drag (the platform's
+// drag distance) and from a double click, follows the pointer, accepts only drops
+// of its own swatches, and reports upward by signals; it paints each cell from
+// the editor's state. The window around it keeps no state for the board.
 #pragma once
 
-#include <cstdint>
+#include <array>
+#include <functional>
 #include <optional>
-#include <set>
-#include <tuple>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMimeData>
+#include <QObject>
 #include <QPixmap>
 #include <QWidget>
 
 namespace hw {
 
-class MainWindow;
+class BoardView;
+class Editor;
 
 inline constexpr const char* kSwatchMimeType = "application/x-huewright-swatch";
 
@@ -25,32 +29,16 @@ QMimeData* MakeSwatchMime(const QByteArray& board_token, int index);
 // The dragged swatch's index, or nothing when the payload is foreign or malformed.
 std::optional<int> ParseSwatchMime(const QMimeData* mime, const QByteArray& board_token);
 
-// The main window's client area below the menu bar. It takes the keyboard for the
-// board (arrows, Shift+arrows, Enter) and a press on its bare surface draws the
-// rubber band.
-class BoardSurface : public QWidget {
-  Q_OBJECT
- public:
-  BoardSurface(MainWindow* form, QWidget* parent);
-  // Whether a point is on the bare surface, not over a control.
-  bool OnSurface(QPoint pos) const;
+// The position next to `at` on the screen in the direction of an arrow key (`at`
+// itself at the board's edge). Unflipped the board is column-major (position n
+// in column n / 16, row n % 16), flipped it is row-major.
+int NeighbourOnScreen(int at, Qt::Key key, bool flipped);
 
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void focusInEvent(QFocusEvent* event) override;
-  void focusOutEvent(QFocusEvent* event) override;
-
- private:
-  MainWindow* window_;
-};
-
+// One swatch of the board: hands its events to the board view.
 class SwatchCell : public QWidget {
   Q_OBJECT
  public:
-  SwatchCell(MainWindow* form, int index, QWidget* parent);
+  SwatchCell(BoardView* board, int index, QWidget* parent);
   int Index() const { return index_; }
   // What the drag shows under the pointer: the swatch's outline.
   QPixmap OutlinePixmap() const;
@@ -69,35 +57,81 @@ class SwatchCell : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
-  void StartDrag(QPoint hot_spot);
-
-  MainWindow* window_;
+  BoardView* board_;
   int index_;
-  // A left press waiting to become a drag (past the platform's drag distance) or
-  // a click (released before that).
-  bool pressed_ = false;
-  QPoint press_pos_;
 };
 
-// Covers the whole client area above every other widget and lets the mouse
-// through. Each box drawn toggles it: drawing the same box twice removes it, and
-// boxes are combined with what lies below by exclusive-or, so crossing edges cancel
-// just as they would on a screen drawn in exclusive-or mode.
-class BandOverlay : public QWidget {
+class BoardView : public QObject {
   Q_OBJECT
  public:
-  explicit BandOverlay(QWidget* parent);
-  void ToggleBox(float x0, float y0, float x1, float y1);  // pixels
-  int BoxCount() const { return static_cast<int>(boxes_.size()); }
-  void Clear();
+  // The cells are made on `surface`, hidden until the first Sync().
+  BoardView(const Editor& editor, QWidget* surface);
 
- protected:
-  void paintEvent(QPaintEvent* event) override;
+  SwatchCell* Cell(int index) const { return cells_.at(static_cast<size_t>(index)); }
+  const QByteArray& Token() const { return token_; }
+  // Places the cells where the editor's layout puts them and repaints them all.
+  void Sync();
+  void Repaint(int index);
+  // Entries no pixel uses are struck through.
+  void SetMarkUnused(bool on);
+  bool MarkUnused() const { return mark_unused_; }
+  // The current swatch shows a dotted frame while the board has the keyboard.
+  void SetKeyboardFocus(bool focused);
+  // The text a swatch's tooltip shows (index, colour, usage); none by default.
+  void SetTooltipText(std::function<QString(int)> text) { tooltip_ = std::move(text); }
+  // Before the window goes: no more signals.
+  void Close() { closed_ = true; }
+
+  // Called by the cells.
+  void Paint(const SwatchCell& cell, QPainter& painter) const;
+  void Press(int index, QPoint at);
+  void Move(SwatchCell& cell, QPoint at, bool left_held);
+  void Release(int index);
+  void DoubleClick(int index);
+  void Enter(int index);
+  void Leave(int index);
+  QString Tooltip(int index) const { return tooltip_ ? tooltip_(index) : QString(); }
+  bool Accepts(const QMimeData* mime) const { return ParseSwatchMime(mime, token_).has_value(); }
+  void Drop(int target, const QMimeData* mime);
+
+ signals:
+  // A press and release on one swatch (or a drag that ends where it began).
+  void Clicked(int index);
+  // A double click: edit the colour. `prev` and `cur` are the marks as they were
+  // before the click that began it, so that the range survives the edit.
+  void Activated(int index, int prev, int cur);
+  // A swatch of this board dropped on another.
+  void Dropped(int target, int source);
+  // The swatch under the pointer, -1 for none.
+  void Hovered(int index);
 
  private:
-  using Box = std::tuple<float, float, float, float>;
-  static QRect PixelRect(const Box& box);
-  std::set<Box> boxes_;  // the boxes drawn an odd number of times
+  void StartDrag(SwatchCell& cell, QPoint hot_spot);
+  void Click(int index);
+  void Activate(int index);
+
+  const Editor& editor_;
+  QByteArray token_;
+  std::array<SwatchCell*, 256> cells_{};
+  std::function<QString(int)> tooltip_;
+  bool mark_unused_ = false;
+  bool keyboard_focus_ = false;
+  bool closed_ = false;
+  int hovered_ = -1;
+  // A left press waiting to become a drag (past the platform's drag distance) or
+  // a click (released before that).
+  int pressed_ = -1;
+  QPoint press_pos_;
+  bool drop_seen_ = false;
+  // The last click, which a second press on the same swatch in time turns into a
+  // double click, and the marks as they were before it.
+  int last_click_index_ = -1;
+  QElapsedTimer last_click_;
+  int clicked_index_ = -1;  // the swatch whose click set marks_before_click_
+  int marks_before_click_[2] = {0, 0};
+  // After a press already opened the colour dialog, the double-click event that
+  // the platform may send for the same press is ignored.
+  QElapsedTimer suppress_double_click_;
 };
 
 }  // namespace hw

@@ -7,11 +7,12 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "qt/main_window.h"
+#include "qt/twips.h"
 
 namespace hw {
 
@@ -313,6 +314,15 @@ bool PictureWindow::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void PictureWindow::PlaceBeside(const QRect& main, const QScreen* screen) {
+  QPoint at(main.right() + 12, main.top());
+  if (screen != nullptr) {
+    const QRect avail = screen->availableGeometry();
+    if (at.x() + width() > avail.right()) at.setX(std::max(avail.left(), avail.right() - width()));
+  }
+  move(at);
 }
 
 }  // namespace hw

@@ -16,6 +16,7 @@
 
 #include "display/display_palette.h"
 
+class QScreen;
 class QScrollArea;
 
 namespace hw {
@@ -93,6 +94,8 @@ class PictureWindow : public QWidget {
   void StepZoom(int steps, QPoint anchor = QPoint(-1, -1));
   // The largest step at which the whole picture fits the window.
   void FitZoom();
+  // Moves the window beside `main` (a frame on `screen`), inside the screen.
+  void PlaceBeside(const QRect& main, const QScreen* screen);
 
  signals:
   void ZoomChanged();

@@ -15,6 +15,7 @@
 #include "../editor/editor_fakes.h"
 #include "cycle/cycle.h"
 #include "editor/editor.h"
+#include "qt/board_surface.h"
 #include "qt/board_view.h"
 #include "qt/main_window.h"
 #include "qt/picture_window.h"

@@ -1,0 +1,69 @@
+// The main window's client area below the menu bar, which holds the board and
+// the controls, and the transparent overlay that carries the rubber-band box.
+#pragma once
+
+#include <set>
+#include <tuple>
+
+#include <QWidget>
+
+namespace hw {
+
+// Takes the keyboard for the board (arrows, Shift+arrows, Enter) and reports
+// presses on its bare surface (not over a control) for the rubber band. It
+// reports upward and knows nothing of the window around it.
+class BoardSurface : public QWidget {
+  Q_OBJECT
+ public:
+  explicit BoardSurface(QWidget* parent);
+  // Whether a point is on the bare surface, not over a control.
+  bool OnSurface(QPoint pos) const;
+
+ signals:
+  // An arrow key: both marks step, or with `range` (Shift) only the current one.
+  void StepRequested(Qt::Key key, bool range);
+  // Enter: edit the current colour.
+  void EditRequested();
+  void FocusChanged(bool focused);
+  // The rubber band: press, move and release of mouse buttons that began on the
+  // bare surface, at a point of the surface in twips. `buttons` has the bits 1
+  // (left), 2 (right) and 4 (middle): those held for a press or move, the one
+  // released for a release.
+  void BandPressed(int buttons, float x, float y);
+  void BandMoved(int buttons, float x, float y);
+  void BandReleased(int buttons, float x, float y);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  bool band_pressed_ = false;
+};
+
+// Covers the whole client area above every other widget and lets the mouse
+// through. Each box drawn toggles it: drawing the same box twice removes it, and
+// boxes are combined with what lies below by exclusive-or, so crossing edges cancel
+// just as they would on a screen drawn in exclusive-or mode.
+class BandOverlay : public QWidget {
+  Q_OBJECT
+ public:
+  explicit BandOverlay(QWidget* parent);
+  void ToggleBox(float x0, float y0, float x1, float y1);  // pixels
+  int BoxCount() const { return static_cast<int>(boxes_.size()); }
+  void Clear();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  using Box = std::tuple<float, float, float, float>;
+  static QRect PixelRect(const Box& box);
+  std::set<Box> boxes_;  // the boxes drawn an odd number of times
+};
+
+}  // namespace hw

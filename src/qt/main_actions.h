@@ -1,0 +1,61 @@
+// Every command of the main window as a QAction with its keys (the menus and the
+// buttons trigger them, and the keys work from every window of the program), the
+// menus that list them, and the Keys page.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include <QObject>
+
+class QAction;
+class QMainWindow;
+class QWidget;
+
+namespace hw {
+
+class BoardView;
+class Editor;
+class EditorCommands;
+class PictureWindow;
+
+// What the actions act on besides the editor.
+struct ActionTargets {
+  Editor& editor;
+  EditorCommands& commands;
+  PictureWindow& pictures;
+  BoardView& board;
+  // Runs an editor command the way the window runs every command.
+  std::function<void(std::function<void()>)> run;
+  // True when unsaved changes may be lost (saved, or the user agreed).
+  std::function<bool()> may_drop_changes;
+  // The swatch under the pointer changed or blinking was switched.
+  std::function<void()> hover_changed;
+};
+
+class MainActions : public QObject {
+  Q_OBJECT
+ public:
+  MainActions(QMainWindow& window, ActionTargets targets);
+
+  // By object name ("actionUndo", "actionLoadPic", ...); null when there is none.
+  QAction* Find(const char* name) const;
+  const std::vector<QAction*>& All() const { return actions_; }
+  void BuildMenus();
+  bool MarkUnused() const;
+  bool Blink() const;
+
+ private:
+  // An editor command, run through targets_.run.
+  QAction* Command(const char* name, const QString& text, std::function<void()> command);
+  // A command of the window itself.
+  QAction* View(const char* name, const QString& text, std::function<void()> slot);
+  void ShowKeys();
+
+  QMainWindow& window_;
+  ActionTargets targets_;
+  std::vector<QAction*> actions_;
+  QWidget* keys_page_ = nullptr;
+};
+
+}  // namespace hw

@@ -1,0 +1,34 @@
+// The question asked before unsaved changes would be lost (quitting, closing the
+// main window, loading another picture): save them, discard them, or cancel.
+#pragma once
+
+#include <QObject>
+
+#include "qt/qt_services.h"
+
+namespace hw {
+
+class Editor;
+class EditorCommands;
+
+class UnsavedChanges : public QObject {
+  Q_OBJECT
+ public:
+  UnsavedChanges(Editor& editor, EditorCommands& commands, QWidget* parent);
+  // Who answers; null: a message box over the window.
+  void SetQuestion(SaveQuestion* question) { question_ = question ? question : &own_question_; }
+  // True when there is nothing to lose, or the user saved the changes (a save
+  // that fails or is cancelled counts as no) or agreed to lose them.
+  bool MayDrop();
+
+ signals:
+  void Discarded();
+
+ private:
+  Editor& editor_;
+  EditorCommands& commands_;
+  QtSaveQuestion own_question_;
+  SaveQuestion* question_ = &own_question_;
+};
+
+}  // namespace hw
