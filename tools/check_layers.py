@@ -8,6 +8,10 @@ have no cycle, so dependencies always point one way:
 
     qt -> editor -> {board, cycle, display, formats, pixels} -> colour -> base
 
+Inside a folder, the files of one name (x.h and x.cpp) are one module, and the
+includes between modules must form no cycle either, so that each module can be
+read knowing only those below it.
+
 Usage: check_layers.py SRC_DIR
 """
 import os
@@ -46,6 +50,40 @@ def table_is_acyclic():
     return all(visit(node) for node in ALLOWED)
 
 
+def module_cycles(src, folder):
+    """Cycles among the modules of one folder, each as a list of module names."""
+    edges = {}
+    path = os.path.join(src, folder)
+    for name in os.listdir(path):
+        stem, ext = os.path.splitext(name)
+        if ext not in (".h", ".hpp", ".cpp", ".cc"):
+            continue
+        with open(os.path.join(path, name), errors="replace") as f:
+            for line in f:
+                m = INCLUDE.match(line)
+                if m and m.group(1).startswith(folder + "/"):
+                    target = os.path.splitext(m.group(1)[len(folder) + 1:])[0]
+                    if target != stem:
+                        edges.setdefault(stem, set()).add(target)
+    cycles, state, stack = [], {}, []
+
+    def visit(node):
+        state[node] = 1
+        stack.append(node)
+        for dep in sorted(edges.get(node, ())):
+            if state.get(dep) == 1:
+                cycles.append(stack[stack.index(dep):] + [dep])
+            elif dep not in state:
+                visit(dep)
+        stack.pop()
+        state[node] = 2
+
+    for node in sorted(edges):
+        if node not in state:
+            visit(node)
+    return cycles
+
+
 def main():
     src = sys.argv[1] if len(sys.argv) > 1 else "src"
     problems = []
@@ -58,6 +96,8 @@ def main():
         if folder not in ALLOWED:
             problems.append(f"{folder}/: not a known layer (add it to the table)")
             continue
+        for cycle in module_cycles(src, folder):
+            problems.append(f"{folder}/: include cycle " + " -> ".join(cycle))
         for root, _, files in os.walk(path):
             for name in sorted(files):
                 if not name.endswith((".h", ".hpp", ".cpp", ".cc")):

@@ -12,11 +12,10 @@
 #include "colour/colour.h"
 #include "formats/palette_files.h"
 #include "formats/pcx.h"
+#include "formats/picture_format.h"
 #include "formats/result.h"
 
 namespace hw {
-
-enum class PictureFormat { Pcx, Png };
 
 // An 8-bit indexed picture as a file held it.
 struct LoadedPicture {

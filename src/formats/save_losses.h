@@ -7,7 +7,7 @@
 
 #include "colour/colour.h"
 #include "formats/palette_files.h"
-#include "formats/picture_io.h"
+#include "formats/picture_format.h"
 
 namespace hw {
 

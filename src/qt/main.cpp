@@ -1,5 +1,4 @@
 // Huewright: a palette editor for 8-bit PCX pictures.
-#include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -31,7 +30,6 @@ int main(int argc, char** argv) {
   parser.process(app);
 
   hw::QtFileDialogs dialogs;
-  hw::PresetFileDialogs files(&dialogs);
   hw::QtColourDialog colours;
   hw::QtErrorReporter errors;
   hw::QtBusyPointer busy;
@@ -39,26 +37,26 @@ int main(int argc, char** argv) {
   // The screen is a true-colour one: the palette-size query answers 0.
   hw::Editor editor(hw::EditorServices{&errors, &busy, &random, nullptr}, 0);
 
-  hw::MainWindow form(editor, &files, &colours);
-  dialogs.SetParent(&form);
-  colours.SetParent(&form);
-  errors.SetParent(&form);
+  hw::MainWindow window(editor, &dialogs, &colours);
+  dialogs.SetParent(&window);
+  colours.SetParent(&window);
+  errors.SetParent(&window);
 
-  form.Load();
-  form.show();
+  window.Load();
+  window.show();
 
   // Unsaved work survives SIGTERM, SIGHUP and the session's logout; an earlier
   // run's is offered back first.
   hw::RecoveryKeeper recovery(editor, hw::RecoveryKeeper::DefaultFolder());
-  recovery.FollowWindow(form);
+  recovery.FollowWindow(window);
   QObject::connect(&recovery, &hw::RecoveryKeeper::QuitRequested, &app,
                    [](int signal) { QCoreApplication::exit(128 + signal); });
   recovery.CatchSignals();
-  recovery.OfferEarlier([&form](const QString& name, const QDateTime& written) {
+  recovery.OfferEarlier([&window](const QString& name, const QDateTime& written) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Huewright"),
                     QObject::tr("Restore unsaved work on %1 from %2?")
                         .arg(name, written.toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
-                    QMessageBox::NoButton, &form);
+                    QMessageBox::NoButton, &window);
     box.setTextFormat(Qt::PlainText);
     QPushButton* restore = box.addButton(QObject::tr("Restore"), QMessageBox::AcceptRole);
     box.addButton(QMessageBox::Discard);
@@ -66,14 +64,11 @@ int main(int argc, char** argv) {
     box.exec();
     return box.clickedButton() == restore;
   });
-  form.SyncFromState();
+  window.SyncFromState();
 
   // The file's own bytes: a name need not be valid UTF-8.
   if (const std::optional<std::string> path = hw::LoadArgument(argc, argv)) {
-    QTimer::singleShot(0, &form, [&form, &files, path] {
-      files.PresetOpen(*path);
-      form.findChild<QAbstractButton*>(QStringLiteral("ButtonLoad"))->click();
-    });
+    QTimer::singleShot(0, &window, [&window, path] { window.LoadPicture(*path); });
   }
   const int code = app.exec();
   // A normal end leaves nothing to restore: the user saved or chose to discard.

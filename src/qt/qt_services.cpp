@@ -145,19 +145,6 @@ std::optional<std::string> QtFileDialogs::Ask(FileKind kind, bool save) {
 std::optional<std::string> QtFileDialogs::OpenFile(FileKind kind) { return Ask(kind, false); }
 std::optional<std::string> QtFileDialogs::SaveFile(FileKind kind) { return Ask(kind, true); }
 
-std::optional<std::string> PresetFileDialogs::OpenFile(FileKind kind) {
-  if (preset_open_) {
-    std::optional<std::string> answer = std::move(preset_open_);
-    preset_open_.reset();
-    return answer;
-  }
-  return inner_ ? inner_->OpenFile(kind) : std::nullopt;
-}
-
-std::optional<std::string> PresetFileDialogs::SaveFile(FileKind kind) {
-  return inner_ ? inner_->SaveFile(kind) : std::nullopt;
-}
-
 std::optional<PackedColour> QtColourDialog::ChooseColour(PackedColour initial) {
   // A palette reference carries its index in the low byte; only the three colour
   // bytes are meaningful as a starting colour.

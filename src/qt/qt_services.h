@@ -46,20 +46,6 @@ class QtFileDialogs : public FileDialogs {
   QString last_dir_;
 };
 
-// Answers the next open dialog with a preset path, then asks `inner` again. Used
-// by the --load option, which runs the ordinary picture load with a known answer.
-class PresetFileDialogs : public FileDialogs {
- public:
-  explicit PresetFileDialogs(FileDialogs* inner) : inner_(inner) {}
-  void PresetOpen(std::string path) { preset_open_ = std::move(path); }
-  std::optional<std::string> OpenFile(FileKind kind) override;
-  std::optional<std::string> SaveFile(FileKind kind) override;
-
- private:
-  FileDialogs* inner_;
-  std::optional<std::string> preset_open_;
-};
-
 class QtColourDialog : public ColourDialog {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }

@@ -1,0 +1,8 @@
+// The kinds of picture file Huewright writes.
+#pragma once
+
+namespace hw {
+
+enum class PictureFormat { Pcx, Png };
+
+}  // namespace hw
