@@ -89,7 +89,7 @@ struct Bench {
     ed->Start();
     if (!ed->LoadPicture(picture)) std::abort();
     ed->SavePalette(palette_file);
-    ed->Sort(SortKey::Hue, false);
+    ed->Sort(SortKey::Hue, false, {});
     ed->SavePalette(other_palette_file);
   }
   ~Bench() { std::filesystem::remove_all(dir); }
@@ -142,20 +142,18 @@ struct Command {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
-      {"DropOne", [](Bench& b) { b.ed->controls().TextMoveCount = "1"; },
-       [](Bench& b) { b.ed->Drop(200, 10); }},
-      {"DropRun16", [](Bench& b) { b.ed->controls().TextMoveCount = "16"; },
-       [](Bench& b) { b.ed->Drop(100, 20); }},
-      {"ReverseAll", [](Bench& b) { b.Range(0, 255); }, [](Bench& b) { b.ed->ReverseRange(); }},
-      {"SortUsage", [](Bench& b) { b.ed->Sort(SortKey::RedGreen, false); },
-       [](Bench& b) { b.ed->Sort(SortKey::Usage, false); }},
-      {"SortHSV", [](Bench& b) { b.ed->Sort(SortKey::Usage, false); },
-       [](Bench& b) { b.ed->Sort(SortKey::Hue, false); }},
-      {"SortRGB", [](Bench& b) { b.ed->Sort(SortKey::Usage, false); },
-       [](Bench& b) { b.ed->Sort(SortKey::RedGreen, false); }},
+      {"DropOne", [](Bench&) {}, [](Bench& b) { b.ed->Drop(200, 10, {1, {}}); }},
+      {"DropRun16", [](Bench&) {}, [](Bench& b) { b.ed->Drop(100, 20, {16, {}}); }},
+      {"ReverseAll", [](Bench& b) { b.Range(0, 255); }, [](Bench& b) { b.ed->ReverseRange({}); }},
+      {"SortUsage", [](Bench& b) { b.ed->Sort(SortKey::RedGreen, false, {}); },
+       [](Bench& b) { b.ed->Sort(SortKey::Usage, false, {}); }},
+      {"SortHSV", [](Bench& b) { b.ed->Sort(SortKey::Usage, false, {}); },
+       [](Bench& b) { b.ed->Sort(SortKey::Hue, false, {}); }},
+      {"SortRGB", [](Bench& b) { b.ed->Sort(SortKey::Usage, false, {}); },
+       [](Bench& b) { b.ed->Sort(SortKey::RedGreen, false, {}); }},
       // Equal keys are exchanged in every sweep: all 257 sweeps run.
-      {"SortRGBReversed", [](Bench& b) { b.ed->Sort(SortKey::Usage, false); },
-       [](Bench& b) { b.ed->Sort(SortKey::RedGreen, true); }},
+      {"SortRGBReversed", [](Bench& b) { b.ed->Sort(SortKey::Usage, false, {}); },
+       [](Bench& b) { b.ed->Sort(SortKey::RedGreen, true, {}); }},
       {"SpreadRGB",
        [](Bench& b) {
          b.ed->EditColour(255, RGBTriple{static_cast<uint8_t>(++b.toggle), 40, 200});
@@ -211,7 +209,6 @@ void RunPhase(benchmark::State& state, const Command& c, Phase phase) {
 // cores are as awake as for BM_PlainRemap and only the editor's own work differs.
 void FirstDropAfterLoad(benchmark::State& state, bool idle) {
   Bench& b = Shared();
-  b.ed->controls().TextMoveCount = "1";
   for (auto _ : state) {
     state.PauseTiming();
     if (!b.ed->LoadPicture(b.picture)) std::abort();
@@ -223,7 +220,7 @@ void FirstDropAfterLoad(benchmark::State& state, bool idle) {
       }
     }
     state.ResumeTiming();
-    b.ed->Drop(200, 10);
+    b.ed->Drop(200, 10, {1, {}});
   }
 }
 

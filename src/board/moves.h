@@ -3,18 +3,21 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <string_view>
 
 #include "board/board.h"
 
 namespace hw {
 
-// The move count typed in "Move:": the leading plain signed decimal number of the
-// text (optional blanks, sign, digits, fraction), rounded half to even. Text with
-// no leading number gives 0. A value outside the 16-bit signed range gives nullopt:
-// such a count is refused and the command does nothing at all.
-std::optional<int16_t> ParseMoveCount(std::string_view text);
+// How many consecutive entries a drop moves: 1 to kMaxMoveCount, nothing else.
+inline constexpr int kMaxMoveCount = 256;
+inline bool IsMoveCount(int count) { return count >= 1 && count <= kMaxMoveCount; }
+
+// What a drop of one swatch on another moves: a run of `count` entries, and which
+// parts of them.
+struct MoveOptions {
+  int count = 1;
+  MoveWhat what{};
+};
 
 // Exchanges the pairs (dst + i, src + i), i < count, in the order that keeps two
 // separate runs intact (ascending when the destination run starts at or after the

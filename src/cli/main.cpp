@@ -370,7 +370,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     return Run(args);
   } catch (const std::bad_alloc&) {
-    return Fail(current_file.empty() ? "huewright-cli" : current_file, "out of memory");
+    return Fail(current_file.empty() ? "huewright-cli" : current_file, "not enough memory");
   } catch (const std::system_error& e) {
     return Fail(current_file.empty() ? "huewright-cli" : current_file, e.what());
   }

@@ -41,12 +41,8 @@ bool EditorCommands::SavePictureToItsFile() {
   return MaySave(editor_.PicturePath(), loss) && editor_.SavePictureToItsFile();
 }
 
-void EditorCommands::LoadPalette() {
+void EditorCommands::LoadPalette(PaletteMerge merge) {
   if (files_ == nullptr) return;
-  const Controls& ui = editor_.controls();
-  const PaletteMerge merge = !ui.CheckMerge            ? PaletteMerge::All
-                             : ui.OptionMergeReplace ? PaletteMerge::ReplaceRange
-                                                     : PaletteMerge::ProtectRange;
   if (auto path = Chosen(files_->OpenFile(FileKind::Palette))) editor_.LoadPalette(*path, merge);
 }
 
@@ -64,10 +60,6 @@ void EditorCommands::EditColour(int index) {
   const std::optional<PackedColour> chosen = colours_->ChooseColour(PackRGB(now));
   if (!chosen) return;
   editor_.EditColour(index, GetRGB(*chosen & (RedMask | GreenMask | BlueMask)));
-}
-
-void EditorCommands::Sort() {
-  editor_.Sort(editor_.controls().SortChoice, editor_.controls().CheckReverseSort);
 }
 
 }  // namespace hw

@@ -1,6 +1,6 @@
-// The thin layer between the window's buttons and the editor's verbs: it asks
-// the dialogs (a file name, a colour, whether to save what a format cannot hold)
-// and reads the options the user set, then calls the verb. A cancelled dialog
+// The thin layer between the window's commands and the editor's verbs: it asks
+// the dialogs (a file name, a colour, whether to save what a format cannot hold),
+// then calls the verb. A cancelled dialog
 // does nothing at all.
 #pragma once
 
@@ -25,10 +25,9 @@ class EditorCommands {
   // The saves: true when the file was written.
   bool SavePicture();           // "Save Pic As...": asks for the name
   bool SavePictureToItsFile();  // "Save Pic": the picture's own file and format
-  void LoadPalette();  // merged as "Merge next load" and its options say
+  void LoadPalette(PaletteMerge merge);
   bool SavePalette();
   void EditColour(int index);  // the dialog opens on the entry's own colour
-  void Sort();                 // by the chosen option, "Reverse sort" as ticked
 
  private:
   // False when the user would rather not lose `loss` in `path`.

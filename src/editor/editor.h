@@ -1,7 +1,9 @@
-// The editor: the palette model of one picture, the state of the window's
-// controls, and every command as a verb with arguments. The Qt shell turns
-// events into these calls (asking dialogs first, see commands.h) and repaints
-// what the EditorView hears about; tests and benchmarks drive it directly.
+// The editor: the palette model of one picture, its settings (board orientation,
+// hardware colours, colour cycling) and every command as a verb with typed
+// options. The window turns events into these calls (asking dialogs first, see
+// commands.h) and repaints what the EditorView hears about, computing its own
+// captions and labels from the editor's state; tests and benchmarks drive it
+// directly.
 //
 // One truth: the loaded pixels, the board (map, entries, marks) and nothing else
 // decide what is shown and saved. Pixels = map applied to the loaded pixels; the
@@ -17,6 +19,7 @@
 
 #include "board/board.h"
 #include "board/history.h"
+#include "board/moves.h"
 #include "board/sort.h"
 #include "board/spread.h"
 #include "display/display_palette.h"
@@ -26,20 +29,17 @@
 
 namespace hw {
 
-// What the shell needs to hear to repaint. Every method has an empty default.
+// What the window needs to hear to repaint. Every method has an empty default.
 class EditorView {
  public:
   virtual ~EditorView() = default;
-  virtual void SwatchChanged(int /*index*/) {}  // colour or mark of one swatch
-  virtual void BoardChanged() {}                // all swatches, or their places
-  virtual void ControlsChanged() {}             // captions, labels, enabled states
+  virtual void SwatchChanged(int /*index*/) {}  // colour or mark of one entry
+  virtual void BoardChanged() {}                // all entries, or their places
+  virtual void StateChanged() {}             // settings, messages, what can be done
   virtual void PictureChanged() {}              // pixels or size of the picture
   virtual void PicturePaletteChanged() {}       // the colours the picture shows
-  virtual void PictureWindowShown() {}
-  virtual void TimerChanged() {}                // enabled or interval
-  // Draws a white box between two corners (twips) in exclusive-or mode: drawing
-  // the same box twice removes it.
-  virtual void DrawBandBox(float /*x0*/, float /*y0*/, float /*x1*/, float /*y1*/) {}
+  virtual void PictureOpened() {}          // a picture was loaded: show it
+  virtual void TimerChanged() {}                // cycling started, stopped or sped up
 };
 
 struct EditorServices {
@@ -49,44 +49,11 @@ struct EditorServices {
   EditorView* view = nullptr;  // may stay null
 };
 
-// The items of the cycle-scheme list, in list order.
-inline constexpr std::array<const char*, 3> kListSchemeItems = {
-    "DPaint x 5 (backward)", "DPaint x 5 (foreward)", "Shimmer"};
-
-// A number as the labels show it: a space in the sign position of a number of 0
-// or more, a minus sign otherwise (" 87", "-3").
-std::string NumberText(int64_t value);
-
-// The values of the main window's controls that commands read or set.
-struct Controls {
-  bool CheckMoveIndex = true;
-  bool CheckMoveColor = true;
-  std::string TextMoveCount = "1";  // at most 3 characters
-  SortKey SortChoice = SortKey::Usage;
-  bool CheckReverseSort = false;
-  bool CheckOptimize = false;  // changes nothing
-  bool CheckMerge = false;
-  bool OptionMergeReplace = true;  // false: "Protect Range"
-  bool CheckHW = true;
-  int ListSchemeIndex = 0;
-  int HScrollSpeed = 200;
-  bool TimerEnabled = false;
-  int TimerInterval = 16;  // milliseconds
-  bool ButtonTestEnabled = false;
-  std::string ButtonTestCaption = "Test";
-  std::string Label1 = "<None Loaded>";
-  std::string StatusText;  // what the last command has to say, if anything
-  std::string LabelHistCnt = "0000000";
-  std::string LabelUR = "240";
-  std::string LabelLL = "15";
-  std::string FormPicCaption = "Current Picture";
-  bool FormPicVisible = false;
-};
-
-// Place and size of one swatch in twips, inside the main window's client area.
-struct SwatchRect {
-  float Left = 0, Top = 0, Width = 192, Height = 192;
-};
+// How many cycle schemes there are (see cycle/cycle.h).
+inline constexpr int kCycleSchemes = 3;
+// The cycling speed: milliseconds between two steps.
+inline constexpr int kCycleSpeedMin = 1;
+inline constexpr int kCycleSpeedMax = 1000;
 
 class Editor {
  public:
@@ -99,11 +66,8 @@ class Editor {
 
   void SetView(EditorView* view) { svc_.view = view; }
 
-  // ---- what the shell reads ----
+  // ---- what the window reads ----
   const BoardState& Board() const { return board_; }
-  const Controls& controls() const { return ui_; }
-  // The options the user sets (boxes, count text, choices); commands read them.
-  Controls& controls() { return ui_; }
   bool PictureLoaded() const { return loaded_; }
   int32_t PictureWidth() const { return width_; }
   int32_t PictureHeight() const { return height_; }
@@ -116,34 +80,46 @@ class Editor {
   // Usage counts by as-loaded index, counted once per picture load.
   const UsageCounts& LoadedUsage() const { return loaded_counts_; }
   const DisplayPalette& display() const { return display_; }
-  // The colour a swatch shows: its board colour, or with "Use HW Colors" the
+  // The colour a swatch shows: its board colour, or with hardware colours the
   // entry of the display palette realized in it (which colour cycling animates).
   RGBTriple SwatchShownColour(int index) const;
   bool IsMarked(int index) const;
-  const std::array<SwatchRect, 256>& Swatches() const { return swatch_rects_; }
+  // The board is shown row-major instead of column-major.
   bool Flipped() const { return flipped_; }
-  bool CyclingOn() const { return cycle_on_; }
+  // Swatches show the display palette's entries (a palette display only).
+  bool HardwareColours() const { return hardware_colours_; }
   bool CanUndo() const { return history_.CanUndo(); }
   bool CanRedo() const { return history_.CanRedo(); }
   // True from any step of the history until the picture is next saved (undoing
   // back to the saved state counts as unmodified).
   bool Modified() const { return loaded_ && history_.Position() != saved_position_; }
-  // The file the picture came from.
+  // The picture's file and its format.
   const std::string& PicturePath() const { return path_; }
   PictureFormat PictureFileFormat() const { return format_; }
+  // What the last command had to say, if anything (empty otherwise).
+  const std::string& Message() const { return message_; }
+  // Colour cycling: whether it can start (a picture or palette was loaded),
+  // whether it runs, its scheme and the milliseconds between two steps (16 until
+  // a speed is set).
+  bool CyclingAvailable() const { return cycling_available_; }
+  bool CyclingOn() const { return cycle_on_; }
+  int CycleScheme() const { return cycle_scheme_; }
+  int CycleInterval() const { return cycle_interval_; }
 
   // ---- start-up and board ----
   void Start();
-  void Flip();                         // "/": column-major <-> row-major board
-  void SetHardwareColours(bool on);    // "Use HW Colors"
-  void Select(int index);              // a click on a swatch: usage label and marks
+  void Flip();                         // the board column-major <-> row-major
+  void SetHardwareColours(bool on);
+  void Select(int index);              // a click on a swatch: the marks move there
   void SetMarks(int prev, int cur);    // puts both marks back where they were
 
   // ---- commands on the board; each one that changes the map or the entries is
   // one step of the history ----
-  void Drop(int target, int source);   // a swatch dropped on another, or on itself
-  void ReverseRange();
-  void Sort(SortKey key, bool reverse);
+  // A swatch dropped on another (exchanges a run of options.count entries), or
+  // on itself (a selection). A count outside 1..kMaxMoveCount is refused.
+  void Drop(int target, int source, MoveOptions options);
+  void ReverseRange(MoveWhat what);
+  void Sort(SortKey key, bool reverse, MoveWhat what);
   void Spread(SpreadKind kind);
   void EditColour(int index, RGBTriple colour);  // the marks stay where they are
   void Undo();
@@ -168,27 +144,20 @@ class Editor {
   bool SavePalette(const std::string& path);
 
   // ---- colour cycling preview ----
-  void ToggleCycling();  // "Test" / "Stop"
-  void SelectScheme(int index);
-  void SetCycleSpeed(int value);
+  void ToggleCycling();
+  void SelectScheme(int index);  // 0 .. kCycleSchemes - 1
+  void SetCycleSpeed(int value);  // the interval, clamped to kCycleSpeedMin .. kCycleSpeedMax
   void CycleTick();
-
-  // ---- the rubber band on the window's surface (twips; button bits 1 left) ----
-  void MouseDown(int button, float x, float y);
-  void MouseMove(int button, float x, float y);
-  void MouseUp(int button, float x, float y);
 
  private:
   EditorView* view() const { return svc_.view; }
-  MoveWhat Moving() const { return {ui_.CheckMoveIndex, ui_.CheckMoveColor}; }
-  // Makes `next` the board, brings the pixels, usage, display palette and labels
+  // Makes `next` the board, brings the pixels, usage and display palette
   // up to date (one remap at most) and tells the view. Records a history step
   // when `record` and the map or the entries changed.
   void Apply(const BoardState& next, bool record);
   bool LoadPictureFrom(const std::string& path);
-  void ShowPictureName();
-  // What a palette load says in the status line: how many entries went where.
-  std::string PaletteLoadStatus(PaletteMerge merge, int count, int placed) const;  // the file's name and the size in the labels
+  // What a palette load says: how many entries went where.
+  std::string PaletteLoadStatus(PaletteMerge merge, int count, int placed) const;
   bool SavePictureIn(const std::string& path, PictureFormat format);
   // Brings usage and pixels up to the board's map: the pixels are remapped into
   // `into` (from RemapBuffer()), or null for the identity map.
@@ -198,13 +167,13 @@ class Editor {
   void PrepareRemapBuffer();
   std::vector<uint8_t>& RemapBuffer();
   void RebuildDisplayPalette();
-  void LayOutBoard();
-  void ShowUsageLabel();
   void ReportError(const std::string& message);
 
   EditorServices svc_;
   DisplayPalette display_;
-  Controls ui_;
+  bool hardware_colours_ = false;
+  std::string message_;
+  bool cycling_available_ = false;
 
   BoardState board_;
   History history_;
@@ -229,17 +198,13 @@ class Editor {
   PaletteHandle hpal_ = 0;
 
   bool flipped_ = false;
-  std::array<SwatchRect, 256> swatch_rects_{};
-  float board_left_ = 0, board_top_ = 0, board_right_ = 0, board_bottom_ = 0;
 
   bool cycle_on_ = false;
   int16_t cycle_scheme_ = 0;
+  int cycle_interval_ = 16;
   std::array<int16_t, 6> cycle_starts_{};
   std::array<RGBTriple, 256> cycle_entries_{};
 
-  // True from a left press inside the board until the left release.
-  bool band_active_ = false;
-  float band_x0_ = 0, band_y0_ = 0, band_x1_ = 0, band_y1_ = 0;
 };
 
 }  // namespace hw

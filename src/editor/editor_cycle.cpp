@@ -1,6 +1,5 @@
-// The editor's colour-cycling controls: "Test"/"Stop", the scheme list, the speed
-// scroll bar and the timer tick that runs one cycling step on the picture's
-// display palette.
+// Colour cycling as a preview: starting and stopping it, its scheme and speed,
+// and the timer tick that runs one cycling step on the picture's display palette.
 #include <algorithm>
 
 #include "editor/editor.h"
@@ -9,10 +8,6 @@
 namespace hw {
 
 namespace {
-
-// The scroll bar's range: its value is the timer interval in milliseconds.
-constexpr int kSpeedMin = 1;
-constexpr int kSpeedMax = 1000;
 
 // Used only when the editor was given no random source: one generator for the
 // whole program, never reseeded.
@@ -25,31 +20,25 @@ RandomSource& FallbackRandom() {
 
 void Editor::ToggleCycling() {
   cycle_on_ = !cycle_on_;
-  ui_.TimerEnabled = cycle_on_;
-  ui_.ButtonTestCaption = cycle_on_ ? "Stop" : "Test";
   // The animation is a preview: stopping it shows the board's colours again on
   // every surface.
   if (!cycle_on_) RebuildDisplayPalette();
   if (auto* v = view()) {
-    v->ControlsChanged();
+    v->StateChanged();
     v->TimerChanged();
   }
 }
 
 void Editor::SelectScheme(int index) {
-  // The list holds the three schemes; no other index can be selected.
-  if (index < 0 || index >= static_cast<int>(kListSchemeItems.size())) return;
-  ui_.ListSchemeIndex = index;
+  if (index < 0 || index >= kCycleSchemes) return;
   cycle_scheme_ = static_cast<int16_t>(index);
-  if (auto* v = view()) v->ControlsChanged();
+  if (auto* v = view()) v->StateChanged();
 }
 
 void Editor::SetCycleSpeed(int value) {
-  const int speed = std::clamp(value, kSpeedMin, kSpeedMax);
-  ui_.HScrollSpeed = speed;
-  ui_.TimerInterval = speed;
+  cycle_interval_ = std::clamp(value, kCycleSpeedMin, kCycleSpeedMax);
   if (auto* v = view()) {
-    v->ControlsChanged();
+    v->StateChanged();
     v->TimerChanged();
   }
 }
@@ -64,7 +53,7 @@ void Editor::CycleTick() {
   if (auto* v = view()) {
     v->PicturePaletteChanged();
     // Swatches that show display-palette references follow the animation.
-    if (ui_.CheckHW) v->BoardChanged();
+    if (hardware_colours_) v->BoardChanged();
   }
 }
 

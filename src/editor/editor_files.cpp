@@ -125,18 +125,15 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   board_.map = IdentityMap();  // the pixels above are those of the identity map
   board_.entries = pic.entries;
   usage_ = UsageByPosition(board_.map, loaded_counts_);
-  ShowUsageLabel();
 
-  ShowPictureName();
-  ui_.FormPicVisible = true;
-  ui_.ButtonTestEnabled = true;
-  ui_.StatusText.clear();
-  if (auto* v = view()) v->PictureWindowShown();
+  cycling_available_ = true;
+  message_.clear();
+  if (auto* v = view()) v->PictureOpened();
   RebuildDisplayPalette();
   if (auto* v = view()) {
     v->PictureChanged();
     v->BoardChanged();
-    v->ControlsChanged();
+    v->StateChanged();
   }
   PrepareRemapBuffer();
   return true;
@@ -149,14 +146,8 @@ bool Editor::SavePicture(const std::string& path) {
   // Pic" and the unsaved-changes question all follow it.
   path_ = path;
   format_ = format;
-  ShowPictureName();
-  if (auto* v = view()) v->ControlsChanged();
+  if (auto* v = view()) v->StateChanged();
   return true;
-}
-
-void Editor::ShowPictureName() {
-  ui_.Label1 = path_ + ": " + NumberText(width_) + " x " + NumberText(height_);
-  ui_.FormPicCaption = ui_.Label1;
 }
 
 bool Editor::SavePictureToItsFile() { return SavePictureIn(path_, format_); }
@@ -181,7 +172,7 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
     }
     header_ = header;
     saved_position_ = history_.Position();
-    if (auto* v = view()) v->ControlsChanged();
+    if (auto* v = view()) v->StateChanged();
     return true;
   });
 }
@@ -211,8 +202,7 @@ bool Editor::RestorePicture(const std::string& copy, const std::string& original
     }
   }
   saved_position_ = kNeverSaved;
-  ShowPictureName();
-  if (auto* v = view()) v->ControlsChanged();
+  if (auto* v = view()) v->StateChanged();
   return true;
 }
 
@@ -229,9 +219,9 @@ bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {
     BoardState next = board_;
     const int placed = ApplyPalette(next, read->entries, read->count, merge);
     Apply(next, true);
-    ui_.ButtonTestEnabled = true;
-    ui_.StatusText = PaletteLoadStatus(merge, read->count, placed);
-    if (auto* v = view()) v->ControlsChanged();
+    cycling_available_ = true;
+    message_ = PaletteLoadStatus(merge, read->count, placed);
+    if (auto* v = view()) v->StateChanged();
     return true;
   });
 }

@@ -1,7 +1,7 @@
 // The derived views of the board: the pixels (the map applied to the loaded
 // pixels, one remap pass), the usage per position, and the display palette built
 // from the board's entries, which every surface that shows colours realizes:
-// the picture box, the picture window and, with "Use HW Colors", the swatches.
+// the picture, the picture window and, with hardware colours, the swatches.
 #include "editor/editor.h"
 #include "base/faults.h"
 #include "base/memory.h"
@@ -68,12 +68,12 @@ void Editor::RebuildDisplayPalette() {
   };
   use(Surface::PictureBox);
   use(Surface::PictureWindow);
-  if (ui_.CheckHW) {
+  if (hardware_colours_) {
     for (int i = 0; i < 256; ++i) use(SwatchSurface(i));
   }
   if (auto* v = view()) {
     v->PicturePaletteChanged();
-    if (ui_.CheckHW) v->BoardChanged();
+    if (hardware_colours_) v->BoardChanged();
   }
 }
 

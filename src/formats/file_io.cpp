@@ -291,8 +291,9 @@ std::string KeepAttributes(int fd, const OldFile& old) {
   std::string now;
   for (const auto& [attr, value] : old.attributes) {
     // Some are set by the system itself (a security label); equal ones are left alone.
+    const std::string& name = attr;  // a structured binding cannot be captured everywhere
     const auto get = [&](char* buf, size_t size) {
-      return ::fgetxattr(fd, attr.c_str(), buf, size);
+      return ::fgetxattr(fd, name.c_str(), buf, size);
     };
     if (ReadGrowing(now, get) && now == value) continue;
     if (::fsetxattr(fd, attr.c_str(), value.data(), value.size(), 0) != 0)
@@ -470,10 +471,10 @@ Result<struct stat> OpenForReading(const std::string& path, Fd& fd) {
   if (raw < 0) return Error{"cannot open " + Quoted(path) + ": " + Cause(errno)};
   fd.Reset(raw);
   struct stat st {};
-  if (::fstat(raw, &st) != 0) return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
-  if (S_ISDIR(st.st_mode)) return Error{"cannot read " + Quoted(path) + ": " + Cause(EISDIR)};
+  if (::fstat(raw, &st) != 0) return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
+  if (S_ISDIR(st.st_mode)) return Error{"cannot load " + Quoted(path) + ": " + Cause(EISDIR)};
   // Pictures are plain files; devices and pipes could block or never end.
-  if (!S_ISREG(st.st_mode)) return Error{"cannot read " + Quoted(path) + ": not a regular file"};
+  if (!S_ISREG(st.st_mode)) return Error{"cannot load " + Quoted(path) + ": not a regular file"};
   return st;
 }
 
@@ -526,7 +527,7 @@ Result<size_t> FileReader::ReadAt(uint64_t offset, std::span<uint8_t> into) {
     const ssize_t n = ::pread(fd_, into.data() + got, want - got, static_cast<off_t>(offset + got));
     if (n < 0) {
       if (errno == EINTR) continue;
-      return Error{"cannot read " + Quoted(path_) + ": " + Cause(errno)};
+      return Error{"cannot load " + Quoted(path_) + ": " + Cause(errno)};
     }
     if (n == 0) break;  // the file shrank
     got += static_cast<size_t>(n);
@@ -540,7 +541,7 @@ Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path, uint64_t max
   if (!st) return st.error();
   const uint64_t size = static_cast<uint64_t>(st->st_size);
   if (size > max_bytes) {
-    return Error{"cannot read " + Quoted(path) + ": file is too large (" + std::to_string(size) +
+    return Error{"cannot load " + Quoted(path) + ": file is too large (" + std::to_string(size) +
                  " bytes, at most " + std::to_string(max_bytes) + ")"};
   }
   std::vector<uint8_t> bytes = AllocateBuffer<uint8_t>(static_cast<size_t>(size));
@@ -549,7 +550,7 @@ Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path, uint64_t max
     const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
+      return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
     }
     if (n == 0) break;
     got += static_cast<size_t>(n);
@@ -564,11 +565,11 @@ Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path, uint64_t max
     const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
+      return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
     }
     if (n == 0) break;
     if (bytes.size() + static_cast<uint64_t>(n) > max_bytes) {
-      return Error{"cannot read " + Quoted(path) + ": file is too large (more than " +
+      return Error{"cannot load " + Quoted(path) + ": file is too large (more than " +
                    std::to_string(max_bytes) + " bytes)"};
     }
     bytes.insert(bytes.end(), chunk, chunk + n);
@@ -589,9 +590,9 @@ Result<std::vector<uint8_t>> ReadFileTail(const std::string& path, size_t count)
         ::pread(fd.get(), bytes.data() + got, n - got, static_cast<off_t>(size - n + got));
     if (r < 0) {
       if (errno == EINTR) continue;
-      return Error{"cannot read " + Quoted(path) + ": " + Cause(errno)};
+      return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
     }
-    if (r == 0) return Error{"cannot read " + Quoted(path) + ": the file shrank while being read"};
+    if (r == 0) return Error{"cannot load " + Quoted(path) + ": the file shrank while being read"};
     got += static_cast<size_t>(r);
   }
   return bytes;

@@ -23,7 +23,7 @@ Result<PcxPicture> LoadPcxFile(const std::string& path) {
     if (!pic) return Error{"cannot load " + Quoted(path) + ": " + pic.error().message};
     return pic;
   } catch (const std::bad_alloc&) {
-    return Error{"cannot load " + Quoted(path) + ": out of memory"};
+    return Error{"cannot load " + Quoted(path) + ": not enough memory"};
   }
 }
 
@@ -33,7 +33,7 @@ Result<Palette> LoadPaletteFile(const std::string& path) {
   auto tail = ReadFileTail(path, kPaletteBytes);
   if (!tail) return tail.error();
   auto pal = ReadPcxPalette(*tail);
-  if (!pal) return Error{"cannot load a palette from " + Quoted(path) + ": " + pal.error().message};
+  if (!pal) return Error{"cannot load " + Quoted(path) + ": " + pal.error().message};
   return pal;
 }
 
@@ -44,7 +44,7 @@ Status SavePcxFile(const std::string& path, PcxHeader& header, const std::vector
     if (!bytes) return Error{"cannot save " + Quoted(path) + ": " + bytes.error().message};
     return WriteFileReplacing(path, *bytes);
   } catch (const std::bad_alloc&) {
-    return Error{"cannot save " + Quoted(path) + ": out of memory"};
+    return Error{"cannot save " + Quoted(path) + ": not enough memory"};
   }
 }
 

@@ -230,14 +230,14 @@ Result<PaletteFile> LoadAnyPaletteFile(const std::string& path) {
                      "RIFF signature, and " + std::to_string(size) +
                      " bytes where raw colours are 768)"};
       }
-      return Error{"cannot load a palette from " + Named(path) + ": a " +
+      return Error{"cannot load " + Named(path) + ": a " +
                    std::string(PaletteFormatName(format)) + " file larger than 1 MiB"};
     }
     auto bytes = ReadFileBytes(path, kMaxTextPaletteBytes);
     if (!bytes) return bytes.error();
     return DecodePaletteFile(*bytes, path);
   } catch (const std::bad_alloc&) {
-    return Error{"cannot load a palette from " + Named(path) + ": not enough memory"};
+    return Error{"cannot load " + Named(path) + ": not enough memory"};
   }
 }
 

@@ -120,7 +120,7 @@ Result<OpenedPng> OpenIndexedPng(std::span<const uint8_t> bytes) {
 
   OpenedPng png;
   png.ctx.reset(spng_ctx_new(0));
-  if (!png.ctx) return Error{"out of memory starting the PNG decoder"};
+  if (!png.ctx) return Error{"not enough memory to start the PNG decoder"};
   spng_ctx* ctx = png.ctx.get();
   spng_set_image_limits(ctx, kMaxPngSide, kMaxPngSide);
   spng_set_chunk_limits(ctx, kChunkSizeLimit, kChunkCacheLimit);
@@ -253,7 +253,7 @@ Result<Ctx> StartEncoder(int width, int height, const BoardEntries& entries) {
                  std::to_string(height) + " pixels"};
   }
   Ctx ctx(spng_ctx_new(SPNG_CTX_ENCODER));
-  if (!ctx) return Error{"out of memory starting the PNG encoder"};
+  if (!ctx) return Error{"not enough memory to start the PNG encoder"};
   spng_ihdr ihdr{};
   ihdr.width = static_cast<uint32_t>(width);
   ihdr.height = static_cast<uint32_t>(height);

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "qt/rubber_band.h"
 #include "qt/twips.h"
 
 namespace hw {
@@ -30,6 +31,18 @@ float Twips(qreal pixels) { return static_cast<float>(pixels * kTwipsPerPixel); 
 BoardSurface::BoardSurface(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("BoardSurface"));
   setFocusPolicy(Qt::StrongFocus);
+  overlay_ = new BandOverlay(this);
+  band_ = std::make_unique<RubberBand>([this](float x0, float y0, float x1, float y1) {
+    const auto px = [](float twips) { return static_cast<float>(twips / kTwipsPerPixel); };
+    overlay_->ToggleBox(px(x0), px(y0), px(x1), px(y1));
+  });
+}
+
+BoardSurface::~BoardSurface() = default;
+
+void BoardSurface::RaiseOverlay() {
+  overlay_->setGeometry(rect());
+  overlay_->raise();
 }
 
 bool BoardSurface::OnSurface(QPoint pos) const {
@@ -77,7 +90,7 @@ void BoardSurface::mousePressEvent(QMouseEvent* event) {
   band_pressed_ = true;
   event->accept();
   const QPointF at = event->position();
-  emit BandPressed(ButtonBits(event->buttons() | event->button()), Twips(at.x()), Twips(at.y()));
+  band_->Press(ButtonBits(event->buttons() | event->button()), Twips(at.x()), Twips(at.y()));
 }
 
 void BoardSurface::mouseMoveEvent(QMouseEvent* event) {
@@ -87,7 +100,7 @@ void BoardSurface::mouseMoveEvent(QMouseEvent* event) {
   }
   event->accept();
   const QPointF at = event->position();
-  emit BandMoved(ButtonBits(event->buttons()), Twips(at.x()), Twips(at.y()));
+  band_->Move(ButtonBits(event->buttons()), Twips(at.x()), Twips(at.y()));
 }
 
 void BoardSurface::mouseReleaseEvent(QMouseEvent* event) {
@@ -99,7 +112,7 @@ void BoardSurface::mouseReleaseEvent(QMouseEvent* event) {
   if (event->buttons() == Qt::NoButton) band_pressed_ = false;
   // The button released, whatever else is still held.
   const QPointF at = event->position();
-  emit BandReleased(ButtonBits(event->button()), Twips(at.x()), Twips(at.y()));
+  band_->Release(ButtonBits(event->button()), Twips(at.x()), Twips(at.y()));
 }
 
 BandOverlay::BandOverlay(QWidget* parent) : QWidget(parent) {

@@ -2,6 +2,7 @@
 // the controls, and the transparent overlay that carries the rubber-band box.
 #pragma once
 
+#include <memory>
 #include <set>
 #include <tuple>
 
@@ -9,15 +10,23 @@
 
 namespace hw {
 
-// Takes the keyboard for the board (arrows, Shift+arrows, Enter) and reports
-// presses on its bare surface (not over a control) for the rubber band. It
-// reports upward and knows nothing of the window around it.
+class RubberBand;
+
+class BandOverlay;
+
+// Takes the keyboard for the board (arrows, Shift+arrows, Enter) and reports it
+// upward; a press on its bare surface (not over a control) draws the rubber band
+// on the overlay above everything else.
 class BoardSurface : public QWidget {
   Q_OBJECT
  public:
   explicit BoardSurface(QWidget* parent);
+  ~BoardSurface() override;
   // Whether a point is on the bare surface, not over a control.
   bool OnSurface(QPoint pos) const;
+  BandOverlay* Overlay() const { return overlay_; }
+  // Keeps the overlay above the controls and the board.
+  void RaiseOverlay();
 
  signals:
   // An arrow key: both marks step, or with `range` (Shift) only the current one.
@@ -25,13 +34,6 @@ class BoardSurface : public QWidget {
   // Enter: edit the current colour.
   void EditRequested();
   void FocusChanged(bool focused);
-  // The rubber band: press, move and release of mouse buttons that began on the
-  // bare surface, at a point of the surface in twips. `buttons` has the bits 1
-  // (left), 2 (right) and 4 (middle): those held for a press or move, the one
-  // released for a release.
-  void BandPressed(int buttons, float x, float y);
-  void BandMoved(int buttons, float x, float y);
-  void BandReleased(int buttons, float x, float y);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -43,6 +45,8 @@ class BoardSurface : public QWidget {
 
  private:
   bool band_pressed_ = false;
+  BandOverlay* overlay_ = nullptr;
+  std::unique_ptr<RubberBand> band_;
 };
 
 // Covers the whole client area above every other widget and lets the mouse

@@ -153,11 +153,35 @@ BoardView::BoardView(const Editor& editor, QWidget* surface)
   }
 }
 
+namespace {
+
+// Swatch 0's place and size on the surface, in twips, and the pitch of the grid
+// in swatches.
+constexpr float kSwatchLeft = 120.0f, kSwatchTop = 360.0f, kSwatchSize = 192.0f;
+constexpr double kPitch = 1.1;
+
+// One coordinate of the board layout: cell times size times the pitch plus the
+// origin, formed in double precision and kept in single precision.
+float BoardCoordinate(int cell, float origin) {
+  return static_cast<float>(static_cast<double>(static_cast<float>(cell)) * kSwatchSize * kPitch +
+                            origin);
+}
+
+}  // namespace
+
+QRect SwatchPlace(int index, bool flipped) {
+  // Column-major: position 16 i + j sits in column i, row j; flipped, in row i,
+  // column j. Swatch 0 is in the corner either way.
+  const int col = flipped ? index % 16 : index / 16;
+  const int row = flipped ? index / 16 : index % 16;
+  return TwipsRect(BoardCoordinate(col, kSwatchLeft), BoardCoordinate(row, kSwatchTop),
+                   kSwatchSize, kSwatchSize);
+}
+
 void BoardView::Sync() {
   for (size_t i = 0; i < cells_.size(); ++i) {
-    const SwatchRect& r = editor_.Swatches()[i];
     SwatchCell* cell = cells_[i];
-    const QRect place = TwipsRect(r.Left, r.Top, r.Width, r.Height);
+    const QRect place = SwatchPlace(static_cast<int>(i), editor_.Flipped());
     if (cell->geometry() != place) cell->setGeometry(place);
     if (cell->isHidden() && !closed_) cell->show();
     cell->update();

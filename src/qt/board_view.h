@@ -29,6 +29,9 @@ QMimeData* MakeSwatchMime(const QByteArray& board_token, int index);
 // The dragged swatch's index, or nothing when the payload is foreign or malformed.
 std::optional<int> ParseSwatchMime(const QMimeData* mime, const QByteArray& board_token);
 
+// Where swatch `index` sits on the board surface, in pixels.
+QRect SwatchPlace(int index, bool flipped);
+
 // The position next to `at` on the screen in the direction of an arrow key (`at`
 // itself at the board's edge). Unflipped the board is column-major (position n
 // in column n / 16, row n % 16), flipped it is row-major.

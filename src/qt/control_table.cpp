@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QValidator>
 
+#include "board/moves.h"
 #include "qt/twips.h"
 
 namespace hw {
@@ -78,7 +79,8 @@ const ControlSpec kControls[] = {
 
 const char* const kSpreadTip = "Click on color to spread colors between current and your selection";
 
-// "Move:" takes a whole number from 1 to 256; an empty field is allowed while typing.
+// "Move:" takes a move count (1 to 256), typed as plain digits; an empty field is
+// allowed while typing.
 class MoveCountValidator : public QValidator {
  public:
   using QValidator::QValidator;
@@ -88,7 +90,7 @@ class MoveCountValidator : public QValidator {
     for (const QChar c : input) {
       if (c < QLatin1Char('0') || c > QLatin1Char('9')) return Invalid;
     }
-    return input.toInt() <= 256 ? Acceptable : Invalid;
+    return IsMoveCount(input.toInt()) ? Acceptable : Invalid;
   }
 };
 

@@ -14,6 +14,7 @@
 #include "editor/commands.h"
 #include "editor/editor.h"
 #include "qt/board_view.h"
+#include "qt/options_panel.h"
 #include "qt/picture_window.h"
 
 namespace hw {
@@ -32,13 +33,18 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
       ->setShortcut(K(Qt::CTRL | Qt::Key_S));
   Command("actionSavePic", tr("Save Pic As..."), [&cmd] { cmd.SavePicture(); })
       ->setShortcut(K(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-  Command("actionLoadPalette", tr("Load Palette..."), [&cmd] { cmd.LoadPalette(); });
+  const OptionsPanel& options = targets_.options;
+  Command("actionLoadPalette", tr("Load Palette..."),
+          [&cmd, &options] { cmd.LoadPalette(options.Merge()); });
   Command("actionSavePalette", tr("Save Palette..."), [&cmd] { cmd.SavePalette(); });
   Command("actionUndo", tr("Undo"), [&ed] { ed.Undo(); })->setShortcut(K(Qt::CTRL | Qt::Key_Z));
   Command("actionRedo", tr("Redo"), [&ed] { ed.Redo(); })
       ->setShortcuts({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), K(Qt::CTRL | Qt::Key_Y)});
-  Command("actionSort", tr("Sort"), [&cmd] { cmd.Sort(); });
-  Command("actionReverseRange", tr("Reverse Range"), [&ed] { ed.ReverseRange(); });
+  Command("actionSort", tr("Sort"), [&ed, &options] {
+    ed.Sort(options.SortChoice(), options.ReverseSort(), options.Moving());
+  });
+  Command("actionReverseRange", tr("Reverse Range"),
+          [&ed, &options] { ed.ReverseRange(options.Moving()); });
   Command("actionSpreadRGB", tr("Spread RGB"), [&ed] { ed.Spread(SpreadKind::Rgb); });
   Command("actionSpreadHSV", tr("Spread HSV"), [&ed] { ed.Spread(SpreadKind::Hsv); });
   Command("actionSpreadHSVReverse", tr("Spread HSV Reverse"),

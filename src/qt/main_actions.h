@@ -17,6 +17,7 @@ namespace hw {
 class BoardView;
 class Editor;
 class EditorCommands;
+class OptionsPanel;
 class PictureWindow;
 
 // What the actions act on besides the editor.
@@ -25,6 +26,7 @@ struct ActionTargets {
   EditorCommands& commands;
   PictureWindow& pictures;
   BoardView& board;
+  const OptionsPanel& options;
   // Runs an editor command the way the window runs every command.
   std::function<void(std::function<void()>)> run;
   // True when unsaved changes may be lost (saved, or the user agreed).

@@ -85,11 +85,11 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   picture_window_ = std::make_unique<PictureWindow>();
   picture_window_->setWindowIcon(windowIcon());
   BuildControlTable(surface_);
+  options_ = new OptionsPanel(surface_, editor_,
+                              [this](std::function<void()> command) { Run(command); });
   board_ = new BoardView(editor_, surface_);
   board_->SetTooltipText([this](int index) { return SwatchValues(index); });
-  overlay_ = new BandOverlay(surface_);
-  overlay_->setGeometry(surface_->rect());
-  overlay_->raise();
+  surface_->RaiseOverlay();
 
   cycle_timer_ = new QTimer(this);
   cycle_timer_->setObjectName(QStringLiteral("TimerColor"));
@@ -100,7 +100,7 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
 
   actions_ = new MainActions(
       *this, ActionTargets{editor_, commands_, *picture_window_, *board_,
-                           [this](std::function<void()> command) { Run(command); },
+                           *options_, [this](std::function<void()> command) { Run(command); },
                            [this] { return MayDropChanges(); }, [this] { HoverSwatch(hovered_); }});
   actions_->BuildMenus();
   BuildStatusBar();
@@ -126,6 +126,7 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::SetSaveQuestion(SaveQuestion* question) { unsaved_->SetQuestion(question); }
+BandOverlay* MainWindow::Overlay() const { return surface_->Overlay(); }
 SwatchCell* MainWindow::Swatch(int index) const { return board_->Cell(index); }
 const QByteArray& MainWindow::BoardToken() const { return board_->Token(); }
 QAction* MainWindow::Action(const char* name) const { return actions_->Find(name); }
@@ -164,9 +165,9 @@ void MainWindow::BuildStatusBar() {
 
 void MainWindow::ConnectBoard() {
   connect(board_, &BoardView::Clicked, this,
-          [this](int index) { Run([this, index] { editor_.Drop(index, index); }); });
+          [this](int index) { Run([this, index] { editor_.Select(index); }); });
   connect(board_, &BoardView::Dropped, this, [this](int target, int source) {
-    Run([this, target, source] { editor_.Drop(target, source); });
+    Run([this, target, source] { editor_.Drop(target, source, options_->Move()); });
   });
   // A double click edits the colour and leaves the range as it was before its
   // first click.
@@ -183,21 +184,9 @@ void MainWindow::ConnectBoard() {
     Run([this, index] { commands_.EditColour(index); });
   });
   connect(surface_, &BoardSurface::FocusChanged, board_, &BoardView::SetKeyboardFocus);
-  // The rubber band.
-  connect(surface_, &BoardSurface::BandPressed, this, [this](int buttons, float x, float y) {
-    Run([=, this] { editor_.MouseDown(buttons, x, y); });
-  });
-  connect(surface_, &BoardSurface::BandMoved, this, [this](int buttons, float x, float y) {
-    Run([=, this] { editor_.MouseMove(buttons, x, y); });
-  });
-  connect(surface_, &BoardSurface::BandReleased, this, [this](int button, float x, float y) {
-    Run([=, this] { editor_.MouseUp(button, x, y); });
-  });
 }
 
 void MainWindow::ConnectControls() {
-  options_ = new OptionsPanel(surface_, editor_,
-                              [this](std::function<void()> command) { Run(command); });
   const std::pair<const char*, const char*> buttons[] = {
       {"CommanFlip", "actionFlip"},           {"CommandSpreadRGB", "actionSpreadRGB"},
       {"CommandSpreadHSV", "actionSpreadHSV"}, {"CommandSpreadHSVReverse", "actionSpreadHSVReverse"},
@@ -254,7 +243,7 @@ void MainWindow::Flush() {
   if (board_dirty_) {
     board_dirty_ = false;
     if (!closing_) board_->Sync();
-    overlay_->raise();
+    surface_->RaiseOverlay();
   }
   SyncPicture();
   SyncTimer();
@@ -262,8 +251,7 @@ void MainWindow::Flush() {
 
 void MainWindow::SyncControls() {
   options_->Sync();
-  const Controls& ui = editor_.controls();
-  Action("actionTest")->setEnabled(ui.ButtonTestEnabled);
+  Action("actionTest")->setEnabled(editor_.CyclingAvailable());
   Action("actionUndo")->setEnabled(editor_.CanUndo());
   Action("actionRedo")->setEnabled(editor_.CanRedo());
   // Until a picture is loaded there is nothing to save.
@@ -273,9 +261,10 @@ void MainWindow::SyncControls() {
   UpdateTitle();
   ShowValues();
 
-  picture_window_->setWindowTitle(QString::fromStdString(ui.FormPicCaption));
-  if (ui.FormPicVisible && !pic_visible_seen_) PictureWindowShown();
-  pic_visible_seen_ = ui.FormPicVisible;
+  picture_window_->setWindowTitle(editor_.PictureLoaded() ? PictureCaption(editor_)
+                                                          : QStringLiteral("Current Picture"));
+  if (editor_.PictureLoaded() && !pic_visible_seen_) PictureOpened();
+  pic_visible_seen_ = editor_.PictureLoaded();
 }
 
 void MainWindow::SyncPicture() {
@@ -292,10 +281,9 @@ void MainWindow::SyncPicture() {
 }
 
 void MainWindow::SyncTimer() {
-  const Controls& ui = editor_.controls();
-  const int interval = std::max(1, ui.TimerInterval);
+  const int interval = std::max(1, editor_.CycleInterval());
   if (cycle_timer_->interval() != interval) cycle_timer_->setInterval(interval);
-  if (ui.TimerEnabled && !closing_) {
+  if (editor_.CyclingOn() && !closing_) {
     if (!cycle_timer_->isActive()) cycle_timer_->start();
   } else if (cycle_timer_->isActive()) {
     cycle_timer_->stop();
@@ -315,7 +303,7 @@ void MainWindow::BoardChanged() {
   ScheduleFlush();
 }
 
-void MainWindow::ControlsChanged() { ScheduleFlush(); }
+void MainWindow::StateChanged() { ScheduleFlush(); }
 
 void MainWindow::PictureChanged() {
   pixels_dirty_ = true;
@@ -324,11 +312,11 @@ void MainWindow::PictureChanged() {
 
 void MainWindow::PicturePaletteChanged() {
   // Swatches showing palette references follow the same palette.
-  if (editor_.controls().CheckHW) board_dirty_ = true;
+  if (editor_.HardwareColours()) board_dirty_ = true;
   ScheduleFlush();
 }
 
-void MainWindow::PictureWindowShown() {
+void MainWindow::PictureOpened() {
   if (closing_) return;
   pixels_dirty_ = true;
   if (!picture_window_->isVisible()) {
@@ -342,11 +330,6 @@ void MainWindow::PictureWindowShown() {
 }
 
 void MainWindow::TimerChanged() { SyncTimer(); }
-
-void MainWindow::DrawBandBox(float x0, float y0, float x1, float y1) {
-  const auto px = [](float twips) { return static_cast<float>(twips / kTwipsPerPixel); };
-  overlay_->ToggleBox(px(x0), px(y0), px(x1), px(y1));
-}
 
 // ---- keys, values and the title ----
 

@@ -52,8 +52,9 @@ class MainWindow : public QMainWindow, public EditorView {
   BoardSurface* Surface() const { return surface_; }
   SwatchCell* Swatch(int index) const;
   PictureWindow* picture_window() const { return picture_window_.get(); }
-  BandOverlay* Overlay() const { return overlay_; }
+  BandOverlay* Overlay() const;
   QTimer* CycleTimer() const { return cycle_timer_; }
+  const OptionsPanel* Options() const { return options_; }
   const QByteArray& BoardToken() const;
   // The editor's verbs as actions, by object name ("actionUndo", "actionRedo",
   // "actionLoadPic", ...).
@@ -76,12 +77,11 @@ class MainWindow : public QMainWindow, public EditorView {
   // EditorView
   void SwatchChanged(int index) override;
   void BoardChanged() override;
-  void ControlsChanged() override;
+  void StateChanged() override;
   void PictureChanged() override;
   void PicturePaletteChanged() override;
-  void PictureWindowShown() override;
+  void PictureOpened() override;
   void TimerChanged() override;
-  void DrawBandBox(float x0, float y0, float x1, float y1) override;
 
  signals:
   // The picture's file or its unsaved-changes state may have changed.
@@ -114,7 +114,6 @@ class MainWindow : public QMainWindow, public EditorView {
   UnsavedChanges* unsaved_ = nullptr;
   BoardSurface* surface_ = nullptr;
   BoardView* board_ = nullptr;
-  BandOverlay* overlay_ = nullptr;
   std::unique_ptr<PictureWindow> picture_window_;
   MainActions* actions_ = nullptr;
   QTimer* cycle_timer_ = nullptr;

@@ -11,12 +11,11 @@
 
 #include "editor/editor.h"
 #include "qt/control_table.h"
+#include "qt/status_texts.h"
 
 namespace hw {
 
 namespace {
-
-QString FromState(const std::string& text) { return QString::fromStdString(text); }
 
 // Sets a box without it reporting a click.
 void Tick(QAbstractButton* b, bool on) {
@@ -59,22 +58,6 @@ OptionsPanel::OptionsPanel(QWidget* s, Editor& editor,
     sort_group_->addButton(Control<QRadioButton>(s, name), static_cast<int>(key));
   }
 
-  // Options the user sets: the editor reads them when a command runs.
-  Controls& ui = editor_.controls();
-  connect(move_index_box_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMoveIndex = on; });
-  connect(move_colour_box_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMoveColor = on; });
-  connect(reverse_sort_box_, &QCheckBox::clicked, this,
-          [&ui](bool on) { ui.CheckReverseSort = on; });
-  connect(optimize_box_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckOptimize = on; });
-  connect(merge_box_, &QCheckBox::clicked, this, [&ui](bool on) { ui.CheckMerge = on; });
-  connect(merge_replace_option_, &QRadioButton::clicked, this,
-          [&ui] { ui.OptionMergeReplace = true; });
-  connect(merge_protect_option_, &QRadioButton::clicked, this,
-          [&ui] { ui.OptionMergeReplace = false; });
-  connect(sort_group_, &QButtonGroup::idClicked, this,
-          [&ui](int id) { ui.SortChoice = static_cast<SortKey>(id); });
-  connect(move_count_edit_, &QLineEdit::textEdited, this,
-          [&ui](const QString& text) { ui.TextMoveCount = text.left(3).toStdString(); });
   // These change what is shown at once: commands of their own.
   connect(hardware_colours_box_, &QCheckBox::clicked, this,
           [this, run](bool on) { run([this, on] { editor_.SetHardwareColours(on); }); });
@@ -85,33 +68,41 @@ OptionsPanel::OptionsPanel(QWidget* s, Editor& editor,
           [this, run](int value) { run([this, value] { editor_.SetCycleSpeed(value); }); });
 }
 
+MoveWhat OptionsPanel::Moving() const {
+  return {move_index_box_->isChecked(), move_colour_box_->isChecked()};
+}
+
+MoveOptions OptionsPanel::Move() const {
+  // The field takes digits only (see the control table); empty counts as 0.
+  return {move_count_edit_->text().toInt(), Moving()};
+}
+
+SortKey OptionsPanel::SortChoice() const {
+  const int id = sort_group_->checkedId();
+  return id >= 0 ? static_cast<SortKey>(id) : SortKey::Usage;
+}
+
+bool OptionsPanel::ReverseSort() const { return reverse_sort_box_->isChecked(); }
+
+PaletteMerge OptionsPanel::Merge() const {
+  if (!merge_box_->isChecked()) return PaletteMerge::All;
+  return merge_replace_option_->isChecked() ? PaletteMerge::ReplaceRange
+                                            : PaletteMerge::ProtectRange;
+}
+
 void OptionsPanel::Sync() {
-  const Controls& ui = editor_.controls();
-  picture_label_->setText(FromState(ui.Label1));
-  status_label_->setText(FromState(ui.StatusText));
-  usage_label_->setText(FromState(ui.LabelHistCnt));
-  upper_corner_label_->setText(FromState(ui.LabelUR));
-  lower_corner_label_->setText(FromState(ui.LabelLL));
-  Tick(move_index_box_, ui.CheckMoveIndex);
-  Tick(move_colour_box_, ui.CheckMoveColor);
-  Tick(reverse_sort_box_, ui.CheckReverseSort);
-  Tick(optimize_box_, ui.CheckOptimize);
-  Tick(merge_box_, ui.CheckMerge);
-  Tick(hardware_colours_box_, ui.CheckHW);
-  Tick(ui.OptionMergeReplace ? merge_replace_option_ : merge_protect_option_, true);
-  if (QAbstractButton* b = sort_group_->button(static_cast<int>(ui.SortChoice))) Tick(b, true);
-  const QString count = FromState(ui.TextMoveCount);
-  if (move_count_edit_->text() != count) move_count_edit_->setText(count);
-  if (cycle_scheme_list_->currentRow() != ui.ListSchemeIndex && ui.ListSchemeIndex >= 0 &&
-      ui.ListSchemeIndex < cycle_scheme_list_->count()) {
+  const BoardState& board = editor_.Board();
+  picture_label_->setText(PictureCaption(editor_));
+  status_label_->setText(QString::fromStdString(editor_.Message()));
+  usage_label_->setText(NumberText(editor_.Usage()[static_cast<size_t>(board.cur)]));
+  upper_corner_label_->setText(editor_.Flipped() ? QStringLiteral("15") : QStringLiteral("240"));
+  lower_corner_label_->setText(editor_.Flipped() ? QStringLiteral("240") : QStringLiteral("15"));
+  Tick(hardware_colours_box_, editor_.HardwareColours());
+  if (cycle_scheme_list_->currentRow() != editor_.CycleScheme()) {
     const QSignalBlocker block(cycle_scheme_list_);
-    cycle_scheme_list_->setCurrentRow(ui.ListSchemeIndex);
+    cycle_scheme_list_->setCurrentRow(editor_.CycleScheme());
   }
-  if (cycle_speed_bar_->value() != ui.HScrollSpeed) {
-    const QSignalBlocker block(cycle_speed_bar_);
-    cycle_speed_bar_->setValue(ui.HScrollSpeed);
-  }
-  cycle_test_button_->setText(FromState(ui.ButtonTestCaption));
+  cycle_test_button_->setText(editor_.CyclingOn() ? QStringLiteral("Stop") : QStringLiteral("Test"));
 }
 
 }  // namespace hw

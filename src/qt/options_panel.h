@@ -1,13 +1,17 @@
-// The options and labels of the main window that mirror the editor's settings:
-// what moves and how many, the sort key, the merge options, the colour-cycling
-// controls, the corner numbers, the usage count, the picture's label and the
-// status line. What the user sets goes into the editor's settings, which its
-// commands read; Sync() shows the editor's settings and texts again.
+// The options under the board and the labels around it. The options (what
+// moves and how many, the sort key, the merge options) are the window's own:
+// commands take them as arguments. The colour-cycling controls set the editor's
+// settings, and Sync() shows those, the corner numbers, the usage count, the
+// picture's label and the last command's message from the editor's state.
 #pragma once
 
 #include <functional>
 
 #include <QObject>
+
+#include "board/board.h"
+#include "board/moves.h"
+#include "board/sort.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -30,6 +34,13 @@ class OptionsPanel : public QObject {
   // editor command the way the window runs every command.
   OptionsPanel(QWidget* surface, Editor& editor, std::function<void(std::function<void()>)> run);
   void Sync();
+
+  // What the options say now.
+  MoveWhat Moving() const;
+  MoveOptions Move() const;  // a count outside 1..256 (an empty field) is refused by the editor
+  SortKey SortChoice() const;
+  bool ReverseSort() const;
+  PaletteMerge Merge() const;
 
  private:
   Editor& editor_;

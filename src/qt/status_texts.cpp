@@ -6,6 +6,17 @@
 
 namespace hw {
 
+QString NumberText(int64_t value) {
+  return value >= 0 ? QStringLiteral(" %1").arg(value) : QString::number(value);
+}
+
+QString PictureCaption(const Editor& editor) {
+  if (!editor.PictureLoaded()) return QStringLiteral("<None Loaded>");
+  return QString::fromStdString(editor.PicturePath()) + QStringLiteral(": ") +
+         NumberText(editor.PictureWidth()) + QStringLiteral(" x ") +
+         NumberText(editor.PictureHeight());
+}
+
 QString SwatchValuesText(const Editor& editor, int index) {
   if (index < 0 || index > 255) return {};
   const auto tr = [](const char* text) { return QCoreApplication::translate("MainWindow", text); };

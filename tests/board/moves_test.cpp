@@ -35,21 +35,6 @@ V Descending() {
   return all;
 }
 
-TEST(ParseMoveCount, LeadingDecimalRoundedHalfToEvenWithinSixteenBits) {
-  const std::optional<int16_t> refused;
-  const std::pair<std::string, std::optional<int16_t>> cases[] = {
-      // clang-format off
-      {"1", 1}, {"0", 0}, {"-3", -3}, {"+4", 4}, {"  7x", 7}, {"12.5.3", 12}, {"1e3", 1},
-      {"2.5", 2}, {"3.5", 4}, {"2.50", 2}, {"2.501", 3}, {"2.49999", 2}, {"-2.5", -2},
-      {"-3.5", -4}, {".6", 1}, {"5.", 5},
-      {"", 0}, {"abc", 0}, {"-", 0}, {"+", 0}, {".", 0}, {" ", 0}, {"x12", 0}, {"- 3", 0},
-      {"32767", 32767}, {"-32768", -32768}, {"32767.5", refused}, {"32768", refused},
-      {"-32769", refused}, {std::string(400, '9'), refused},
-      // clang-format on
-  };
-  for (const auto& [text, want] : cases) EXPECT_EQ(ParseMoveCount(text), want) << text;
-}
-
 // With both boxes ticked the entries move and the picture keeps its look; each box
 // alone moves only its half of the same result; neither moves only the marks.
 TEST(MoveRun, RunsOfExchangesUnderEachChoiceOfBoxes) {

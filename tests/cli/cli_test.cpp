@@ -260,7 +260,7 @@ TEST_F(Cli, OutOfMemoryGivesOneLine) {
   const std::string big = Put("big.pcx", head);
   ASSERT_EQ(::truncate(big.c_str(), 34'000'000), 0);
   for (const auto& [command, message] :
-       {std::pair<std::string, std::string>{"rewrite", "out of memory"},
+       {std::pair<std::string, std::string>{"rewrite", "not enough memory"},
         {"convert", "pixel data ends early (before the picture is complete, or runs into the "
                     "palette)"}}) {
     const Outcome r = Cmd({command, big, dir_.File("out.png")}, prefix);
@@ -309,7 +309,7 @@ TEST_F(Cli, OutOfMemoryWhileRewritingNamesTheTarget) {
   const std::string big = Put("big.pcx", RunsPicture(s_)), out = Put("out.pcx", s_.file);
   const Outcome r = Cmd({"rewrite", big, out}, prefix);
   EXPECT_EQ(r.code, 1);
-  EXPECT_EQ(r.err, "huewright-cli: " + out + ": out of memory\n");
+  EXPECT_EQ(r.err, "huewright-cli: " + out + ": not enough memory\n");
   EXPECT_EQ(ReadBytes(out), s_.file);
   EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"big.pcx", "out.pcx"}));
   // Without the limit the same rewrite works.

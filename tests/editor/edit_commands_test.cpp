@@ -76,11 +76,11 @@ TEST_P(EditSequence, SavedPictureKeepsEveryPixelsColour) {
   for (int step = 0; step < 40; ++step) {
     const int what = pick(10);
     if (what < 4) {
-      const std::string count = std::to_string(1 + pick(5));
+      const int count = 1 + pick(5);
       const int target = pick(256), source = pick(256);
       done +=
-          "drop " + std::to_string(source) + "->" + std::to_string(target) + " x" + count + "; ";
-      r.Drop(target, source, count.c_str());
+          "drop " + std::to_string(source) + "->" + std::to_string(target) + " x" + std::to_string(count) + "; ";
+      r.Drop(target, source, count);
     } else if (what < 6) {
       done += what == 4 ? "undo; " : "redo; ";
       what == 4 ? r.ed.Undo() : r.ed.Redo();
@@ -88,12 +88,12 @@ TEST_P(EditSequence, SavedPictureKeepsEveryPixelsColour) {
       r.ed.Select(pick(256));
       r.ed.Select(pick(256));
       done += "reverse; ";
-      r.ed.ReverseRange();
+      r.ed.ReverseRange(r.what);
     } else {
       const auto key = static_cast<SortKey>(pick(5));
       const bool reverse = pick(2);
       done += "sort " + std::to_string(static_cast<int>(key)) + (reverse ? " reversed; " : "; ");
-      r.ed.Sort(key, reverse);
+      r.ed.Sort(key, reverse, r.what);
     }
     ASSERT_EQ(r.ed.Pixels(), Mapped(r.ed)) << done;
   }
@@ -108,11 +108,10 @@ TEST(History, UndoRestoresTheExactBoardAndRedoRedoesIt) {
   Loaded r;
   r.ed.Select(40);
   const Snapshot start(r.ed);
-  r.Drop(12, 10, "5");  // A..G at 10..16 -> G F A B C D E
+  r.Drop(12, 10, 5);  // A..G at 10..16 -> G F A B C D E
   const Snapshot one(r.ed);
-  r.Drop(14, 11, "3");  // overlapping the first run
+  r.Drop(14, 11, 3);  // overlapping the first run
   const Snapshot two(r.ed);
-  r.ed.controls().TextMoveCount = "1";  // the count typed now plays no part
   r.ed.Undo();
   EXPECT_TRUE(Snapshot(r.ed) == one);
   EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed));
@@ -127,7 +126,7 @@ TEST(History, UndoRestoresTheExactBoardAndRedoRedoesIt) {
   r.ed.Redo();
   EXPECT_TRUE(Snapshot(r.ed) == two);
   r.ed.Undo();
-  r.ed.ReverseRange();  // a new step drops the one that could be redone
+  r.ed.ReverseRange(r.what);  // a new step drops the one that could be redone
   EXPECT_FALSE(r.ed.CanRedo());
   // A new picture starts a new history.
   r.Load(r.dir.File("in.pcx"));
@@ -140,21 +139,21 @@ TEST(History, UndoRestoresTheExactBoardAndRedoRedoesIt) {
 TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
   using Step = std::function<void(Loaded&)>;
   const auto nothing = [](Loaded&) {};
-  const auto drop = [](Loaded& r) { r.Drop(12, 10, "5"); };
+  const auto drop = [](Loaded& r) { r.Drop(12, 10, 5); };
   const struct {
     const char* name;
     Step before, command;
   } cases[] = {
       {"drop", nothing, drop},
       {"drop, colours only", [](Loaded& r) { r.Boxes(false, true); }, drop},
-      {"reverse", [](Loaded& r) { r.ed.SetMarks(3, 40); }, [](Loaded& r) { r.ed.ReverseRange(); }},
-      {"sort", nothing, [](Loaded& r) { r.ed.Sort(SortKey::Hue, false); }},
+      {"reverse", [](Loaded& r) { r.ed.SetMarks(3, 40); }, [](Loaded& r) { r.ed.ReverseRange(r.what); }},
+      {"sort", nothing, [](Loaded& r) { r.ed.Sort(SortKey::Hue, false, r.what); }},
       {"spread", [](Loaded& r) { r.ed.SetMarks(3, 40); },
        [](Loaded& r) { r.ed.Spread(SpreadKind::Hsv); }},
       {"edit colour", nothing, [](Loaded& r) { r.ed.EditColour(4, {1, 2, 3}); }},
       {"undo", drop, [](Loaded& r) { r.ed.Undo(); }},
-      {"redo", [](Loaded& r) { r.Drop(12, 10, "5"), r.ed.Undo(); }, [](Loaded& r) { r.ed.Redo(); }},
-      {"redo after a second drop", [](Loaded& r) { r.Drop(12, 10, "5"), r.ed.Undo(); }, drop},
+      {"redo", [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); }, [](Loaded& r) { r.ed.Redo(); }},
+      {"redo after a second drop", [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); }, drop},
   };
   for (const auto& c : cases) {
     faults::FailThreadStartsAfter(0);
@@ -199,7 +198,7 @@ TEST(History, AThousandStepsUndoBackToTheLoadedPicture) {
   const Snapshot start(r.ed);
   for (int i = 0; i < 1000; ++i) {
     const int source = i * 13 % 256;
-    r.Drop((source + 1 + i % 100) % 256, source, "2");
+    r.Drop((source + 1 + i % 100) % 256, source, 2);
   }
   const Snapshot last(r.ed);
   int undone = 0;
@@ -212,25 +211,24 @@ TEST(History, AThousandStepsUndoBackToTheLoadedPicture) {
 
 TEST(History, CommandsThatChangeNothingAreNotSteps) {
   Loaded r;
-  r.Drop(20, 10, "0");
-  r.Drop(20, 10, "-3");
-  r.Drop(20, 10, "abc");
-  r.Drop(20, 10, "99999");  // refused
-  r.Drop(20, 20, "3");      // on itself: a selection
+  r.Drop(20, 10, 0);
+  r.Drop(20, 10, -3);
+    r.Drop(20, 10, 99999);  // refused
+  r.Drop(20, 20, 3);      // on itself: a selection
   r.ed.Select(7);
   r.ed.Select(7);
-  r.ed.ReverseRange();
+  r.ed.ReverseRange(r.what);
   r.ed.Spread(SpreadKind::Rgb);
   r.Boxes(false, false);
-  r.Drop(20, 10, "4");
-  r.ed.Sort(SortKey::Usage, false);
+  r.Drop(20, 10, 4);
+  r.ed.Sort(SortKey::Usage, false, r.what);
   EXPECT_EQ(std::tuple(r.ed.Board().prev, r.ed.Board().cur), std::tuple(10, 20));
   EXPECT_FALSE(r.ed.CanUndo());
 
   r.Boxes(true, true);
-  r.ed.Sort(SortKey::Usage, false);
+  r.ed.Sort(SortKey::Usage, false, r.what);
   const BoardState sorted = r.ed.Board();
-  r.ed.Sort(SortKey::Usage, false);  // sorted already
+  r.ed.Sort(SortKey::Usage, false, r.what);  // sorted already
   EXPECT_EQ(r.ed.Board(), sorted);
   r.ed.Undo();
   EXPECT_EQ(r.ed.Board().map, IdentityMap());
@@ -267,7 +265,7 @@ TEST(Boxes, ChainedIndexRunsComposeAndUndoRemapsOnce) {
   IndexMap want = IdentityMap();
   std::vector<IndexMap> maps{want};
   for (const auto& [dst, src, count] : {std::tuple{12, 10, 5}, {8, 11, 6}, {13, 9, 4}}) {
-    r.Drop(dst, src, std::to_string(count).c_str());
+    r.Drop(dst, src, count);
     const bool up = src + count <= dst;
     for (int n = 0; n < count; ++n) {
       const int i = up ? n : count - 1 - n;
@@ -294,19 +292,19 @@ TEST(Boxes, ChainedIndexRunsComposeAndUndoRemapsOnce) {
 TEST(Moves, TheFullCountIsTakenAndARunCutAtTheEndSaysSo) {
   Loaded r;
   const BoardEntries start = r.ed.Board().entries;
-  r.Drop(12, 10, "2");
-  EXPECT_EQ(r.ed.controls().StatusText, "");
+  r.Drop(12, 10, 2);
+  EXPECT_EQ(r.ed.Message(), "");
   r.ed.Undo();
-  r.Drop(252, 0, "8");  // pairs 256..259 leave the board
-  EXPECT_EQ(r.ed.controls().StatusText, "Moved 4 of 8: the run reached the end of the board.");
+  r.Drop(252, 0, 8);  // pairs 256..259 leave the board
+  EXPECT_EQ(r.ed.Message(), "Moved 4 of 8: the run reached the end of the board.");
   for (size_t k = 0; k < 4; ++k) {
     EXPECT_EQ(r.ed.Board().entries[252 + k], start[k]);
     EXPECT_EQ(r.ed.Board().entries[k], start[252 + k]);
   }
   EXPECT_EQ(r.ed.Board().entries[4], start[4]);
   r.ed.Undo();
-  r.Drop(1, 0, "256");  // the largest count "Move:" takes: the board turns by one
-  EXPECT_EQ(r.ed.controls().StatusText, "Moved 255 of 256: the run reached the end of the board.");
+  r.Drop(1, 0, 256);  // the largest count "Move:" takes: the board turns by one
+  EXPECT_EQ(r.ed.Message(), "Moved 255 of 256: the run reached the end of the board.");
   EXPECT_EQ(std::tuple(r.ed.Board().entries[0], r.ed.Board().entries[1], r.ed.Board().entries[255]),
             std::tuple(start[255], start[0], start[254]));
   EXPECT_EQ(ShownPicture(r.ed), Looks(r.pic.pixels, r.pic.palette));
@@ -317,8 +315,8 @@ TEST(Sorting, HardwareColoursSortTheBoardColours) {
   for (size_t i = 0; i < 256; ++i)
     pic.palette[i] = {static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i % 3), 0};
   Loaded r(256, pic);
-  ASSERT_TRUE(r.ed.controls().CheckHW);
-  r.ed.Sort(SortKey::RedGreen, false);
+  ASSERT_TRUE(r.ed.HardwareColours());
+  r.ed.Sort(SortKey::RedGreen, false, r.what);
   for (size_t k = 0; k < 256; ++k) ASSERT_EQ(r.ed.Board().entries[k].rgb.R, k) << k;
   EXPECT_TRUE(ShownPicture(r.ed) == Looks(pic.pixels, pic.palette));
   EXPECT_EQ(ShownBoard(r.ed), EntryColours(r.ed.Board()));

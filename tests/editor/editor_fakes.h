@@ -54,17 +54,7 @@ struct FakeBusy : BusyPointer {
   }
 };
 
-struct Box {
-  float x0, y0, x1, y1;
-  bool operator==(const Box&) const = default;
-};
-
-struct RecordingView : EditorView {
-  std::vector<Box> boxes;
-  void DrawBandBox(float x0, float y0, float x1, float y1) override {
-    boxes.push_back({x0, y0, x1, y1});
-  }
-};
+struct RecordingView : EditorView {};
 
 // An editor with fakes, started as at program start, and the dialog layer over it.
 struct Rig {
@@ -83,14 +73,10 @@ struct Rig {
     files.opens.push_back(path);
     commands.LoadPicture();
   }
-  void Drop(int target, int source, const char* count = "1") {
-    ed.controls().TextMoveCount = count;
-    ed.Drop(target, source);
-  }
-  void Boxes(bool index, bool colour) {
-    ed.controls().CheckMoveIndex = index;
-    ed.controls().CheckMoveColor = colour;
-  }
+  // A drop with the boxes as Boxes() last ticked them.
+  void Drop(int target, int source, int count = 1) { ed.Drop(target, source, {count, what}); }
+  void Boxes(bool index, bool colour) { what = {index, colour}; }
+  MoveWhat what;
 };
 
 inline Palette EntryColours(const BoardState& b) {
@@ -144,14 +130,13 @@ struct Snapshot {
   BoardState board;
   Bytes pixels;
   UsageCounts usage;
-  std::string label, hist_count;
+  std::string path;
   Palette picture_colours;
   explicit Snapshot(const Editor& ed)
       : board(ed.Board()),
         pixels(ed.Pixels()),
         usage(ed.Usage()),
-        label(ed.controls().Label1),
-        hist_count(ed.controls().LabelHistCnt),
+        path(ed.PicturePath()),
         picture_colours(Realized(ed, Surface::PictureBox)) {}
   bool operator==(const Snapshot&) const = default;
 };

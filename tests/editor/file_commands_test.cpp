@@ -27,19 +27,17 @@ struct Loaded : Rig {
     WritePicture(path, 320, 200, pixels, palette);
     Load(path);
   }
-  void LoadPalette(const std::string& file) {
+  void LoadPalette(const std::string& file, PaletteMerge merge = PaletteMerge::All) {
     files.opens.push_back(file);
-    commands.LoadPalette();
+    commands.LoadPalette(merge);
   }
 };
 
 TEST(PictureLoad, ShowsThePictureAndStartsAfresh) {
   Loaded r;
   ASSERT_TRUE(r.errors.messages.empty()) << r.errors.messages[0];
-  const Controls& ui = r.ed.controls();
-  EXPECT_EQ(std::tie(ui.Label1, ui.FormPicCaption),
-            std::tuple(r.path + ":  320 x  200", r.path + ":  320 x  200"));
-  EXPECT_TRUE(ui.FormPicVisible && ui.ButtonTestEnabled);
+  EXPECT_EQ(r.ed.PicturePath(), r.path);
+  EXPECT_TRUE(r.ed.CyclingAvailable());
   EXPECT_EQ(std::tuple(r.ed.PictureWidth(), r.ed.PictureHeight()), std::tuple(320, 200));
   EXPECT_EQ(r.ed.LoadedPixels(), r.pixels);
   EXPECT_EQ(r.ed.Pixels(), r.pixels);
@@ -47,7 +45,7 @@ TEST(PictureLoad, ShowsThePictureAndStartsAfresh) {
   EXPECT_EQ(ShownBoard(r.ed), r.palette);
   EXPECT_EQ(std::tuple(r.busy.waits, r.busy.depth), std::tuple(1, 0));
   r.ed.Select(5);
-  EXPECT_EQ(ui.LabelHistCnt, NumberText(std::count(r.pixels.begin(), r.pixels.end(), 5)));
+  EXPECT_EQ(r.ed.Usage()[5], std::count(r.pixels.begin(), r.pixels.end(), 5));
   for (Surface s : {Surface::PictureBox, Surface::PictureWindow}) {
     EXPECT_EQ(Realized(r.ed, s), r.palette);
     for (const PaletteEntry& e : *r.ed.display().Realized(s)) ASSERT_EQ(e.flags, kEntryFlags);
@@ -135,7 +133,7 @@ TEST(PictureLoad, WithNoThreadToBeHadTheLoadSucceeds) {
     }
     Rig r;
     const bool loaded = r.ed.LoadPicture(path);
-    r.Drop(9, 3, "4");
+    r.Drop(9, 3, 4);
     std::string said;
     for (const std::string& m : r.errors.messages) said += m + "\n";
     if (!loaded || !said.empty()) return "load: " + std::to_string(loaded) + " " + said;
@@ -162,10 +160,10 @@ TEST(PaletteLoad, MergesByPositionAndIsOneStep) {
     r.Drop(15, 14);
     r.ed.Select(c.a);
     r.ed.Select(c.b);
-    r.ed.controls().CheckMerge = c.merge;
-    r.ed.controls().OptionMergeReplace = c.replace;
     const Snapshot before(r.ed);
-    r.LoadPalette(file);
+    r.LoadPalette(file, !c.merge ? PaletteMerge::All
+                        : c.replace ? PaletteMerge::ReplaceRange
+                                    : PaletteMerge::ProtectRange);
     for (size_t k = 0; k < 256; ++k) {
       const bool inside = static_cast<int>(k) >= c.lo && static_cast<int>(k) <= c.hi;
       EXPECT_EQ(r.ed.Board().entries[k].rgb,
@@ -210,7 +208,7 @@ TEST(PictureSave, SaveAsMakesTheNewFileThePicturesFile) {
   ASSERT_TRUE(r.commands.SavePicture());
   EXPECT_EQ(std::tuple(r.ed.PicturePath(), r.ed.PictureFileFormat(), r.ed.Modified()),
             std::tuple(copy, PictureFormat::Png, false));
-  EXPECT_EQ(r.ed.controls().Label1, copy + ":  320 x  200");
+  EXPECT_EQ(r.ed.PicturePath(), copy);
   r.Drop(20, 30);
   EXPECT_TRUE(r.ed.Modified());
   ASSERT_TRUE(r.commands.SavePictureToItsFile());
@@ -306,8 +304,8 @@ TEST(Formats, PngPictureKeepsLookAndTransparencyThroughEdits) {
   WriteBytes(dir.File("in.png"), *png);
   r.Load(dir.File("in.png"));
   ASSERT_TRUE(r.ed.PictureLoaded()) << (r.errors.messages.empty() ? "" : r.errors.messages[0]);
-  r.Drop(200, 3, "17");
-  r.ed.Sort(SortKey::Hue, false);
+  r.Drop(200, 3, 17);
+  r.ed.Sort(SortKey::Hue, false, r.what);
 
   r.files.saves = {dir.File("out.png"), dir.File("out.pcx")};
   r.commands.SavePicture();
@@ -356,27 +354,27 @@ TEST(Formats, PalettesOfEveryKindSaveAndLoadBackWholeAndMerged) {
     }
     ASSERT_TRUE(r.ed.LoadPalette(dir.File(name), PaletteMerge::All));
     EXPECT_EQ(r.ed.Board().entries, board);
-    EXPECT_EQ(r.ed.controls().StatusText, "");
+    EXPECT_EQ(r.ed.Message(), "");
   }
   WriteBytes(dir.File("short.hex"), Bytes{'f', 'f', '0', '0', '0', '0', '\n', '0', '0', 'f', 'f',
                                           '0', '0', '\n', '0', '0', '0', '0', 'f', 'f', '\n'});
   ASSERT_TRUE(r.ed.LoadPalette(dir.File("short.hex"), PaletteMerge::All));
   EXPECT_EQ(r.ed.Board().entries[1].rgb, (RGBTriple{0, 255, 0}));
   EXPECT_EQ(r.ed.Board().entries[3].rgb, (RGBTriple{0, 0, 0}));
-  EXPECT_EQ(r.ed.controls().StatusText, "The palette had 3 entries; positions 3 to 255 took black.");
+  EXPECT_EQ(r.ed.Message(), "The palette had 3 entries; positions 3 to 255 took black.");
   // Merged, a short file fills the range from its low end, or the positions from 0
   // outside the range; the rest keep their colours.
   for (int i = 0; i < 256; ++i) r.ed.EditColour(i, RGBTriple{1, 2, 3});
   r.ed.SetMarks(47, 32);
   ASSERT_TRUE(r.ed.LoadPalette(dir.File("short.hex"), PaletteMerge::ReplaceRange));
-  EXPECT_EQ(r.ed.controls().StatusText, "Merged 3 entries into positions 32 to 47");
+  EXPECT_EQ(r.ed.Message(), "Merged 3 entries into positions 32 to 47");
   EXPECT_EQ(std::tuple(r.ed.Board().entries[31].rgb, r.ed.Board().entries[32].rgb,
                        r.ed.Board().entries[34].rgb, r.ed.Board().entries[35].rgb),
             std::tuple(RGBTriple{1, 2, 3}, RGBTriple{255, 0, 0}, RGBTriple{0, 0, 255},
                        RGBTriple{1, 2, 3}));
   r.ed.SetMarks(1, 40);
   ASSERT_TRUE(r.ed.LoadPalette(dir.File("short.hex"), PaletteMerge::ProtectRange));
-  EXPECT_EQ(r.ed.controls().StatusText, "Merged 1 entry outside positions 1 to 40");
+  EXPECT_EQ(r.ed.Message(), "Merged 1 entry outside positions 1 to 40");
   EXPECT_EQ(std::tuple(r.ed.Board().entries[0].rgb, r.ed.Board().entries[1].rgb),
             std::tuple(RGBTriple{255, 0, 0}, RGBTriple{1, 2, 3}));
   EXPECT_TRUE(r.errors.messages.empty());

@@ -591,7 +591,7 @@ TEST_F(FileIo, OutOfMemoryIsReportedAndTheFileKept) {
       auto loaded = LoadPcxFile(path);
       faults::Reset();
       ASSERT_FALSE(loaded.ok());
-      EXPECT_EQ(loaded.error().message, "cannot load '" + path + "': out of memory");
+      EXPECT_EQ(loaded.error().message, "cannot load '" + path + "': not enough memory");
       auto again = LoadPcxFile(path);
       ASSERT_TRUE(again.ok()) << again.error().message;
       EXPECT_EQ(again->pixels, px);
@@ -601,7 +601,7 @@ TEST_F(FileIo, OutOfMemoryIsReportedAndTheFileKept) {
     auto saving = SavePcxFile(path, hd, Pattern(300 * 200, 21), pal);
     faults::Reset();
     ASSERT_FALSE(saving.ok());
-    EXPECT_EQ(saving.error().message, "cannot save '" + path + "': out of memory");
+    EXPECT_EQ(saving.error().message, "cannot save '" + path + "': not enough memory");
     EXPECT_EQ(ReadBytes(path), saved);
   }
 }

@@ -20,6 +20,9 @@
 #include <QTimer>
 #include <functional>
 
+#include <map>
+
+#include "qt/rubber_band.h"
 #include "qt_fakes.h"
 
 namespace hw::test {
@@ -106,16 +109,17 @@ TEST(MainWindow, WindowsAndControlsStartAsLaidOut) {
 TEST(MainWindow, OptionGroupsAreSeparateAndUserChoicesReachTheEditor) {
   FormRig rig;
   rig.Click("OptionSortHue");
-  const Controls& ui = rig.editor.controls();
-  EXPECT_EQ(ui.SortChoice, SortKey::Hue);
+  const OptionsPanel& options = *rig.form.Options();
+  EXPECT_EQ(options.SortChoice(), SortKey::Hue);
   EXPECT_FALSE(rig.Find<QRadioButton>("OptionSortHist")->isChecked());
   EXPECT_TRUE(rig.Find<QRadioButton>("OptionMergeReplace")->isChecked());
   rig.Click("OptionMergeProtect");
-  EXPECT_FALSE(ui.OptionMergeReplace);
+  EXPECT_EQ(options.Merge(), PaletteMerge::All);  // "Merge next load" is not ticked
   EXPECT_TRUE(rig.Find<QRadioButton>("OptionSortHue")->isChecked());
   for (const char* box : {"CheckMerge", "CheckReverseSort", "CheckMoveIndex"}) rig.Click(box);
-  EXPECT_EQ(std::tuple(ui.CheckMerge, ui.CheckReverseSort, ui.CheckMoveIndex, ui.CheckMoveColor),
-            std::tuple(true, true, false, true));
+  EXPECT_EQ(std::tuple(options.Merge(), options.ReverseSort(), options.Moving().index,
+                       options.Moving().colour),
+            std::tuple(PaletteMerge::ProtectRange, true, false, true));
   // "Move:" holds only a count from 1 to 256: a key that would make anything else
   // is refused.
   const struct {
@@ -126,7 +130,7 @@ TEST(MainWindow, OptionGroupsAreSeparateAndUserChoicesReachTheEditor) {
   for (const auto& c : counts) {
     rig.TypeCount(c.typed);
     EXPECT_EQ(rig.Find<QLineEdit>("TextMoveCount")->text(), c.held) << c.typed;
-    EXPECT_EQ(ui.TextMoveCount, c.held) << c.typed;
+    EXPECT_EQ(options.Move().count, QString::fromLatin1(c.held).toInt()) << c.typed;
   }
 }
 
@@ -216,7 +220,7 @@ TEST_F(FormWithPicture, DropOntoItselfSelectsAndForeignDropsAreIgnored) {
   rig_.Drop(30, 30);
   EXPECT_EQ(std::tuple(rig_.editor.Board().prev, rig_.editor.Board().cur), std::tuple(7, 30));
   EXPECT_EQ(rig_.Find<QLabel>("LabelHistCnt")->text(),
-            QString::fromStdString(NumberText(rig_.editor.Usage()[30])));
+            NumberText(rig_.editor.Usage()[30]));
   EXPECT_EQ(BoardColours(), before);
 
   // A click whose pointer wobbles less than the drag distance stays a click.
@@ -397,6 +401,37 @@ TEST(RubberBand, PressMoveReleaseOnTheSurfaceDrawsAndRemovesOneBox) {
   rig.SendMouse(surface, QEvent::MouseButtonPress, rig.Find("LabelLL")->geometry().center(),
                 Qt::LeftButton, Qt::LeftButton);
   EXPECT_EQ(rig.form.Overlay()->BoxCount(), 0);
+}
+
+// The band's rules in twips: a left press strictly inside the board starts it,
+// moves round half to even and stay on the board's edges, and every box drawn is
+// drawn again to remove it.
+TEST(RubberBand, StartsInsideTheBoardRoundsClampsAndRemovesEveryBox) {
+  using Box = std::tuple<float, float, float, float>;
+  std::vector<Box> boxes;
+  RubberBand band([&](float x0, float y0, float x1, float y1) { boxes.push_back({x0, y0, x1, y1}); });
+  band.Press(1, 110.0f, 500.0f);   // exactly on the left edge
+  band.Press(1, 500.0f, 3800.0f);  // below the board
+  band.Press(2, 500.0f, 600.0f);   // right button alone
+  band.Move(1, 700.0f, 700.0f);    // no anchor from any of these presses
+  EXPECT_TRUE(boxes.empty());
+  band.Press(1, 500.25f, 600.0f);
+  band.Move(1, 700.5f, 801.5f);  // halves to the even neighbour
+  EXPECT_EQ(boxes.back(), (Box{500.25f, 600.0f, 700.0f, 802.0f}));
+  band.Move(2, 900.0f, 900.0f);      // without the left button: ignored
+  band.Move(1, 99999.0f, -5000.0f);  // far outside: kept on the edges
+  EXPECT_EQ(boxes.back(), (Box{500.25f, 600.0f, 3519.0f, 350.0f}));
+  band.Move(1, -100.0f, 99999.0f);
+  EXPECT_EQ(boxes.back(), (Box{500.25f, 600.0f, 110.0f, 3759.0f}));
+  band.Press(3, 400.0f, 400.0f);  // a new press removes the old box first
+  band.Release(2, 0.0f, 0.0f);    // releasing the right button keeps it
+  band.Release(1, 0.0f, 0.0f);
+  ASSERT_EQ(boxes.size(), 1u + 2 * 3 + 2 + 1);
+  std::map<Box, int> count;
+  for (const Box& b : boxes) ++count[b];
+  for (const auto& [box, n] : count) EXPECT_EQ(n % 2, 0);
+  band.Move(1, 600.0f, 600.0f);  // after the release nothing draws until the next press
+  EXPECT_EQ(boxes.size(), 10u);
 }
 
 TEST(PaletteDisplay, SwatchesShowThePictureWindowsPalette) {

@@ -18,6 +18,8 @@
 #include "qt/board_surface.h"
 #include "qt/board_view.h"
 #include "qt/main_window.h"
+#include "qt/options_panel.h"
+#include "qt/status_texts.h"
 #include "qt/picture_window.h"
 
 namespace hw::test {
