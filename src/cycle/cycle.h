@@ -48,8 +48,9 @@ void CycleStep(DisplayPalette& display, PaletteHandle hpal,
                const std::array<RGBTriple, 256>& cycle_entries, int16_t scheme,
                RandomSource& rnd, CycleTables& tables);
 
-// The program's random source: a Mersenne Twister with a fixed default seed, so
-// every run draws the same sequence, giving floats in [0, 1).
+// The program's random source: a Mersenne Twister giving floats in [0, 1). With
+// the default seed every run draws the same sequence (tests); the editor seeds it
+// from the system.
 class DefaultRandom : public RandomSource {
  public:
   explicit DefaultRandom(uint32_t seed = 5489u) : gen_(seed) {}

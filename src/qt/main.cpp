@@ -1,4 +1,6 @@
 // Huewright: a palette editor for 8-bit PCX pictures.
+#include <random>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -33,7 +35,7 @@ int main(int argc, char** argv) {
   hw::QtColourDialog colours;
   hw::QtErrorReporter errors;
   hw::QtBusyPointer busy;
-  hw::MtRandom random;
+  hw::DefaultRandom random(std::random_device{}());
   // The screen is a true-colour one: the palette-size query answers 0.
   hw::Editor editor(hw::EditorServices{&errors, &busy, &random, nullptr}, 0);
 

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <random>
 #include <string>
 
 #include <QPointer>
@@ -106,17 +105,6 @@ class QtBusyPointer : public BusyPointer {
 
  private:
   int depth_ = 0;
-};
-
-// Uniform floats in [0, 1) from a Mersenne twister, 24 random bits each, so 1.0
-// can never come out.
-class MtRandom : public RandomSource {
- public:
-  explicit MtRandom(uint32_t seed = std::random_device{}()) : gen_(seed) {}
-  float Next() override { return static_cast<float>(gen_() >> 8) * (1.0f / 16777216.0f); }
-
- private:
-  std::mt19937 gen_;
 };
 
 }  // namespace hw
