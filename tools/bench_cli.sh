@@ -17,7 +17,7 @@ static=0
 if [ "${1:-}" = --static-runtime ]; then static=1; shift; fi
 build=${1:-$root/build-cli-bench}
 runs=${2:-21}
-source "$here/bench_folder.sh"
+source "$here/lib/bench_folder.sh"
 build_cli() {  # folder, cmake options...
   local folder=$1
   shift

@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${1:-$root/build-pixels-bench}
 reps=${2:-10}
-source "$here/bench_folder.sh"
+source "$here/lib/bench_folder.sh"
 bench_configure "$build" -DHW_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" -j2 --target bench_pixels >/dev/null
 out=$(mktemp)

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Indexed PNG decode and encode against Pillow, per content class, in one run.
 
-Builds bench_png in its own Release folder (never build/), writes the 4096 x 4096
+Builds bench_png in its own Release folder (never one in build/), writes the 4096 x 4096
 pictures with our encoder, times Pillow in this process (decode: open + load() of
 the file's bytes; encode: save as PNG to memory, Pillow's defaults), runs our
 benchmark, and prints the medians in MB of pixels per second and the ratios
@@ -23,6 +23,8 @@ import time
 from PIL import Image
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools", "lib"))
+import bench_folder  # noqa: E402
 KINDS = ["photo", "cartoon", "random", "worst", "flat"]
 PIXELS = 4096 * 4096
 
@@ -33,13 +35,7 @@ def main():
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--reps", type=int, default=5)
     args = ap.parse_args()
-    if os.path.realpath(args.build) == os.path.realpath(os.path.join(ROOT, "build")):
-        sys.exit("bench_png.py: build/ is the normal build; benchmarks use a folder of their own")
-    subprocess.run(["cmake", "-S", ROOT, "-B", args.build, "-DCMAKE_BUILD_TYPE=Release",
-                    "-DHW_BUILD_GUI=OFF"], check=True, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-    if os.environ.get("HW_BENCH_CONFIGURE_ONLY") == "1":
-        return 0
+    bench_folder.configure(args.build, ["-DCMAKE_BUILD_TYPE=Release", "-DHW_BUILD_GUI=OFF"])
     subprocess.run(["cmake", "--build", args.build, "-j2", "--target", "bench_png"], check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     exe = os.path.join(args.build, "bench_png")

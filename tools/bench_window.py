@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Load-to-shown and repaint in the editor's windows, against Pillow and a remap.
 
-Builds bench_window in its own Release build folder (never build/), writes the
+Builds bench_window in its own Release build folder (never one in build/), writes the
 content-class pictures, then for each picture runs, interleaved in rounds:
   - bench_window: the load command to the end of the picture window's first
     paint (BM_LoadToShown), a 1024 x 768 repaint after a palette change
@@ -26,15 +26,12 @@ import time
 from PIL import Image
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tools", "lib"))
+import bench_folder  # noqa: E402
 
 
 def build(folder):
-    if os.path.realpath(folder) == os.path.realpath(os.path.join(ROOT, "build")):
-        sys.exit("bench_window.py: build/ is the normal build; benchmarks use a folder of their own")
-    subprocess.run(["cmake", "-S", ROOT, "-B", folder, "-DCMAKE_BUILD_TYPE=Release"],
-                   check=True, stdout=subprocess.DEVNULL)
-    if os.environ.get("HW_BENCH_CONFIGURE_ONLY") == "1":
-        sys.exit(0)
+    bench_folder.configure(folder, ["-DCMAKE_BUILD_TYPE=Release"])
     subprocess.run(["cmake", "--build", folder, "-j2", "--target", "bench_window"], check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     return os.path.join(folder, "bench_window")
@@ -64,7 +61,7 @@ def pillow(picture, reps):
 
 def main():
     ap = argparse.ArgumentParser()
-    ap.add_argument("--build", default=os.path.join(ROOT, "build-bench-qt"))
+    ap.add_argument("--build", default=os.path.join(ROOT, "build-window-bench"))
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--reps", type=int, default=5)
     ap.add_argument("--no-memory", action="store_true")

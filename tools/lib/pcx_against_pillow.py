@@ -8,7 +8,7 @@ and the ratio ours / Pillow per kind. Times are process CPU time, like the
 benchmark's own figures, so other load on the machine affects both alike; both
 sides report the best of --repeat runs.
 
-usage: tools/bench_pillow.py [path/to/bench_pcx] [--repeat N] [--min-time SECONDS]
+usage: tools/lib/pcx_against_pillow.py [path/to/bench_pcx (default build/release/bench_pcx)] [--repeat N] [--min-time SECONDS]
 """
 import argparse
 import io
@@ -72,9 +72,9 @@ def run_ours(bench, min_time, repeat):
 
 
 def main():
-    here = os.path.dirname(os.path.abspath(__file__))
+    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     ap = argparse.ArgumentParser()
-    ap.add_argument("bench", nargs="?", default=os.path.join(here, "..", "build", "bench_pcx"))
+    ap.add_argument("bench", nargs="?", default=os.path.join(root, "build", "release", "bench_pcx"))
     ap.add_argument("--repeat", type=int, default=5)
     ap.add_argument("--min-time", type=float, default=0.5)
     args = ap.parse_args()
