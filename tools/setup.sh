@@ -11,8 +11,8 @@ cd "$root"
 packages=(build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev googletest
   libgmock-dev libbenchmark-dev nettle-dev libspng-dev libacl1-dev)
 if [ "$mode" = test ]; then
-  # Interoperability peers, the fuzzing compiler and runtime.
-  packages+=(clang libclang-rt-14-dev python3 python3-pil imagemagick netpbm)
+  # Interoperability peers, the fuzzing compiler and runtime, the format check.
+  packages+=(clang libclang-rt-14-dev python3 python3-pil imagemagick netpbm clang-format)
 fi
 missing=()
 for p in "${packages[@]}"; do
