@@ -8,18 +8,16 @@
 #
 #   tools/drag_check.sh [picture.pcx]
 #
-# HW_BUILD_DIR chooses the build directory (default build-qt). Needs xvfb-run,
+# Uses the editor of the release preset (build/release), or of the build folder
+# HW_BUILD_DIR names (build/asan: under the sanitizers). Needs xvfb-run,
 # xdotool and ImageMagick.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${HW_BUILD_DIR:-$root/build-qt}
 picture=$(realpath -m "${1:-$root/examples/landscape.pcx}")
 [ -f "$picture" ] || { echo "drag_check: no picture at $picture" >&2; exit 1; }
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" >/dev/null
-fi
-cmake --build "$build" -j2 --target huewright >/dev/null
+source "$root/tools/lib/presets.sh"
+editor_build
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -27,7 +25,7 @@ trap 'rm -rf "$work"' EXIT
 cp "$picture" "$work/"
 picture="$work/$(basename "$picture")"
 cp "$picture" "$work/loaded.pcx"
-export HW_EXE="$build/huewright" HW_PICTURE="$picture" HW_WORK="$work"
+export HW_EXE="$editor" HW_PICTURE="$picture" HW_WORK="$work"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   "$HW_EXE" --load "$HW_PICTURE" 2>"$HW_WORK/app.log" &

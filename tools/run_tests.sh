@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
-# Builds and runs every test: a normal build, the same tests under AddressSanitizer
-# and UndefinedBehaviorSanitizer, and a short bounded fuzzing run of the file readers.
+# Builds and runs every test, each build in its preset's folder (CMakePresets.json):
+# the release build (editor, huewright-cli, benchmarks; the same one setup.sh run
+# makes), the tests in build/test, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer in build/asan, and a short bounded fuzzing run of the
+# file readers in build/fuzz.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source tools/lib/presets.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 
-echo "== normal build and tests"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+echo "== release build: the editor, huewright-cli and the benchmarks"
+preset_build release
 
-echo "== sanitizer build and tests"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DHW_SANITIZE=ON -DHW_BUILD_BENCH=OFF
-cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+echo "== tests"
+preset_build test
+ctest --preset test -j"$jobs"
+
+echo "== tests under the sanitizers"
+preset_build asan
+ctest --preset asan -j"$jobs"
 
 if [ -f tools/fuzz.sh ]; then
   echo "== fuzzing the file readers (bounded)"
-  FUZZ_SECONDS=${FUZZ_SECONDS:-60} bash tools/fuzz.sh
+  FUZZ_BUILD_DIR="$root/build/fuzz" FUZZ_SECONDS=${FUZZ_SECONDS:-60} bash tools/fuzz.sh
 fi

@@ -4,12 +4,12 @@
 #
 #   tools/screenshot.sh [picture.pcx] [output.png]
 #
-# HW_BUILD_DIR chooses the build directory (default build-qt). Needs xvfb-run,
+# Uses the editor of the release preset (build/release), or of the build folder
+# HW_BUILD_DIR names (build/asan: under the sanitizers). Needs xvfb-run,
 # xdotool and ImageMagick's import/convert.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${HW_BUILD_DIR:-$root/build-qt}
 picture=$(realpath -m "${1:-$root/examples/lava_cave.pcx}")
 out=${2:-$root/docs/screenshot.png}
 
@@ -17,13 +17,11 @@ if [ ! -f "$picture" ]; then
   echo "screenshot: no picture at $picture" >&2
   exit 1
 fi
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$build" >/dev/null
-fi
-cmake --build "$build" -j2 --target huewright >/dev/null
+source "$root/tools/lib/presets.sh"
+editor_build
 mkdir -p "$(dirname "$out")"
 
-export HW_EXE="$build/huewright" HW_PICTURE="$picture" HW_OUT="$out"
+export HW_EXE="$editor" HW_PICTURE="$picture" HW_OUT="$out"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   "$HW_EXE" --load "$HW_PICTURE" &

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Set up a fresh Debian 12 machine (as root), build, and either start the editor
-# or run every test.
-#   bash tools/setup.sh run    install what is missing, build, start Huewright
+# or run every test. Each build has its own folder under build/ (CMakePresets.json),
+# so either command leaves what the other built as it was.
+#   bash tools/setup.sh run    install what is missing, build the release preset
+#                              (editor, huewright-cli, benchmarks), start Huewright
 #   bash tools/setup.sh test   install what is missing, build, run all tests
 set -euo pipefail
 mode=${1:-run}
@@ -24,12 +26,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y "${missing[@]}"
 fi
 
-jobs=$(nproc)
+source tools/lib/presets.sh
 case "$mode" in
   run)
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DHW_BUILD_BENCH=OFF
-    cmake --build build -j"$jobs" --target huewright
-    exec ./build/huewright "${@:2}"
+    preset_build release
+    exec ./build/release/huewright "${@:2}"
     ;;
   test)
     bash tools/run_tests.sh
