@@ -6,7 +6,7 @@
 #   bash tools/fuzz.sh                  60 seconds per target
 #   FUZZ_SECONDS=300 bash tools/fuzz.sh
 #
-# Environment: FUZZ_SECONDS (default 60), FUZZ_BUILD_DIR (default build-fuzz),
+# Environment: FUZZ_SECONDS (default 60), FUZZ_BUILD_DIR (default build/fuzz, the fuzz preset's),
 # FUZZ_JOBS (parallel build jobs, default nproc).
 # Inputs the fuzzer finds go to $FUZZ_BUILD_DIR/fuzz-work/<target>/ (never into the
 # repository); a crashing input is saved as $FUZZ_BUILD_DIR/fuzz-artifacts/crash-*.
@@ -15,7 +15,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 seconds=${FUZZ_SECONDS:-60}
-build=${FUZZ_BUILD_DIR:-$root/build-fuzz}
+build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
 jobs=${FUZZ_JOBS:-$(nproc)}
 
 for tool in clang clang++; do
