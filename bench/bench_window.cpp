@@ -25,8 +25,8 @@
 #include "editor/editor.h"
 #include "formats/pcx.h"
 #include "pixels/remap.h"
-#include "qt/form_drag_n_drop.h"
-#include "qt/form_pic.h"
+#include "qt/main_window.h"
+#include "qt/picture_window.h"
 
 namespace {
 
@@ -61,12 +61,12 @@ struct Window {
   OneFile files;
   AbortOnError errors;
   Editor editor{EditorServices{&errors, nullptr, nullptr, nullptr}, 0};
-  FormDragNDrop form{editor, &files, nullptr};
+  MainWindow form{editor, &files, nullptr};
   PaintCounter counter;
   Window() {
     form.Load();
     form.show();
-    form.PictureWindow()->Picture1()->installEventFilter(&counter);
+    form.picture_window()->View()->installEventFilter(&counter);
     files.path = g_picture;
   }
   void LoadAndWaitForPaint() {
@@ -95,7 +95,7 @@ void BM_RepaintView(benchmark::State& state) {
   // A window large enough to show 1024 x 768 of the picture at 1:1.
   w.form.PictureWindow()->resize(1024 + 64, 768 + 64);
   QCoreApplication::processEvents();
-  PictureBox* box = w.form.PictureWindow()->Picture1();
+  PictureView* box = w.form.picture_window()->View();
   const QRect view(0, 0, std::min(1024, box->width()), std::min(768, box->height()));
   if (box->visibleRegion().boundingRect().width() < view.width() ||
       box->visibleRegion().boundingRect().height() < view.height()) {
@@ -152,7 +152,7 @@ int PeakMemory() {
   Window& w = Shared();
   const long before = StatusKiB("VmRSS:");
   w.LoadAndWaitForPaint();
-  w.editor.Sort(SortKey::Hue, false);
+  w.editor.Sort(SortKey::Hue, false, {});
   QCoreApplication::processEvents();
   const double pixels_mib = static_cast<double>(w.editor.LoadedPixels().size()) / (1 << 20);
   const double peak_mib = StatusKiB("VmHWM:") / 1024.0;
