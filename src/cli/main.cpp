@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -33,10 +34,8 @@
 #include "base/faults.h"
 #include "formats/file_io.h"
 #include "formats/pcx.h"
-#include "formats/pcx_file.h"
-#include "formats/pcx_stream.h"
 #include "formats/picture_io.h"
-#include "formats/png.h"
+#include "formats/picture_opener.h"
 #include "formats/result.h"
 #include "formats/save_losses.h"
 
@@ -95,10 +94,14 @@ int UsageError(std::string_view cause) {
   return kExitUsage;
 }
 
-// Reads and decodes a whole picture; the error names the file.
-hw::Result<hw::PcxPicture> Load(const std::string& path) {
+// Opens a picture of either kind (or only of the kind `only` names) through the one
+// opener of the formats layer, which refuses anything but a plain file at once: a
+// named pipe would otherwise keep the command waiting for a writer. The error names
+// the file.
+hw::Result<hw::OpenedPicture> Open(const std::string& path,
+                                   std::optional<hw::PictureFormat> only = std::nullopt) {
   current_file = path;
-  return hw::LoadPcxFile(path);
+  return hw::OpenedPicture::Open(path, only);
 }
 
 std::span<const uint8_t> PaletteBytes(const hw::Palette& palette) {
@@ -113,87 +116,37 @@ bool WriteStdout(std::span<const uint8_t> data) {
   return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
-// A picture as info, indices and palette see it: the pixels one byte each, row-major,
-// handed over a slice at a time, and the RGB of all 256 entries (past a PNG's palette
-// black). A PCX picture is decoded slice by slice as its file is read; a PNG is
-// decoded whole first (libspng), then handed over the same way.
-class Picture {
- public:
-  static hw::Result<Picture> Open(const std::string& path) {
-    current_file = path;
-    // Through the file layer, which refuses anything but a plain file at once: a
-    // named pipe would otherwise keep the command waiting for a writer.
-    auto file = hw::FileReader::Open(path);
-    if (!file) return file.error();
-    std::array<uint8_t, 32> head_bytes{};
-    auto got = file->ReadAt(0, head_bytes);
-    if (!got) return got.error();
-    const std::span<const uint8_t> head(head_bytes.data(), *got);
-    Picture p;
-    if (hw::HasPngSignature(head)) {
-      auto png = hw::LoadPictureFile(path);
-      if (!png) return png.error();
-      p.format_ = hw::PictureFormat::Png;
-      p.width_ = png->width;
-      p.height_ = png->height;
-      p.png_pixels_ = std::move(png->pixels);
-      for (size_t i = 0; i < 256; ++i) p.palette_[i] = png->entries[i].rgb;
-      p.png_bit_depth_ = head.size() > 24 ? head[24] : 8;  // IHDR's bit depth
-      return p;
-    }
-    auto rows = hw::PcxFileRows::Open(path);
-    if (!rows) return rows.error();
-    p.rows_ = std::move(*rows);
-    p.width_ = p.rows_->size().width;
-    p.height_ = p.rows_->size().height;
-    p.palette_ = p.rows_->palette();
-    return p;
+// Calls take(span) for each slice of the picture's pixels in order, one byte each,
+// row-major (a PCX is decoded slice by slice as its file is read, a PNG was decoded
+// whole); stops at the first error (a damaged PCX shows only part way through) or
+// the first false from take.
+template <typename Take>
+hw::Status ForEachSlice(hw::OpenedPicture& picture, Take take) {
+  return picture.ForEachSlice([&take](std::span<const uint8_t> slice) -> hw::Status {
+    if (!take(slice)) return hw::Error{"stopped"};
+    return hw::Ok{};
+  });
+}
+
+// PCX pictures report their header's fields; PNG pictures the file's bit depth (the
+// indices and the hashes are one byte per pixel all the same).
+std::string Json(const hw::OpenedPicture& picture, const std::string& pixels_hash,
+                 const std::string& palette_hash) {
+  const bool pcx = picture.format() == hw::PictureFormat::Pcx;
+  std::string json = std::string("{\"format\":\"") + (pcx ? "pcx" : "png") +
+                     "\",\"width\":" + std::to_string(picture.width()) +
+                     ",\"height\":" + std::to_string(picture.height()) + ",\"bits_per_pixel\":";
+  if (pcx) {
+    const hw::PcxHeader& h = picture.header();
+    json += std::to_string(h.BitsPerPixel) + ",\"planes\":" + std::to_string(h.NPlanes) +
+            ",\"bytes_per_line\":" + std::to_string(h.BytesPerLine) +
+            ",\"encoding\":" + std::to_string(h.Encoding);
+  } else {
+    json += std::to_string(picture.png_bit_depth());
   }
-
-  // Calls take(span) for each slice of pixels in order; stops at the first error
-  // (a damaged PCX shows only part way through) or the first false from take.
-  template <typename Take>
-  hw::Status ForEachSlice(Take take) {
-    if (!rows_) {
-      if (!take(std::span<const uint8_t>(png_pixels_))) return hw::Error{"stopped"};
-      return hw::Ok{};
-    }
-    return rows_->ForEachSlice([&take](std::span<const uint8_t> slice) -> hw::Status {
-      if (!take(slice)) return hw::Error{"stopped"};
-      return hw::Ok{};
-    });
-  }
-
-  bool pcx() const { return format_ == hw::PictureFormat::Pcx; }
-  const hw::Palette& palette() const { return palette_; }
-
-  // PCX pictures report their header's fields; PNG pictures the file's bit depth
-  // (the indices and the hashes are one byte per pixel all the same).
-  std::string Json(const std::string& pixels_hash, const std::string& palette_hash) const {
-    std::string json = std::string("{\"format\":\"") + (pcx() ? "pcx" : "png") +
-                       "\",\"width\":" + std::to_string(width_) +
-                       ",\"height\":" + std::to_string(height_) + ",\"bits_per_pixel\":";
-    if (pcx()) {
-      const hw::PcxHeader& h = rows_->header();
-      json += std::to_string(h.BitsPerPixel) + ",\"planes\":" + std::to_string(h.NPlanes) +
-              ",\"bytes_per_line\":" + std::to_string(h.BytesPerLine) +
-              ",\"encoding\":" + std::to_string(h.Encoding);
-    } else {
-      json += std::to_string(png_bit_depth_);
-    }
-    return json + ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" +
-           palette_hash + "\"}\n";
-  }
-
- private:
-  hw::PictureFormat format_ = hw::PictureFormat::Pcx;
-  int32_t width_ = 0;
-  int32_t height_ = 0;
-  hw::Palette palette_{};
-  std::unique_ptr<hw::PcxFileRows> rows_;  // PCX, read a slice at a time
-  std::vector<uint8_t> png_pixels_;  // PNG
-  int png_bit_depth_ = 8;
-};
+  return json + ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" + palette_hash +
+         "\"}\n";
+}
 
 // SHA-256 fed a piece at a time (nettle: a small library, so the loader's work at
 // start-up stays small for the commands that do not hash).
@@ -218,16 +171,16 @@ class Sha256 {
 };
 
 int Info(const std::string& path) {
-  auto picture = Picture::Open(path);
+  auto picture = Open(path);
   if (!picture) return Fail(path, picture.error().message);
   Sha256 pixels, palette;
-  auto decoded = picture->ForEachSlice([&](std::span<const uint8_t> slice) {
+  auto decoded = ForEachSlice(*picture, [&](std::span<const uint8_t> slice) {
     pixels.Add(slice);
     return true;
   });
   if (!decoded) return Fail(path, decoded.error().message);
   palette.Add(PaletteBytes(picture->palette()));
-  const std::string json = picture->Json(pixels.Hex(), palette.Hex());
+  const std::string json = Json(*picture, pixels.Hex(), palette.Hex());
   if (!WriteStdout({reinterpret_cast<const uint8_t*>(json.data()), json.size()})) {
     return Fail("stdout", "write failed");
   }
@@ -237,11 +190,11 @@ int Info(const std::string& path) {
 // Each slice is written as soon as it is decoded; a PCX damaged part way through
 // leaves the rows before the damage on stdout, and the failure line and exit code 1.
 int Indices(const std::string& path) {
-  auto picture = Picture::Open(path);
+  auto picture = Open(path);
   if (!picture) return Fail(path, picture.error().message);
   bool written = true;
-  auto decoded = picture->ForEachSlice(
-      [&](std::span<const uint8_t> slice) { return written = WriteStdout(slice); });
+  auto decoded = ForEachSlice(
+      *picture, [&](std::span<const uint8_t> slice) { return written = WriteStdout(slice); });
   if (!written) return Fail("stdout", "write failed");
   if (!decoded) return Fail(path, decoded.error().message);
   return 0;
@@ -250,9 +203,9 @@ int Indices(const std::string& path) {
 // The picture is decoded all the same (into the one slice), so that a damaged
 // picture is refused as by the other commands.
 int PaletteCommand(const std::string& path) {
-  auto picture = Picture::Open(path);
+  auto picture = Open(path);
   if (!picture) return Fail(path, picture.error().message);
-  auto decoded = picture->ForEachSlice([](std::span<const uint8_t>) { return true; });
+  auto decoded = ForEachSlice(*picture, [](std::span<const uint8_t>) { return true; });
   if (!decoded) return Fail(path, decoded.error().message);
   if (!WriteStdout(PaletteBytes(picture->palette()))) return Fail("stdout", "write failed");
   return 0;
@@ -262,10 +215,12 @@ int PaletteCommand(const std::string& path) {
 // palette entries 0..15), pixels and palette. The save leaves OUT as it was unless
 // the whole new file was written; OUT "-" writes the file to standard output.
 int Rewrite(const std::string& in, const std::string& out) {
-  auto picture = Load(in);
+  auto picture = Open(in, hw::PictureFormat::Pcx);
   if (!picture) return Fail(in, picture.error().message);
+  auto whole = picture->TakeWhole();
+  if (!whole) return Fail(in, whole.error().message);
   current_file = out == "-" ? "stdout" : out;
-  auto encoded = hw::WritePcx(picture->header, picture->pixels, picture->palette);
+  auto encoded = hw::WritePcx(whole->pcx_header, whole->pixels, picture->palette());
   if (!encoded) return Fail(out, encoded.error().message);
   if (out == "-") {
     if (!WriteStdout(*encoded)) return Fail("stdout", "write failed");

@@ -13,38 +13,40 @@ std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 PcxFileRows::~PcxFileRows() = default;
 
-Result<std::unique_ptr<PcxFileRows>> PcxFileRows::Open(const std::string& path,
+Result<std::unique_ptr<PcxFileRows>> PcxFileRows::Open(FileReader file, const std::string& path,
                                                        size_t input_bytes) {
-  auto file = FileReader::Open(path);
-  if (!file) return file.error();
-  std::unique_ptr<PcxFileRows> rows(new PcxFileRows(std::move(*file)));
-  rows->path_ = path;
+  std::unique_ptr<PcxFileRows> rows(new PcxFileRows(std::move(file), path, input_bytes));
   FileReader& reader = rows->file_;
   const uint64_t file_size = reader.size();
-
-  uint8_t head[kPcxHeaderSize];
-  auto got = reader.ReadAt(0, head);
+  auto got = reader.ReadAt(0, rows->head_);
   if (!got) return got.error();
+  rows->head_size_ = *got;
   if (file_size >= kPaletteBytes) {
     auto pal = reader.ReadAt(
         file_size - kPaletteBytes,
         std::span<uint8_t>(reinterpret_cast<uint8_t*>(rows->palette_.data()), kPaletteBytes));
     if (!pal) return pal.error();
   }
-  rows->offset_ = kPcxHeaderSize;
-  PcxFileRows* self = rows.get();
-  auto decoder = PcxRowDecoder::Open(
-      std::span<const uint8_t>(head, std::min<size_t>(*got, sizeof head)), file_size,
-      [self](std::span<uint8_t> into) -> Result<size_t> {
-        auto n = self->file_.ReadAt(self->offset_, into);
-        if (n) self->offset_ += *n;
-        return n;
-      },
-      input_bytes);
-  if (!decoder) return Error{"cannot load " + Quoted(path) + ": " + decoder.error().message};
-  rows->decoder_ = std::make_unique<PcxRowDecoder>(std::move(*decoder));
+  if (auto started = rows->StartDecoder(); !started) return started.error();
   return rows;
 }
+
+Status PcxFileRows::StartDecoder() {
+  offset_ = kPcxHeaderSize;
+  auto decoder = PcxRowDecoder::Open(
+      std::span<const uint8_t>(head_).first(head_size_), file_.size(),
+      [this](std::span<uint8_t> into) -> Result<size_t> {
+        auto n = file_.ReadAt(offset_, into);
+        if (n) offset_ += *n;
+        return n;
+      },
+      input_bytes_);
+  if (!decoder) return Error{"cannot load " + Quoted(path_) + ": " + decoder.error().message};
+  decoder_ = std::make_unique<PcxRowDecoder>(std::move(*decoder));
+  return Ok{};
+}
+
+Status PcxFileRows::Rewind() { return StartDecoder(); }
 
 Result<int32_t> PcxFileRows::ReadRows(std::span<uint8_t> out) {
   auto rows = decoder_->ReadRows(out);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -17,10 +18,13 @@ namespace hw {
 
 class PcxFileRows {
  public:
-  // Opens a plain file, reads its header and trailing palette and makes every check
-  // DecodePcx makes before decoding. Errors name the file ("cannot load 'x': ...").
+  // Takes a plain file already opened (see picture_opener.h, which tells PCX from
+  // other files), reads its header and trailing palette and makes every check
+  // DecodePcx makes before decoding. Errors name the file as `path` ("cannot load
+  // 'x': ...").
   static Result<std::unique_ptr<PcxFileRows>> Open(
-      const std::string& path, size_t input_bytes = PcxRowDecoder::kDefaultInputBytes);
+      FileReader file, const std::string& path,
+      size_t input_bytes = PcxRowDecoder::kDefaultInputBytes);
   ~PcxFileRows();
   PcxFileRows(const PcxFileRows&) = delete;
   PcxFileRows& operator=(const PcxFileRows&) = delete;
@@ -28,10 +32,15 @@ class PcxFileRows {
   const PcxHeader& header() const { return decoder_->header(); }
   const PcxSize& size() const { return decoder_->size(); }
   const Palette& palette() const { return palette_; }
+  int32_t rows_done() const { return decoder_->rows_done(); }
   bool done() const { return decoder_->done(); }
 
   // As PcxRowDecoder::ReadRows; errors name the file.
   Result<int32_t> ReadRows(std::span<uint8_t> out);
+
+  // Starts again at the first row, reading the same open file once more (also after
+  // an error).
+  Status Rewind();
 
   // Decodes the rows not yet read a slice at a time, into one buffer of about
   // kSliceBytes (at least a row), and calls take(rows) with each slice's whole rows
@@ -52,10 +61,17 @@ class PcxFileRows {
   }
 
  private:
-  explicit PcxFileRows(FileReader file) : file_(std::move(file)) {}
+  PcxFileRows(FileReader file, const std::string& path, size_t input_bytes)
+      : path_(path), file_(std::move(file)), input_bytes_(input_bytes) {}
+  // A decoder from the first row, pulling the pixel data from file_.
+  Status StartDecoder();
+
   std::string path_;
   FileReader file_;
-  uint64_t offset_ = 0;  // of the next byte the decoder takes
+  size_t input_bytes_;
+  std::array<uint8_t, kPcxHeaderSize> head_{};
+  size_t head_size_ = 0;  // less than the header when the file is shorter
+  uint64_t offset_ = 0;   // of the next byte the decoder takes
   Palette palette_{};
   std::unique_ptr<PcxRowDecoder> decoder_;
 };

@@ -5,10 +5,7 @@
 #include <cctype>
 #include <new>
 
-#include "base/faults.h"
-#include "base/memory.h"
 #include "formats/file_io.h"
-#include "formats/pcx_stream.h"
 #include "formats/png.h"
 #include "formats/save_losses.h"
 
@@ -22,65 +19,10 @@ constexpr int32_t kMaxPcxSide = 32767;
 
 }  // namespace
 
-namespace {
-
-// A PCX picture decoded as the file is read, a slice at a time: the file is never
-// held whole, and the pixels go straight into the buffer kept.
-Result<LoadedPicture> LoadPcx(const std::string& path) {
-  auto rows = PcxFileRows::Open(path);
-  if (!rows) return rows.error();
-  PcxFileRows& file = **rows;
-  LoadedPicture out;
-  out.format = PictureFormat::Pcx;
-  out.width = file.size().width;
-  out.height = file.size().height;
-  const size_t count = static_cast<size_t>(file.size().count);
-  if (faults::AllocationShouldFail()) throw std::bad_alloc();
-  out.pixels.reserve(count);
-  AdviseHugePages(out.pixels.data(), out.pixels.capacity());
-  out.pixels.resize(count);
-  size_t at = 0;
-  while (!file.done()) {
-    auto got = file.ReadRows(std::span<uint8_t>(out.pixels).subspan(at));
-    if (!got) return got.error();
-    if (*got == 0) break;
-    at += static_cast<size_t>(*got) * static_cast<size_t>(out.width);
-  }
-  for (size_t i = 0; i < 256; ++i) out.entries[i] = BoardEntry{file.palette()[i], 255};
-  out.pcx_header = file.header();
-  return out;
-}
-
-}  // namespace
-
 Result<LoadedPicture> LoadPictureFile(const std::string& path) {
-  try {
-    auto file = FileReader::Open(path);
-    if (!file) return file.error();
-    std::array<uint8_t, kPcxHeaderSize> head_bytes{};
-    auto got = file->ReadAt(0, head_bytes);
-    if (!got) return got.error();
-    const std::span<const uint8_t> head(head_bytes.data(), *got);
-    // A PCX file starts with its manufacturer byte, 10.
-    if (HasPcxSignature(head)) return LoadPcx(path);
-    if (!HasPngSignature(head)) return Error{"cannot load " + Named(path) + ": " + kNotAPicture};
-    auto bytes = ReadFileBytes(path);
-    if (!bytes) return bytes.error();
-    auto png = DecodeIndexedPng(*bytes);
-    if (!png) return Error{"cannot load " + Named(path) + ": " + png.error().message};
-    LoadedPicture out;
-    out.format = PictureFormat::Png;
-    out.width = png->width;
-    out.height = png->height;
-    out.pixels = std::move(png->pixels);
-    out.entries = png->entries;
-    out.palette_count = png->palette_count;
-    out.pcx_header =
-        IndexedPictureHeader(static_cast<int16_t>(png->width), static_cast<int16_t>(png->height));
-    return out;
-  } catch (const std::bad_alloc&) {
-    return Error{"cannot load " + Named(path) + ": not enough memory"};
-  }
+  auto opened = OpenedPicture::Open(path);
+  if (!opened) return opened.error();
+  return opened->TakeWhole();
 }
 
 bool HasExtension(const std::string& path, std::string_view extension) {
@@ -121,28 +63,26 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
 namespace {
 
 // The file of a PCX picture in `format`, made a slice of rows at a time from the
-// open `rows`. A decoding failure names `in`, an encoding one `out`.
-Status StreamPcxAs(PcxFileRows& rows, PictureFormat format, const std::string& out,
+// opened `picture`. A decoding failure names its file, an encoding one `out`.
+Status StreamPcxAs(OpenedPicture& picture, PictureFormat format, const std::string& out,
                    const ContentPut& put) {
   const auto failed = [&out](const Error& e) {
     return Error{"cannot save " + Named(out) + ": " + e.message};
   };
   if (format == PictureFormat::Png) {
-    BoardEntries entries{};
-    for (size_t i = 0; i < 256; ++i) entries[i] = BoardEntry{rows.palette()[i], 255};
-    auto encoder = PngRowEncoder::Start(rows.size().width, rows.size().height, entries, put);
+    auto encoder = PngRowEncoder::Start(picture.width(), picture.height(), picture.entries(), put);
     if (!encoder) return failed(encoder.error());
-    return rows.ForEachSlice(
+    return picture.ForEachSlice(
         [&](std::span<const uint8_t> pixels) { return (*encoder)->AppendRows(pixels); });
   }
-  PcxHeader header = rows.header();
-  auto encoder = PcxRowEncoder::Start(header, rows.palette());
+  PcxHeader header = picture.header();
+  auto encoder = PcxRowEncoder::Start(header, picture.palette());
   if (!encoder) return failed(encoder.error());
   std::vector<uint8_t> bytes;
   const auto head = encoder->Head();
   bytes.assign(head.begin(), head.end());
   if (auto sent = put(bytes); !sent) return sent;
-  auto decoded = rows.ForEachSlice([&](std::span<const uint8_t> pixels) {
+  auto decoded = picture.ForEachSlice([&](std::span<const uint8_t> pixels) {
     bytes.clear();
     encoder->AppendRows(pixels, bytes);
     return put(bytes);
@@ -158,36 +98,29 @@ Status StreamPcxAs(PcxFileRows& rows, PictureFormat format, const std::string& o
 Status ConvertPictureFile(const std::string& in, const std::string& out, std::string* loss) {
   try {
     const PictureFormat format = PictureFormatForName(out);
-    std::array<uint8_t, 1> first{};
-    auto file = FileReader::Open(in);
-    if (!file) return file.error();
-    auto got = file->ReadAt(0, first);
-    if (!got) return got.error();
-    if (HasPcxSignature(std::span(first).first(*got))) {
-      // Opened (and checked) before the save begins; a save that must call the
-      // writer again reads the file again.
-      auto opened = PcxFileRows::Open(in);
-      if (!opened) return opened.error();
-      std::unique_ptr<PcxFileRows> rows = std::move(*opened);
+    // Opened (and checked) before the save begins.
+    auto opened = OpenedPicture::Open(in);
+    if (!opened) return opened.error();
+    OpenedPicture& picture = *opened;
+    if (picture.format() == PictureFormat::Pcx) {
+      bool started = false;
       auto saved = SaveFileStreamed(out, [&](const ContentPut& put) -> Status {
-        if (!rows) {
-          auto again = PcxFileRows::Open(in);
-          if (!again) return again.error();
-          rows = std::move(*again);
+        // A save that must call the writer again reads the file again from its start.
+        if (started) {
+          if (auto rewound = picture.Rewind(); !rewound) return rewound;
         }
-        auto made = StreamPcxAs(*rows, format, out, put);
-        rows.reset();
-        return made;
+        started = true;
+        return StreamPcxAs(picture, format, out, put);
       });
       if (!saved) return saved.error();
       if (loss) loss->clear();  // a PCX has no alpha to lose
       return Ok{};
     }
-    auto picture = LoadPictureFile(in);
-    if (!picture) return picture.error();
-    auto saved = SavePictureFile(out, format, picture->pcx_header, picture->width, picture->height,
-                                 picture->pixels, picture->entries);
-    if (saved && loss) *loss = PictureSaveLoses(format, picture->entries).value_or("");
+    auto whole = picture.TakeWhole();
+    if (!whole) return whole.error();
+    auto saved = SavePictureFile(out, format, whole->pcx_header, whole->width, whole->height,
+                                 whole->pixels, whole->entries);
+    if (saved && loss) *loss = PictureSaveLoses(format, whole->entries).value_or("");
     return saved;
   } catch (const std::bad_alloc&) {
     return Error{"cannot convert " + Named(in) + " to " + Named(out) + ": not enough memory"};

@@ -13,23 +13,12 @@
 #include "formats/palette_files.h"
 #include "formats/pcx.h"
 #include "formats/picture_format.h"
+#include "formats/picture_opener.h"
 #include "formats/result.h"
 
 namespace hw {
 
-// An 8-bit indexed picture as a file held it.
-struct LoadedPicture {
-  PictureFormat format = PictureFormat::Pcx;
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<uint8_t> pixels;  // width x height, row-major
-  BoardEntries entries{};
-  int palette_count = 256;  // entries the file's palette had
-  // The PCX header as read; for other formats a fresh 8-bit header of the size.
-  PcxHeader pcx_header{};
-};
-
-// Reads a PCX or PNG picture, decided by the file's content.
+// Reads a PCX or PNG picture whole, decided by the file's content (picture_opener.h).
 Result<LoadedPicture> LoadPictureFile(const std::string& path);
 
 // Whether the name ends in `extension` (given in lower case), in any case.

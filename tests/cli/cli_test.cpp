@@ -305,7 +305,7 @@ TEST_F(Cli, InspectingAndConvertingPcxNeedLittleMemory) {
 // target, which is left as it was.
 TEST_F(Cli, OutOfMemoryWhileRewritingNamesTheTarget) {
   const std::string prefix =
-      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=2 " : "ulimit -v 262144; ";
+      kSanitized ? "HW_TEST_FAIL_ALLOCATIONS_AFTER=1 " : "ulimit -v 262144; ";
   const std::string big = Put("big.pcx", RunsPicture(s_)), out = Put("out.pcx", s_.file);
   const Outcome r = Cmd({"rewrite", big, out}, prefix);
   EXPECT_EQ(r.code, 1);

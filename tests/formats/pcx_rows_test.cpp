@@ -1,7 +1,8 @@
 // The slice decoder against the whole-picture decoder: the same pixels or the same
 // error for every file, whatever the input buffer, the slice and the sizes of the
-// pieces the source hands over.
+// pieces the source hands over; and the opener that serves every reader of files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
@@ -9,8 +10,9 @@
 #include "../common/test_util.h"
 #include "formats/pcx.h"
 #include "formats/pcx_internal.h"
-#include "formats/pcx_stream.h"
 #include "formats/picture_io.h"
+#include "formats/picture_opener.h"
+#include "formats/png.h"
 
 namespace hw::test {
 namespace {
@@ -167,8 +169,8 @@ TEST(PcxRowDecoder, EveryReaderRefusesAFileThatIsNotAPicture) {
     EXPECT_EQ(Whole(bytes).error, cause);
     EXPECT_EQ(Sliced(bytes, 256, 1, 7).error, cause);
     const std::string named = "cannot load '" + dir.File(name) + "': " + cause;
-    auto rows = PcxFileRows::Open(dir.File(name));
-    EXPECT_EQ(rows ? "opened" : rows.error().message, named);
+    auto opened = OpenedPicture::Open(dir.File(name));
+    EXPECT_EQ(opened ? "opened" : opened.error().message, named);
     auto loaded = LoadPictureFile(dir.File(name));
     EXPECT_EQ(loaded ? "loaded" : loaded.error().message, named);
     for (const char* out : {"out.pcx", "out.png"}) {
@@ -179,37 +181,75 @@ TEST(PcxRowDecoder, EveryReaderRefusesAFileThatIsNotAPicture) {
   }
 }
 
-// The file layer: same pixels, palette and header as a whole load; errors name the file.
-TEST(PcxFileRows, ReadsAFileInSlices) {
+// An opened PCX: the same pixels, palette and header as a whole decode, in slices,
+// again after a rewind, and whole; errors name the file.
+TEST(OpenedPicture, ReadsAPcxInSlicesAgainAndWhole) {
   TempDir dir;
   std::mt19937 rng(5);
   PcxHeader header = MakeHeader(517, 300, 518);
   auto file = WritePcx(header, Content(517, 300, rng), DistinctPalette(9));
   ASSERT_TRUE(file);
   WriteBytes(dir.File("p.pcx"), *file);
-  auto rows = PcxFileRows::Open(dir.File("p.pcx"), 1000);
-  ASSERT_TRUE(rows) << rows.error().message;
+  auto opened = OpenedPicture::Open(dir.File("p.pcx"));
+  ASSERT_TRUE(opened) << opened.error().message;
   const auto whole = DecodePcx(*file).value();
-  EXPECT_EQ((*rows)->header(), whole.header);
-  EXPECT_EQ((*rows)->palette(), whole.palette);
-  Bytes pixels, slice(517 * 13);
-  while (!(*rows)->done()) {
-    auto n = (*rows)->ReadRows(slice);
-    ASSERT_TRUE(n) << n.error().message;
-    pixels.insert(pixels.end(), slice.begin(), slice.begin() + *n * 517);
+  EXPECT_EQ(opened->header(), whole.header);
+  EXPECT_EQ(opened->palette(), whole.palette);
+  for (int pass = 0; pass < 2; ++pass) {
+    Bytes pixels;
+    auto read = opened->ForEachSlice([&](std::span<const uint8_t> slice) -> Status {
+      EXPECT_EQ(slice.size() % 517, 0u);
+      pixels.insert(pixels.end(), slice.begin(), slice.end());
+      return Ok{};
+    });
+    ASSERT_TRUE(read) << read.error().message;
+    EXPECT_TRUE(pixels == whole.pixels) << "pass " << pass;
+    ASSERT_TRUE(opened->Rewind());
   }
-  EXPECT_TRUE(pixels == whole.pixels);
+  auto taken = opened->TakeWhole();
+  ASSERT_TRUE(taken) << taken.error().message;
+  EXPECT_TRUE(taken->pixels == whole.pixels);
 
   WriteBytes(dir.File("cut.pcx"), Bytes(file->begin(), file->begin() + 2000));
   for (const char* name : {"cut.pcx", "missing.pcx", "."}) {
-    auto opened = PcxFileRows::Open(dir.File(name));
-    std::string error = opened ? "" : opened.error().message;
-    while (opened && error.empty() && !(*opened)->done()) {
-      auto n = (*opened)->ReadRows(slice);
-      if (!n) error = n.error().message;
+    auto cut = OpenedPicture::Open(dir.File(name));
+    std::string error = cut ? "" : cut.error().message;
+    if (cut) {
+      auto read = cut->ForEachSlice([](std::span<const uint8_t>) -> Status { return Ok{}; });
+      if (!read) error = read.error().message;
     }
     EXPECT_NE(error.find("'" + dir.File(name) + "'"), std::string::npos) << error;
   }
+}
+
+// One opener for every reader: a named pipe is refused at once (never waited on),
+// a file of no known kind and a picture of the wrong kind before anything is
+// decoded; PCX and PNG pictures open as what they are, whatever their names.
+TEST(OpenedPicture, TellsPcxFromPngAndRefusesTheRest) {
+  TempDir dir;
+  ::mkfifo(dir.File("pipe.pcx").c_str(), 0644);
+  auto pipe = OpenedPicture::Open(dir.File("pipe.pcx"));
+  EXPECT_EQ(pipe ? "opened" : pipe.error().message,
+            "cannot load '" + dir.File("pipe.pcx") + "': not a regular file");
+  WriteBytes(dir.File("text.pcx"), Bytes{'h', 'i', '\n'});
+  auto text = OpenedPicture::Open(dir.File("text.pcx"));
+  EXPECT_EQ(text ? "opened" : text.error().message,
+            "cannot load '" + dir.File("text.pcx") + "': not a picture Huewright reads");
+
+  PcxHeader header = MakeHeader(3, 2);
+  WriteBytes(dir.File("pcx.png"), WritePcx(header, Bytes(6, 4), DistinctPalette()).value());
+  BoardEntries entries{};
+  entries[4] = BoardEntry{{1, 2, 3}, 100};
+  WriteBytes(dir.File("png.pcx"), EncodeIndexedPng(3, 2, Bytes(6, 4), entries).value());
+  auto pcx = OpenedPicture::Open(dir.File("pcx.png"));
+  auto png = OpenedPicture::Open(dir.File("png.pcx"));
+  ASSERT_TRUE(pcx && png);
+  EXPECT_EQ(pcx->format(), PictureFormat::Pcx);
+  EXPECT_EQ(png->format(), PictureFormat::Png);
+  EXPECT_EQ(png->entries()[4].A, 100);
+  auto only = OpenedPicture::Open(dir.File("png.pcx"), PictureFormat::Pcx);
+  EXPECT_EQ(only ? "opened" : only.error().message,
+            "cannot load '" + dir.File("png.pcx") + "': a PNG picture where a PCX one is needed");
 }
 
 }  // namespace

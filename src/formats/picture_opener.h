@@ -1,0 +1,96 @@
+// The one way into a picture file, for every reader: the file is opened once through
+// the file layer (plain files only, so a named pipe cannot keep a reader waiting),
+// its kind is told once from its first bytes, and the picture is then read as the
+// caller needs it: a PCX a slice of rows at a time while the file is read, or whole;
+// a PNG is decoded whole (libspng) as it is opened.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "colour/colour.h"
+#include "formats/pcx.h"
+#include "formats/pcx_stream.h"
+#include "formats/picture_format.h"
+#include "formats/result.h"
+
+namespace hw {
+
+// An 8-bit indexed picture as a file held it.
+struct LoadedPicture {
+  PictureFormat format = PictureFormat::Pcx;
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> pixels;  // width x height, row-major
+  BoardEntries entries{};
+  int palette_count = 256;  // entries the file's palette had
+  // The PCX header as read; for other formats a fresh 8-bit header of the size.
+  PcxHeader pcx_header{};
+};
+
+// The kind of picture a file starting with `head` holds: PCX when the first byte is
+// the manufacturer byte 10, PNG when the PNG signature is there; none otherwise.
+std::optional<PictureFormat> PictureFormatOf(std::span<const uint8_t> head);
+
+class OpenedPicture {
+ public:
+  // Opens the file and tells its kind. Anything but a PCX or PNG picture is refused
+  // ("cannot load 'x': not a picture Huewright reads"), and so is a picture of the
+  // other kind when `only` names one ("... a PNG picture where a PCX one is needed"),
+  // before any of it is decoded. A PCX's header and palette are read and checked
+  // here, its pixels only when asked for; a PNG is decoded whole here. Errors name
+  // the file, running out of memory included.
+  static Result<OpenedPicture> Open(const std::string& path,
+                                    std::optional<PictureFormat> only = std::nullopt);
+
+  const std::string& path() const { return path_; }
+  PictureFormat format() const { return picture_.format; }
+  int32_t width() const { return picture_.width; }
+  int32_t height() const { return picture_.height; }
+  // A PCX's header as read; for a PNG a fresh 8-bit header of its size.
+  const PcxHeader& header() const { return picture_.pcx_header; }
+  // All 256 entries: a PCX's palette, opaque; a PNG's PLTE with its tRNS alpha, the
+  // entries past it black and opaque.
+  const BoardEntries& entries() const { return picture_.entries; }
+  const Palette& palette() const { return palette_; }  // the entries' RGB
+  int palette_count() const { return picture_.palette_count; }
+  // The bits per pixel of a PNG's image data (1, 2, 4 or 8); 8 for a PCX.
+  int png_bit_depth() const { return png_bit_depth_; }
+
+  // Hands the pixels not yet read to take(span) in order, one byte each, row-major:
+  // a PCX's in slices of whole rows of about PcxFileRows::kSliceBytes, decoded as
+  // the file is read; a PNG's all at once. Stops at the first error, from decoding
+  // (a damaged PCX shows only part way through) or from take (a Status). Once all
+  // were handed over, Rewind starts again at the first row.
+  template <typename Take>
+  Status ForEachSlice(Take take) {
+    if (rows_) return rows_->ForEachSlice(take);
+    if (png_handed_) return Ok{};
+    png_handed_ = true;
+    return take(std::span<const uint8_t>(picture_.pixels));
+  }
+
+  // Starts the pixels again at the first row; a PCX is read again from the file as
+  // it was opened.
+  Status Rewind();
+
+  // The whole picture from its first row, its pixels in one buffer; it takes a PNG's
+  // pixels along, so that nothing is left to read after it.
+  Result<LoadedPicture> TakeWhole();
+
+ private:
+  OpenedPicture() = default;
+
+  std::string path_;
+  LoadedPicture picture_;  // all but a PCX's pixels
+  Palette palette_{};
+  int png_bit_depth_ = 8;
+  bool png_handed_ = false;
+  std::unique_ptr<PcxFileRows> rows_;  // PCX
+};
+
+}  // namespace hw
