@@ -20,35 +20,15 @@
 #include <vector>
 
 #include "colour/colour.h"
+#include "formats/palette_format.h"
 #include "formats/result.h"
 
 namespace hw {
 
-enum class PaletteFormat { Gpl, Jasc, Act, Hex, Riff, Pcx };
+// PaletteFormat, PaletteFile and the sizes of the formats are in palette_format.h.
 
-// What a palette file held. File entry k lands at position k; positions the file
-// did not reach stay black and opaque, and `count` says how many entries it had
-// (1..256). Only PNG pictures (any alpha) and Adobe colour tables (one transparent
-// entry) carry transparency. `format` is Pcx for every palette taken from a picture,
-// PNG included, and for raw colours: the kinds that have no palette format of their own.
-struct PaletteFile {
-  BoardEntries entries{};
-  int count = 0;
-  PaletteFormat format = PaletteFormat::Pcx;
-};
-
-// Text palettes (GIMP, JASC, hex) larger than this are refused; the file layer
-// should refuse them before reading them whole.
-inline constexpr size_t kMaxTextPaletteBytes = size_t{1} << 20;
-// RIFF palettes may carry other chunks besides the colours; same bound.
-inline constexpr size_t kMaxRiffPaletteBytes = size_t{1} << 20;
-// An Adobe colour table: 768 bytes of colours, optionally a 4-byte trailer.
-inline constexpr size_t kActBytes = 768;
-inline constexpr size_t kActWithTrailerBytes = 772;
 // SniffPaletteFormat looks at no more than this many leading bytes.
 inline constexpr size_t kPaletteSniffBytes = 16;
-// A PCX picture ends in the byte 12 and 768 bytes of colours.
-inline constexpr size_t kPcxPaletteTailBytes = 769;
 
 // Decides the format from the first bytes of a file (at least kPaletteSniffBytes of
 // them when the file is that long) and its name. Never fails: a PNG, a PCX and

@@ -1,0 +1,23 @@
+// Adobe colour tables (.act): decoding and encoding, for palette_files.cpp.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "colour/colour.h"
+#include "formats/palette_format.h"
+#include "formats/result.h"
+
+namespace hw::palette_files {
+
+// 768 bytes of colours, or 772 with a trailer: the number of colours and the
+// transparent index, 16 bits each, big-endian.
+Result<PaletteFile> DecodeAct(std::span<const uint8_t> bytes, std::string_view file);
+
+// All 256 entries and a trailer naming the first transparent entry (0xFFFF when
+// none is).
+std::vector<uint8_t> EncodeAct(const BoardEntries& entries);
+
+}  // namespace hw::palette_files

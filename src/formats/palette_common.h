@@ -1,0 +1,86 @@
+// What the palette formats share: text taken line by line, numbers and colours read
+// from it, messages naming the file (and the line), colours as byte triples. Used by
+// the palette files (palette_files.cpp and the palette_<format>.cpp decoders) only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "colour/colour.h"
+#include "formats/result.h"
+
+namespace hw::palette_files {
+
+inline constexpr std::string_view kGimpSignature = "GIMP Palette";
+inline constexpr std::string_view kJascSignature = "JASC-PAL";
+inline constexpr int kMaxEntries = 256;
+
+std::string_view AsText(std::span<const uint8_t> bytes);
+// The text after a UTF-8 byte order mark, if it starts with one.
+std::string_view WithoutBom(std::string_view text);
+// Without spaces, tabs and other blanks at either end.
+std::string_view Trim(std::string_view s);
+
+// Text from the file quoted in a message: at most 40 characters, anything
+// unprintable shown as '?', so a hostile file cannot put control codes on screen.
+std::string Quote(std::string_view s);
+
+// "file: cause" and "file, line n: cause".
+Error Fail(std::string_view file, const std::string& cause);
+Error FailAt(std::string_view file, int line, const std::string& cause);
+
+// Splits text into lines ending in LF, CRLF or the end of the text, numbered from 1.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : rest_(text) {}
+  bool Next(std::string_view& line) {
+    if (done_) return false;
+    const size_t end = rest_.find('\n');
+    if (end == std::string_view::npos) {
+      line = rest_;
+      done_ = true;
+    } else {
+      line = rest_.substr(0, end);
+      rest_.remove_prefix(end + 1);
+    }
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    ++number_;
+    return true;
+  }
+  int number() const { return number_; }
+
+ private:
+  std::string_view rest_;
+  bool done_ = false;
+  int number_ = 0;
+};
+
+// A decimal integer with an optional sign; nullopt when the token is anything else.
+// Long tokens saturate well outside 0..255 instead of overflowing.
+std::optional<long> ParseInteger(std::string_view token);
+
+// A number as the file wrote it, for a message: the value parsed may have been
+// saturated. ParseInteger took the token, so it holds only a sign and digits; a long
+// one is cut.
+std::string AsWritten(std::string_view number);
+
+// Reads "r g b" off the front of `s`; the cause of failure goes to `why`.
+std::optional<RGBTriple> ParseRgb(std::string_view& s, std::string& why);
+
+// Refuses a text palette larger than kMaxTextPaletteBytes.
+Status CheckTextSize(std::span<const uint8_t> bytes, std::string_view file);
+
+// Entries 0..count-1 from count byte triples r g b at the front of b.
+void ReadTriples(std::span<const uint8_t> b, int count, BoardEntries& entries);
+
+// Appends the characters of s.
+void Append(std::vector<uint8_t>& out, std::string_view s);
+// "r<separator>g<separator>b" in decimal.
+std::string Decimal(const RGBTriple& c, const char* separator);
+
+}  // namespace hw::palette_files

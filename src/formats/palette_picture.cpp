@@ -1,0 +1,69 @@
+#include "formats/palette_picture.h"
+
+#include <string>
+
+#include "formats/palette_common.h"
+#include "formats/pcx.h"
+#include "formats/png.h"
+
+namespace hw::palette_files {
+namespace {
+
+constexpr uint8_t kPcxPaletteMarker = 12;  // the byte before a PCX file's palette
+
+}  // namespace
+
+// A picture gives its own palette: a PNG its PLTE entries and their tRNS alpha, a
+// PCX the palette at its end (its pixels are not looked at). A file that is neither,
+// nor any palette format, is taken only when it is exactly 768 bytes of raw colours:
+// any other size is much more likely something else than a palette.
+Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::string_view file) {
+  if (HasPngSignature(bytes)) {
+    auto png = DecodePngPalette(bytes);
+    if (!png) return Fail(file, png.error().message);
+    PaletteFile out;
+    out.entries = png->entries;
+    out.count = png->count;
+    return out;
+  }
+  if (HasPcxSignature(bytes)) {
+    return DecodePcxTail(bytes, bytes.size(), file);
+  }
+  if (bytes.size() != kPaletteBytes) {
+    return Fail(file,
+                "not a palette file Huewright reads (no PNG, PCX, GIMP, JASC or RIFF "
+                "signature, and " +
+                    std::to_string(bytes.size()) + " bytes where raw colours are 768)");
+  }
+  PaletteFile out;
+  out.count = kMaxEntries;
+  ReadTriples(bytes, kMaxEntries, out.entries);
+  return out;
+}
+
+Result<PaletteFile> DecodePcxTail(std::span<const uint8_t> tail, uint64_t file_size,
+                                  std::string_view file_name) {
+  if (file_size < kPcxHeaderSize + kPcxPaletteTailBytes || tail.size() < kPcxPaletteTailBytes ||
+      tail[tail.size() - kPcxPaletteTailBytes] != kPcxPaletteMarker) {
+    return Fail(file_name,
+                "the PCX file has no 256-colour palette (no byte 12 before its last "
+                "768 bytes)");
+  }
+  PaletteFile out;
+  out.count = kMaxEntries;
+  ReadTriples(tail.last(kPaletteBytes), kMaxEntries, out.entries);
+  return out;
+}
+
+std::vector<uint8_t> EncodePcxPalette(const BoardEntries& entries) {
+  // A 16 x 16 picture whose pixel k holds index k: the palette shown as a grid.
+  PcxHeader header = IndexedPictureHeader(16, 16);
+  std::vector<uint8_t> pixels(256);
+  for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(k);
+  Palette palette{};
+  for (size_t k = 0; k < entries.size(); ++k) palette[k] = entries[k].rgb;
+  // Cannot fail: the size is fixed and the buffer matches it.
+  return std::move(WritePcx(header, pixels, palette).value());
+}
+
+}  // namespace hw::palette_files

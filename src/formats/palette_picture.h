@@ -1,0 +1,28 @@
+// Palettes taken from pictures (PNG and PCX, PCX palette files included) and raw
+// colours: decoding and encoding, for palette_files.cpp.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "colour/colour.h"
+#include "formats/palette_format.h"
+#include "formats/result.h"
+
+namespace hw::palette_files {
+
+// A PNG's PLTE entries with their tRNS alpha, a PCX file's trailing palette, or
+// exactly 768 bytes of raw colours; anything else is refused.
+Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::string_view file);
+
+// The palette of a PCX file of file_size bytes from its last bytes (see
+// DecodePcxPaletteTail in palette_files.h).
+Result<PaletteFile> DecodePcxTail(std::span<const uint8_t> tail, uint64_t file_size,
+                                  std::string_view file_name);
+
+// A PCX palette file: a 16 x 16 picture of the indices 0..255 with the palette.
+std::vector<uint8_t> EncodePcxPalette(const BoardEntries& entries);
+
+}  // namespace hw::palette_files
