@@ -15,7 +15,7 @@
 #include "editor/editor.h"
 #include "formats/file_io.h"
 #include "formats/picture_io.h"
-#include "formats/png.h"
+#include "formats/picture_opener.h"
 
 namespace hw {
 
@@ -195,10 +195,8 @@ bool Editor::RestorePicture(const std::string& copy, const std::string& original
   format_ = PictureFormatForName(original);
   if (auto file = FileReader::Open(original)) {
     std::array<uint8_t, 8> head{};
-    if (auto got = file->ReadAt(0, head); got && *got > 0) {
-      format_ = HasPngSignature(std::span<const uint8_t>(head.data(), *got)) ? PictureFormat::Png
-                : head[0] == 10                                           ? PictureFormat::Pcx
-                                                                          : format_;
+    if (auto got = file->ReadAt(0, head); got) {
+      format_ = PictureFormatOf(std::span<const uint8_t>(head.data(), *got)).value_or(format_);
     }
   }
   saved_position_ = kNeverSaved;

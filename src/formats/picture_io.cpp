@@ -127,7 +127,35 @@ Status ConvertPictureFile(const std::string& in, const std::string& out, std::st
   }
 }
 
+namespace {
+
+// A palette decoder names the file its own way ("x.gpl line 3: ..."); a load
+// failure reads "cannot load 'x.gpl': line 3: ..." like every other.
+Error AsLoadFailure(const std::string& path, const Error& error) {
+  const std::string head = "cannot load " + Named(path) + ": ";
+  if (error.message.starts_with(head)) return error;
+  std::string cause = error.message;
+  if (cause.starts_with(path)) {
+    cause.erase(0, path.size());
+    if (cause.starts_with(":")) cause.erase(0, 1);
+    if (cause.starts_with(" ")) cause.erase(0, 1);
+  }
+  return Error{head + cause};
+}
+
+Result<PaletteFile> LoadPaletteFrom(const std::string& path);
+
+}  // namespace
+
 Result<PaletteFile> LoadAnyPaletteFile(const std::string& path) {
+  auto loaded = LoadPaletteFrom(path);
+  if (!loaded) return AsLoadFailure(path, loaded.error());
+  return loaded;
+}
+
+namespace {
+
+Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
   try {
     auto file = FileReader::Open(path);
     if (!file) return file.error();
@@ -173,6 +201,8 @@ Result<PaletteFile> LoadAnyPaletteFile(const std::string& path) {
     return Error{"cannot load " + Named(path) + ": not enough memory"};
   }
 }
+
+}  // namespace
 
 PaletteFormat PaletteFormatForName(const std::string& path) {
   return PaletteFormatForExtension(path).value_or(PaletteFormat::Pcx);
