@@ -4,21 +4,20 @@
 // undo and redo, should cost about one remap however many pairs it exchanges.
 // Manual iteration counts keep the run short.
 #include <benchmark/benchmark.h>
-
 #include <stdlib.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <numeric>
 #include <optional>
 #include <random>
 #include <string>
 #include <thread>
-#include <chrono>
 #include <vector>
 
 #include "editor/editor.h"
@@ -83,7 +82,8 @@ struct Bench {
     const auto bytes = WritePcx(hd, BenchPixels(), BenchPalette());
     if (!bytes.ok()) std::abort();
     std::ofstream(picture, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
+        .write(reinterpret_cast<const char*>(bytes->data()),
+               static_cast<std::streamsize>(bytes->size()));
 
     ed = std::make_unique<Editor>(EditorServices{&errors, nullptr, nullptr, nullptr});
     ed->Start();
@@ -142,8 +142,14 @@ struct Command {
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands = {
-      {"DropOne", [](Bench&) {}, [](Bench& b) { b.ed->Drop(200, 10, {1, {}}); }},
-      {"DropRun16", [](Bench&) {}, [](Bench& b) { b.ed->Drop(100, 20, {16, {}}); }},
+      {"DropOne", [](Bench&) {},
+       [](Bench& b) {
+         b.ed->Drop(200, 10, {1, {}});
+       }},
+      {"DropRun16", [](Bench&) {},
+       [](Bench& b) {
+         b.ed->Drop(100, 20, {16, {}});
+       }},
       {"ReverseAll", [](Bench& b) { b.Range(0, 255); }, [](Bench& b) { b.ed->ReverseRange({}); }},
       {"SortUsage", [](Bench& b) { b.ed->Sort(SortKey::RedGreen, false, {}); },
        [](Bench& b) { b.ed->Sort(SortKey::Usage, false, {}); }},
@@ -167,7 +173,9 @@ const std::vector<Command>& Commands() {
        },
        [](Bench& b) { b.ed->Spread(SpreadKind::Hsv); }},
       {"EditColour", [](Bench&) {},
-       [](Bench& b) { b.ed->EditColour(77, RGBTriple{static_cast<uint8_t>(++b.toggle), 1, 2}); }},
+       [](Bench& b) {
+         b.ed->EditColour(77, RGBTriple{static_cast<uint8_t>(++b.toggle), 1, 2});
+       }},
       {"LoadPalette", [](Bench&) {},
        [](Bench& b) {
          b.ed->LoadPalette(++b.toggle % 2 ? b.other_palette_file : b.palette_file,

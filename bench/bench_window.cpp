@@ -135,7 +135,8 @@ int Write(const std::string& request) {
   auto bytes = WritePcx(header, bench::ContentPicture(kind, side), bench::ContentPalette());
   if (!bytes) return 1;
   std::ofstream(request.substr(b + 1), std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
+      .write(reinterpret_cast<const char*>(bytes->data()),
+             static_cast<std::streamsize>(bytes->size()));
   return 0;
 }
 
@@ -156,10 +157,10 @@ int PeakMemory() {
   QCoreApplication::processEvents();
   const double pixels_mib = static_cast<double>(w.editor.LoadedPixels().size()) / (1 << 20);
   const double peak_mib = StatusKiB("VmHWM:") / 1024.0;
-  std::printf("picture %.0f MiB; resident before the load %.0f MiB; peak %.0f MiB = %.2f x the "
-              "pixels (target: at most 2.2 x the pixels + 64 MiB = %.0f MiB)\n",
-              pixels_mib, before / 1024.0, peak_mib, peak_mib / pixels_mib,
-              2.2 * pixels_mib + 64);
+  std::printf(
+      "picture %.0f MiB; resident before the load %.0f MiB; peak %.0f MiB = %.2f x the "
+      "pixels (target: at most 2.2 x the pixels + 64 MiB = %.0f MiB)\n",
+      pixels_mib, before / 1024.0, peak_mib, peak_mib / pixels_mib, 2.2 * pixels_mib + 64);
   return 0;
 }
 

@@ -51,16 +51,16 @@ inline FormatCheck CheckPaletteInput(std::span<const uint8_t> data, std::string_
     clear += e.A == 0;
   }
   if (clear > 1 && !png) return fail("more than one transparent entry");
-  const size_t first_clear = static_cast<size_t>(
-      std::find_if(pal->entries.begin(), pal->entries.end(),
-                   [](const BoardEntry& e) { return e.A == 0; }) -
-      pal->entries.begin());
+  const size_t first_clear =
+      static_cast<size_t>(std::find_if(pal->entries.begin(), pal->entries.end(),
+                                       [](const BoardEntry& e) { return e.A == 0; }) -
+                          pal->entries.begin());
 
   const struct {
     PaletteFormat format;
     const char* name;
-  } writers[] = {{PaletteFormat::Gpl, "w.gpl"}, {PaletteFormat::Jasc, "w.pal"},
-                 {PaletteFormat::Act, "w.act"}, {PaletteFormat::Hex, "w.hex"},
+  } writers[] = {{PaletteFormat::Gpl, "w.gpl"},  {PaletteFormat::Jasc, "w.pal"},
+                 {PaletteFormat::Act, "w.act"},  {PaletteFormat::Hex, "w.hex"},
                  {PaletteFormat::Riff, "w.pal"}, {PaletteFormat::Pcx, "w.pcx"}};
   for (const auto& w : writers) {
     const std::string which(PaletteFormatName(w.format));

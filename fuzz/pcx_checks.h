@@ -77,8 +77,9 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
 
   auto header = ReadPcxHeader(data);
   if (header.ok() != (HasPcxSignature(data) && data.size() >= kPcxHeaderSize)) {
-    return fail("ReadPcxHeader accepts or refuses a file by something other than its first "
-                "byte and its length");
+    return fail(
+        "ReadPcxHeader accepts or refuses a file by something other than its first "
+        "byte and its length");
   }
   if (!HasPcxSignature(data) && header.error().message != kNotAPicture) {
     return fail("a file without the PCX manufacturer byte is refused for another cause");

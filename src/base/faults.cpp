@@ -37,7 +37,9 @@ void Reset() {
 
 bool AllocationShouldFail() { return Take(allocations_left); }
 bool ThreadStartShouldFail() { return Take(thread_starts_left); }
-bool UnnamedTemporariesShouldFail() { return no_unnamed_temporaries.load(std::memory_order_relaxed); }
+bool UnnamedTemporariesShouldFail() {
+  return no_unnamed_temporaries.load(std::memory_order_relaxed);
+}
 
 void ReportWriteProgress(uint64_t written) {
   if (WriteProgressHook hook = write_hook.load(std::memory_order_relaxed)) hook(written);

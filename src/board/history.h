@@ -47,9 +47,9 @@ class History {
   };
   size_t depth_;
   std::deque<Step> steps_;
-  size_t done_ = 0;     // steps_[0 .. done_) are done; the rest can be redone
+  size_t done_ = 0;  // steps_[0 .. done_) are done; the rest can be redone
   uint64_t next_id_ = 1;
-  uint64_t base_ = 0;   // the position before the oldest step kept
+  uint64_t base_ = 0;  // the position before the oldest step kept
 };
 
 }  // namespace hw

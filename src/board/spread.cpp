@@ -13,8 +13,8 @@ void SpreadRange(BoardState& board, SpreadKind kind) {
 
   if (kind == SpreadKind::Rgb) {
     for (int i = lo; i <= hi; ++i) {
-      BlendRGB(from, to, board.entries[static_cast<size_t>(i)].rgb,
-               static_cast<int16_t>(i - lo), span);
+      BlendRGB(from, to, board.entries[static_cast<size_t>(i)].rgb, static_cast<int16_t>(i - lo),
+               span);
     }
     return;
   }

@@ -10,9 +10,7 @@ namespace hw {
 
 namespace {
 
-uint8_t ClampByte(int32_t v) {
-  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
+uint8_t ClampByte(int32_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
 int16_t ClampShort(int32_t v) {
   return static_cast<int16_t>(v < -32768 ? -32768 : (v > 32767 ? 32767 : v));
@@ -66,7 +64,8 @@ void RGBToHSV(const RGBTriple& rgb, HSVTriple& result) {
   const int32_t max = MaxOf(b, MaxOf(r, g));
   const int32_t min = MinOf(b, MinOf(r, g));
   int16_t s = 0;
-  if (max != 0) s = static_cast<int16_t>(RoundHalfEven(static_cast<double>((max - min) * 255) / max));
+  if (max != 0)
+    s = static_cast<int16_t>(RoundHalfEven(static_cast<double>((max - min) * 255) / max));
 
   int32_t h = 0;
   if (s != 0) {
@@ -104,12 +103,36 @@ void HSVToRGB(const HSVTriple& hsv, RGBTriple& result) {
 
   int32_t r = 0, g = 0, b = 0;
   switch (sector) {
-    case 0: r = v; g = u; b = p; break;
-    case 1: r = q; g = v; b = p; break;
-    case 2: r = p; g = v; b = u; break;
-    case 3: r = p; g = q; b = v; break;
-    case 4: r = u; g = p; b = v; break;
-    default: r = v; g = p; b = q; break;
+    case 0:
+      r = v;
+      g = u;
+      b = p;
+      break;
+    case 1:
+      r = q;
+      g = v;
+      b = p;
+      break;
+    case 2:
+      r = p;
+      g = v;
+      b = u;
+      break;
+    case 3:
+      r = p;
+      g = q;
+      b = v;
+      break;
+    case 4:
+      r = u;
+      g = p;
+      b = v;
+      break;
+    default:
+      r = v;
+      g = p;
+      b = q;
+      break;
   }
   result.R = ClampByte(r);
   result.G = ClampByte(g);
@@ -150,7 +173,8 @@ void BlendHSV(const HSVTriple& from, const HSVTriple& to, HSVTriple& result, int
       d += 768;
     }
   }
-  int32_t h = RoundHalfEven(static_cast<double>(static_cast<int64_t>(position) * d) / span + from.H);
+  int32_t h =
+      RoundHalfEven(static_cast<double>(static_cast<int64_t>(position) * d) / span + from.H);
   if (h > 768) h -= 768;
   if (h < 0) h += 768;
   const int32_t s = BlendChannel(from.S, to.S, position, span);

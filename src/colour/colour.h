@@ -52,9 +52,13 @@ PackedColour PackRGB(const RGBTriple& rgb);  // R + 256 G + 65536 B
 
 // On equal values both return the first argument.
 template <typename T>
-constexpr T MinOf(T a, T b) { return b < a ? b : a; }
+constexpr T MinOf(T a, T b) {
+  return b < a ? b : a;
+}
 template <typename T>
-constexpr T MaxOf(T a, T b) { return b > a ? b : a; }
+constexpr T MaxOf(T a, T b) {
+  return b > a ? b : a;
+}
 
 // Rounds half to even, the rounding used by every fractional-to-integer step.
 int32_t RoundHalfEven(double value);

@@ -32,8 +32,8 @@ uint8_t Jitter(uint8_t value, int16_t spread, RandomSource& rnd) {
 
 void CycleStep(DisplayPalette& display, PaletteHandle hpal,
                const std::array<int16_t, 6>& cycle_starts,
-               const std::array<RGBTriple, 256>& cycle_entries, int16_t scheme,
-               RandomSource& rnd, CycleTables& tables) {
+               const std::array<RGBTriple, 256>& cycle_entries, int16_t scheme, RandomSource& rnd,
+               CycleTables& tables) {
   std::array<PaletteEntry, 256> work{};
 
   for (int k = 0; k < 5; ++k) {

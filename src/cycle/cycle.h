@@ -45,8 +45,8 @@ uint8_t Jitter(uint8_t value, int16_t spread, RandomSource& rnd);
 // palette alone (after the key draws).
 void CycleStep(DisplayPalette& display, PaletteHandle hpal,
                const std::array<int16_t, 6>& cycle_starts,
-               const std::array<RGBTriple, 256>& cycle_entries, int16_t scheme,
-               RandomSource& rnd, CycleTables& tables);
+               const std::array<RGBTriple, 256>& cycle_entries, int16_t scheme, RandomSource& rnd,
+               CycleTables& tables);
 
 // The program's random source: a Mersenne Twister giving floats in [0, 1). With
 // the default seed every run draws the same sequence (tests); the editor seeds it

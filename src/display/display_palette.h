@@ -20,8 +20,8 @@ struct PaletteEntry {
   friend bool operator==(const PaletteEntry&, const PaletteEntry&) = default;
 };
 
-inline constexpr uint8_t kPcReserved = 1;   // entry may be animated
-inline constexpr uint8_t kPcNoCollapse = 4; // entry is never matched to a system colour
+inline constexpr uint8_t kPcReserved = 1;    // entry may be animated
+inline constexpr uint8_t kPcNoCollapse = 4;  // entry is never matched to a system colour
 inline constexpr uint8_t kEntryFlags = kPcReserved | kPcNoCollapse;
 
 using LogicalPalette = std::array<PaletteEntry, 256>;

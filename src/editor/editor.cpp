@@ -141,7 +141,8 @@ void Editor::Drop(int target, int source, MoveOptions options) {
   }
   // A count that moves nothing is refused with the reason rather than ignored.
   if (!IsMoveCount(options.count)) {
-    message_ = "\"Move:\" takes a number of entries from 1 to " + std::to_string(kMaxMoveCount) + ".";
+    message_ =
+        "\"Move:\" takes a number of entries from 1 to " + std::to_string(kMaxMoveCount) + ".";
     if (auto* v = view()) v->StateChanged();
     return;
   }

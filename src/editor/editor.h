@@ -35,10 +35,10 @@ class EditorView {
   virtual ~EditorView() = default;
   virtual void SwatchChanged(int /*index*/) {}  // colour or mark of one entry
   virtual void BoardChanged() {}                // all entries, or their places
-  virtual void StateChanged() {}             // settings, messages, what can be done
+  virtual void StateChanged() {}                // settings, messages, what can be done
   virtual void PictureChanged() {}              // pixels or size of the picture
   virtual void PicturePaletteChanged() {}       // the colours the picture shows
-  virtual void PictureOpened() {}          // a picture was loaded: show it
+  virtual void PictureOpened() {}               // a picture was loaded: show it
   virtual void TimerChanged() {}                // cycling started, stopped or sped up
 };
 
@@ -108,10 +108,10 @@ class Editor {
 
   // ---- start-up and board ----
   void Start();
-  void Flip();                         // the board column-major <-> row-major
+  void Flip();  // the board column-major <-> row-major
   void SetHardwareColours(bool on);
-  void Select(int index);              // a click on a swatch: the marks move there
-  void SetMarks(int prev, int cur);    // puts both marks back where they were
+  void Select(int index);            // a click on a swatch: the marks move there
+  void SetMarks(int prev, int cur);  // puts both marks back where they were
 
   // ---- commands on the board; each one that changes the map or the entries is
   // one step of the history ----
@@ -145,7 +145,7 @@ class Editor {
 
   // ---- colour cycling preview ----
   void ToggleCycling();
-  void SelectScheme(int index);  // 0 .. kCycleSchemes - 1
+  void SelectScheme(int index);   // 0 .. kCycleSchemes - 1
   void SetCycleSpeed(int value);  // the interval, clamped to kCycleSpeedMin .. kCycleSpeedMax
   void CycleTick();
 
@@ -190,7 +190,7 @@ class Editor {
   std::vector<uint8_t> loaded_pixels_;
   std::vector<uint8_t> pixels_;  // the remapped pixels; used while the map is not the identity
   bool identity_ = true;
-  std::thread preparing_;        // fills prepared_ with a touched buffer of the picture's size
+  std::thread preparing_;  // fills prepared_ with a touched buffer of the picture's size
   std::vector<uint8_t> prepared_;
   UsageCounts loaded_counts_{};
   UsageCounts usage_{};
@@ -204,7 +204,6 @@ class Editor {
   int cycle_interval_ = 16;
   std::array<int16_t, 6> cycle_starts_{};
   std::array<RGBTriple, 256> cycle_entries_{};
-
 };
 
 }  // namespace hw

@@ -2,8 +2,8 @@
 // and the timer tick that runs one cycling step on the picture's display palette.
 #include <algorithm>
 
-#include "editor/editor.h"
 #include "cycle/cycle.h"
+#include "editor/editor.h"
 
 namespace hw {
 

@@ -2,9 +2,9 @@
 // pixels, one remap pass), the usage per position, and the display palette built
 // from the board's entries, which every surface that shows colours realizes:
 // the picture, the picture window and, with hardware colours, the swatches.
-#include "editor/editor.h"
 #include "base/faults.h"
 #include "base/memory.h"
+#include "editor/editor.h"
 #include "pixels/remap.h"
 
 namespace hw {

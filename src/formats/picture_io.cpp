@@ -191,8 +191,8 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
                      "RIFF signature, and " + std::to_string(size) +
                      " bytes where raw colours are 768)"};
       }
-      return Error{"cannot load " + Named(path) + ": a " +
-                   std::string(PaletteFormatName(format)) + " file larger than 1 MiB"};
+      return Error{"cannot load " + Named(path) + ": a " + std::string(PaletteFormatName(format)) +
+                   " file larger than 1 MiB"};
     }
     auto bytes = ReadFileBytes(path, kMaxTextPaletteBytes);
     if (!bytes) return bytes.error();

@@ -111,8 +111,7 @@ Result<OpenedPng> OpenIndexedPng(std::span<const uint8_t> bytes) {
     return Error{"the PNG file does not start with an IHDR chunk"};
   }
   const uint32_t w = Be32(bytes, 16), h = Be32(bytes, 20);
-  if (w > kMaxPngSide || h > kMaxPngSide ||
-      static_cast<uint64_t>(w) * h > kMaxPngPixels) {
+  if (w > kMaxPngSide || h > kMaxPngSide || static_cast<uint64_t>(w) * h > kMaxPngPixels) {
     return Error{"a PNG picture of " + std::to_string(w) + " x " + std::to_string(h) +
                  " pixels is too large (at most " + std::to_string(kMaxPngSide) + " x " +
                  std::to_string(kMaxPngSide) + ")"};
@@ -137,8 +136,7 @@ Result<OpenedPng> OpenIndexedPng(std::span<const uint8_t> bytes) {
     case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
       return Error{"this is a greyscale PNG; only indexed (palette) PNG pictures can be loaded"};
     default:
-      return Error{
-          "this is a true-colour PNG; only indexed (palette) PNG pictures can be loaded"};
+      return Error{"this is a true-colour PNG; only indexed (palette) PNG pictures can be loaded"};
   }
   // A file cut short, even after its image data, is refused whole.
   png.scan = ScanChunks(bytes);

@@ -33,8 +33,8 @@ std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEnt
     return AlphaLost(n, "a " + std::string(PaletteFormatName(format)) + " has no transparency");
   }
   // An Adobe colour table names one fully transparent entry: the first with alpha 0.
-  const auto first_clear = std::find_if(entries.begin(), entries.end(),
-                                        [](const BoardEntry& e) { return e.A == 0; });
+  const auto first_clear =
+      std::find_if(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
   const long kept = first_clear == entries.end() ? 0 : 1;
   if (n == kept) return std::nullopt;
   return AlphaLost(n - kept,

@@ -14,7 +14,6 @@
 #include <thread>
 
 #include "base/faults.h"
-
 #include "pixels/histogram_kernels.h"
 
 namespace hw {
@@ -128,8 +127,7 @@ void Count(detail::CountKernel kernel, Histogram& histo, std::span<const uint8_t
     take(total);
     if (helper.joinable()) {
       helper.join();
-      for (int v = 0; v < 256; ++v)
-        total[static_cast<size_t>(v)] += second[static_cast<size_t>(v)];
+      for (int v = 0; v < 256; ++v) total[static_cast<size_t>(v)] += second[static_cast<size_t>(v)];
     }
   } else {
     kernel(p, n, total);

@@ -89,8 +89,7 @@ HW_AVX512_TARGET inline __m512i Lookup512(const Table512& t, __m512i x) {
   return _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), lo, hi);
 }
 
-HW_AVX512_TARGET void RemapAvx512(const uint8_t* src, uint8_t* dst, size_t n,
-                                  const IndexLut& lut) {
+HW_AVX512_TARGET void RemapAvx512(const uint8_t* src, uint8_t* dst, size_t n, const IndexLut& lut) {
   const Table512 t{_mm512_loadu_si512(lut.data()), _mm512_loadu_si512(lut.data() + 64),
                    _mm512_loadu_si512(lut.data() + 128), _mm512_loadu_si512(lut.data() + 192)};
   size_t i = 0;
@@ -143,8 +142,7 @@ Kernel Select(RemapKernel kernel) {
   return nullptr;
 }
 
-void Run(Kernel kernel, std::span<const uint8_t> src, std::span<uint8_t> dst,
-         const IndexLut& lut) {
+void Run(Kernel kernel, std::span<const uint8_t> src, std::span<uint8_t> dst, const IndexLut& lut) {
   const size_t n = std::min(src.size(), dst.size());
   if (n == 0) return;
   const uint8_t* s = src.data();

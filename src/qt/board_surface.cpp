@@ -1,11 +1,10 @@
 #include "qt/board_surface.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "qt/rubber_band.h"
 #include "qt/twips.h"
@@ -13,7 +12,9 @@
 namespace hw {
 
 QRect TwipsRect(double left, double top, double width, double height) {
-  const auto px = [](double twips) { return static_cast<int>(std::lround(twips / kTwipsPerPixel)); };
+  const auto px = [](double twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+  };
   return QRect(px(left), px(top), px(width), px(height));
 }
 

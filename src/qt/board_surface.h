@@ -2,11 +2,10 @@
 // the controls, and the transparent overlay that carries the rubber-band box.
 #pragma once
 
+#include <QWidget>
 #include <memory>
 #include <set>
 #include <tuple>
-
-#include <QWidget>
 
 namespace hw {
 

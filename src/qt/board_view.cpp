@@ -1,7 +1,5 @@
 #include "qt/board_view.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QCursor>
 #include <QDrag>
@@ -12,6 +10,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QToolTip>
+#include <algorithm>
 
 #include "editor/editor.h"
 #include "qt/twips.h"
@@ -20,7 +19,8 @@ namespace hw {
 
 QMimeData* MakeSwatchMime(const QByteArray& board_token, int index) {
   auto* mime = new QMimeData;
-  mime->setData(QString::fromLatin1(kSwatchMimeType), board_token + ':' + QByteArray::number(index));
+  mime->setData(QString::fromLatin1(kSwatchMimeType),
+                board_token + ':' + QByteArray::number(index));
   return mime;
 }
 
@@ -140,8 +140,7 @@ void SwatchCell::dropEvent(QDropEvent* event) {
 
 // ---- the board view ----
 
-BoardView::BoardView(const Editor& editor, QWidget* surface)
-    : QObject(surface), editor_(editor) {
+BoardView::BoardView(const Editor& editor, QWidget* surface) : QObject(surface), editor_(editor) {
   setObjectName(QStringLiteral("BoardView"));
   token_ = QByteArray::number(QCoreApplication::applicationPid()) + '-' +
            QByteArray::number(reinterpret_cast<quintptr>(this), 16);
@@ -174,8 +173,8 @@ QRect SwatchPlace(int index, bool flipped) {
   // column j. Swatch 0 is in the corner either way.
   const int col = flipped ? index % 16 : index / 16;
   const int row = flipped ? index / 16 : index % 16;
-  return TwipsRect(BoardCoordinate(col, kSwatchLeft), BoardCoordinate(row, kSwatchTop),
-                   kSwatchSize, kSwatchSize);
+  return TwipsRect(BoardCoordinate(col, kSwatchLeft), BoardCoordinate(row, kSwatchTop), kSwatchSize,
+                   kSwatchSize);
 }
 
 void BoardView::Sync() {
@@ -230,8 +229,7 @@ void BoardView::Paint(const SwatchCell& cell, QPainter& painter) const {
   }
   painter.fillRect(interior, colour);
   const QColor ink = Contrasting(colour);
-  if (mark_unused_ && editor_.PictureLoaded() &&
-      editor_.Usage()[static_cast<size_t>(index)] == 0) {
+  if (mark_unused_ && editor_.PictureLoaded() && editor_.Usage()[static_cast<size_t>(index)] == 0) {
     // No pixel uses the entry: struck through from corner to corner.
     painter.setPen(QPen(ink, 1.0));
     painter.drawLine(interior.topLeft(), interior.bottomRight());

@@ -5,16 +5,15 @@
 // the editor's state. The window around it keeps no state for the board.
 #pragma once
 
-#include <array>
-#include <functional>
-#include <optional>
-
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QMimeData>
 #include <QObject>
 #include <QPixmap>
 #include <QWidget>
+#include <array>
+#include <functional>
+#include <optional>
 
 namespace hw {
 

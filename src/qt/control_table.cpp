@@ -141,20 +141,23 @@ void BuildControlTable(QWidget* surface) {
     w->setGeometry(TwipsRect(spec.left + dx, spec.top + dy, spec.width, spec.height));
     if (spec.kind == K::Frame) {
       // The caption sits on the frame's top line, leaving the inside to its options.
-      w->setStyleSheet(QStringLiteral(
-          "QGroupBox#%1 { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
-          "QGroupBox#%1::title { subcontrol-origin: margin; subcontrol-position: top left;"
-          " left: 6px; padding: 0 2px; }")
-                           .arg(w->objectName()));
+      w->setStyleSheet(
+          QStringLiteral(
+              "QGroupBox#%1 { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; "
+              "}"
+              "QGroupBox#%1::title { subcontrol-origin: margin; subcontrol-position: top left;"
+              " left: 6px; padding: 0 2px; }")
+              .arg(w->objectName()));
     }
     // A style sheet stops the surface's font from reaching a frame and what it holds.
     if (spec.inside || spec.kind == K::Frame) w->setFont(surface->font());
     if (spec.hidden) w->hide();
-    if (spec.kind == K::Check || spec.kind == K::Option) FitIndicator(static_cast<QAbstractButton*>(w));
+    if (spec.kind == K::Check || spec.kind == K::Option)
+      FitIndicator(static_cast<QAbstractButton*>(w));
   }
   // Starting states.
-  for (const char* name : {"CheckMoveIndex", "CheckMoveColor", "OptionSortHist",
-                           "OptionMergeReplace", "CheckHW"}) {
+  for (const char* name :
+       {"CheckMoveIndex", "CheckMoveColor", "OptionSortHist", "OptionMergeReplace", "CheckHW"}) {
     Control<QAbstractButton>(surface, name)->setChecked(true);
   }
   for (const char* name : {"ButtonRand", "CheckHW", "ButtonTest"}) {
@@ -186,12 +189,28 @@ void SetControlTabOrder(QWidget* surface) {
   QWidget* last = Control<QWidget>(surface, "CommanFlip");
   QWidget::setTabOrder(last, surface);
   last = surface;
-  for (const char* name :
-       {"TextMoveCount", "CheckMoveIndex", "CheckMoveColor", "OptionSortHist", "OptionSortHue",
-        "CheckReverseSort", "OptionSortRed", "CheckMerge", "OptionMergeReplace",
-        "OptionMergeProtect", "CommandSpreadRGB", "CommandSpreadHSV", "CommandSpreadHSVReverse",
-        "CommandReverse", "ButtonLoad", "ButtonSave", "CommandLoadPal", "CommandSavePal",
-        "ButtonUndo", "ButtonRedo", "CommandSort", "ButtonQuit"}) {
+  for (const char* name : {"TextMoveCount",
+                           "CheckMoveIndex",
+                           "CheckMoveColor",
+                           "OptionSortHist",
+                           "OptionSortHue",
+                           "CheckReverseSort",
+                           "OptionSortRed",
+                           "CheckMerge",
+                           "OptionMergeReplace",
+                           "OptionMergeProtect",
+                           "CommandSpreadRGB",
+                           "CommandSpreadHSV",
+                           "CommandSpreadHSVReverse",
+                           "CommandReverse",
+                           "ButtonLoad",
+                           "ButtonSave",
+                           "CommandLoadPal",
+                           "CommandSavePal",
+                           "ButtonUndo",
+                           "ButtonRedo",
+                           "CommandSort",
+                           "ButtonQuit"}) {
     QWidget* w = Control<QWidget>(surface, name);
     QWidget::setTabOrder(last, w);
     last = w;

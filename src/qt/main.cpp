@@ -1,12 +1,11 @@
 // Huewright: a palette editor for 8-bit PCX pictures.
-#include <random>
-
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <random>
 
 #include "editor/editor.h"
 #include "qt/app_icon.h"

@@ -29,17 +29,20 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
     if (targets_.may_drop_changes()) cmd.LoadPicture();
   })->setShortcut(K(Qt::CTRL | Qt::Key_O));
   // Saves to the picture's own file, in its format, without asking for a name.
-  Command("actionSave", tr("Save Pic"), [&cmd] { cmd.SavePictureToItsFile(); })
-      ->setShortcut(K(Qt::CTRL | Qt::Key_S));
-  Command("actionSavePic", tr("Save Pic As..."), [&cmd] { cmd.SavePicture(); })
-      ->setShortcut(K(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  Command("actionSave", tr("Save Pic"), [&cmd] {
+    cmd.SavePictureToItsFile();
+  })->setShortcut(K(Qt::CTRL | Qt::Key_S));
+  Command("actionSavePic", tr("Save Pic As..."), [&cmd] {
+    cmd.SavePicture();
+  })->setShortcut(K(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   const OptionsPanel& options = targets_.options;
   Command("actionLoadPalette", tr("Load Palette..."),
           [&cmd, &options] { cmd.LoadPalette(options.Merge()); });
   Command("actionSavePalette", tr("Save Palette..."), [&cmd] { cmd.SavePalette(); });
   Command("actionUndo", tr("Undo"), [&ed] { ed.Undo(); })->setShortcut(K(Qt::CTRL | Qt::Key_Z));
-  Command("actionRedo", tr("Redo"), [&ed] { ed.Redo(); })
-      ->setShortcuts({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), K(Qt::CTRL | Qt::Key_Y)});
+  Command("actionRedo", tr("Redo"), [&ed] {
+    ed.Redo();
+  })->setShortcuts({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), K(Qt::CTRL | Qt::Key_Y)});
   Command("actionSort", tr("Sort"), [&ed, &options] {
     ed.Sort(options.SortChoice(), options.ReverseSort(), options.Moving());
   });
@@ -59,14 +62,18 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
     pic.raise();
     pic.activateWindow();
   });
-  View("actionZoomIn", tr("Zoom In"), [&pic] { pic.StepZoom(+1); })
-      ->setShortcuts({K(Qt::CTRL | Qt::Key_Plus), K(Qt::CTRL | Qt::Key_Equal), K(Qt::Key_Plus)});
-  View("actionZoomOut", tr("Zoom Out"), [&pic] { pic.StepZoom(-1); })
-      ->setShortcuts({K(Qt::CTRL | Qt::Key_Minus), K(Qt::Key_Minus)});
-  View("actionZoom1", tr("Actual Pixels (1:1)"), [&pic] { pic.SetZoom(1); })
-      ->setShortcut(K(Qt::CTRL | Qt::Key_1));
-  View("actionZoomFit", tr("Fit to Window"), [&pic] { pic.FitZoom(); })
-      ->setShortcut(K(Qt::CTRL | Qt::Key_0));
+  View("actionZoomIn", tr("Zoom In"), [&pic] {
+    pic.StepZoom(+1);
+  })->setShortcuts({K(Qt::CTRL | Qt::Key_Plus), K(Qt::CTRL | Qt::Key_Equal), K(Qt::Key_Plus)});
+  View("actionZoomOut", tr("Zoom Out"), [&pic] {
+    pic.StepZoom(-1);
+  })->setShortcuts({K(Qt::CTRL | Qt::Key_Minus), K(Qt::Key_Minus)});
+  View("actionZoom1", tr("Actual Pixels (1:1)"), [&pic] {
+    pic.SetZoom(1);
+  })->setShortcut(K(Qt::CTRL | Qt::Key_1));
+  View("actionZoomFit", tr("Fit to Window"), [&pic] {
+    pic.FitZoom();
+  })->setShortcut(K(Qt::CTRL | Qt::Key_0));
   QAction* unused = View("actionMarkUnused", tr("Mark Unused Entries"), [] {});
   unused->setCheckable(true);
   connect(unused, &QAction::toggled, &targets_.board, &BoardView::SetMarkUnused);
@@ -137,28 +144,28 @@ void MainActions::ShowKeys() {
     page->setWindowTitle(tr("Huewright keys"));
     auto* text = new QLabel(page);
     text->setTextFormat(Qt::RichText);
-    text->setText(tr(
-        "<table cellspacing=4>"
-        "<tr><td colspan=2><b>Anywhere</b></td></tr>"
-        "<tr><td>Ctrl+O</td><td>Load Pic...</td></tr>"
-        "<tr><td>Ctrl+S</td><td>Save Pic (to its own file and format)</td></tr>"
-        "<tr><td>Ctrl+Shift+S</td><td>Save Pic As...</td></tr>"
-        "<tr><td>Ctrl+Z</td><td>Undo</td></tr>"
-        "<tr><td>Ctrl+Shift+Z, Ctrl+Y</td><td>Redo</td></tr>"
-        "<tr><td>+, Ctrl++ / -, Ctrl+-</td><td>Zoom the picture in / out</td></tr>"
-        "<tr><td>Ctrl+1 / Ctrl+0</td><td>Zoom 1:1 / fit to the window</td></tr>"
-        "<tr><td>Ctrl+Q</td><td>Quit</td></tr>"
-        "<tr><td>F1</td><td>This page</td></tr>"
-        "<tr><td colspan=2><b>On the board</b></td></tr>"
-        "<tr><td>Arrows</td><td>Select the neighbouring swatch</td></tr>"
-        "<tr><td>Shift+arrows</td><td>Move only the current mark: set the range</td></tr>"
-        "<tr><td>Enter</td><td>Edit the selected colour</td></tr>"
-        "<tr><td>Tab</td><td>Next control</td></tr>"
-        "<tr><td colspan=2><b>In the picture window</b></td></tr>"
-        "<tr><td>Ctrl+wheel</td><td>Zoom about the pointer</td></tr>"
-        "<tr><td>Middle drag, Space+drag</td><td>Pan</td></tr>"
-        "<tr><td>Click</td><td>Select the entry of that pixel</td></tr>"
-        "</table>"));
+    text->setText(
+        tr("<table cellspacing=4>"
+           "<tr><td colspan=2><b>Anywhere</b></td></tr>"
+           "<tr><td>Ctrl+O</td><td>Load Pic...</td></tr>"
+           "<tr><td>Ctrl+S</td><td>Save Pic (to its own file and format)</td></tr>"
+           "<tr><td>Ctrl+Shift+S</td><td>Save Pic As...</td></tr>"
+           "<tr><td>Ctrl+Z</td><td>Undo</td></tr>"
+           "<tr><td>Ctrl+Shift+Z, Ctrl+Y</td><td>Redo</td></tr>"
+           "<tr><td>+, Ctrl++ / -, Ctrl+-</td><td>Zoom the picture in / out</td></tr>"
+           "<tr><td>Ctrl+1 / Ctrl+0</td><td>Zoom 1:1 / fit to the window</td></tr>"
+           "<tr><td>Ctrl+Q</td><td>Quit</td></tr>"
+           "<tr><td>F1</td><td>This page</td></tr>"
+           "<tr><td colspan=2><b>On the board</b></td></tr>"
+           "<tr><td>Arrows</td><td>Select the neighbouring swatch</td></tr>"
+           "<tr><td>Shift+arrows</td><td>Move only the current mark: set the range</td></tr>"
+           "<tr><td>Enter</td><td>Edit the selected colour</td></tr>"
+           "<tr><td>Tab</td><td>Next control</td></tr>"
+           "<tr><td colspan=2><b>In the picture window</b></td></tr>"
+           "<tr><td>Ctrl+wheel</td><td>Zoom about the pointer</td></tr>"
+           "<tr><td>Middle drag, Space+drag</td><td>Pan</td></tr>"
+           "<tr><td>Click</td><td>Select the entry of that pixel</td></tr>"
+           "</table>"));
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, page);
     connect(close, &QDialogButtonBox::rejected, page, &QDialog::hide);
     auto* box = new QVBoxLayout(page);

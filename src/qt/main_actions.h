@@ -3,10 +3,9 @@
 // menus that list them, and the Keys page.
 #pragma once
 
+#include <QObject>
 #include <functional>
 #include <vector>
-
-#include <QObject>
 
 class QAction;
 class QMainWindow;

@@ -1,9 +1,5 @@
 #include "qt/main_window.h"
 
-#include <algorithm>
-#include <new>
-#include <system_error>
-
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
@@ -22,6 +18,9 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
+#include <new>
+#include <system_error>
 
 #include "qt/app_icon.h"
 #include "qt/board_surface.h"
@@ -85,8 +84,8 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   picture_window_ = std::make_unique<PictureWindow>();
   picture_window_->setWindowIcon(windowIcon());
   BuildControlTable(surface_);
-  options_ = new OptionsPanel(surface_, editor_,
-                              [this](std::function<void()> command) { Run(command); });
+  options_ =
+      new OptionsPanel(surface_, editor_, [this](std::function<void()> command) { Run(command); });
   board_ = new BoardView(editor_, surface_);
   board_->SetTooltipText([this](int index) { return SwatchValues(index); });
   surface_->RaiseOverlay();
@@ -99,8 +98,8 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
           [this] { Run([this] { editor_.CycleTick(); }, /*board=*/false); });
 
   actions_ = new MainActions(
-      *this, ActionTargets{editor_, commands_, *picture_window_, *board_,
-                           *options_, [this](std::function<void()> command) { Run(command); },
+      *this, ActionTargets{editor_, commands_, *picture_window_, *board_, *options_,
+                           [this](std::function<void()> command) { Run(command); },
                            [this] { return MayDropChanges(); }, [this] { HoverSwatch(hovered_); }});
   actions_->BuildMenus();
   BuildStatusBar();
@@ -188,13 +187,20 @@ void MainWindow::ConnectBoard() {
 
 void MainWindow::ConnectControls() {
   const std::pair<const char*, const char*> buttons[] = {
-      {"CommanFlip", "actionFlip"},           {"CommandSpreadRGB", "actionSpreadRGB"},
-      {"CommandSpreadHSV", "actionSpreadHSV"}, {"CommandSpreadHSVReverse", "actionSpreadHSVReverse"},
-      {"CommandReverse", "actionReverseRange"}, {"ButtonLoad", "actionLoadPic"},
-      {"ButtonSave", "actionSavePic"},         {"CommandLoadPal", "actionLoadPalette"},
-      {"CommandSavePal", "actionSavePalette"}, {"ButtonUndo", "actionUndo"},
-      {"ButtonRedo", "actionRedo"},            {"CommandSort", "actionSort"},
-      {"ButtonTest", "actionTest"},            {"ButtonQuit", "actionQuit"},
+      {"CommanFlip", "actionFlip"},
+      {"CommandSpreadRGB", "actionSpreadRGB"},
+      {"CommandSpreadHSV", "actionSpreadHSV"},
+      {"CommandSpreadHSVReverse", "actionSpreadHSVReverse"},
+      {"CommandReverse", "actionReverseRange"},
+      {"ButtonLoad", "actionLoadPic"},
+      {"ButtonSave", "actionSavePic"},
+      {"CommandLoadPal", "actionLoadPalette"},
+      {"CommandSavePal", "actionSavePalette"},
+      {"ButtonUndo", "actionUndo"},
+      {"ButtonRedo", "actionRedo"},
+      {"CommandSort", "actionSort"},
+      {"ButtonTest", "actionTest"},
+      {"ButtonQuit", "actionQuit"},
   };
   for (const auto& [button_name, action_name] : buttons) {
     auto* button = Control<QAbstractButton>(surface_, button_name);

@@ -6,11 +6,10 @@
 // the editor's state and the notifications it sends.
 #pragma once
 
+#include <QMainWindow>
 #include <memory>
 #include <string>
 #include <utility>
-
-#include <QMainWindow>
 
 #include "editor/commands.h"
 #include "editor/editor.h"

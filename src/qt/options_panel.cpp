@@ -50,10 +50,11 @@ OptionsPanel::OptionsPanel(QWidget* s, Editor& editor,
       cycle_test_button_(Control<QAbstractButton>(s, "ButtonTest")) {
   // The five sort options form one group, two of them hidden.
   sort_group_->setObjectName(QStringLiteral("SortOptions"));
-  const std::pair<const char*, SortKey> sorts[] = {
-      {"OptionSortHist", SortKey::Usage}, {"OptionSortValue", SortKey::Brightness},
-      {"OptionSortHue", SortKey::Hue},    {"OptionSortSat", SortKey::Saturation},
-      {"OptionSortRed", SortKey::RedGreen}};
+  const std::pair<const char*, SortKey> sorts[] = {{"OptionSortHist", SortKey::Usage},
+                                                   {"OptionSortValue", SortKey::Brightness},
+                                                   {"OptionSortHue", SortKey::Hue},
+                                                   {"OptionSortSat", SortKey::Saturation},
+                                                   {"OptionSortRed", SortKey::RedGreen}};
   for (const auto& [name, key] : sorts) {
     sort_group_->addButton(Control<QRadioButton>(s, name), static_cast<int>(key));
   }
@@ -102,7 +103,8 @@ void OptionsPanel::Sync() {
     const QSignalBlocker block(cycle_scheme_list_);
     cycle_scheme_list_->setCurrentRow(editor_.CycleScheme());
   }
-  cycle_test_button_->setText(editor_.CyclingOn() ? QStringLiteral("Stop") : QStringLiteral("Test"));
+  cycle_test_button_->setText(editor_.CyclingOn() ? QStringLiteral("Stop")
+                                                  : QStringLiteral("Test"));
 }
 
 }  // namespace hw

@@ -5,9 +5,8 @@
 // picture's label and the last command's message from the editor's state.
 #pragma once
 
-#include <functional>
-
 #include <QObject>
+#include <functional>
 
 #include "board/board.h"
 #include "board/moves.h"

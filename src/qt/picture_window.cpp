@@ -1,16 +1,15 @@
 #include "qt/picture_window.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "qt/twips.h"
 
@@ -208,8 +207,7 @@ void PictureWindow::SetPictureSize(int width, int height) {
 
 void PictureWindow::Relayout() {
   // Until a picture is shown the box keeps its design size.
-  const QSize size =
-      view_->PictureSize().isEmpty() ? picture_size_ : view_->ZoomedSize();
+  const QSize size = view_->PictureSize().isEmpty() ? picture_size_ : view_->ZoomedSize();
   if (view_->size() != size) view_->resize(size);
   // The same margin on the far sides, so a scrolled picture does not end flush
   // against the window's edge.
@@ -276,8 +274,8 @@ bool PictureWindow::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseButtonPress: {
       auto* mouse = static_cast<QMouseEvent*>(event);
-      const bool pan = mouse->button() == Qt::MiddleButton ||
-                       (mouse->button() == Qt::LeftButton && space_held_);
+      const bool pan =
+          mouse->button() == Qt::MiddleButton || (mouse->button() == Qt::LeftButton && space_held_);
       if (!pan || panning_) break;
       panning_ = true;
       pan_from_ = mouse->globalPosition().toPoint();

@@ -6,13 +6,12 @@
 // and nothing more.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
 #include <QImage>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
+#include <cstdint>
+#include <vector>
 
 #include "display/display_palette.h"
 

@@ -1,18 +1,17 @@
 #include "qt/qt_services.h"
 
+#include <dirent.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <span>
-
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
+#include <span>
 
 namespace hw {
 
@@ -118,7 +117,8 @@ constexpr Filter kSavePalette[] = {{"PCX palette picture (*.pcx)", "pcx"},
 std::optional<std::string> QtFileDialogs::Ask(FileKind kind, bool save) {
   std::span<const Filter> filters(kOpenPicture);
   if (kind == FileKind::Picture && save) filters = kSavePicture;
-  if (kind == FileKind::Palette) filters = save ? std::span<const Filter>(kSavePalette) : kOpenPalette;
+  if (kind == FileKind::Palette)
+    filters = save ? std::span<const Filter>(kSavePalette) : kOpenPalette;
   QFileDialog dialog(parent_.data());
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -126,14 +126,14 @@ std::optional<std::string> QtFileDialogs::Ask(FileKind kind, bool save) {
   for (const Filter& f : filters) names << QString::fromLatin1(f.text);
   dialog.setNameFilters(names);
   dialog.setDefaultSuffix(QString::fromLatin1(filters.front().suffix));
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                   [&dialog, names, filters](const QString& chosen) {
-                     const qsizetype at = names.indexOf(chosen);
-                     if (at >= 0) {
-                       dialog.setDefaultSuffix(
-                           QString::fromLatin1(filters[static_cast<size_t>(at)].suffix));
-                     }
-                   });
+  QObject::connect(
+      &dialog, &QFileDialog::filterSelected, &dialog,
+      [&dialog, names, filters](const QString& chosen) {
+        const qsizetype at = names.indexOf(chosen);
+        if (at >= 0) {
+          dialog.setDefaultSuffix(QString::fromLatin1(filters[static_cast<size_t>(at)].suffix));
+        }
+      });
   if (!last_dir_.isEmpty()) dialog.setDirectory(last_dir_);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
@@ -151,8 +151,7 @@ std::optional<PackedColour> QtColourDialog::ChooseColour(PackedColour initial) {
   const QColor start(GetRed(initial), GetGreen(initial), GetBlue(initial));
   const QColor chosen = QColorDialog::getColor(start, parent_.data());
   if (!chosen.isValid()) return std::nullopt;
-  return PackRGB(RGBTriple{static_cast<uint8_t>(chosen.red()),
-                           static_cast<uint8_t>(chosen.green()),
+  return PackRGB(RGBTriple{static_cast<uint8_t>(chosen.red()), static_cast<uint8_t>(chosen.green()),
                            static_cast<uint8_t>(chosen.blue())});
 }
 

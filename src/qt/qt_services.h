@@ -2,13 +2,12 @@
 // messages, the wait pointer and the random source of the colour-cycling step.
 #pragma once
 
-#include <cstdint>
-#include <optional>
-#include <string>
-
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <cstdint>
+#include <optional>
+#include <string>
 
 #include "editor/services.h"
 

@@ -4,12 +4,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
-
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -17,6 +11,11 @@
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
 
 #include "editor/editor.h"
 #include "formats/file_io.h"
@@ -130,8 +129,7 @@ bool RecoveryKeeper::Update() {
   // The copy first: a note names a copy that is complete.
   if (!editor_.WriteCopy(OwnCopy())) return false;
   const std::string& original = editor_.PicturePath();
-  return WriteFileReplacing(OwnNote(), std::vector<uint8_t>(original.begin(), original.end()))
-      .ok();
+  return WriteFileReplacing(OwnNote(), std::vector<uint8_t>(original.begin(), original.end())).ok();
 }
 
 void RecoveryKeeper::Remove() {

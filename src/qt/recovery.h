@@ -6,13 +6,12 @@
 // offers to restore it. Saving the picture or discarding its changes removes it.
 #pragma once
 
-#include <functional>
-#include <optional>
-#include <string>
-
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <optional>
+#include <string>
 
 class QSocketNotifier;
 class QTimer;

@@ -15,9 +15,9 @@ class RubberBand {
   explicit RubberBand(Draw draw);
 
   // Button bits: 1 left, 2 right, 4 middle; points in twips on the surface.
-  void Press(int buttons, float x, float y);  // the buttons held
-  void Move(int buttons, float x, float y);   // the buttons held
-  void Release(int button, float x, float y); // the button released
+  void Press(int buttons, float x, float y);   // the buttons held
+  void Move(int buttons, float x, float y);    // the buttons held
+  void Release(int button, float x, float y);  // the button released
 
  private:
   Draw draw_;

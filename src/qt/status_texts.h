@@ -1,9 +1,8 @@
 // The texts the status bar and the swatches' tooltips show.
 #pragma once
 
-#include <cstdint>
-
 #include <QString>
+#include <cstdint>
 
 namespace hw {
 

@@ -76,7 +76,7 @@ TEST(ApplyPalette, FullFilesGoByPositionShortFilesFillTheRangeFromItsLowEnd) {
       {256, 30, 40, PaletteMerge::All, {{0, 0, 256}}},
       {256, 255, 255, PaletteMerge::ProtectRange, {{0, 0, 255}}},
       {16, 47, 32, PaletteMerge::ReplaceRange, {{32, 0, 16}}},
-      {16, 32, 40, PaletteMerge::ReplaceRange, {{32, 0, 9}}},   // the range is the shorter
+      {16, 32, 40, PaletteMerge::ReplaceRange, {{32, 0, 9}}},  // the range is the shorter
       {16, 250, 255, PaletteMerge::ReplaceRange, {{250, 0, 6}}},
       {1, 255, 255, PaletteMerge::ReplaceRange, {{255, 0, 1}}},
       {16, 32, 47, PaletteMerge::ProtectRange, {{0, 0, 16}}},

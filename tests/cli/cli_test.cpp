@@ -42,7 +42,6 @@ std::string Quote(const std::string& s) {
 int Lines(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 std::string Text(const Bytes& b) { return {b.begin(), b.end()}; }
 
-
 struct Outcome {
   int code = -1;
   Bytes out;
@@ -261,8 +260,9 @@ TEST_F(Cli, OutOfMemoryGivesOneLine) {
   ASSERT_EQ(::truncate(big.c_str(), 34'000'000), 0);
   for (const auto& [command, message] :
        {std::pair<std::string, std::string>{"rewrite", "not enough memory"},
-        {"convert", "pixel data ends early (before the picture is complete, or runs into the "
-                    "palette)"}}) {
+        {"convert",
+         "pixel data ends early (before the picture is complete, or runs into the "
+         "palette)"}}) {
     const Outcome r = Cmd({command, big, dir_.File("out.png")}, prefix);
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "huewright-cli: cannot load '" + big + "': " + message + "\n");
@@ -281,8 +281,8 @@ TEST_F(Cli, InspectingAndConvertingPcxNeedLittleMemory) {
   EXPECT_EQ(palette.out, s_.palette);
   std::string hash;
   ASSERT_EQ(RunShell(limit + Quote(HW_BINARY_DIR "/huewright-cli") + " indices " + Quote(big) +
-                      " | sha256sum",
-                  &hash),
+                         " | sha256sum",
+                     &hash),
             0);
   EXPECT_NE(Text(info.out).find("\"pixels_sha256\":\"" + hash.substr(0, 64)), std::string::npos)
       << Text(info.out);
@@ -360,10 +360,12 @@ TEST_F(Cli, BadFilesGiveOneLineNamingFileAndCause) {
     SCOPED_TRACE(name);
     if (name != "no-such.pcx") Put(name, bytes);
     const std::string in = dir_.File(name);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"info", in}, {"indices", in}, {"palette", in},
-          {"rewrite", in, out + ".pcx"}, {"convert", in, out + ".pcx"},
-          {"convert", in, out + ".png"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"info", in},
+                                                 {"indices", in},
+                                                 {"palette", in},
+                                                 {"rewrite", in, out + ".pcx"},
+                                                 {"convert", in, out + ".pcx"},
+                                                 {"convert", in, out + ".png"}}) {
       SCOPED_TRACE(args[0] + " " + args.back());
       const Outcome r = Cmd(args);
       EXPECT_EQ(r.code, 1);
@@ -432,7 +434,8 @@ class Convert : public Cli {
   Bytes Magick(const std::string& file) const {
     const std::string dump = dir_.File("magick.rgba");
     std::string out;
-    EXPECT_EQ(RunShell("/usr/bin/convert " + Quote(file) + " -depth 8 rgba:" + Quote(dump), &out), 0)
+    EXPECT_EQ(RunShell("/usr/bin/convert " + Quote(file) + " -depth 8 rgba:" + Quote(dump), &out),
+              0)
         << "ImageMagick must read " << file << ": " << out;
     Bytes bytes = ReadBytes(dump);
     fs::remove(dump);
@@ -462,8 +465,8 @@ TEST_F(Convert, EveryInputKindToEveryOutputKind) {
       EXPECT_TRUE(r.out.empty());
       if (picture_out && !picture_in) {
         EXPECT_EQ(r.code, 1);
-        EXPECT_EQ(r.err,
-                  "huewright-cli: cannot load '" + dir_.File(in) + "': not a picture Huewright reads\n");
+        EXPECT_EQ(r.err, "huewright-cli: cannot load '" + dir_.File(in) +
+                             "': not a picture Huewright reads\n");
         EXPECT_FALSE(fs::exists(out));
         continue;
       }
@@ -554,10 +557,10 @@ TEST_F(Convert, InspectingPngMatchesThePcx) {
   const std::string four = dir_.File("four.png");
   std::string out;
   ASSERT_EQ(RunShell("/usr/bin/python3 -c 'import sys; from PIL import Image\n"
-                  "im = Image.new(\"P\", (7, 2)); im.putpalette(bytes(range(48)))\n"
-                  "im.putdata([i % 16 for i in range(14)]); im.save(sys.argv[1], bits=4)' " +
-                      Quote(four),
-                  &out),
+                     "im = Image.new(\"P\", (7, 2)); im.putpalette(bytes(range(48)))\n"
+                     "im.putdata([i % 16 for i in range(14)]); im.save(sys.argv[1], bits=4)' " +
+                         Quote(four),
+                     &out),
             0)
       << out;
   Bytes pixels, palette(768, 0);
@@ -578,11 +581,11 @@ TEST_F(Convert, InspectingPngMatchesThePcx) {
   const std::string pillow = dir_.File("pillow.bin");
   out.clear();
   ASSERT_EQ(RunShell("/usr/bin/python3 -c 'import sys; from PIL import Image\n"
-                  "im = Image.open(sys.argv[1]); assert im.mode == \"P\"\n"
-                  "p = (im.getpalette() + [0] * 768)[:768]\n"
-                  "open(sys.argv[2], \"wb\").write(im.tobytes() + bytes(p))' " +
-                      Quote(magick) + " " + Quote(pillow),
-                  &out),
+                     "im = Image.open(sys.argv[1]); assert im.mode == \"P\"\n"
+                     "p = (im.getpalette() + [0] * 768)[:768]\n"
+                     "open(sys.argv[2], \"wb\").write(im.tobytes() + bytes(p))' " +
+                         Quote(magick) + " " + Quote(pillow),
+                     &out),
             0)
       << out;
   const Bytes theirs = ReadBytes(pillow);

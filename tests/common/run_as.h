@@ -35,9 +35,9 @@ inline ChildOutcome RunInChild(const std::function<std::string()>& fn, bool as_o
   if (pid == 0) {
     ::close(fds[0]);
     std::string text;
-    if (as_other_user && (::setgroups(0, nullptr) != 0 ||
-                          ::setresgid(kOtherGroup, kOtherGroup, kOtherGroup) != 0 ||
-                          ::setresuid(kOtherUser, kOtherUser, kOtherUser) != 0)) {
+    if (as_other_user &&
+        (::setgroups(0, nullptr) != 0 || ::setresgid(kOtherGroup, kOtherGroup, kOtherGroup) != 0 ||
+         ::setresuid(kOtherUser, kOtherUser, kOtherUser) != 0)) {
       text = "cannot become the other user";
     } else {
       text = fn();
@@ -52,7 +52,8 @@ inline ChildOutcome RunInChild(const std::function<std::string()>& fn, bool as_o
   ::close(fds[1]);
   ChildOutcome out;
   char buf[4096];
-  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) out.text.append(buf, static_cast<size_t>(n));
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;)
+    out.text.append(buf, static_cast<size_t>(n));
   ::close(fds[0]);
   ::waitpid(pid, &out.status, 0);
   return out;

@@ -34,8 +34,8 @@ TEST(Selection, MarksFollowTheLastTwoSelections) {
   EXPECT_EQ(std::tuple(r.ed.Board().prev, r.ed.Board().cur), std::tuple(7, 200));
   for (int i = 0; i < 256; ++i) EXPECT_EQ(r.ed.IsMarked(i), i == 7 || i == 200) << i;
   EXPECT_EQ(r.ed.Usage()[200], 87);
-  r.Drop(33, 33);  // a drop on itself selects
-  r.ed.Select(300);   // never a position: ignored
+  r.Drop(33, 33);    // a drop on itself selects
+  r.ed.Select(300);  // never a position: ignored
   EXPECT_EQ(std::tuple(r.ed.Board().prev, r.ed.Board().cur, r.ed.CanUndo()),
             std::tuple(200, 33, false));
 }

@@ -78,8 +78,8 @@ TEST_P(EditSequence, SavedPictureKeepsEveryPixelsColour) {
     if (what < 4) {
       const int count = 1 + pick(5);
       const int target = pick(256), source = pick(256);
-      done +=
-          "drop " + std::to_string(source) + "->" + std::to_string(target) + " x" + std::to_string(count) + "; ";
+      done += "drop " + std::to_string(source) + "->" + std::to_string(target) + " x" +
+              std::to_string(count) + "; ";
       r.Drop(target, source, count);
     } else if (what < 6) {
       done += what == 4 ? "undo; " : "redo; ";
@@ -146,11 +146,15 @@ TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
   } cases[] = {
       {"drop", nothing, drop},
       {"drop, colours only", [](Loaded& r) { r.Boxes(false, true); }, drop},
-      {"reverse", [](Loaded& r) { r.ed.SetMarks(3, 40); }, [](Loaded& r) { r.ed.ReverseRange(r.what); }},
+      {"reverse", [](Loaded& r) { r.ed.SetMarks(3, 40); },
+       [](Loaded& r) { r.ed.ReverseRange(r.what); }},
       {"sort", nothing, [](Loaded& r) { r.ed.Sort(SortKey::Hue, false, r.what); }},
       {"spread", [](Loaded& r) { r.ed.SetMarks(3, 40); },
        [](Loaded& r) { r.ed.Spread(SpreadKind::Hsv); }},
-      {"edit colour", nothing, [](Loaded& r) { r.ed.EditColour(4, {1, 2, 3}); }},
+      {"edit colour", nothing,
+       [](Loaded& r) {
+         r.ed.EditColour(4, {1, 2, 3});
+       }},
       {"undo", drop, [](Loaded& r) { r.ed.Undo(); }},
       {"redo", [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); }, [](Loaded& r) { r.ed.Redo(); }},
       {"redo after a second drop", [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); }, drop},
@@ -213,7 +217,7 @@ TEST(History, CommandsThatChangeNothingAreNotSteps) {
   Loaded r;
   r.Drop(20, 10, 0);
   r.Drop(20, 10, -3);
-    r.Drop(20, 10, 99999);  // refused
+  r.Drop(20, 10, 99999);  // refused
   r.Drop(20, 20, 3);      // on itself: a selection
   r.ed.Select(7);
   r.ed.Select(7);

@@ -16,7 +16,7 @@ namespace hw::test {
 
 struct FakeFiles : FileDialogs {
   std::deque<std::optional<std::string>> opens, saves;  // answers in turn; then "cancelled"
-  std::vector<FileKind> kinds;                         // what each dialog asked for
+  std::vector<FileKind> kinds;                          // what each dialog asked for
   std::optional<std::string> OpenFile(FileKind kind) override {
     kinds.push_back(kind);
     return Take(opens);

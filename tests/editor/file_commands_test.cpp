@@ -1,6 +1,5 @@
 // The file commands and the picture window.
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -161,7 +160,7 @@ TEST(PaletteLoad, MergesByPositionAndIsOneStep) {
     r.ed.Select(c.a);
     r.ed.Select(c.b);
     const Snapshot before(r.ed);
-    r.LoadPalette(file, !c.merge ? PaletteMerge::All
+    r.LoadPalette(file, !c.merge    ? PaletteMerge::All
                         : c.replace ? PaletteMerge::ReplaceRange
                                     : PaletteMerge::ProtectRange);
     for (size_t k = 0; k < 256; ++k) {
@@ -237,7 +236,6 @@ TEST(PictureSave, WithNoPictureLoadedNothingIsWritten) {
   EXPECT_TRUE(r.ed.Pixels().empty());
   EXPECT_EQ(r.ed.Board().map[0], 1);
 }
-
 
 struct FakeLossQuestion : LossQuestion {
   bool answer = false;
@@ -356,8 +354,8 @@ TEST(Formats, PalettesOfEveryKindSaveAndLoadBackWholeAndMerged) {
     EXPECT_EQ(r.ed.Board().entries, board);
     EXPECT_EQ(r.ed.Message(), "");
   }
-  WriteBytes(dir.File("short.hex"), Bytes{'f', 'f', '0', '0', '0', '0', '\n', '0', '0', 'f', 'f',
-                                          '0', '0', '\n', '0', '0', '0', '0', 'f', 'f', '\n'});
+  WriteBytes(dir.File("short.hex"), Bytes{'f', 'f', '0',  '0', '0', '0', '\n', '0', '0', 'f', 'f',
+                                          '0', '0', '\n', '0', '0', '0', '0',  'f', 'f', '\n'});
   ASSERT_TRUE(r.ed.LoadPalette(dir.File("short.hex"), PaletteMerge::All));
   EXPECT_EQ(r.ed.Board().entries[1].rgb, (RGBTriple{0, 255, 0}));
   EXPECT_EQ(r.ed.Board().entries[3].rgb, (RGBTriple{0, 0, 0}));

@@ -478,7 +478,8 @@ TEST_F(FileIo, AclAndExtendedAttributesAreKeptOrTheSaveRefused) {
   });
   EXPECT_EQ(out.text, "error: cannot save '" + labelled +
                           "': cannot keep its extended attribute 'security.hw-test': "
-                          "Operation not permitted\nerror: cannot save '" + write_only +
+                          "Operation not permitted\nerror: cannot save '" +
+                          write_only +
                           "': cannot keep its extended attribute 'user.comment': "
                           "Permission denied\nin place\n");
   EXPECT_EQ(std::tuple(ReadBytes(labelled), ReadBytes(write_only), ReadBytes(closed_write_only)),

@@ -56,8 +56,8 @@ TEST(PaletteFileWrite, EveryFormatReadsBackWhatItWrote) {
   const struct {
     PaletteFormat format;
     const char* name;  // .pal for RIFF: its content decides, not the JASC extension
-  } cases[] = {{PaletteFormat::Gpl, "p.gpl"}, {PaletteFormat::Jasc, "p.pal"},
-               {PaletteFormat::Act, "p.act"}, {PaletteFormat::Hex, "p.hex"},
+  } cases[] = {{PaletteFormat::Gpl, "p.gpl"},  {PaletteFormat::Jasc, "p.pal"},
+               {PaletteFormat::Act, "p.act"},  {PaletteFormat::Hex, "p.hex"},
                {PaletteFormat::Riff, "p.pal"}, {PaletteFormat::Pcx, "p.pcx"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(PaletteFormatName(c.format));
@@ -127,8 +127,7 @@ TEST(PaletteFileRead, TextFormatsWithFewerThan256Entries) {
        PaletteFormat::Gpl, 4},
       {"a.pal", "JASC-PAL\r\n0100\r\n4\r\n10 20 30\r\n0 0 0\r\n255 255 255\r\n1 2 3\r\n",
        PaletteFormat::Jasc, 4},
-      {"lf.pal", "JASC-PAL\n0100\n4\n10 20 30\n0 0 0\n255 255 255\n1 2 3", PaletteFormat::Jasc,
-       4},
+      {"lf.pal", "JASC-PAL\n0100\n4\n10 20 30\n0 0 0\n255 255 255\n1 2 3", PaletteFormat::Jasc, 4},
       {"a.hex", "0A141e\n\n#000000\n  #FFFFFF  \r\n010203\n\n", PaletteFormat::Hex, 4},
   };
   for (const auto& c : cases) {
@@ -144,9 +143,9 @@ Bytes Act(int count, int transparent) {
   Bytes act(768);
   for (size_t i = 0; i < act.size(); ++i) act[i] = static_cast<uint8_t>(i * 5 + 1);
   if (count >= 0) {
-    act.insert(act.end(), {static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count),
-                           static_cast<uint8_t>(transparent >> 8),
-                           static_cast<uint8_t>(transparent)});
+    act.insert(act.end(),
+               {static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count),
+                static_cast<uint8_t>(transparent >> 8), static_cast<uint8_t>(transparent)});
   }
   return act;
 }
@@ -156,7 +155,7 @@ TEST(PaletteFileRead, AdobeColourTablesWithAndWithoutTrailer) {
     int count, transparent;  // count -1: a 768-byte file without trailer
     int expect_count, expect_clear;
   } cases[] = {
-      {-1, 0, 256, -1},     {256, 0xFFFF, 256, -1}, {16, 3, 16, 3}, {16, 16, 16, -1},
+      {-1, 0, 256, -1},     {256, 0xFFFF, 256, -1}, {16, 3, 16, 3},       {16, 16, 16, -1},
       {256, 255, 256, 255}, {1, 0, 1, 0},           {16, 0xFFFF, 16, -1},
   };
   for (const auto& c : cases) {
@@ -201,16 +200,22 @@ TEST(PaletteFileRead, ContentDecidesBeforeTheExtension) {
     const char* name;
     PaletteFormat format;
   } cases[] = {
-      {gpl, "x.act", PaletteFormat::Gpl},     {gpl, "x.hex", PaletteFormat::Gpl},
-      {jasc, "x.gpl", PaletteFormat::Jasc},   {jasc, "x.act", PaletteFormat::Jasc},
-      {riff, "x.hex", PaletteFormat::Riff},   {riff, "x", PaletteFormat::Riff},
+      {gpl, "x.act", PaletteFormat::Gpl},
+      {gpl, "x.hex", PaletteFormat::Gpl},
+      {jasc, "x.gpl", PaletteFormat::Jasc},
+      {jasc, "x.act", PaletteFormat::Jasc},
+      {riff, "x.hex", PaletteFormat::Riff},
+      {riff, "x", PaletteFormat::Riff},
       {Act(16, 1), "x.ACT", PaletteFormat::Act},
       {B("ff0000\n"), "dir/x.Hex", PaletteFormat::Hex},
       // Pictures by their content, whatever the name.
-      {pcx, "x.hex", PaletteFormat::Pcx},     {png, "x.act", PaletteFormat::Pcx},
+      {pcx, "x.hex", PaletteFormat::Pcx},
+      {png, "x.act", PaletteFormat::Pcx},
       // Not recognised: a .pal or .gpl without its signature is raw colours.
-      {raw, "x.pal", PaletteFormat::Pcx},     {raw, "x.gpl", PaletteFormat::Pcx},
-      {raw, "x.act.bak", PaletteFormat::Pcx}, {raw, "dir.act/x", PaletteFormat::Pcx},
+      {raw, "x.pal", PaletteFormat::Pcx},
+      {raw, "x.gpl", PaletteFormat::Pcx},
+      {raw, "x.act.bak", PaletteFormat::Pcx},
+      {raw, "dir.act/x", PaletteFormat::Pcx},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -376,9 +381,11 @@ TEST(PaletteFileFormats, ExtensionsForWriting) {
     const char* name;
     std::optional<PaletteFormat> format;
   } cases[] = {
-      {"a.gpl", PaletteFormat::Gpl}, {"a.PAL", PaletteFormat::Jasc}, {"a.act", PaletteFormat::Act},
-      {"/x/a.Hex", PaletteFormat::Hex}, {"a.pcx", PaletteFormat::Pcx}, {"a.png", std::nullopt},
-      {"gpl", std::nullopt},           {"x.gpl/a", std::nullopt},    {"a.", std::nullopt},
+      {"a.gpl", PaletteFormat::Gpl}, {"a.PAL", PaletteFormat::Jasc},
+      {"a.act", PaletteFormat::Act}, {"/x/a.Hex", PaletteFormat::Hex},
+      {"a.pcx", PaletteFormat::Pcx}, {"a.png", std::nullopt},
+      {"gpl", std::nullopt},         {"x.gpl/a", std::nullopt},
+      {"a.", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(PaletteFormatForExtension(c.name), c.format) << c.name;
 }

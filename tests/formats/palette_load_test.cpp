@@ -70,7 +70,8 @@ TEST(PaletteLoad, TakesWhatTheRuleSaysAndNoMore) {
   for (const char* name : {"2000.bin", "3GiB.bin"}) {
     auto refused = LoadAnyPaletteFile(dir.File(name));
     ASSERT_FALSE(refused.ok()) << name;
-    EXPECT_NE(refused.error().message.find("cannot load '" + dir.File(name) + "': not a palette file Huewright reads"),
+    EXPECT_NE(refused.error().message.find("cannot load '" + dir.File(name) +
+                                           "': not a palette file Huewright reads"),
               std::string::npos)
         << refused.error().message;
   }

@@ -51,10 +51,12 @@ TEST_F(PcxInterop, ReadsPillowFiles) {
   for (int w : {101, 100, 1}) {
     const Bytes px = Content(w, 9);
     WriteBytes(At("idx.bin"), px);
-    Run(py + " -c 'import sys; from PIL import Image; d = sys.argv[1]; r = lambda n: open(d + n, \"rb\").read(); "
-             "im = Image.frombytes(\"P\", (int(sys.argv[2]), 9), r(\"/idx.bin\")); "
-             "im.putpalette(list(r(\"/pal.bin\"))); im.save(d + \"/pil.pcx\")' " + dir_.Path() + " " +
-        std::to_string(w));
+    Run(py +
+        " -c 'import sys; from PIL import Image; d = sys.argv[1]; r = lambda n: open(d + n, "
+        "\"rb\").read(); "
+        "im = Image.frombytes(\"P\", (int(sys.argv[2]), 9), r(\"/idx.bin\")); "
+        "im.putpalette(list(r(\"/pal.bin\"))); im.save(d + \"/pil.pcx\")' " +
+        dir_.Path() + " " + std::to_string(w));
     auto pic = LoadPcxFile(At("pil.pcx"));
     ASSERT_TRUE(pic.ok()) << pic.error().message;
     EXPECT_EQ(pic->header.BytesPerLine, w + (w & 1)) << "Pillow pads rows to an even length";
@@ -64,7 +66,8 @@ TEST_F(PcxInterop, ReadsPillowFiles) {
 }
 
 TEST_F(PcxInterop, ReadsImageMagickAndNetpbmFiles) {
-  const std::string convert = NeedTool("convert", "imagemagick"), ppmtopcx = NeedTool("ppmtopcx", "netpbm");
+  const std::string convert = NeedTool("convert", "imagemagick"),
+                    ppmtopcx = NeedTool("ppmtopcx", "netpbm");
   if (convert.empty() || ppmtopcx.empty()) return;
   for (int w : {77, 64}) {
     const Bytes rgb = ColoursOf(Content(w, 11), kPal);
@@ -85,7 +88,8 @@ TEST_F(PcxInterop, ReadsImageMagickAndNetpbmFiles) {
 }
 
 TEST_F(PcxInterop, OthersReadOurFiles) {
-  const std::string py = NeedTool("python3", "python3-pil"), convert = NeedTool("convert", "imagemagick"),
+  const std::string py = NeedTool("python3", "python3-pil"),
+                    convert = NeedTool("convert", "imagemagick"),
                     pcxtoppm = NeedTool("pcxtoppm", "netpbm");
   if (py.empty() || convert.empty() || pcxtoppm.empty()) return;
   // Odd width padded to an even row, odd width unpadded, even width.
@@ -97,10 +101,11 @@ TEST_F(PcxInterop, OthersReadOurFiles) {
     const std::string ours = At("ours.pcx");
     ASSERT_TRUE(SavePcxFile(ours, hd, px, kPal).ok());
 
-    Run(py + " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); a = sys.argv; "
-             "assert im.mode == \"P\", im.mode; open(a[2], \"wb\").write(im.tobytes()); "
-             "open(a[3], \"wb\").write(bytes(im.getpalette()[:768]))' " + ours + " " + At("p.idx") +
-        " " + At("p.pal"));
+    Run(py +
+        " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); a = sys.argv; "
+        "assert im.mode == \"P\", im.mode; open(a[2], \"wb\").write(im.tobytes()); "
+        "open(a[3], \"wb\").write(bytes(im.getpalette()[:768]))' " +
+        ours + " " + At("p.idx") + " " + At("p.pal"));
     EXPECT_EQ(ReadBytes(At("p.idx")), px) << "Pillow, " << what;
     EXPECT_EQ(ReadBytes(At("p.pal")), kPalBytes) << "Pillow, " << what;
 

@@ -157,9 +157,10 @@ TEST(PcxRowDecoder, EveryReaderRefusesAFileThatIsNotAPicture) {
   maker_11[0] = 11;
   maker_0[0] = 0;
   const std::string gimp = "GIMP Palette\n1 2 3\n";
-  const std::pair<const char*, Bytes> cases[] = {
-      {"maker-11.pcx", maker_11}, {"maker-0.pcx", maker_0},
-      {"gimp.gpl", Bytes(gimp.begin(), gimp.end())}, {"empty.pcx", {}}};
+  const std::pair<const char*, Bytes> cases[] = {{"maker-11.pcx", maker_11},
+                                                 {"maker-0.pcx", maker_0},
+                                                 {"gimp.gpl", Bytes(gimp.begin(), gimp.end())},
+                                                 {"empty.pcx", {}}};
   const std::string cause = "not a picture Huewright reads";
   for (const auto& [name, bytes] : cases) {
     SCOPED_TRACE(name);

@@ -70,8 +70,7 @@ TEST(PngEncode, DecodesBackExactly) {
     const BoardEntries e = Entries(c.clear_until);
     auto pic = DecodeIndexedPng(Encode(c.w, c.h, px, e));
     ASSERT_TRUE(pic.ok()) << pic.error().message;
-    EXPECT_EQ(std::tuple(pic->width, pic->height, pic->palette_count),
-              std::tuple(c.w, c.h, 256));
+    EXPECT_EQ(std::tuple(pic->width, pic->height, pic->palette_count), std::tuple(c.w, c.h, 256));
     EXPECT_EQ(pic->pixels, px);
     EXPECT_EQ(pic->entries, e);
   }
@@ -93,7 +92,8 @@ TEST(PngEncode, ChunkLayout) {
     EXPECT_EQ(chunks.back().type, "IEND");
     size_t trns_length = 0;
     for (const Chunk& c : chunks) trns_length = c.type == "tRNS" ? c.data.size() : trns_length;
-    EXPECT_EQ(trns_length, static_cast<size_t>(last_clear + 1)) << "tRNS up to the last clear entry";
+    EXPECT_EQ(trns_length, static_cast<size_t>(last_clear + 1))
+        << "tRNS up to the last clear entry";
   }
 }
 
@@ -102,8 +102,8 @@ TEST(PngEncode, RefusesBadSizesAndBuffers) {
   const struct {
     int w, h;
     size_t pixels;
-  } cases[] = {{0, 5, 0}, {5, 0, 0}, {-1, 5, 5}, {32768, 1, 32768}, {1, 32768, 32768},
-               {4, 4, 15}, {4, 4, 17}};
+  } cases[] = {{0, 5, 0},         {5, 0, 0},  {-1, 5, 5}, {32768, 1, 32768},
+               {1, 32768, 32768}, {4, 4, 15}, {4, 4, 17}};
   for (const auto& c : cases) {
     EXPECT_FALSE(EncodeIndexedPng(c.w, c.h, Bytes(c.pixels), e).ok()) << c.w << " x " << c.h;
   }
@@ -174,7 +174,8 @@ TEST(PngHostile, ShortDataClaimingAHugePictureIsRefusedInBoundedMemory) {
           if (std::fscanf(f, "%ld", &pages) != 1) pages = 0;
           std::fclose(f);
         }
-        const rlim_t now = static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
+        const rlim_t now =
+            static_cast<rlim_t>(pages) * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
         const rlimit limit{now + (rlim_t{256} << 20), now + (rlim_t{256} << 20)};
         if (pages == 0 || ::setrlimit(RLIMIT_AS, &limit) != 0) return "cannot set the limit";
         try {
@@ -389,7 +390,8 @@ class PngInterop : public ::testing::Test {
   }
   void Python(const std::string& args) {
     std::string out;
-    ASSERT_EQ(RunShell(python_ + " " + At("check.py") + " " + args, &out), 0) << args << ": " << out;
+    ASSERT_EQ(RunShell(python_ + " " + At("check.py") + " " + args, &out), 0)
+        << args << ": " << out;
   }
   std::string At(const std::string& name) const { return dir_.File(name); }
   const std::string python_ = NeedTool("python3", "python3-pil");
@@ -412,11 +414,10 @@ TEST_F(PngInterop, DecodesWhatPillowWrites) {
     EXPECT_EQ(static_cast<size_t>(pic->width) * static_cast<size_t>(pic->height), idx.size());
     ASSERT_EQ(pic->palette_count * 3, static_cast<int>(plte.size()));
     for (size_t k = 0; k < 256; ++k) {
-      const BoardEntry want =
-          k < plte.size() / 3
-              ? BoardEntry{{plte[3 * k], plte[3 * k + 1], plte[3 * k + 2]},
-                           k < trns.size() ? trns[k] : uint8_t{255}}
-              : BoardEntry{};
+      const BoardEntry want = k < plte.size() / 3
+                                  ? BoardEntry{{plte[3 * k], plte[3 * k + 1], plte[3 * k + 2]},
+                                               k < trns.size() ? trns[k] : uint8_t{255}}
+                                  : BoardEntry{};
       ASSERT_EQ(pic->entries[k], want) << "entry " << k;
     }
   }

@@ -1,6 +1,6 @@
 // The two-core paths of the pixel kernels, into another buffer and in place, give
-// the plain loops' result, and the same on one core when no second thread can be started, whether a test injects the failure or the system
-// refuses (a process limit).
+// the plain loops' result, and the same on one core when no second thread can be started, whether a
+// test injects the failure or the system refuses (a process limit).
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 

@@ -19,7 +19,6 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
-
 #include <map>
 
 #include "qt/rubber_band.h"
@@ -70,7 +69,8 @@ TEST(MainWindow, WindowsAndControlsStartAsLaidOut) {
     EXPECT_TRUE(c.place.isEmpty() || w->geometry() == c.place) << c.name;
     EXPECT_TRUE(w->isVisible()) << c.name;
     // Nothing to undo or redo yet.
-    EXPECT_EQ(w->isEnabled(), strcmp(c.name, "ButtonUndo") != 0 && strcmp(c.name, "ButtonRedo") != 0)
+    EXPECT_EQ(w->isEnabled(),
+              strcmp(c.name, "ButtonUndo") != 0 && strcmp(c.name, "ButtonRedo") != 0)
         << c.name;
   }
   EXPECT_EQ(rig.Find("CommandSpreadHSV")->toolTip(),
@@ -138,7 +138,7 @@ TEST(MainWindow, SwatchesPaintTheirColourAndMarks) {
   FormRig rig;
   rig.form.show();
   rig.colours.answer = PackRGB(RGBTriple{0, 0, 255});
-  rig.Drop(9, 9);     // a click selects 9: marks on 0 and 9
+  rig.Drop(9, 9);      // a click selects 9: marks on 0 and 9
   rig.DoubleClick(3);  // recolours entry 3; the marks stay
   const QImage three = rig.form.Swatch(3)->grab().toImage();
   const QImage nine = rig.form.Swatch(9)->grab().toImage();
@@ -219,8 +219,7 @@ TEST_F(FormWithPicture, DropOntoItselfSelectsAndForeignDropsAreIgnored) {
   rig_.Drop(7, 7);
   rig_.Drop(30, 30);
   EXPECT_EQ(std::tuple(rig_.editor.Board().prev, rig_.editor.Board().cur), std::tuple(7, 30));
-  EXPECT_EQ(rig_.Find<QLabel>("LabelHistCnt")->text(),
-            NumberText(rig_.editor.Usage()[30]));
+  EXPECT_EQ(rig_.Find<QLabel>("LabelHistCnt")->text(), NumberText(rig_.editor.Usage()[30]));
   EXPECT_EQ(BoardColours(), before);
 
   // A click whose pointer wobbles less than the drag distance stays a click.
@@ -409,7 +408,9 @@ TEST(RubberBand, PressMoveReleaseOnTheSurfaceDrawsAndRemovesOneBox) {
 TEST(RubberBand, StartsInsideTheBoardRoundsClampsAndRemovesEveryBox) {
   using Box = std::tuple<float, float, float, float>;
   std::vector<Box> boxes;
-  RubberBand band([&](float x0, float y0, float x1, float y1) { boxes.push_back({x0, y0, x1, y1}); });
+  RubberBand band([&](float x0, float y0, float x1, float y1) {
+    boxes.push_back({x0, y0, x1, y1});
+  });
   band.Press(1, 110.0f, 500.0f);   // exactly on the left edge
   band.Press(1, 500.0f, 3800.0f);  // below the board
   band.Press(2, 500.0f, 600.0f);   // right button alone

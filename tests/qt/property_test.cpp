@@ -54,7 +54,8 @@ class RandomUse : public ::testing::TestWithParam<Scenario> {
   // One random command, as a user gives it.
   void Step() {
     FormRig& r = *rig_;
-    static const char* const kCounts[] = {"1", "1", "2", "3", "5", "8", "17", "0", "-2", "abc", "300"};
+    static const char* const kCounts[] = {"1",  "1", "2",  "3",   "5",  "8",
+                                          "17", "0", "-2", "abc", "300"};
     static const char* const kSorts[] = {"OptionSortHist", "OptionSortValue", "OptionSortHue",
                                          "OptionSortSat", "OptionSortRed"};
     static const char* const kSpreads[] = {"CommandSpreadRGB", "CommandSpreadHSV",
@@ -198,11 +199,14 @@ INSTANTIATE_TEST_SUITE_P(Seeds, RandomUse,
 TEST(CyclingPreview, EverySurfaceFollowsTheTicksAndStopRestoresTheBoard) {
   FormRig rig(256);
   TempDir dir;
-  WritePicture(dir.File("p.pcx"), 16, 16, [] {
-    Bytes all(256);
-    for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
-    return all;
-  }(), DistinctPalette(3));
+  WritePicture(
+      dir.File("p.pcx"), 16, 16,
+      [] {
+        Bytes all(256);
+        for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
+        return all;
+      }(),
+      DistinctPalette(3));
   rig.LoadPicture(dir.File("p.pcx"));
   rig.Drop(5, 9);  // a rebuild of the display palette
   rig.Click("ButtonTest");

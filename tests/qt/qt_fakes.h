@@ -19,8 +19,8 @@
 #include "qt/board_view.h"
 #include "qt/main_window.h"
 #include "qt/options_panel.h"
-#include "qt/status_texts.h"
 #include "qt/picture_window.h"
+#include "qt/status_texts.h"
 
 namespace hw::test {
 
@@ -34,7 +34,7 @@ struct FakeSaveQuestion : SaveQuestion {
   SaveAnswer AskSave(const QString& name) override {
     file = name;
     return asked < static_cast<int>(answers.size()) ? answers[static_cast<size_t>(asked++)]
-                                                     : (++asked, SaveAnswer::Cancel);
+                                                    : (++asked, SaveAnswer::Cancel);
   }
 };
 

@@ -52,12 +52,29 @@ TEST_F(Shell, MenusHoldEveryCommandOnce) {
     }
   }
   EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&View", "&Help"}));
-  for (const char* name :
-       {"actionLoadPic", "actionSave", "actionSavePic", "actionLoadPalette", "actionSavePalette",
-        "actionQuit", "actionUndo", "actionRedo", "actionSort", "actionReverseRange",
-        "actionSpreadRGB", "actionSpreadHSV", "actionSpreadHSVReverse", "actionPictureWindow",
-        "actionZoomIn", "actionZoomOut", "actionZoom1", "actionZoomFit", "actionFlip",
-        "actionMarkUnused", "actionBlink", "actionKeys", "actionAbout"}) {
+  for (const char* name : {"actionLoadPic",
+                           "actionSave",
+                           "actionSavePic",
+                           "actionLoadPalette",
+                           "actionSavePalette",
+                           "actionQuit",
+                           "actionUndo",
+                           "actionRedo",
+                           "actionSort",
+                           "actionReverseRange",
+                           "actionSpreadRGB",
+                           "actionSpreadHSV",
+                           "actionSpreadHSVReverse",
+                           "actionPictureWindow",
+                           "actionZoomIn",
+                           "actionZoomOut",
+                           "actionZoom1",
+                           "actionZoomFit",
+                           "actionFlip",
+                           "actionMarkUnused",
+                           "actionBlink",
+                           "actionKeys",
+                           "actionAbout"}) {
     EXPECT_EQ(seen[name], 1) << name;
   }
   EXPECT_EQ(rig_.Find<QAbstractButton>("ButtonSave")->text(), "Save Pic...");
@@ -73,12 +90,18 @@ TEST_F(Shell, EachKeyFiresItsActionOnceFromEitherWindow) {
     QKeyCombination keys;
     const char* action;
   } keys[] = {
-      {Qt::CTRL | Qt::Key_O, "actionLoadPic"},       {Qt::CTRL | Qt::Key_S, "actionSave"},
-      {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "actionSavePic"}, {Qt::CTRL | Qt::Key_Z, "actionUndo"},
-      {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "actionRedo"}, {Qt::CTRL | Qt::Key_Y, "actionRedo"},
-      {Qt::CTRL | Qt::Key_Q, "actionQuit"},          {Qt::Key_F1, "actionKeys"},
-      {Qt::Key_Plus, "actionZoomIn"},                 {Qt::Key_Minus, "actionZoomOut"},
-      {Qt::CTRL | Qt::Key_1, "actionZoom1"},         {Qt::CTRL | Qt::Key_0, "actionZoomFit"},
+      {Qt::CTRL | Qt::Key_O, "actionLoadPic"},
+      {Qt::CTRL | Qt::Key_S, "actionSave"},
+      {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "actionSavePic"},
+      {Qt::CTRL | Qt::Key_Z, "actionUndo"},
+      {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "actionRedo"},
+      {Qt::CTRL | Qt::Key_Y, "actionRedo"},
+      {Qt::CTRL | Qt::Key_Q, "actionQuit"},
+      {Qt::Key_F1, "actionKeys"},
+      {Qt::Key_Plus, "actionZoomIn"},
+      {Qt::Key_Minus, "actionZoomOut"},
+      {Qt::CTRL | Qt::Key_1, "actionZoom1"},
+      {Qt::CTRL | Qt::Key_0, "actionZoomFit"},
   };
   for (QWidget* window : {static_cast<QWidget*>(&rig_.form), static_cast<QWidget*>(Pic())}) {
     for (const auto& k : keys) {
@@ -244,8 +267,8 @@ TEST_F(Shell, ArrowKeysFollowTheScreenInBothOrientations) {
       {true, 17, Qt::SHIFT | Qt::Key_Down, 17, 33},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << (c.flipped ? "flipped " : "") << c.from << " key "
-                                      << c.keys.toCombined());
+    SCOPED_TRACE(::testing::Message()
+                 << (c.flipped ? "flipped " : "") << c.from << " key " << c.keys.toCombined());
     if (rig_.editor.Flipped() != c.flipped) rig_.Click("CommanFlip");
     rig_.Drop(c.from, c.from);  // two clicks: both marks there
     rig_.Drop(c.from, c.from);
@@ -256,7 +279,8 @@ TEST_F(Shell, ArrowKeysFollowTheScreenInBothOrientations) {
   // Two Shift+arrows from 17 set a range of three; Enter edits the current entry.
   rig_.Drop(17, 17);
   rig_.Drop(17, 17);
-  for (int i = 0; i < 2; ++i) QTest::keyClick(rig_.form.Surface(), Qt::Key_Right, Qt::ShiftModifier);
+  for (int i = 0; i < 2; ++i)
+    QTest::keyClick(rig_.form.Surface(), Qt::Key_Right, Qt::ShiftModifier);
   EXPECT_EQ(std::tuple(int{rig_.editor.Board().prev}, int{rig_.editor.Board().cur}),
             std::tuple(17, 19));
   rig_.colours.answer = PackRGB(RGBTriple{1, 2, 3});
@@ -270,10 +294,9 @@ TEST_F(Shell, SwatchValuesRangeAndUnusedEntriesShow) {
   const uint32_t used = rig_.editor.Usage()[7];
   ASSERT_GT(used, 1u);
   const RGBTriple c = rig_.editor.Board().entries[7].rgb;
-  const QString values =
-      QString::asprintf("Index 7   RGB %d, %d, %d   #%02x%02x%02x   used by ", c.R, c.G, c.B, c.R,
-                        c.G, c.B) +
-      QString::number(used) + " pixels";
+  const QString values = QString::asprintf("Index 7   RGB %d, %d, %d   #%02x%02x%02x   used by ",
+                                           c.R, c.G, c.B, c.R, c.G, c.B) +
+                         QString::number(used) + " pixels";
   EXPECT_EQ(rig_.form.SwatchValues(7), values);
   EXPECT_TRUE(rig_.form.SwatchValues(200).endsWith("unused"));
   // Hovering shows the hovered swatch; leaving shows the selected one again.
@@ -313,7 +336,11 @@ TEST_F(Shell, SwatchValuesRangeAndUnusedEntriesShow) {
 TEST(Zoom, StepsAreWholeAndFitPicksTheLargestThatFits) {
   const struct {
     int from, in, out;
-  } steps[] = {{1, 2, -2}, {2, 3, 1}, {-2, 1, -3}, {-3, -2, -4}, {kMaxZoom, kMaxZoom, kMaxZoom - 1},
+  } steps[] = {{1, 2, -2},
+               {2, 3, 1},
+               {-2, 1, -3},
+               {-3, -2, -4},
+               {kMaxZoom, kMaxZoom, kMaxZoom - 1},
                {-kMaxShrink, -kMaxShrink + 1, -kMaxShrink}};
   for (const auto& s : steps) {
     EXPECT_EQ(ZoomIn(s.from), s.in) << s.from;
@@ -323,7 +350,7 @@ TEST(Zoom, StepsAreWholeAndFitPicksTheLargestThatFits) {
     QSize picture, room;
     int zoom;
   } fits[] = {
-      {{24, 10}, {100, 100}, 4},  {{100, 100}, {100, 100}, 1}, {{101, 50}, {100, 100}, -2},
+      {{24, 10}, {100, 100}, 4},    {{100, 100}, {100, 100}, 1},   {{101, 50}, {100, 100}, -2},
       {{500, 300}, {296, 197}, -2}, {{1000, 10}, {100, 100}, -10}, {{1, 1}, {500, 500}, kMaxZoom},
   };
   for (const auto& f : fits) EXPECT_EQ(FitZoom(f.picture, f.room), f.zoom) << f.picture.width();
@@ -376,15 +403,14 @@ TEST_F(Shell, LargePictureScrollsAndPansAndCtrlWheelZooms) {
   rig_.SendMouse(Box(), QEvent::MouseButtonPress, QPoint(100, 100), Qt::MiddleButton,
                  Qt::MiddleButton);
   rig_.SendMouse(Box(), QEvent::MouseMove, QPoint(60, 70), Qt::NoButton, Qt::MiddleButton);
-  rig_.SendMouse(Box(), QEvent::MouseButtonRelease, QPoint(60, 70), Qt::MiddleButton,
-                 Qt::NoButton);
+  rig_.SendMouse(Box(), QEvent::MouseButtonRelease, QPoint(60, 70), Qt::MiddleButton, Qt::NoButton);
   EXPECT_EQ(std::tuple(h->value(), v->value()), std::tuple(40, 30));
   EXPECT_EQ(rig_.editor.Board().cur, cur);
   // Ctrl+wheel zooms one step, keeping the point under the pointer.
   QWidget* viewport = Pic()->ScrollArea()->viewport();
   const QPoint pointer(50, 50);
-  QWheelEvent wheel(pointer, viewport->mapToGlobal(pointer), QPoint(), QPoint(0, 120),
-                    Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QWheelEvent wheel(pointer, viewport->mapToGlobal(pointer), QPoint(), QPoint(0, 120), Qt::NoButton,
+                    Qt::ControlModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(viewport, &wheel);
   EXPECT_EQ(Pic()->Zoom(), 2);
   EXPECT_EQ(Box()->PixelAt(Box()->mapFrom(viewport, pointer)), QPoint(82, 72));
@@ -401,7 +427,8 @@ TEST_F(Shell, BlinkingIsAPreviewAndTheClosedPictureWindowComesBack) {
   int blinking = 0;
   for (int k = 0; k < 240; ++k) {
     const bool uses = pixels[static_cast<size_t>(k)] == 7;
-    const bool differs = (lit.pixel(k % 24, k / 24) & 0xFFFFFF) != (Box()->ShownColour(k % 24, k / 24) & 0xFFFFFF);
+    const bool differs =
+        (lit.pixel(k % 24, k / 24) & 0xFFFFFF) != (Box()->ShownColour(k % 24, k / 24) & 0xFFFFFF);
     EXPECT_EQ(differs, uses) << k;
     blinking += differs;
   }

@@ -49,8 +49,8 @@ TEST_F(Recovery, ASignalKeepsTheWorkAndTheNextStartRestoresIt) {
     ::raise(SIGTERM);
     for (int i = 0; i < 200 && quit == 0; ++i) QTest::qWait(5);
     ASSERT_EQ(quit, SIGTERM);
-    auto kept = DecodeIndexedPng(ReadBytes(dir.File("recovery/unsaved-" +
-                                                    std::to_string(::getpid()) + ".png")));
+    auto kept = DecodeIndexedPng(
+        ReadBytes(dir.File("recovery/unsaved-" + std::to_string(::getpid()) + ".png")));
     ASSERT_TRUE(kept.ok());
     EXPECT_EQ(kept->pixels, changed);
   }
