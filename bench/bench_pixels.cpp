@@ -103,7 +103,7 @@ void BM_Memcpy(benchmark::State& state) {
 
 void BM_Histo(benchmark::State& state) {
   const auto& src = Picture(static_cast<Content>(state.range(0)));
-  hw::Histogram histo{};
+  hw::UsageCounts histo{};
   for (auto _ : state) {
     hw::ComputeHisto(histo, src);
     benchmark::DoNotOptimize(histo.data());
@@ -116,7 +116,7 @@ void BM_Histo(benchmark::State& state) {
 void BM_HistoKernel(benchmark::State& state) {
   const auto& src = Picture(static_cast<Content>(state.range(1)));
   const auto kernel = static_cast<hw::HistoKernel>(state.range(0));
-  hw::Histogram histo{};
+  hw::UsageCounts histo{};
   if (!hw::ComputeHistoWith(kernel, histo, src)) {
     state.SkipWithError("kernel not supported on this processor");
     return;

@@ -16,13 +16,12 @@
 #include <cstdint>
 #include <span>
 
+#include "base/usage_counts.h"
 #include "colour/colour.h"
 
 namespace hw {
 
 using IndexMap = std::array<uint8_t, 256>;
-// Pixels per board position (or per as-loaded index).
-using UsageCounts = std::array<int64_t, 256>;
 
 struct BoardState {
   IndexMap map{};

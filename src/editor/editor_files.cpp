@@ -101,7 +101,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
     ReportError("cannot load '" + path + "': the picture has no pixels");
     return false;
   }
-  Histogram counts{};
+  UsageCounts counts{};
   ComputeHisto(counts, pic.pixels);
   std::string new_path = path;
 
@@ -116,7 +116,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   pixels_ = {};
   prepared_ = {};
   identity_ = true;
-  for (size_t p = 0; p < 256; ++p) loaded_counts_[p] = counts[p];
+  loaded_counts_ = counts;
   loaded_ = true;
   path_ = std::move(new_path);
   history_.Clear();

@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <limits>
 #include <system_error>
 #include <thread>
 
@@ -61,7 +60,7 @@ void CountInto(const uint8_t* p, size_t n, SubCounts& t) {
 
 }  // namespace
 
-void ClearHisto(Histogram& histo) {
+void ClearHisto(UsageCounts& histo) {
   for (int i = 0; i < 256; ++i) histo[static_cast<size_t>(i)] = 0;
 }
 
@@ -101,7 +100,7 @@ detail::CountKernel Select(HistoKernel kernel) {
   return nullptr;
 }
 
-void Count(detail::CountKernel kernel, Histogram& histo, std::span<const uint8_t> pixels) {
+void Count(detail::CountKernel kernel, UsageCounts& histo, std::span<const uint8_t> pixels) {
   ClearHisto(histo);
   detail::CountTotals total{};
   // Counting is bound by the processor, not by memory: on a large picture a
@@ -132,22 +131,17 @@ void Count(detail::CountKernel kernel, Histogram& histo, std::span<const uint8_t
   } else {
     kernel(p, n, total);
   }
-  // A picture never holds more than 2^31 - 1 pixels; saturate rather than wrap
-  // should a larger buffer ever be passed.
-  for (int v = 0; v < 256; ++v) {
-    histo[static_cast<size_t>(v)] = static_cast<int32_t>(
-        std::min<int64_t>(total[static_cast<size_t>(v)], std::numeric_limits<int32_t>::max()));
-  }
+  histo = total;
 }
 
 }  // namespace
 
-void ComputeHisto(Histogram& histo, std::span<const uint8_t> pixels) {
+void ComputeHisto(UsageCounts& histo, std::span<const uint8_t> pixels) {
   static const detail::CountKernel best = Select(HistoKernel::Auto);
   Count(best, histo, pixels);
 }
 
-bool ComputeHistoWith(HistoKernel kernel, Histogram& histo, std::span<const uint8_t> pixels) {
+bool ComputeHistoWith(HistoKernel kernel, UsageCounts& histo, std::span<const uint8_t> pixels) {
   const detail::CountKernel k = Select(kernel);
   if (k == nullptr) return false;
   Count(k, histo, pixels);

@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/usage_counts.h"
+
 namespace hw::detail {
 
-using CountTotals = std::array<int64_t, 256>;
+using CountTotals = UsageCounts;
 // Adds the index counts of p[0..n) to total.
 using CountKernel = void (*)(const uint8_t* p, size_t n, CountTotals& total);
 

@@ -35,7 +35,7 @@ IndexLut Lut() {
 std::string EveryKernelAgrees(const std::vector<uint8_t>& src) {
   const IndexLut lut = Lut();
   std::vector<uint8_t> want(src.size());
-  Histogram counts{};
+  UsageCounts counts{};
   for (size_t i = 0; i < src.size(); ++i) {
     want[i] = lut[src[i]];
     ++counts[src[i]];
@@ -48,7 +48,7 @@ std::string EveryKernelAgrees(const std::vector<uint8_t>& src) {
     if (dst != want || same != want) return "remap kernel " + std::to_string(int(k)) + " differs";
   }
   for (HistoKernel k : {HistoKernel::Auto, HistoKernel::Portable, HistoKernel::Avx512}) {
-    Histogram h{};
+    UsageCounts h{};
     if (!ComputeHistoWith(k, h, src)) continue;
     if (h != counts) return "count kernel " + std::to_string(int(k)) + " differs";
   }
