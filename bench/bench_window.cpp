@@ -93,7 +93,7 @@ void BM_RepaintView(benchmark::State& state) {
   Window& w = Shared();
   if (!w.editor.PictureLoaded()) w.LoadAndWaitForPaint();
   // A window large enough to show 1024 x 768 of the picture at 1:1.
-  w.form.PictureWindow()->resize(1024 + 64, 768 + 64);
+  w.form.picture_window()->resize(1024 + 64, 768 + 64);
   QCoreApplication::processEvents();
   PictureView* box = w.form.picture_window()->View();
   const QRect view(0, 0, std::min(1024, box->width()), std::min(768, box->height()));
