@@ -6,7 +6,8 @@ Each fault is one exact text replacement in one file; the file is restored
 after each run, whatever happens. Builds in a folder of its own (no editor
 window, no benchmarks) and runs every test there.
 
-Usage: tools/fault_probe.py [BUILD_DIR]   (default build/probe)
+Usage: tools/fault_probe.py [BUILD_DIR] [WORD]   (default build/probe; with WORD
+only the faults whose name holds it)
 Prints one line a fault, "caught" or "MISSED", then the count.
 """
 import os
@@ -34,8 +35,8 @@ FAULTS = [
     ("JASC palettes written blue first", "src/formats/palette_common.cpp",
      "return std::to_string(c.R) + separator + std::to_string(c.G) + separator + std::to_string(c.B);",
      "return std::to_string(c.B) + separator + std::to_string(c.G) + separator + std::to_string(c.R);"),
-    ("runs exchanged in the wrong order when they touch", "src/board/moves.cpp",
-     "if (int32_t{src} + count <= dst) {", "if (int32_t{src} + count < dst) {"),
+    ("overlapping runs exchanged in the wrong order", "src/board/moves.cpp",
+     "if (int32_t{src} + count <= dst) {", "if (int32_t{src} < dst) {"),
     ("usage counted by as-loaded index, not position", "src/board/board.cpp",
      "for (size_t p = 0; p < 256; ++p) usage[map[p]] += loaded_counts[p];",
      "for (size_t p = 0; p < 256; ++p) usage[p] += loaded_counts[p];"),
@@ -66,8 +67,10 @@ def main():
     jobs = str(os.cpu_count() or 2)
     if run(["cmake", "--build", build, "-j", jobs], ROOT) != 0:
         sys.exit("fault_probe: the unchanged tree does not build")
+    only = sys.argv[2] if len(sys.argv) > 2 else ""
+    faults = [f for f in FAULTS if only in f[0]]
     caught = 0
-    for name, rel, text, replacement in FAULTS:
+    for name, rel, text, replacement in faults:
         path = os.path.join(ROOT, rel)
         with open(path) as f:
             original = f.read()
@@ -85,7 +88,7 @@ def main():
         caught += failed
         print(("caught       " if failed else "MISSED       ") + name, flush=True)
     run(["cmake", "--build", build, "-j", jobs], ROOT)
-    print(f"{caught} of {len(FAULTS)} planted faults caught")
+    print(f"{caught} of {len(faults)} planted faults caught")
 
 
 if __name__ == "__main__":
