@@ -23,7 +23,7 @@ constexpr double X = kBoardLeftTwips;
 constexpr double Y = kBoardTopTwips;
 
 // clang-format off
-const ControlSpec kControls[] = {
+const ControlRow kControls[] = {
     // Above the board: the flip button, the title and the corner number.
     {"CommanFlip", K::Button, "/", 120 - X, 30 - Y, 255, 255},
     {"Label2", K::Label, "Huewright palette editor", 600 - X, 0 - Y, 2535, 255},
@@ -94,9 +94,9 @@ class MoveCountValidator : public QValidator {
   }
 };
 
-QWidget* Make(const ControlSpec& spec, QWidget* parent) {
-  const QString caption = QString::fromLatin1(spec.caption);
-  switch (spec.kind) {
+QWidget* Make(const ControlRow& row, QWidget* parent) {
+  const QString caption = QString::fromLatin1(row.caption);
+  switch (row.kind) {
     case K::Button:
       return new QPushButton(caption, parent);
     case K::Label:
@@ -132,14 +132,14 @@ void FitIndicator(QAbstractButton* b) {
 }  // namespace
 
 void BuildControlTable(QWidget* surface) {
-  for (const ControlSpec& spec : kControls) {
-    QWidget* parent = spec.inside ? Control<QWidget>(surface, spec.inside) : surface;
-    const double dx = spec.inside ? 0 : kBoardLeftTwips;
-    const double dy = spec.inside ? 0 : kBoardTopTwips;
-    QWidget* w = Make(spec, parent);
-    w->setObjectName(QString::fromLatin1(spec.name));
-    w->setGeometry(TwipsRect(spec.left + dx, spec.top + dy, spec.width, spec.height));
-    if (spec.kind == K::Frame) {
+  for (const ControlRow& row : kControls) {
+    QWidget* parent = row.inside ? Control<QWidget>(surface, row.inside) : surface;
+    const double dx = row.inside ? 0 : kBoardLeftTwips;
+    const double dy = row.inside ? 0 : kBoardTopTwips;
+    QWidget* w = Make(row, parent);
+    w->setObjectName(QString::fromLatin1(row.name));
+    w->setGeometry(TwipsRect(row.left + dx, row.top + dy, row.width, row.height));
+    if (row.kind == K::Frame) {
       // The caption sits on the frame's top line, leaving the inside to its options.
       w->setStyleSheet(
           QStringLiteral(
@@ -150,9 +150,9 @@ void BuildControlTable(QWidget* surface) {
               .arg(w->objectName()));
     }
     // A style sheet stops the surface's font from reaching a frame and what it holds.
-    if (spec.inside || spec.kind == K::Frame) w->setFont(surface->font());
-    if (spec.hidden) w->hide();
-    if (spec.kind == K::Check || spec.kind == K::Option)
+    if (row.inside || row.kind == K::Frame) w->setFont(surface->font());
+    if (row.hidden) w->hide();
+    if (row.kind == K::Check || row.kind == K::Option)
       FitIndicator(static_cast<QAbstractButton*>(w));
   }
   // Starting states.

@@ -17,7 +17,7 @@ inline constexpr double kBoardTopTwips = 360;
 
 enum class ControlKind { Button, Label, Edit, Check, Option, Frame, List, ScrollBar };
 
-struct ControlSpec {
+struct ControlRow {
   const char* name;
   ControlKind kind;
   const char* caption;
