@@ -25,7 +25,7 @@ Result<struct stat> OpenForReading(const std::string& path, Fd& fd) {
     // Non-blocking, so that opening a named pipe cannot wait for a writer.
     raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (raw < 0 && errno == EINTR);
-  if (raw < 0) return Error{"cannot open " + Quoted(path) + ": " + Cause(errno)};
+  if (raw < 0) return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
   fd.Reset(raw);
   struct stat st {};
   if (::fstat(raw, &st) != 0) return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};

@@ -137,7 +137,7 @@ Error AsLoadFailure(const std::string& path, const Error& error) {
   std::string cause = error.message;
   if (cause.starts_with(path)) {
     cause.erase(0, path.size());
-    if (cause.starts_with(":")) cause.erase(0, 1);
+    if (cause.starts_with(":") || cause.starts_with(",")) cause.erase(0, 1);
     if (cause.starts_with(" ")) cause.erase(0, 1);
   }
   return Error{head + cause};

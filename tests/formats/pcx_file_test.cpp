@@ -26,7 +26,7 @@ TEST(PcxFile, ReadErrorsNameFileAndCause) {
   auto missing = ReadFileBytes(dir.File("nope.pcx"));
   ASSERT_FALSE(missing.ok());
   EXPECT_EQ(missing.error().message,
-            "cannot open '" + dir.File("nope.pcx") + "': No such file or directory");
+            "cannot load '" + dir.File("nope.pcx") + "': No such file or directory");
   ExpectError(ReadFileBytes(dir.Path()), "Is a directory");
   // Devices and pipes are refused at once; a pipe without a writer must not hang.
   ::mkfifo(dir.File("pipe").c_str(), 0644);
