@@ -76,7 +76,6 @@ class BoardView : public QObject {
   void Repaint(int index);
   // Entries no pixel uses are struck through.
   void SetMarkUnused(bool on);
-  bool MarkUnused() const { return mark_unused_; }
   // The current swatch shows a dotted frame while the board has the keyboard.
   void SetKeyboardFocus(bool focused);
   // The text a swatch's tooltip shows (index, colour, usage); none by default.

@@ -112,7 +112,6 @@ QAction* MainActions::Find(const char* name) const {
   return nullptr;
 }
 
-bool MainActions::MarkUnused() const { return Find("actionMarkUnused")->isChecked(); }
 bool MainActions::Blink() const { return Find("actionBlink")->isChecked(); }
 
 void MainActions::BuildMenus() {

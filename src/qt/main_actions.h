@@ -41,9 +41,7 @@ class MainActions : public QObject {
 
   // By object name ("actionUndo", "actionLoadPic", ...); null when there is none.
   QAction* Find(const char* name) const;
-  const std::vector<QAction*>& All() const { return actions_; }
   void BuildMenus();
-  bool MarkUnused() const;
   bool Blink() const;
 
  private:

@@ -69,7 +69,6 @@ class MainWindow : public QMainWindow, public EditorView {
   // Index, colour and usage of one board position, as the status bar and the
   // swatch's tooltip show them.
   QString SwatchValues(int index) const;
-  int HoveredSwatch() const { return hovered_; }
   // True when the user agreed to lose the unsaved changes, or they were saved.
   bool MayDropChanges();
 
