@@ -13,11 +13,12 @@ struct Key {
 };
 
 // Whether the entries with keys a (at i) and b (at i + 1) are out of order,
-// before "Reverse sort" is applied.
-bool OutOfOrder(const Key& a, const Key& b, SortKey key) {
+// before "Reverse sort" is applied to the colour keys. Usage is compared
+// strictly both ways, so equal counts never exchange and keep their order.
+bool OutOfOrder(const Key& a, const Key& b, SortKey key, bool reverse) {
   switch (key) {
     case SortKey::Usage:
-      return b.usage > a.usage;
+      return reverse ? b.usage < a.usage : b.usage > a.usage;
     case SortKey::Hue:
       return b.hsv.H > a.hsv.H || (b.hsv.H == a.hsv.H && b.hsv.V > a.hsv.V);
     case SortKey::Brightness:
@@ -40,8 +41,9 @@ int SortBoard(BoardState& board, SortKey key, bool reverse, MoveWhat what,
     keys[i].rgb = board.entries[i].rgb;
     RGBToHSV(keys[i].rgb, keys[i].hsv);
   }
-  // Counts never tie-break by reversal, so the usage sort always settles; a
-  // reversed colour sort with equal neighbours never does and stops at the bound.
+  // A usage sort (either way) is stable and always settles; a reversed colour
+  // sort inverts each decision, so equal neighbours keep exchanging and it stops
+  // at the bound.
   const bool inverted = reverse && key != SortKey::Usage;
   const int max_sweeps = key == SortKey::Usage ? 1 << 30 : 257;
 
@@ -53,7 +55,7 @@ int SortBoard(BoardState& board, SortKey key, bool reverse, MoveWhat what,
     exchanged = false;
     for (int i = 0; i <= 254; ++i) {
       const size_t k = static_cast<size_t>(i);
-      if (OutOfOrder(keys[k], keys[k + 1], key) != inverted) {
+      if (OutOfOrder(keys[k], keys[k + 1], key, reverse) != inverted) {
         ex.Exchange(i, i + 1);
         std::swap(keys[k], keys[k + 1]);
         exchanged = true;

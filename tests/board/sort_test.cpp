@@ -31,26 +31,26 @@ BoardState Scrambled(uint32_t seed) {
   return b;
 }
 
-TEST(SortBoard, UsageSortPutsTheMostUsedFirstKeepsTiesAndIgnoresReverse) {
+TEST(SortBoard, UsageSortsMostUsedFirstOrReversedLeastUsedFirstAndKeepsTies) {
   std::array<int64_t, 256> loaded{};
   for (size_t k = 0; k < 256; ++k) loaded[k] = static_cast<int64_t>(k * 37 % 11);
   const BoardState start = test::Recognisable();
-  BoardState b = start, reversed = start;
-  SortBoard(b, SortKey::Usage, false, kBoth, UsageByPosition(start.map, loaded));
-  SortBoard(reversed, SortKey::Usage, true, kBoth, UsageByPosition(start.map, loaded));
-  EXPECT_EQ(reversed, b);
-  EXPECT_EQ(Looks(b), Looks(start));
-  const UsageCounts usage = UsageByPosition(b.map, loaded);
-  for (size_t k = 0; k < 255; ++k) {
-    ASSERT_GE(usage[k], usage[k + 1]) << k;
-    if (usage[k] == usage[k + 1]) {
-      ASSERT_LT(Reds(b)[k], Reds(b)[k + 1]) << "tie reordered at " << k;
+  for (const bool reverse : {false, true}) {
+    BoardState b = start;
+    SortBoard(b, SortKey::Usage, reverse, kBoth, UsageByPosition(start.map, loaded));
+    EXPECT_EQ(Looks(b), Looks(start));
+    const UsageCounts usage = UsageByPosition(b.map, loaded);
+    for (size_t k = 0; k < 255; ++k) {
+      ASSERT_TRUE(reverse ? usage[k] <= usage[k + 1] : usage[k] >= usage[k + 1]) << k;
+      if (usage[k] == usage[k + 1]) {
+        ASSERT_LT(Reds(b)[k], Reds(b)[k + 1]) << "tie reordered at " << k;
+      }
     }
+    // Sorted already: one sweep, nothing moves.
+    const BoardState sorted = b;
+    EXPECT_EQ(SortBoard(b, SortKey::Usage, reverse, kBoth, usage), 1);
+    EXPECT_EQ(b, sorted);
   }
-  // Sorted already: one sweep, nothing moves.
-  const BoardState sorted = b;
-  EXPECT_EQ(SortBoard(b, SortKey::Usage, false, kBoth, usage), 1);
-  EXPECT_EQ(b, sorted);
 }
 
 // The keys are taken once and travel with the positions' exchanges, so the boxes
