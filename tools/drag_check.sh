@@ -26,6 +26,8 @@ cp "$picture" "$work/"
 picture="$work/$(basename "$picture")"
 cp "$picture" "$work/loaded.pcx"
 export HW_EXE="$editor" HW_PICTURE="$picture" HW_WORK="$work"
+# A window size or place remembered by an earlier run would move the board.
+export XDG_CONFIG_HOME="$work/config"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   "$HW_EXE" --load "$HW_PICTURE" 2>"$HW_WORK/app.log" &
@@ -36,9 +38,10 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   eval "$(xdotool getwindowgeometry --shell "$win")"
   # X, Y: the board surface, below the menu bar (19 pixels high under Xvfb).
   Y=$((Y + 19))
-  # Centre of swatch n on the screen: column n / 16, row n % 16, pitch 211.2 twips.
-  cx() { echo $(( X + (($1 / 16) * 2112 + 1200 + 75) / 150 + 6 )); }
-  cy() { echo $(( Y + (($1 % 16) * 2112 + 3600 + 75) / 150 + 6 )); }
+  # Centre of swatch n on the screen: column n / 16, row n % 16, 14 pixels apart
+  # from swatch 0 at 8, 24 (the board at its design size).
+  cx() { echo $(( X + 8 + ($1 / 16) * 14 + 6 )); }
+  cy() { echo $(( Y + 24 + ($1 % 16) * 14 + 6 )); }
   board() { import -window root -crop 240x250+$X+$Y "$HW_WORK/$1.png"; }
   differ() { [ "$(compare -metric AE "$HW_WORK/$1.png" "$HW_WORK/$2.png" null: 2>&1 || true)" != 0 ]; }
 

@@ -22,6 +22,7 @@ editor_build
 mkdir -p "$(dirname "$out")"
 
 export HW_EXE="$editor" HW_PICTURE="$picture" HW_OUT="$out"
+export XDG_CONFIG_HOME=$(mktemp -d)  # no window place remembered by an earlier run
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   "$HW_EXE" --load "$HW_PICTURE" &

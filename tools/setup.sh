@@ -14,7 +14,9 @@ packages=(build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev g
   libgmock-dev libbenchmark-dev nettle-dev libspng-dev libacl1-dev)
 if [ "$mode" = test ]; then
   # Interoperability peers, the fuzzing compiler and runtime, the format check.
-  packages+=(clang libclang-rt-14-dev python3 python3-pil imagemagick netpbm clang-format)
+  # A virtual X server, a window manager and xdotool for the real-window checks.
+  packages+=(clang libclang-rt-14-dev python3 python3-pil imagemagick netpbm clang-format
+    xvfb xauth openbox xdotool)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -29,7 +29,7 @@ bool EditorCommands::MaySave(const std::string& path, const std::optional<std::s
 
 bool EditorCommands::SavePicture() {
   if (files_ == nullptr || !editor_.PictureLoaded()) return false;
-  const auto path = Chosen(files_->SaveFile(FileKind::Picture));
+  const auto path = Chosen(files_->SaveFile(FileKind::Picture, editor_.PicturePath()));
   if (!path) return false;
   const auto loss = PictureSaveLoses(PictureFormatForName(*path), editor_.Board().entries);
   return MaySave(*path, loss) && editor_.SavePicture(*path);
@@ -48,7 +48,7 @@ void EditorCommands::LoadPalette(PaletteMerge merge) {
 
 bool EditorCommands::SavePalette() {
   if (files_ == nullptr) return false;
-  const auto path = Chosen(files_->SaveFile(FileKind::Palette));
+  const auto path = Chosen(files_->SaveFile(FileKind::Palette, std::string()));
   if (!path) return false;
   const auto loss = PaletteSaveLoses(PaletteFormatForName(*path), editor_.Board().entries);
   return MaySave(*path, loss) && editor_.SavePalette(*path);
@@ -56,10 +56,10 @@ bool EditorCommands::SavePalette() {
 
 void EditorCommands::EditColour(int index) {
   if (colours_ == nullptr || index < 0 || index > 255) return;
-  const RGBTriple now = editor_.Board().entries[static_cast<size_t>(index)].rgb;
-  const std::optional<PackedColour> chosen = colours_->ChooseColour(PackRGB(now));
+  const BoardEntry now = editor_.Board().entries[static_cast<size_t>(index)];
+  const std::optional<BoardEntry> chosen = colours_->ChooseColour(index, now);
   if (!chosen) return;
-  editor_.EditColour(index, GetRGB(*chosen & (RedMask | GreenMask | BlueMask)));
+  editor_.SetEntry(index, *chosen);
 }
 
 }  // namespace hw

@@ -185,8 +185,13 @@ void Editor::Spread(SpreadKind kind) {
 
 void Editor::EditColour(int index, RGBTriple colour) {
   if (!OnBoard(index)) return;
+  SetEntry(index, BoardEntry{colour, board_.entries[static_cast<size_t>(index)].A});
+}
+
+void Editor::SetEntry(int index, BoardEntry entry) {
+  if (!OnBoard(index)) return;
   BoardState next = board_;
-  next.entries[static_cast<size_t>(index)].rgb = colour;
+  next.entries[static_cast<size_t>(index)] = entry;
   Apply(next, true);
 }
 

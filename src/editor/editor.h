@@ -121,7 +121,10 @@ class Editor {
   void ReverseRange(MoveWhat what);
   void Sort(SortKey key, bool reverse, MoveWhat what);
   void Spread(SpreadKind kind);
-  void EditColour(int index, RGBTriple colour);  // the marks stay where they are
+  // One entry's colour (its opacity kept), or colour and opacity; the marks stay
+  // where they are.
+  void EditColour(int index, RGBTriple colour);
+  void SetEntry(int index, BoardEntry entry);
   void Undo();
   void Redo();
 

@@ -152,6 +152,16 @@ bool Editor::SavePicture(const std::string& path) {
 
 bool Editor::SavePictureToItsFile() { return SavePictureIn(path_, format_); }
 
+namespace {
+
+// What the status line says after a save: the file's own name.
+std::string SavedMessage(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return "Saved '" + (slash == std::string::npos ? path : path.substr(slash + 1)) + "'";
+}
+
+}  // namespace
+
 bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
   if (path.empty()) return false;
   if (!loaded_) {
@@ -172,6 +182,7 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
     }
     header_ = header;
     saved_position_ = history_.Position();
+    message_ = SavedMessage(path);
     if (auto* v = view()) v->StateChanged();
     return true;
   });
@@ -234,6 +245,8 @@ bool Editor::SavePalette(const std::string& path) {
       ReportError(FailureMessage(path, saved.error()));
       return false;
     }
+    message_ = SavedMessage(path);
+    if (auto* v = view()) v->StateChanged();
     return true;
   });
 }

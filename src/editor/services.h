@@ -17,17 +17,18 @@ enum class FileKind { Picture, Palette };
 class FileDialogs {
  public:
   virtual ~FileDialogs() = default;
-  // The chosen full path, or nullopt when the user cancelled.
+  // The chosen full path, or nullopt when the user cancelled. A save dialog
+  // starts on `suggested` (its folder, name and format) when it is not empty.
   virtual std::optional<std::string> OpenFile(FileKind kind) = 0;
-  virtual std::optional<std::string> SaveFile(FileKind kind) = 0;
+  virtual std::optional<std::string> SaveFile(FileKind kind, const std::string& suggested) = 0;
 };
 
 class ColourDialog {
  public:
   virtual ~ColourDialog() = default;
-  // The chosen true colour, or nullopt when the user cancelled. The dialog opens
-  // on `initial`.
-  virtual std::optional<PackedColour> ChooseColour(PackedColour initial) = 0;
+  // The chosen colour and opacity for board entry `index`, or nullopt when the
+  // user cancelled. The dialog opens on `initial`.
+  virtual std::optional<BoardEntry> ChooseColour(int index, BoardEntry initial) = 0;
 };
 
 class ErrorReporter {

@@ -57,6 +57,11 @@ void BoardSurface::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Right:
     case Qt::Key_Up:
     case Qt::Key_Down:
+      if (mods == Qt::AltModifier) {
+        emit MoveRequested(static_cast<Qt::Key>(event->key()));
+        event->accept();
+        return;
+      }
       if (mods != Qt::NoModifier && mods != Qt::ShiftModifier) break;
       emit StepRequested(static_cast<Qt::Key>(event->key()), mods == Qt::ShiftModifier);
       event->accept();
@@ -71,6 +76,18 @@ void BoardSurface::keyPressEvent(QKeyEvent* event) {
       break;
   }
   QWidget::keyPressEvent(event);
+}
+
+void BoardSurface::SetBoardGrow(int grow) {
+  const float more = static_cast<float>(grow * kTwipsPerPixel);
+  band_->SetBounds(RubberBand::kDesignLeft, RubberBand::kDesignTop, RubberBand::kDesignRight + more,
+                   RubberBand::kDesignBottom + more);
+}
+
+void BoardSurface::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  RaiseOverlay();
+  emit Resized();
 }
 
 void BoardSurface::focusInEvent(QFocusEvent* event) {

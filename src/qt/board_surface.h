@@ -26,13 +26,19 @@ class BoardSurface : public QWidget {
   BandOverlay* Overlay() const { return overlay_; }
   // Keeps the overlay above the controls and the board.
   void RaiseOverlay();
+  // The board is `grow` pixels wider and taller than its design size; the
+  // rubber band keeps to it.
+  void SetBoardGrow(int grow);
 
  signals:
   // An arrow key: both marks step, or with `range` (Shift) only the current one.
   void StepRequested(Qt::Key key, bool range);
+  // Alt+arrow: drop the "Move:" run at the current entry one swatch that way.
+  void MoveRequested(Qt::Key key);
   // Enter: edit the current colour.
   void EditRequested();
   void FocusChanged(bool focused);
+  void Resized();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -40,6 +46,7 @@ class BoardSurface : public QWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 
  private:

@@ -11,9 +11,10 @@
 #include <QPointer>
 #include <QToolTip>
 #include <algorithm>
+#include <cmath>
 
 #include "editor/editor.h"
-#include "qt/twips.h"
+#include "qt/checker.h"
 
 namespace hw {
 
@@ -146,41 +147,38 @@ BoardView::BoardView(const Editor& editor, QWidget* surface) : QObject(surface),
            QByteArray::number(reinterpret_cast<quintptr>(this), 16);
   for (int i = 0; i < 256; ++i) {
     auto* cell = new SwatchCell(this, i, surface);
-    cell->setGeometry(TwipsRect(120, 360, 192, 192));
+    cell->setGeometry(SwatchPlace(0, false));
     cell->hide();
     cells_[static_cast<size_t>(i)] = cell;
   }
 }
 
-namespace {
-
-// Swatch 0's place and size on the surface, in twips, and the pitch of the grid
-// in swatches.
-constexpr float kSwatchLeft = 120.0f, kSwatchTop = 360.0f, kSwatchSize = 192.0f;
-constexpr double kPitch = 1.1;
-
-// One coordinate of the board layout: cell times size times the pitch plus the
-// origin, formed in double precision and kept in single precision.
-float BoardCoordinate(int cell, float origin) {
-  return static_cast<float>(static_cast<double>(static_cast<float>(cell)) * kSwatchSize * kPitch +
-                            origin);
+BoardGeometry BoardGeometry::ForPitch(int pitch) {
+  BoardGeometry g;
+  g.pitch = std::max(pitch, kDesignPitch);
+  // A swatch is 192 twips of every 211.2: ten elevenths of the pitch.
+  g.side = static_cast<int>(std::lround(g.pitch / 1.1));
+  return g;
 }
 
-}  // namespace
-
-QRect SwatchPlace(int index, bool flipped) {
+QRect SwatchPlace(int index, bool flipped, const BoardGeometry& g) {
   // Column-major: position 16 i + j sits in column i, row j; flipped, in row i,
   // column j. Swatch 0 is in the corner either way.
   const int col = flipped ? index % 16 : index / 16;
   const int row = flipped ? index / 16 : index % 16;
-  return TwipsRect(BoardCoordinate(col, kSwatchLeft), BoardCoordinate(row, kSwatchTop), kSwatchSize,
-                   kSwatchSize);
+  return QRect(g.left + col * g.pitch, g.top + row * g.pitch, g.side, g.side);
+}
+
+void BoardView::SetGeometry(const BoardGeometry& geometry) {
+  if (geometry == geometry_) return;
+  geometry_ = geometry;
+  Sync();
 }
 
 void BoardView::Sync() {
   for (size_t i = 0; i < cells_.size(); ++i) {
     SwatchCell* cell = cells_[i];
-    const QRect place = SwatchPlace(static_cast<int>(i), editor_.Flipped());
+    const QRect place = SwatchPlace(static_cast<int>(i), editor_.Flipped(), geometry_);
     if (cell->geometry() != place) cell->setGeometry(place);
     if (cell->isHidden() && !closed_) cell->show();
     cell->update();
@@ -213,8 +211,9 @@ QColor Contrasting(const QColor& c) {
 void BoardView::Paint(const SwatchCell& cell, QPainter& painter) const {
   const int index = cell.Index();
   const RGBTriple c = editor_.SwatchShownColour(index);
-  const QColor colour(c.R, c.G, c.B);
   const BoardState& board = editor_.Board();
+  const uint8_t alpha = board.entries[static_cast<size_t>(index)].A;
+  const QColor colour(c.R, c.G, c.B, alpha);
   const bool in_range =
       index >= std::min(board.prev, board.cur) && index <= std::max(board.prev, board.cur);
   const QRect all = cell.rect();
@@ -227,6 +226,10 @@ void BoardView::Paint(const SwatchCell& cell, QPainter& painter) const {
     painter.fillRect(interior, Qt::white);
     interior.adjust(1, 1, -1, -1);
   }
+  if (alpha < 255) {
+    // A see-through entry shows the checkerboard through its colour.
+    FillChecker(painter, interior, std::max(2, interior.width() / 4));
+  }
   painter.fillRect(interior, colour);
   const QColor ink = Contrasting(colour);
   if (mark_unused_ && editor_.PictureLoaded() && editor_.Usage()[static_cast<size_t>(index)] == 0) {
@@ -235,9 +238,12 @@ void BoardView::Paint(const SwatchCell& cell, QPainter& painter) const {
     painter.drawLine(interior.topLeft(), interior.bottomRight());
   }
   if (index == board.cur && keyboard_focus_) {
-    // Where the board's arrow keys start from.
-    painter.setPen(QPen(ink, 1.0, Qt::DotLine));
+    // Where the board's arrow keys start from: a frame in the ink colour with a
+    // line of the other one inside, clear on any colour.
+    painter.setPen(QPen(ink, 1.0));
     painter.drawRect(interior.adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(ink == Qt::black ? Qt::white : Qt::black, 1.0, Qt::DashLine));
+    painter.drawRect(interior.adjusted(1, 1, -2, -2));
   }
   if (editor_.IsMarked(index)) {
     // Centre of the interior, radius an eighth of the swatch's width, black

@@ -28,8 +28,21 @@ QMimeData* MakeSwatchMime(const QByteArray& board_token, int index);
 // The dragged swatch's index, or nothing when the payload is foreign or malformed.
 std::optional<int> ParseSwatchMime(const QMimeData* mime, const QByteArray& board_token);
 
+// The board's layout on the surface in whole pixels, so the grid is even: swatch
+// 0's corner, the distance from one swatch to the next and a swatch's side.
+struct BoardGeometry {
+  int left = 8, top = 24;
+  int pitch = kDesignPitch, side = 13;
+  static constexpr int kDesignPitch = 14;
+  // The layout at `pitch` pixels per swatch (the gap grows with it).
+  static BoardGeometry ForPitch(int pitch);
+  // How much wider (and taller) the board is than at its design size.
+  int Grow() const { return 16 * (pitch - kDesignPitch); }
+  friend bool operator==(const BoardGeometry&, const BoardGeometry&) = default;
+};
+
 // Where swatch `index` sits on the board surface, in pixels.
-QRect SwatchPlace(int index, bool flipped);
+QRect SwatchPlace(int index, bool flipped, const BoardGeometry& geometry = {});
 
 // The position next to `at` on the screen in the direction of an arrow key (`at`
 // itself at the board's edge). Unflipped the board is column-major (position n
@@ -73,6 +86,8 @@ class BoardView : public QObject {
   const QByteArray& Token() const { return token_; }
   // Places the cells where the editor's layout puts them and repaints them all.
   void Sync();
+  void SetGeometry(const BoardGeometry& geometry);
+  const BoardGeometry& Geometry() const { return geometry_; }
   void Repaint(int index);
   // Entries no pixel uses are struck through.
   void SetMarkUnused(bool on);
@@ -115,6 +130,7 @@ class BoardView : public QObject {
   QByteArray token_;
   std::array<SwatchCell*, 256> cells_{};
   std::function<QString(int)> tooltip_;
+  BoardGeometry geometry_;
   bool mark_unused_ = false;
   bool keyboard_focus_ = false;
   bool closed_ = false;

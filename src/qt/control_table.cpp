@@ -131,14 +131,34 @@ void FitIndicator(QAbstractButton* b) {
 
 }  // namespace
 
+void PlaceControls(QWidget* surface, int grow) {
+  // The board's last column and its lower edge, in twips from its corner.
+  constexpr double kLastColumn = 15 * 192 * 1.1 - 10;
+  constexpr double kBelow = 3720 - kBoardTopTwips;
+  for (const ControlRow& row : kControls) {
+    QWidget* w = Control<QWidget>(surface, row.name);
+    if (w == nullptr) continue;
+    const double dx = row.inside ? 0 : kBoardLeftTwips;
+    const double dy = row.inside ? 0 : kBoardTopTwips;
+    QRect place = TwipsRect(row.left + dx, row.top + dy, row.width, row.height);
+    if (!row.inside) {
+      // What lies right of or below the board moves with its far edges; the
+      // lines that span the window widen with it.
+      const bool right = row.left >= kLastColumn, below = row.top >= kBelow;
+      place.translate(right ? grow : 0, below ? grow : 0);
+      if (row.left <= 0 && row.width > 5000) place.setWidth(place.width() + grow);
+    }
+    w->setGeometry(place);
+    if (row.kind == K::Check || row.kind == K::Option)
+      FitIndicator(static_cast<QAbstractButton*>(w));
+  }
+}
+
 void BuildControlTable(QWidget* surface) {
   for (const ControlRow& row : kControls) {
     QWidget* parent = row.inside ? Control<QWidget>(surface, row.inside) : surface;
-    const double dx = row.inside ? 0 : kBoardLeftTwips;
-    const double dy = row.inside ? 0 : kBoardTopTwips;
     QWidget* w = Make(row, parent);
     w->setObjectName(QString::fromLatin1(row.name));
-    w->setGeometry(TwipsRect(row.left + dx, row.top + dy, row.width, row.height));
     if (row.kind == K::Frame) {
       // The caption sits on the frame's top line, leaving the inside to its options.
       w->setStyleSheet(
@@ -152,9 +172,8 @@ void BuildControlTable(QWidget* surface) {
     // A style sheet stops the surface's font from reaching a frame and what it holds.
     if (row.inside || row.kind == K::Frame) w->setFont(surface->font());
     if (row.hidden) w->hide();
-    if (row.kind == K::Check || row.kind == K::Option)
-      FitIndicator(static_cast<QAbstractButton*>(w));
   }
+  PlaceControls(surface, 0);
   // Starting states.
   for (const char* name :
        {"CheckMoveIndex", "CheckMoveColor", "OptionSortHist", "OptionMergeReplace", "CheckHW"}) {
@@ -168,6 +187,12 @@ void BuildControlTable(QWidget* surface) {
     Control<QWidget>(surface, name)->setToolTip(QString::fromLatin1(kSpreadTip));
   }
   Control<QWidget>(surface, "CommanFlip")->setToolTip(QStringLiteral("Flip"));
+  Control<QWidget>(surface, "LabelUR")
+      ->setToolTip(QStringLiteral("Position of the swatch in the top right corner"));
+  Control<QWidget>(surface, "LabelLL")
+      ->setToolTip(QStringLiteral("Position of the swatch in the bottom left corner"));
+  Control<QWidget>(surface, "LabelHistCnt")
+      ->setToolTip(QStringLiteral("Pixels using the selected entry"));
   Control<QWidget>(surface, "CommandRangeTo")
       ->setToolTip(QStringLiteral("Click on palette color to create range from current to"));
   auto* count = Control<QLineEdit>(surface, "TextMoveCount");

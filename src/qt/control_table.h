@@ -30,6 +30,11 @@ struct ControlRow {
 // enabled states, ranges, list items) and tooltips; find them by name.
 void BuildControlTable(QWidget* surface);
 
+// Places the controls for a board `grow` pixels wider and taller than its design
+// size: those right of the board move right with it, those below move down, and
+// the picture and status lines at the bottom widen.
+void PlaceControls(QWidget* surface, int grow);
+
 // Tab goes from the flip button to the board (the surface), then through the
 // options under it, then down the command buttons on the right.
 void SetControlTabOrder(QWidget* surface);

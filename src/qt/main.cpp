@@ -9,6 +9,7 @@
 
 #include "editor/editor.h"
 #include "qt/app_icon.h"
+#include "qt/file_dialogs.h"
 #include "qt/main_window.h"
 #include "qt/qt_services.h"
 #include "qt/recovery.h"
@@ -20,12 +21,13 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(hw::MakeAppIcon());
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("Palette editor for 8-bit PCX pictures"));
+  parser.setApplicationDescription(
+      QStringLiteral("Palette editor for 8-bit indexed pictures (PCX and PNG)"));
   parser.addHelpOption();
   parser.addVersionOption();
   const QCommandLineOption load_option(
       QStringLiteral("load"),
-      QStringLiteral("Load this picture at start, as if chosen with \"Load Pic...\"."),
+      QStringLiteral("Load this picture (PCX or PNG) at start, as if chosen with \"Load Pic...\"."),
       QStringLiteral("file"));
   parser.addOption(load_option);
   parser.process(app);
@@ -43,6 +45,7 @@ int main(int argc, char** argv) {
   colours.SetParent(&window);
   errors.SetParent(&window);
 
+  window.RestoreGeometry();
   window.Load();
   window.show();
 

@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
@@ -71,7 +72,8 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   connect(unsaved_, &UnsavedChanges::Discarded, this, &MainWindow::ChangesDiscarded);
 
   surface_ = new BoardSurface(this);
-  surface_->setFixedSize(TwipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
+  // The design size is the smallest; a larger window grows the board.
+  surface_->setMinimumSize(TwipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size());
   setCentralWidget(surface_);
   // Control sizes are fixed in twips, so captions need a small, narrow face.
   QFont small = font();
@@ -108,8 +110,8 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   SetControlTabOrder(surface_);
   // The board has the keyboard from the start.
   surface_->setFocus();
-  // The window is as large as the menu bar, the board surface and the status bar.
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
+  connect(surface_, &BoardSurface::Resized, this, &MainWindow::Relayout);
+  resize(sizeHint());
   editor_.SetView(this);
 }
 
@@ -140,7 +142,7 @@ void MainWindow::LoadPicture(const std::string& path) {
 
 void MainWindow::BuildStatusBar() {
   QStatusBar* status = statusBar();
-  status->setSizeGripEnabled(false);
+  status->setSizeGripEnabled(true);
   status->setFont(surface_->font());
   values_label_ = new QLabel(status);
   values_label_->setObjectName(QStringLiteral("LabelValues"));
@@ -154,11 +156,15 @@ void MainWindow::BuildStatusBar() {
   };
   connect(picture_window_.get(), &PictureWindow::ZoomChanged, this, show_zoom);
   show_zoom();
-  // A click on a pixel of the picture selects the entry it uses.
+  // A click on a pixel of the picture puts both marks on the entry it uses, as an
+  // arrow key does; pointing at one shows its values.
   connect(picture_window_->View(), &PictureView::PixelClicked, this, [this](int x, int y) {
-    const size_t k = static_cast<size_t>(y) * static_cast<size_t>(editor_.PictureWidth()) +
-                     static_cast<size_t>(x);
-    if (k < editor_.Pixels().size()) Run([this, k] { editor_.Select(editor_.Pixels()[k]); });
+    const int index = EntryAtPixel(editor_, x, y);
+    if (index >= 0) Run([this, index] { editor_.SetMarks(index, index); });
+  });
+  connect(picture_window_->View(), &PictureView::PixelHovered, this, [this](int x, int y) {
+    hovered_pixel_ = QPoint(x, y);
+    ShowValues();
   });
 }
 
@@ -178,6 +184,15 @@ void MainWindow::ConnectBoard() {
   });
   connect(board_, &BoardView::Hovered, this, &MainWindow::HoverSwatch);
   connect(surface_, &BoardSurface::StepRequested, this, &MainWindow::StepMarks);
+  // The same drop as with the pointer, onto the swatch one step away on screen;
+  // at the board's edge there is none.
+  connect(surface_, &BoardSurface::MoveRequested, this, [this](Qt::Key key) {
+    const int source = editor_.Board().cur;
+    const int target = NeighbourOnScreen(source, key, editor_.Flipped());
+    if (target != source) {
+      Run([this, target, source] { editor_.Drop(target, source, options_->Move()); });
+    }
+  });
   connect(surface_, &BoardSurface::EditRequested, this, [this] {
     const int index = editor_.Board().cur;
     Run([this, index] { commands_.EditColour(index); });
@@ -275,7 +290,9 @@ void MainWindow::SyncControls() {
 
 void MainWindow::SyncPicture() {
   PictureView* view = picture_window_->View();
-  view->SetColourTable(editor_.display().Realized(Surface::PictureBox));
+  std::array<uint8_t, 256> alphas{};
+  for (size_t i = 0; i < 256; ++i) alphas[i] = editor_.Board().entries[i].A;
+  view->SetColourTable(editor_.display().Realized(Surface::PictureBox), &alphas);
   const int w = editor_.PictureWidth();
   const int h = editor_.PictureHeight();
   if (editor_.PictureLoaded() && (pixels_dirty_ || view->PictureSize() != QSize(w, h))) {
@@ -325,14 +342,61 @@ void MainWindow::PicturePaletteChanged() {
 void MainWindow::PictureOpened() {
   if (closing_) return;
   pixels_dirty_ = true;
-  if (!picture_window_->isVisible()) {
-    // The first time beside this window rather than on top of it.
-    if (!pic_placed_) picture_window_->PlaceBeside(frameGeometry(), screen());
-    pic_placed_ = true;
-    picture_window_->show();
+  SyncPicture();
+  // Each picture sizes and zooms the window for itself, beside this one. The
+  // first one of a run may go where the window was when the last run ended.
+  const QRect avail = screen()->availableGeometry();
+  const QRect frame = frameGeometry();
+  const QRect inner = geometry();
+  const QMargins decoration(inner.left() - frame.left(), inner.top() - frame.top(),
+                            frame.right() - inner.right(), frame.bottom() - inner.bottom());
+  PictureWindowPlan plan = PlanPictureWindow(QSize(editor_.PictureWidth(), editor_.PictureHeight()),
+                                             frame, avail, decoration);
+  if (remembered_picture_at_) {
+    const QRect there(*remembered_picture_at_, plan.frame.size());
+    if (avail.contains(there)) plan.frame = there;
+    remembered_picture_at_.reset();
   }
-  if (QGuiApplication::platformName() != QLatin1String("offscreen")) picture_window_->raise();
+  picture_window_->ApplyPlan(plan);
+  if (!picture_window_->isVisible()) picture_window_->show();
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+    picture_window_->raise();
+    // The keyboard stays with the board.
+    activateWindow();
+  }
+  surface_->setFocus();
   ScheduleFlush();
+}
+
+void MainWindow::Relayout() {
+  const QSize design = TwipsRect(0, 0, kClientWidthTwips, kClientHeightTwips).size();
+  const int extra =
+      std::min(surface_->width() - design.width(), surface_->height() - design.height());
+  const BoardGeometry g =
+      BoardGeometry::ForPitch(BoardGeometry::kDesignPitch + std::max(extra, 0) / 16);
+  if (g == board_->Geometry() && laid_out_) return;
+  laid_out_ = true;
+  board_->SetGeometry(g);
+  PlaceControls(surface_, g.Grow());
+  surface_->SetBoardGrow(g.Grow());
+  surface_->RaiseOverlay();
+  options_->Sync();  // the picture's line is elided to its new width
+}
+
+void MainWindow::RestoreGeometry() {
+  QSettings settings;
+  const QByteArray main = settings.value(QStringLiteral("window/main")).toByteArray();
+  if (!main.isEmpty()) restoreGeometry(main);
+  const QVariant at = settings.value(QStringLiteral("window/picture-position"));
+  if (at.isValid()) remembered_picture_at_ = at.toPoint();
+}
+
+void MainWindow::SaveGeometry() {
+  QSettings settings;
+  settings.setValue(QStringLiteral("window/main"), saveGeometry());
+  if (picture_window_->isVisible()) {
+    settings.setValue(QStringLiteral("window/picture-position"), picture_window_->pos());
+  }
 }
 
 void MainWindow::TimerChanged() { SyncTimer(); }
@@ -347,9 +411,10 @@ void MainWindow::StepMarks(Qt::Key key, bool range) {
 }
 
 void MainWindow::ShowValues() {
-  // The swatch under the pointer, or else the selected one.
+  // The pixel or the swatch under the pointer, or else the selected swatch.
   const int index = hovered_ >= 0 ? hovered_ : editor_.Board().cur;
-  const QString text = SwatchValues(index);
+  QString text = PixelValuesText(editor_, hovered_pixel_.x(), hovered_pixel_.y());
+  if (text.isEmpty() || hovered_ >= 0) text = SwatchValues(index);
   if (values_label_->text() != text) values_label_->setText(text);
 }
 
@@ -382,6 +447,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   // Closing the main window takes the picture window with it, and the program ends.
+  SaveGeometry();
   closing_ = true;
   board_->Close();
   cycle_timer_->stop();

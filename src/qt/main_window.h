@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -71,6 +72,10 @@ class MainWindow : public QMainWindow, public EditorView {
   QString SwatchValues(int index) const;
   // True when the user agreed to lose the unsaved changes, or they were saved.
   bool MayDropChanges();
+  // The window's size and place, and the picture window's place, as the last
+  // run left them (QSettings); saved when the window closes.
+  void RestoreGeometry();
+  void SaveGeometry();
 
   // EditorView
   void SwatchChanged(int index) override;
@@ -94,6 +99,8 @@ class MainWindow : public QMainWindow, public EditorView {
   // Runs one editor command; the outermost one repaints afterwards.
   void Run(const std::function<void()>& command, bool board = true);
   void BuildStatusBar();
+  // Fits the board and the controls to the surface's size.
+  void Relayout();
   void ConnectBoard();
   void ConnectControls();
   void StepMarks(Qt::Key key, bool range);
@@ -121,13 +128,15 @@ class MainWindow : public QMainWindow, public EditorView {
   OptionsPanel* options_ = nullptr;
 
   int hovered_ = -1;
+  QPoint hovered_pixel_{-1, -1};  // the picture pixel under the pointer
   std::pair<int, int> shown_range_{-1, -1};
   int run_depth_ = 0;
   bool flush_pending_ = false;
   bool pixels_dirty_ = true;
   bool board_dirty_ = true;
   bool pic_visible_seen_ = false;
-  bool pic_placed_ = false;
+  bool laid_out_ = false;
+  std::optional<QPoint> remembered_picture_at_;
   bool closing_ = false;
 };
 

@@ -93,7 +93,13 @@ PaletteMerge OptionsPanel::Merge() const {
 
 void OptionsPanel::Sync() {
   const BoardState& board = editor_.Board();
-  picture_label_->setText(PictureCaption(editor_));
+  // The name and size line never clips: a long path loses its middle, and the
+  // whole of it is in the tooltip.
+  const QString caption = PictureCaption(editor_);
+  const QString shown =
+      picture_label_->fontMetrics().elidedText(caption, Qt::ElideMiddle, picture_label_->width());
+  picture_label_->setText(shown);
+  picture_label_->setToolTip(editor_.PictureLoaded() ? caption : QString());
   status_label_->setText(QString::fromStdString(editor_.Message()));
   usage_label_->setText(NumberText(editor_.Usage()[static_cast<size_t>(board.cur)]));
   upper_corner_label_->setText(editor_.Flipped() ? QStringLiteral("15") : QStringLiteral("240"));

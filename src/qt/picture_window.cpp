@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "qt/checker.h"
 #include "qt/twips.h"
 
 namespace hw {
@@ -53,6 +54,7 @@ PictureView::PictureView(QWidget* parent) : QWidget(parent), table_(256, qRgb(0,
   setObjectName(QStringLiteral("Picture1"));
   setAutoFillBackground(true);
   setAttribute(Qt::WA_OpaquePaintEvent, false);
+  setMouseTracking(true);  // the pixel under the pointer is shown without a click
   blink_timer_.setInterval(350);
   connect(&blink_timer_, &QTimer::timeout, this, [this] {
     blink_lit_ = !blink_lit_;
@@ -68,16 +70,19 @@ void PictureView::SetPixels(const std::vector<uint8_t>* pixels, int width, int h
   update();
 }
 
-void PictureView::SetColourTable(const LogicalPalette* palette) {
+void PictureView::SetColourTable(const LogicalPalette* palette,
+                                 const std::array<uint8_t, 256>* alphas) {
   QList<QRgb> table(256, qRgb(0, 0, 0));
   if (palette) {
-    for (size_t i = 0; i < palette->size(); ++i) {
+    for (size_t i = 0; i < palette->size() && i < 256; ++i) {
       const PaletteEntry& e = (*palette)[i];
-      table[static_cast<qsizetype>(i)] = qRgb(e.red, e.green, e.blue);
+      table[static_cast<qsizetype>(i)] =
+          qRgba(e.red, e.green, e.blue, alphas != nullptr ? (*alphas)[i] : 255);
     }
   }
   if (table == table_) return;
   table_ = std::move(table);
+  translucent_ = std::any_of(table_.begin(), table_.end(), [](QRgb c) { return qAlpha(c) < 255; });
   update();
 }
 
@@ -128,6 +133,9 @@ void PictureView::paintEvent(QPaintEvent* event) {
     const bool light = 299 * qRed(c) + 587 * qGreen(c) + 114 * qBlue(c) >= 128000;
     table[blink_index_] = light ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
   }
+  // With see-through entries the image keeps their opacity and is laid over the
+  // checkerboard.
+  const QImage::Format format = translucent_ ? QImage::Format_ARGB32 : QImage::Format_RGB32;
   const QRgb* lut = table.constData();
   const size_t have = pixels_->size();
   const uint8_t* data = pixels_->data();
@@ -136,6 +144,7 @@ void PictureView::paintEvent(QPaintEvent* event) {
     return k < have ? data[k] : uint8_t{0};
   };
   QPainter painter(this);
+  if (translucent_) FillChecker(painter, area, 8);
   // Only the picture pixels seen in the exposed rectangle are converted. Enlarged,
   // each is one pixel of the image, which the painter widens without smoothing
   // (nearest neighbour, also onto a high-density screen); shrunk, every n-th pixel
@@ -144,7 +153,7 @@ void PictureView::paintEvent(QPaintEvent* event) {
     const int z = zoom_;
     const QRect src(QPoint(area.left() / z, area.top() / z),
                     QPoint(area.right() / z, area.bottom() / z));
-    QImage part(src.size(), QImage::Format_RGB32);
+    QImage part(src.size(), format);
     if (part.isNull()) return;
     for (int row = 0; row < src.height(); ++row) {
       auto* out = reinterpret_cast<QRgb*>(part.scanLine(row));
@@ -155,7 +164,7 @@ void PictureView::paintEvent(QPaintEvent* event) {
     painter.drawImage(QRect(src.topLeft() * z, src.size() * z), part);
   } else {
     const int n = -zoom_;
-    QImage part(area.size(), QImage::Format_RGB32);
+    QImage part(area.size(), format);
     if (part.isNull()) return;
     for (int row = 0; row < area.height(); ++row) {
       auto* out = reinterpret_cast<QRgb*>(part.scanLine(row));
@@ -176,6 +185,22 @@ void PictureView::mousePressEvent(QMouseEvent* event) {
   event->accept();
   const QPoint pixel = PixelAt(event->position().toPoint());
   emit PixelClicked(pixel.x(), pixel.y());
+}
+
+void PictureView::mouseMoveEvent(QMouseEvent* event) {
+  QWidget::mouseMoveEvent(event);
+  const QPoint at = event->position().toPoint();
+  if (pixels_ == nullptr || !QRect(QPoint(0, 0), ZoomedSize()).contains(at)) {
+    emit PixelHovered(-1, -1);
+    return;
+  }
+  const QPoint pixel = PixelAt(at);
+  emit PixelHovered(pixel.x(), pixel.y());
+}
+
+void PictureView::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  emit PixelHovered(-1, -1);
 }
 
 PictureWindow::PictureWindow() {
@@ -314,13 +339,53 @@ bool PictureWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void PictureWindow::PlaceBeside(const QRect& main, const QScreen* screen) {
-  QPoint at(main.right() + 12, main.top());
-  if (screen != nullptr) {
-    const QRect avail = screen->availableGeometry();
-    if (at.x() + width() > avail.right()) at.setX(std::max(avail.left(), avail.right() - width()));
+namespace {
+
+constexpr int kGap = 12;               // between the main window and the picture window
+constexpr int kMargin = 8;             // around the picture box (120 twips)
+constexpr QSize kMinClient(160, 120);  // room for the title and the scroll bars
+constexpr int kMinRoom = 200;          // narrower room beside is not used
+
+}  // namespace
+
+PictureWindowPlan PlanPictureWindow(QSize picture, const QRect& main_frame, const QRect& screen,
+                                    const QMargins& decoration) {
+  const int right_room = screen.right() - main_frame.right() - kGap;
+  const int left_room = main_frame.left() - screen.left() - kGap;
+  const bool right = right_room >= left_room;
+  const int side_room = std::max(right ? right_room : left_room, 0);
+  // Too little room beside the main window: the picture may use the whole screen.
+  const int room_width = side_room >= kMinRoom ? side_room : screen.width();
+  const QSize decor(decoration.left() + decoration.right(), decoration.top() + decoration.bottom());
+  const QSize room(room_width - decor.width() - 2 * kMargin,
+                   screen.height() - decor.height() - 2 * kMargin);
+  PictureWindowPlan plan;
+  plan.zoom = std::min(hw::FitZoom(picture, room.expandedTo(QSize(1, 1))), 1);
+  const QSize zoomed = plan.zoom >= 1 ? picture * plan.zoom
+                                      : QSize(CeilDiv(picture.width(), -plan.zoom),
+                                              CeilDiv(picture.height(), -plan.zoom));
+  plan.client = (zoomed + QSize(2 * kMargin, 2 * kMargin))
+                    .expandedTo(kMinClient)
+                    .boundedTo(screen.size() - decor);
+  const QSize frame = plan.client + decor;
+  QPoint at;
+  if (frame.width() <= side_room) {
+    at.setX(right ? main_frame.right() + 1 + kGap : main_frame.left() - kGap - frame.width());
+  } else {
+    at.setX(right ? screen.right() + 1 - frame.width() : screen.left());
   }
-  move(at);
+  at.setY(std::clamp(main_frame.top(), screen.top(),
+                     std::max(screen.top(), screen.bottom() + 1 - frame.height())));
+  plan.frame = QRect(at, frame);
+  return plan;
+}
+
+void PictureWindow::ApplyPlan(const PictureWindowPlan& plan) {
+  resize(plan.client);
+  move(plan.frame.topLeft());
+  SetZoom(plan.zoom);
+  scroll_->horizontalScrollBar()->setValue(0);
+  scroll_->verticalScrollBar()->setValue(0);
 }
 
 }  // namespace hw

@@ -10,6 +10,7 @@
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -30,6 +31,21 @@ int ZoomOut(int zoom);
 int FitZoom(QSize picture, QSize room);
 QString ZoomText(int zoom);  // "3:1", "1:1", "1:4"
 
+// The picture window's zoom, client size and frame (its place on the screen,
+// decoration included) for a picture on loading.
+struct PictureWindowPlan {
+  int zoom = 1;
+  QSize client;
+  QRect frame;
+};
+// The largest zoom step up to 1:1 at which `picture` fits the room beside the
+// main window (`main_frame`) on the side of `screen` (its available area) with
+// more of it; the window goes there, or, when it cannot fit, against that edge of
+// the screen, where it overlaps the main window least. `decoration` is what the
+// window manager adds around a window's client area. All in logical pixels.
+PictureWindowPlan PlanPictureWindow(QSize picture, const QRect& main_frame, const QRect& screen,
+                                    const QMargins& decoration);
+
 class PictureView : public QWidget {
   Q_OBJECT
  public:
@@ -37,7 +53,10 @@ class PictureView : public QWidget {
   // Shows width x height indices (row-major) of `pixels`, which must outlive the
   // box; it is read at every paint. Missing pixels of a shorter buffer show index 0.
   void SetPixels(const std::vector<uint8_t>* pixels, int width, int height);
-  void SetColourTable(const LogicalPalette* palette);
+  // The colours of the table's entries, with the opacity of each (none: all
+  // opaque). Pixels of entries that are not opaque show a checkerboard under them.
+  void SetColourTable(const LogicalPalette* palette,
+                      const std::array<uint8_t, 256>* alphas = nullptr);
   QSize PictureSize() const { return {width_, height_}; }
   // The colour a pixel shows now (blinking aside), and the colour of table entry i.
   QRgb ShownColour(int x, int y) const;
@@ -58,10 +77,14 @@ class PictureView : public QWidget {
 
  signals:
   void PixelClicked(int x, int y);
+  // The picture pixel under the pointer, or (-1, -1) once the pointer left it.
+  void PixelHovered(int x, int y);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   const std::vector<uint8_t>* pixels_ = nullptr;
@@ -69,6 +92,7 @@ class PictureView : public QWidget {
   int height_ = 0;
   int zoom_ = 1;
   QList<QRgb> table_;
+  bool translucent_ = false;  // some entry of the table is not opaque
   int blink_index_ = -1;
   bool blink_lit_ = false;
   QTimer blink_timer_;
@@ -93,8 +117,8 @@ class PictureWindow : public QWidget {
   void StepZoom(int steps, QPoint anchor = QPoint(-1, -1));
   // The largest step at which the whole picture fits the window.
   void FitZoom();
-  // Moves the window beside `main` (a frame on `screen`), inside the screen.
-  void PlaceBeside(const QRect& main, const QScreen* screen);
+  // Sizes, zooms and places the window as planned for its picture.
+  void ApplyPlan(const PictureWindowPlan& plan);
 
  signals:
   void ZoomChanged();

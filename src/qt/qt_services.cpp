@@ -6,12 +6,11 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <span>
 
 namespace hw {
 
@@ -93,66 +92,15 @@ QString PathFromNative(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-namespace {
-
-// Name filters, and the suffix each filter gives a name typed without one.
-struct Filter {
-  const char* text;
-  const char* suffix;
-};
-constexpr Filter kOpenPicture[] = {{"Pictures (*.pcx *.png *.PCX *.PNG)", "pcx"},
-                                   {"All files (*)", ""}};
-constexpr Filter kSavePicture[] = {{"PCX picture (*.pcx)", "pcx"}, {"PNG picture (*.png)", "png"}};
-constexpr Filter kOpenPalette[] = {
-    {"Palettes (*.gpl *.pal *.act *.hex *.pcx *.GPL *.PAL *.ACT *.HEX *.PCX)", "pcx"},
-    {"All files (*)", ""}};
-constexpr Filter kSavePalette[] = {{"PCX palette picture (*.pcx)", "pcx"},
-                                   {"GIMP palette (*.gpl)", "gpl"},
-                                   {"JASC palette (*.pal)", "pal"},
-                                   {"Adobe colour table (*.act)", "act"},
-                                   {"Hex colour list (*.hex)", "hex"}};
-
-}  // namespace
-
-std::optional<std::string> QtFileDialogs::Ask(FileKind kind, bool save) {
-  std::span<const Filter> filters(kOpenPicture);
-  if (kind == FileKind::Picture && save) filters = kSavePicture;
-  if (kind == FileKind::Palette)
-    filters = save ? std::span<const Filter>(kSavePalette) : kOpenPalette;
-  QFileDialog dialog(parent_.data());
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  QStringList names;
-  for (const Filter& f : filters) names << QString::fromLatin1(f.text);
-  dialog.setNameFilters(names);
-  dialog.setDefaultSuffix(QString::fromLatin1(filters.front().suffix));
-  QObject::connect(
-      &dialog, &QFileDialog::filterSelected, &dialog,
-      [&dialog, names, filters](const QString& chosen) {
-        const qsizetype at = names.indexOf(chosen);
-        if (at >= 0) {
-          dialog.setDefaultSuffix(QString::fromLatin1(filters[static_cast<size_t>(at)].suffix));
-        }
-      });
-  if (!last_dir_.isEmpty()) dialog.setDirectory(last_dir_);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList files = dialog.selectedFiles();
-  if (files.isEmpty()) return std::nullopt;
-  last_dir_ = QFileInfo(files.first()).absolutePath();
-  return PathToNative(files.first());
-}
-
-std::optional<std::string> QtFileDialogs::OpenFile(FileKind kind) { return Ask(kind, false); }
-std::optional<std::string> QtFileDialogs::SaveFile(FileKind kind) { return Ask(kind, true); }
-
-std::optional<PackedColour> QtColourDialog::ChooseColour(PackedColour initial) {
-  // A palette reference carries its index in the low byte; only the three colour
-  // bytes are meaningful as a starting colour.
-  const QColor start(GetRed(initial), GetGreen(initial), GetBlue(initial));
-  const QColor chosen = QColorDialog::getColor(start, parent_.data());
+std::optional<BoardEntry> QtColourDialog::ChooseColour(int index, BoardEntry initial) {
+  const QColor start(initial.rgb.R, initial.rgb.G, initial.rgb.B, initial.A);
+  const QColor chosen =
+      QColorDialog::getColor(start, parent_.data(), QObject::tr("Colour of entry %1").arg(index),
+                             QColorDialog::ShowAlphaChannel);
   if (!chosen.isValid()) return std::nullopt;
-  return PackRGB(RGBTriple{static_cast<uint8_t>(chosen.red()), static_cast<uint8_t>(chosen.green()),
-                           static_cast<uint8_t>(chosen.blue())});
+  const auto byte = [](int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); };
+  return BoardEntry{RGBTriple{byte(chosen.red()), byte(chosen.green()), byte(chosen.blue())},
+                    byte(chosen.alpha())};
 }
 
 void QtErrorReporter::ShowError(const std::string& message) {

@@ -28,26 +28,10 @@ std::optional<std::string> LoadArgument(int argc, char** argv);
 // looks like markup is never rendered.
 void ShowPlainMessage(QWidget* parent, const QString& title, const QString& text);
 
-// Open and save dialogs for pictures (PCX, PNG) and palettes (PCX, GIMP, JASC,
-// Adobe colour tables, hex lists), starting in the folder of the last file chosen.
-// A save takes the suffix of the format chosen in its filter when the name has none.
-class QtFileDialogs : public FileDialogs {
- public:
-  void SetParent(QWidget* parent) { parent_ = parent; }
-  std::optional<std::string> OpenFile(FileKind kind) override;
-  std::optional<std::string> SaveFile(FileKind kind) override;
-
- private:
-  std::optional<std::string> Ask(FileKind kind, bool save);
-
-  QPointer<QWidget> parent_;
-  QString last_dir_;
-};
-
 class QtColourDialog : public ColourDialog {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }
-  std::optional<PackedColour> ChooseColour(PackedColour initial) override;
+  std::optional<BoardEntry> ChooseColour(int index, BoardEntry initial) override;
 
  private:
   QPointer<QWidget> parent_;

@@ -20,18 +20,40 @@ QString PictureCaption(const Editor& editor) {
 QString SwatchValuesText(const Editor& editor, int index) {
   if (index < 0 || index > 255) return {};
   const auto tr = [](const char* text) { return QCoreApplication::translate("MainWindow", text); };
-  const RGBTriple c = editor.Board().entries[static_cast<size_t>(index)].rgb;
+  const BoardEntry& e = editor.Board().entries[static_cast<size_t>(index)];
+  const RGBTriple c = e.rgb;
   const uint32_t used = editor.Usage()[static_cast<size_t>(index)];
-  return tr("Index %1   RGB %2, %3, %4   #%5   %6")
+  // An entry that is not opaque says so: its hex code gains the alpha byte.
+  const QString hex = e.A == 255 ? QString::asprintf("#%02x%02x%02x", c.R, c.G, c.B)
+                                 : QString::asprintf("#%02x%02x%02x%02x   ", c.R, c.G, c.B, e.A) +
+                                       tr("alpha %1").arg(e.A);
+  return tr("Index %1   RGB %2, %3, %4   %5   %6")
       .arg(index)
       .arg(c.R)
       .arg(c.G)
       .arg(c.B)
-      .arg(QString::asprintf("%02x%02x%02x", c.R, c.G, c.B))
+      .arg(hex)
       .arg(!editor.PictureLoaded() ? tr("no picture")
            : used == 1             ? tr("used by 1 pixel")
            : used == 0             ? tr("unused")
                                    : tr("used by %1 pixels").arg(used));
+}
+
+int EntryAtPixel(const Editor& editor, int x, int y) {
+  if (!editor.PictureLoaded() || x < 0 || y < 0 || x >= editor.PictureWidth() ||
+      y >= editor.PictureHeight()) {
+    return -1;
+  }
+  const size_t k =
+      static_cast<size_t>(y) * static_cast<size_t>(editor.PictureWidth()) + static_cast<size_t>(x);
+  return k < editor.Pixels().size() ? editor.Pixels()[k] : -1;
+}
+
+QString PixelValuesText(const Editor& editor, int x, int y) {
+  const int index = EntryAtPixel(editor, x, y);
+  if (index < 0) return {};
+  return QCoreApplication::translate("MainWindow", "Pixel %1, %2   ").arg(x).arg(y) +
+         SwatchValuesText(editor, index);
 }
 
 }  // namespace hw

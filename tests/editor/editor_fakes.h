@@ -21,8 +21,10 @@ struct FakeFiles : FileDialogs {
     kinds.push_back(kind);
     return Take(opens);
   }
-  std::optional<std::string> SaveFile(FileKind kind) override {
+  std::vector<std::string> suggested;  // what each save dialog started on
+  std::optional<std::string> SaveFile(FileKind kind, const std::string& start) override {
     kinds.push_back(kind);
+    suggested.push_back(start);
     return Take(saves);
   }
   static std::optional<std::string> Take(std::deque<std::optional<std::string>>& q) {
@@ -33,11 +35,16 @@ struct FakeFiles : FileDialogs {
 };
 
 struct FakeColours : ColourDialog {
-  std::optional<PackedColour> answer;
-  std::vector<PackedColour> initials;  // one per opening
-  std::optional<PackedColour> ChooseColour(PackedColour initial) override {
-    initials.push_back(initial);
-    return answer;
+  std::optional<PackedColour> answer;   // the colour chosen (a reference bit is ignored)
+  std::optional<uint8_t> answer_alpha;  // the opacity chosen; none keeps the entry's
+  std::vector<PackedColour> initials;   // one per opening
+  std::vector<BoardEntry> initial_entries;
+  std::optional<BoardEntry> ChooseColour(int, BoardEntry initial) override {
+    initials.push_back(PackRGB(initial.rgb));
+    initial_entries.push_back(initial);
+    if (!answer) return std::nullopt;
+    return BoardEntry{GetRGB(*answer & (RedMask | GreenMask | BlueMask)),
+                      answer_alpha.value_or(initial.A)};
   }
 };
 

@@ -1,0 +1,120 @@
+#include "qt/file_dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStringList>
+
+#include "qt/qt_services.h"
+
+namespace hw {
+
+namespace {
+
+constexpr DialogFilter kOpenPicture[] = {{"Pictures (*.pcx *.png *.PCX *.PNG)", "pcx"},
+                                         {"All files (*)", ""}};
+constexpr DialogFilter kSavePicture[] = {{"PCX picture (*.pcx)", "pcx"},
+                                         {"PNG picture (*.png)", "png"}};
+constexpr DialogFilter kOpenPalette[] = {
+    {"Palettes (*.gpl *.pal *.act *.hex *.pcx *.GPL *.PAL *.ACT *.HEX *.PCX)", "pcx"},
+    {"All files (*)", ""}};
+constexpr DialogFilter kSavePalette[] = {{"PCX palette picture (*.pcx)", "pcx"},
+                                         {"GIMP palette (*.gpl)", "gpl"},
+                                         {"JASC palette (*.pal)", "pal"},
+                                         {"Adobe colour table (*.act)", "act"},
+                                         {"Hex colour list (*.hex)", "hex"}};
+
+QString Key(FileKind kind, bool save, const char* what) {
+  return QStringLiteral("dialogs/%1%2/%3")
+      .arg(kind == FileKind::Picture ? QStringLiteral("picture") : QStringLiteral("palette"))
+      .arg(save ? QStringLiteral("-save") : QString())
+      .arg(QLatin1String(what));
+}
+
+// The folder is shared by the open and save dialogs of a kind.
+QString FolderKey(FileKind kind) { return Key(kind, false, "folder"); }
+
+}  // namespace
+
+std::span<const DialogFilter> DialogFilters(FileKind kind, bool save) {
+  if (kind == FileKind::Picture) {
+    return save ? std::span<const DialogFilter>(kSavePicture) : kOpenPicture;
+  }
+  return save ? std::span<const DialogFilter>(kSavePalette) : kOpenPalette;
+}
+
+DialogStart StartOf(FileKind kind, bool save, const QString& suggested,
+                    const QSettings& settings) {
+  const std::span<const DialogFilter> filters = DialogFilters(kind, save);
+  DialogStart start;
+  start.folder = settings.value(FolderKey(kind)).toString();
+  const int remembered = settings.value(Key(kind, save, "filter"), 0).toInt();
+  start.filter = remembered >= 0 && remembered < static_cast<int>(filters.size()) ? remembered : 0;
+  if (suggested.isEmpty()) return start;
+  const QFileInfo info(suggested);
+  start.folder = info.absolutePath();
+  start.name = info.fileName();
+  const QString suffix = info.suffix().toLower();
+  for (size_t i = 0; i < filters.size(); ++i) {
+    if (!suffix.isEmpty() && suffix == QLatin1String(filters[i].suffix)) {
+      start.filter = static_cast<int>(i);
+    }
+  }
+  return start;
+}
+
+void RememberChoice(FileKind kind, bool save, const QString& chosen, int filter,
+                    QSettings& settings) {
+  settings.setValue(FolderKey(kind), QFileInfo(chosen).absolutePath());
+  settings.setValue(Key(kind, save, "filter"), filter);
+}
+
+QString WithFilterSuffix(const QString& path, const DialogFilter& filter) {
+  if (*filter.suffix == '\0' || !QFileInfo(path).suffix().isEmpty()) return path;
+  return path + QLatin1Char('.') + QLatin1String(filter.suffix);
+}
+
+std::optional<std::string> QtFileDialogs::Ask(FileKind kind, bool save,
+                                              const std::string& suggested) {
+  const std::span<const DialogFilter> filters = DialogFilters(kind, save);
+  QSettings settings;
+  const DialogStart start = StartOf(kind, save, PathFromNative(suggested), settings);
+  QFileDialog dialog(parent_.data());
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  QStringList names;
+  for (const DialogFilter& f : filters) names << QString::fromLatin1(f.text);
+  dialog.setNameFilters(names);
+  if (!start.folder.isEmpty() && QDir(start.folder).exists()) dialog.setDirectory(start.folder);
+  dialog.selectNameFilter(names.value(start.filter));
+  // The dialog's own overwrite question sees the name with the filter's suffix.
+  const auto suffix_of = [filters](int at) {
+    return QString::fromLatin1(filters[static_cast<size_t>(at)].suffix);
+  };
+  dialog.setDefaultSuffix(suffix_of(start.filter));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog, names, suffix_of](const QString& chosen) {
+                     const qsizetype at = names.indexOf(chosen);
+                     if (at >= 0) dialog.setDefaultSuffix(suffix_of(static_cast<int>(at)));
+                   });
+  if (!start.name.isEmpty()) dialog.selectFile(start.name);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList files = dialog.selectedFiles();
+  if (files.isEmpty()) return std::nullopt;
+  const int filter = std::max<int>(0, static_cast<int>(names.indexOf(dialog.selectedNameFilter())));
+  QString chosen = files.first();
+  if (save) chosen = WithFilterSuffix(chosen, filters[static_cast<size_t>(filter)]);
+  RememberChoice(kind, save, chosen, filter, settings);
+  return PathToNative(chosen);
+}
+
+std::optional<std::string> QtFileDialogs::OpenFile(FileKind kind) {
+  return Ask(kind, false, std::string());
+}
+
+std::optional<std::string> QtFileDialogs::SaveFile(FileKind kind, const std::string& suggested) {
+  return Ask(kind, true, suggested);
+}
+
+}  // namespace hw
