@@ -142,9 +142,9 @@ void PlaceControls(QWidget* surface, int grow) {
     const double dy = row.inside ? 0 : kBoardTopTwips;
     QRect place = TwipsRect(row.left + dx, row.top + dy, row.width, row.height);
     if (!row.inside) {
-      // What lies right of or below the board moves with its far edges; the
-      // lines that span the window widen with it.
-      const bool right = row.left >= kLastColumn, below = row.top >= kBelow;
+      // The column of buttons right of the board moves right with its far edge,
+      // what lies below it moves down; the lines that span the window widen.
+      const bool right = row.left >= kLastColumn, below = !right && row.top >= kBelow;
       place.translate(right ? grow : 0, below ? grow : 0);
       if (row.left <= 0 && row.width > 5000) place.setWidth(place.width() + grow);
     }

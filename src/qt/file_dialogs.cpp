@@ -44,8 +44,7 @@ std::span<const DialogFilter> DialogFilters(FileKind kind, bool save) {
   return save ? std::span<const DialogFilter>(kSavePalette) : kOpenPalette;
 }
 
-DialogStart StartOf(FileKind kind, bool save, const QString& suggested,
-                    const QSettings& settings) {
+DialogStart StartOf(FileKind kind, bool save, const QString& suggested, const QSettings& settings) {
   const std::span<const DialogFilter> filters = DialogFilters(kind, save);
   DialogStart start;
   start.folder = settings.value(FolderKey(kind)).toString();

@@ -17,6 +17,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Huewright"));
+  QApplication::setOrganizationName(QStringLiteral("Huewright"));
   QApplication::setApplicationVersion(QStringLiteral("1.0"));
   QApplication::setWindowIcon(hw::MakeAppIcon());
 

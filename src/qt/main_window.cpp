@@ -284,7 +284,10 @@ void MainWindow::SyncControls() {
 
   picture_window_->setWindowTitle(editor_.PictureLoaded() ? PictureCaption(editor_)
                                                           : QStringLiteral("Current Picture"));
-  if (editor_.PictureLoaded() && !pic_visible_seen_) PictureOpened();
+  // A picture loaded before this window listened has not been shown yet.
+  if (editor_.PictureLoaded() && !pic_visible_seen_ && !picture_window_->isVisible()) {
+    PictureOpened();
+  }
   pic_visible_seen_ = editor_.PictureLoaded();
 }
 
@@ -386,7 +389,12 @@ void MainWindow::Relayout() {
 void MainWindow::RestoreGeometry() {
   QSettings settings;
   const QByteArray main = settings.value(QStringLiteral("window/main")).toByteArray();
-  if (!main.isEmpty()) restoreGeometry(main);
+  if (main.isEmpty() || !restoreGeometry(main)) {
+    // The first run: near the left edge of the screen, leaving the picture window
+    // the room on its right.
+    const QRect avail = screen()->availableGeometry();
+    move(avail.topLeft() + QPoint(avail.width() / 40, avail.height() / 20));
+  }
   const QVariant at = settings.value(QStringLiteral("window/picture-position"));
   if (at.isValid()) remembered_picture_at_ = at.toPoint();
 }

@@ -20,7 +20,8 @@ class Loaded : public ::testing::Test {
     Palette palette{};
     for (int i = 0; i < 256; ++i) palette[i] = {uint8_t(i * 7), uint8_t(255 - i), uint8_t(i * 3)};
     Bytes pixels;
-    for (int k = 0; k < 64 * 32; ++k) pixels.push_back(static_cast<uint8_t>(k % 64 / 8 + k / 64 * 8));
+    for (int k = 0; k < 64 * 32; ++k)
+      pixels.push_back(static_cast<uint8_t>(k % 64 / 8 + k / 64 * 8));
     WritePicture(path_, 64, 32, pixels, palette);
     rig_.LoadPicture(path_);
     ASSERT_TRUE(rig_.editor.PictureLoaded());
@@ -72,11 +73,12 @@ TEST(PictureWindowPlan, FitsTheRoomBesideTheMainWindowAtEachScale) {
       SCOPED_TRACE(::testing::Message() << "scale " << scale << ", " << picture.width());
       const PictureWindowPlan plan = PlanPictureWindow(picture, main, screen, decoration);
       EXPECT_LE(plan.zoom, 1);
-      const QSize room = QSize(screen.right() - main.right() - 12, screen.height()) -
-                         QSize(4 + 16, 26 + 16);
+      const QSize room =
+          QSize(screen.right() - main.right() - 12, screen.height()) - QSize(4 + 16, 26 + 16);
       const auto fits = [&](int zoom) {
-        const QSize z = zoom >= 1 ? picture : QSize((picture.width() - zoom - 1) / -zoom,
-                                                    (picture.height() - zoom - 1) / -zoom);
+        const QSize z = zoom >= 1 ? picture
+                                  : QSize((picture.width() - zoom - 1) / -zoom,
+                                          (picture.height() - zoom - 1) / -zoom);
         return z.width() <= room.width() && z.height() <= room.height();
       };
       EXPECT_TRUE(fits(plan.zoom));
@@ -160,7 +162,8 @@ TEST_F(Loaded, PointingAtThePictureShowsThePixelAndAClickMarksItsEntry) {
   QMouseEvent move(QEvent::MouseMove, QPointF(35, 7), view->mapToGlobal(QPointF(35, 7)),
                    Qt::NoButton, Qt::NoButton, Qt::NoModifier);
   QApplication::sendEvent(view, &move);
-  EXPECT_TRUE(Values().startsWith("Pixel 17, 3   Index 26   RGB 182, 229, 78")) << Values().toStdString();
+  EXPECT_TRUE(Values().startsWith("Pixel 17, 3   Index 26   RGB 182, 229, 78"))
+      << Values().toStdString();
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(35, 7), view->mapToGlobal(QPointF(35, 7)),
                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
   QTest::mouseClick(rig_.form.Swatch(3), Qt::LeftButton);
