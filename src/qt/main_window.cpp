@@ -147,6 +147,9 @@ void MainWindow::BuildStatusBar() {
   values_label_ = new QLabel(status);
   values_label_->setObjectName(QStringLiteral("LabelValues"));
   values_label_->setTextFormat(Qt::PlainText);
+  // A long line is cut at the zoom's edge rather than drawn under it; a wider
+  // window shows all of it.
+  values_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   status->addWidget(values_label_, 1);
   zoom_label_ = new QLabel(status);
   zoom_label_->setObjectName(QStringLiteral("LabelZoom"));
