@@ -190,6 +190,13 @@ void Editor::EditColour(int index, RGBTriple colour) {
   Apply(next, true);
 }
 
+void Editor::EditEntry(int index, BoardEntry entry) {
+  if (!OnBoard(index)) return;
+  BoardState next = board_;
+  next.entries[static_cast<size_t>(index)] = entry;
+  Apply(next, true);
+}
+
 // The history moves only once the board it names is shown.
 void Editor::Undo() {
   if (std::optional<BoardState> back = history_.UndoTarget()) {

@@ -122,6 +122,8 @@ class Editor {
   void Sort(SortKey key, bool reverse, MoveWhat what);
   void Spread(SpreadKind kind);
   void EditColour(int index, RGBTriple colour);  // the marks stay where they are
+  // Colour and opacity of one entry at once; the marks stay where they are.
+  void EditEntry(int index, BoardEntry entry);
   void Undo();
   void Redo();
 
