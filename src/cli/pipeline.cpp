@@ -6,6 +6,9 @@ namespace hw::cli {
 
 Pipeline::Pipeline() : editor_(EditorServices{&errors_, nullptr, nullptr, nullptr}) {
   editor_.Start();
+  // The first step follows the load at once: a buffer made ahead would only be
+  // waited for, or never used by steps that leave the map alone.
+  editor_.SetPrepareAfterLoad(false);
 }
 
 Status Pipeline::Reported(bool ok) {
