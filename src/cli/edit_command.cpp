@@ -150,8 +150,7 @@ int Edit(const std::vector<std::string>& args) {
   if (int failed = parse(0)) return failed;
   if (e->script) {
     auto lines = ScriptLines(*e->script);
-    if (!lines)
-      return Fail(*e->script, "cannot read '" + *e->script + "': " + lines.error().message);
+    if (!lines) return Fail(*e->script, lines.error().message);
     texts.insert(texts.end(), lines->begin(), lines->end());
     if (int failed = parse(e->steps.size())) return failed;
   }
@@ -161,10 +160,11 @@ int Edit(const std::vector<std::string>& args) {
   if (auto loaded = pipeline.Load(e->in); !loaded) return Fail(e->in, loaded.error().message);
   for (size_t i = 0; i < steps.size(); ++i) {
     std::string warning;
-    Status ran = Error{"not enough memory"};
+    Status ran = Ok{};
     try {
       ran = pipeline.Run(steps[i].step, &warning);
     } catch (const std::bad_alloc&) {
+      ran = Error{"not enough memory"};
     } catch (const std::system_error& error) {
       ran = Error{error.what()};
     }
