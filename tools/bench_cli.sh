@@ -9,12 +9,19 @@
 # With --static-runtime a second build (folder BUILD-static) links libstdc++ and libgcc
 # statically, through cache options alone, and is timed as a third column: for a
 # small picture much of the process's time is the dynamic loader's.
-# usage: tools/bench_cli.sh [--static-runtime] [build-dir] [runs]
+#
+# With --edit it runs bench_cli (Google Benchmark) instead: on one 8192 x 8192 PCX,
+# `edit` with one step against `rewrite` of the same file and `stats` against
+# `info`, whole processes run back to back in every iteration; the ratio column is
+# command / reference.
+# usage: tools/bench_cli.sh [--static-runtime | --edit] [build-dir] [runs]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 static=0
+edit=0
 if [ "${1:-}" = --static-runtime ]; then static=1; shift; fi
+if [ "${1:-}" = --edit ]; then edit=1; shift; fi
 build=${1:-$root/build-cli-bench}
 runs=${2:-21}
 source "$here/lib/bench_folder.sh"
@@ -22,10 +29,14 @@ build_cli() {  # folder, cmake options...
   local folder=$1
   shift
   bench_configure "$folder" -DHW_BUILD_GUI=OFF -DCMAKE_BUILD_TYPE=Release "$@"
-  cmake --build "$folder" -j2 --target huewright-cli bench_pcx >"$folder/bench-build.log" 2>&1 ||
+  cmake --build "$folder" -j2 --target huewright-cli bench_pcx bench_cli >"$folder/bench-build.log" 2>&1 ||
     { cat "$folder/bench-build.log" >&2; exit 1; }
 }
 build_cli "$build"
+if [ $edit = 1 ]; then
+  exec "$build/bench_cli" --cli="$build/huewright-cli" --runs="${2:-9}" \
+    --benchmark_counters_tabular=true
+fi
 static_cli=""
 if [ $static = 1 ]; then
   build_cli "$build-static" "-DCMAKE_EXE_LINKER_FLAGS=-static-libstdc++ -static-libgcc"

@@ -65,6 +65,11 @@ class Editor {
   Editor& operator=(const Editor&) = delete;
 
   void SetView(EditorView* view) { svc_.view = view; }
+  // Whether a picture load prepares the buffer for remapped pixels in the
+  // background, so that a user's first command does not wait for fresh memory (on
+  // unless turned off). A script, whose next command follows at once and may not
+  // remap at all, has nothing to gain from it.
+  void SetPrepareAfterLoad(bool on) { prepare_after_load_ = on; }
 
   // ---- what the window reads ----
   const BoardState& Board() const { return board_; }
@@ -193,6 +198,7 @@ class Editor {
   std::vector<uint8_t> loaded_pixels_;
   std::vector<uint8_t> pixels_;  // the remapped pixels; used while the map is not the identity
   bool identity_ = true;
+  bool prepare_after_load_ = true;
   std::thread preparing_;  // fills prepared_ with a touched buffer of the picture's size
   std::vector<uint8_t> prepared_;
   UsageCounts loaded_counts_{};

@@ -9,18 +9,31 @@
 
 namespace hw {
 
+namespace {
+
+// A zero-filled buffer of n bytes, every page touched, in huge pages where the
+// system has them: a picture's worth of small pages costs far more to touch than
+// the remap that fills them.
+std::vector<uint8_t> TouchedBuffer(size_t n) {
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  std::vector<uint8_t> buffer;
+  buffer.reserve(n);
+  AdviseHugePages(buffer.data(), buffer.capacity());
+  buffer.resize(n);
+  return buffer;
+}
+
+}  // namespace
+
 void Editor::PrepareRemapBuffer() {
+  if (!prepare_after_load_) return;
   const size_t n = loaded_pixels_.size();
   // Touching fresh memory costs far more than the remap that fills it; another
   // core does it while the picture is being shown. The buffer is the thread's own
   // until RemapBuffer() joins it.
   const auto prepare = [this, n] {
     try {
-      std::vector<uint8_t> buffer;
-      buffer.reserve(n);
-      AdviseHugePages(buffer.data(), buffer.capacity());
-      buffer.resize(n);  // zero-filled: every page touched
-      prepared_ = std::move(buffer);
+      prepared_ = TouchedBuffer(n);
     } catch (const std::bad_alloc&) {
       // The first remap allocates it and reports what happens then.
     }
@@ -40,7 +53,7 @@ std::vector<uint8_t>& Editor::RemapBuffer() {
     prepared_ = {};
   }
   if (pixels_.size() != loaded_pixels_.size()) {
-    std::vector<uint8_t> buffer = AllocateBuffer<uint8_t>(loaded_pixels_.size());
+    std::vector<uint8_t> buffer = TouchedBuffer(loaded_pixels_.size());
     pixels_ = std::move(buffer);
   }
   return pixels_;

@@ -1,0 +1,53 @@
+#include "cli/output.h"
+
+#include <cstdio>
+
+namespace hw::cli {
+
+std::string current_file;
+
+const char* const kUsage =
+    "usage: huewright-cli info FILE | indices FILE | palette FILE | stats FILE | "
+    "rewrite IN OUT|- | convert IN OUT | "
+    "edit IN OUT [STEP...] [--script F] [--map F] [--palette-out F]";
+
+std::string OneLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (u < 0x20 || u == 0x7f) {
+      static const char* hex = "0123456789abcdef";
+      out += "\\x";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void PrintLine(const std::string& text) {
+  const std::string line = text + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+int Fail(const std::string& file, const std::string& cause, int code) {
+  std::string text = cause.find(file) != std::string::npos ? cause : file + ": " + cause;
+  PrintLine("huewright-cli: " + OneLine(text));
+  return code;
+}
+
+void Warn(const std::string& file, const std::string& loss) {
+  PrintLine("warning: '" + OneLine(file) + "': " + OneLine(loss));
+}
+
+int UsageError(std::string_view cause) {
+  PrintLine("huewright-cli: " + OneLine(cause) + "; " + kUsage);
+  return kExitUsage;
+}
+
+}  // namespace hw::cli

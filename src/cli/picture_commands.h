@@ -1,0 +1,28 @@
+// The commands that inspect, rewrite and convert one file:
+//
+//   info FILE        one JSON object describing the picture (PCX or PNG)
+//   indices FILE     the row-major pixel indices (no row filler), binary
+//   palette FILE     the 768 palette bytes (RGB of all 256 entries), binary
+//   stats FILE       JSON: every entry with its colour, alpha, usage and the first
+//                    entry it duplicates; how many are used, unused and duplicates
+//   rewrite IN OUT   decode a PCX picture and write it back through our own writer
+//                    (OUT "-" is standard output; "./-" names a file "-")
+//   convert IN OUT   the kind OUT's extension names: .pcx or .png a picture (IN a
+//                    picture), .gpl, .pal, .act or .hex a palette (IN a picture or
+//                    any palette file); OUT "-" is refused
+//
+// Each returns the exit code, having printed the failure line if any.
+#pragma once
+
+#include <string>
+
+namespace hw::cli {
+
+int Info(const std::string& path);
+int Indices(const std::string& path);
+int PaletteBytesOf(const std::string& path);
+int Stats(const std::string& path);
+int Rewrite(const std::string& in, const std::string& out);
+int Convert(const std::string& in, const std::string& out);
+
+}  // namespace hw::cli

@@ -1,0 +1,62 @@
+#include "cli/pipeline.h"
+
+#include <type_traits>
+
+namespace hw::cli {
+
+Pipeline::Pipeline() : editor_(EditorServices{&errors_, nullptr, nullptr, nullptr}) {
+  editor_.Start();
+  // The first step follows the load at once: a buffer made ahead would only be
+  // waited for, or never used by steps that leave the map alone.
+  editor_.SetPrepareAfterLoad(false);
+}
+
+Status Pipeline::Reported(bool ok) {
+  if (ok) return Ok{};
+  return Error{errors_.message.empty() ? std::string("failed") : errors_.message};
+}
+
+Status Pipeline::Load(const std::string& path) { return Reported(editor_.LoadPicture(path)); }
+
+Status Pipeline::SavePicture(const std::string& path) {
+  return Reported(editor_.SavePicture(path));
+}
+
+Status Pipeline::SavePalette(const std::string& path) {
+  return Reported(editor_.SavePalette(path));
+}
+
+Status Pipeline::Run(const Step& step, std::string* warning) {
+  Editor& ed = editor_;
+  return std::visit(
+      [&](const auto& s) -> Status {
+        using S = std::decay_t<decltype(s)>;
+        if constexpr (std::is_same_v<S, SortStep>) {
+          ed.Sort(s.key, s.reverse, s.what);
+        } else if constexpr (std::is_same_v<S, MoveStep>) {
+          ed.Drop(s.target, s.source, MoveOptions{s.count, s.what});
+          // A drop on itself is a click and leaves the last message as it was.
+          if (s.target != s.source && !ed.Message().empty()) *warning = ed.Message();
+        } else if constexpr (std::is_same_v<S, ReverseStep>) {
+          ed.SetMarks(s.range.low, s.range.high);
+          ed.ReverseRange(s.what);
+        } else if constexpr (std::is_same_v<S, SpreadStep>) {
+          ed.SetMarks(s.range.low, s.range.high);
+          ed.Spread(s.kind);
+        } else if constexpr (std::is_same_v<S, SetStep>) {
+          if (s.alpha) {
+            ed.SetEntry(s.index, BoardEntry{s.colour, *s.alpha});
+          } else {
+            ed.EditColour(s.index, s.colour);
+          }
+        } else {
+          static_assert(std::is_same_v<S, PaletteStep>);
+          if (s.merge != PaletteMerge::All) ed.SetMarks(s.range.low, s.range.high);
+          return Reported(ed.LoadPalette(s.file, s.merge));
+        }
+        return Ok{};
+      },
+      step);
+}
+
+}  // namespace hw::cli

@@ -1,0 +1,218 @@
+#include "cli/steps.h"
+
+#include <utility>
+#include <vector>
+
+namespace hw::cli {
+
+namespace {
+
+using Fields = std::vector<std::string_view>;
+
+Fields Split(std::string_view text) {
+  Fields fields;
+  for (;;) {
+    const size_t colon = text.find(':');
+    fields.push_back(text.substr(0, colon));
+    if (colon == std::string_view::npos) return fields;
+    text.remove_prefix(colon + 1);
+  }
+}
+
+std::string Quoted(std::string_view field) { return "'" + std::string(field) + "'"; }
+
+Error FormError(std::string_view form) { return Error{"expected " + std::string(form)}; }
+
+// A decimal number in low..high; `name` says what it is in the error.
+Result<int> Number(std::string_view field, int low, int high, std::string_view name) {
+  if (field.empty() || field.size() > 9 || field.find_first_not_of("0123456789") != field.npos) {
+    return Error{std::string(name) + " " + Quoted(field) + " is not a number"};
+  }
+  int value = 0;
+  for (char c : field) value = value * 10 + (c - '0');
+  if (value < low || value > high) {
+    return Error{std::string(name) + " " + std::to_string(value) + " is out of range " +
+                 std::to_string(low) + ".." + std::to_string(high)};
+  }
+  return value;
+}
+
+Result<int> Position(std::string_view field, std::string_view name) {
+  return Number(field, 0, 255, name);
+}
+
+Result<PositionRange> Range(std::string_view field) {
+  const size_t dash = field.find('-');
+  if (dash == field.npos) return Error{Quoted(field) + " is not a range LOW-HIGH"};
+  auto low = Position(field.substr(0, dash), "LOW");
+  if (!low) return low.error();
+  auto high = Position(field.substr(dash + 1), "HIGH");
+  if (!high) return high.error();
+  if (*low > *high) {
+    return Error{"LOW " + std::to_string(*low) + " is above HIGH " + std::to_string(*high)};
+  }
+  return PositionRange{*low, *high};
+}
+
+Result<MoveWhat> What(std::string_view field) {
+  if (field == "both") return MoveWhat{true, true};
+  if (field == "index") return MoveWhat{true, false};
+  if (field == "colour") return MoveWhat{false, true};
+  return Error{"unknown WHAT " + Quoted(field) + " (both, index or colour)"};
+}
+
+Result<Step> Sort(const Fields& f) {
+  constexpr std::string_view kForm = "sort:KEY[:reverse][:WHAT]";
+  if (f.empty() || f.size() > 3) return FormError(kForm);
+  SortStep step;
+  if (f[0] == "usage") {
+    step.key = SortKey::Usage;
+  } else if (f[0] == "hsv") {
+    step.key = SortKey::Hue;
+  } else if (f[0] == "rgb") {
+    step.key = SortKey::RedGreen;
+  } else {
+    return Error{"unknown sort key " + Quoted(f[0]) + " (usage, hsv or rgb)"};
+  }
+  size_t next = 1;
+  if (next < f.size() && f[next] == "reverse") {
+    step.reverse = true;
+    ++next;
+  }
+  if (next < f.size()) {
+    auto what = What(f[next]);
+    if (!what) return what.error();
+    step.what = *what;
+    ++next;
+  }
+  if (next < f.size()) return FormError(kForm);
+  return Step{std::move(step)};
+}
+
+Result<Step> Move(const Fields& f) {
+  constexpr std::string_view kForm = "move:TARGET:SOURCE[:COUNT][:WHAT]";
+  if (f.size() < 2 || f.size() > 4) return FormError(kForm);
+  MoveStep step;
+  auto target = Position(f[0], "TARGET");
+  if (!target) return target.error();
+  auto source = Position(f[1], "SOURCE");
+  if (!source) return source.error();
+  step.target = *target;
+  step.source = *source;
+  size_t next = 2;
+  // A lone optional field is WHAT when it is a word, COUNT otherwise.
+  const auto word = [](std::string_view w) { return !w.empty() && w[0] >= 'a' && w[0] <= 'z'; };
+  const bool count_given = next < f.size() && (f.size() == 4 || !word(f[next]));
+  if (count_given) {
+    auto count = Number(f[next], 1, 256, "COUNT");
+    if (!count) return count.error();
+    step.count = *count;
+    ++next;
+  }
+  if (next < f.size()) {
+    auto what = What(f[next]);
+    if (!what) return what.error();
+    step.what = *what;
+  }
+  return Step{std::move(step)};
+}
+
+Result<Step> Reverse(const Fields& f) {
+  if (f.empty() || f.size() > 2) return FormError("reverse:LOW-HIGH[:WHAT]");
+  ReverseStep step;
+  auto range = Range(f[0]);
+  if (!range) return range.error();
+  step.range = *range;
+  if (f.size() == 2) {
+    auto what = What(f[1]);
+    if (!what) return what.error();
+    step.what = *what;
+  }
+  return Step{std::move(step)};
+}
+
+Result<Step> Spread(const Fields& f) {
+  if (f.size() != 2) return FormError("spread:rgb|hsv|hsv-reverse:LOW-HIGH");
+  SpreadStep step;
+  if (f[0] == "rgb") {
+    step.kind = SpreadKind::Rgb;
+  } else if (f[0] == "hsv") {
+    step.kind = SpreadKind::Hsv;
+  } else if (f[0] == "hsv-reverse") {
+    step.kind = SpreadKind::HsvReverse;
+  } else {
+    return Error{"unknown spread " + Quoted(f[0]) + " (rgb, hsv or hsv-reverse)"};
+  }
+  auto range = Range(f[1]);
+  if (!range) return range.error();
+  step.range = *range;
+  return Step{std::move(step)};
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+Result<Step> Set(const Fields& f) {
+  if (f.size() != 2) return FormError("set:INDEX:#rrggbb[aa]");
+  SetStep step;
+  auto index = Position(f[0], "INDEX");
+  if (!index) return index.error();
+  step.index = *index;
+  const std::string_view c = f[1];
+  uint8_t bytes[4] = {0, 0, 0, 255};
+  bool hex = c.size() == 7 || c.size() == 9;
+  for (size_t i = 1; hex && i < c.size(); i += 2) {
+    const int hi = HexDigit(c[i]), lo = HexDigit(c[i + 1]);
+    hex = hi >= 0 && lo >= 0;
+    bytes[i / 2] = static_cast<uint8_t>(hi * 16 + lo);
+  }
+  if (!hex || c[0] != '#') return Error{"colour " + Quoted(c) + " is not #rrggbb or #rrggbbaa"};
+  step.colour = {bytes[0], bytes[1], bytes[2]};
+  if (c.size() == 9) step.alpha = bytes[3];
+  return Step{std::move(step)};
+}
+
+// FILE may hold colons, so the merge is read from the right: "...:replace:LOW-HIGH".
+Result<Step> Palette(std::string_view rest) {
+  PaletteStep step;
+  const Fields f = Split(rest);
+  const size_t n = f.size();
+  const auto merge_word = [](std::string_view w) { return w == "replace" || w == "protect"; };
+  std::string_view file = rest;
+  if (n >= 2 && merge_word(f[n - 2])) {
+    step.merge = f[n - 2] == "replace" ? PaletteMerge::ReplaceRange : PaletteMerge::ProtectRange;
+    auto range = Range(f[n - 1]);
+    if (!range) return range.error();
+    step.range = *range;
+    const size_t options = f[n - 2].size() + 1 + f[n - 1].size() + (n > 2 ? 1 : 0);
+    file = rest.substr(0, rest.size() - options);
+  } else if (merge_word(f[n - 1])) {
+    return Error{Quoted(f[n - 1]) + " needs a range: palette:FILE:" + std::string(f[n - 1]) +
+                 ":LOW-HIGH"};
+  }
+  if (file.empty()) return FormError("palette:FILE[:replace|protect:LOW-HIGH]");
+  step.file = std::string(file);
+  return Step{std::move(step)};
+}
+
+}  // namespace
+
+Result<Step> ParseStep(std::string_view text) {
+  const size_t colon = text.find(':');
+  const std::string_view name = text.substr(0, colon);
+  const std::string_view rest = colon == text.npos ? std::string_view() : text.substr(colon + 1);
+  if (name == "palette") return Palette(rest);
+  const Fields fields = colon == text.npos ? Fields{} : Split(rest);
+  if (name == "sort") return Sort(fields);
+  if (name == "move") return Move(fields);
+  if (name == "reverse") return Reverse(fields);
+  if (name == "spread") return Spread(fields);
+  if (name == "set") return Set(fields);
+  return Error{"unknown step " + Quoted(name) + " (sort, move, reverse, spread, set or palette)"};
+}
+
+}  // namespace hw::cli

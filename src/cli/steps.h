@@ -1,0 +1,75 @@
+// The steps of `huewright-cli edit`: one window command each, written as text
+// ("sort:hsv:reverse", "move:16:40:8:index", "palette:ui.gpl:replace:240-255").
+// The parser only reads the text; pipeline.h runs a step through the editor.
+//
+//   sort:KEY[:reverse][:WHAT]            KEY usage, hsv or rgb
+//   move:TARGET:SOURCE[:COUNT][:WHAT]    the drop of SOURCE on TARGET, COUNT 1..256
+//   reverse:LOW-HIGH[:WHAT]
+//   spread:rgb|hsv|hsv-reverse:LOW-HIGH
+//   set:INDEX:#rrggbb[aa]
+//   palette:FILE[:replace|protect:LOW-HIGH]
+//
+// WHAT is both (the default), index or colour. Positions are 0..255 and LOW-HIGH
+// is inclusive with LOW <= HIGH. Optional fields are read from the right, so a
+// palette's FILE is everything between "palette:" and them, colons included.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "board/board.h"
+#include "board/sort.h"
+#include "board/spread.h"
+#include "colour/colour.h"
+#include "formats/result.h"
+
+namespace hw::cli {
+
+struct PositionRange {
+  int low = 0;
+  int high = 0;
+};
+
+struct SortStep {
+  SortKey key = SortKey::Usage;
+  bool reverse = false;
+  MoveWhat what{};
+};
+
+struct MoveStep {
+  int target = 0;
+  int source = 0;
+  int count = 1;
+  MoveWhat what{};
+};
+
+struct ReverseStep {
+  PositionRange range;
+  MoveWhat what{};
+};
+
+struct SpreadStep {
+  SpreadKind kind = SpreadKind::Rgb;
+  PositionRange range;
+};
+
+struct SetStep {
+  int index = 0;
+  RGBTriple colour;
+  std::optional<uint8_t> alpha;  // none: the entry keeps its opacity
+};
+
+struct PaletteStep {
+  std::string file;
+  PaletteMerge merge = PaletteMerge::All;
+  PositionRange range;  // for the merges
+};
+
+using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep>;
+
+// The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
+Result<Step> ParseStep(std::string_view text);
+
+}  // namespace hw::cli

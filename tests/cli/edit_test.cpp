@@ -1,0 +1,230 @@
+// `huewright-cli edit` and `stats` as a build script runs them: exit codes, the
+// lines on stderr, which files are written, and what --map and stats report.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "../editor/editor_fakes.h"
+#include "formats/pcx_file.h"
+#include "formats/picture_io.h"
+
+namespace hw::test {
+namespace {
+
+struct Outcome {
+  int code = -1;
+  std::string err;
+};
+
+class Edit : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (size_t i = 0; i < pixels_.size(); ++i) pixels_[i] = static_cast<uint8_t>(i * 7 % 200);
+    for (size_t i = 0; i < 256; ++i) {
+      palette_[i] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
+                     static_cast<uint8_t>(i * 3)};
+    }
+    WritePicture(in_, 16, 20, pixels_, palette_);
+  }
+  static std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+  }
+  Outcome Cli(const std::vector<std::string>& args, const std::string& out = "/dev/null") const {
+    std::string cmd = Quote(HW_BINARY_DIR "/huewright-cli");
+    for (const auto& a : args) cmd += " " + Quote(a);
+    const std::string err = dir_.File("stderr.txt");
+    const int status = std::system((cmd + " >" + out + " 2>" + Quote(err)).c_str());
+    const Bytes text = ReadBytes(err);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128, std::string(text.begin(), text.end())};
+  }
+  std::string Put(const std::string& name, const std::string& text) const {
+    WriteBytes(dir_.File(name), Bytes(text.begin(), text.end()));
+    return dir_.File(name);
+  }
+  std::string Read(const std::string& name) const {
+    const Bytes b = ReadBytes(dir_.File(name));
+    return {b.begin(), b.end()};
+  }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(dir_.File(name)); }
+
+  TempDir dir_;
+  std::string in_ = dir_.File("in.pcx");
+  std::string out_ = dir_.File("out.pcx");
+  Bytes pixels_ = Bytes(16 * 20);
+  Palette palette_{};
+};
+
+TEST_F(Edit, EveryMalformedStepIsAUsageErrorNamingIt) {
+  const std::string bad[] = {"",
+                             "jump:1:2",
+                             "sort",
+                             "sort:hue",
+                             "sort:hsv:both:reverse",
+                             "sort:rgb:sideways",
+                             "sort:usage:reverse:index:x",
+                             "move",
+                             "move:1",
+                             "move:256:0",
+                             "move:0:-1",
+                             "move:1:2:0",
+                             "move:1:2:257",
+                             "move:1:2:3:colours",
+                             "move:1:2:x",
+                             "move:1:2:3:index:4",
+                             "reverse:5",
+                             "reverse:9-3",
+                             "reverse:0-256",
+                             "reverse:0-9:all",
+                             "spread:lab:0-9",
+                             "spread:rgb",
+                             "spread:hsv:0-9:both",
+                             "set:1:ff0000",
+                             "set:1:#ff00",
+                             "set:1:#gg0000",
+                             "set:256:#000000",
+                             "set:1:#0000000",
+                             "palette:",
+                             "palette:x.gpl:replace",
+                             "palette:x.gpl:protect:3-1",
+                             "palette:replace:0-9",
+                             "palette:x.gpl:replace:0-300"};
+  for (const std::string& step : bad) {
+    SCOPED_TRACE(step);
+    const Outcome r = Cli({"edit", in_, out_, "sort:hsv", step});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("edit: step 2 '" + step + "': ", 0), 0u) << r.err;
+    EXPECT_FALSE(Exists("out.pcx"));
+  }
+  // Script steps count on after the argument steps; comments and blank lines are no steps.
+  const std::string script = Put("s.txt", "# gather\n\n  move:1:2 \r\n\t# x\nmove:1:2:ten\n");
+  const Outcome r = Cli({"edit", "--script", script, in_, out_, "sort:hsv"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.err, "edit: step 3 'move:1:2:ten': unknown WHAT 'ten' (both, index or colour)\n");
+}
+
+TEST_F(Edit, BadCommandLinesAreUsageErrors) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"edit", in_},
+                                             {"edit", in_, "-"},
+                                             {"edit", in_, dir_.File("o.gpl")},
+                                             {"edit", in_, dir_.File("o.bmp")},
+                                             {"edit", in_, out_, "--palette-out", "p.png"},
+                                             {"edit", in_, out_, "--map"},
+                                             {"edit", in_, out_, "--colour", "x"},
+                                             {"edit", in_, out_, "--map", "a", "--map", "b"}}) {
+    EXPECT_EQ(Cli(args).code, 2) << args.back();
+  }
+  EXPECT_FALSE(Exists("out.pcx"));
+}
+
+// A failing last step (argument or script) writes nothing: OUT and the map keep
+// their old bytes, the palette is not made.
+TEST_F(Edit, AFailingStepLeavesEveryOutputAsItWas) {
+  const std::string missing = dir_.File("no:such.gpl");
+  const std::string script = Put("s.txt", "reverse:0-255\npalette:" + missing + "\n");
+  for (const std::vector<std::string>& steps : std::vector<std::vector<std::string>>{
+           {"sort:hsv", "move:0:5:3", "palette:" + missing}, {"sort:hsv", "--script", script}}) {
+    Put("out.pcx", "old picture");
+    Put("map.json", "old map");
+    std::vector<std::string> args = {
+        "edit", in_, out_, "--map", dir_.File("map.json"), "--palette-out", dir_.File("p.gpl")};
+    args.insert(args.end(), steps.begin(), steps.end());
+    const Outcome r = Cli(args);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err.rfind("edit: step 3 'palette:" + missing + "': cannot load '" + missing, 0), 0u)
+        << r.err;
+    EXPECT_EQ(Read("out.pcx"), "old picture");
+    EXPECT_EQ(Read("map.json"), "old map");
+    EXPECT_FALSE(Exists("p.gpl"));
+  }
+  // Written in order: a map that cannot be written leaves the palette unmade.
+  const Outcome r = Cli({"edit", in_, out_, "sort:rgb", "--palette-out", dir_.File("p.gpl"),
+                         "--map", dir_.File("no/map.json")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find(dir_.File("no/map.json")), std::string::npos) << r.err;
+  EXPECT_NE(Read("out.pcx"), "old picture");
+  EXPECT_FALSE(Exists("p.gpl"));
+}
+
+// The map sends IN's indices to OUT's; its entries are OUT's palette, and so is
+// the palette file. OUT may be IN itself.
+TEST_F(Edit, TheMapTakesInsIndicesToOuts) {
+  const std::string gpl = Put("four.gpl", "GIMP Palette\n1 2 3\n4 5 6\n7 8 9\n10 11 12\n");
+  const Outcome r = Cli({"edit", in_, in_, "sort:hsv", "move:3:200:40:index",
+                         "reverse:10-90:colour", "--map", dir_.File("map.json"),
+                         "sort:usage:reverse", "move:250:0:10", "palette:" + gpl + ":replace:20-30",
+                         "set:5:#A0b0C0", "--palette-out", dir_.File("p.hex")});
+  ASSERT_EQ(r.code, 0) << r.err;
+  // The clipped run is said once, and done.
+  EXPECT_EQ(r.err,
+            "warning: edit: step 5 'move:250:0:10': Moved 6 of 10: the run reached the end of the "
+            "board.\n");
+  const std::string json = Read("map.json");
+  const std::regex shape(
+      R"(\{"map": \[(\d+(, )?){256}\], "entries": \[("#[0-9a-f]{8}"(, )?){256}\]\}\n)");
+  ASSERT_TRUE(std::regex_match(json, shape)) << json;
+  std::vector<int> map;
+  std::vector<std::string> entries;
+  const std::regex number(R"(\d+)"), entry(R"(#[0-9a-f]{8})");
+  const size_t split = json.find("entries");
+  const std::string map_part = json.substr(0, split), entry_part = json.substr(split);
+  for (std::sregex_iterator i(map_part.begin(), map_part.end(), number), e; i != e; ++i)
+    map.push_back(std::stoi(i->str()));
+  for (std::sregex_iterator i(entry_part.begin(), entry_part.end(), entry), e; i != e; ++i)
+    entries.push_back(i->str());
+  Result<PcxPicture> out = LoadPcxFile(in_);
+  ASSERT_TRUE(out.ok());
+  for (size_t k = 0; k < pixels_.size(); ++k) ASSERT_EQ(out->pixels[k], map[pixels_[k]]) << k;
+  std::string hex;
+  for (size_t i = 0; i < 256; ++i) {
+    char want[10], line[8];
+    const RGBTriple& c = out->palette[i];
+    std::snprintf(want, sizeof want, "#%02x%02x%02xff", c.R, c.G, c.B);
+    EXPECT_EQ(entries[i], want);
+    std::snprintf(line, sizeof line, "%02x%02x%02x", c.R, c.G, c.B);
+    hex += std::string(line) + "\n";
+  }
+  EXPECT_EQ(entries[5], "#a0b0c0ff");
+  EXPECT_EQ(entries[20], "#010203ff");
+  EXPECT_EQ(Read("p.hex"), hex);
+}
+
+// Usage, duplicates (equal colour and alpha) and the totals, on a PNG the edit
+// made with a half transparent entry; the same edit into PCX warns of the alpha.
+TEST_F(Edit, StatsCountsUsageAndFirstDuplicates) {
+  const std::vector<std::string> steps = {"set:0:#000000", "set:9:#000000", "set:10:#000000",
+                                          "set:11:#00000080"};
+  std::vector<std::string> args = {"edit", in_, dir_.File("a.png")};
+  args.insert(args.end(), steps.begin(), steps.end());
+  ASSERT_EQ(Cli(args).code, 0);
+  ASSERT_EQ(Cli({"stats", dir_.File("a.png")}, dir_.File("stats.json")).code, 0);
+  const std::string stats = Read("stats.json");
+  UsageCounts usage{};
+  for (uint8_t p : pixels_) ++usage[p];
+  const auto entry = [&](int i, const char* colour, int alpha, const char* duplicate_of) {
+    return "{\"index\": " + std::to_string(i) + ", \"colour\": \"" + colour +
+           "\", \"alpha\": " + std::to_string(alpha) +
+           ", \"usage\": " + std::to_string(usage[static_cast<size_t>(i)]) +
+           ", \"duplicate_of\": " + duplicate_of + "}";
+  };
+  for (const std::string& want :
+       {entry(0, "#000000", 255, "null"), entry(9, "#000000", 255, "0"),
+        entry(10, "#000000", 255, "0"), entry(11, "#000000", 128, "null"),
+        entry(199, "#c73855", 255, "null"), entry(255, "#ff00fd", 255, "null"),
+        std::string("], \"used\": 200, \"unused\": 56, \"duplicates\": 2}\n")}) {
+    EXPECT_NE(stats.find(want), std::string::npos) << want << "\n" << stats;
+  }
+  EXPECT_EQ(Cli({"stats", Put("p.gpl", "GIMP Palette\n1 2 3\n")}).code, 1);
+
+  args[2] = out_;
+  const Outcome r = Cli(args);
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.err.rfind("warning: '" + out_ + "': ", 0), 0u) << r.err;
+}
+
+}  // namespace
+}  // namespace hw::test

@@ -1,0 +1,210 @@
+// The window and `huewright-cli edit` agree to the byte: random sequences of the
+// same commands, given through the window's controls and as edit steps (half of
+// them from a script), end in the same picture file and the same palette file.
+#include <QCheckBox>
+#include <functional>
+#include <random>
+
+#include "cli/edit_command.h"
+#include "formats/png.h"
+#include "qt_fakes.h"
+
+namespace hw::test {
+namespace {
+
+constexpr int kWidth = 29;
+constexpr int kHeight = 17;
+
+struct Case {
+  uint32_t seed;
+  bool png;  // a PNG with transparent entries, saved as PNG; else PCX
+};
+
+// One command as a step and as what a user does in the window.
+struct Command {
+  std::string step;
+  std::function<void(FormRig&)> window;
+};
+
+class WindowAndEdit : public ::testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override {
+    rng_.seed(GetParam().seed);
+    Bytes pixels(kWidth * kHeight);
+    for (auto& p : pixels) p = static_cast<uint8_t>(Pick(3) == 0 ? Pick(8) : Pick(256));
+    BoardEntries entries{};
+    for (auto& e : entries) e = {Colour(), static_cast<uint8_t>(Pick(4) == 0 ? Pick(256) : 255)};
+    Palette colours{};
+    for (size_t i = 0; i < 256; ++i) colours[i] = entries[i].rgb;
+    if (GetParam().png) {
+      auto png = EncodeIndexedPng(kWidth, kHeight, pixels, entries);
+      ASSERT_TRUE(png.ok());
+      WriteBytes(in_, *png);
+    } else {
+      WritePicture(in_, kWidth, kHeight, pixels, colours);
+    }
+    Palette full{};
+    for (auto& c : full) c = Colour();
+    WritePicture(full_palette_, 16, 16, Bytes(256, 0), full);
+    std::string gpl = "GIMP Palette\n";
+    for (int i = 0; i < 12; ++i) {
+      const RGBTriple c = Colour();
+      gpl += std::to_string(c.R) + " " + std::to_string(c.G) + " " + std::to_string(c.B) + "\n";
+    }
+    WriteBytes(short_palette_, Bytes(gpl.begin(), gpl.end()));
+  }
+
+  int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+  RGBTriple Colour() {
+    return {static_cast<uint8_t>(Pick(256)), static_cast<uint8_t>(Pick(256)),
+            static_cast<uint8_t>(Pick(256))};
+  }
+  std::string Range(int* low, int* high) {
+    *low = Pick(256);
+    *high = *low + Pick(256 - *low);
+    return std::to_string(*low) + "-" + std::to_string(*high);
+  }
+  // "Index" and "Color" as WHAT says; the default WHAT is sometimes written out.
+  std::pair<std::string, MoveWhat> What() {
+    static const std::pair<const char*, MoveWhat> kWhats[] = {{"", {true, true}},
+                                                              {":both", {true, true}},
+                                                              {":index", {true, false}},
+                                                              {":colour", {false, true}}};
+    return kWhats[Pick(4)];
+  }
+  static void Boxes(FormRig& r, MoveWhat what) {
+    r.SetBox("CheckMoveIndex", what.index);
+    r.SetBox("CheckMoveColor", what.colour);
+  }
+  // Two clicks: the range the range commands take, its ends in either order.
+  static void Mark(FormRig& r, int a, int b) {
+    r.Drop(a, a);
+    r.Drop(b, b);
+  }
+
+  Command Random() {
+    int low = 0, high = 0;
+    switch (Pick(6)) {
+      case 0: {
+        static const std::pair<const char*, const char*> kKeys[] = {
+            {"usage", "OptionSortHist"}, {"hsv", "OptionSortHue"}, {"rgb", "OptionSortRed"}};
+        const auto [key, option] = kKeys[Pick(3)];
+        const bool reverse = Pick(2) == 1;
+        const auto [what_text, what] = What();
+        return {std::string("sort:") + key + (reverse ? ":reverse" : "") + what_text,
+                [=](FormRig& r) {
+                  r.Click(option);
+                  r.SetBox("CheckReverseSort", reverse);
+                  Boxes(r, what);
+                  r.Click("CommandSort");
+                }};
+      }
+      case 1: {
+        const int target = Pick(256), source = Pick(256);
+        const int count = Pick(5) == 0 ? 1 + Pick(256) : 1 + Pick(12);
+        const auto [what_text, what] = What();
+        const std::string count_text = count == 1 && Pick(2) ? "" : ":" + std::to_string(count);
+        return {"move:" + std::to_string(target) + ":" + std::to_string(source) + count_text +
+                    what_text,
+                [=](FormRig& r) {
+                  r.TypeCount(std::to_string(count).c_str());
+                  Boxes(r, what);
+                  r.Drop(target, source);
+                }};
+      }
+      case 2: {
+        const std::string range = Range(&low, &high);
+        const bool swap = Pick(2) == 1;
+        const auto [what_text, what] = What();
+        return {"reverse:" + range + what_text, [=](FormRig& r) {
+                  Mark(r, swap ? high : low, swap ? low : high);
+                  Boxes(r, what);
+                  r.Click("CommandReverse");
+                }};
+      }
+      case 3: {
+        static const std::pair<const char*, const char*> kSpreads[] = {
+            {"rgb", "CommandSpreadRGB"},
+            {"hsv", "CommandSpreadHSV"},
+            {"hsv-reverse", "CommandSpreadHSVReverse"}};
+        const auto [kind, button] = kSpreads[Pick(3)];
+        const std::string range = Range(&low, &high);
+        return {std::string("spread:") + kind + ":" + range, [=](FormRig& r) {
+                  Mark(r, low, high);
+                  r.Click(button);
+                }};
+      }
+      case 4: {
+        const int index = Pick(256);
+        const RGBTriple c = Colour();
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "#%02x%02X%02x", c.R, c.G, c.B);
+        return {"set:" + std::to_string(index) + ":" + hex, [=](FormRig& r) {
+                  r.colours.answer = PackRGB(c);
+                  r.DoubleClick(index);
+                }};
+      }
+      default: {
+        const std::string file = Pick(2) ? full_palette_ : short_palette_;
+        const int merge = Pick(3);
+        const std::string range = Range(&low, &high);
+        static const char* const kMerges[] = {"", ":replace:", ":protect:"};
+        return {"palette:" + file + kMerges[merge] + (merge ? range : ""), [=](FormRig& r) {
+                  Mark(r, low, high);
+                  r.SetBox("CheckMerge", merge != 0);
+                  if (merge) r.Click(merge == 1 ? "OptionMergeReplace" : "OptionMergeProtect");
+                  r.files.opens.push_back(file);
+                  r.Click("CommandLoadPal");
+                }};
+      }
+    }
+  }
+
+  std::mt19937 rng_;
+  TempDir dir_;
+  const char* ext_ = GetParam().png ? ".png" : ".pcx";
+  std::string in_ = dir_.File(std::string("in") + ext_);
+  std::string full_palette_ = dir_.File("full:256.pcx");  // a colon in FILE is FILE's
+  std::string short_palette_ = dir_.File("short.gpl");
+};
+
+TEST_P(WindowAndEdit, SameCommandsWriteTheSameBytes) {
+  for (int run = 0; run < 3; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    FormRig rig;
+    rig.loss.answers.assign(4, true);
+    rig.LoadPicture(in_);
+    ASSERT_TRUE(rig.editor.PictureLoaded());
+    std::vector<std::string> args = {in_, dir_.File(std::string("cli") + ext_)};
+    std::string script = "# the second half\n\n";
+    const int steps = 4 + Pick(20);
+    for (int i = 0; i < steps; ++i) {
+      Command c = Random();
+      SCOPED_TRACE(c.step);
+      c.window(rig);
+      (i < steps / 2 ? args.push_back(c.step) : void(script += "  " + c.step + "\n"));
+    }
+    WriteBytes(dir_.File("steps.txt"), Bytes(script.begin(), script.end()));
+    for (const char* option : {"--script", "steps.txt", "--palette-out", "cli.gpl"}) {
+      args.push_back(option[0] == '-' ? option : dir_.File(option));
+    }
+    ASSERT_EQ(cli::Edit(args), 0) << script;
+
+    rig.files.saves.push_back(dir_.File(std::string("window") + ext_));
+    rig.Click("ButtonSave");
+    rig.files.saves.push_back(dir_.File("window.gpl"));
+    rig.Click("CommandSavePal");
+    EXPECT_TRUE(rig.errors.messages.empty()) << rig.errors.messages[0];
+    const Bytes window = ReadBytes(dir_.File(std::string("window") + ext_));
+    ASSERT_FALSE(window.empty());
+    EXPECT_TRUE(window == ReadBytes(dir_.File(std::string("cli") + ext_))) << script;
+    EXPECT_EQ(ReadBytes(dir_.File("window.gpl")), ReadBytes(dir_.File("cli.gpl")));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, WindowAndEdit,
+                         ::testing::Values(Case{1, false}, Case{2, true}, Case{3, false},
+                                           Case{4, true}, Case{5, false}, Case{6, true}));
+
+}  // namespace
+}  // namespace hw::test
