@@ -14,7 +14,9 @@ trap 'rm -rf "$work"' EXIT
 cp "$picture" "$work/first.pcx"
 cp "$picture" "$work/second.pcx"
 export HW_EXE="$editor" HW_WORK="$work" XDG_CONFIG_HOME="$work/config"
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# Bounded throughout, so that a window that never shows ends the check instead
+# of leaving the server behind.
+timeout -k 5 100 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   openbox >/dev/null 2>&1 &
   wm=$!
@@ -22,7 +24,8 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   "$HW_EXE" --load "$HW_WORK/first.pcx" 2>"$HW_WORK/app.log" &
   app=$!
   trap "kill $app $wm 2>/dev/null || true" EXIT
-  main=$(xdotool search --sync --onlyvisible --name "Huewright ver 1.0" | head -1)
+  main=$(timeout 30 xdotool search --sync --onlyvisible --name "Huewright ver 1.0" | head -1)
+  [ -n "$main" ] || { echo "FAIL: the main window did not appear"; cat "$HW_WORK/app.log"; exit 1; }
   picture_shown() {
     for _ in $(seq 100); do
       xdotool search --onlyvisible --name "^$HW_WORK/$1" >/dev/null 2>&1 && return 0
