@@ -7,8 +7,10 @@
 //   huewright-cli rewrite IN OUT   decode a PCX picture and write it back through our own
 //                                  writer (OUT "-" is standard output; "./-" names a file "-")
 //   huewright-cli convert IN OUT   the kind OUT's extension names: .pcx or .png a picture
-//                                  (IN a picture), .gpl, .pal, .act or .hex a palette (IN a
-//                                  picture or any palette file); OUT "-" is refused
+//                                  (IN a picture), .gpl, .pal, .act, .hex or .txt a palette
+//                                  (IN a picture or any palette file); OUT "-" is refused
+//   huewright-cli convert --palette-strip IN OUT.png
+//                                  IN's palette as a PNG strip: 256 x 1, pixel k index k
 //
 // Every failure prints exactly one line on stderr naming the file and the cause and
 // exits non-zero: 2 for a usage error, 1 for anything else, running out of memory
@@ -46,7 +48,7 @@ constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
     "usage: huewright-cli info FILE | indices FILE | palette FILE | rewrite IN OUT|- | "
-    "convert IN OUT";
+    "convert [--palette-strip] IN OUT";
 
 // The file being worked on, for the one line printed when memory or threads run out.
 std::string current_file;
@@ -233,17 +235,24 @@ int Rewrite(const std::string& in, const std::string& out) {
 
 // The output kind comes from OUT's extension alone; standard output has none, so
 // "-" is refused (a file called "-" is reached as "./-.png" and the like).
-int Convert(const std::string& in, const std::string& out) {
+// With --palette-strip, OUT (a .png) gets IN's palette as a strip instead of a picture.
+int Convert(const std::string& in, const std::string& out, bool palette_strip) {
   enum class Kind { Picture, Palette } kind;
   hw::PaletteFormat palette_format = hw::PaletteFormat::Gpl;
-  if (hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png")) {
+  if (palette_strip) {
+    if (!hw::HasExtension(out, ".png")) {
+      return UsageError("convert --palette-strip writes a PNG: OUT must end in .png");
+    }
+    kind = Kind::Palette;
+    palette_format = hw::PaletteFormat::PngStrip;
+  } else if (hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png")) {
     kind = Kind::Picture;
   } else if (auto format = hw::PaletteFormatForExtension(out)) {
     kind = Kind::Palette;
     palette_format = *format;
   } else {
     return UsageError("convert: cannot tell what to write from the name '" + out +
-                      "'; OUT must end in .pcx, .png, .gpl, .pal, .act or .hex");
+                      "'; OUT must end in .pcx, .png, .gpl, .pal, .act, .hex or .txt");
   }
   current_file = in;
   if (kind == Kind::Palette) {
@@ -252,9 +261,12 @@ int Convert(const std::string& in, const std::string& out) {
     auto palette = hw::LoadAnyPaletteFile(in);
     if (!palette) return Fail(in, palette.error().message);
     current_file = out;
-    auto saved = hw::SavePaletteFile(out, palette_format, palette->entries);
+    const hw::EntryNames* names = palette->names ? &*palette->names : nullptr;
+    auto saved = hw::SavePaletteFile(out, palette_format, palette->entries, names);
     if (!saved) return Fail(out, saved.error().message);
-    if (auto loss = hw::PaletteSaveLoses(palette_format, palette->entries)) Warn(out, *loss);
+    if (auto loss = hw::PaletteSaveLoses(palette_format, palette->entries, names)) {
+      Warn(out, *loss);
+    }
     return 0;
   }
   // A PCX picture keeps its header when it stays PCX; a PNG gets a fresh one. The
@@ -288,10 +300,12 @@ int Run(const std::vector<std::string>& args) {
     return Rewrite(args[1], args[2]);
   }
   if (command == "convert") {
-    if (operands != 2) return UsageError("convert takes IN and OUT");
-    if (args[2] == "-")
-      return UsageError("convert writes files only: OUT's extension names the kind");
-    return Convert(args[1], args[2]);
+    const bool strip = operands >= 1 && args[1] == "--palette-strip";
+    if (operands != (strip ? 3u : 2u)) return UsageError("convert takes IN and OUT");
+    const std::string& in = args[strip ? 2 : 1];
+    const std::string& out = args[strip ? 3 : 2];
+    if (out == "-") return UsageError("convert writes files only: OUT's extension names the kind");
+    return Convert(in, out, strip);
   }
   return UsageError("unknown command '" + command + "'");
 }
