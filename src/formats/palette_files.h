@@ -45,9 +45,9 @@ Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const ui
 
 // SniffPaletteFormat + DecodePaletteFileAs over a whole file held in memory, with
 // a fallback to the name when the content misleads: a .act file of 768 or 772 bytes
-// whose first colours happen to spell a signature or start with 10, and a .hex file
-// starting with an empty line, are read by their extension when the format their
-// content suggests cannot read them.
+// whose first colours happen to spell a signature or start with 10, and a .hex or
+// .txt file starting with an empty line, are read by their extension when the format
+// their content suggests cannot read them.
 Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::string_view file_name);
 
 // The palette of a PCX file of file_size bytes from its last bytes alone (`tail`
