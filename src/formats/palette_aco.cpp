@@ -35,9 +35,9 @@ Status ReadSection(std::span<const uint8_t> bytes, size_t& pos, std::string_view
   for (size_t k = 0; k < count; ++k) {
     const std::string who = "entry " + std::to_string(k + 1);
     if (bytes.size() - pos < 10) {
-      return FailAtByte(file, pos,
-                        who + ": the file ends inside the colours (" + std::to_string(count) +
-                            " stated)");
+      return FailAtByte(
+          file, pos,
+          who + ": the file ends inside the colours (" + std::to_string(count) + " stated)");
     }
     const uint16_t space = Be16(bytes, pos);
     const uint16_t w = Be16(bytes, pos + 2), x = Be16(bytes, pos + 4), y = Be16(bytes, pos + 6);
@@ -95,9 +95,8 @@ Result<PaletteFile> DecodeAco(std::span<const uint8_t> bytes, std::string_view f
   if (bytes.size() < 4) return Fail(file, "too short for a colour swatch file");
   const uint16_t version = Be16(bytes, 0);
   if (version != 1 && version != 2) {
-    return FailAtByte(file, 0,
-                      "unknown colour swatch version " + std::to_string(version) +
-                          " (expected 1 or 2)");
+    return FailAtByte(
+        file, 0, "unknown colour swatch version " + std::to_string(version) + " (expected 1 or 2)");
   }
   PaletteFile out;
   out.format = PaletteFormat::Aco;

@@ -65,10 +65,10 @@ Result<PaletteFile> DecodeAse(std::span<const uint8_t> bytes, std::string_view f
     if (model == "Gray") channels = 1;
     if (channels == 0) {
       const bool known = model == "CMYK" || model == "LAB ";
-      return FailAtByte(file, start + model_at,
-                        who + " is " + (known ? "a " + std::string(Trim(model)) : "an unknown " +
-                                                                                       Quote(model)) +
-                            " colour; only RGB and Gray colours are read");
+      return FailAtByte(
+          file, start + model_at,
+          who + " is " + (known ? "a " + std::string(Trim(model)) : "an unknown " + Quote(model)) +
+              " colour; only RGB and Gray colours are read");
     }
     const size_t values_at = model_at + 4;
     if (data.size() - values_at < size_t{4} * channels) {

@@ -40,7 +40,8 @@ TEST(ConvertPalettes, PaletteStripIsAnIndexedPngOfEveryEntry) {
              (translucent ? " " + std::to_string(k == 3 ? 0 : 255) : "") + "\n";
     }
     WriteBytes(dir.File("in.gpl"), Bytes(gpl.begin(), gpl.end()));
-    const CliRun r = Cli(dir, {"convert", "--palette-strip", dir.File("in.gpl"), dir.File("s.png")});
+    const CliRun r =
+        Cli(dir, {"convert", "--palette-strip", dir.File("in.gpl"), dir.File("s.png")});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "");
     const Bytes png = ReadBytes(dir.File("s.png"));
@@ -53,21 +54,22 @@ TEST(ConvertPalettes, PaletteStripIsAnIndexedPngOfEveryEntry) {
       const auto at = static_cast<size_t>(k);
       ASSERT_EQ(pic->pixels[at], k);
       const uint8_t alpha = translucent && k == 3 ? 0 : 255;
-      const BoardEntry want = k < 200 ? BoardEntry{{uint8_t(k), uint8_t(255 - k), 7}, alpha}
-                                      : BoardEntry{};
+      const BoardEntry want =
+          k < 200 ? BoardEntry{{uint8_t(k), uint8_t(255 - k), 7}, alpha} : BoardEntry{};
       ASSERT_EQ(pic->entries[at], want) << k;
     }
     EXPECT_EQ(HasChunk(png, "tRNS"), translucent);
   }
-  EXPECT_EQ(Cli(dir, {"convert", "--palette-strip", dir.File("in.gpl"), dir.File("s.pcx")}).code, 2);
+  EXPECT_EQ(Cli(dir, {"convert", "--palette-strip", dir.File("in.gpl"), dir.File("s.pcx")}).code,
+            2);
 }
 
 TEST(ConvertPalettes, NamesGoIntoGimpPalettesAndAreWarnedAboutElsewhere) {
   TempDir dir;
   // Two version 2 swatches, the second named "Moss".
-  const Bytes aco = {0, 2, 0, 2, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0,
-                     0, 0, 0, 0, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0, 5, 0, 'M', 0, 'o', 0, 's',
-                     0, 's', 0, 0};
+  const Bytes aco = {0, 2, 0, 2, 0, 0,   0xFF, 0xFF, 0, 0,    0,    0,   0, 0, 0,
+                     0, 0, 1, 0, 0, 0,   0,    0,    0, 0xFF, 0xFF, 0,   0, 0, 0,
+                     0, 0, 0, 5, 0, 'M', 0,    'o',  0, 's',  0,    's', 0, 0};
   WriteBytes(dir.File("in.aco"), aco);
   CliRun r = Cli(dir, {"convert", dir.File("in.aco"), dir.File("out.gpl")});
   ASSERT_EQ(r.code, 0) << r.err;

@@ -222,13 +222,15 @@ Bytes PillowStrip(const TempDir& dir, int count, int scale, const char* mode) {
   const std::string path = dir.File("strip.png");
   const std::string script =
       "from PIL import Image\n"
-      "n, s, mode = " + std::to_string(count) + ", " + std::to_string(scale) + ", '" + mode +
+      "n, s, mode = " +
+      std::to_string(count) + ", " + std::to_string(scale) + ", '" + mode +
       "'\n"
       "im = Image.new(mode, (n, 1))\n"
       "for k in range(n):\n"
       "    c = ((k * 37) % 256, (k // 256) * 64 + k % 7, (k * 13 + 5) % 256, 255 - k % 256)\n"
       "    im.putpixel((k, 0), c[:len(mode)])\n"
-      "im.resize((n * s, s), Image.NEAREST).save('" + path + "')\n";
+      "im.resize((n * s, s), Image.NEAREST).save('" +
+      path + "')\n";
   std::string out;
   EXPECT_EQ(RunShell(py + " -c \"" + script + "\"", &out), 0) << out;
   return ReadBytes(path);
