@@ -10,7 +10,7 @@
 #include "palette_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  for (const char* name : {"f.gpl", "f.pal", "f.act", "f.hex", "f.bin"}) {
+  for (const char* name : {"f.gpl", "f.pal", "f.act", "f.hex", "f.aco", "f.txt", "f.bin"}) {
     const auto check = hw::fuzzing::CheckPaletteInput(std::span<const uint8_t>(data, size), name);
     if (!check.violation.empty()) {
       std::fprintf(stderr, "palette property broken: %s\n", check.violation.c_str());

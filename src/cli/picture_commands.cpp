@@ -203,17 +203,24 @@ int Rewrite(const std::string& in, const std::string& out) {
 
 // The output kind comes from OUT's extension alone; standard output has none, so
 // "-" is refused (a file called "-" is reached as "./-.png" and the like).
-int Convert(const std::string& in, const std::string& out) {
+// With palette_strip, OUT (a .png) gets IN's palette as a strip instead of a picture.
+int Convert(const std::string& in, const std::string& out, bool palette_strip) {
   enum class Kind { Picture, Palette } kind;
   hw::PaletteFormat palette_format = hw::PaletteFormat::Gpl;
-  if (hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png")) {
+  if (palette_strip) {
+    if (!hw::HasExtension(out, ".png")) {
+      return UsageError("convert --palette-strip writes a PNG: OUT must end in .png");
+    }
+    kind = Kind::Palette;
+    palette_format = hw::PaletteFormat::PngStrip;
+  } else if (hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png")) {
     kind = Kind::Picture;
   } else if (auto format = hw::PaletteFormatForExtension(out)) {
     kind = Kind::Palette;
     palette_format = *format;
   } else {
     return UsageError("convert: cannot tell what to write from the name '" + out +
-                      "'; OUT must end in .pcx, .png, .gpl, .pal, .act or .hex");
+                      "'; OUT must end in .pcx, .png, .gpl, .pal, .act, .hex or .txt");
   }
   current_file = in;
   if (kind == Kind::Palette) {
@@ -222,9 +229,12 @@ int Convert(const std::string& in, const std::string& out) {
     auto palette = hw::LoadAnyPaletteFile(in);
     if (!palette) return Fail(in, palette.error().message);
     current_file = out;
-    auto saved = hw::SavePaletteFile(out, palette_format, palette->entries);
+    const hw::EntryNames* names = palette->names ? &*palette->names : nullptr;
+    auto saved = hw::SavePaletteFile(out, palette_format, palette->entries, names);
     if (!saved) return Fail(out, saved.error().message);
-    if (auto loss = hw::PaletteSaveLoses(palette_format, palette->entries)) Warn(out, *loss);
+    if (auto loss = hw::PaletteSaveLoses(palette_format, palette->entries, names)) {
+      Warn(out, *loss);
+    }
     return 0;
   }
   // A PCX picture keeps its header when it stays PCX; a PNG gets a fresh one. The

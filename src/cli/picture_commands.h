@@ -8,8 +8,10 @@
 //   rewrite IN OUT   decode a PCX picture and write it back through our own writer
 //                    (OUT "-" is standard output; "./-" names a file "-")
 //   convert IN OUT   the kind OUT's extension names: .pcx or .png a picture (IN a
-//                    picture), .gpl, .pal, .act or .hex a palette (IN a picture or
-//                    any palette file); OUT "-" is refused
+//                    picture), .gpl, .pal, .act, .hex or .txt a palette (IN a
+//                    picture or any palette file); OUT "-" is refused
+//   convert --palette-strip IN OUT.png
+//                    IN's palette as a PNG strip: 256 x 1, pixel k index k
 //
 // Each returns the exit code, having printed the failure line if any.
 #pragma once
@@ -23,6 +25,6 @@ int Indices(const std::string& path);
 int PaletteBytesOf(const std::string& path);
 int Stats(const std::string& path);
 int Rewrite(const std::string& in, const std::string& out);
-int Convert(const std::string& in, const std::string& out);
+int Convert(const std::string& in, const std::string& out, bool palette_strip = false);
 
 }  // namespace hw::cli

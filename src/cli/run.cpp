@@ -29,10 +29,12 @@ int Run(const std::vector<std::string>& args) {
     return Rewrite(args[1], args[2]);
   }
   if (command == "convert") {
-    if (operands != 2) return UsageError("convert takes IN and OUT");
-    if (args[2] == "-")
-      return UsageError("convert writes files only: OUT's extension names the kind");
-    return Convert(args[1], args[2]);
+    const bool strip = operands >= 1 && args[1] == "--palette-strip";
+    if (operands != (strip ? 3u : 2u)) return UsageError("convert takes IN and OUT");
+    const std::string& in = args[strip ? 2 : 1];
+    const std::string& out = args[strip ? 3 : 2];
+    if (out == "-") return UsageError("convert writes files only: OUT's extension names the kind");
+    return Convert(in, out, strip);
   }
   return UsageError("unknown command '" + command + "'");
 }

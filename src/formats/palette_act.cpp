@@ -6,14 +6,6 @@
 #include "formats/palette_common.h"
 
 namespace hw::palette_files {
-namespace {
-
-uint16_t Be16(std::span<const uint8_t> b, size_t at) {
-  return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
-}
-
-}  // namespace
-
 Result<PaletteFile> DecodeAct(std::span<const uint8_t> bytes, std::string_view file) {
   if (bytes.size() != kActBytes && bytes.size() != kActWithTrailerBytes) {
     return Fail(file, "an Adobe colour table holds 768 or 772 bytes, this file " +

@@ -1,6 +1,8 @@
 #include "formats/palette_common.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 
 #include "formats/palette_format.h"
 
@@ -105,6 +107,115 @@ Status CheckTextSize(std::span<const uint8_t> bytes, std::string_view file) {
                           ")");
   }
   return Ok{};
+}
+
+Error FailAtByte(std::string_view file, uint64_t offset, const std::string& cause) {
+  return Error{std::string(file) + ", byte " + std::to_string(offset) + ": " + cause};
+}
+
+uint16_t Be16(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
+}
+
+uint32_t Be32(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint32_t>(b[at]) << 24 | static_cast<uint32_t>(b[at + 1]) << 16 |
+         static_cast<uint32_t>(b[at + 2]) << 8 | static_cast<uint32_t>(b[at + 3]);
+}
+
+float BeFloat(std::span<const uint8_t> b, size_t at) { return std::bit_cast<float>(Be32(b, at)); }
+
+std::string Utf16BeToUtf8(std::span<const uint8_t> units) {
+  std::string out;
+  const size_t n = units.size() / 2;
+  for (size_t i = 0; i < n; ++i) {
+    uint32_t c = Be16(units, 2 * i);
+    if (c == 0) break;
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n) {
+      const uint32_t low = Be16(units, 2 * i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
+    }
+    if (c >= 0xD800 && c <= 0xDFFF) c = 0xFFFD;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | c >> 12);
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | c >> 18);
+      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string CleanName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) c = ' ';
+  }
+  std::string_view kept = Trim(out);
+  if (kept.size() > kMaxNameBytes) {
+    size_t cut = kMaxNameBytes;
+    while (cut > 0 && (static_cast<unsigned char>(kept[cut]) & 0xC0) == 0x80) --cut;
+    kept = Trim(kept.substr(0, cut));
+  }
+  return std::string(kept);
+}
+
+std::string EntryName(std::string_view name, size_t k) {
+  std::string clean = CleanName(name);
+  if (clean == "Index " + std::to_string(k)) clean.clear();
+  return clean;
+}
+
+uint8_t FromUnitFloat(double v) {
+  const double scaled = std::floor(v * 255 + 0.5);
+  return static_cast<uint8_t>(std::clamp(scaled, 0.0, 255.0));
+}
+
+uint8_t From16Bit(uint16_t v) { return static_cast<uint8_t>((v * 255u + 32767u) / 65535u); }
+
+uint8_t FromGrey10000(uint16_t v) {
+  return static_cast<uint8_t>(std::min((v * 255u + 5000u) / 10000u, 255u));
+}
+
+RGBTriple FromHsb16(uint16_t hue, uint16_t saturation, uint16_t brightness) {
+  const double h = hue * 360.0 / 65536.0 / 60.0;  // 0 <= h < 6
+  const double s = saturation / 65535.0, v = brightness / 65535.0;
+  const int sector = static_cast<int>(h);
+  const double f = h - sector;
+  const double p = v * (1 - s), q = v * (1 - s * f), t = v * (1 - s * (1 - f));
+  double r = v, g = t, b = p;
+  switch (sector) {
+    case 1:
+      r = q, g = v, b = p;
+      break;
+    case 2:
+      r = p, g = v, b = t;
+      break;
+    case 3:
+      r = p, g = q, b = v;
+      break;
+    case 4:
+      r = t, g = p, b = v;
+      break;
+    case 5:
+      r = v, g = p, b = q;
+      break;
+    default:
+      break;
+  }
+  return {FromUnitFloat(r), FromUnitFloat(g), FromUnitFloat(b)};
 }
 
 void ReadTriples(std::span<const uint8_t> b, int count, BoardEntries& entries) {

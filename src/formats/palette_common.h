@@ -78,6 +78,37 @@ Status CheckTextSize(std::span<const uint8_t> bytes, std::string_view file);
 // Entries 0..count-1 from count byte triples r g b at the front of b.
 void ReadTriples(std::span<const uint8_t> b, int count, BoardEntries& entries);
 
+// "file, byte n: cause", for the binary formats.
+Error FailAtByte(std::string_view file, uint64_t offset, const std::string& cause);
+
+// Big-endian numbers at `at`; the caller has checked that the bytes are there.
+uint16_t Be16(std::span<const uint8_t> b, size_t at);
+uint32_t Be32(std::span<const uint8_t> b, size_t at);
+float BeFloat(std::span<const uint8_t> b, size_t at);
+
+// UTF-16 big-endian code units (2 bytes each) as UTF-8; a terminating zero and
+// what follows it are dropped, an unpaired surrogate becomes U+FFFD.
+std::string Utf16BeToUtf8(std::span<const uint8_t> units);
+
+// A name as an entry keeps it: control characters become spaces, blanks at either
+// end go, and at most kMaxNameBytes bytes stay (cut before a whole character).
+inline constexpr size_t kMaxNameBytes = 255;
+std::string CleanName(std::string_view name);
+// The name of entry k as a reader returns it: CleanName, and "Index k" (what an
+// entry without a name is called, and what the GIMP writer writes for it) counts as
+// no name.
+std::string EntryName(std::string_view name, size_t k);
+
+// Channel conversions of the swatch formats. A float channel 0..1 as
+// floor(v * 255 + 0.5) clamped to 0..255 (v must not be NaN); a 16-bit channel as
+// (v * 255 + 32767) / 65535; a grey level 0..10000 as (v * 255 + 5000) / 10000
+// (clamped); hue, saturation and brightness of 16 bits each (hue v * 360 / 65536
+// degrees, the others v / 65535) as RGB through the float conversion.
+uint8_t FromUnitFloat(double v);
+uint8_t From16Bit(uint16_t v);
+uint8_t FromGrey10000(uint16_t v);
+RGBTriple FromHsb16(uint16_t hue, uint16_t saturation, uint16_t brightness);
+
 // Appends the characters of s.
 void Append(std::vector<uint8_t>& out, std::string_view s);
 // "r<separator>g<separator>b" in decimal.

@@ -6,11 +6,14 @@
 #include <cstring>
 #include <string>
 
+#include "formats/palette_aco.h"
 #include "formats/palette_act.h"
+#include "formats/palette_ase.h"
 #include "formats/palette_common.h"
 #include "formats/palette_gpl.h"
 #include "formats/palette_hex.h"
 #include "formats/palette_jasc.h"
+#include "formats/palette_paintnet.h"
 #include "formats/palette_picture.h"
 #include "formats/palette_riff.h"
 #include "formats/pcx.h"
@@ -29,12 +32,26 @@ std::string LowerExtension(std::string_view name) {
   return ext;
 }
 
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(text[i]) != lower(prefix[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 PaletteFormat SniffPaletteFormat(std::span<const uint8_t> first_bytes, std::string_view file_name) {
   const std::string_view text = palette_files::WithoutBom(palette_files::AsText(first_bytes));
   if (text.starts_with(palette_files::kGimpSignature)) return PaletteFormat::Gpl;
   if (text.starts_with(palette_files::kJascSignature)) return PaletteFormat::Jasc;
+  if (text.starts_with(palette_files::kAseSignature)) return PaletteFormat::Ase;
+  // Paint.NET palettes have no signature; the comment their writers start with will do.
+  if (StartsWithNoCase(text, palette_files::kPaintNetSignature.substr(0, 11))) {
+    return PaletteFormat::PaintNet;
+  }
   if (first_bytes.size() >= 12 && std::memcmp(first_bytes.data(), "RIFF", 4) == 0 &&
       std::memcmp(first_bytes.data() + 8, "PAL ", 4) == 0) {
     return PaletteFormat::Riff;
@@ -46,6 +63,8 @@ PaletteFormat SniffPaletteFormat(std::span<const uint8_t> first_bytes, std::stri
   const std::string ext = LowerExtension(file_name);
   if (ext == ".act") return PaletteFormat::Act;
   if (ext == ".hex") return PaletteFormat::Hex;
+  if (ext == ".aco") return PaletteFormat::Aco;
+  if (ext == ".txt") return PaletteFormat::PaintNet;
   return PaletteFormat::Pcx;
 }
 
@@ -62,7 +81,14 @@ Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const ui
       return palette_files::DecodeHex(bytes, file_name);
     case PaletteFormat::Riff:
       return palette_files::DecodeRiff(bytes, file_name);
+    case PaletteFormat::Ase:
+      return palette_files::DecodeAse(bytes, file_name);
+    case PaletteFormat::Aco:
+      return palette_files::DecodeAco(bytes, file_name);
+    case PaletteFormat::PaintNet:
+      return palette_files::DecodePaintNet(bytes, file_name);
     case PaletteFormat::Pcx:
+    case PaletteFormat::PngStrip:
       break;
   }
   return palette_files::DecodeRawOrPicture(bytes, file_name);
@@ -79,9 +105,9 @@ Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::strin
   auto decoded = DecodePaletteFileAs(format, bytes, file_name);
   if (decoded) return decoded;
   // A colour table is raw colours: its first entries can spell a signature, or start
-  // with the byte a PCX file starts with; a hex list may start with an empty line
-  // (that same byte). When the format the content suggests cannot read the file, the
-  // name decides.
+  // with the byte a PCX file starts with; a hex list or Paint.NET palette may start
+  // with an empty line (that same byte). When the format the content suggests cannot read the file,
+  // the name decides.
   const std::string ext = LowerExtension(file_name);
   if (format != PaletteFormat::Act && ext == ".act" &&
       (bytes.size() == kActBytes || bytes.size() == kActWithTrailerBytes)) {
@@ -90,13 +116,17 @@ Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::strin
   if (format == PaletteFormat::Pcx && ext == ".hex" && bytes.size() <= kMaxTextPaletteBytes) {
     return palette_files::DecodeHex(bytes, file_name);
   }
+  if (format == PaletteFormat::Pcx && ext == ".txt" && bytes.size() <= kMaxTextPaletteBytes) {
+    return palette_files::DecodePaintNet(bytes, file_name);
+  }
   return decoded;
 }
 
-std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format) {
+std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format,
+                                       const EntryNames* names) {
   switch (format) {
     case PaletteFormat::Gpl:
-      return palette_files::EncodeGpl(entries);
+      return palette_files::EncodeGpl(entries, names);
     case PaletteFormat::Jasc:
       return palette_files::EncodeJasc(entries);
     case PaletteFormat::Act:
@@ -105,6 +135,13 @@ std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteForma
       return palette_files::EncodeHex(entries);
     case PaletteFormat::Riff:
       return palette_files::EncodeRiff(entries);
+    case PaletteFormat::PaintNet:
+      return palette_files::EncodePaintNet(entries);
+    case PaletteFormat::PngStrip:
+      return palette_files::EncodePngStrip(entries);
+    case PaletteFormat::Ase:
+    case PaletteFormat::Aco:
+      return {};
     case PaletteFormat::Pcx:
       break;
   }
@@ -118,6 +155,8 @@ std::optional<PaletteFormat> PaletteFormatForExtension(std::string_view file_nam
   if (ext == ".act") return PaletteFormat::Act;
   if (ext == ".hex") return PaletteFormat::Hex;
   if (ext == ".pcx") return PaletteFormat::Pcx;
+  if (ext == ".txt") return PaletteFormat::PaintNet;
+  if (ext == ".png") return PaletteFormat::PngStrip;
   return std::nullopt;
 }
 
@@ -133,6 +172,14 @@ std::string_view PaletteFormatName(PaletteFormat format) {
       return "hex colour list";
     case PaletteFormat::Riff:
       return "RIFF palette";
+    case PaletteFormat::Ase:
+      return "swatch exchange file";
+    case PaletteFormat::Aco:
+      return "colour swatch file";
+    case PaletteFormat::PaintNet:
+      return "Paint.NET palette";
+    case PaletteFormat::PngStrip:
+      return "PNG palette strip";
     case PaletteFormat::Pcx:
       break;
   }

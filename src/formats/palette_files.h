@@ -1,11 +1,14 @@
 // Palette files: GIMP (.gpl), JASC (.pal), Adobe colour tables (.act), hex lists
-// (.hex), RIFF palettes (read), PCX palette files and the palettes of pictures, over
-// byte spans. Nothing here touches a file; the file layer reads the bytes and hands
-// them in.
+// (.hex), Paint.NET palettes (.txt), RIFF palettes (read), Adobe swatch exchange
+// (.ase, read) and colour swatch files (.aco, read), PCX palette files, palette
+// strips (PNG, written) and the palettes of pictures, over byte spans. Nothing here
+// touches a file; the file layer reads the bytes and hands them in.
 //
-// How a file is recognised: by content first (the "GIMP Palette", "JASC-PAL" and
-// RIFF "PAL " signatures; a PNG by its signature, a PCX by its first byte, 10), then
-// by the extension (.act, .hex). A PNG gives its PLTE entries with their tRNS alpha;
+// How a file is recognised: by content first (the "GIMP Palette", "JASC-PAL",
+// "ASEF", "; paint.net" and RIFF "PAL " signatures; a PNG by its signature, a PCX by
+// its first byte, 10), then by the extension (.act, .hex, .aco, .txt). An indexed
+// PNG gives its PLTE entries with their tRNS alpha, any other PNG its distinct
+// colours in reading order (at most 256);
 // a PCX the 768 bytes after the byte 12 that must stand 769 bytes before its end
 // (a PCX palette file is such a picture). Anything else is read only when it is
 // exactly 768 bytes, as raw colours; any other file is refused as "not a palette
@@ -42,9 +45,9 @@ Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const ui
 
 // SniffPaletteFormat + DecodePaletteFileAs over a whole file held in memory, with
 // a fallback to the name when the content misleads: a .act file of 768 or 772 bytes
-// whose first colours happen to spell a signature or start with 10, and a .hex file
-// starting with an empty line, are read by their extension when the format their
-// content suggests cannot read them.
+// whose first colours happen to spell a signature or start with 10, and a .hex or
+// .txt file starting with an empty line, are read by their extension when the format
+// their content suggests cannot read them.
 Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::string_view file_name);
 
 // The palette of a PCX file of file_size bytes from its last bytes alone (`tail`
@@ -54,12 +57,17 @@ Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::strin
 Result<PaletteFile> DecodePcxPaletteTail(std::span<const uint8_t> tail, uint64_t file_size,
                                          std::string_view file_name);
 
-// Writes all 256 entries. Alpha survives only in Act (the first entry whose alpha
-// is 0 becomes the transparent index); the other formats write colours only.
-// Riff writes a version 0x0300 "data" chunk of 256 entries with zero flags.
-std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format);
+// Writes all 256 entries. Alpha survives in Gpl (RGBA channels when any entry is
+// not opaque), PaintNet and PngStrip, and in Act as one transparent entry (the first
+// whose alpha is 0); the other formats write colours only. Gpl writes `names` (an
+// entry without one is "Index k"); no other format holds names. Riff writes a
+// version 0x0300 "data" chunk of 256 entries with zero flags. Ase and Aco are not
+// written: nothing comes back for them.
+std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format,
+                                       const EntryNames* names = nullptr);
 
-// .gpl, .pal (JASC), .act, .hex and .pcx, case-insensitive; anything else nullopt.
+// The formats written: .gpl, .pal (JASC), .act, .hex, .txt (Paint.NET), .pcx and
+// .png (a palette strip), case-insensitive; anything else nullopt.
 std::optional<PaletteFormat> PaletteFormatForExtension(std::string_view file_name);
 
 // "GIMP palette", "JASC palette", ... for messages and menus.

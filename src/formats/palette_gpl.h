@@ -12,11 +12,13 @@
 
 namespace hw::palette_files {
 
-// "GIMP Palette", then one colour a line ("r g b name"); "Name:", "Columns:",
-// comments and empty lines are skipped.
+// "GIMP Palette", then one colour a line ("r g b name", or "r g b a name" after
+// "Channels: RGBA"); "Name:", "Columns:", comments and empty lines are skipped. The
+// names come back in `names` (our own "Index k" on entry k counts as no name).
 Result<PaletteFile> DecodeGpl(std::span<const uint8_t> bytes, std::string_view file);
 
-// All 256 entries, each named after its index.
-std::vector<uint8_t> EncodeGpl(const BoardEntries& entries);
+// All 256 entries, each with its name from `names`, or "Index k" where it has none;
+// with "Channels: RGBA" and the alphas when any entry is not opaque.
+std::vector<uint8_t> EncodeGpl(const BoardEntries& entries, const EntryNames* names = nullptr);
 
 }  // namespace hw::palette_files

@@ -13,13 +13,14 @@ constexpr uint8_t kPcxPaletteMarker = 12;  // the byte before a PCX file's palet
 
 }  // namespace
 
-// A picture gives its own palette: a PNG its PLTE entries and their tRNS alpha, a
-// PCX the palette at its end (its pixels are not looked at). A file that is neither,
+// A picture gives its own palette: a PNG its PLTE entries and their tRNS alpha (a
+// PNG without a palette its distinct colours), a PCX the palette at its end (its
+// pixels are not looked at). A file that is neither,
 // nor any palette format, is taken only when it is exactly 768 bytes of raw colours:
 // any other size is much more likely something else than a palette.
 Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::string_view file) {
   if (HasPngSignature(bytes)) {
-    auto png = DecodePngPalette(bytes);
+    auto png = DecodePngColours(bytes);
     if (!png) return Fail(file, png.error().message);
     PaletteFile out;
     out.entries = png->entries;
@@ -31,8 +32,8 @@ Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::stri
   }
   if (bytes.size() != kPaletteBytes) {
     return Fail(file,
-                "not a palette file Huewright reads (no PNG, PCX, GIMP, JASC or RIFF "
-                "signature, and " +
+                "not a palette file Huewright reads (no PNG, PCX, GIMP, JASC, RIFF or "
+                "swatch exchange signature, and " +
                     std::to_string(bytes.size()) + " bytes where raw colours are 768)");
   }
   PaletteFile out;
@@ -64,6 +65,13 @@ std::vector<uint8_t> EncodePcxPalette(const BoardEntries& entries) {
   for (size_t k = 0; k < entries.size(); ++k) palette[k] = entries[k].rgb;
   // Cannot fail: the size is fixed and the buffer matches it.
   return std::move(WritePcx(header, pixels, palette).value());
+}
+
+std::vector<uint8_t> EncodePngStrip(const BoardEntries& entries) {
+  std::vector<uint8_t> pixels(256);
+  for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(k);
+  // Cannot fail: the size is fixed and the buffer matches it.
+  return std::move(EncodeIndexedPng(256, 1, pixels, entries).value());
 }
 
 }  // namespace hw::palette_files

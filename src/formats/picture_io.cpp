@@ -178,17 +178,19 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
       auto tail = file->ReadAt(size - tail_size, std::span(tail_bytes).first(tail_size));
       if (!tail) return tail.error();
       auto palette = DecodePcxPaletteTail(std::span(tail_bytes).first(*tail), size, path);
-      // A colour table or hex list that merely starts with the byte 10 is small: read
+      // A colour table or text list that merely starts with the byte 10 is small: read
       // whole below, where its name decides.
-      const bool named_otherwise = HasExtension(path, ".act") || HasExtension(path, ".hex");
+      const bool named_otherwise =
+          HasExtension(path, ".act") || HasExtension(path, ".hex") || HasExtension(path, ".txt");
       if (palette || !named_otherwise || size > kMaxTextPaletteBytes) return palette;
     }
     // Every other kind is small; a larger file is refused before it is read.
     if (size > kMaxTextPaletteBytes) {
       const PaletteFormat format = SniffPaletteFormat(head, path);
       if (format == PaletteFormat::Pcx) {
-        return Error{path + ": not a palette file Huewright reads (no PNG, PCX, GIMP, JASC or " +
-                     "RIFF signature, and " + std::to_string(size) +
+        return Error{path +
+                     ": not a palette file Huewright reads (no PNG, PCX, GIMP, JASC, RIFF or " +
+                     "swatch exchange signature, and " + std::to_string(size) +
                      " bytes where raw colours are 768)"};
       }
       return Error{"cannot load " + Named(path) + ": a " + std::string(PaletteFormatName(format)) +
@@ -208,9 +210,14 @@ PaletteFormat PaletteFormatForName(const std::string& path) {
   return PaletteFormatForExtension(path).value_or(PaletteFormat::Pcx);
 }
 
-Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries) {
+Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries,
+                       const EntryNames* names) {
+  if (format == PaletteFormat::Ase || format == PaletteFormat::Aco) {
+    return Error{"cannot save " + Named(path) + ": Huewright does not write a " +
+                 std::string(PaletteFormatName(format))};
+  }
   try {
-    return WriteFileReplacing(path, EncodePaletteFile(entries, format));
+    return WriteFileReplacing(path, EncodePaletteFile(entries, format, names));
   } catch (const std::bad_alloc&) {
     return Error{"cannot save " + Named(path) + ": not enough memory"};
   }

@@ -54,7 +54,9 @@ Result<PaletteFile> LoadAnyPaletteFile(const std::string& path);
 // The format a palette is saved in: by extension, PCX when it is not known.
 PaletteFormat PaletteFormatForName(const std::string& path);
 
-// Writes all 256 entries in the given format.
-Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries);
+// Writes all 256 entries in the given format (with `names` where it holds them);
+// the formats only read (swatch files) are refused.
+Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries,
+                       const EntryNames* names = nullptr);
 
 }  // namespace hw

@@ -3,10 +3,13 @@
 #include <spng.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace hw {
 namespace {
@@ -103,7 +106,7 @@ struct OpenedPng {
   ChunkScan scan;
 };
 
-Result<OpenedPng> OpenIndexedPng(std::span<const uint8_t> bytes) {
+Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
   if (!HasPngSignature(bytes)) return Error{"not a PNG file (no PNG signature)"};
   // The size comes straight from IHDR so the refusal can name it; libspng checks
   // the chunk itself (length, CRC, fields) below.
@@ -129,14 +132,12 @@ Result<OpenedPng> OpenIndexedPng(std::span<const uint8_t> bytes) {
     return SpngError("cannot read the PNG file", rc);
   }
   if (int rc = spng_get_ihdr(ctx, &png.ihdr)) return SpngError("bad PNG header", rc);
-  switch (png.ihdr.color_type) {
-    case SPNG_COLOR_TYPE_INDEXED:
-      break;
-    case SPNG_COLOR_TYPE_GRAYSCALE:
-    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA:
+  const uint8_t type = png.ihdr.color_type;
+  if (indexed_only && type != SPNG_COLOR_TYPE_INDEXED) {
+    if (type == SPNG_COLOR_TYPE_GRAYSCALE || type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA) {
       return Error{"this is a greyscale PNG; only indexed (palette) PNG pictures can be loaded"};
-    default:
-      return Error{"this is a true-colour PNG; only indexed (palette) PNG pictures can be loaded"};
+    }
+    return Error{"this is a true-colour PNG; only indexed (palette) PNG pictures can be loaded"};
   }
   // A file cut short, even after its image data, is refused whole.
   png.scan = ScanChunks(bytes);
@@ -178,7 +179,7 @@ Result<int> ReadPalette(const OpenedPng& png, BoardEntries& entries) {
 }  // namespace
 
 Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
-  auto opened = OpenIndexedPng(bytes);
+  auto opened = OpenPng(bytes, true);
   if (!opened) return opened.error();
   spng_ctx* ctx = opened->ctx.get();
   const spng_ihdr& ihdr = opened->ihdr;
@@ -228,7 +229,7 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
 }
 
 Result<PngPalette> DecodePngPalette(std::span<const uint8_t> bytes) {
-  auto opened = OpenIndexedPng(bytes);
+  auto opened = OpenPng(bytes, true);
   if (!opened) return opened.error();
   // Before the image is decoded this reads (and checks) the chunks up to the first
   // IDAT, where PLTE and tRNS must be; the image data is left compressed.
@@ -237,6 +238,116 @@ Result<PngPalette> DecodePngPalette(std::span<const uint8_t> bytes) {
   auto count = ReadPalette(*opened, out.entries);
   if (!count) return count.error();
   out.count = *count;
+  return out;
+}
+
+namespace {
+
+// The distinct colours of a picture seen so far, each with the place (y * width + x)
+// where it first shows; at most 256 are kept.
+class ColourSet {
+ public:
+  // False when the colour is a 257th.
+  bool Add(uint32_t rgba, uint64_t place) {
+    size_t slot = (rgba * 2654435761u) >> 23;  // 9 bits: 512 slots
+    while (used_[slot] && keys_[slot] != rgba) slot = (slot + 1) & 511;
+    if (!used_[slot]) {
+      if (count_ == 256) return false;
+      used_[slot] = true;
+      keys_[slot] = rgba;
+      first_[slot] = place;
+      ++count_;
+    } else if (place < first_[slot]) {
+      first_[slot] = place;
+    }
+    return true;
+  }
+  // The colours in the order of their first places.
+  int Fill(BoardEntries& entries) const {
+    std::vector<std::pair<uint64_t, uint32_t>> found;
+    for (size_t s = 0; s < 512; ++s) {
+      if (used_[s]) found.emplace_back(first_[s], keys_[s]);
+    }
+    std::sort(found.begin(), found.end());
+    for (size_t k = 0; k < found.size(); ++k) {
+      const uint32_t c = found[k].second;
+      entries[k] = {{static_cast<uint8_t>(c >> 24), static_cast<uint8_t>(c >> 16),
+                     static_cast<uint8_t>(c >> 8)},
+                    static_cast<uint8_t>(c)};
+    }
+    return count_;
+  }
+
+ private:
+  std::array<bool, 512> used_{};
+  std::array<uint32_t, 512> keys_{};
+  std::array<uint64_t, 512> first_{};
+  int count_ = 0;
+};
+
+}  // namespace
+
+Result<PngPalette> DecodePngColours(std::span<const uint8_t> bytes) {
+  auto opened = OpenPng(bytes, false);
+  if (!opened) return opened.error();
+  spng_ctx* ctx = opened->ctx.get();
+  const spng_ihdr& ihdr = opened->ihdr;
+  if (ihdr.color_type == SPNG_COLOR_TYPE_INDEXED) {
+    if (int rc = spng_decode_chunks(ctx)) return SpngError("damaged PNG file", rc);
+    PngPalette out;
+    auto count = ReadPalette(*opened, out.entries);
+    if (!count) return count.error();
+    out.count = *count;
+    return out;
+  }
+  // As for indexed pictures: data the IDAT chunks cannot hold is refused up front.
+  const int channels = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE         ? 1
+                       : ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ? 2
+                       : ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR       ? 3
+                                                                            : 4;
+  const uint64_t bits = static_cast<uint64_t>(channels) * ihdr.bit_depth;
+  const uint64_t payload = (static_cast<uint64_t>(ihdr.width) * ihdr.height * bits + 7) / 8;
+  if (payload > opened->scan.idat_bytes * kMaxDeflateRatio + kDeflateSlack) {
+    return Error{"the PNG image data is too short for a picture of " + std::to_string(ihdr.width) +
+                 " x " + std::to_string(ihdr.height) + " pixels"};
+  }
+  // One row at a time, as 8-bit RGBA with a tRNS colour made transparent.
+  if (int rc = spng_decode_image(ctx, nullptr, 0, SPNG_FMT_RGBA8,
+                                 SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE)) {
+    return SpngError("damaged PNG image data", rc);
+  }
+  std::vector<uint8_t> row(static_cast<size_t>(ihdr.width) * 4);
+  // Where the pixels of each interlacing pass stand in their row.
+  static constexpr int kPassStart[7] = {0, 4, 0, 2, 0, 1, 0};
+  static constexpr int kPassStep[7] = {8, 8, 4, 4, 2, 2, 1};
+  ColourSet colours;
+  int rc = 0;
+  for (;;) {
+    spng_row_info info{};
+    if ((rc = spng_get_row_info(ctx, &info)) != 0) break;
+    if ((rc = spng_decode_row(ctx, row.data(), row.size())) != 0 && rc != SPNG_EOI) break;
+    const bool interlaced = ihdr.interlace_method != 0 && info.pass >= 0 && info.pass < 7;
+    const uint32_t start = interlaced ? kPassStart[info.pass] : 0;
+    const uint32_t step = interlaced ? kPassStep[info.pass] : 1;
+    uint32_t last = 0;
+    bool have_last = false;
+    for (uint32_t x = start; x < ihdr.width; x += step) {
+      const uint8_t* p = row.data() + size_t{4} * x;
+      const uint32_t rgba = static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+                            static_cast<uint32_t>(p[2]) << 8 | p[3];
+      if (have_last && rgba == last) continue;  // an earlier place in this row is kept
+      if (!colours.Add(rgba, static_cast<uint64_t>(info.row_num) * ihdr.width + x)) {
+        return Error{"the PNG picture has more than 256 colours (a palette holds at most 256)"};
+      }
+      last = rgba;
+      have_last = true;
+    }
+    if (rc == SPNG_EOI) break;
+  }
+  if (rc != SPNG_EOI) return SpngError("damaged PNG image data", rc);
+  if (int rc2 = spng_decode_chunks(ctx)) return SpngError("damaged PNG file", rc2);
+  PngPalette out;
+  out.count = colours.Fill(out.entries);
   return out;
 }
 

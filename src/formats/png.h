@@ -51,6 +51,13 @@ struct PngPalette {
 };
 Result<PngPalette> DecodePngPalette(std::span<const uint8_t> bytes);
 
+// Any PNG as a palette: an indexed one gives what DecodePngPalette gives; a
+// greyscale or true-colour one its distinct colours (8-bit RGBA, the tRNS colour
+// transparent) in reading order, left to right then top to bottom, so a strip of
+// swatches gives them at any scale. More than 256 distinct colours are refused; the
+// rows are decoded one at a time, so nothing of the picture's size is held.
+Result<PngPalette> DecodePngColours(std::span<const uint8_t> bytes);
+
 // Encodes 8 bits per pixel, a 256-entry PLTE, a tRNS up to the last entry whose
 // alpha is below 255 (none when all are opaque), not interlaced. pixels must hold
 // exactly width x height bytes; sizes must be 1..kMaxPngSide.

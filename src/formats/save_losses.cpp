@@ -26,9 +26,15 @@ std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEnt
   return AlphaLost(n, "a PCX file has no transparency");
 }
 
-std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEntries& entries) {
+namespace {
+
+std::optional<std::string> PaletteAlphaLost(PaletteFormat format, const BoardEntries& entries) {
   const long n = Translucent(entries);
   if (n == 0) return std::nullopt;
+  if (format == PaletteFormat::Gpl || format == PaletteFormat::PaintNet ||
+      format == PaletteFormat::PngStrip) {
+    return std::nullopt;
+  }
   if (format != PaletteFormat::Act) {
     return AlphaLost(n, "a " + std::string(PaletteFormatName(format)) + " has no transparency");
   }
@@ -39,6 +45,21 @@ std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEnt
   if (n == kept) return std::nullopt;
   return AlphaLost(n - kept,
                    "an Adobe colour table holds one fully transparent entry and no other alpha");
+}
+
+}  // namespace
+
+std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEntries& entries,
+                                            const EntryNames* names) {
+  std::optional<std::string> lost = PaletteAlphaLost(format, entries);
+  if (names == nullptr || format == PaletteFormat::Gpl) return lost;
+  const long named = std::count_if(names->begin(), names->end(), [](const std::string& name) {
+    return name.find_first_not_of(" \t") != std::string::npos;
+  });
+  if (named == 0) return lost;
+  const std::string names_lost = "the names of " + Entries(named) + ": a " +
+                                 std::string(PaletteFormatName(format)) + " has no names";
+  return lost ? *lost + "; " + names_lost : names_lost;
 }
 
 }  // namespace hw

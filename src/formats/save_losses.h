@@ -14,6 +14,8 @@ namespace hw {
 // A phrase naming what is lost ("the alpha of 3 entries: a PCX file has no
 // transparency"), or nullopt when the format keeps everything the entries hold.
 std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries);
-std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEntries& entries);
+// With `names`, entry names count too: only a GIMP palette keeps them.
+std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEntries& entries,
+                                            const EntryNames* names = nullptr);
 
 }  // namespace hw

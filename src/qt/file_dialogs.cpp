@@ -16,14 +16,18 @@ constexpr DialogFilter kOpenPicture[] = {{"Pictures (*.pcx *.png *.PCX *.PNG)", 
                                          {"All files (*)", ""}};
 constexpr DialogFilter kSavePicture[] = {{"PCX picture (*.pcx)", "pcx"},
                                          {"PNG picture (*.png)", "png"}};
-constexpr DialogFilter kOpenPalette[] = {
-    {"Palettes (*.gpl *.pal *.act *.hex *.pcx *.GPL *.PAL *.ACT *.HEX *.PCX)", "pcx"},
-    {"All files (*)", ""}};
+constexpr DialogFilter kOpenPalette[] = {{"Palettes (*.gpl *.pal *.act *.hex *.ase *.aco *.txt "
+                                          "*.pcx *.png *.GPL *.PAL *.ACT *.HEX *.ASE "
+                                          "*.ACO *.TXT *.PCX *.PNG)",
+                                          "pcx"},
+                                         {"All files (*)", ""}};
 constexpr DialogFilter kSavePalette[] = {{"PCX palette picture (*.pcx)", "pcx"},
                                          {"GIMP palette (*.gpl)", "gpl"},
                                          {"JASC palette (*.pal)", "pal"},
                                          {"Adobe colour table (*.act)", "act"},
-                                         {"Hex colour list (*.hex)", "hex"}};
+                                         {"Hex colour list (*.hex)", "hex"},
+                                         {"Paint.NET palette (*.txt)", "txt"},
+                                         {"PNG strip (*.png)", "png"}};
 
 QString Key(FileKind kind, bool save, const char* what) {
   return QStringLiteral("dialogs/%1%2/%3")

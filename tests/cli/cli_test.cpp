@@ -605,7 +605,7 @@ TEST_F(Convert, LosingAlphaWarnsAndWritesTheFile) {
       {"new\nline.pcx", "warning: '" + dir +
                             "new\\x0aline.pcx': the alpha of 3 entries: a PCX file has no "
                             "transparency\n"},
-      {"out.gpl", "warning: '" + dir + "out.gpl': the alpha of 3 entries"},
+      {"out.pal", "warning: '" + dir + "out.pal': the alpha of 3 entries"},
       {"out.png", ""}};
   for (const auto& [name, warning] : cases) {
     SCOPED_TRACE(name);
@@ -614,7 +614,7 @@ TEST_F(Convert, LosingAlphaWarnsAndWritesTheFile) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_TRUE(r.err.starts_with(warning)) << r.err;
     EXPECT_EQ(Lines(r.err), warning.empty() ? 0 : 1) << r.err;
-    if (name.ends_with(".gpl")) {
+    if (name.ends_with(".pal")) {
       auto back = LoadAnyPaletteFile(out);
       ASSERT_TRUE(back) << back.error().message;
       for (size_t k = 0; k < 256; ++k) ASSERT_EQ(back->entries[k].rgb, clear[k].rgb);

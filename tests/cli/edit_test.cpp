@@ -107,15 +107,15 @@ TEST_F(Edit, EveryMalformedStepIsAUsageErrorNamingIt) {
 }
 
 TEST_F(Edit, BadCommandLinesAreUsageErrors) {
-  for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"edit", in_},
-                                             {"edit", in_, "-"},
-                                             {"edit", in_, dir_.File("o.gpl")},
-                                             {"edit", in_, dir_.File("o.bmp")},
-                                             {"edit", in_, out_, "--palette-out", "p.png"},
-                                             {"edit", in_, out_, "--map"},
-                                             {"edit", in_, out_, "--colour", "x"},
-                                             {"edit", in_, out_, "--map", "a", "--map", "b"}}) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"edit", in_},
+           {"edit", in_, "-"},
+           {"edit", in_, dir_.File("o.gpl")},
+           {"edit", in_, dir_.File("o.bmp")},
+           {"edit", in_, out_, "--palette-out", dir_.File("p.bmp")},
+           {"edit", in_, out_, "--map"},
+           {"edit", in_, out_, "--colour", "x"},
+           {"edit", in_, out_, "--map", "a", "--map", "b"}}) {
     EXPECT_EQ(Cli(args).code, 2) << args.back();
   }
   EXPECT_FALSE(Exists("out.pcx"));

@@ -263,7 +263,7 @@ TEST(PictureSave, SavesThatLoseAlphaAskFirst) {
   ASSERT_TRUE(r.ed.PictureLoaded());
 
   r.files.saves = {dir.File("a.png"), dir.File("b.pcx"), dir.File("c.pcx"), dir.File("p.act"),
-                   dir.File("p.gpl")};
+                   dir.File("p.pal")};
   EXPECT_TRUE(r.commands.SavePicture());  // PNG keeps alpha: no question
   EXPECT_TRUE(question.asked.empty());
   EXPECT_FALSE(r.commands.SavePicture());  // cancelled
@@ -281,7 +281,7 @@ TEST(PictureSave, SavesThatLoseAlphaAskFirst) {
   ASSERT_EQ(question.asked.size(), 5u);
   EXPECT_NE(question.asked[3].find("the alpha of 2 entries: an Adobe colour table"),
             std::string::npos);
-  EXPECT_NE(question.asked[4].find("the alpha of 3 entries: a GIMP palette"), std::string::npos);
+  EXPECT_NE(question.asked[4].find("the alpha of 3 entries: a JASC palette"), std::string::npos);
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.png", "c.pcx", "in.png"}));
   EXPECT_TRUE(r.errors.messages.empty());
 }

@@ -52,7 +52,7 @@ TEST(PaletteFileWrite, EveryFormatReadsBackWhatItWrote) {
   BoardEntries in = Distinct();
   in[9].A = 0;
   in[20].A = 0;   // only the first transparent entry survives in a colour table
-  in[30].A = 77;  // partial opacity survives nowhere
+  in[30].A = 77;  // partial opacity survives only in GIMP palettes
   const struct {
     PaletteFormat format;
     const char* name;  // .pal for RIFF: its content decides, not the JASC extension
@@ -66,7 +66,9 @@ TEST(PaletteFileWrite, EveryFormatReadsBackWhatItWrote) {
     EXPECT_EQ(out.count, 256);
     for (size_t k = 0; k < 256; ++k) {
       ASSERT_EQ(out.entries[k].rgb, in[k].rgb) << "entry " << k;
-      const uint8_t alpha = c.format == PaletteFormat::Act && k == 9 ? 0 : 255;
+      const uint8_t alpha = c.format == PaletteFormat::Gpl             ? in[k].A
+                            : c.format == PaletteFormat::Act && k == 9 ? 0
+                                                                       : 255;
       ASSERT_EQ(out.entries[k].A, alpha) << "entry " << k;
     }
   }
@@ -274,12 +276,9 @@ TEST(PaletteFileRead, RefusesBrokenFiles) {
     std::copy(bytes.begin(), bytes.end(), f.begin() + static_cast<std::ptrdiff_t>(at));
     return f;
   };
-  // A PNG's compressed data (the file without its signature), a greyscale PNG, and a
-  // PCX without the byte 12 before its last 768 bytes.
+  // A PNG's compressed data (the file without its signature) and a PCX without the
+  // byte 12 before its last 768 bytes.
   const Bytes png = *EncodeIndexedPng(1, 1, Bytes{0}, Distinct());
-  std::vector<test::Chunk> chunks = test::Chunks(png);
-  chunks[0].data[9] = 0;  // IHDR colour type
-  const Bytes grey = test::Assemble(chunks);
   const Bytes pcx = EncodePaletteFile(Distinct(), PaletteFormat::Pcx);
   Bytes no_marker = pcx;
   no_marker[no_marker.size() - 769] = 0;
@@ -354,7 +353,6 @@ TEST(PaletteFileRead, RefusesBrokenFiles) {
       {"a.gpl", B("GIMP"), "a.gpl: not a palette file Huewright reads"},
       {"noext", Bytes{}, "noext: not a palette file Huewright reads"},
       // pictures without a palette to give
-      {"g.png", grey, "g.png: this is a greyscale PNG"},
       {"a.pcx", no_marker, "a.pcx: the PCX file has no 256-colour palette"},
       {"a.pcx", short_pcx, "the PCX file has no 256-colour palette"},
   };
@@ -383,7 +381,7 @@ TEST(PaletteFileFormats, ExtensionsForWriting) {
   } cases[] = {
       {"a.gpl", PaletteFormat::Gpl}, {"a.PAL", PaletteFormat::Jasc},
       {"a.act", PaletteFormat::Act}, {"/x/a.Hex", PaletteFormat::Hex},
-      {"a.pcx", PaletteFormat::Pcx}, {"a.png", std::nullopt},
+      {"a.pcx", PaletteFormat::Pcx}, {"a.png", PaletteFormat::PngStrip},
       {"gpl", std::nullopt},         {"x.gpl/a", std::nullopt},
       {"a.", std::nullopt},
   };
