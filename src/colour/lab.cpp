@@ -1,0 +1,92 @@
+#include "colour/lab.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace hw {
+
+namespace {
+
+// sRGB channel 0..255 to linear light.
+double Linear(uint8_t channel) {
+  const double v = channel / 255.0;
+  return v > 0.04045 ? std::pow((v + 0.055) / 1.055, 2.4) : v / 12.92;
+}
+
+double LabCurve(double t) { return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.0 / 116.0; }
+
+// Chroma and hue angle in [0, 2 pi) of (x, y).
+void Polar(double x, double y, double& r, double& angle) {
+  r = std::hypot(x, y);
+  angle = std::atan2(y, x);
+  if (angle < 0) angle += 2 * std::numbers::pi;
+}
+
+double Radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
+
+}  // namespace
+
+Lab SrgbToLab(const RGBTriple& rgb) {
+  const double r = Linear(rgb.R);
+  const double g = Linear(rgb.G);
+  const double b = Linear(rgb.B);
+  const double x = 0.412453 * r + 0.357580 * g + 0.180423 * b;
+  const double y = 0.212671 * r + 0.715160 * g + 0.072169 * b;
+  const double z = 0.019334 * r + 0.119193 * g + 0.950227 * b;
+  const double fx = LabCurve(x / 0.95047);
+  const double fy = LabCurve(y / 1.0);
+  const double fz = LabCurve(z / 1.08883);
+  return Lab{116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
+}
+
+double Ciede2000(const Lab& x, const Lab& y) {
+  constexpr double kPi = std::numbers::pi;
+  constexpr double k25To7 = 6103515625.0;  // 25^7
+  // a is stretched by the mean chroma; the rest works on the stretched values.
+  const double mean_c = 0.5 * (std::hypot(x.a, x.b) + std::hypot(y.a, y.b));
+  const double mean_c7 = std::pow(mean_c, 7);
+  const double stretch = 1 + 0.5 * (1 - std::sqrt(mean_c7 / (mean_c7 + k25To7)));
+  double c1 = 0, h1 = 0, c2 = 0, h2 = 0;
+  Polar(x.a * stretch, x.b, c1, h1);
+  Polar(y.a * stretch, y.b, c2, h2);
+
+  const double mean_l = 0.5 * (x.L + y.L);
+  const double l50 = (mean_l - 50) * (mean_l - 50);
+  const double sl = 1 + 0.015 * l50 / std::sqrt(20 + l50);
+  const double l_term = (y.L - x.L) / sl;
+
+  const double mean_c_prime = 0.5 * (c1 + c2);
+  const double sc = 1 + 0.045 * mean_c_prime;
+  const double c_term = (c2 - c1) / sc;
+
+  const double h_diff = h2 - h1;
+  const double h_sum = h1 + h2;
+  const double cc = c1 * c2;
+  double dh = h_diff;
+  if (h_diff > kPi) dh -= 2 * kPi;
+  if (h_diff < -kPi) dh += 2 * kPi;
+  if (cc == 0) dh = 0;  // a grey has no hue
+  const double dh_term = 2 * std::sqrt(cc) * std::sin(dh / 2);
+
+  double mean_h = h_sum;
+  if (cc != 0 && std::abs(h_diff) > kPi) mean_h += h_sum < 2 * kPi ? 2 * kPi : -2 * kPi;
+  if (cc == 0) mean_h *= 2;  // the other's hue alone
+  mean_h *= 0.5;
+
+  const double t = 1 - 0.17 * std::cos(mean_h - Radians(30)) + 0.24 * std::cos(2 * mean_h) +
+                   0.32 * std::cos(3 * mean_h + Radians(6)) -
+                   0.20 * std::cos(4 * mean_h - Radians(63));
+  const double sh = 1 + 0.015 * mean_c_prime * t;
+  const double h_term = dh_term / sh;
+
+  const double c7 = std::pow(mean_c_prime, 7);
+  const double rc = 2 * std::sqrt(c7 / (c7 + k25To7));
+  const double degrees = mean_h * 180.0 / kPi;
+  const double dtheta = Radians(30) * std::exp(-((degrees - 275) / 25) * ((degrees - 275) / 25));
+  const double r_term = -std::sin(2 * dtheta) * rc * c_term * h_term;
+
+  const double de2 = l_term * l_term + c_term * c_term + h_term * h_term + r_term;
+  return std::sqrt(de2 > 0 ? de2 : 0);
+}
+
+}  // namespace hw
