@@ -79,8 +79,9 @@ int NearestRgb(const BoardEntry& from, const BoardEntries& file,
 // lightness and stops on each side once the lightness difference alone rules
 // the rest out: the difference is at least |L2 - L1| / SL, and SL, which grows
 // with the mean lightness's distance from 50, is below 1.75 for every sRGB colour
-// (1.747 at L = 0 or 100). The margin keeps rounding from skipping a candidate
-// that an exhaustive search would take.
+// (1.747 at L = 0 or 100). Between those, a candidate is measured only when
+// the difference's lower bound does not rule it out. The margins keep rounding
+// from skipping a candidate that an exhaustive search would take.
 class PerceptualSearch {
  public:
   PerceptualSearch(const BoardEntries& file, const std::vector<int>& candidates) : file_(file) {
@@ -98,8 +99,11 @@ class PerceptualSearch {
           std::abs(t.lab.L - lab.L) > kMaxSl * best.distance * (1 + 1e-9) + 1e-9) {
         return false;
       }
-      best.Offer(Ciede2000(lab, t.lab), AlphaDifference(from, file_[static_cast<size_t>(t.k)]),
-                 t.k);
+      if (best.position < 0 ||
+          Ciede2000LowerBound(lab, t.lab) <= best.distance * (1 + 1e-9) + 1e-9) {
+        best.Offer(Ciede2000(lab, t.lab), AlphaDifference(from, file_[static_cast<size_t>(t.k)]),
+                   t.k);
+      }
       return true;
     };
     const size_t n = sorted_.size();

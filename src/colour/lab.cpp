@@ -17,10 +17,17 @@ double LabCurve(double t) { return t > 0.008856 ? std::cbrt(t) : 7.787 * t + 16.
 
 // Chroma and hue angle in [0, 2 pi) of (x, y).
 void Polar(double x, double y, double& r, double& angle) {
-  r = std::hypot(x, y);
+  r = std::sqrt(x * x + y * y);
   angle = std::atan2(y, x);
   if (angle < 0) angle += 2 * std::numbers::pi;
 }
+
+double Pow7(double x) {
+  const double x2 = x * x;
+  return x2 * x2 * x2 * x;
+}
+
+constexpr double kTwentyFiveTo7 = 6103515625.0;  // 25^7
 
 double Radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
 
@@ -39,13 +46,25 @@ Lab SrgbToLab(const RGBTriple& rgb) {
   return Lab{116.0 * fy - 16.0, 500.0 * (fx - fy), 200.0 * (fy - fz)};
 }
 
+double Ciede2000LowerBound(const Lab& x, const Lab& y) {
+  const double mean_c = 0.5 * (std::sqrt(x.a * x.a + x.b * x.b) + std::sqrt(y.a * y.a + y.b * y.b));
+  const double mean_c7 = Pow7(mean_c);
+  const double stretch = 1 + 0.5 * (1 - std::sqrt(mean_c7 / (mean_c7 + kTwentyFiveTo7)));
+  const double c1 = std::sqrt(x.a * stretch * x.a * stretch + x.b * x.b);
+  const double c2 = std::sqrt(y.a * stretch * y.a * stretch + y.b * y.b);
+  const double mean_l = 0.5 * (x.L + y.L);
+  const double l50 = (mean_l - 50) * (mean_l - 50);
+  const double l_term = (y.L - x.L) / (1 + 0.015 * l50 / std::sqrt(20 + l50));
+  const double c_term = (c2 - c1) / (1 + 0.045 * 0.5 * (c1 + c2));
+  return std::sqrt(l_term * l_term + (1 - std::sqrt(3.0) / 2) * c_term * c_term);
+}
+
 double Ciede2000(const Lab& x, const Lab& y) {
   constexpr double kPi = std::numbers::pi;
-  constexpr double k25To7 = 6103515625.0;  // 25^7
   // a is stretched by the mean chroma; the rest works on the stretched values.
-  const double mean_c = 0.5 * (std::hypot(x.a, x.b) + std::hypot(y.a, y.b));
-  const double mean_c7 = std::pow(mean_c, 7);
-  const double stretch = 1 + 0.5 * (1 - std::sqrt(mean_c7 / (mean_c7 + k25To7)));
+  const double mean_c = 0.5 * (std::sqrt(x.a * x.a + x.b * x.b) + std::sqrt(y.a * y.a + y.b * y.b));
+  const double mean_c7 = Pow7(mean_c);
+  const double stretch = 1 + 0.5 * (1 - std::sqrt(mean_c7 / (mean_c7 + kTwentyFiveTo7)));
   double c1 = 0, h1 = 0, c2 = 0, h2 = 0;
   Polar(x.a * stretch, x.b, c1, h1);
   Polar(y.a * stretch, y.b, c2, h2);
@@ -73,14 +92,21 @@ double Ciede2000(const Lab& x, const Lab& y) {
   if (cc == 0) mean_h *= 2;  // the other's hue alone
   mean_h *= 0.5;
 
-  const double t = 1 - 0.17 * std::cos(mean_h - Radians(30)) + 0.24 * std::cos(2 * mean_h) +
-                   0.32 * std::cos(3 * mean_h + Radians(6)) -
-                   0.20 * std::cos(4 * mean_h - Radians(63));
+  // cos(n H + phase) for n = 1..4 from one sine and cosine of H.
+  const double c1h = std::cos(mean_h), s1h = std::sin(mean_h);
+  const double c2h = 2 * c1h * c1h - 1, s2h = 2 * s1h * c1h;
+  const double c3h = c2h * c1h - s2h * s1h, s3h = s2h * c1h + c2h * s1h;
+  const double c4h = 2 * c2h * c2h - 1, s4h = 2 * s2h * c2h;
+  static const double cos30 = std::cos(Radians(30)), sin30 = std::sin(Radians(30));
+  static const double cos6 = std::cos(Radians(6)), sin6 = std::sin(Radians(6));
+  static const double cos63 = std::cos(Radians(63)), sin63 = std::sin(Radians(63));
+  const double t = 1 - 0.17 * (c1h * cos30 + s1h * sin30) + 0.24 * c2h +
+                   0.32 * (c3h * cos6 - s3h * sin6) - 0.20 * (c4h * cos63 + s4h * sin63);
   const double sh = 1 + 0.015 * mean_c_prime * t;
   const double h_term = dh_term / sh;
 
-  const double c7 = std::pow(mean_c_prime, 7);
-  const double rc = 2 * std::sqrt(c7 / (c7 + k25To7));
+  const double c7 = Pow7(mean_c_prime);
+  const double rc = 2 * std::sqrt(c7 / (c7 + kTwentyFiveTo7));
   const double degrees = mean_h * 180.0 / kPi;
   const double dtheta = Radians(30) * std::exp(-((degrees - 275) / 25) * ((degrees - 275) / 25));
   const double r_term = -std::sin(2 * dtheta) * rc * c_term * h_term;

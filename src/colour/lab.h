@@ -24,4 +24,10 @@ Lab SrgbToLab(const RGBTriple& rgb);
 // turned by a whole turn when below it, back when not).
 double Ciede2000(const Lab& x, const Lab& y);
 
+// A value never above Ciede2000(x, y), computed without angles, for searches
+// that skip what cannot be nearer: the lightness and chroma terms alone, the
+// chroma term weighted by 1 - sin 60 degrees (the rotation term takes at most
+// sqrt(3) |C| |H| from C^2 + H^2).
+double Ciede2000LowerBound(const Lab& x, const Lab& y);
+
 }  // namespace hw

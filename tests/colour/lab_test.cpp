@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "lab_reference.h"
 
 namespace hw {
@@ -27,6 +29,15 @@ TEST(Ciede2000, AgreesWithScikitImageEitherWayRound) {
     const Lab y = SrgbToLab(Rgb(row.r2, row.g2, row.b2));
     EXPECT_NEAR(Ciede2000(x, y), row.delta, 1e-6) << row.r1 << " " << row.g1 << " " << row.b1;
     EXPECT_NEAR(Ciede2000(y, x), row.delta, 1e-6) << row.r1 << " " << row.g1 << " " << row.b1;
+  }
+}
+
+TEST(Ciede2000, LowerBoundIsNeverAbove) {
+  std::mt19937 gen(5);
+  const auto colour = [&] { return Rgb(gen() % 256, gen() % 256, gen() % 256); };
+  for (int k = 0; k < 100000; ++k) {
+    const Lab x = SrgbToLab(colour()), y = SrgbToLab(colour());
+    ASSERT_LE(Ciede2000LowerBound(x, y), Ciede2000(x, y) * (1 + 1e-12)) << k;
   }
 }
 
