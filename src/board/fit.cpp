@@ -112,7 +112,8 @@ class PerceptualSearch {
                          [](const Target& t, double l) { return t.lab.L < l; }) -
         sorted_.begin());
     size_t down = up;  // the next one below is down - 1
-    bool going_up = up<n, going_down = down> 0;
+    bool going_up = up < n;
+    bool going_down = down > 0;
     while (going_up || going_down) {
       if (going_up) going_up = visit(up++) && up < n;
       if (going_down) going_down = visit(--down) && down > 0;
