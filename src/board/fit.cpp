@@ -100,12 +100,27 @@ class PerceptualSearch {
         return false;
       }
       if (best.position < 0 ||
-          Ciede2000LowerBound(lab, t.lab) <= best.distance * (1 + 1e-9) + 1e-9) {
+          Ciede2000LowerBound(lab, t.lab) <= best.distance * (1 + 1e-9) + kBoundSlack) {
         best.Offer(Ciede2000(lab, t.lab), AlphaDifference(from, file_[static_cast<size_t>(t.k)]),
                    t.k);
       }
       return true;
     };
+    // The nearest by plain Lab distance first: usually the answer or close to
+    // it, so the bounds rule out most of the rest.
+    size_t guess = 0;
+    double guess_distance = 0;
+    for (size_t j = 0; j < sorted_.size(); ++j) {
+      const Lab& t = sorted_[j].lab;
+      const double d = (t.L - lab.L) * (t.L - lab.L) + (t.a - lab.a) * (t.a - lab.a) +
+                       (t.b - lab.b) * (t.b - lab.b);
+      if (j == 0 || d < guess_distance) guess = j, guess_distance = d;
+    }
+    if (!sorted_.empty()) {
+      const Target& t = sorted_[guess];
+      best.Offer(Ciede2000(lab, t.lab), AlphaDifference(from, file_[static_cast<size_t>(t.k)]),
+                 t.k);
+    }
     const size_t n = sorted_.size();
     size_t up = static_cast<size_t>(
         std::lower_bound(sorted_.begin(), sorted_.end(), lab.L,
@@ -123,6 +138,8 @@ class PerceptualSearch {
 
  private:
   static constexpr double kMaxSl = 1.75;
+  // Ciede2000LowerBound's rounding (its hue part subtracts nearly equal products).
+  static constexpr double kBoundSlack = 1e-4;
   struct Target {
     Lab lab;
     int k = 0;

@@ -24,10 +24,11 @@ Lab SrgbToLab(const RGBTriple& rgb);
 // turned by a whole turn when below it, back when not).
 double Ciede2000(const Lab& x, const Lab& y);
 
-// A value never above Ciede2000(x, y), computed without angles, for searches
-// that skip what cannot be nearer: the lightness and chroma terms alone, the
-// chroma term weighted by 1 - sin 60 degrees (the rotation term takes at most
-// sqrt(3) |C| |H| from C^2 + H^2).
+// A value never above Ciede2000(x, y) by more than 1e-5 (rounding: its hue
+// part subtracts nearly equal products), computed without angles, for searches
+// that skip what cannot be nearer: the lightness term, and the chroma and hue
+// terms (the hue term over its largest weight) weighted by 1 - sin 60 degrees,
+// since the rotation term takes at most sqrt(3) |C| |H| from C^2 + H^2.
 double Ciede2000LowerBound(const Lab& x, const Lab& y);
 
 }  // namespace hw
