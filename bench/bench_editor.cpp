@@ -67,8 +67,10 @@ struct Bench {
   std::filesystem::path dir;
   AbortOnError errors;
   std::unique_ptr<Editor> ed;
-  std::string picture, out_picture, palette_file, other_palette_file;
+  std::string picture, out_picture, palette_file, other_palette_file, distinct_file;
   int toggle = 0;
+  // Boards the fitting commands left; Rewind() undoes back past them.
+  std::vector<BoardState> fitted;
 
   Bench() {
     std::string templ = (std::filesystem::temp_directory_path() / "hw_bench_XXXXXX").string();
@@ -77,6 +79,14 @@ struct Bench {
     out_picture = (dir / "saved.pcx").string();
     palette_file = (dir / "palette.pcx").string();
     other_palette_file = (dir / "other.pcx").string();
+    distinct_file = (dir / "distinct.hex").string();
+    // 256 colours that all differ: a remap to them searches every entry for every one.
+    std::ofstream hex(distinct_file);
+    for (int k = 0; k < 256; ++k) {
+      char line[8];
+      std::snprintf(line, sizeof line, "%02x%02x%02x\n", k % 8 * 36, k / 8 % 8 * 36, k / 64 * 85);
+      hex << line;
+    }
 
     PcxHeader hd = IndexedPictureHeader(kSide, kSide);
     const auto bytes = WritePcx(hd, BenchPixels(), BenchPalette());
@@ -97,6 +107,20 @@ struct Bench {
   void Range(int a, int b) {
     ed->Select(a);
     ed->Select(b);
+  }
+
+  // Back to the board before the fitting commands, whose map sends every index to
+  // a position of its own (the earlier commands only exchange positions).
+  void Rewind() {
+    while (ed->CanUndo() && std::find(fitted.begin(), fitted.end(), ed->Board()) != fitted.end())
+      ed->Undo();
+  }
+  // Runs a fitting command, which must change the board.
+  void Fit(const std::function<void()>& command) {
+    const BoardState before = ed->Board();
+    command();
+    if (ed->Board() == before) std::abort();
+    fitted.push_back(ed->Board());
   }
 };
 
@@ -181,6 +205,25 @@ const std::vector<Command>& Commands() {
          b.ed->LoadPalette(++b.toggle % 2 ? b.other_palette_file : b.palette_file,
                            PaletteMerge::All);
        }},
+      // The fitting commands start from a board whose 256 positions each take one
+      // index (so a remap searches all 256 file entries for each of 256 colours).
+      {"RemapRgb", [](Bench& b) { b.Rewind(); },
+       [](Bench& b) {
+         b.Fit([&] { b.ed->RemapToPalette(b.distinct_file, {RemapMetric::Rgb, {}}); });
+       }},
+      {"RemapPerceptual", [](Bench& b) { b.Rewind(); },
+       [](Bench& b) {
+         b.Fit([&] { b.ed->RemapToPalette(b.distinct_file, {RemapMetric::Perceptual, {}}); });
+       }},
+      {"MergeDuplicates", [](Bench& b) { b.Rewind(); },
+       [](Bench& b) { b.Fit([&] { b.ed->MergeDuplicates(); }); }},
+      // After a merge the unused twins sit among the used entries.
+      {"Compact",
+       [](Bench& b) {
+         b.Rewind();
+         b.Fit([&] { b.ed->MergeDuplicates(); });
+       },
+       [](Bench& b) { b.Fit([&] { b.ed->Compact(); }); }},
   };
   return commands;
 }

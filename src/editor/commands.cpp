@@ -62,4 +62,20 @@ void EditorCommands::EditColour(int index) {
   editor_.SetEntry(index, *chosen);
 }
 
+void EditorCommands::RemapToPalette(RemapMetric metric) {
+  if (files_ == nullptr) return;
+  const auto path = Chosen(files_->OpenFile(FileKind::Palette));
+  if (!path) return;
+  const std::optional<PaletteFile> palette = editor_.ReadRemapPalette(*path);
+  if (!palette) return;
+  RemapOptions options{metric, std::nullopt};
+  if (editor_.RemapNeedsTransparent(*palette)) {
+    if (transparent_ == nullptr) return;
+    options.transparent =
+        transparent_->TransparentPosition(*path, palette->entries, palette->count);
+    if (!options.transparent) return;
+  }
+  editor_.RemapToPalette(*path, *palette, options);
+}
+
 }  // namespace hw

@@ -20,6 +20,9 @@ class EditorCommands {
   // Asked before a save that would lose what the board holds; none: such saves
   // go ahead without asking.
   void SetLossQuestion(LossQuestion* losses) { losses_ = losses; }
+  // Asked which position becomes transparent when a remap needs one; none: such
+  // remaps are cancelled.
+  void SetTransparentQuestion(TransparentQuestion* question) { transparent_ = question; }
 
   void LoadPicture();
   // The saves: true when the file was written.
@@ -28,6 +31,9 @@ class EditorCommands {
   void LoadPalette(PaletteMerge merge);
   bool SavePalette();
   void EditColour(int index);  // the dialog opens on the entry's own colour
+  // "Remap to Palette...": the palette file (or a picture), then the transparent
+  // position when the remap needs one.
+  void RemapToPalette(RemapMetric metric);
 
  private:
   // False when the user would rather not lose `loss` in `path`.
@@ -37,6 +43,7 @@ class EditorCommands {
   FileDialogs* files_;
   ColourDialog* colours_;
   LossQuestion* losses_ = nullptr;
+  TransparentQuestion* transparent_ = nullptr;
 };
 
 }  // namespace hw

@@ -13,11 +13,13 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "board/board.h"
+#include "board/fit.h"
 #include "board/history.h"
 #include "board/moves.h"
 #include "board/sort.h"
@@ -150,6 +152,23 @@ class Editor {
   // `original`, and the picture counts as changed until it is saved.
   bool RestorePicture(const std::string& copy, const std::string& original);
   bool SavePalette(const std::string& path);
+
+  // ---- fitting the picture to a palette (board/fit.h); each is one step ----
+  // "Remap to Palette...": reads `path` as "Load Palette..." does (a picture gives
+  // its palette) and remaps to it. False after a failure, which has been reported
+  // and changed nothing: a file that cannot be read, or pixels that show a
+  // transparent entry when the file has none and options.transparent names no
+  // position of the file ("'FILE' has no transparent entry: give transparent=N").
+  bool RemapToPalette(const std::string& path, RemapOptions options);
+  // The same in two steps, for a caller that asks about the transparent position
+  // in between: the palette read (nullopt after a reported failure), whether the
+  // remap needs options.transparent, and the remap to what was read.
+  std::optional<PaletteFile> ReadRemapPalette(const std::string& path);
+  bool RemapNeedsTransparent(const PaletteFile& palette) const;
+  bool RemapToPalette(const std::string& path, const PaletteFile& palette, RemapOptions options);
+  // "Merge Duplicates" and "Compact": the picture keeps its look.
+  void MergeDuplicates();
+  void Compact();
 
   // ---- colour cycling preview ----
   void ToggleCycling();

@@ -1,5 +1,6 @@
 // The four file commands of the editor: "Load Pic...", "Save Pic...",
-// "Load Palette..." and "Save Palette...", given the path the user chose.
+// "Load Palette..." and "Save Palette...", given the path the user chose, and
+// the read of the palette a remap fits the picture to.
 //
 // Loads read and check the whole file into scratch records first and change the
 // editor only when everything succeeded. Saves go through a temporary file beside
@@ -233,6 +234,23 @@ bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {
     if (auto* v = view()) v->StateChanged();
     return true;
   });
+}
+
+std::optional<PaletteFile> Editor::ReadRemapPalette(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  std::optional<PaletteFile> palette;
+  Guarded(svc_.errors, "load", path, [&] {
+    BusyScope busy(svc_.busy);
+    Result<PaletteFile> read = LoadAnyPaletteFile(path);
+    busy.Release();
+    if (!read) {
+      ReportError(FailureMessage(path, read.error()));
+      return false;
+    }
+    palette = std::move(*read);
+    return true;
+  });
+  return palette;
 }
 
 bool Editor::SavePalette(const std::string& path) {

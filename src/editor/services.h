@@ -47,6 +47,17 @@ class LossQuestion {
   virtual bool SaveAllTheSame(const std::string& file, const std::string& loss) = 0;
 };
 
+// Asked before a remap to a palette file that has no transparent entry while
+// some pixels are transparent: which of the file's positions becomes transparent.
+class TransparentQuestion {
+ public:
+  virtual ~TransparentQuestion() = default;
+  // `file` is the palette file, `entries` its first `count` entries; the chosen
+  // position (0 .. count - 1), or nullopt when the user cancelled.
+  virtual std::optional<int> TransparentPosition(const std::string& file,
+                                                 const BoardEntries& entries, int count) = 0;
+};
+
 class BusyPointer {
  public:
   virtual ~BusyPointer() = default;

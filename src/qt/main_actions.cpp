@@ -52,6 +52,13 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
   Command("actionSpreadHSV", tr("Spread HSV"), [&ed] { ed.Spread(SpreadKind::Hsv); });
   Command("actionSpreadHSVReverse", tr("Spread HSV Reverse"),
           [&ed] { ed.Spread(SpreadKind::HsvReverse); });
+  // The metric is chosen with the command: two entries, one dialog each.
+  Command("actionRemapRgb", tr("Remap to Palette (RGB)..."),
+          [&cmd] { cmd.RemapToPalette(RemapMetric::Rgb); });
+  Command("actionRemapPerceptual", tr("Remap to Palette (Perceptual)..."),
+          [&cmd] { cmd.RemapToPalette(RemapMetric::Perceptual); });
+  Command("actionMergeDuplicates", tr("Merge Duplicates"), [&ed] { ed.MergeDuplicates(); });
+  Command("actionCompact", tr("Compact"), [&ed] { ed.Compact(); });
   Command("actionFlip", tr("Flip Board"), [&ed] { ed.Flip(); });
   Command("actionTest", tr("Test"), [&ed] { ed.ToggleCycling(); });
   View("actionQuit", tr("Quit"), [this] { window_.close(); })->setShortcut(K(Qt::CTRL | Qt::Key_Q));
@@ -129,7 +136,8 @@ void MainActions::BuildMenus() {
                                   "actionLoadPalette", "actionSavePalette", "", "actionQuit"});
   add(bar->addMenu(tr("&Edit")),
       {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
-       "actionSpreadHSV", "actionSpreadHSVReverse"});
+       "actionSpreadHSV", "actionSpreadHSVReverse", "", "actionRemapRgb", "actionRemapPerceptual",
+       "actionMergeDuplicates", "actionCompact"});
   add(bar->addMenu(tr("&View")),
       {"actionPictureWindow", "", "actionZoomIn", "actionZoomOut", "actionZoom1", "actionZoomFit",
        "", "actionFlip", "actionMarkUnused", "actionBlink"});

@@ -68,6 +68,8 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   setWindowIcon(MakeAppIcon());
   own_loss_question_.SetParent(this);
   commands_.SetLossQuestion(&own_loss_question_);
+  own_transparent_question_.SetParent(this);
+  commands_.SetTransparentQuestion(&own_transparent_question_);
   unsaved_ = new UnsavedChanges(editor_, commands_, this);
   connect(unsaved_, &UnsavedChanges::Discarded, this, &MainWindow::ChangesDiscarded);
 

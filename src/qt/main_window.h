@@ -49,6 +49,11 @@ class MainWindow : public QMainWindow, public EditorView {
   void SetLossQuestion(LossQuestion* question) {
     commands_.SetLossQuestion(question ? question : &own_loss_question_);
   }
+  // Who answers which position becomes transparent before a remap that needs
+  // one; by default a number box.
+  void SetTransparentQuestion(TransparentQuestion* question) {
+    commands_.SetTransparentQuestion(question ? question : &own_transparent_question_);
+  }
   BoardSurface* Surface() const { return surface_; }
   SwatchCell* Swatch(int index) const;
   PictureWindow* picture_window() const { return picture_window_.get(); }
@@ -116,6 +121,7 @@ class MainWindow : public QMainWindow, public EditorView {
   Editor& editor_;
   EditorCommands commands_;
   QtLossQuestion own_loss_question_;
+  QtTransparentQuestion own_transparent_question_;
   UnsavedChanges* unsaved_ = nullptr;
   BoardSurface* surface_ = nullptr;
   BoardView* board_ = nullptr;

@@ -7,6 +7,8 @@
 #include <QColorDialog>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <algorithm>
 #include <cerrno>
@@ -139,6 +141,25 @@ bool QtLossQuestion::SaveAllTheSame(const std::string& file, const std::string& 
   box.setDefaultButton(QMessageBox::Cancel);
   box.setEscapeButton(QMessageBox::Cancel);
   return box.exec() == QMessageBox::Save;
+}
+
+std::optional<int> QtTransparentQuestion::TransparentPosition(const std::string& file,
+                                                              const BoardEntries& /*entries*/,
+                                                              int count) {
+  const QString name = QFileInfo(PathFromNative(file)).fileName();
+  QInputDialog dialog(parent_.data());
+  dialog.setWindowTitle(QStringLiteral("Huewright"));
+  dialog.setInputMode(QInputDialog::IntInput);
+  dialog.setIntRange(0, std::max(count, 1) - 1);
+  dialog.setIntValue(0);
+  dialog.setLabelText(QObject::tr("%1 has no transparent entry, and some pixels are transparent.\n"
+                                  "Which of its positions becomes transparent? It keeps its "
+                                  "colour and takes only the transparent pixels.")
+                          .arg(name));
+  // A file's name is shown as it is, never as markup.
+  for (QLabel* label : dialog.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.intValue();
 }
 
 QtBusyPointer::~QtBusyPointer() {

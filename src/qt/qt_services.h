@@ -78,6 +78,17 @@ class QtLossQuestion : public LossQuestion {
   QPointer<QWidget> parent_;
 };
 
+// Asks with a number box which position of a palette file becomes transparent.
+class QtTransparentQuestion : public TransparentQuestion {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  std::optional<int> TransparentPosition(const std::string& file, const BoardEntries& entries,
+                                         int count) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
 // The wait shape while a file is read or written. Unbalanced calls are tolerated:
 // a restore without a matching wait does nothing.
 class QtBusyPointer : public BusyPointer {

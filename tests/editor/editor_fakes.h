@@ -53,6 +53,17 @@ struct RecordingErrors : ErrorReporter {
   void ShowError(const std::string& message) override { messages.push_back(message); }
 };
 
+// Answers which position becomes transparent (nullopt: cancelled) and keeps what was asked.
+struct FakeTransparent : TransparentQuestion {
+  std::optional<int> answer;
+  std::vector<std::string> asked;  // "file: count" per question
+  std::optional<int> TransparentPosition(const std::string& file, const BoardEntries&,
+                                         int count) override {
+    asked.push_back(file + ": " + std::to_string(count));
+    return answer;
+  }
+};
+
 struct FakeBusy : BusyPointer {
   int depth = 0, waits = 0;
   void SetWait(bool wait) override {

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QRadioButton>
@@ -212,6 +213,35 @@ TEST_F(FormWithPicture, DropExchangesEntriesAndUndoPutsThemBack) {
   EXPECT_EQ(BoardColours()[5], before[9]);
   EXPECT_TRUE(rig_.Find("ButtonUndo")->isEnabled());
   EXPECT_FALSE(rig_.Find("ButtonRedo")->isEnabled());
+}
+
+TEST_F(FormWithPicture, FitCommandsFromTheEditMenuRepaintTheBoardAndThePicture) {
+  QStringList edit_menu;
+  for (QAction* a : rig_.form.menuBar()->actions()[1]->menu()->actions())
+    edit_menu << a->objectName();
+  for (const char* name :
+       {"actionRemapRgb", "actionRemapPerceptual", "actionMergeDuplicates", "actionCompact"})
+    EXPECT_TRUE(edit_menu.contains(QLatin1String(name))) << name;
+
+  const std::string three = "ff0000\n00ff00\n0000ff\n";
+  WriteBytes(dir_.File("three.hex"), Bytes(three.begin(), three.end()));
+  rig_.files.opens.push_back(dir_.File("three.hex"));
+  const auto picture_before = PictureColours();
+  rig_.form.Action("actionRemapPerceptual")->trigger();
+  ASSERT_TRUE(rig_.errors.messages.empty());
+  const BoardState& b = rig_.editor.Board();
+  std::vector<QRgb> want;
+  for (uint8_t p : pixels_) want.push_back(Rgb(b.entries[b.map[p]].rgb));
+  EXPECT_EQ(PictureColours(), want);
+  EXPECT_EQ(BoardColours()[1], (RGBTriple{0, 255, 0}));
+  for (const char* name : {"actionMergeDuplicates", "actionCompact"}) {
+    rig_.form.Action(name)->trigger();
+    EXPECT_EQ(PictureColours(), want) << name;
+  }
+  for (uint8_t p : pixels_) EXPECT_LE(b.map[p], 2);  // compacted: the colours used come first
+  for (int k = 0; k < 3 && rig_.editor.CanUndo(); ++k) rig_.Click("ButtonUndo");
+  EXPECT_EQ(PictureColours(), picture_before);
+  EXPECT_EQ(BoardColours(), palette_);
 }
 
 TEST_F(FormWithPicture, DropOntoItselfSelectsAndForeignDropsAreIgnored) {

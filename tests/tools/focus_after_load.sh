@@ -14,6 +14,9 @@ trap 'rm -rf "$work"' EXIT
 cp "$picture" "$work/first.pcx"
 cp "$picture" "$work/second.pcx"
 export HW_EXE="$editor" HW_WORK="$work" XDG_CONFIG_HOME="$work/config"
+# The editor must show real windows on the virtual server: the test presets set
+# QT_QPA_PLATFORM=offscreen for the widget tests, under which no window appears.
+unset QT_QPA_PLATFORM
 # Bounded throughout, so that a window that never shows ends the check instead
 # of leaving the server behind.
 timeout -k 5 100 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '

@@ -1,0 +1,184 @@
+// Remap to a palette, Merge Duplicates and Compact against plain models: an
+// exhaustive search of every file entry, and the colour every index shows.
+#include "board/fit.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "colour/lab.h"
+
+namespace hw {
+namespace {
+
+using Counts = std::array<int64_t, 256>;
+
+// Colours on a coarse grid, so boards and files repeat colours and RGB distances tie
+// (a board colour halfway between two grid steps is as far from either).
+struct Random {
+  std::mt19937 gen;
+  explicit Random(uint32_t seed) : gen(seed) {}
+  int Below(int n) { return static_cast<int>(gen() % static_cast<uint32_t>(n)); }
+  uint8_t Level(int step) { return static_cast<uint8_t>(Below(256 / step) * step); }
+  BoardEntry Entry(int step, int transparent_in) {
+    const uint8_t alphas[] = {255, 255, 128, 254, 1};
+    const uint8_t a = Below(transparent_in) == 0 ? 0 : alphas[Below(5)];
+    return {{Level(step), Level(step), Level(step)}, a};
+  }
+};
+
+// Where the model sends a board colour: the transparent position for alpha 0 (when
+// there is one), else the least (distance, alpha difference, position) over the
+// entries below `count` with alpha above 0, computed for every entry.
+int ModelTarget(const BoardEntry& from, const BoardEntries& file, int count, RemapMetric metric,
+                int clear) {
+  if (from.A == 0 && clear >= 0) return clear;
+  std::tuple<double, int, int> best{1e300, 0, -1};
+  for (int k = 0; k < count; ++k) {
+    const BoardEntry& to = file[static_cast<size_t>(k)];
+    if (to.A == 0 || k == clear) continue;
+    double d = 0;
+    if (metric == RemapMetric::Rgb) {
+      for (int c = 0; c < 3; ++c) {
+        const int diff = (&from.rgb.R)[c] - (&to.rgb.R)[c];
+        d += diff * diff;
+      }
+    } else {
+      d = Ciede2000(SrgbToLab(from.rgb), SrgbToLab(to.rgb));
+    }
+    best = std::min(best, std::make_tuple(d, std::abs(from.A - to.A), k));
+  }
+  return std::get<2>(best) >= 0 ? std::get<2>(best) : clear;
+}
+
+TEST(RemapToPalette, EveryIndexGoesWhereAnExhaustiveSearchSendsIt) {
+  for (uint32_t seed = 1; seed <= 200; ++seed) {
+    Random r(seed);
+    const RemapMetric metric = seed % 2 ? RemapMetric::Rgb : RemapMetric::Perceptual;
+    BoardState board = StartBoard({});
+    Counts counts{};
+    for (size_t i = 0; i < 256; ++i) {
+      board.map[i] = static_cast<uint8_t>(r.Below(256));  // merges and unused positions
+      board.entries[i] = r.Entry(32, 6);
+      counts[i] = r.Below(3) == 0 ? 0 : r.Below(1000);
+    }
+    board.cur = static_cast<int16_t>(r.Below(256));
+    const int count = seed % 5 == 0 ? 256 : 1 + r.Below(seed % 3 ? 40 : 256);
+    BoardEntries file{};
+    for (int k = 0; k < count; ++k) file[static_cast<size_t>(k)] = r.Entry(64, seed % 4 ? 9 : 1000);
+    for (int k = count; k < 256; ++k) file[static_cast<size_t>(k)] = r.Entry(64, 2);  // not read
+
+    int clear = -1;
+    for (int k = count - 1; k >= 0; --k) clear = file[static_cast<size_t>(k)].A == 0 ? k : clear;
+    bool used_clear = false;
+    for (size_t i = 0; i < 256; ++i)
+      used_clear |= counts[i] > 0 && board.entries[board.map[i]].A == 0;
+    RemapOptions options{metric, std::nullopt};
+    BoardState next = board;
+    if (clear < 0 && used_clear) {
+      ASSERT_TRUE(RemapNeedsTransparent(board, file, count, counts));
+      EXPECT_EQ(RemapToPalette(next, file, count, options, counts), RemapRefusal::NeedsTransparent);
+      options.transparent = count;
+      EXPECT_EQ(RemapToPalette(next, file, count, options, counts),
+                RemapRefusal::TransparentOutside);
+      EXPECT_EQ(next, board);  // refused: nothing changed
+      options.transparent = clear = r.Below(count);
+    } else {
+      ASSERT_FALSE(RemapNeedsTransparent(board, file, count, counts));
+      options.transparent = r.Below(count);  // not needed: ignored
+    }
+    BoardEntries want = file;
+    for (int k = count; k < 256; ++k) want[static_cast<size_t>(k)] = BoardEntry{};
+    if (clear >= 0) want[static_cast<size_t>(clear)].A = 0;
+    bool opaque_left = false;
+    for (int k = 0; k < count; ++k) opaque_left |= want[static_cast<size_t>(k)].A > 0;
+    bool used_opaque = false;
+    for (size_t i = 0; i < 256; ++i)
+      used_opaque |= counts[i] > 0 && board.entries[board.map[i]].A > 0;
+    if (!opaque_left && used_opaque) {
+      EXPECT_EQ(RemapToPalette(next, file, count, options, counts), RemapRefusal::NoOpaqueEntry);
+      EXPECT_EQ(next, board);
+      continue;
+    }
+    ASSERT_EQ(RemapToPalette(next, file, count, options, counts), RemapRefusal::None) << seed;
+    EXPECT_EQ(next.entries, want) << seed;
+    for (size_t i = 0; i < 256; ++i) {
+      const BoardEntry& from = board.entries[board.map[i]];
+      ASSERT_EQ(next.map[i], ModelTarget(from, want, count, metric, clear))
+          << "seed " << seed << " index " << i;
+    }
+    EXPECT_EQ(next.cur, board.cur);
+  }
+}
+
+TEST(RemapToPalette, TiesGoToTheCloserAlphaThenTheLowerPosition) {
+  BoardState board = StartBoard({});
+  board.entries[0] = {{100, 100, 100}, 200};
+  board.entries[1] = {{30, 30, 30}, 255};
+  BoardEntries file{};
+  file[0] = {{90, 100, 100}, 255};   // 10 away, alpha 55 away
+  file[1] = {{110, 100, 100}, 180};  // 10 away, alpha 20 away
+  file[2] = {{100, 110, 100}, 220};  // 10 away, alpha 20 away, higher
+  file[3] = {{30, 30, 30}, 0};       // transparent: never a colour's target
+  file[4] = {{30, 30, 30}, 7};
+  file[5] = {{30, 30, 30}, 9};
+  Counts counts{};
+  counts.fill(1);
+  for (RemapMetric metric : {RemapMetric::Rgb, RemapMetric::Perceptual}) {
+    BoardState next = board;
+    ASSERT_EQ(RemapToPalette(next, file, 6, {metric, std::nullopt}, counts), RemapRefusal::None);
+    if (metric == RemapMetric::Rgb) {
+      EXPECT_EQ(next.map[0], 1);
+    }
+    EXPECT_EQ(next.map[1], 5);  // equal colours: 5 and 4 tie, 5's alpha is closer
+  }
+}
+
+// What each used as-loaded index shows.
+std::vector<BoardEntry> Shown(const BoardState& b, const UsageCounts& counts) {
+  std::vector<BoardEntry> out;
+  for (size_t i = 0; i < 256; ++i) {
+    if (counts[i] > 0) out.push_back(b.entries[b.map[i]]);
+  }
+  return out;
+}
+
+TEST(MergeAndCompact, EveryPixelKeepsItsColourAndAlpha) {
+  for (uint32_t seed = 1; seed <= 200; ++seed) {
+    Random r(seed);
+    BoardState board = StartBoard({});
+    UsageCounts counts{};
+    for (size_t i = 0; i < 256; ++i) {
+      board.map[i] = static_cast<uint8_t>(r.Below(256));
+      board.entries[i] = r.Entry(128, 4);  // few colours: many twins
+      counts[i] = r.Below(4) == 0 ? 0 : 1 + r.Below(50);
+    }
+    const UsageCounts usage = UsageByPosition(board.map, counts);
+
+    BoardState merged = board;
+    MergeDuplicates(merged, usage);
+    EXPECT_EQ(merged.entries, board.entries);
+    EXPECT_EQ(Shown(merged, counts), Shown(board, counts));
+    for (uint8_t p : merged.map) {
+      for (size_t q = 0; q < p; ++q) ASSERT_NE(merged.entries[q], merged.entries[p]) << seed;
+    }
+
+    BoardState compact = board;
+    const int used = CompactBoard(compact, usage);
+    EXPECT_EQ(Shown(compact, counts), Shown(board, counts));
+    const UsageCounts after = UsageByPosition(compact.map, counts);
+    std::vector<BoardEntry> in_order_used, in_order_unused, now_used, now_unused;
+    for (size_t p = 0; p < 256; ++p) {
+      (usage[p] > 0 ? in_order_used : in_order_unused).push_back(board.entries[p]);
+      (after[p] > 0 ? now_used : now_unused).push_back(compact.entries[p]);
+      EXPECT_EQ(after[p] > 0, static_cast<int>(p) < used) << seed;
+    }
+    EXPECT_EQ(now_used, in_order_used);
+    EXPECT_EQ(now_unused, in_order_unused);
+  }
+}
+
+}  // namespace
+}  // namespace hw
