@@ -49,10 +49,16 @@ Status Pipeline::Run(const Step& step, std::string* warning) {
           } else {
             ed.EditColour(s.index, s.colour);
           }
-        } else {
-          static_assert(std::is_same_v<S, PaletteStep>);
+        } else if constexpr (std::is_same_v<S, PaletteStep>) {
           if (s.merge != PaletteMerge::All) ed.SetMarks(s.range.low, s.range.high);
           return Reported(ed.LoadPalette(s.file, s.merge));
+        } else if constexpr (std::is_same_v<S, RemapStep>) {
+          return Reported(ed.RemapToPalette(s.file, s.options));
+        } else if constexpr (std::is_same_v<S, MergeDuplicatesStep>) {
+          ed.MergeDuplicates();
+        } else {
+          static_assert(std::is_same_v<S, CompactStep>);
+          ed.Compact();
         }
         return Ok{};
       },

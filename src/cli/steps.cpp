@@ -199,6 +199,31 @@ Result<Step> Palette(std::string_view rest) {
   return Step{std::move(step)};
 }
 
+// FILE may hold colons too: the metric and the transparent position are read
+// from the right, "...:perceptual:transparent=3".
+Result<Step> Remap(std::string_view rest) {
+  RemapStep step;
+  std::string_view file = rest;
+  const auto last_field = [&file] {
+    const size_t colon = file.rfind(':');
+    return colon == file.npos ? std::string_view() : file.substr(colon + 1);
+  };
+  const auto drop_last = [&file] { file = file.substr(0, file.rfind(':')); };
+  if (std::string_view f = last_field(); f.starts_with("transparent=")) {
+    auto n = Position(f.substr(12), "transparent");
+    if (!n) return n.error();
+    step.options.transparent = *n;
+    drop_last();
+  }
+  if (std::string_view f = last_field(); f == "rgb" || f == "perceptual") {
+    step.options.metric = f == "rgb" ? RemapMetric::Rgb : RemapMetric::Perceptual;
+    drop_last();
+  }
+  if (file.empty()) return FormError("remap:FILE[:rgb|perceptual][:transparent=N]");
+  step.file = std::string(file);
+  return Step{std::move(step)};
+}
+
 }  // namespace
 
 Result<Step> ParseStep(std::string_view text) {
@@ -206,13 +231,20 @@ Result<Step> ParseStep(std::string_view text) {
   const std::string_view name = text.substr(0, colon);
   const std::string_view rest = colon == text.npos ? std::string_view() : text.substr(colon + 1);
   if (name == "palette") return Palette(rest);
+  if (name == "remap") return Remap(rest);
+  if (name == "merge-duplicates" || name == "compact") {
+    if (colon != text.npos) return FormError(name);
+    if (name == "compact") return Step{CompactStep{}};
+    return Step{MergeDuplicatesStep{}};
+  }
   const Fields fields = colon == text.npos ? Fields{} : Split(rest);
   if (name == "sort") return Sort(fields);
   if (name == "move") return Move(fields);
   if (name == "reverse") return Reverse(fields);
   if (name == "spread") return Spread(fields);
   if (name == "set") return Set(fields);
-  return Error{"unknown step " + Quoted(name) + " (sort, move, reverse, spread, set or palette)"};
+  return Error{"unknown step " + Quoted(name) +
+               " (sort, move, reverse, spread, set, palette, remap, merge-duplicates or compact)"};
 }
 
 }  // namespace hw::cli

@@ -8,6 +8,9 @@
 //   spread:rgb|hsv|hsv-reverse:LOW-HIGH
 //   set:INDEX:#rrggbb[aa]
 //   palette:FILE[:replace|protect:LOW-HIGH]
+//   remap:FILE[:rgb|perceptual][:transparent=N]
+//   merge-duplicates
+//   compact
 //
 // WHAT is both (the default), index or colour. Positions are 0..255 and LOW-HIGH
 // is inclusive with LOW <= HIGH. Optional fields are read from the right, so a
@@ -20,6 +23,7 @@
 #include <variant>
 
 #include "board/board.h"
+#include "board/fit.h"
 #include "board/sort.h"
 #include "board/spread.h"
 #include "colour/colour.h"
@@ -67,7 +71,16 @@ struct PaletteStep {
   PositionRange range;  // for the merges
 };
 
-using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep>;
+struct RemapStep {
+  std::string file;
+  RemapOptions options;
+};
+
+struct MergeDuplicatesStep {};
+struct CompactStep {};
+
+using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep,
+                          RemapStep, MergeDuplicatesStep, CompactStep>;
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);

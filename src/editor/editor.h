@@ -158,7 +158,8 @@ class Editor {
   // its palette) and remaps to it. False after a failure, which has been reported
   // and changed nothing: a file that cannot be read, or pixels that show a
   // transparent entry when the file has none and options.transparent names no
-  // position of the file ("'FILE' has no transparent entry: give transparent=N").
+  // position of the file ("FILE has no transparent entry: give transparent=N", the
+  // words the command line's step needs).
   bool RemapToPalette(const std::string& path, RemapOptions options);
   // The same in two steps, for a caller that asks about the transparent position
   // in between: the palette read (nullopt after a reported failure), whether the

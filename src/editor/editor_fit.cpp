@@ -35,7 +35,7 @@ bool Editor::RemapToPalette(const std::string& path, const PaletteFile& palette,
     case RemapRefusal::None:
       break;
     case RemapRefusal::NeedsTransparent:
-      ReportError(quoted + " has no transparent entry: give transparent=N");
+      ReportError(path + " has no transparent entry: give transparent=N");
       return false;
     case RemapRefusal::TransparentOutside:
       ReportError("cannot remap to " + quoted + ": it has no entry " +

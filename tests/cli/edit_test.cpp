@@ -91,7 +91,12 @@ TEST_F(Edit, EveryMalformedStepIsAUsageErrorNamingIt) {
                              "palette:x.gpl:replace",
                              "palette:x.gpl:protect:3-1",
                              "palette:replace:0-9",
-                             "palette:x.gpl:replace:0-300"};
+                             "palette:x.gpl:replace:0-300",
+                             "remap:",
+                             "remap:x.gpl:transparent=256",
+                             "remap:x.gpl:transparent=",
+                             "compact:x",
+                             "merge-duplicates:1"};
   for (const std::string& step : bad) {
     SCOPED_TRACE(step);
     const Outcome r = Cli({"edit", in_, out_, "sort:hsv", step});

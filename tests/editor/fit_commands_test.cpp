@@ -92,7 +92,7 @@ TEST(FitCommands, AFailedRemapChangesNothingAndSaysWhy) {
   EXPECT_NE(r.errors.messages[0].find("cannot load '" + r.dir.File("missing.gpl") + "': "),
             std::string::npos);
   EXPECT_NE(r.errors.messages[1].find("not a palette file Huewright reads"), std::string::npos);
-  EXPECT_EQ(r.errors.messages[2], "'" + r.hex + "' has no transparent entry: give transparent=N");
+  EXPECT_EQ(r.errors.messages[2], r.hex + " has no transparent entry: give transparent=N");
   EXPECT_NE(r.errors.messages[3].find("no entry 16"), std::string::npos);
   EXPECT_TRUE(Snapshot(r.ed) == before);
   EXPECT_FALSE(r.ed.CanUndo());

@@ -84,7 +84,7 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
 
   Command Random() {
     int low = 0, high = 0;
-    switch (Pick(6)) {
+    switch (Pick(8)) {
       case 0: {
         static const std::pair<const char*, const char*> kKeys[] = {
             {"usage", "OptionSortHist"}, {"hsv", "OptionSortHue"}, {"rgb", "OptionSortRed"}};
@@ -144,6 +144,29 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
                   r.DoubleClick(index);
                 }};
       }
+      case 5: {
+        // The position is given every time; it counts only where the picture
+        // needs one, which is where the window asks.
+        const std::string file = Pick(2) ? full_palette_ : short_palette_;
+        const bool perceptual = Pick(2) == 1;
+        const int transparent = Pick(12);
+        return {"remap:" + file +
+                    (perceptual ? ":perceptual"
+                     : Pick(2)  ? ":rgb"
+                                : "") +
+                    ":transparent=" + std::to_string(transparent),
+                [=, this](FormRig& r) {
+                  transparent_.answer = transparent;
+                  r.files.opens.push_back(file);
+                  r.form.Action(perceptual ? "actionRemapPerceptual" : "actionRemapRgb")->trigger();
+                }};
+      }
+      case 6: {
+        const bool compact = Pick(2) == 1;
+        return {compact ? "compact" : "merge-duplicates", [=](FormRig& r) {
+                  r.form.Action(compact ? "actionCompact" : "actionMergeDuplicates")->trigger();
+                }};
+      }
       default: {
         const std::string file = Pick(2) ? full_palette_ : short_palette_;
         const int merge = Pick(3);
@@ -160,6 +183,7 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
     }
   }
 
+  FakeTransparent transparent_;
   std::mt19937 rng_;
   TempDir dir_;
   const char* ext_ = GetParam().png ? ".png" : ".pcx";
@@ -173,6 +197,7 @@ TEST_P(WindowAndEdit, SameCommandsWriteTheSameBytes) {
     SCOPED_TRACE("run " + std::to_string(run));
     FormRig rig;
     rig.loss.answers.assign(4, true);
+    rig.form.SetTransparentQuestion(&transparent_);
     rig.LoadPicture(in_);
     ASSERT_TRUE(rig.editor.PictureLoaded());
     std::vector<std::string> args = {in_, dir_.File(std::string("cli") + ext_)};

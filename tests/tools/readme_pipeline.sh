@@ -30,5 +30,11 @@ ui = ["000000", "202040", "404080", "8080c0", "c0c0e0", "ffffff", "ffd040", "ff4
 assert doc["entries"][248:] == ["#" + c + "ff" for c in ui], doc["entries"][248:]
 stats = json.load(open(folder + "/out/landscape.stats.json"))
 assert [e["colour"] for e in stats["entries"][248:]] == ["#" + c for c in ui]
+# The fitted sprites use only the landscape's colours, each once, packed at the front.
+sprites = json.load(open(folder + "/out/sprites.stats.json"))
+used = [e for e in sprites["entries"] if e["usage"] > 0]
+assert [e["index"] for e in used] == list(range(len(used))), "the used entries are not packed"
+assert {e["colour"] + "ff" for e in used} <= set(doc["entries"]), "a colour not in the palette"
+assert all(e["duplicate_of"] is None for e in used), "duplicates left among the used entries"
 PY
 echo "the README's build script runs as written"
