@@ -4,7 +4,6 @@
 #include <array>
 #include <cctype>
 #include <new>
-#include <span>
 
 #include "formats/file_io.h"
 #include "formats/png.h"
@@ -37,58 +36,10 @@ PictureFormat PictureFormatForName(const std::string& path) {
   return HasExtension(path, ".png") ? PictureFormat::Png : PictureFormat::Pcx;
 }
 
-namespace {
-
-// A PCX picture whose header gives the pixels' size, encoded a slice of rows at a
-// time straight into the file: the save never holds a second copy of the picture.
-// The bytes are those WritePcx makes (the same encoder, the same header change).
-Status StreamPcx(const std::string& path, PcxHeader& header, int32_t width, int32_t height,
-                 const std::vector<uint8_t>& pixels, const Palette& palette,
-                 const ContentPut& put) {
-  auto encoder = PcxRowEncoder::Start(header, palette);
-  if (!encoder) return Error{"cannot save " + Named(path) + ": " + encoder.error().message};
-  std::vector<uint8_t> bytes;
-  const auto head = encoder->Head();
-  bytes.assign(head.begin(), head.end());
-  if (auto sent = put(bytes); !sent) return sent;
-  const size_t row = static_cast<size_t>(width);
-  const size_t rows = std::max<size_t>(1, (size_t{4} << 20) / row);
-  const std::span<const uint8_t> all(pixels.data(), row * static_cast<size_t>(height));
-  for (size_t y = 0; y < static_cast<size_t>(height); y += rows) {
-    const size_t n = std::min(rows, static_cast<size_t>(height) - y);
-    bytes.clear();
-    encoder->AppendRows(all.subspan(y * row, n * row), bytes);
-    if (auto sent = put(bytes); !sent) return sent;
-  }
-  bytes.clear();
-  encoder->AppendTail(bytes);
-  return put(bytes);
-}
-
-bool HeaderFits(const PcxHeader& header, int32_t width, int32_t height, size_t pixels) {
-  const auto size = PictureSize(header);
-  return size && size->width == width && size->height == height && width > 0 && height > 0 &&
-         pixels >= static_cast<size_t>(width) * static_cast<size_t>(height);
-}
-
-}  // namespace
-
 Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
                        int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
                        const BoardEntries& entries) {
   try {
-    if (format == PictureFormat::Pcx && width <= kMaxPcxSide && height <= kMaxPcxSide &&
-        HeaderFits(header, width, height, pixels.size())) {
-      Palette palette{};
-      for (size_t i = 0; i < 256; ++i) palette[i] = entries[i].rgb;
-      PcxHeader written = header;
-      auto saved = SaveFileStreamed(path, [&](const ContentPut& put) {
-        return StreamPcx(path, written, width, height, pixels, palette, put);
-      });
-      if (!saved) return saved.error();
-      header = written;
-      return Ok{};
-    }
     Result<std::vector<uint8_t>> bytes = Error{""};
     if (format == PictureFormat::Png) {
       bytes = EncodeIndexedPng(width, height, pixels, entries);
