@@ -1,5 +1,5 @@
 // Helpers shared by the test programs: scratch folders, whole-file reads and writes,
-// PCX headers and palettes whose entries all differ.
+// error messages, PCX headers and palettes whose entries all differ.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -53,6 +53,18 @@ inline Bytes ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The message of a failed result; "ok" for a success.
+template <typename R>
+std::string Why(const R& r) {
+  return r ? std::string("ok") : r.error().message;
+}
+
+inline bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+// Prints both strings when `text` does not hold `part`.
+#define EXPECT_HAS(text, part) EXPECT_PRED2(::hw::test::Has, text, part)
+
 // Runs a shell command; returns its exit status, with stderr folded into `output`.
 inline int RunShell(const std::string& cmd, std::string* output) {
   FILE* p = ::popen(("{ " + cmd + "; } 2>&1").c_str(), "r");
@@ -95,6 +107,13 @@ inline Palette DistinctPalette(int seed = 0) {
                                  static_cast<uint8_t>(i * 7 + seed)};
   }
   return p;
+}
+
+// The palette's colours, every entry opaque.
+inline BoardEntries Opaque(const Palette& p) {
+  BoardEntries e{};
+  for (size_t k = 0; k < 256; ++k) e[k].rgb = p[k];
+  return e;
 }
 
 // The 768 bytes of a palette as a file holds them.

@@ -9,7 +9,6 @@
 #include "../common/run_as.h"
 #include "base/faults.h"
 #include "editor_fakes.h"
-#include "formats/pcx_file.h"
 #include "formats/png.h"
 
 namespace hw::test {

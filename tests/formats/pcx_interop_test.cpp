@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../common/test_util.h"
-#include "formats/pcx_file.h"
+#include "formats/picture_io.h"
 
 namespace hw::test {
 namespace {
@@ -25,9 +25,9 @@ Bytes Content(int w, int h) {
   return px;
 }
 
-Bytes ColoursOf(const Bytes& px, const Palette& pal) {
+Bytes ColoursOf(const Bytes& px, const BoardEntries& e) {
   Bytes rgb;
-  for (uint8_t v : px) rgb.insert(rgb.end(), {pal[v].R, pal[v].G, pal[v].B});
+  for (uint8_t v : px) rgb.insert(rgb.end(), {e[v].rgb.R, e[v].rgb.G, e[v].rgb.B});
   return rgb;
 }
 
@@ -57,11 +57,11 @@ TEST_F(PcxInterop, ReadsPillowFiles) {
         "im = Image.frombytes(\"P\", (int(sys.argv[2]), 9), r(\"/idx.bin\")); "
         "im.putpalette(list(r(\"/pal.bin\"))); im.save(d + \"/pil.pcx\")' " +
         dir_.Path() + " " + std::to_string(w));
-    auto pic = LoadPcxFile(At("pil.pcx"));
+    auto pic = LoadPictureFile(At("pil.pcx"));
     ASSERT_TRUE(pic.ok()) << pic.error().message;
-    EXPECT_EQ(pic->header.BytesPerLine, w + (w & 1)) << "Pillow pads rows to an even length";
+    EXPECT_EQ(pic->pcx_header.BytesPerLine, w + (w & 1)) << "Pillow pads rows to an even length";
     EXPECT_EQ(pic->pixels, px) << "width " << w;
-    EXPECT_EQ(pic->palette, kPal);
+    EXPECT_EQ(pic->entries, Opaque(kPal));
   }
 }
 
@@ -70,7 +70,7 @@ TEST_F(PcxInterop, ReadsImageMagickAndNetpbmFiles) {
                     ppmtopcx = NeedTool("ppmtopcx", "netpbm");
   if (convert.empty() || ppmtopcx.empty()) return;
   for (int w : {77, 64}) {
-    const Bytes rgb = ColoursOf(Content(w, 11), kPal);
+    const Bytes rgb = ColoursOf(Content(w, 11), Opaque(kPal));
     const std::string head = "P6\n" + std::to_string(w) + " 11\n255\n";
     Bytes ppm(head.begin(), head.end());
     ppm.insert(ppm.end(), rgb.begin(), rgb.end());
@@ -78,11 +78,11 @@ TEST_F(PcxInterop, ReadsImageMagickAndNetpbmFiles) {
     Run(convert + " " + At("src.ppm") + " -type Palette " + At("im.pcx"));
     Run(ppmtopcx + " -8bit " + At("src.ppm") + " > " + At("nb.pcx"));
     for (const char* name : {"im.pcx", "nb.pcx"}) {
-      auto pic = LoadPcxFile(At(name));
+      auto pic = LoadPictureFile(At(name));
       ASSERT_TRUE(pic.ok()) << name << ": " << pic.error().message;
-      EXPECT_EQ(pic->header.BytesPerLine, w) << name << " writes rows of the width";
+      EXPECT_EQ(pic->pcx_header.BytesPerLine, w) << name << " writes rows of the width";
       // Their palettes are ordered their own way: compare what each pixel shows.
-      EXPECT_EQ(ColoursOf(pic->pixels, pic->palette), rgb) << name << " width " << w;
+      EXPECT_EQ(ColoursOf(pic->pixels, pic->entries), rgb) << name << " width " << w;
     }
   }
 }
@@ -95,11 +95,11 @@ TEST_F(PcxInterop, OthersReadOurFiles) {
   // Odd width padded to an even row, odd width unpadded, even width.
   for (auto [w, bpl] : {std::pair{101, 102}, {101, 101}, {100, 100}}) {
     const std::string what = "width " + std::to_string(w) + ", BytesPerLine " + std::to_string(bpl);
-    const Bytes px = Content(w, 13), rgb = ColoursOf(px, kPal);
+    const Bytes px = Content(w, 13), rgb = ColoursOf(px, Opaque(kPal));
     PcxHeader hd = MakeHeader(w, 13, bpl);
     hd.HDpi = hd.VDpi = 72;
     const std::string ours = At("ours.pcx");
-    ASSERT_TRUE(SavePcxFile(ours, hd, px, kPal).ok());
+    ASSERT_TRUE(SavePictureFile(ours, PictureFormat::Pcx, hd, w, 13, px, Opaque(kPal)).ok());
 
     Run(py +
         " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); a = sys.argv; "

@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <random>
 
-#include "formats/pcx_file.h"
+#include "formats/picture_io.h"
 #include "qt_fakes.h"
 
 namespace hw::test {
@@ -120,14 +120,14 @@ class RandomUse : public ::testing::TestWithParam<Scenario> {
     FormRig& r = *rig_;
     r.files.saves.push_back(saved_picture_);
     r.Click("ButtonSave");
-    Result<PcxPicture> pic = LoadPcxFile(saved_picture_);
+    auto pic = LoadPictureFile(saved_picture_);
     ASSERT_TRUE(pic.ok()) << pic.error().message;
     const QImage shown = r.form.picture_window()->View()->grab().toImage();
     ASSERT_EQ(shown.size(), QSize(kWidth, kHeight));
     int wrong = 0;
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
-        const RGBTriple& c = pic->palette[pic->pixels[static_cast<size_t>(y * kWidth + x)]];
+        const RGBTriple& c = pic->entries[pic->pixels[static_cast<size_t>(y * kWidth + x)]].rgb;
         wrong += (shown.pixel(x, y) & 0xFFFFFF) != (Rgb(c) & 0xFFFFFF);
       }
     }
@@ -140,11 +140,11 @@ class RandomUse : public ::testing::TestWithParam<Scenario> {
 
     r.files.saves.push_back(saved_palette_);
     r.Click("CommandSavePal");
-    Result<Palette> pal = LoadPaletteFile(saved_palette_);
+    auto pal = LoadAnyPaletteFile(saved_palette_);
     ASSERT_TRUE(pal.ok()) << pal.error().message;
     const std::vector<QRgb> swatches = r.SwatchColours();
     for (size_t i = 0; i < 256; ++i) {
-      ASSERT_EQ(swatches[i] & 0xFFFFFF, Rgb((*pal)[i]) & 0xFFFFFF) << "swatch " << i;
+      ASSERT_EQ(swatches[i] & 0xFFFFFF, Rgb(pal->entries[i].rgb) & 0xFFFFFF) << "swatch " << i;
     }
     EXPECT_TRUE(r.errors.messages.empty());
   }
@@ -176,10 +176,9 @@ TEST_P(RandomUse, WindowBoardAndSavedFilesAgreeAndUndoReturnsTheLoadedFile) {
     ++undone;
   }
   ExpectWindowsMatchSavedFiles();
-  Result<PcxPicture> back = LoadPcxFile(saved_picture_);
+  auto back = LoadPictureFile(saved_picture_);
   ASSERT_TRUE(back.ok());
-  EXPECT_EQ(back->pixels, pixels_);
-  EXPECT_EQ(back->palette, palette_);
+  EXPECT_EQ(std::tuple(back->pixels, back->entries), std::tuple(pixels_, Opaque(palette_)));
 
   // Redoing every step comes back to where the undos started.
   for (int i = 0; i < undone; ++i) rig_->Click("ButtonRedo");

@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <map>
 
-#include "formats/pcx_file.h"
+#include "formats/picture_io.h"
 #include "formats/png.h"
 #include "qt_fakes.h"
 
@@ -137,7 +137,7 @@ TEST_F(Shell, TitleNamesThePictureAndShowsUnsavedChanges) {
   Action("actionSave")->trigger();
   EXPECT_FALSE(rig_.form.isWindowModified());
   EXPECT_EQ(rig_.files.kinds.size(), 1u);  // only the load asked for a file
-  Result<PcxPicture> saved = LoadPcxFile(path_);
+  auto saved = LoadPictureFile(path_);
   ASSERT_TRUE(saved.ok());
   EXPECT_EQ(saved->pixels, rig_.editor.Pixels());
   EXPECT_EQ(Pic()->windowTitle(), QString::fromStdString(path_) + ":  24 x  10");
@@ -231,7 +231,7 @@ TEST_F(Shell, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered) {
       continue;
     }
     if (c.answer == SaveAnswer::Save) {
-      Result<PcxPicture> saved = LoadPcxFile(path);
+      auto saved = LoadPictureFile(path);
       ASSERT_TRUE(saved.ok());
       EXPECT_EQ(saved->pixels, changed);
     }
