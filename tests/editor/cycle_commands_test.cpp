@@ -1,5 +1,5 @@
-// The colour-cycling controls of the editor: start and stop, scheme, speed, and
-// the timer tick on the picture's display palette.
+// Colour cycling in the editor: a preview on the picture's display palette (and on
+// the swatches with hardware colours) that never changes the board or the history.
 #include <gtest/gtest.h>
 
 #include "cycle/cycle.h"
@@ -26,74 +26,52 @@ struct CycleRig {
   }
 };
 
-TEST(CycleCommands, TestButtonSpeedAndSchemeControls) {
-  Rig r;
-  r.ed.ToggleCycling();
-  EXPECT_TRUE(r.ed.CyclingOn());
-  r.ed.ToggleCycling();
-  EXPECT_FALSE(r.ed.CyclingOn());
-
-  EXPECT_EQ(r.ed.CycleInterval(), 16);  // the scroll bar's 200 is not copied at start-up
-  for (const auto& [value, interval] : {std::pair{1000, 1000}, {5000, 1000}, {0, 1}, {250, 250}}) {
-    r.ed.SetCycleSpeed(value);
-    EXPECT_EQ(r.ed.CycleInterval(), interval) << value;
-  }
-  r.ed.SelectScheme(2);
-  r.ed.SelectScheme(3);  // no such scheme: ignored, like -1
-  r.ed.SelectScheme(-1);
-  EXPECT_EQ(r.ed.CycleScheme(), 2);
-}
-
 TEST(CycleCommands, TicksAnimateThePictureNotTheBoard) {
   CycleRig c;
   const Snapshot before(c.r.ed);
   const Palette shown = before.picture_colours;
-
   c.r.ed.CycleTick();  // backward: each band of eight turns by one
   EXPECT_EQ(c.random.draws, 15);
   const Palette now = Realized(c.r.ed, Surface::PictureBox);
   for (size_t j = 0; j < 7; ++j) EXPECT_EQ(now[196 + j], shown[197 + j]);
   EXPECT_EQ(now[203], shown[196]);
   EXPECT_EQ(Realized(c.r.ed, Surface::PictureWindow), now);
-
   c.r.ed.SelectScheme(kSchemeForward);  // black keys jittered by +1
   c.r.ed.CycleTick();
   EXPECT_EQ(Realized(c.r.ed, Surface::PictureBox)[200], (RGBTriple{1, 1, 1}));
   EXPECT_EQ(c.r.ed.Board(), before.board);
   EXPECT_EQ(ShownBoard(c.r.ed), EntryColours(before.board));  // true-colour swatches stay
   EXPECT_FALSE(c.r.ed.CanUndo());
+  c.r.ed.SetCycleSpeed(5000);
+  EXPECT_EQ(c.r.ed.CycleInterval(), 1000);
+
+  // Without a picture or a random source a tick is harmless.
+  Editor bare(EditorServices{});
+  bare.Start();
+  bare.ToggleCycling();
+  bare.SelectScheme(kSchemeForward);
+  bare.CycleTick();
+  EXPECT_EQ(bare.Board(), StartBoard({255, 170, 85}));
 }
 
-TEST(CycleCommands, HardwareSwatchesFollowTicksAndRebuilds) {
+// With hardware colours the swatches follow every tick, also after the display
+// palette was rebuilt; Stop shows the board's colours on every surface again.
+TEST(CycleCommands, HardwareSwatchesFollowTicksAndStopRestoresTheBoard) {
   CycleRig c(256);
   c.r.ed.CycleTick();
   const Palette animated = Realized(c.r.ed, Surface::PictureBox);
   ASSERT_NE(animated, EntryColours(c.r.ed.Board()));
   EXPECT_EQ(ShownBoard(c.r.ed), animated);
-  c.r.colours.answer = PackRGB({1, 2, 3});
-  c.r.commands.EditColour(9);  // a rebuild of the display palette
+  c.r.ed.EditColour(9, {1, 2, 3});  // a rebuild of the display palette
   EXPECT_EQ(c.r.ed.SwatchShownColour(9), (RGBTriple{1, 2, 3}));
   c.r.ed.CycleTick();
   EXPECT_EQ(ShownBoard(c.r.ed), Realized(c.r.ed, Surface::PictureBox));
-
-  // Stop shows the board's colours again on every surface.
   c.r.ed.ToggleCycling();
   const Palette board = EntryColours(c.r.ed.Board());
-  EXPECT_EQ(Realized(c.r.ed, Surface::PictureBox), board);
-  EXPECT_EQ(Realized(c.r.ed, Surface::PictureWindow), board);
-  EXPECT_EQ(ShownBoard(c.r.ed), board);
   c.r.ed.CycleTick();  // stopped: the tick does nothing
-  EXPECT_EQ(Realized(c.r.ed, Surface::PictureBox), board);
-}
-
-TEST(CycleCommands, TickWithoutAPictureOrRandomSourceIsHarmless) {
-  Editor ed(EditorServices{});
-  ed.Start();
-  ed.ToggleCycling();
-  ed.CycleTick();
-  ed.SelectScheme(kSchemeForward);
-  ed.CycleTick();
-  EXPECT_EQ(ed.Board(), StartBoard({255, 170, 85}));
+  EXPECT_EQ(std::tuple(Realized(c.r.ed, Surface::PictureBox),
+                       Realized(c.r.ed, Surface::PictureWindow), ShownBoard(c.r.ed)),
+            std::tuple(board, board, board));
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// The rearranging and recolouring commands on a real editor, and their history.
+// The rearranging and recolouring commands on a real editor: random sequences
+// against the saved file and the history, what is a step, cut runs, the colour
+// dialog, and running out of memory part way.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -6,78 +8,53 @@
 #include <random>
 
 #include "base/faults.h"
-#include "board/moves.h"
 #include "editor_fakes.h"
 
 namespace hw::test {
 namespace {
 
 // A 37 x 23 picture with every index present and uneven usage, so the usage sort
-// has work and ties.
-struct Picture {
+// has work and ties; with `repeated_colours`, few distinct colours and several
+// greys, so every colour key meets ties too.
+struct Loaded : Rig {
   int w = 37, h = 23;
   Bytes pixels = Bytes(37 * 23);
   Palette palette{};
-};
-
-Picture MakePicture(uint32_t seed, bool repeated_colours) {
-  Picture p;
-  std::mt19937 gen(seed);
-  for (size_t k = 0; k < p.pixels.size(); ++k)
-    p.pixels[k] = static_cast<uint8_t>(k < 256 ? k : gen() % (1 + gen() % 256));
-  p.palette = DistinctPalette(static_cast<int>(seed));
-  for (size_t i = 0; repeated_colours && i < 256; ++i) {
-    // Few distinct colours and several greys: ties for every colour key.
-    const uint8_t g = static_cast<uint8_t>((i * 53) & 0xC0);
-    p.palette[i] = i % 5 == 0 ? RGBTriple{g, g, g}
+  TempDir dir;
+  explicit Loaded(uint32_t seed = 5, int palette_size = 0, bool repeated_colours = false)
+      : Rig(palette_size) {
+    std::mt19937 gen(seed);
+    for (size_t k = 0; k < pixels.size(); ++k)
+      pixels[k] = static_cast<uint8_t>(k < 256 ? k : gen() % (1 + gen() % 256));
+    palette = DistinctPalette(static_cast<int>(seed));
+    for (size_t i = 0; repeated_colours && i < 256; ++i) {
+      const uint8_t g = static_cast<uint8_t>((i * 53) & 0xC0);
+      palette[i] = i % 5 == 0 ? RGBTriple{g, g, g}
                               : RGBTriple{static_cast<uint8_t>((i * 29) & 0xE0), g,
                                           static_cast<uint8_t>((i * 71) & 0x80)};
-  }
-  return p;
-}
-
-std::vector<RGBTriple> Looks(const Bytes& pixels, const Palette& palette) {
-  std::vector<RGBTriple> out;
-  for (uint8_t p : pixels) out.push_back(palette[p]);
-  return out;
-}
-
-// Saves through "Save Pic..." and reads the file back.
-PcxPicture Save(Rig& r, const TempDir& dir) {
-  r.files.saves.push_back(dir.File("out.pcx"));
-  r.commands.SavePicture();
-  EXPECT_TRUE(r.errors.messages.empty());
-  Result<PcxPicture> saved = DecodePcx(ReadBytes(dir.File("out.pcx")));
-  EXPECT_TRUE(saved.ok()) << saved.error().message;
-  return saved.ok() ? *saved : PcxPicture{};
-}
-
-struct Loaded : Rig {
-  Picture pic;
-  TempDir dir;
-  explicit Loaded(int palette_size = 0, Picture p = MakePicture(5, false))
-      : Rig(palette_size), pic(std::move(p)) {
-    WritePicture(dir.File("in.pcx"), pic.w, pic.h, pic.pixels, pic.palette);
+    }
+    WritePicture(dir.File("in.pcx"), w, h, pixels, palette);
     Load(dir.File("in.pcx"));
   }
 };
 
 // With both boxes ticked, whatever the user does short of recolouring, the saved
-// picture looks exactly like the loaded one.
+// picture looks exactly like the loaded one; undoing every step gives back the
+// loaded picture and board exactly, and redoing them all comes back.
 class EditSequence : public ::testing::TestWithParam<int> {};
 
-TEST_P(EditSequence, SavedPictureKeepsEveryPixelsColour) {
+TEST_P(EditSequence, SavedPictureKeepsEveryPixelsColourAndUndoGoesBackExactly) {
   const uint32_t seed = static_cast<uint32_t>(GetParam());
-  Loaded r(seed % 2 == 1 ? 256 : 0, MakePicture(seed, seed % 3 == 0));
+  Loaded r(seed, seed % 2 == 1 ? 256 : 0, seed % 3 == 0);
   ASSERT_TRUE(r.ed.PictureLoaded());
+  const Snapshot start(r.ed);
   std::mt19937 gen(seed * 7919u + 1);
   const auto pick = [&](int n) { return static_cast<int>(gen() % static_cast<uint32_t>(n)); };
   std::string done;
   for (int step = 0; step < 40; ++step) {
     const int what = pick(10);
     if (what < 4) {
-      const int count = 1 + pick(5);
-      const int target = pick(256), source = pick(256);
+      const int count = 1 + pick(5), target = pick(256), source = pick(256);
       done += "drop " + std::to_string(source) + "->" + std::to_string(target) + " x" +
               std::to_string(count) + "; ";
       r.Drop(target, source, count);
@@ -85,8 +62,7 @@ TEST_P(EditSequence, SavedPictureKeepsEveryPixelsColour) {
       done += what == 4 ? "undo; " : "redo; ";
       what == 4 ? r.ed.Undo() : r.ed.Redo();
     } else if (what < 8) {
-      r.ed.Select(pick(256));
-      r.ed.Select(pick(256));
+      r.ed.SetMarks(pick(256), pick(256));
       done += "reverse; ";
       r.ed.ReverseRange(r.what);
     } else {
@@ -97,40 +73,103 @@ TEST_P(EditSequence, SavedPictureKeepsEveryPixelsColour) {
     }
     ASSERT_EQ(r.ed.Pixels(), Mapped(r.ed)) << done;
   }
-  const PcxPicture saved = Save(r, r.dir);
-  ASSERT_EQ(std::tuple(saved.size.width, saved.size.height), std::tuple(r.pic.w, r.pic.h));
-  EXPECT_TRUE(Looks(saved.pixels, saved.palette) == Looks(r.pic.pixels, r.pic.palette)) << done;
+  // Where the marks are when a step starts is no step of its own.
+  const auto marks_as = [&r](const Snapshot& s) {
+    Snapshot now(r.ed);
+    now.board.prev = s.board.prev, now.board.cur = s.board.cur;
+    return now == s;
+  };
+  const Snapshot end(r.ed);
+  int undone = 0;
+  for (; r.ed.CanUndo(); ++undone) r.ed.Undo();
+  EXPECT_TRUE(marks_as(start)) << done;
+  for (int i = 0; i < undone; ++i) r.ed.Redo();
+  EXPECT_TRUE(marks_as(end)) << done;
+  r.files.saves.push_back(r.dir.File("out.pcx"));
+  ASSERT_TRUE(r.commands.SavePicture());
+  const auto saved = DecodePcx(ReadBytes(r.dir.File("out.pcx")));
+  ASSERT_TRUE(saved.ok()) << saved.error().message;
+  ASSERT_EQ(std::tuple(saved->size.width, saved->size.height), std::tuple(r.w, r.h));
+  EXPECT_TRUE(Looks(saved->pixels, saved->palette) == Looks(r.pixels, r.palette)) << done;
 }
 
 INSTANTIATE_TEST_SUITE_P(RandomSequences, EditSequence, ::testing::Range(1, 13));
 
-TEST(History, UndoRestoresTheExactBoardAndRedoRedoesIt) {
+// Commands that change nothing are not steps; a colour edit, a sort and a drop are
+// one step each, undone exactly, and a new step drops what could be redone.
+TEST(History, OnlyCommandsThatChangeSomethingAreSteps) {
   Loaded r;
-  r.ed.Select(40);
-  const Snapshot start(r.ed);
-  r.Drop(12, 10, 5);  // A..G at 10..16 -> G F A B C D E
-  const Snapshot one(r.ed);
-  r.Drop(14, 11, 3);  // overlapping the first run
-  const Snapshot two(r.ed);
+  r.Drop(20, 10, 0);
+  r.Drop(20, 10, -3);
+  r.Drop(20, 10, 99999);  // refused
+  r.Drop(20, 20, 3);      // on itself: a selection
+  r.ed.Select(7);
+  r.ed.Select(7);
+  r.ed.Select(300);  // never a position: ignored
+  r.ed.ReverseRange(r.what);
+  r.ed.Spread(SpreadKind::Rgb);
+  r.what = {false, false};
+  r.Drop(20, 10, 4);  // only the marks move
+  r.ed.Sort(SortKey::Usage, false, r.what);
+  EXPECT_EQ(std::tuple(r.ed.Board().prev, r.ed.Board().cur, r.ed.CanUndo()),
+            std::tuple(10, 20, false));
+
+  r.what = {true, true};
+  r.ed.Sort(SortKey::Usage, false, r.what);
+  const BoardState sorted = r.ed.Board();
+  r.ed.Sort(SortKey::Usage, false, r.what);  // sorted already
+  r.ed.EditColour(4, {1, 2, 3});
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[4].rgb, r.ed.Board().prev, r.ed.Board().cur),
+            std::tuple(RGBTriple{1, 2, 3}, int16_t{10}, int16_t{20}));  // the marks stay
   r.ed.Undo();
-  EXPECT_TRUE(Snapshot(r.ed) == one);
-  EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed));
+  EXPECT_EQ(r.ed.Board(), sorted);
   r.ed.Undo();
   EXPECT_EQ(r.ed.Board().map, IdentityMap());
-  EXPECT_EQ(r.ed.Pixels(), r.ed.LoadedPixels());
-  EXPECT_EQ(std::tuple(r.ed.Board().prev, r.ed.Board().cur), std::tuple(0, 40));
   EXPECT_FALSE(r.ed.CanUndo());
-  r.ed.Undo();  // nothing left: nothing happens
-  EXPECT_TRUE(Snapshot(r.ed) == start);
   r.ed.Redo();
-  r.ed.Redo();
-  EXPECT_TRUE(Snapshot(r.ed) == two);
-  r.ed.Undo();
-  r.ed.ReverseRange(r.what);  // a new step drops the one that could be redone
+  r.ed.Spread(SpreadKind::Rgb);
   EXPECT_FALSE(r.ed.CanRedo());
-  // A new picture starts a new history.
-  r.Load(r.dir.File("in.pcx"));
-  EXPECT_FALSE(r.ed.CanUndo() || r.ed.CanRedo());
+}
+
+TEST(Moves, TheFullCountIsTakenAndARunCutAtTheEndSaysSo) {
+  Loaded r;
+  const BoardEntries start = r.ed.Board().entries;
+  r.Drop(12, 10, 2);
+  EXPECT_EQ(r.ed.Message(), "");
+  r.ed.Undo();
+  r.Drop(252, 0, 8);  // pairs 256..259 leave the board
+  EXPECT_EQ(r.ed.Message(), "Moved 4 of 8: the run reached the end of the board.");
+  for (size_t k = 0; k < 4; ++k) {
+    EXPECT_EQ(std::tie(r.ed.Board().entries[252 + k], r.ed.Board().entries[k]),
+              std::tie(start[k], start[252 + k]));
+  }
+  EXPECT_EQ(r.ed.Board().entries[4], start[4]);
+  r.ed.Undo();
+  r.Drop(1, 0, 256);  // the largest count "Move:" takes: the board turns by one
+  EXPECT_EQ(r.ed.Message(), "Moved 255 of 256: the run reached the end of the board.");
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[0], r.ed.Board().entries[1], r.ed.Board().entries[255]),
+            std::tuple(start[255], start[0], start[254]));
+  EXPECT_EQ(Looks(r.ed.Pixels(), Realized(r.ed, Surface::PictureBox)), Looks(r.pixels, r.palette));
+}
+
+// The dialog opens on the entry's own colour whatever was chosen last; a cancel
+// changes nothing, and the palette-reference bit of an answer is no colour.
+TEST(ColourDialog, OpensOnTheEntrysOwnColourAndACancelChangesNothing) {
+  Loaded r;
+  r.what = {true, false};
+  r.Drop(2, 1);  // as-loaded 1 now shows position 2's entry
+  const Snapshot before(r.ed);
+  r.commands.EditColour(2);  // cancelled
+  EXPECT_TRUE(Snapshot(r.ed) == before);
+  r.colours.answer = PackRGB({10, 20, 30}) | kPaletteRef;
+  r.commands.EditColour(2);
+  r.commands.EditColour(5);
+  EXPECT_EQ(r.colours.initials,
+            (std::vector<PackedColour>{PackRGB(r.palette[2]), PackRGB(r.palette[2]),
+                                       PackRGB(r.palette[5])}));
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[2].rgb, r.ed.SwatchShownColour(2),
+                       Realized(r.ed, Surface::PictureBox)[2]),
+            std::tuple(RGBTriple{10, 20, 30}, RGBTriple{10, 20, 30}, RGBTriple{10, 20, 30}));
 }
 
 // Right after a load with no helper thread (so nothing prepared the remap
@@ -140,24 +179,27 @@ TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
   using Step = std::function<void(Loaded&)>;
   const auto nothing = [](Loaded&) {};
   const auto drop = [](Loaded& r) { r.Drop(12, 10, 5); };
+  const auto marks = [](Loaded& r) { r.ed.SetMarks(3, 40); };
   const struct {
     const char* name;
     Step before, command;
   } cases[] = {
       {"drop", nothing, drop},
-      {"drop, colours only", [](Loaded& r) { r.Boxes(false, true); }, drop},
-      {"reverse", [](Loaded& r) { r.ed.SetMarks(3, 40); },
-       [](Loaded& r) { r.ed.ReverseRange(r.what); }},
+      {"drop, colours only",
+       [](Loaded& r) {
+         r.what = {false, true};
+       },
+       drop},
+      {"reverse", marks, [](Loaded& r) { r.ed.ReverseRange(r.what); }},
       {"sort", nothing, [](Loaded& r) { r.ed.Sort(SortKey::Hue, false, r.what); }},
-      {"spread", [](Loaded& r) { r.ed.SetMarks(3, 40); },
-       [](Loaded& r) { r.ed.Spread(SpreadKind::Hsv); }},
+      {"spread", marks, [](Loaded& r) { r.ed.Spread(SpreadKind::Hsv); }},
       {"edit colour", nothing,
        [](Loaded& r) {
          r.ed.EditColour(4, {1, 2, 3});
        }},
       {"undo", drop, [](Loaded& r) { r.ed.Undo(); }},
       {"redo", [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); }, [](Loaded& r) { r.ed.Redo(); }},
-      {"redo after a second drop", [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); }, drop},
+      {"drop after an undo", [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); }, drop},
   };
   for (const auto& c : cases) {
     faults::FailThreadStartsAfter(0);
@@ -185,7 +227,9 @@ TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
     }
     // Whatever failed before, the command that got through is whole and undoable.
     EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed)) << c.name;
-    EXPECT_EQ(ShownPicture(r.ed), Looks(r.ed.Pixels(), EntryColours(r.ed.Board()))) << c.name;
+    EXPECT_EQ(Looks(r.ed.Pixels(), Realized(r.ed, Surface::PictureBox)),
+              Looks(r.ed.Pixels(), EntryColours(r.ed.Board())))
+        << c.name;
     if (failures > 0 && r.ed.CanUndo()) {
       r.ed.Undo();
       EXPECT_TRUE(Snapshot(r.ed) == before) << c.name;
@@ -194,153 +238,6 @@ TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
       EXPECT_EQ(failures, 2);  // the remap buffer, the step
     }
   }
-}
-
-// The history holds at least a thousand steps, each undone exactly.
-TEST(History, AThousandStepsUndoBackToTheLoadedPicture) {
-  Loaded r;
-  const Snapshot start(r.ed);
-  for (int i = 0; i < 1000; ++i) {
-    const int source = i * 13 % 256;
-    r.Drop((source + 1 + i % 100) % 256, source, 2);
-  }
-  const Snapshot last(r.ed);
-  int undone = 0;
-  while (r.ed.CanUndo()) r.ed.Undo(), ++undone;
-  EXPECT_GE(undone, 1000);
-  EXPECT_TRUE(Snapshot(r.ed) == start);
-  for (int i = 0; i < 1000; ++i) r.ed.Redo();
-  EXPECT_TRUE(Snapshot(r.ed) == last);
-}
-
-TEST(History, CommandsThatChangeNothingAreNotSteps) {
-  Loaded r;
-  r.Drop(20, 10, 0);
-  r.Drop(20, 10, -3);
-  r.Drop(20, 10, 99999);  // refused
-  r.Drop(20, 20, 3);      // on itself: a selection
-  r.ed.Select(7);
-  r.ed.Select(7);
-  r.ed.ReverseRange(r.what);
-  r.ed.Spread(SpreadKind::Rgb);
-  r.Boxes(false, false);
-  r.Drop(20, 10, 4);
-  r.ed.Sort(SortKey::Usage, false, r.what);
-  EXPECT_EQ(std::tuple(r.ed.Board().prev, r.ed.Board().cur), std::tuple(10, 20));
-  EXPECT_FALSE(r.ed.CanUndo());
-
-  r.Boxes(true, true);
-  r.ed.Sort(SortKey::Usage, false, r.what);
-  const BoardState sorted = r.ed.Board();
-  r.ed.Sort(SortKey::Usage, false, r.what);  // sorted already
-  EXPECT_EQ(r.ed.Board(), sorted);
-  r.ed.Undo();
-  EXPECT_EQ(r.ed.Board().map, IdentityMap());
-  EXPECT_FALSE(r.ed.CanUndo());
-}
-
-TEST(Boxes, ColourMovesTheLookIndexMovesThePixelsNeitherMovesTheMarks) {
-  const struct {
-    bool index, colour;
-    uint8_t pixel_of_10;    // where as-loaded 10's pixels point afterwards
-    size_t colour_from_10;  // the as-loaded entry whose colour they show
-  } cases[] = {
-      {true, true, 20, 10}, {false, true, 10, 20}, {true, false, 20, 20}, {false, false, 10, 10}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.index) + std::to_string(c.colour));
-    Loaded r;
-    r.Boxes(c.index, c.colour);
-    r.Drop(20, 10);
-    EXPECT_EQ(r.ed.Pixels()[10], c.pixel_of_10);
-    EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed));
-    EXPECT_EQ(r.ed.Usage()[c.pixel_of_10], r.ed.LoadedUsage()[10]);
-    EXPECT_EQ(ShownPicture(r.ed)[10], r.pic.palette[c.colour_from_10]);
-    EXPECT_EQ(r.ed.SwatchShownColour(10), r.pic.palette[c.colour ? 20 : 10]);
-    EXPECT_EQ(r.ed.CanUndo(), c.index || c.colour);
-    EXPECT_EQ(std::tuple(r.ed.Board().prev, r.ed.Board().cur), std::tuple(10, 20));
-  }
-}
-
-// The map's relabellings compose: three overlapping runs moved with "Index" alone
-// give the pixels of the three exchanges made one after the other.
-TEST(Boxes, ChainedIndexRunsComposeAndUndoRemapsOnce) {
-  Loaded r;
-  r.Boxes(true, false);
-  IndexMap want = IdentityMap();
-  std::vector<IndexMap> maps{want};
-  for (const auto& [dst, src, count] : {std::tuple{12, 10, 5}, {8, 11, 6}, {13, 9, 4}}) {
-    r.Drop(dst, src, count);
-    const bool up = src + count <= dst;
-    for (int n = 0; n < count; ++n) {
-      const int i = up ? n : count - 1 - n;
-      for (uint8_t& m : want) {
-        m = m == dst + i   ? static_cast<uint8_t>(src + i)
-            : m == src + i ? static_cast<uint8_t>(dst + i)
-                           : m;
-      }
-    }
-    maps.push_back(want);
-    EXPECT_EQ(r.ed.Board().map, want);
-  }
-  EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed));
-  EXPECT_EQ(EntryColours(r.ed.Board()), r.pic.palette);
-  for (int back = 2; back >= 0; --back) {
-    r.ed.Undo();
-    EXPECT_EQ(r.ed.Board().map, maps[static_cast<size_t>(back)]);
-    EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed));
-  }
-  r.ed.Redo();
-  EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed));
-}
-
-TEST(Moves, TheFullCountIsTakenAndARunCutAtTheEndSaysSo) {
-  Loaded r;
-  const BoardEntries start = r.ed.Board().entries;
-  r.Drop(12, 10, 2);
-  EXPECT_EQ(r.ed.Message(), "");
-  r.ed.Undo();
-  r.Drop(252, 0, 8);  // pairs 256..259 leave the board
-  EXPECT_EQ(r.ed.Message(), "Moved 4 of 8: the run reached the end of the board.");
-  for (size_t k = 0; k < 4; ++k) {
-    EXPECT_EQ(r.ed.Board().entries[252 + k], start[k]);
-    EXPECT_EQ(r.ed.Board().entries[k], start[252 + k]);
-  }
-  EXPECT_EQ(r.ed.Board().entries[4], start[4]);
-  r.ed.Undo();
-  r.Drop(1, 0, 256);  // the largest count "Move:" takes: the board turns by one
-  EXPECT_EQ(r.ed.Message(), "Moved 255 of 256: the run reached the end of the board.");
-  EXPECT_EQ(std::tuple(r.ed.Board().entries[0], r.ed.Board().entries[1], r.ed.Board().entries[255]),
-            std::tuple(start[255], start[0], start[254]));
-  EXPECT_EQ(ShownPicture(r.ed), Looks(r.pic.pixels, r.pic.palette));
-}
-
-TEST(Sorting, HardwareColoursSortTheBoardColours) {
-  Picture pic = MakePicture(3, false);
-  for (size_t i = 0; i < 256; ++i)
-    pic.palette[i] = {static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i % 3), 0};
-  Loaded r(256, pic);
-  ASSERT_TRUE(r.ed.HardwareColours());
-  r.ed.Sort(SortKey::RedGreen, false, r.what);
-  for (size_t k = 0; k < 256; ++k) ASSERT_EQ(r.ed.Board().entries[k].rgb.R, k) << k;
-  EXPECT_TRUE(ShownPicture(r.ed) == Looks(pic.pixels, pic.palette));
-  EXPECT_EQ(ShownBoard(r.ed), EntryColours(r.ed.Board()));
-}
-
-TEST(Spreading, WritesPositionsAndTheSaveWritesWhatTheBoardShows) {
-  Loaded r;
-  r.Boxes(true, false);
-  r.Drop(36, 100);  // as-loaded 100 now uses position 36
-  r.ed.Select(34);  // blues 243, 250, 1, 8, 15 from 34 to 38
-  r.ed.Select(38);
-  const BoardState before = r.ed.Board();
-  r.ed.Spread(SpreadKind::Rgb);
-  EXPECT_EQ(r.ed.Board().map, before.map);
-  EXPECT_EQ(r.ed.Board().entries[36].rgb, (RGBTriple{36, 219, 129}));  // halfway from 34 to 38
-  const PcxPicture out = Save(r, r.dir);
-  EXPECT_EQ(out.pixels, r.ed.Pixels());
-  EXPECT_EQ(out.palette, EntryColours(r.ed.Board()));
-  r.ed.Undo();
-  EXPECT_EQ(r.ed.Board(), before);
 }
 
 }  // namespace

@@ -17,15 +17,10 @@ namespace hw::test {
 struct FakeFiles : FileDialogs {
   std::deque<std::optional<std::string>> opens, saves;  // answers in turn; then "cancelled"
   std::vector<FileKind> kinds;                          // what each dialog asked for
-  std::optional<std::string> OpenFile(FileKind kind) override {
+  std::optional<std::string> OpenFile(FileKind kind) override { return Take(kind, opens); }
+  std::optional<std::string> SaveFile(FileKind kind) override { return Take(kind, saves); }
+  std::optional<std::string> Take(FileKind kind, std::deque<std::optional<std::string>>& q) {
     kinds.push_back(kind);
-    return Take(opens);
-  }
-  std::optional<std::string> SaveFile(FileKind kind) override {
-    kinds.push_back(kind);
-    return Take(saves);
-  }
-  static std::optional<std::string> Take(std::deque<std::optional<std::string>>& q) {
     std::optional<std::string> v;
     if (!q.empty()) v = q.front(), q.pop_front();
     return v;
@@ -47,14 +42,9 @@ struct RecordingErrors : ErrorReporter {
 };
 
 struct FakeBusy : BusyPointer {
-  int depth = 0, waits = 0;
-  void SetWait(bool wait) override {
-    depth += wait ? 1 : -1;
-    waits += wait;
-  }
+  int depth = 0;
+  void SetWait(bool wait) override { depth += wait ? 1 : -1; }
 };
-
-struct RecordingView : EditorView {};
 
 // An editor with fakes, started as at program start, and the dialog layer over it.
 struct Rig {
@@ -62,11 +52,11 @@ struct Rig {
   FakeColours colours;
   RecordingErrors errors;
   FakeBusy busy;
-  RecordingView view;
   Editor ed;
   EditorCommands commands{ed, &files, &colours};
+  MoveWhat what;  // the boxes as last ticked
   explicit Rig(int palette_size = 0, RandomSource* random = nullptr)
-      : ed(EditorServices{&errors, &busy, random, &view}, palette_size) {
+      : ed(EditorServices{&errors, &busy, random, nullptr}, palette_size) {
     ed.Start();
   }
   void Load(std::optional<std::string> path) {
@@ -76,7 +66,6 @@ struct Rig {
   // A drop with the boxes as Boxes() last ticked them.
   void Drop(int target, int source, int count = 1) { ed.Drop(target, source, {count, what}); }
   void Boxes(bool index, bool colour) { what = {index, colour}; }
-  MoveWhat what;
 };
 
 inline Palette EntryColours(const BoardState& b) {
@@ -101,11 +90,10 @@ inline Palette Realized(const Editor& ed, Surface surface) {
   return p;
 }
 
-// What each pixel of the picture box shows.
-inline std::vector<RGBTriple> ShownPicture(const Editor& ed) {
-  const Palette pal = Realized(ed, Surface::PictureBox);
+// What each pixel shows through a palette.
+inline std::vector<RGBTriple> Looks(const Bytes& pixels, const Palette& palette) {
   std::vector<RGBTriple> out;
-  for (uint8_t p : ed.Pixels()) out.push_back(pal[p]);
+  for (uint8_t p : pixels) out.push_back(palette[p]);
   return out;
 }
 
