@@ -19,40 +19,43 @@ void RecordChain(History& h, int n) {
   for (int i = 0; i < n; ++i) h.Record(Numbered(i), Numbered(i + 1));
 }
 
+// Undo and Redo walk the steps exactly; a new step drops what could be redone; the
+// position names a point of the history, so coming back to it is "unmodified".
 TEST(History, UndoAndRedoWalkTheStepsExactlyAndANewStepDropsTheRedo) {
   History h;
   EXPECT_EQ((std::tuple{h.Undo(), h.Redo()}), std::tuple(std::nullopt, std::nullopt));
+  const uint64_t empty = h.Position();
   RecordChain(h, 4);
-  EXPECT_TRUE(h.CanUndo() && !h.CanRedo());
+  const uint64_t four = h.Position();
   EXPECT_EQ((std::tuple{h.Undo(), h.Undo(), h.Redo(), h.Undo()}),
             (std::tuple(Numbered(3), Numbered(2), Numbered(3), Numbered(2))));
   h.Record(Numbered(2), Numbered(9));  // back at board 2
   EXPECT_FALSE(h.CanRedo());
-  EXPECT_EQ(h.UndoDepth(), 3u);
+  EXPECT_NE(h.Position(), four);
   EXPECT_EQ((std::tuple{h.Undo(), h.Undo(), h.Undo(), h.Undo(), h.Undo()}),
             (std::tuple(Numbered(2), Numbered(1), Numbered(0), std::nullopt, std::nullopt)));
-  EXPECT_TRUE(h.CanRedo());
+  EXPECT_EQ(h.Position(), empty);
   EXPECT_EQ((std::tuple{h.Redo(), h.Redo(), h.Redo(), h.Redo()}),
             (std::tuple(Numbered(1), Numbered(2), Numbered(9), std::nullopt)));
   h.Clear();
   EXPECT_FALSE(h.CanUndo() || h.CanRedo());
 }
 
+// At least a thousand steps by default; only the newest steps up to the depth are kept.
 TEST(History, KeepsOnlyTheNewestStepsUpToItsDepth) {
-  for (const auto& [depth, kept] : std::vector<std::pair<size_t, size_t>>{{3, 3}, {0, 1}}) {
+  for (const auto& [depth, steps, kept] :
+       std::vector<std::tuple<size_t, int, int>>{{3, 5, 3}, {0, 5, 1}}) {
     History h(depth);
-    RecordChain(h, 5);
-    EXPECT_EQ(h.UndoDepth(), kept);
+    RecordChain(h, steps);
+    int undone = 0;
     std::optional<BoardState> last;
-    while (h.CanUndo()) last = h.Undo();
-    EXPECT_EQ(last, Numbered(static_cast<int>(5 - kept)));
+    for (; h.CanUndo(); ++undone) last = h.Undo();
+    EXPECT_EQ(std::tuple(undone, last), std::tuple(kept, Numbered(steps - kept))) << depth;
+    EXPECT_EQ(h.Redo(), Numbered(steps - kept + 1));
   }
   History h;
-  RecordChain(h, static_cast<int>(History::kDefaultDepth) + 5);
-  EXPECT_EQ(h.UndoDepth(), History::kDefaultDepth);
-  for (size_t i = 0; i < History::kDefaultDepth; ++i) h.Undo();
-  EXPECT_FALSE(h.CanUndo());
-  EXPECT_EQ(h.Redo(), Numbered(6));
+  RecordChain(h, 1000);
+  EXPECT_EQ(h.UndoDepth(), 1000u);
 }
 
 }  // namespace
