@@ -7,7 +7,6 @@
 #include <QRadioButton>
 #include <random>
 
-#include "formats/picture_io.h"
 #include "qt_fakes.h"
 
 namespace hw::test {
@@ -191,48 +190,6 @@ INSTANTIATE_TEST_SUITE_P(Seeds, RandomUse,
                          ::testing::Values(Scenario{11, false, false}, Scenario{12, true, false},
                                            Scenario{13, false, true}, Scenario{14, true, true},
                                            Scenario{15, false, false}, Scenario{16, true, false}));
-
-// Colour cycling is a preview on one display palette: the picture and, with "Use
-// HW Colors", the swatches follow every tick even after the palette was rebuilt,
-// and "Stop" shows the board's colours everywhere again.
-TEST(CyclingPreview, EverySurfaceFollowsTheTicksAndStopRestoresTheBoard) {
-  FormRig rig(256);
-  TempDir dir;
-  WritePicture(
-      dir.File("p.pcx"), 16, 16,
-      [] {
-        Bytes all(256);
-        for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
-        return all;
-      }(),
-      DistinctPalette(3));
-  rig.LoadPicture(dir.File("p.pcx"));
-  rig.Drop(5, 9);  // a rebuild of the display palette
-  rig.Click("ButtonTest");
-  for (int i = 0; i < 5; ++i) rig.editor.CycleTick();
-  QCoreApplication::processEvents();  // the repaint the ticks asked for
-  PictureView* box = rig.form.picture_window()->View();
-  const QImage shown = box->grab().toImage();
-  const std::vector<QRgb> swatches = rig.SwatchColours();
-  // Every index is used once: pixel k shows entry Pixels()[k].
-  int animated = 0;
-  for (int k = 0; k < 256; ++k) {
-    const size_t entry = rig.editor.Pixels()[static_cast<size_t>(k)];
-    const QRgb picture = shown.pixel(k % 16, k / 16) & 0xFFFFFF;
-    ASSERT_EQ(swatches[entry] & 0xFFFFFF, picture) << entry;
-    animated += picture != (Rgb(rig.editor.Board().entries[entry].rgb) & 0xFFFFFF);
-  }
-  EXPECT_GT(animated, 0);
-  rig.Click("ButtonTest");  // "Stop"
-  const QImage after = box->grab().toImage();
-  const std::vector<QRgb> swatches_after = rig.SwatchColours();
-  for (int k = 0; k < 256; ++k) {
-    const size_t entry = rig.editor.Pixels()[static_cast<size_t>(k)];
-    const QRgb board = Rgb(rig.editor.Board().entries[entry].rgb) & 0xFFFFFF;
-    ASSERT_EQ(after.pixel(k % 16, k / 16) & 0xFFFFFF, board) << entry;
-    ASSERT_EQ(swatches_after[entry] & 0xFFFFFF, board) << entry;
-  }
-}
 
 }  // namespace
 }  // namespace hw::test

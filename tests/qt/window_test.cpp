@@ -1,0 +1,211 @@
+// The main window and picture window driven the way a user drives them: drags and
+// drops on the board, the keys from both windows, and the question before unsaved
+// changes would be lost.
+#include <QAction>
+#include <QLabel>
+#include <filesystem>
+#include <map>
+
+#include "formats/png.h"
+#include "qt_fakes.h"
+
+namespace hw::test {
+namespace {
+
+class Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int k = 0; k < 240; ++k) pixels_.push_back(static_cast<uint8_t>((k * 7 + k / 24) % 40));
+    WritePicture(path_, 24, 10, pixels_, DistinctPalette());
+    rig_.LoadPicture(path_);
+    ASSERT_TRUE(rig_.editor.PictureLoaded());
+    rig_.form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig_.form));
+  }
+  std::vector<QRgb> PictureColours() {
+    std::vector<QRgb> out;
+    for (int k = 0; k < 240; ++k)
+      out.push_back(rig_.form.picture_window()->View()->ShownColour(k % 24, k / 24));
+    return out;
+  }
+  QAction* Action(const char* name) { return rig_.form.Action(name); }
+  std::tuple<int, int> Marks() { return {rig_.editor.Board().prev, rig_.editor.Board().cur}; }
+
+  TempDir dir_;
+  std::string path_ = dir_.File("sample.pcx");
+  Bytes pixels_;
+  FormRig rig_;
+};
+
+TEST_F(Window, DropExchangesEntriesAndTheButtonsUndoAndRedoIt) {
+  const Palette before = rig_.BoardColours();
+  const auto picture = PictureColours();
+  rig_.Drop(5, 9);  // swatch 9 dropped on swatch 5
+  const BoardState& b = rig_.editor.Board();
+  EXPECT_EQ(std::tuple(rig_.BoardColours()[5], rig_.BoardColours()[9]), std::tuple(before[9], before[5]));
+  EXPECT_EQ(std::tuple(b.map[5], b.map[9], b.prev, b.cur), std::tuple(9, 5, 9, 5));
+  EXPECT_EQ(PictureColours(), picture);  // colours and indices moved together
+  rig_.Click("ButtonUndo");
+  EXPECT_EQ(std::tuple(rig_.BoardColours(), b.map[5], rig_.Find("ButtonUndo")->isEnabled()),
+            std::tuple(before, 5, false));
+  rig_.Click("ButtonRedo");
+  EXPECT_EQ(rig_.BoardColours()[5], before[9]);
+  EXPECT_EQ(std::tuple(rig_.Find("ButtonUndo")->isEnabled(), rig_.Find("ButtonRedo")->isEnabled()),
+            std::tuple(true, false));
+}
+
+// A drop on itself and a click whose pointer wobbles less than the drag distance
+// select; drops from another board and malformed payloads never reach the editor.
+TEST_F(Window, ClicksSelectAndForeignDropsAreIgnored) {
+  const Palette before = rig_.BoardColours();
+  rig_.Drop(7, 7);
+  rig_.Drop(30, 30);
+  EXPECT_EQ(Marks(), std::tuple(7, 30));
+  ASSERT_GT(QApplication::startDragDistance(), 4);
+  SwatchCell* five = rig_.form.Swatch(5);
+  rig_.SendMouse(five, QEvent::MouseButtonPress, QPointF(3, 3), Qt::LeftButton, Qt::LeftButton);
+  rig_.SendMouse(five, QEvent::MouseMove, QPointF(7, 3), Qt::NoButton, Qt::LeftButton);
+  rig_.SendMouse(five, QEvent::MouseButtonRelease, QPointF(7, 3), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(Marks(), std::tuple(30, 5));
+  const QByteArray stranger = "another-board";
+  rig_.Drop(5, 9, &stranger);
+  EXPECT_EQ(std::tuple(rig_.BoardColours(), Marks()), std::tuple(before, std::tuple(30, 5)));
+  QMimeData mime;
+  for (const char* index : {"300", "x", "-1", "255"}) {
+    mime.setData(kSwatchMimeType, rig_.form.BoardToken() + ":" + index);
+    EXPECT_EQ(ParseSwatchMime(&mime, rig_.form.BoardToken()),
+              *index == '2' ? std::optional<int>(255) : std::nullopt);
+  }
+}
+
+// A press that follows a click on the same swatch edits the colour instead of
+// starting a drag, and the double-click event of that press is not a second edit.
+TEST_F(Window, SecondClickOnASwatchOpensTheDialogOnce) {
+  const int interval = QApplication::doubleClickInterval();
+  QApplication::setDoubleClickInterval(60000);  // a slow machine must not start a drag
+  rig_.colours.answer = PackRGB(RGBTriple{9, 8, 7});
+  rig_.Drop(12, 12);  // what a click delivers
+  rig_.SendMouse(rig_.form.Swatch(12), QEvent::MouseButtonPress, QPointF(4, 4), Qt::LeftButton,
+                 Qt::LeftButton);
+  rig_.DoubleClick(12);
+  EXPECT_EQ(rig_.colours.initials.size(), 1u);
+  EXPECT_EQ(rig_.editor.SwatchShownColour(12), (RGBTriple{9, 8, 7}));
+  rig_.DoubleClick(12);  // a later double click on its own opens the dialog again
+  EXPECT_EQ(rig_.colours.initials.size(), 2u);
+  QApplication::setDoubleClickInterval(interval);
+}
+
+// Every key fires its action exactly once, and no other action, from either window.
+TEST_F(Window, EachKeyFiresItsActionOnceFromEitherWindow) {
+  std::map<QString, int> fired;
+  for (QAction* a : rig_.form.actions())
+    QObject::connect(a, &QAction::triggered, [&fired, a] { ++fired[a->objectName()]; });
+  const std::pair<QKeyCombination, const char*> keys[] = {
+      {Qt::CTRL | Qt::Key_O, "actionLoadPic"},     {Qt::CTRL | Qt::Key_S, "actionSave"},
+      {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "actionSavePic"}, {Qt::CTRL | Qt::Key_Z, "actionUndo"},
+      {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "actionRedo"}, {Qt::CTRL | Qt::Key_Y, "actionRedo"},
+      {Qt::CTRL | Qt::Key_Q, "actionQuit"},        {Qt::Key_F1, "actionKeys"},
+      {Qt::Key_Plus, "actionZoomIn"},              {Qt::Key_Minus, "actionZoomOut"},
+      {Qt::CTRL | Qt::Key_1, "actionZoom1"},       {Qt::CTRL | Qt::Key_0, "actionZoomFit"},
+  };
+  for (QWidget* window : {static_cast<QWidget*>(&rig_.form), static_cast<QWidget*>(rig_.form.picture_window())}) {
+    for (const auto& [combination, action] : keys) {
+      SCOPED_TRACE(std::string(action) + " in " + window->objectName().toStdString());
+      // Unsaved changes, so that Ctrl+O and Ctrl+Q ask (the fake answers Cancel), and
+      // something to redo for the redo keys.
+      if (!rig_.editor.Modified()) rig_.Drop(5, 9);
+      if (std::string(action) == "actionRedo") rig_.Click("ButtonUndo");
+      fired.clear();
+      rig_.PressIn(window, combination);
+      EXPECT_EQ(fired, (std::map<QString, int>{{action, 1}}));
+    }
+  }
+  EXPECT_TRUE(rig_.form.isVisible());  // Ctrl+Q was cancelled
+  EXPECT_EQ(rig_.question.asked, 4);   // Ctrl+O and Ctrl+Q, from each window
+}
+
+// The title names the picture's file and marks unsaved changes; undoing back to
+// the saved point clears the mark; Ctrl+S writes the file without a dialog. After
+// "Save Pic As..." the title, Ctrl+S and the question follow the new file, and a
+// save that would lose alpha asks: its Cancel cancels the quit.
+TEST_F(Window, TitleAndSavesFollowThePicturesFile) {
+  EXPECT_EQ(rig_.form.windowTitle(), "sample.pcx[*] - Huewright ver 1.0");
+  rig_.Drop(5, 9);
+  EXPECT_TRUE(rig_.form.isWindowModified());
+  rig_.Click("ButtonUndo");
+  EXPECT_FALSE(rig_.form.isWindowModified());
+  rig_.Click("ButtonRedo");
+  Action("actionSave")->trigger();
+  EXPECT_EQ(std::tuple(rig_.form.isWindowModified(), rig_.files.kinds.size()), std::tuple(false, 1u));
+  EXPECT_EQ(LoadPictureFile(path_)->pixels, rig_.editor.Pixels());
+
+  BoardEntries entries{};
+  entries[1].A = 100;
+  WriteBytes(dir_.File("clear.png"), EncodeIndexedPng(2, 1, Bytes{0, 1}, entries).value());
+  rig_.LoadPicture(dir_.File("clear.png"));
+  rig_.files.saves.push_back(dir_.File("clear.pcx"));
+  rig_.loss.answers = {true, false};
+  Action("actionSavePic")->trigger();
+  EXPECT_EQ(rig_.form.windowTitle(), "clear.pcx[*] - Huewright ver 1.0");
+  rig_.Drop(3, 0);
+  rig_.question.answers = {SaveAnswer::Save};
+  rig_.Click("ButtonQuit");
+  EXPECT_EQ(rig_.loss.asked,
+            std::vector<std::string>(
+                2, dir_.File("clear.pcx") + ": the alpha of 1 entry: a PCX file has no transparency"));
+  EXPECT_TRUE(rig_.form.isVisible() && rig_.form.isWindowModified());
+}
+
+// Quit, closing the window and "Load Pic..." with unsaved changes ask first: Save
+// saves (and when that fails nothing is closed or replaced), Discard goes on,
+// Cancel keeps everything as it was.
+TEST_F(Window, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered) {
+  const std::string other = dir_.File("other.pcx");
+  WritePicture(other, 4, 4, Bytes(16, 1), DistinctPalette(2));
+  enum Way { kQuit, kClose, kLoad };
+  const std::tuple<Way, SaveAnswer, bool> cases[] = {
+      {kQuit, SaveAnswer::Cancel, false},  {kQuit, SaveAnswer::Discard, false},
+      {kQuit, SaveAnswer::Save, false},    {kQuit, SaveAnswer::Save, true},
+      {kClose, SaveAnswer::Cancel, false}, {kClose, SaveAnswer::Discard, false},
+      {kClose, SaveAnswer::Save, true},    {kLoad, SaveAnswer::Cancel, false},
+      {kLoad, SaveAnswer::Discard, false}, {kLoad, SaveAnswer::Save, false},
+      {kLoad, SaveAnswer::Save, true},
+  };
+  for (const auto& [way, answer, save_fails] : cases) {
+    SCOPED_TRACE(::testing::Message() << "way " << way << " answer " << int(answer)
+                                      << (save_fails ? " failing" : ""));
+    FormRig rig;
+    TempDir dir;
+    const std::string path = dir.File("p.pcx");
+    WritePicture(path, 24, 10, pixels_, DistinctPalette());
+    rig.LoadPicture(path);
+    rig.form.show();
+    rig.Drop(5, 9);
+    const Bytes changed = rig.editor.Pixels();
+    if (save_fails) {  // a directory in the file's place: every save fails
+      std::filesystem::remove(path);
+      std::filesystem::create_directory(path);
+    }
+    rig.question.answers = {answer};
+    rig.files.opens.push_back(other);
+    if (way == kQuit) rig.Click("ButtonQuit");
+    if (way == kClose) rig.form.close();
+    if (way == kLoad) rig.Click("ButtonLoad");
+
+    EXPECT_EQ(std::tuple(rig.question.asked, rig.question.file), std::tuple(1, QString("p.pcx")));
+    EXPECT_EQ(rig.errors.messages.size(), save_fails ? 1u : 0u);
+    if (answer == SaveAnswer::Cancel || save_fails) {
+      EXPECT_EQ(std::tuple(rig.form.isVisible(), rig.editor.Modified(), rig.editor.Pixels()),
+                std::tuple(true, true, changed));
+      continue;
+    }
+    if (answer == SaveAnswer::Save) {
+      EXPECT_EQ(LoadPictureFile(path)->pixels, changed);
+    }
+    EXPECT_EQ(rig.form.isVisible(), way == kLoad);
+    EXPECT_EQ(rig.editor.PictureWidth(), way == kLoad ? 4 : 24);
+  }
+}
+
+}  // namespace
+}  // namespace hw::test
