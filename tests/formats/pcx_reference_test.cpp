@@ -1,10 +1,13 @@
-// The word- and block-wise codec against a plain byte-at-a-time model of the same
-// rules, on pictures and streams large enough to reach every fast path, and on
-// damaged files, which must be refused or decoded without touching memory outside
-// the input (run these under the sanitizers too).
+// The word- and block-wise codec, whole and in slices, against a plain
+// byte-at-a-time model of the same rules, on pictures and streams large enough to
+// reach every fast path, and on damaged files, which must be refused or decoded
+// without touching memory outside the input (run these under the sanitizers too).
+// The slice decoder gives the same pixels or the same error as the whole-picture
+// decoder, whatever the input buffer, the slice and the pieces the source hands over.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 
 #include "../common/test_util.h"
@@ -24,6 +27,7 @@ namespace {
 
 using test::Bytes;
 using test::MakeHeader;
+using test::ReadBytes;
 
 // Model encoder: one decision per pixel.
 Bytes ModelEncode(const Bytes& px, int w, int h, int bpl) {
@@ -65,13 +69,57 @@ bool ModelDecode(const Bytes& data, int w, int h, int bpl, Bytes& px) {
   return true;
 }
 
-Bytes WithFrame(const PcxHeader& hd, const Bytes& data) {
+Bytes WithFrame(const PcxHeader& hd, Bytes data) {
   const auto head = HeaderBytes(hd);
-  Bytes f(head.begin(), head.end());
-  f.insert(f.end(), data.begin(), data.end());
-  f.push_back(12);
-  f.insert(f.end(), 768, 0x5A);
-  return f;
+  data.insert(data.begin(), head.begin(), head.end());
+  data.push_back(12);
+  data.insert(data.end(), 768, 0x5A);
+  return data;
+}
+
+struct Decoded {
+  bool ok = false;
+  Bytes pixels;
+  std::string error;
+};
+
+// Decodes in slices of `slice_rows` rows; the source gives at most `piece` bytes a
+// call and stops after `have` bytes of pixel data (less than the file has: a file
+// that shrank while it was read).
+Decoded Sliced(const Bytes& file, size_t input_bytes, int slice_rows, size_t piece,
+               size_t have = SIZE_MAX) {
+  size_t at = std::min<size_t>(file.size(), kPcxHeaderSize);
+  const size_t stop = have == SIZE_MAX ? file.size() : at + have;
+  auto decoder = PcxRowDecoder::Open(
+      std::span(file).first(at), file.size(),
+      [&](std::span<uint8_t> into) -> Result<size_t> {
+        const size_t n = std::min({into.size(), piece, stop - at});
+        std::copy_n(file.begin() + static_cast<ptrdiff_t>(at), n, into.begin());
+        at += n;
+        return n;
+      },
+      input_bytes);
+  if (!decoder) return {false, {}, decoder.error().message};
+  const size_t w = static_cast<size_t>(decoder->size().width);
+  Bytes pixels, slice(w * static_cast<size_t>(slice_rows));
+  while (!decoder->done()) {
+    auto rows = decoder->ReadRows(slice);
+    if (!rows) return {false, {}, rows.error().message};
+    EXPECT_GT(*rows, 0);
+    pixels.insert(pixels.end(), slice.begin(), slice.begin() + static_cast<ptrdiff_t>(*rows * w));
+  }
+  EXPECT_EQ(decoder->ReadRows(slice).value(), 0);
+  return {true, pixels, ""};
+}
+
+// Decodes `file` in slices with settings picked by `k`, expecting what the whole
+// picture's decoder makes of it.
+void ExpectSlicesAgree(const Bytes& file, uint32_t k) {
+  auto whole = DecodePcx(file);
+  const size_t piece = k % 3 == 0 ? 1 + k % 97 : SIZE_MAX;
+  const Decoded sliced = Sliced(file, 256 + 64 * (k % 70), 1 + static_cast<int>(k % 7), piece);
+  ASSERT_EQ(sliced.error, whole ? "" : whole.error().message) << k;
+  ASSERT_TRUE(!whole || sliced.pixels == whole->pixels) << k;
 }
 
 // Pictures of different character: noise, flat areas, high values only,
@@ -125,6 +173,7 @@ TEST_P(PcxAgainstModel, EncodeAndDecodeMatchByteByByte) {
     auto back = ReadPcxPixels(*file);
     ASSERT_TRUE(back.ok()) << back.error().message;
     ASSERT_EQ(*back, px) << w << "x" << h << " bpl " << bpl << " style " << iter % 6;
+    ExpectSlicesAgree(*file, static_cast<uint32_t>(iter));
   }
 }
 
@@ -162,6 +211,7 @@ TEST_P(PcxAgainstModel, ForeignAndDamagedStreams) {
     if (ok) {
       ASSERT_EQ(*got, want) << "iteration " << iter;
     }
+    ExpectSlicesAgree(file, static_cast<uint32_t>(iter));
   }
 }
 
@@ -186,7 +236,32 @@ TEST_P(PcxAgainstModel, TruncationAtEveryLength) {
     if (ok) {
       EXPECT_EQ(*got, px);
     }
+    ExpectSlicesAgree(cut, static_cast<uint32_t>(len));
   }
+}
+
+// The seed corpus's PCX files (header fields of every odd kind) in slices too.
+TEST(PcxSlices, AgreeWithTheWholeDecoderOnTheCorpus) {
+  uint32_t k = 0;
+  for (const auto& e : std::filesystem::directory_iterator(HW_SOURCE_DIR "/fuzz/corpus")) {
+    ExpectSlicesAgree(ReadBytes(e.path()), k++);
+  }
+  EXPECT_GT(k, 30u);
+}
+
+// A file that shrinks while it is read is refused; a slice must hold a row.
+TEST(PcxSlices, ShrinkingFilesAndShortSlicesAreRefused) {
+  std::mt19937 rng(3);
+  PcxHeader header = MakeHeader(200, 50);
+  auto file = WritePcx(header, Picture(rng, 200, 50, 0), Palette{});
+  ASSERT_TRUE(file);
+  EXPECT_EQ(Sliced(*file, 256, 4, 100, 150).error,
+            "the file became shorter while it was read (pixel data ends early)");
+  auto decoder = PcxRowDecoder::Open(std::span(*file).first(128), file->size(),
+                                     [](std::span<uint8_t>) -> Result<size_t> { return 0; });
+  ASSERT_TRUE(decoder);
+  Bytes small(199);
+  EXPECT_FALSE(decoder->ReadRows(small));
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ TEST_F(Window, DropExchangesEntriesAndTheButtonsUndoAndRedoIt) {
   const auto picture = PictureColours();
   rig_.Drop(5, 9);  // swatch 9 dropped on swatch 5
   const BoardState& b = rig_.editor.Board();
-  EXPECT_EQ(std::tuple(rig_.BoardColours()[5], rig_.BoardColours()[9]), std::tuple(before[9], before[5]));
+  EXPECT_EQ(std::tuple(rig_.BoardColours()[5], rig_.BoardColours()[9]),
+            std::tuple(before[9], before[5]));
   EXPECT_EQ(std::tuple(b.map[5], b.map[9], b.prev, b.cur), std::tuple(9, 5, 9, 5));
   EXPECT_EQ(PictureColours(), picture);  // colours and indices moved together
   rig_.Click("ButtonUndo");
@@ -101,14 +102,21 @@ TEST_F(Window, EachKeyFiresItsActionOnceFromEitherWindow) {
   for (QAction* a : rig_.form.actions())
     QObject::connect(a, &QAction::triggered, [&fired, a] { ++fired[a->objectName()]; });
   const std::pair<QKeyCombination, const char*> keys[] = {
-      {Qt::CTRL | Qt::Key_O, "actionLoadPic"},     {Qt::CTRL | Qt::Key_S, "actionSave"},
-      {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "actionSavePic"}, {Qt::CTRL | Qt::Key_Z, "actionUndo"},
-      {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "actionRedo"}, {Qt::CTRL | Qt::Key_Y, "actionRedo"},
-      {Qt::CTRL | Qt::Key_Q, "actionQuit"},        {Qt::Key_F1, "actionKeys"},
-      {Qt::Key_Plus, "actionZoomIn"},              {Qt::Key_Minus, "actionZoomOut"},
-      {Qt::CTRL | Qt::Key_1, "actionZoom1"},       {Qt::CTRL | Qt::Key_0, "actionZoomFit"},
+      {Qt::CTRL | Qt::Key_O, "actionLoadPic"},
+      {Qt::CTRL | Qt::Key_S, "actionSave"},
+      {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "actionSavePic"},
+      {Qt::CTRL | Qt::Key_Z, "actionUndo"},
+      {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "actionRedo"},
+      {Qt::CTRL | Qt::Key_Y, "actionRedo"},
+      {Qt::CTRL | Qt::Key_Q, "actionQuit"},
+      {Qt::Key_F1, "actionKeys"},
+      {Qt::Key_Plus, "actionZoomIn"},
+      {Qt::Key_Minus, "actionZoomOut"},
+      {Qt::CTRL | Qt::Key_1, "actionZoom1"},
+      {Qt::CTRL | Qt::Key_0, "actionZoomFit"},
   };
-  for (QWidget* window : {static_cast<QWidget*>(&rig_.form), static_cast<QWidget*>(rig_.form.picture_window())}) {
+  for (QWidget* window :
+       {static_cast<QWidget*>(&rig_.form), static_cast<QWidget*>(rig_.form.picture_window())}) {
     for (const auto& [combination, action] : keys) {
       SCOPED_TRACE(std::string(action) + " in " + window->objectName().toStdString());
       // Unsaved changes, so that Ctrl+O and Ctrl+Q ask (the fake answers Cancel), and
@@ -136,7 +144,8 @@ TEST_F(Window, TitleAndSavesFollowThePicturesFile) {
   EXPECT_FALSE(rig_.form.isWindowModified());
   rig_.Click("ButtonRedo");
   Action("actionSave")->trigger();
-  EXPECT_EQ(std::tuple(rig_.form.isWindowModified(), rig_.files.kinds.size()), std::tuple(false, 1u));
+  EXPECT_EQ(std::tuple(rig_.form.isWindowModified(), rig_.files.kinds.size()),
+            std::tuple(false, 1u));
   EXPECT_EQ(LoadPictureFile(path_)->pixels, rig_.editor.Pixels());
 
   BoardEntries entries{};
@@ -150,9 +159,9 @@ TEST_F(Window, TitleAndSavesFollowThePicturesFile) {
   rig_.Drop(3, 0);
   rig_.question.answers = {SaveAnswer::Save};
   rig_.Click("ButtonQuit");
-  EXPECT_EQ(rig_.loss.asked,
-            std::vector<std::string>(
-                2, dir_.File("clear.pcx") + ": the alpha of 1 entry: a PCX file has no transparency"));
+  EXPECT_EQ(rig_.loss.asked, std::vector<std::string>(
+                                 2, dir_.File("clear.pcx") +
+                                        ": the alpha of 1 entry: a PCX file has no transparency"));
   EXPECT_TRUE(rig_.form.isVisible() && rig_.form.isWindowModified());
 }
 
@@ -172,8 +181,8 @@ TEST_F(Window, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered) {
       {kLoad, SaveAnswer::Save, true},
   };
   for (const auto& [way, answer, save_fails] : cases) {
-    SCOPED_TRACE(::testing::Message() << "way " << way << " answer " << int(answer)
-                                      << (save_fails ? " failing" : ""));
+    SCOPED_TRACE(::testing::Message()
+                 << "way " << way << " answer " << int(answer) << (save_fails ? " failing" : ""));
     FormRig rig;
     TempDir dir;
     const std::string path = dir.File("p.pcx");
