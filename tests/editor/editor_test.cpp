@@ -1,0 +1,449 @@
+// The editor driven through its verbs and the dialog layer, with fake dialogs:
+// random edit sequences against the saved file and the history, what is a step,
+// cut runs, the colour dialog, loads and saves that fail or ask first, palettes of
+// every kind, colour cycling, and running out of memory part way.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <new>
+#include <random>
+
+#include "base/faults.h"
+#include "cycle/cycle.h"
+#include "editor_fakes.h"
+#include "formats/png.h"
+
+namespace hw::test {
+namespace {
+
+// A 37 x 23 picture with every index present and uneven usage, so the usage sort
+// has work and ties; with `repeated_colours`, few distinct colours and several
+// greys, so every colour key meets ties too.
+struct Loaded : Rig {
+  int w = 37, h = 23;
+  Bytes pixels = Bytes(37 * 23);
+  Palette palette{};
+  TempDir dir;
+  std::string path = dir.File("in.pcx");
+  explicit Loaded(uint32_t seed = 5, int palette_size = 0, bool repeated_colours = false)
+      : Rig(palette_size) {
+    std::mt19937 gen(seed);
+    for (size_t k = 0; k < pixels.size(); ++k)
+      pixels[k] = static_cast<uint8_t>(k < 256 ? k : gen() % (1 + gen() % 256));
+    palette = DistinctPalette(static_cast<int>(seed));
+    for (size_t i = 0; repeated_colours && i < 256; ++i) {
+      const uint8_t g = static_cast<uint8_t>((i * 53) & 0xC0);
+      palette[i] = i % 5 ? RGBTriple{uint8_t((i * 29) & 0xE0), g, uint8_t((i * 71) & 0x80)}
+                         : RGBTriple{g, g, g};
+    }
+    WritePicture(path, w, h, pixels, palette);
+    Load(path);
+  }
+  void LoadPalette(const std::string& file, PaletteMerge merge = PaletteMerge::All) {
+    files.opens.push_back(file);
+    commands.LoadPalette(merge);
+  }
+};
+
+// With both boxes ticked, whatever the user does short of recolouring, the saved
+// picture looks exactly like the loaded one; undoing every step gives back the
+// loaded picture and board (the marks aside: where they stand is no step).
+class EditSequence : public ::testing::TestWithParam<int> {};
+
+TEST_P(EditSequence, SavedPictureKeepsEveryPixelsColourAndUndoGoesBackExactly) {
+  const uint32_t seed = static_cast<uint32_t>(GetParam());
+  Loaded r(seed, seed % 2 == 1 ? 256 : 0, seed % 3 == 0);
+  Snapshot start(r.ed);
+  std::mt19937 gen(seed * 7919u + 1);
+  const auto pick = [&](int n) { return static_cast<int>(gen() % static_cast<uint32_t>(n)); };
+  std::string done;
+  for (int step = 0; step < 40; ++step) {
+    const int what = pick(10), a = pick(256), b = pick(256), c = 1 + pick(5);
+    done += std::to_string(what) + " " + std::to_string(a) + " " + std::to_string(b) + "; ";
+    if (what < 4) r.Drop(a, b, c);
+    if (what == 4) r.ed.Undo();
+    if (what == 5) r.ed.Redo();
+    if (what == 6 || what == 7) r.ed.SetMarks(a, b), r.ed.ReverseRange(r.what);
+    if (what > 7) r.ed.Sort(static_cast<SortKey>(a % 5), b % 2, r.what);
+    ASSERT_EQ(r.ed.Pixels(), Mapped(r.ed)) << done;
+  }
+  r.files.saves.push_back(r.dir.File("out.pcx"));
+  ASSERT_TRUE(r.commands.SavePicture());
+  const auto saved = DecodePcx(ReadBytes(r.dir.File("out.pcx")));
+  ASSERT_TRUE(saved.ok()) << saved.error().message;
+  ASSERT_EQ(std::tuple(saved->size.width, saved->size.height), std::tuple(r.w, r.h));
+  EXPECT_TRUE(Looks(saved->pixels, saved->palette) == Looks(r.pixels, r.palette)) << done;
+  while (r.ed.CanUndo()) r.ed.Undo();
+  Snapshot back(r.ed);
+  start.board.prev = back.board.prev, start.board.cur = back.board.cur;
+  start.path = back.path;
+  EXPECT_TRUE(back == start) << done;
+}
+
+INSTANTIATE_TEST_SUITE_P(RandomSequences, EditSequence, ::testing::Range(1, 13));
+
+// Commands that change nothing are not steps; a colour edit (which keeps the marks)
+// and a sort are one step each, undone exactly; a new step drops what could be redone.
+TEST(History, OnlyCommandsThatChangeSomethingAreSteps) {
+  Loaded r;
+  for (int count : {0, -3, 99999}) r.Drop(20, 10, count);  // nothing, or refused
+  r.Drop(20, 20, 3);  // on itself: a selection
+  r.ed.Select(7);
+  r.ed.Select(7);
+  r.ed.Select(300);  // never a position: ignored
+  r.ed.ReverseRange(r.what);
+  r.ed.Spread(SpreadKind::Rgb);
+  r.Boxes(false, false);
+  r.Drop(20, 10, 4);  // only the marks move
+  r.ed.Sort(SortKey::Usage, false, r.what);
+  EXPECT_EQ(std::tuple(r.ed.Board().prev, r.ed.Board().cur, r.ed.CanUndo()),
+            std::tuple(10, 20, false));
+  r.Boxes(true, true);
+  r.ed.Sort(SortKey::Usage, false, r.what);
+  const BoardState sorted = r.ed.Board();
+  r.ed.Sort(SortKey::Usage, false, r.what);  // sorted already
+  r.ed.EditColour(4, {1, 2, 3});
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[4].rgb, r.ed.Board().prev, r.ed.Board().cur),
+            std::tuple(RGBTriple{1, 2, 3}, int16_t{10}, int16_t{20}));
+  r.ed.Undo();
+  EXPECT_EQ(r.ed.Board(), sorted);
+  r.ed.Undo();
+  EXPECT_EQ(std::tuple(r.ed.Board().map, r.ed.CanUndo()), std::tuple(IdentityMap(), false));
+  r.ed.Redo();
+  r.ed.Spread(SpreadKind::Rgb);
+  EXPECT_FALSE(r.ed.CanRedo());
+}
+
+TEST(Moves, TheFullCountIsTakenAndARunCutAtTheEndSaysSo) {
+  Loaded r;
+  const BoardEntries start = r.ed.Board().entries;
+  r.Drop(12, 10, 2);
+  EXPECT_EQ(r.ed.Message(), "");
+  r.ed.Undo();
+  r.Drop(252, 0, 8);  // pairs 256..259 leave the board
+  EXPECT_EQ(r.ed.Message(), "Moved 4 of 8: the run reached the end of the board.");
+  for (size_t k = 0; k < 5; ++k) {
+    EXPECT_EQ(std::tie(r.ed.Board().entries[252 + k % 4], r.ed.Board().entries[k]),
+              std::tie(start[k % 4], start[k == 4 ? 4 : 252 + k]));
+  }
+  r.ed.Undo();
+  r.Drop(1, 0, 256);  // the largest count "Move:" takes: the board turns by one
+  EXPECT_EQ(r.ed.Message(), "Moved 255 of 256: the run reached the end of the board.");
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[0], r.ed.Board().entries[1], r.ed.Board().entries[255]),
+            std::tuple(start[255], start[0], start[254]));
+  EXPECT_EQ(Looks(r.ed.Pixels(), Realized(r.ed, Surface::PictureBox)), Looks(r.pixels, r.palette));
+}
+
+// The dialog opens on the entry's own colour whatever was chosen last; a cancel
+// changes nothing, and the palette-reference bit of an answer is no colour.
+TEST(ColourDialog, OpensOnTheEntrysOwnColourAndACancelChangesNothing) {
+  Loaded r;
+  r.Boxes(true, false);
+  r.Drop(2, 1);  // as-loaded 1 now shows position 2's entry
+  const Snapshot before(r.ed);
+  r.commands.EditColour(2);  // cancelled
+  EXPECT_TRUE(Snapshot(r.ed) == before);
+  r.colours.answer = PackRGB({10, 20, 30}) | kPaletteRef;
+  r.commands.EditColour(2);
+  r.commands.EditColour(5);
+  EXPECT_EQ(r.colours.initials, (std::vector<PackedColour>{PackRGB(r.palette[2]),
+                                                           PackRGB(r.palette[2]),
+                                                           PackRGB(r.palette[5])}));
+  EXPECT_EQ(std::tuple(r.ed.SwatchShownColour(2), Realized(r.ed, Surface::PictureBox)[2]),
+            std::tuple(RGBTriple{10, 20, 30}, RGBTriple{10, 20, 30}));
+}
+
+// Right after a load with no helper thread (so nothing prepared the remap
+// buffer), each command, Undo and Redo meets every allocation it makes failing in
+// turn: a failure leaves board, pixels, window and history exactly as they were.
+TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
+  using Step = std::function<void(Loaded&)>;
+  const Step nothing = [](Loaded&) {}, drop = [](Loaded& r) { r.Drop(12, 10, 5); };
+  const Step marks = [](Loaded& r) { r.ed.SetMarks(3, 40); };
+  const Step undone = [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); };
+  const std::tuple<const char*, Step, Step> cases[] = {
+      {"drop", nothing, drop},
+      {"drop, colours only", [](Loaded& r) { r.Boxes(false, true); }, drop},
+      {"reverse", marks, [](Loaded& r) { r.ed.ReverseRange(r.what); }},
+      {"sort", nothing, [](Loaded& r) { r.ed.Sort(SortKey::Hue, false, r.what); }},
+      {"spread", marks, [](Loaded& r) { r.ed.Spread(SpreadKind::Hsv); }},
+      {"edit colour", nothing, [](Loaded& r) { r.ed.EditColour(4, {1, 2, 3}); }},
+      {"undo", drop, [](Loaded& r) { r.ed.Undo(); }},
+      {"redo", undone, [](Loaded& r) { r.ed.Redo(); }},
+      {"drop after an undo", undone, drop},
+  };
+  for (const auto& [name, before_step, command] : cases) {
+    faults::FailThreadStartsAfter(0);
+    Loaded r;
+    faults::Reset();
+    before_step(r);
+    const Snapshot before(r.ed);
+    const auto history = std::tuple(r.ed.CanUndo(), r.ed.CanRedo(), r.ed.Modified());
+    int failures = 0;
+    for (long n = 0; n < 10; ++n, ++failures) {
+      faults::FailAllocationsAfter(n);
+      bool failed = false;
+      try {
+        command(r);
+      } catch (const std::bad_alloc&) {
+        failed = true;
+      }
+      faults::Reset();
+      if (!failed) break;
+      EXPECT_TRUE(Snapshot(r.ed) == before) << name << ", allocation " << n;
+      EXPECT_EQ(std::tuple(r.ed.CanUndo(), r.ed.CanRedo(), r.ed.Modified()), history) << name;
+    }
+    // Whatever failed before, the command that got through is whole and undoable.
+    EXPECT_LT(failures, 10) << name;
+    EXPECT_EQ(r.ed.Pixels(), Mapped(r.ed)) << name;
+    EXPECT_EQ(Realized(r.ed, Surface::PictureBox), EntryColours(r.ed.Board())) << name;
+    if (failures > 0 && r.ed.CanUndo()) {
+      r.ed.Undo();
+      EXPECT_TRUE(Snapshot(r.ed) == before) << name;
+    }
+    EXPECT_TRUE(std::string(name) != "drop" || failures == 2);  // the remap buffer, the step
+  }
+}
+
+// A load shows the picture from a fresh history; failed and cancelled loads, and
+// running out of memory at any allocation of a load, change nothing and say why.
+TEST(PictureLoad, ShowsThePictureOrChangesNothing) {
+  Loaded r;
+  EXPECT_EQ(std::tuple(r.ed.PicturePath(), r.ed.Pixels(), ShownBoard(r.ed), r.busy.depth),
+            std::tuple(r.path, r.pixels, r.palette, 0));
+  EXPECT_EQ(r.ed.Usage()[255], std::count(r.pixels.begin(), r.pixels.end(), 255));
+  r.Drop(9, 3);
+  r.Load(r.path);
+  EXPECT_EQ(std::tuple(r.ed.Board().map, r.ed.CanUndo()), std::tuple(IdentityMap(), false));
+  r.Drop(9, 3);
+  const Snapshot before(r.ed);
+  const uint64_t generation = r.ed.display().Generation();
+  r.Load(std::nullopt);  // cancelled: silent
+  r.LoadPalette("");     // an empty answer is a cancel too
+  const Bytes file = ReadBytes(r.path);
+  const std::string bad = r.dir.File("bad.pcx"), tiny = r.dir.File("tiny.pcx"),
+                    text = r.dir.File("notes.txt"), missing = r.dir.File("missing.pcx");
+  WriteBytes(bad, Bytes(file.begin(), file.begin() + 200));  // pixel data ends early
+  WriteBytes(tiny, Bytes(767, 1));                             // too short for a palette
+  WriteBytes(text, Bytes(2000, 'x'));
+  for (const std::string& name : {bad, missing, text}) r.Load(name);
+  r.LoadPalette(tiny);
+  EXPECT_TRUE(Snapshot(r.ed) == before);
+  EXPECT_EQ(std::tuple(r.ed.display().Generation(), r.ed.CanUndo(), r.busy.depth),
+            std::tuple(generation, true, 0));
+  const std::string named[] = {bad + "'", missing + "'", text + "': not a picture Huewright reads",
+                               tiny + "'"};
+  ASSERT_EQ(r.errors.messages.size(), 4u);
+  for (size_t i = 0; i < 4; ++i) EXPECT_HAS(r.errors.messages[i], named[i]);
+  for (long n = 0; n < 8; ++n) {  // every large allocation of the load in turn fails
+    faults::FailAllocationsAfter(n);
+    const bool loaded = r.ed.LoadPicture(r.path);
+    faults::Reset();
+    if (loaded) break;
+    EXPECT_TRUE(Snapshot(r.ed) == before) << n;
+    EXPECT_HAS(r.errors.messages.back(), "'" + r.path + "': not enough memory");
+  }
+  EXPECT_EQ(std::tuple(r.errors.messages.size() > 4, r.ed.CanUndo(), r.busy.depth),
+            std::tuple(true, false, 0));
+}
+
+// A failed save leaves the old file and the picture's file as they were; after
+// "Save Pic As..." the new file is the picture's file for "Save Pic" and the
+// unsaved-changes state, and the old file is left alone. With no picture nothing
+// is written, and the board still moves.
+TEST(PictureSave, FailuresKeepTheOldFileAndSaveAsMovesThePicture) {
+  Loaded r;
+  const Bytes original = ReadBytes(r.path);
+  const std::string folder = r.dir.File("keep"), copy = r.dir.File("copy.png");
+  std::filesystem::create_directory(folder);  // nothing can be renamed over a directory
+  WriteBytes(folder + "/inside", {1});
+  r.Drop(9, 3);
+  r.files.saves = {folder, r.dir.File("no/such/dir.pcx"), std::nullopt, copy};
+  EXPECT_FALSE(r.commands.SavePicture());
+  EXPECT_FALSE(r.commands.SavePalette());
+  EXPECT_FALSE(r.commands.SavePicture());  // cancelled: silent
+  ASSERT_EQ(r.errors.messages.size(), 2u);
+  EXPECT_HAS(r.errors.messages[0], folder);
+  EXPECT_EQ(std::tuple(ReadBytes(folder + "/inside"), r.ed.PicturePath(), r.ed.Modified()),
+            std::tuple(Bytes{1}, r.path, true));
+  ASSERT_TRUE(r.commands.SavePicture());
+  EXPECT_EQ(std::tuple(r.ed.PicturePath(), r.ed.PictureFileFormat(), r.ed.Modified()),
+            std::tuple(copy, PictureFormat::Png, false));
+  r.Drop(20, 30);
+  ASSERT_TRUE(r.commands.SavePictureToItsFile());
+  EXPECT_EQ(std::tuple(r.ed.Modified(), DecodeIndexedPng(ReadBytes(copy))->pixels, ReadBytes(r.path)),
+            std::tuple(false, r.ed.Pixels(), original));
+
+  Rig empty;
+  empty.files.saves.push_back(r.dir.File("blank.pcx"));
+  EXPECT_FALSE(empty.commands.SavePicture());
+  EXPECT_FALSE(empty.ed.SavePicture(r.dir.File("blank.pcx")));
+  EXPECT_TRUE(empty.files.kinds.empty());
+  EXPECT_HAS(empty.errors.messages.at(0), "blank.pcx");
+  EXPECT_FALSE(std::filesystem::exists(r.dir.File("blank.pcx")));
+  empty.Drop(1, 0);
+  EXPECT_EQ(std::tuple(empty.ed.Board().map[0], empty.ed.Pixels().size()), std::tuple(1, 0u));
+}
+
+struct FakeLossQuestion : LossQuestion {
+  bool answer = false;
+  std::vector<std::string> asked;  // "file: loss", one per question
+  bool SaveAllTheSame(const std::string& file, const std::string& loss) override {
+    asked.push_back(file + ": " + loss);
+    return answer;
+  }
+};
+
+// An indexed PNG with transparency, rearranged: saved as PNG it keeps its look and
+// transparency without a question; a save that would lose alpha asks first, naming
+// the loss, and a cancel writes nothing. "Save Pic" writes the format the file came
+// in, whatever its name says.
+TEST(PictureSave, PngKeepsLookAndTransparencyAndLossesAskFirst) {
+  Rig r;
+  TempDir dir;
+  FakeLossQuestion question;
+  r.commands.SetLossQuestion(&question);
+  BoardEntries entries = Opaque(DistinctPalette(9));
+  entries[7].A = 0, entries[9].A = 0, entries[30].A = 110;
+  Bytes pixels(13 * 7);
+  for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(k * 37 % 256);
+  pixels[0] = 7, pixels[1] = 9, pixels[2] = 30;
+  WriteBytes(dir.File("in.pcx"), EncodeIndexedPng(13, 7, pixels, entries).value());
+  r.Load(dir.File("in.pcx"));
+  r.Drop(200, 3, 17);
+  r.ed.Sort(SortKey::Hue, false, r.what);
+  r.files.saves = {dir.File("a.png"), dir.File("b.pcx"), dir.File("c.pcx"), dir.File("p.act"),
+                   dir.File("p.gpl")};
+  EXPECT_TRUE(r.commands.SavePicture());  // PNG keeps alpha: no question
+  EXPECT_FALSE(r.commands.SavePicture());  // cancelled
+  question.answer = true;
+  EXPECT_TRUE(r.commands.SavePicture());
+  question.answer = false;
+  EXPECT_FALSE(r.commands.SavePalette());  // .act keeps entry 7 only
+  EXPECT_FALSE(r.commands.SavePalette());
+  EXPECT_EQ(question.asked,
+            (std::vector<std::string>{
+                dir.File("b.pcx") + ": the alpha of 3 entries: a PCX file has no transparency",
+                dir.File("c.pcx") + ": the alpha of 3 entries: a PCX file has no transparency",
+                dir.File("p.act") + ": the alpha of 2 entries: an Adobe colour table holds one "
+                                    "fully transparent entry and no other alpha",
+                dir.File("p.gpl") + ": the alpha of 3 entries: a GIMP palette has no transparency"}));
+  EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.png", "c.pcx", "in.pcx"}));
+  auto png = DecodeIndexedPng(ReadBytes(dir.File("a.png")));
+  auto pcx = DecodePcx(ReadBytes(dir.File("c.pcx")));
+  ASSERT_TRUE(png && pcx);
+  for (size_t k = 0; k < pixels.size(); ++k) {
+    ASSERT_EQ(png->entries[png->pixels[k]], entries[pixels[k]]) << k;
+    ASSERT_EQ(pcx->palette[pcx->pixels[k]], entries[pixels[k]].rgb) << k;
+  }
+  r.Load(dir.File("in.pcx"));
+  r.Drop(1, 2);
+  ASSERT_TRUE(r.commands.SavePictureToItsFile());  // a PNG, whatever its name: no question
+  EXPECT_EQ(std::tuple(HasPngSignature(ReadBytes(dir.File("in.pcx"))), r.ed.Modified(),
+                       question.asked.size(), r.errors.messages.size()),
+            std::tuple(true, false, 4u, 0u));
+}
+
+// Every palette format saves the board and loads back into it, whole or merged,
+// never touching the map; a short palette fills the range from its low end, or the
+// positions from 0 outside it, and says how many entries went where. A palette load
+// is one step.
+TEST(PaletteFiles, EveryKindSavesAndLoadsBackWholeAndMerged) {
+  Loaded r;
+  r.Drop(15, 14);
+  const BoardState board = r.ed.Board();
+  const auto recolour = [&r] {
+    for (int i = 0; i < 256; ++i) r.ed.EditColour(i, RGBTriple{1, 2, 3});
+  };
+  for (const char* name : {"p.gpl", "p.pal", "p.act", "p.hex", "p.pcx"}) {
+    r.files.saves.push_back(r.dir.File(name));
+    ASSERT_TRUE(r.commands.SavePalette());
+    recolour();
+    r.ed.SetMarks(20, 10);
+    r.LoadPalette(r.dir.File(name), PaletteMerge::ReplaceRange);
+    for (size_t i = 0; i < 256; ++i) {
+      ASSERT_EQ(r.ed.Board().entries[i].rgb,
+                i >= 10 && i <= 20 ? board.entries[i].rgb : (RGBTriple{1, 2, 3}))
+          << name << " " << i;
+    }
+    r.LoadPalette(r.dir.File(name), PaletteMerge::All);
+    EXPECT_EQ(std::tuple(r.ed.Board().entries, r.ed.Board().map, r.ed.Message()),
+              std::tuple(board.entries, board.map, ""))
+        << name;
+  }
+  const std::string hex = r.dir.File("short.hex");
+  const std::string three = "ff0000\n00ff00\n0000ff\n";
+  WriteBytes(hex, Bytes(three.begin(), three.end()));
+  r.LoadPalette(hex);
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[1].rgb, r.ed.Board().entries[3].rgb, r.ed.Message()),
+            std::tuple(RGBTriple{0, 255, 0}, RGBTriple{0, 0, 0},
+                       "The palette had 3 entries; positions 3 to 255 took black."));
+  recolour();
+  r.ed.SetMarks(47, 32);
+  r.LoadPalette(hex, PaletteMerge::ReplaceRange);
+  EXPECT_EQ(r.ed.Message(), "Merged 3 entries into positions 32 to 47");
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[31].rgb, r.ed.Board().entries[34].rgb,
+                       r.ed.Board().entries[35].rgb),
+            std::tuple(RGBTriple{1, 2, 3}, RGBTriple{0, 0, 255}, RGBTriple{1, 2, 3}));
+  r.ed.SetMarks(1, 40);
+  r.LoadPalette(hex, PaletteMerge::ProtectRange);
+  EXPECT_EQ(r.ed.Message(), "Merged 1 entry outside positions 1 to 40");
+  EXPECT_EQ(std::tuple(r.ed.Board().entries[0].rgb, r.ed.Board().entries[1].rgb),
+            std::tuple(RGBTriple{255, 0, 0}, RGBTriple{1, 2, 3}));
+  const Snapshot merged(r.ed);
+  r.ed.Undo();
+  EXPECT_EQ(r.ed.Board().entries[0].rgb, (RGBTriple{1, 2, 3}));
+  r.ed.Redo();
+  EXPECT_TRUE(Snapshot(r.ed) == merged);
+  EXPECT_EQ(std::tuple(r.ed.Board().map, r.ed.Pixels()), std::tuple(board.map, Mapped(r.ed)));
+  EXPECT_TRUE(r.errors.messages.empty());
+}
+
+struct FixedRandom : RandomSource {
+  int draws = 0;
+  float Next() override { return ++draws, 0.5f; }  // every jitter adds 1
+};
+
+// Colour cycling animates the picture's display palette (each band of eight turns by
+// one backwards; the forward scheme jitters the black keys by +1) and, with hardware
+// colours, the swatches, also after a rebuild; never the board or the history. Stop
+// shows the board's colours everywhere; without a picture a tick is harmless.
+TEST(Cycling, TicksAnimateThePictureNotTheBoard) {
+  FixedRandom random;
+  TempDir dir;
+  Bytes pixels(64);
+  for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(190 + k % 50);
+  WritePicture(dir.File("p.pcx"), 8, 8, pixels, DistinctPalette());
+  for (int palette_size : {0, 256}) {
+    Rig r(palette_size, &random);
+    r.Load(dir.File("p.pcx"));
+    r.ed.ToggleCycling();
+    const Snapshot before(r.ed);
+    r.ed.CycleTick();
+    const Palette now = Realized(r.ed, Surface::PictureBox), shown = before.picture_colours;
+    for (size_t j = 0; j < 8; ++j) EXPECT_EQ(now[196 + j], shown[196 + (j + 1) % 8]) << j;
+    EXPECT_EQ(Realized(r.ed, Surface::PictureWindow), now);
+    EXPECT_EQ(ShownBoard(r.ed), palette_size ? now : EntryColours(before.board));
+    r.ed.EditColour(9, {1, 2, 3});  // a rebuild of the display palette
+    r.ed.Undo();
+    r.ed.SelectScheme(kSchemeForward);
+    r.ed.CycleTick();
+    EXPECT_EQ(Realized(r.ed, Surface::PictureBox)[200], (RGBTriple{1, 1, 1}));
+    EXPECT_EQ(ShownBoard(r.ed), palette_size ? Realized(r.ed, Surface::PictureBox) : shown);
+    EXPECT_EQ(std::tuple(r.ed.Board(), r.ed.CanUndo()), std::tuple(before.board, false));
+    r.ed.ToggleCycling();
+    r.ed.CycleTick();  // stopped: the tick does nothing
+    EXPECT_EQ(std::tuple(Realized(r.ed, Surface::PictureBox), ShownBoard(r.ed)),
+              std::tuple(shown, shown));
+  }
+  Editor bare(EditorServices{});
+  bare.Start();
+  bare.ToggleCycling();
+  bare.SelectScheme(kSchemeForward);
+  bare.CycleTick();
+  EXPECT_EQ(bare.Board(), StartBoard({255, 170, 85}));
+}
+
+}  // namespace
+}  // namespace hw::test
