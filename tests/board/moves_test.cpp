@@ -92,11 +92,11 @@ TEST(ReverseRange, ReversesBetweenTheMarksInEitherOrder) {
   const struct {
     int16_t prev, cur;
     Changes after;
-  } cases[] = {
-      {10, 13, {{10, {13, 12, 11, 10}}}}, {14, 10, {{10, {14, 13, 12, 11, 10}}}},
-      {11, 10, {{10, {11, 10}}}},         {7, 7, {}},
-      {0, 255, {{0, Descending()}}},
-  };
+  } cases[] = {{10, 13, {{10, {13, 12, 11, 10}}}},
+               {14, 10, {{10, {14, 13, 12, 11, 10}}}},
+               {11, 10, {{10, {11, 10}}}},
+               {7, 7, {}},
+               {0, 255, {{0, Descending()}}}};
   const BoardState start = test::Recognisable();
   for (const auto& c : cases) {
     BoardState b = start, index = start;

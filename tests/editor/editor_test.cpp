@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(RandomSequences, EditSequence, ::testing::Range(1, 13))
 TEST(History, OnlyCommandsThatChangeSomethingAreSteps) {
   Loaded r;
   for (int count : {0, -3, 99999}) r.Drop(20, 10, count);  // nothing, or refused
-  r.Drop(20, 20, 3);  // on itself: a selection
+  r.Drop(20, 20, 3);                                       // on itself: a selection
   r.ed.Select(7);
   r.ed.Select(7);
   r.ed.Select(300);  // never a position: ignored
@@ -147,9 +147,9 @@ TEST(ColourDialog, OpensOnTheEntrysOwnColourAndACancelChangesNothing) {
   r.colours.answer = PackRGB({10, 20, 30}) | kPaletteRef;
   r.commands.EditColour(2);
   r.commands.EditColour(5);
-  EXPECT_EQ(r.colours.initials, (std::vector<PackedColour>{PackRGB(r.palette[2]),
-                                                           PackRGB(r.palette[2]),
-                                                           PackRGB(r.palette[5])}));
+  EXPECT_EQ(r.colours.initials,
+            (std::vector<PackedColour>{PackRGB(r.palette[2]), PackRGB(r.palette[2]),
+                                       PackRGB(r.palette[5])}));
   EXPECT_EQ(std::tuple(r.ed.SwatchShownColour(2), Realized(r.ed, Surface::PictureBox)[2]),
             std::tuple(RGBTriple{10, 20, 30}, RGBTriple{10, 20, 30}));
 }
@@ -159,7 +159,7 @@ TEST(ColourDialog, OpensOnTheEntrysOwnColourAndACancelChangesNothing) {
 // turn: a failure leaves board, pixels, window and history exactly as they were.
 TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
   using Step = std::function<void(Loaded&)>;
-  const Step nothing = [](Loaded&) {}, drop = [](Loaded& r) { r.Drop(12, 10, 5); };
+  const Step nothing = [](Loaded&) {}, drop = [](Loaded&r) { r.Drop(12, 10, 5); };
   const Step marks = [](Loaded& r) { r.ed.SetMarks(3, 40); };
   const Step undone = [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); };
   const std::tuple<const char*, Step, Step> cases[] = {
@@ -168,11 +168,13 @@ TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
       {"reverse", marks, [](Loaded& r) { r.ed.ReverseRange(r.what); }},
       {"sort", nothing, [](Loaded& r) { r.ed.Sort(SortKey::Hue, false, r.what); }},
       {"spread", marks, [](Loaded& r) { r.ed.Spread(SpreadKind::Hsv); }},
-      {"edit colour", nothing, [](Loaded& r) { r.ed.EditColour(4, {1, 2, 3}); }},
+      {"edit colour", nothing,
+       [](Loaded& r) {
+         r.ed.EditColour(4, {1, 2, 3});
+       }},
       {"undo", drop, [](Loaded& r) { r.ed.Undo(); }},
       {"redo", undone, [](Loaded& r) { r.ed.Redo(); }},
-      {"drop after an undo", undone, drop},
-  };
+      {"drop after an undo", undone, drop}};
   for (const auto& [name, before_step, command] : cases) {
     faults::FailThreadStartsAfter(0);
     Loaded r;
@@ -225,7 +227,7 @@ TEST(PictureLoad, ShowsThePictureOrChangesNothing) {
   const std::string bad = r.dir.File("bad.pcx"), tiny = r.dir.File("tiny.pcx"),
                     text = r.dir.File("notes.txt"), missing = r.dir.File("missing.pcx");
   WriteBytes(bad, Bytes(file.begin(), file.begin() + 200));  // pixel data ends early
-  WriteBytes(tiny, Bytes(767, 1));                             // too short for a palette
+  WriteBytes(tiny, Bytes(767, 1));                           // too short for a palette
   WriteBytes(text, Bytes(2000, 'x'));
   for (const std::string& name : {bad, missing, text}) r.Load(name);
   r.LoadPalette(tiny);
@@ -272,8 +274,9 @@ TEST(PictureSave, FailuresKeepTheOldFileAndSaveAsMovesThePicture) {
             std::tuple(copy, PictureFormat::Png, false));
   r.Drop(20, 30);
   ASSERT_TRUE(r.commands.SavePictureToItsFile());
-  EXPECT_EQ(std::tuple(r.ed.Modified(), DecodeIndexedPng(ReadBytes(copy))->pixels, ReadBytes(r.path)),
-            std::tuple(false, r.ed.Pixels(), original));
+  EXPECT_EQ(
+      std::tuple(r.ed.Modified(), DecodeIndexedPng(ReadBytes(copy))->pixels, ReadBytes(r.path)),
+      std::tuple(false, r.ed.Pixels(), original));
 
   Rig empty;
   empty.files.saves.push_back(r.dir.File("blank.pcx"));
@@ -315,20 +318,21 @@ TEST(PictureSave, PngKeepsLookAndTransparencyAndLossesAskFirst) {
   r.ed.Sort(SortKey::Hue, false, r.what);
   r.files.saves = {dir.File("a.png"), dir.File("b.pcx"), dir.File("c.pcx"), dir.File("p.act"),
                    dir.File("p.gpl")};
-  EXPECT_TRUE(r.commands.SavePicture());  // PNG keeps alpha: no question
+  EXPECT_TRUE(r.commands.SavePicture());   // PNG keeps alpha: no question
   EXPECT_FALSE(r.commands.SavePicture());  // cancelled
   question.answer = true;
   EXPECT_TRUE(r.commands.SavePicture());
   question.answer = false;
   EXPECT_FALSE(r.commands.SavePalette());  // .act keeps entry 7 only
   EXPECT_FALSE(r.commands.SavePalette());
-  EXPECT_EQ(question.asked,
-            (std::vector<std::string>{
-                dir.File("b.pcx") + ": the alpha of 3 entries: a PCX file has no transparency",
-                dir.File("c.pcx") + ": the alpha of 3 entries: a PCX file has no transparency",
-                dir.File("p.act") + ": the alpha of 2 entries: an Adobe colour table holds one "
-                                    "fully transparent entry and no other alpha",
-                dir.File("p.gpl") + ": the alpha of 3 entries: a GIMP palette has no transparency"}));
+  EXPECT_EQ(
+      question.asked,
+      (std::vector<std::string>{
+          dir.File("b.pcx") + ": the alpha of 3 entries: a PCX file has no transparency",
+          dir.File("c.pcx") + ": the alpha of 3 entries: a PCX file has no transparency",
+          dir.File("p.act") + ": the alpha of 2 entries: an Adobe colour table holds one "
+                              "fully transparent entry and no other alpha",
+          dir.File("p.gpl") + ": the alpha of 3 entries: a GIMP palette has no transparency"}));
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"a.png", "c.pcx", "in.pcx"}));
   auto png = DecodeIndexedPng(ReadBytes(dir.File("a.png")));
   auto pcx = DecodePcx(ReadBytes(dir.File("c.pcx")));

@@ -52,15 +52,13 @@ TEST(PaletteFile, EveryFormatReadsBackWhatItWroteInItsLayout) {
     PaletteFormat format;
     const char* name;  // .pal for RIFF: its content decides, not the JASC extension
     std::string_view starts;
-  } cases[] = {
-      {PaletteFormat::Gpl, "p.gpl", "GIMP Palette\n"},
-      {PaletteFormat::Jasc, "p.pal", "JASC-PAL\r\n0100\r\n256\r\n0 255 3\r\n1 254 10\r\n"},
-      {PaletteFormat::Act, "p.act", "\0\xff\x03\x01\xfe\x0a"sv},
-      {PaletteFormat::Hex, "p.hex", "00ff03\n01fe0a\n"},
-      {PaletteFormat::Riff, "p.pal",
-       "RIFF\x10\x04\0\0PAL data\x04\x04\0\0\0\x03\0\x01\0\xff\x03\0"sv},
-      {PaletteFormat::Pcx, "p.pcx", "\x0a"},
-  };
+  } cases[] = {{PaletteFormat::Gpl, "p.gpl", "GIMP Palette\n"},
+               {PaletteFormat::Jasc, "p.pal", "JASC-PAL\r\n0100\r\n256\r\n0 255 3\r\n1 254 10\r\n"},
+               {PaletteFormat::Act, "p.act", "\0\xff\x03\x01\xfe\x0a"sv},
+               {PaletteFormat::Hex, "p.hex", "00ff03\n01fe0a\n"},
+               {PaletteFormat::Riff, "p.pal",
+                "RIFF\x10\x04\0\0PAL data\x04\x04\0\0\0\x03\0\x01\0\xff\x03\0"sv},
+               {PaletteFormat::Pcx, "p.pcx", "\x0a"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(PaletteFormatName(c.format));
     const Bytes file = EncodePaletteFile(in, c.format);
@@ -99,8 +97,7 @@ TEST(PaletteFile, ShortTextPalettesInEverySpelling) {
       {"a.pal", "JASC-PAL\r\n0100\r\n4\r\n10 20 30\r\n0 0 0\r\n255 255 255\r\n1 2 3\r\n",
        PaletteFormat::Jasc},
       {"lf.pal", "JASC-PAL\n0100\n4\n10 20 30\n0 0 0\n255 255 255\n1 2 3", PaletteFormat::Jasc},
-      {"a.hex", "0A141e\n\n#000000\n  #FFFFFF  \r\n010203\n\n", PaletteFormat::Hex},
-  };
+      {"a.hex", "0A141e\n\n#000000\n  #FFFFFF  \r\n010203\n\n", PaletteFormat::Hex}};
   for (const auto& c : cases) {
     const PaletteFile pal = Decode(B(c.text), c.name);
     EXPECT_EQ(std::tuple(pal.format, pal.count), std::tuple(c.format, 4)) << c.name;
@@ -168,18 +165,16 @@ TEST(PaletteFile, ContentDecidesBeforeTheExtension) {
     Bytes bytes;
     const char* name;
     PaletteFormat format;
-  } cases[] = {
-      {gpl, "x.act", PaletteFormat::Gpl},
-      {jasc, "x.gpl", PaletteFormat::Jasc},
-      {riff, "x.hex", PaletteFormat::Riff},
-      {Act(16, 1), "x.ACT", PaletteFormat::Act},
-      {B("ff0000\n"), "d/x.Hex", PaletteFormat::Hex},
-      {pcx, "x.hex", PaletteFormat::Pcx},
-      {png, "x.act", PaletteFormat::Pcx},
-      {raw, "x.pal", PaletteFormat::Pcx},
-      {raw, "x.gpl", PaletteFormat::Pcx},
-      {raw, "dir.act/x", PaletteFormat::Pcx},
-  };
+  } cases[] = {{gpl, "x.act", PaletteFormat::Gpl},
+               {jasc, "x.gpl", PaletteFormat::Jasc},
+               {riff, "x.hex", PaletteFormat::Riff},
+               {Act(16, 1), "x.ACT", PaletteFormat::Act},
+               {B("ff0000\n"), "d/x.Hex", PaletteFormat::Hex},
+               {pcx, "x.hex", PaletteFormat::Pcx},
+               {png, "x.act", PaletteFormat::Pcx},
+               {raw, "x.pal", PaletteFormat::Pcx},
+               {raw, "x.gpl", PaletteFormat::Pcx},
+               {raw, "dir.act/x", PaletteFormat::Pcx}};
   for (const auto& c : cases) {
     const auto head = std::span(c.bytes).first(std::min(c.bytes.size(), kPaletteSniffBytes));
     EXPECT_EQ(SniffPaletteFormat(head, c.name), c.format) << c.name;
@@ -259,8 +254,7 @@ TEST(PaletteFile, RefusesBrokenFilesNamingLineAndCause) {
       {"a.pal", Bytes(769), "a.pal: not a palette file Huewright reads"},
       {"a.bin", Bytes(png.begin() + 8, png.end()), "a.bin: not a palette file Huewright reads"},
       {"g.png", Assemble(chunks), "g.png: this is a greyscale PNG"},
-      {"a.pcx", no_marker, "a.pcx: the PCX file has no 256-colour palette"},
-  };
+      {"a.pcx", no_marker, "a.pcx: the PCX file has no 256-colour palette"}};
   for (const auto& c : cases) EXPECT_HAS(Why(DecodePaletteFile(c.bytes, c.name)), c.fragment);
   huge.resize(kMaxTextPaletteBytes);
   EXPECT_TRUE(DecodePaletteFile(B(huge), "big.gpl").ok()) << "1 MiB exactly is accepted";

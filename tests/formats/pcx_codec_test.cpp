@@ -76,8 +76,7 @@ TEST(PcxRead, RefusesWhatItCannotShow) {
       {no_tail, "ends early"},
       {Bytes(head.begin(), head.end()), "ends early"},
       // A huge window on a tiny file is refused without trying to allocate it.
-      {FileOf(MakeHeader(30000, 30000), Bytes(200, 0xFF)), "too large"},
-  };
+      {FileOf(MakeHeader(30000, 30000), Bytes(200, 0xFF)), "too large"}};
   for (const auto& [file, cause] : cases) EXPECT_HAS(Why(ReadPcxPixels(file)), cause);
 }
 

@@ -1,6 +1,8 @@
 // The one opener every reader of picture files goes through: PCX read in slices,
 // again after a rewind, and whole; PCX told from PNG by content; pipes, files that
 // are no picture and pictures of the wrong kind refused, naming the file.
+#include "formats/picture_opener.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,7 +11,6 @@
 
 #include "../common/test_util.h"
 #include "formats/picture_io.h"
-#include "formats/picture_opener.h"
 #include "formats/png.h"
 
 namespace hw::test {

@@ -71,11 +71,9 @@ TEST(PngHostile, HugeDimensionsRefusedBeforeAllocating) {
   const struct {
     uint32_t w, h;
     const char* fragment;
-  } cases[] = {
-      {32767, 32767, "image data is too short for a picture of 32767 x 32767"},
-      {32768, 1, "32768 x 1 pixels is too large"},
-      {0xFFFFFFFF, 0xFFFFFFFF, "is too large"},
-  };
+  } cases[] = {{32767, 32767, "image data is too short for a picture of 32767 x 32767"},
+               {32768, 1, "32768 x 1 pixels is too large"},
+               {0xFFFFFFFF, 0xFFFFFFFF, "is too large"}};
   for (const auto& c : cases) {
     ExpectRefused(WithChunk(small, "IHDR",
                             [&c](Bytes& ihdr) {
@@ -136,11 +134,9 @@ TEST(PngHostile, DuplicateChunksAndOversizedMetadataRefused) {
     const char* type;
     Bytes data;
     const char* fragment;
-  } cases[] = {
-      {"PLTE", Bytes(12, 7), "more than one palette (PLTE)"},
-      {"tRNS", Bytes(2, 9), "more than one transparency chunk (tRNS)"},
-      {"tEXt", text, "the PNG's metadata is larger than Huewright accepts"},
-  };
+  } cases[] = {{"PLTE", Bytes(12, 7), "more than one palette (PLTE)"},
+               {"tRNS", Bytes(2, 9), "more than one transparency chunk (tRNS)"},
+               {"tEXt", text, "the PNG's metadata is larger than Huewright accepts"}};
   for (const auto& c : cases) {
     // Right after the chunk of its type (where libspng takes the copy quietly), or
     // before the image data.

@@ -113,8 +113,7 @@ TEST_F(Window, EachKeyFiresItsActionOnceFromEitherWindow) {
       {Qt::Key_Plus, "actionZoomIn"},
       {Qt::Key_Minus, "actionZoomOut"},
       {Qt::CTRL | Qt::Key_1, "actionZoom1"},
-      {Qt::CTRL | Qt::Key_0, "actionZoomFit"},
-  };
+      {Qt::CTRL | Qt::Key_0, "actionZoomFit"}};
   for (QWidget* window :
        {static_cast<QWidget*>(&rig_.form), static_cast<QWidget*>(rig_.form.picture_window())}) {
     for (const auto& [combination, action] : keys) {
@@ -178,8 +177,7 @@ TEST_F(Window, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered) {
       {kClose, SaveAnswer::Cancel, false}, {kClose, SaveAnswer::Discard, false},
       {kClose, SaveAnswer::Save, true},    {kLoad, SaveAnswer::Cancel, false},
       {kLoad, SaveAnswer::Discard, false}, {kLoad, SaveAnswer::Save, false},
-      {kLoad, SaveAnswer::Save, true},
-  };
+      {kLoad, SaveAnswer::Save, true}};
   for (const auto& [way, answer, save_fails] : cases) {
     SCOPED_TRACE(::testing::Message()
                  << "way " << way << " answer " << int(answer) << (save_fails ? " failing" : ""));
