@@ -19,7 +19,6 @@
 
 #include <cstring>
 
-#include "../common/run_as.h"
 #include "../common/test_util.h"
 #include "base/faults.h"
 #include "formats/picture_io.h"

@@ -10,8 +10,6 @@
 #include <new>
 #include <sstream>
 
-#include "../common/png_chunks.h"
-#include "../common/run_as.h"
 #include "../common/test_util.h"
 
 namespace hw::test {

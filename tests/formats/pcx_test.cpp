@@ -4,7 +4,10 @@
 // without touching memory outside the input (run these under the sanitizers too).
 // The slice decoder gives the same pixels or the same error as the whole-picture
 // decoder, whatever the input buffer, the slice and the pieces the source hands over.
+// Then what the model does not reach: window arithmetic, raw rows, what the reader
+// refuses, and the one opener every reader of picture files goes through.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +15,9 @@
 
 #include "../common/test_util.h"
 #include "formats/pcx_internal.h"
+#include "formats/picture_io.h"
+#include "formats/picture_opener.h"
+#include "formats/png.h"
 
 namespace hw {
 namespace pcx_internal {
@@ -262,6 +268,145 @@ TEST(PcxSlices, ShrinkingFilesAndShortSlicesAreRefused) {
   ASSERT_TRUE(decoder);
   Bytes small(199);
   EXPECT_FALSE(decoder->ReadRows(small));
+}
+
+const Palette kPal = test::DistinctPalette();
+
+TEST(PcxSize, WindowArithmeticAndOverflow) {
+  PcxHeader hd;
+  hd.Xmin = 10, hd.Xmax = 13, hd.Ymin = -2, hd.Ymax = 0;
+  auto s = PictureSize(hd);
+  ASSERT_TRUE(s.ok());
+  EXPECT_EQ(std::tuple(s->width, s->height, s->count), std::tuple(4, 3, 12));
+  hd.Xmin = -32768, hd.Xmax = 0;  // width 32769
+  EXPECT_FALSE(PictureSize(hd).ok());
+  hd.Xmin = -16384, hd.Xmax = 16382, hd.Ymin = -16384, hd.Ymax = 16382;  // 32767 x 32767 fits
+  EXPECT_TRUE(PictureSize(hd).ok());
+  hd.Xmin = 0, hd.Xmax = -32768, hd.Ymin = 0, hd.Ymax = -2;  // width -32767, height -1
+  EXPECT_EQ(PictureSize(hd)->count, 32767);
+}
+
+TEST(PcxWrite, RawRowsAndBuffersThatDoNotFitTheHeader) {
+  // Encoding 0: raw rows, each padded to BytesPerLine, indices of 192 and more as they are.
+  PcxHeader raw_header = MakeHeader(3, 2, 4, 0);
+  auto raw = WritePcx(raw_header, Bytes{200, 200, 1, 2, 3, 250}, kPal);
+  ASSERT_TRUE(raw.ok());
+  EXPECT_EQ(Bytes(raw->begin() + 128, raw->end() - 769), (Bytes{200, 200, 1, 0, 2, 3, 250, 0}));
+  EXPECT_EQ(ReadPcxPixels(*raw).value(), (Bytes{200, 200, 1, 2, 3, 250}));
+  EXPECT_FALSE(DecodePcx(WithFrame(MakeHeader(3, 2, 4, 0), {200, 200, 1, 0, 2})).ok());
+
+  // Too few pixels: refused, and the caller's header is left alone.
+  PcxHeader hd = MakeHeader(4, 4);
+  const PcxHeader before = hd;
+  EXPECT_HAS(test::Why(WritePcx(hd, Bytes(15), kPal)), "16");
+  EXPECT_EQ(hd, before);
+  hd.Xmin = -32768, hd.Xmax = 1;
+  EXPECT_FALSE(WritePcx(hd, Bytes(100), kPal).ok());
+}
+
+TEST(PcxRead, RefusesWhatItCannotShow) {
+  PcxHeader one_bit = MakeHeader(4, 1), planes = one_bit, wide = one_bit, tall = one_bit;
+  one_bit.BitsPerPixel = 1;
+  planes.NPlanes = 3;
+  wide.Xmin = tall.Ymin = -32768;
+  wide.Xmax = tall.Ymax = 32767;
+  Bytes cut = WithFrame(MakeHeader(4, 1), {1, 2, 3, 0xC1});
+  cut.erase(cut.end() - 769);  // the run marker is the last byte before the palette
+  const auto head = HeaderBytes(MakeHeader(8, 8));
+  Bytes no_tail(head.begin(), head.end());
+  no_tail.insert(no_tail.end(), 768, 0x01);  // 64 pixels available only inside the palette
+  const std::pair<Bytes, const char*> cases[] = {
+      {WithFrame(one_bit, {1, 2, 3, 4}), "bits per pixel"},
+      {WithFrame(planes, {1, 2, 3, 4}), "plane"},
+      {WithFrame(MakeHeader(0, 1), {}), "no pixels"},
+      {WithFrame(MakeHeader(-3, -3), Bytes(9)), "no pixels"},
+      {WithFrame(wide, {}), "overflow"},
+      {WithFrame(tall, {}), "overflow"},
+      {WithFrame(MakeHeader(4, 2), {1, 2, 3}), "ends early"},
+      {cut, "ends early"},
+      {no_tail, "ends early"},
+      {Bytes(head.begin(), head.end()), "ends early"},
+      // A huge window on a tiny file is refused without trying to allocate it.
+      {WithFrame(MakeHeader(30000, 30000), Bytes(200, 0xFF)), "too large"}};
+  for (const auto& [file, cause] : cases) EXPECT_HAS(test::Why(ReadPcxPixels(file)), cause);
+}
+
+// An opened PCX: the same pixels, palette and header as a whole decode, in slices,
+// again after a rewind, and whole; errors name the file.
+TEST(OpenedPicture, ReadsAPcxInSlicesAgainAndWhole) {
+  test::TempDir dir;
+  Bytes pixels(517 * 300);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i / 700 * 37 + i % 3);
+  PcxHeader header = MakeHeader(517, 300, 518);
+  auto file = WritePcx(header, pixels, test::DistinctPalette(9));
+  ASSERT_TRUE(file);
+  test::WriteBytes(dir.File("p.pcx"), *file);
+  auto opened = OpenedPicture::Open(dir.File("p.pcx"));
+  ASSERT_TRUE(opened) << opened.error().message;
+  const auto whole = DecodePcx(*file).value();
+  EXPECT_EQ(opened->header(), whole.header);
+  EXPECT_EQ(opened->palette(), whole.palette);
+  for (int pass = 0; pass < 2; ++pass) {
+    Bytes pixels;
+    auto read = opened->ForEachSlice([&](std::span<const uint8_t> slice) -> Status {
+      EXPECT_EQ(slice.size() % 517, 0u);
+      pixels.insert(pixels.end(), slice.begin(), slice.end());
+      return Ok{};
+    });
+    ASSERT_TRUE(read) << read.error().message;
+    EXPECT_TRUE(pixels == whole.pixels) << "pass " << pass;
+    ASSERT_TRUE(opened->Rewind());
+  }
+  auto taken = opened->TakeWhole();
+  ASSERT_TRUE(taken) << taken.error().message;
+  EXPECT_TRUE(taken->pixels == whole.pixels);
+
+  test::WriteBytes(dir.File("cut.pcx"), Bytes(file->begin(), file->begin() + 2000));
+  for (const char* name : {"cut.pcx", "missing.pcx", "."}) {
+    auto cut = OpenedPicture::Open(dir.File(name));
+    std::string error = cut ? "" : cut.error().message;
+    if (cut) {
+      auto read = cut->ForEachSlice([](std::span<const uint8_t>) -> Status { return Ok{}; });
+      if (!read) error = read.error().message;
+    }
+    EXPECT_NE(error.find("'" + dir.File(name) + "'"), std::string::npos) << error;
+  }
+}
+
+// One opener for every reader: a named pipe is refused at once (never waited on),
+// a file whose first byte is neither PCX's 10 nor PNG's signature is no picture to
+// any reader, and a picture of the wrong kind is refused before anything is decoded;
+// PCX and PNG pictures open as what they are, whatever their names.
+TEST(OpenedPicture, TellsPcxFromPngAndRefusesTheRest) {
+  test::TempDir dir;
+  ::mkfifo(dir.File("pipe.pcx").c_str(), 0644);
+  EXPECT_EQ(test::Why(OpenedPicture::Open(dir.File("pipe.pcx"))),
+            "cannot load '" + dir.File("pipe.pcx") + "': not a regular file");
+  PcxHeader header = MakeHeader(3, 2);
+  const Bytes pcx = WritePcx(header, Bytes(6, 4), test::DistinctPalette()).value();
+  Bytes maker_11 = pcx, gimp = {'G', 'I', 'M', 'P', '\n'};
+  maker_11[0] = 11;
+  for (const auto& [name, bytes] :
+       {std::pair{"maker-11.pcx", maker_11}, {"gimp.pcx", gimp}, {"empty.pcx", Bytes{}}}) {
+    test::WriteBytes(dir.File(name), bytes);
+    EXPECT_EQ(test::Why(ReadPcxPixels(bytes)), kNotAPicture);
+    const std::string named = "cannot load '" + dir.File(name) + "': " + kNotAPicture;
+    EXPECT_EQ(test::Why(LoadPictureFile(dir.File(name))), named);
+    EXPECT_EQ(test::Why(ConvertPictureFile(dir.File(name), dir.File("out.png"))), named);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.png")));
+  }
+
+  test::WriteBytes(dir.File("pcx.png"), pcx);
+  BoardEntries entries{};
+  entries[4] = BoardEntry{{1, 2, 3}, 100};
+  test::WriteBytes(dir.File("png.pcx"), EncodeIndexedPng(3, 2, Bytes(6, 4), entries).value());
+  auto as_pcx = OpenedPicture::Open(dir.File("pcx.png"));
+  auto as_png = OpenedPicture::Open(dir.File("png.pcx"));
+  ASSERT_TRUE(as_pcx && as_png);
+  EXPECT_EQ(std::tuple(as_pcx->format(), as_png->format(), as_png->entries()[4].A),
+            std::tuple(PictureFormat::Pcx, PictureFormat::Png, 100));
+  EXPECT_EQ(test::Why(OpenedPicture::Open(dir.File("png.pcx"), PictureFormat::Pcx)),
+            "cannot load '" + dir.File("png.pcx") + "': a PNG picture where a PCX one is needed");
 }
 
 }  // namespace
