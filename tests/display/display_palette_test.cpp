@@ -1,6 +1,6 @@
-// The display palette: what each surface shows, animation of reserved entries,
-// handles and ranges that must fail without touching anything, and palettes
-// released once no surface holds them.
+// The display palette: animation reaches every surface showing the palette but only
+// its reserved entries; bad handles and ranges fail without touching anything or
+// leaving the caller's buffer; palettes are released once no surface holds them.
 #include "display/display_palette.h"
 
 #include <gtest/gtest.h>
@@ -28,39 +28,32 @@ PaletteHandle Rebuild(DisplayPalette& d, const LogicalPalette& p) {
   return h;
 }
 
-TEST(DisplayPalette, AnimateChangesReservedEntriesOnEverySurfaceShowingThePalette) {
+TEST(DisplayPalette, AnimationAndBadHandlesAndRanges) {
   DisplayPalette d;
   LogicalPalette p = Filled(0);
   p[200].flags = kPcNoCollapse;  // not reserved: must not animate
-  PaletteHandle h = Rebuild(d, p);
+  const PaletteHandle h = Rebuild(d, p);
   d.SelectPalette(SwatchSurface(199), h, false);
   EXPECT_EQ(d.Realized(SwatchSurface(199)), nullptr);  // selected, not yet realized
   d.RealizePalette(SwatchSurface(199));
-  const uint64_t gen = d.Generation();
-  const std::vector<PaletteEntry> fresh(3, PaletteEntry{7, 8, 9, 0});
+  std::vector<PaletteEntry> fresh(3, PaletteEntry{7, 8, 9, 0}), small(4), big(40);
   EXPECT_EQ(d.AnimatePalette(h, 199, 3, fresh), 2);
-  EXPECT_GT(d.Generation(), gen);
   for (Surface s : {Surface::PictureBox, Surface::PictureWindow, SwatchSurface(199)}) {
     const LogicalPalette& shown = *d.Realized(s);
-    EXPECT_EQ(std::tuple(shown[199], shown[201]),
-              std::tuple(PaletteEntry{7, 8, 9, kEntryFlags}, PaletteEntry{7, 8, 9, kEntryFlags}));
-    for (int i : {198, 200, 202}) EXPECT_EQ(shown[i], p[i]);
+    EXPECT_EQ(std::tuple(shown[198], shown[199], shown[200], shown[201], shown[202]),
+              std::tuple(p[198], PaletteEntry{7, 8, 9, kEntryFlags}, p[200],
+                         PaletteEntry{7, 8, 9, kEntryFlags}, p[202]));
   }
-  EXPECT_EQ(d.AnimatePalette(h, 199, 1, fresh), 1);  // reserved entries stay reserved
-}
-
-TEST(DisplayPalette, BadHandlesAndRangesFailSilentlyWithinTheBuffer) {
-  DisplayPalette d;
-  PaletteHandle h = Rebuild(d, Filled(0));
   const uint64_t gen = d.Generation();
-  std::vector<PaletteEntry> small(4), big(40);
   for (PaletteHandle bad : {0, h + 1000, -5}) {
-    EXPECT_EQ(d.SelectPalette(Surface::PictureBox, bad, false), 0);
-    EXPECT_EQ(d.AnimatePalette(bad, 196, 40, big), 0);
-    EXPECT_EQ(d.GetPaletteEntries(bad, 196, 40, big), 0);
+    EXPECT_EQ(
+        std::tuple(d.SelectPalette(Surface::PictureBox, bad, false),
+                   d.AnimatePalette(bad, 196, 40, big), d.GetPaletteEntries(bad, 196, 40, big)),
+        std::tuple(0, 0, 0));
   }
-  EXPECT_EQ(std::tuple(d.Selected(Surface::PictureBox), d.Generation()), std::tuple(h, gen));
-  EXPECT_EQ(d.RealizePalette(SwatchSurface(3)), 0);  // nothing selected there
+  EXPECT_EQ(std::tuple(d.Selected(Surface::PictureBox), d.Generation(),
+                       d.RealizePalette(SwatchSurface(3))),
+            std::tuple(h, gen, 0));  // nothing selected on swatch 3
   const std::tuple<int, int, std::vector<PaletteEntry>*, int> ranges[] = {{250, 40, &small, 4},
                                                                           {250, 40, &big, 6},
                                                                           {-1, 40, &big, 0},
@@ -85,12 +78,10 @@ TEST(DisplayPalette, PalettesLiveWhileAnySurfaceHoldsThem) {
   PaletteHandle c = d.CreatePalette(Filled(3));
   for (Surface s : {Surface::PictureBox, Surface::PictureWindow, SwatchSurface(0)})
     d.SelectPalette(s, c, false);
-  EXPECT_TRUE(d.Exists(b));
-  EXPECT_EQ(*d.Realized(Surface::PictureBox), Filled(2));
+  EXPECT_EQ(std::tuple(d.Exists(b), *d.Realized(Surface::PictureBox)), std::tuple(true, Filled(2)));
   d.RealizePalette(Surface::PictureBox);
   d.RealizePalette(Surface::PictureWindow);
-  EXPECT_FALSE(d.Exists(b));
-  EXPECT_EQ(d.LivePalettes(), 1u);
+  EXPECT_EQ(std::tuple(d.Exists(b), d.LivePalettes()), std::tuple(false, 1u));
   for (int i = 0; i < 1000; ++i)
     d.SelectPalette(SwatchSurface(i % 4), Rebuild(d, Filled(i)), false);
   EXPECT_LE(d.LivePalettes(), 5u);
