@@ -79,23 +79,6 @@ TEST_F(Window, ClicksSelectAndForeignDropsAreIgnored) {
   }
 }
 
-// A press that follows a click on the same swatch edits the colour instead of
-// starting a drag, and the double-click event of that press is not a second edit.
-TEST_F(Window, SecondClickOnASwatchOpensTheDialogOnce) {
-  const int interval = QApplication::doubleClickInterval();
-  QApplication::setDoubleClickInterval(60000);  // a slow machine must not start a drag
-  rig_.colours.answer = PackRGB(RGBTriple{9, 8, 7});
-  rig_.Drop(12, 12);  // what a click delivers
-  rig_.SendMouse(rig_.form.Swatch(12), QEvent::MouseButtonPress, QPointF(4, 4), Qt::LeftButton,
-                 Qt::LeftButton);
-  rig_.DoubleClick(12);
-  EXPECT_EQ(rig_.colours.initials.size(), 1u);
-  EXPECT_EQ(rig_.editor.SwatchShownColour(12), (RGBTriple{9, 8, 7}));
-  rig_.DoubleClick(12);  // a later double click on its own opens the dialog again
-  EXPECT_EQ(rig_.colours.initials.size(), 2u);
-  QApplication::setDoubleClickInterval(interval);
-}
-
 // Every key fires its action exactly once, and no other action, from either window.
 TEST_F(Window, EachKeyFiresItsActionOnceFromEitherWindow) {
   std::map<QString, int> fired;
