@@ -54,26 +54,6 @@ TEST(Colour, RoundTripOverEveryColour) {
   EXPECT_LE(worst, 2);
 }
 
-// Blends: exact ends, middles rounded half to even, linear in the step.
-TEST(Colour, BlendsEndExactlyAndRoundMiddlesHalfToEven) {
-  RGBTriple r;
-  for (int span : {1, 7, 255}) {
-    BlendRGB({1, 2, 3}, {250, 9, 77}, r, 0, int16_t(span));
-    EXPECT_EQ(r, (RGBTriple{1, 2, 3}));
-    BlendRGB({1, 2, 3}, {250, 9, 77}, r, int16_t(span), int16_t(span));
-    EXPECT_EQ(r, (RGBTriple{250, 9, 77}));
-  }
-  BlendRGB({0, 0, 0}, {255, 1, 3}, r, 1, 2);  // 127.5, 0.5, 1.5
-  EXPECT_EQ(r, (RGBTriple{128, 0, 2}));
-  BlendRGB({9, 9, 9}, {1, 1, 1}, r, 3, 0);  // no span: start colour
-  EXPECT_EQ(r, (RGBTriple{9, 9, 9}));
-  HSVTriple h;
-  BlendHSV({0, 0, 0}, {512, 255, 255}, h, 1, 2, 1);
-  EXPECT_EQ(h, (HSVTriple{256, 128, 128}));  // 127.5 -> 128
-  BlendHSV({0, 0, 0}, {512, 255, 255}, h, 2, 7, 1);
-  EXPECT_EQ(h, (HSVTriple{146, 73, 73}));
-}
-
 // Signed shortest step from one hue to the next on the 768-unit circle.
 int CircularStep(int from, int to) {
   int d = ((to - from) % 768 + 768) % 768;
