@@ -352,19 +352,6 @@ TEST_F(Spreading, RgbGradientWritesPositionsKeepsOpacityAndIgnoresClickOrder) {
   EXPECT_EQ(b.entries, first.entries);
 }
 
-TEST_F(Spreading, ShortRanges) {
-  Set(40, {1, 2, 3});
-  Set(41, {200, 150, 100});
-  const BoardState before = b;
-  Range(41, 40);
-  SpreadRange(b, SpreadKind::Rgb);  // span 1: both ends keep their own colours
-  SpreadRange(b, SpreadKind::Hsv);  // span 1: no inner position
-  Range(41, 41);
-  for (SpreadKind kind : {SpreadKind::Rgb, SpreadKind::Hsv, SpreadKind::HsvReverse})
-    SpreadRange(b, kind);
-  EXPECT_EQ(b.entries, before.entries);
-}
-
 TEST_F(Spreading, HsvRunsThroughTheHuesEitherWayAndRoundsHalfToEven) {
   Set(0, {0, 0, 0});
   Set(4, {0, 0, 255});

@@ -135,17 +135,6 @@ TEST(PaletteFile, AdobeColourTablesWithAndWithoutTrailer) {
           << k;
     }
   }
-  // A colour table is raw colours, so its first entries may spell a signature.
-  for (std::string_view spelled :
-       {"JASC-PAL\r\n0100\r\n"sv, "GIMP Palette\n1 2"sv, "RIFF\4\4\0\0PAL "sv}) {
-    BoardEntries in = Opaque(DistinctPalette());
-    for (size_t i = 0; i < spelled.size(); ++i) {
-      RGBTriple& c = in[i / 3].rgb;
-      (i % 3 == 0 ? c.R : i % 3 == 1 ? c.G : c.B) = static_cast<uint8_t>(spelled[i]);
-    }
-    const PaletteFile out = Decode(EncodePaletteFile(in, PaletteFormat::Act), "x.act");
-    EXPECT_EQ(std::tuple(out.format, out.entries), std::tuple(PaletteFormat::Act, in)) << spelled;
-  }
 }
 
 // The content decides before the extension; a picture gives its own palette (a PNG

@@ -221,31 +221,6 @@ TEST_P(PcxAgainstModel, ForeignAndDamagedStreams) {
   }
 }
 
-// Random bytes after a plausible header, the file cut at every length around the
-// data's end: each read terminates, never reads outside the span, and agrees
-// with the model about whether the picture is complete.
-TEST_P(PcxAgainstModel, TruncationAtEveryLength) {
-  std::mt19937 rng(99);
-  const int w = 131, h = 3;
-  Bytes px = Picture(rng, w, h, 5);
-  PcxHeader hd = MakeHeader(w, h, 132);
-  auto file = WritePcx(hd, px, Palette{});
-  ASSERT_TRUE(file.ok());
-  for (size_t len = 0; len <= file->size(); ++len) {
-    // An exact-size copy, so the sanitizers see any read past the end.
-    const Bytes cut(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(len));
-    auto got = ReadPcxPixels(cut);
-    Bytes want;
-    const bool ok =
-        len >= 128 + 768 && ModelDecode(Bytes(cut.begin() + 128, cut.end() - 768), w, h, 132, want);
-    ASSERT_EQ(got.ok(), ok) << "length " << len;
-    if (ok) {
-      EXPECT_EQ(*got, px);
-    }
-    ExpectSlicesAgree(cut, static_cast<uint32_t>(len));
-  }
-}
-
 // The seed corpus's PCX files (header fields of every odd kind) in slices too.
 TEST(PcxSlices, AgreeWithTheWholeDecoderOnTheCorpus) {
   uint32_t k = 0;

@@ -93,12 +93,6 @@ struct FormRig {
     QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(swatch, &drop);
   }
-  // A key pressed while `window` is the active window, as a user presses it.
-  static void PressIn(QWidget* window, QKeyCombination keys) {
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    QTest::keyClick(window, keys.key(), keys.keyboardModifiers());
-  }
   void SendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button,
                  Qt::MouseButtons held) {
     QMouseEvent event(type, at, w->mapToGlobal(at), button, held, Qt::NoModifier);

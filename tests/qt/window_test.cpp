@@ -1,10 +1,8 @@
 // The main window and picture window driven the way a user drives them: drags and
-// drops on the board, the keys from both windows, and the question before unsaved
-// changes would be lost.
+// drops on the board, and the question before unsaved changes would be lost.
 #include <QAction>
 #include <QLabel>
 #include <filesystem>
-#include <map>
 
 #include "formats/png.h"
 #include "qt_fakes.h"
@@ -77,41 +75,6 @@ TEST_F(Window, ClicksSelectAndForeignDropsAreIgnored) {
     EXPECT_EQ(ParseSwatchMime(&mime, rig_.form.BoardToken()),
               *index == '2' ? std::optional<int>(255) : std::nullopt);
   }
-}
-
-// Every key fires its action exactly once, and no other action, from either window.
-TEST_F(Window, EachKeyFiresItsActionOnceFromEitherWindow) {
-  std::map<QString, int> fired;
-  for (QAction* a : rig_.form.actions())
-    QObject::connect(a, &QAction::triggered, [&fired, a] { ++fired[a->objectName()]; });
-  const std::pair<QKeyCombination, const char*> keys[] = {
-      {Qt::CTRL | Qt::Key_O, "actionLoadPic"},
-      {Qt::CTRL | Qt::Key_S, "actionSave"},
-      {Qt::CTRL | Qt::SHIFT | Qt::Key_S, "actionSavePic"},
-      {Qt::CTRL | Qt::Key_Z, "actionUndo"},
-      {Qt::CTRL | Qt::SHIFT | Qt::Key_Z, "actionRedo"},
-      {Qt::CTRL | Qt::Key_Y, "actionRedo"},
-      {Qt::CTRL | Qt::Key_Q, "actionQuit"},
-      {Qt::Key_F1, "actionKeys"},
-      {Qt::Key_Plus, "actionZoomIn"},
-      {Qt::Key_Minus, "actionZoomOut"},
-      {Qt::CTRL | Qt::Key_1, "actionZoom1"},
-      {Qt::CTRL | Qt::Key_0, "actionZoomFit"}};
-  for (QWidget* window :
-       {static_cast<QWidget*>(&rig_.form), static_cast<QWidget*>(rig_.form.picture_window())}) {
-    for (const auto& [combination, action] : keys) {
-      SCOPED_TRACE(std::string(action) + " in " + window->objectName().toStdString());
-      // Unsaved changes, so that Ctrl+O and Ctrl+Q ask (the fake answers Cancel), and
-      // something to redo for the redo keys.
-      if (!rig_.editor.Modified()) rig_.Drop(5, 9);
-      if (std::string(action) == "actionRedo") rig_.Click("ButtonUndo");
-      fired.clear();
-      rig_.PressIn(window, combination);
-      EXPECT_EQ(fired, (std::map<QString, int>{{action, 1}}));
-    }
-  }
-  EXPECT_TRUE(rig_.form.isVisible());  // Ctrl+Q was cancelled
-  EXPECT_EQ(rig_.question.asked, 4);   // Ctrl+O and Ctrl+Q, from each window
 }
 
 // The title names the picture's file and marks unsaved changes; undoing back to
