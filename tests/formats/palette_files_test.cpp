@@ -220,27 +220,21 @@ TEST(PaletteFile, RefusesBrokenFilesNamingLineAndCause) {
        "line 2: value 99999999999999999999 is outside 0..255"},
       {"a.gpl", B("GIMP Palette\n1 2 +0001234567890123456789012345\n"),
        "line 2: value +00012345678901234567890... is outside 0..255"},
-      {"a.gpl", B("GIMP Palette\r\n\r\n1,2,3\r\n"), "line 3: '1,2,3' is not a number"},
       {"a.gpl", B("GIMP Palette\n# only comments\n"), "a.gpl: the palette holds no colours"},
       {"a.gpl", B(many_gpl), "line 258: more than 256 colours"},
       {"a.gpl", B(huge), "too large"},
       {"a.pal", B("JASC-PAL\n0100\n3\n1 2 3\n4 5 6\n"), "a.pal: states 3 colours but holds 2"},
       {"a.pal", B("JASC-PAL\n0100\n1\n1 2 3\n4 5 6\n"), "line 5: more colours than the 1 stated"},
-      {"a.pal", B("JASC-PAL\n0100\n2\n1 2 3\n4 5 6 7\n"), "line 5: '7' follows the three numbers"},
       {"a.pal", B("JASC-PAL\n0100\n99999999999\n"),
        "line 3: a colour count of 99999999999 is outside 1..256"},
-      {"a.pal", B("JASC-PAL\n0200\n1\n1 2 3\n"), "line 2: expected the JASC palette version"},
       {"a.pal", B("JASC-PAL\n0100"), "line 3: the colour count is missing"},
       {"a.hex", B("ff00zz\n"), "a.hex, line 1: bad hex digit 'z'"},
-      {"a.hex", B("ffffff\n\nff00f\n"), "line 3: expected six hex digits (rrggbb), found 5"},
       {"a.hex", B(many_hex), "line 257: more than 256 colours"},
       {"a.act", Act(0, 0xFFFF), "a.act: a colour count of 0 is outside 1..256"},
       {"a.act", Bytes(770), "holds 768 or 772 bytes, this file 770"},
       {"a.pal", riff_with(22, {0x01, 0x01}), "a.pal: a colour count of 257 is outside 1..256"},
       {"a.pal", riff_with(22, {0xFF, 0x00}), "states 255 colours but its 'data' chunk holds 1024"},
-      {"a.pal", riff_with(20, {0x00, 0x01}), "unknown RIFF palette version 1.0"},
       {"a.pal", riff_with(16, {0xFF, 0xFF, 0xFF, 0xFF}), "runs past the end"},
-      {"a.pal", riff_with(16, {0x02, 0x00, 0x00, 0x00}), "too short for its header"},
       // Nothing recognised: only exactly 768 bytes are taken, as raw colours.
       {"a.pal", Bytes(769), "a.pal: not a palette file Huewright reads"},
       {"a.bin", Bytes(png.begin() + 8, png.end()), "a.bin: not a palette file Huewright reads"},
@@ -254,63 +248,37 @@ TEST(PaletteFile, RefusesBrokenFilesNamingLineAndCause) {
 // A file of `size` bytes, all of it a hole but `head` at the start and `tail` at the end.
 void Sparse(const std::string& path, off_t size, const Bytes& head, const Bytes& tail) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0);
   ASSERT_EQ(::ftruncate(fd, size), 0);
-  ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), static_cast<ssize_t>(head.size()));
-  ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), size - static_cast<off_t>(tail.size())),
-            static_cast<ssize_t>(tail.size()));
+  ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), ssize_t(head.size()));
+  ASSERT_EQ(::pwrite(fd, tail.data(), tail.size(), size - off_t(tail.size())),
+            ssize_t(tail.size()));
   ::close(fd);
-}
-
-long PeakKilobytes() {
-  rusage usage{};
-  ::getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
 }
 
 // Palettes loaded from files as the window and `convert` load them: a PCX is read
 // from its end alone, and files that are no palette (a named pipe too, at once) are
-// refused before they are read whole.
+// refused before they are read whole, however large.
 TEST(PaletteLoad, TakesWhatTheRuleSaysAndNoMore) {
   TempDir dir;
-  BoardEntries entries{};
-  const Palette distinct = DistinctPalette(9);
-  for (size_t k = 0; k < 256; ++k) {
-    entries[k] = {distinct[k], static_cast<uint8_t>(k < 3 ? k * 100 : 255)};
-  }
-
-  // A PNG with tRNS: its palette with the alpha, not bytes of its compressed data.
-  WriteBytes(dir.File("alpha.png"), *EncodeIndexedPng(64, 64, Bytes(64 * 64, 5), entries));
-  auto png = LoadAnyPaletteFile(dir.File("alpha.png"));
-  ASSERT_TRUE(png.ok()) << png.error().message;
-  EXPECT_EQ(png->count, 256);
-  EXPECT_EQ(png->entries, entries);
-
-  // A 3 GiB PCX, nearly all of it a hole: the palette at its end, read alone.
-  const Bytes colours = PaletteBytes(distinct);
-  Bytes tail(1, 12);
-  tail.reserve(769);
+  const Bytes colours = PaletteBytes(DistinctPalette(9));
+  Bytes tail = {12};
   tail.insert(tail.end(), colours.begin(), colours.end());
   const auto header = HeaderBytes(MakeHeader(16, 16));
   Sparse(dir.File("huge.pcx"), off_t{3} << 30, Bytes(header.begin(), header.end()), tail);
-  const long before = PeakKilobytes();
-  auto pcx = LoadAnyPaletteFile(dir.File("huge.pcx"));
-  EXPECT_LT(PeakKilobytes() - before, 64 * 1024) << "kilobytes of peak memory";
-  ASSERT_TRUE(pcx.ok()) << pcx.error().message;
-  EXPECT_EQ(pcx->count, 256);
-  for (size_t k = 0; k < 256; ++k) ASSERT_EQ(pcx->entries[k], (BoardEntry{distinct[k], 255}));
-
-  // Anything else is raw colours at exactly 768 bytes, and refused at any other
-  // size, however large.
-  WriteBytes(dir.File("raw.bin"), colours);
-  EXPECT_EQ(LoadAnyPaletteFile(dir.File("raw.bin"))->entries[200].rgb, distinct[200]);
-  WriteBytes(dir.File("2000.bin"), Bytes(2000, 1));
   Sparse(dir.File("3GiB.bin"), off_t{3} << 30, {1}, colours);
+  WriteBytes(dir.File("2000.bin"), Bytes(2000, 1));
+  ASSERT_EQ(::mkfifo(dir.File("pipe.gpl").c_str(), 0644), 0);
+  rusage before{}, after{};
+  ::getrusage(RUSAGE_SELF, &before);
+  auto pcx = LoadAnyPaletteFile(dir.File("huge.pcx"));
+  ::getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes of peak memory";
+  ASSERT_TRUE(pcx.ok()) << pcx.error().message;
+  EXPECT_EQ(std::tuple(pcx->count, pcx->entries), std::tuple(256, Opaque(DistinctPalette(9))));
   for (const char* name : {"2000.bin", "3GiB.bin"}) {
     EXPECT_HAS(Why(LoadAnyPaletteFile(dir.File(name))),
                "cannot load '" + dir.File(name) + "': not a palette file Huewright reads");
   }
-  ASSERT_EQ(::mkfifo(dir.File("pipe.gpl").c_str(), 0644), 0);
   EXPECT_HAS(Why(LoadAnyPaletteFile(dir.File("pipe.gpl"))), "not a regular file");
 }
 
