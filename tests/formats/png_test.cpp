@@ -55,26 +55,6 @@ Bytes WithChunk(const Bytes& png, const std::string& type,
 
 // ---- damaged and hostile files
 
-TEST(PngHostile, HugeDimensionsRefusedBeforeAllocating) {
-  const Bytes small = Encode(4, 4, Pixels(4, 4), Entries());
-  const struct {
-    uint32_t w, h;
-    const char* fragment;
-  } cases[] = {{32767, 32767, "image data is too short for a picture of 32767 x 32767"},
-               {32768, 1, "32768 x 1 pixels is too large"},
-               {0xFFFFFFFF, 0xFFFFFFFF, "is too large"}};
-  for (const auto& c : cases) {
-    ExpectRefused(WithChunk(small, "IHDR",
-                            [&c](Bytes& ihdr) {
-                              Bytes size;
-                              PutBe32(size, c.w);
-                              PutBe32(size, c.h);
-                              std::copy(size.begin(), size.end(), ihdr.begin());
-                            }),
-                  c.fragment);
-  }
-}
-
 // A small file claiming a huge 1-bit picture: the pixels of one byte each would take
 // 1 GiB, the packed rows 128 MiB. Refused when the data runs out, in a child whose
 // address space may grow by 256 MiB only.
@@ -257,9 +237,9 @@ TEST_F(PngInterop, DecodesWhatPillowWrites) {
                 trns = ReadBytes(At(name + ".trns"));
     auto pic = DecodeIndexedPng(ReadBytes(At(name + ".png")));
     ASSERT_TRUE(pic.ok()) << pic.error().message;
-    EXPECT_EQ(pic->pixels, idx);
-    EXPECT_EQ(static_cast<size_t>(pic->width) * static_cast<size_t>(pic->height), idx.size());
-    ASSERT_EQ(pic->palette_count * 3, static_cast<int>(plte.size()));
+    ASSERT_EQ(
+        std::tuple(pic->pixels, size_t(pic->width * pic->height), size_t(pic->palette_count) * 3),
+        std::tuple(idx, idx.size(), plte.size()));
     for (size_t k = 0; k < 256; ++k) {
       const BoardEntry want = k < plte.size() / 3
                                   ? BoardEntry{{plte[3 * k], plte[3 * k + 1], plte[3 * k + 2]},

@@ -1,10 +1,8 @@
 // The main window and picture window driven the way a user drives them: drags and
 // drops on the board, and the question before unsaved changes would be lost.
-#include <QAction>
 #include <QLabel>
 #include <filesystem>
 
-#include "formats/png.h"
 #include "qt_fakes.h"
 
 namespace hw::test {
@@ -26,7 +24,6 @@ class Window : public ::testing::Test {
       out.push_back(rig_.form.picture_window()->View()->ShownColour(k % 24, k / 24));
     return out;
   }
-  QAction* Action(const char* name) { return rig_.form.Action(name); }
   std::tuple<int, int> Marks() { return {rig_.editor.Board().prev, rig_.editor.Board().cur}; }
 
   TempDir dir_;
@@ -75,39 +72,6 @@ TEST_F(Window, ClicksSelectAndForeignDropsAreIgnored) {
     EXPECT_EQ(ParseSwatchMime(&mime, rig_.form.BoardToken()),
               *index == '2' ? std::optional<int>(255) : std::nullopt);
   }
-}
-
-// The title names the picture's file and marks unsaved changes; undoing back to
-// the saved point clears the mark; Ctrl+S writes the file without a dialog. After
-// "Save Pic As..." the title, Ctrl+S and the question follow the new file, and a
-// save that would lose alpha asks: its Cancel cancels the quit.
-TEST_F(Window, TitleAndSavesFollowThePicturesFile) {
-  EXPECT_EQ(rig_.form.windowTitle(), "sample.pcx[*] - Huewright ver 1.0");
-  rig_.Drop(5, 9);
-  EXPECT_TRUE(rig_.form.isWindowModified());
-  rig_.Click("ButtonUndo");
-  EXPECT_FALSE(rig_.form.isWindowModified());
-  rig_.Click("ButtonRedo");
-  Action("actionSave")->trigger();
-  EXPECT_EQ(std::tuple(rig_.form.isWindowModified(), rig_.files.kinds.size()),
-            std::tuple(false, 1u));
-  EXPECT_EQ(LoadPictureFile(path_)->pixels, rig_.editor.Pixels());
-
-  BoardEntries entries{};
-  entries[1].A = 100;
-  WriteBytes(dir_.File("clear.png"), EncodeIndexedPng(2, 1, Bytes{0, 1}, entries).value());
-  rig_.LoadPicture(dir_.File("clear.png"));
-  rig_.files.saves.push_back(dir_.File("clear.pcx"));
-  rig_.loss.answers = {true, false};
-  Action("actionSavePic")->trigger();
-  EXPECT_EQ(rig_.form.windowTitle(), "clear.pcx[*] - Huewright ver 1.0");
-  rig_.Drop(3, 0);
-  rig_.question.answers = {SaveAnswer::Save};
-  rig_.Click("ButtonQuit");
-  EXPECT_EQ(rig_.loss.asked, std::vector<std::string>(
-                                 2, dir_.File("clear.pcx") +
-                                        ": the alpha of 1 entry: a PCX file has no transparency"));
-  EXPECT_TRUE(rig_.form.isVisible() && rig_.form.isWindowModified());
 }
 
 // Quit, closing the window and "Load Pic..." with unsaved changes ask first: Save
