@@ -41,6 +41,16 @@ struct RecordingErrors : ErrorReporter {
   void ShowError(const std::string& message) override { messages.push_back(message); }
 };
 
+// Answers "save all the same?" from a queue (then Cancel) and keeps what was asked.
+struct FakeLossQuestion : LossQuestion {
+  std::vector<bool> answers;
+  std::vector<std::string> asked;
+  bool SaveAllTheSame(const std::string& file, const std::string& loss) override {
+    asked.push_back(file + ": " + loss);
+    return asked.size() <= answers.size() && answers[asked.size() - 1];
+  }
+};
+
 struct FakeBusy : BusyPointer {
   int depth = 0;
   void SetWait(bool wait) override { depth += wait ? 1 : -1; }

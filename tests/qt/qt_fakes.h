@@ -38,16 +38,6 @@ struct FakeSaveQuestion : SaveQuestion {
   }
 };
 
-// Answers "save all the same?" from a queue (then Cancel) and keeps what was asked.
-struct FakeLossQuestion : LossQuestion {
-  std::vector<bool> answers;
-  std::vector<std::string> asked;
-  bool SaveAllTheSame(const std::string& file, const std::string& loss) override {
-    asked.push_back(file + ": " + loss);
-    return asked.size() <= answers.size() && answers[asked.size() - 1];
-  }
-};
-
 struct FormRig {
   FakeFiles files;
   FakeSaveQuestion question;
