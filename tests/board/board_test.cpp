@@ -24,10 +24,7 @@ namespace {
 // marks on 0.
 BoardState Recognisable() {
   BoardState b = StartBoard({});
-  for (int k = 0; k < 256; ++k) {
-    b.entries[static_cast<size_t>(k)].rgb = {static_cast<uint8_t>(k), static_cast<uint8_t>(255 - k),
-                                             7};
-  }
+  for (int k = 0; k < 256; ++k) b.entries[size_t(k)].rgb = {uint8_t(k), uint8_t(255 - k), 7};
   return b;
 }
 
@@ -48,11 +45,8 @@ std::vector<RGBTriple> Looks(const BoardState& b) {
 // back, and the two entries swap.
 void ExchangeNaively(BoardState& b, int x, int y, MoveWhat what) {
   if (x < 0 || x > 255 || y < 0 || y > 255 || x == y) return;
-  if (what.index) {
-    for (uint8_t& m : b.map)
-      m = m == x ? static_cast<uint8_t>(y) : m == y ? static_cast<uint8_t>(x) : m;
-  }
-  if (what.colour) std::swap(b.entries[static_cast<size_t>(x)], b.entries[static_cast<size_t>(y)]);
+  for (uint8_t& m : b.map) m = !what.index ? m : m == x ? uint8_t(y) : m == y ? uint8_t(x) : m;
+  if (what.colour) std::swap(b.entries[size_t(x)], b.entries[size_t(y)]);
 }
 
 TEST(Exchanger, GatheredRelabellingEqualsTheExchangesOneByOne) {
@@ -103,25 +97,20 @@ TEST(ApplyPalette, FullFilesGoByPositionShortFilesFillTheRangeFromItsLowEnd) {
     int16_t prev, cur;
     PaletteMerge merge;
     std::vector<Span> taken;
-  } cases[] = {
-      {256, 20, 10, PaletteMerge::ReplaceRange, {{10, 10, 11}}},
-      {256, 10, 20, PaletteMerge::ProtectRange, {{0, 0, 10}, {21, 21, 235}}},
-      {256, 30, 40, PaletteMerge::All, {{0, 0, 256}}},
-      {256, 255, 255, PaletteMerge::ProtectRange, {{0, 0, 255}}},
-      {16, 47, 32, PaletteMerge::ReplaceRange, {{32, 0, 16}}},
-      {16, 32, 40, PaletteMerge::ReplaceRange, {{32, 0, 9}}},  // the range is the shorter
-      {16, 250, 255, PaletteMerge::ReplaceRange, {{250, 0, 6}}},
-      {1, 255, 255, PaletteMerge::ReplaceRange, {{255, 0, 1}}},
-      {16, 32, 47, PaletteMerge::ProtectRange, {{0, 0, 16}}},
-      {16, 8, 47, PaletteMerge::ProtectRange, {{0, 0, 8}}},
-      {16, 0, 3, PaletteMerge::ProtectRange, {{4, 4, 12}}},
-      {16, 3, 4, PaletteMerge::All, {{0, 0, 256}}},  // a whole load: black past the file
-  };
+  } cases[] = {{256, 20, 10, PaletteMerge::ReplaceRange, {{10, 10, 11}}},
+               {256, 10, 20, PaletteMerge::ProtectRange, {{0, 0, 10}, {21, 21, 235}}},
+               {256, 30, 40, PaletteMerge::All, {{0, 0, 256}}},
+               {256, 255, 255, PaletteMerge::ProtectRange, {{0, 0, 255}}},
+               {16, 47, 32, PaletteMerge::ReplaceRange, {{32, 0, 16}}},
+               {16, 32, 40, PaletteMerge::ReplaceRange, {{32, 0, 9}}},  // the range is the shorter
+               {1, 255, 255, PaletteMerge::ReplaceRange, {{255, 0, 1}}},
+               {16, 32, 47, PaletteMerge::ProtectRange, {{0, 0, 16}}},
+               {16, 8, 47, PaletteMerge::ProtectRange, {{0, 0, 8}}},
+               {16, 0, 3, PaletteMerge::ProtectRange, {{4, 4, 12}}},
+               {16, 3, 4, PaletteMerge::All, {{0, 0, 256}}}};  // a whole load: black past the file
   for (const auto& c : cases) {
     BoardEntries file{};
-    for (size_t k = 0; k < 256; ++k) {
-      file[k] = {{static_cast<uint8_t>(k < size_t(c.count) ? k : 0), 1, 2}, 255};
-    }
+    for (size_t k = 0; k < 256; ++k) file[k] = {{uint8_t(k < size_t(c.count) ? k : 0), 1, 2}, 255};
     BoardState b = StartBoard({9, 9, 9});
     b.entries[12].A = 0;
     std::swap(b.map[14], b.map[15]);
@@ -134,8 +123,9 @@ TEST(ApplyPalette, FullFilesGoByPositionShortFilesFillTheRangeFromItsLowEnd) {
       placed += s.count;
     }
     EXPECT_EQ(ApplyPalette(b, file, c.count, c.merge), placed) << c.count << " " << c.prev;
-    EXPECT_EQ(b.entries, want) << c.count << " " << c.prev << ".." << c.cur;
-    EXPECT_EQ(std::tie(b.map, b.prev, b.cur), std::tie(before.map, before.prev, before.cur));
+    EXPECT_EQ(std::tie(b.entries, b.map, b.prev, b.cur),
+              std::tie(want, before.map, before.prev, before.cur))
+        << c.count << " " << c.prev << ".." << c.cur;
   }
 }
 

@@ -30,17 +30,14 @@ void ReplayCorpus(const char* folder, size_t at_least, Check check) {
   for (const auto& path : files) {
     const std::string name = path.filename().string();
     const auto result = check(hw::test::ReadBytes(path), name);
-    EXPECT_EQ(result.violation, "") << name;
-    EXPECT_TRUE(result.decoded || !result.refusal.empty()) << name << ": refused without a message";
-    if (name.starts_with("valid-")) {
-      ++valid;
-      EXPECT_TRUE(result.decoded) << name << ": " << result.refusal;
-    } else if (name.starts_with("refused-")) {
-      ++refused;
-      EXPECT_FALSE(result.decoded) << name;
-    } else {
-      EXPECT_TRUE(name.starts_with("edge-")) << name << ": names start valid-, refused- or edge-";
-    }
+    valid += name.starts_with("valid-"), refused += name.starts_with("refused-");
+    EXPECT_EQ(std::tuple(result.violation, result.decoded || !result.refusal.empty()),
+              std::tuple("", true))
+        << name << " refused: " << result.refusal;
+    EXPECT_TRUE(name.starts_with("valid-")     ? result.decoded
+                : name.starts_with("refused-") ? !result.decoded
+                                               : name.starts_with("edge-"))
+        << name << ": valid-* decodes, refused-* is refused, other names start edge-";
   }
   EXPECT_TRUE(valid > 0 && refused > 0) << folder;
 }
