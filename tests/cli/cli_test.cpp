@@ -1,8 +1,6 @@
-// Runs the built huewright-cli on files made here and checks one case of each of its
-// promises: the bytes it prints, exit codes 0, 1 and 2, one-line messages naming the
-// file and the cause, warning lines, outputs left alone on failure, and bounded
-// memory. Hashes are checked against sha256sum, pictures against Pillow and
-// ImageMagick as well as our own readers.
+// Runs the built huewright-cli and checks each of its promises once: the bytes it
+// prints (hashes against sha256sum, pictures against Pillow and ImageMagick), exit
+// codes 0, 1 and 2, one-line messages, warnings, outputs kept on failure, memory.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -47,9 +45,8 @@ struct Outcome {
   std::string err;
 };
 
-// A PCX file of 5 x 3 pixels in rows of 6 bytes (odd width, filler 0xEE), indices
-// on both sides of the 0xC0 run-marker boundary, a palette whose every byte differs
-// from its neighbours, and header bytes that a rewrite must carry through; or, with
+// A PCX file of 5 x 3 pixels in rows of 6 bytes (filler 0xEE), indices both sides of
+// the 0xC0 run-marker boundary, header bytes a rewrite must carry through; or, with
 // `runs`, 16000 x 10000 pixels (160 MB) of runs in a 5 MB file.
 struct Sample {
   Bytes pixels, palette, file;
@@ -194,10 +191,9 @@ TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
   }
 }
 
-// Every command refuses a broken input in one line naming the file and the cause,
-// writes nothing and leaves its output alone. Line breaks and backslashes in names
-// are escaped; a file that is neither PCX (first byte 10) nor PNG is no picture,
-// whatever its name; a damaged PCX still gives its palette, from its end alone.
+// Every command refuses a broken input in one line naming the file (line breaks and
+// backslashes escaped) and the cause, and writes nothing; neither PCX nor PNG is no
+// picture, whatever the name; a damaged PCX still gives its palette, from its end.
 TEST_F(Cli, BrokenInputsGiveOneLineNamingFileAndCauseAndWriteNothing) {
   Bytes four_bit = s_.file, huge = s_.file;
   four_bit[3] = 4;
@@ -250,12 +246,10 @@ TEST_F(Cli, BrokenInputsGiveOneLineNamingFileAndCauseAndWriteNothing) {
             std::tuple(Bytes{'k', 'e', 'e', 'p'}, false, true));
 }
 
-// A picture of runs five times the memory info, indices, palette and convert may
-// use passes through them, since they never hold a whole PCX picture (a sanitizer
-// build, where address-space limits do not work, has failures injected instead).
-// Running out of memory is one line, and leaves the output alone: the pixels of a
-// 1 GB picture in a 34 MB hole, which `rewrite` holds whole (`convert` streams it and
-// finds the data too short), and the encoded copy of the runs, which names the target.
+// info, indices, palette and convert never hold a whole PCX picture: a picture of
+// runs five times their memory passes. Running out of memory (injected where the
+// sanitizers make limits useless) is one line and leaves the output alone: the 1 GB
+// pixels `rewrite` holds (`convert` streams them), or the encoded copy of the runs.
 TEST_F(Cli, MemoryIsBoundedAndRunningOutGivesOneLine) {
   const std::string runs = Put("runs.pcx", Sample(true).file), limit = "ulimit -v 32768; ";
   if (!kSanitized) {

@@ -1,8 +1,5 @@
-// Helpers shared by the test programs: scratch folders, whole-file reads and writes,
-// error messages, shell commands and tools, PCX headers and palettes whose entries
-// all differ, PNG files taken apart and put together chunk by chunk, and pieces of
-// a test run in a child process, optionally as another user (root ignores file
-// permissions, so what another user sees is tried as uid and gid 65534).
+// Helpers shared by the test programs: scratch folders, files, messages, tools, PCX
+// headers, distinct palettes, PNG chunks, and work run in a child process.
 #pragma once
 
 #include <grp.h>
@@ -128,7 +125,6 @@ struct Chunk {
   std::string type;
   Bytes data;
 };
-
 inline void PutBe32(Bytes& out, uint32_t v) {
   for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
 }
@@ -164,9 +160,9 @@ inline Bytes Assemble(const std::vector<Chunk>& chunks) {
   return out;
 }
 
+// Root ignores file permissions, so what another user sees is tried as this one.
 inline constexpr uid_t kOtherUser = 65534;
 inline constexpr gid_t kOtherGroup = 65534;
-
 inline bool IsRoot() { return ::geteuid() == 0; }
 
 struct ChildOutcome {

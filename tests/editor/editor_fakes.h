@@ -87,7 +87,7 @@ inline Palette EntryColours(const BoardState& b) {
 // The colours the 256 swatches show.
 inline Palette ShownBoard(const Editor& ed) {
   Palette p{};
-  for (int i = 0; i < 256; ++i) p[static_cast<size_t>(i)] = ed.SwatchShownColour(i);
+  for (int i = 0; i < 256; ++i) p[size_t(i)] = ed.SwatchShownColour(i);
   return p;
 }
 
@@ -124,19 +124,9 @@ inline void WritePicture(const std::string& path, int w, int h, const Bytes& pix
 }
 
 // What the editor shows of a picture and its board.
-struct Snapshot {
-  BoardState board;
-  Bytes pixels;
-  UsageCounts usage;
-  std::string path;
-  Palette picture_colours;
-  explicit Snapshot(const Editor& ed)
-      : board(ed.Board()),
-        pixels(ed.Pixels()),
-        usage(ed.Usage()),
-        path(ed.PicturePath()),
-        picture_colours(Realized(ed, Surface::PictureBox)) {}
-  bool operator==(const Snapshot&) const = default;
-};
+inline auto Snapshot(const Editor& ed) {
+  return std::tuple(ed.Board(), ed.Pixels(), ed.Usage(), ed.PicturePath(),
+                    Realized(ed, Surface::PictureBox));
+}
 
 }  // namespace hw::test

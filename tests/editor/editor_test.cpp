@@ -1,7 +1,6 @@
-// The editor driven through its verbs and the dialog layer, with fake dialogs: what
-// is a step, cut runs, the colour dialog, loads that fail, saves that ask first,
-// palettes of every kind, and running out of memory part way. (Random use against
-// the saved files and the history is the window tests' property test.)
+// The editor through its verbs and dialog layer, with fake dialogs (random use is the
+// window tests' property test): steps, cut runs, dialogs, loads, saves, palettes, and
+// running out of memory part way.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -95,7 +94,7 @@ TEST(ColourDialog, OpensOnTheEntrysOwnColourAndACancelChangesNothing) {
   Loaded r;
   r.Boxes(true, false);
   r.Drop(2, 1);  // as-loaded 1 now shows position 2's entry
-  const Snapshot before(r.ed);
+  const auto before = Snapshot(r.ed);
   r.commands.EditColour(2);  // cancelled
   EXPECT_TRUE(Snapshot(r.ed) == before);
   r.colours.answer = PackRGB({10, 20, 30}) | kPaletteRef;
@@ -134,7 +133,7 @@ TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
     Loaded r;
     faults::Reset();
     before_step(r);
-    const Snapshot before(r.ed);
+    const auto before = Snapshot(r.ed);
     const auto history = std::tuple(r.ed.CanUndo(), r.ed.CanRedo(), r.ed.Modified());
     int failures = 0;
     for (long n = 0; n < 10; ++n, ++failures) {
@@ -173,7 +172,7 @@ TEST(PictureLoad, ShowsThePictureOrChangesNothing) {
   r.Load(r.path);
   EXPECT_EQ(std::tuple(r.ed.Board().map, r.ed.CanUndo()), std::tuple(IdentityMap(), false));
   r.Drop(9, 3);
-  const Snapshot before(r.ed);
+  const auto before = Snapshot(r.ed);
   const uint64_t generation = r.ed.display().Generation();
   r.Load(std::nullopt);  // cancelled: silent
   r.LoadPalette("");     // an empty answer is a cancel too
@@ -230,10 +229,9 @@ TEST(PictureSave, SaveAsMovesThePicture) {
   EXPECT_EQ(std::tuple(empty.ed.Board().map[0], empty.ed.Pixels().size()), std::tuple(1, 0u));
 }
 
-// An indexed PNG with transparency, rearranged: saved as PNG it keeps its look and
-// transparency without a question; a save that would lose alpha asks first, naming
-// the loss, and a cancel writes nothing. "Save Pic" writes the format the file came
-// in, whatever its name says.
+// An indexed PNG with transparency, rearranged, saves as PNG with its look and alpha
+// without a question; a save that would lose alpha asks, naming the loss, and a
+// cancel writes nothing. "Save Pic" writes the file's own format, whatever its name.
 TEST(PictureSave, PngKeepsLookAndTransparencyAndLossesAskFirst) {
   Rig r;
   TempDir dir;
@@ -280,10 +278,9 @@ TEST(PictureSave, PngKeepsLookAndTransparencyAndLossesAskFirst) {
             std::tuple(true, false, 4u, 0u));
 }
 
-// Every palette format saves the board and loads back into it, whole or merged,
-// never touching the map; a short palette fills the range from its low end, or the
-// positions from 0 outside it, and says how many entries went where. A palette load
-// is one step.
+// Every palette format saves the board, as its extension says, and loads back, never
+// touching the map; a short palette fills the range from its low end, or positions
+// from 0 outside it, and says how many entries went where. A load is one step.
 TEST(PaletteFiles, EveryKindSavesAndLoadsBackWholeAndMerged) {
   Loaded r;
   r.Drop(15, 14);

@@ -1,11 +1,8 @@
-// The word- and block-wise codec, whole and in slices, against a plain
-// byte-at-a-time model of the same rules, on pictures and streams large enough to
-// reach every fast path, and on damaged files, which must be refused or decoded
-// without touching memory outside the input (run these under the sanitizers too).
-// The slice decoder gives the same pixels or the same error as the whole-picture
-// decoder, whatever the input buffer, the slice and the pieces the source hands over.
-// Then what the model does not reach: window arithmetic, raw rows, what the reader
-// refuses, and the one opener every reader of picture files goes through.
+// The word- and block-wise codec against a plain byte-at-a-time model of the same
+// rules, on pictures and streams that reach every fast path and on damaged files,
+// which must be refused or decoded without reading outside the input; the slice
+// decoder against the whole-picture one, whatever its buffers and pieces; then raw
+// rows, what the reader refuses, and the opener every reader of pictures uses.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 

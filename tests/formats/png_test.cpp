@@ -139,12 +139,9 @@ TEST(PngHostile, EveryTruncationRefused) {
 
 // ---- exchange with Pillow
 
-// `write DIR` makes one PNG per case with its intended indices, palette and alpha
-// beside it (NAME.idx, NAME.plte, NAME.trns) and lists the names in DIR/cases.
-// Pillow writes the plain files; it cannot write interlaced ones, so those are
-// built here by hand (Adam7, filter type 0) and Pillow must read them as intended.
-// `read DIR NAME` dumps what Pillow
-// sees in NAME.png: NAME.idx2 (indices), NAME.plte2 (768 bytes), NAME.alpha2 (256).
+// `write DIR` makes one PNG per case (Pillow's, or interlaced ones built by hand, which
+// Pillow must read as intended) with NAME.idx, NAME.plte and NAME.trns beside it, and
+// lists the names in DIR/cases; `read DIR NAME` dumps what Pillow sees in NAME.png.
 constexpr const char* kScript = R"PY(
 import struct, sys, zlib
 from PIL import Image

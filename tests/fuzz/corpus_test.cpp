@@ -1,10 +1,6 @@
-// Replays every file of the fuzzing seed corpora through the readers in the
-// ordinary test run, so the sanitizer builds cover them too: fuzz/corpus/ through
-// the PCX readers, fuzz/corpus_png/ through the PNG reader, fuzz/corpus_palette/
-// through the palette file readers (under their own names: the extension matters),
-// fuzz/corpus_pcx_rows/ through the slice decoder against the whole-picture one.
-// The file name prefix says what must happen: valid-* decodes, refused-* is refused
-// with a message, edge-* may go either way; none may crash or break a property.
+// Replays every file of the fuzzing seed corpora through the readers' property
+// checks in the ordinary test run, so the sanitizer builds cover them too (palette
+// files under their own names: the extension matters).
 #include <gtest/gtest.h>
 
 #include "../../fuzz/palette_checks.h"

@@ -1,8 +1,7 @@
-// Random use of the real windows: after any sequence of commands, undos and redos
-// the picture window shows exactly the picture that "Save Pic..." writes, the
-// board shows exactly the palette that "Save Palette..." writes, and undoing
-// every step gives back the file as loaded. Fixed seeds and a fixed number of
-// steps, so every run checks the same sequences.
+// Random use of the real windows (fixed seeds): after any sequence of commands, undos
+// and redos the picture window shows exactly the picture "Save Pic..." writes, the
+// board the palette "Save Palette..." writes, and undoing every step gives back the
+// file as loaded.
 #include <QCheckBox>
 #include <random>
 

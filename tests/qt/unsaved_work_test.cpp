@@ -17,9 +17,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A SIGTERM keeps the changed picture as PNG; the next start offers it. Declined,
-// it is gone and the editor as it was; restored, it is the picture's own file with
-// unsaved changes, and saving the picture removes the copy.
+// A SIGTERM keeps the changed picture as PNG for the next start: declined, it is gone;
+// restored, it is the picture's own file, unsaved, until saving removes the copy.
 TEST(Recovery, ASignalKeepsTheWorkAndTheNextStartRestoresIt) {
   TempDir dir;
   const std::string picture = dir.File("sample.pcx"), own = dir.File("recovery/unsaved-");
