@@ -112,7 +112,8 @@ TEST(ColourDialog, OpensOnTheEntrysOwnColourAndACancelChangesNothing) {
 // turn: a failure leaves board, pixels, window and history exactly as they were.
 TEST(OutOfMemory, EveryCommandUndoAndRedoChangesNothingUntilAllItNeedsIsThere) {
   using Step = std::function<void(Loaded&)>;
-  const Step nothing = [](Loaded&) {}, drop = [](Loaded&r) { r.Drop(12, 10, 5); };
+  const Step nothing = [](Loaded&) {};
+  const Step drop = [](Loaded& r) { r.Drop(12, 10, 5); };
   const Step marks = [](Loaded& r) { r.ed.SetMarks(3, 40); };
   const Step undone = [](Loaded& r) { r.Drop(12, 10, 5), r.ed.Undo(); };
   const std::tuple<const char*, Step, Step> cases[] = {
