@@ -1,5 +1,5 @@
 // PCX codec: 8-bit indexed pictures and palette files, over byte spans.
-// Nothing here touches a file or a window; see pcx_file.h for the file layer.
+// Nothing here touches a file or a window; picture_io.h reads and writes files.
 #pragma once
 
 #include <array>

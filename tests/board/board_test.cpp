@@ -1,31 +1,58 @@
+// The palette model and its commands: exchanges against a one-at-a-time model,
+// usage by position, palette merges, runs of moves under every choice of boxes,
+// reversal, sorts, spreads and the undo history.
 #include "board/board.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
+#include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
-#include "board_util.h"
+#include "board/history.h"
+#include "board/moves.h"
+#include "board/sort.h"
+#include "board/spread.h"
 
 namespace hw {
 namespace {
+
+// The identity map, entry k coloured (k, 255 - k, 7) so its red names it, both
+// marks on 0.
+BoardState Recognisable() {
+  BoardState b = StartBoard({});
+  for (int k = 0; k < 256; ++k) b.entries[size_t(k)].rgb = {uint8_t(k), uint8_t(255 - k), 7};
+  return b;
+}
+
+std::vector<int> Reds(const BoardState& b, int first = 0, int n = 256) {
+  std::vector<int> out;
+  for (int k = first; k < first + n; ++k) out.push_back(b.entries[static_cast<size_t>(k)].rgb.R);
+  return out;
+}
+
+// What each as-loaded index shows: the entry at the position the map sends it to.
+std::vector<RGBTriple> Looks(const BoardState& b) {
+  std::vector<RGBTriple> out;
+  for (uint8_t p : b.map) out.push_back(b.entries[p].rgb);
+  return out;
+}
 
 // Exchanges applied one at a time, the plain way: every map value a becomes b and
 // back, and the two entries swap.
 void ExchangeNaively(BoardState& b, int x, int y, MoveWhat what) {
   if (x < 0 || x > 255 || y < 0 || y > 255 || x == y) return;
-  if (what.index) {
-    for (uint8_t& m : b.map)
-      m = m == x ? static_cast<uint8_t>(y) : m == y ? static_cast<uint8_t>(x) : m;
-  }
-  if (what.colour) std::swap(b.entries[static_cast<size_t>(x)], b.entries[static_cast<size_t>(y)]);
+  for (uint8_t& m : b.map) m = !what.index ? m : m == x ? uint8_t(y) : m == y ? uint8_t(x) : m;
+  if (what.colour) std::swap(b.entries[size_t(x)], b.entries[size_t(y)]);
 }
 
 TEST(Exchanger, GatheredRelabellingEqualsTheExchangesOneByOne) {
   std::mt19937 gen(11);
   for (MoveWhat what : {MoveWhat{true, true}, MoveWhat{true, false}, MoveWhat{false, true}}) {
-    BoardState start = test::Recognisable();
+    BoardState start = Recognisable();
     for (size_t p = 0; p < 256; ++p) start.map[p] = static_cast<uint8_t>(p * 7 % 200);  // merges
     BoardState gathered = start, naive = start;
     {
@@ -70,25 +97,20 @@ TEST(ApplyPalette, FullFilesGoByPositionShortFilesFillTheRangeFromItsLowEnd) {
     int16_t prev, cur;
     PaletteMerge merge;
     std::vector<Span> taken;
-  } cases[] = {
-      {256, 20, 10, PaletteMerge::ReplaceRange, {{10, 10, 11}}},
-      {256, 10, 20, PaletteMerge::ProtectRange, {{0, 0, 10}, {21, 21, 235}}},
-      {256, 30, 40, PaletteMerge::All, {{0, 0, 256}}},
-      {256, 255, 255, PaletteMerge::ProtectRange, {{0, 0, 255}}},
-      {16, 47, 32, PaletteMerge::ReplaceRange, {{32, 0, 16}}},
-      {16, 32, 40, PaletteMerge::ReplaceRange, {{32, 0, 9}}},  // the range is the shorter
-      {16, 250, 255, PaletteMerge::ReplaceRange, {{250, 0, 6}}},
-      {1, 255, 255, PaletteMerge::ReplaceRange, {{255, 0, 1}}},
-      {16, 32, 47, PaletteMerge::ProtectRange, {{0, 0, 16}}},
-      {16, 8, 47, PaletteMerge::ProtectRange, {{0, 0, 8}}},
-      {16, 0, 3, PaletteMerge::ProtectRange, {{4, 4, 12}}},
-      {16, 3, 4, PaletteMerge::All, {{0, 0, 256}}},  // a whole load: black past the file
-  };
+  } cases[] = {{256, 20, 10, PaletteMerge::ReplaceRange, {{10, 10, 11}}},
+               {256, 10, 20, PaletteMerge::ProtectRange, {{0, 0, 10}, {21, 21, 235}}},
+               {256, 30, 40, PaletteMerge::All, {{0, 0, 256}}},
+               {256, 255, 255, PaletteMerge::ProtectRange, {{0, 0, 255}}},
+               {16, 47, 32, PaletteMerge::ReplaceRange, {{32, 0, 16}}},
+               {16, 32, 40, PaletteMerge::ReplaceRange, {{32, 0, 9}}},  // the range is the shorter
+               {1, 255, 255, PaletteMerge::ReplaceRange, {{255, 0, 1}}},
+               {16, 32, 47, PaletteMerge::ProtectRange, {{0, 0, 16}}},
+               {16, 8, 47, PaletteMerge::ProtectRange, {{0, 0, 8}}},
+               {16, 0, 3, PaletteMerge::ProtectRange, {{4, 4, 12}}},
+               {16, 3, 4, PaletteMerge::All, {{0, 0, 256}}}};  // a whole load: black past the file
   for (const auto& c : cases) {
     BoardEntries file{};
-    for (size_t k = 0; k < 256; ++k) {
-      file[k] = {{static_cast<uint8_t>(k < size_t(c.count) ? k : 0), 1, 2}, 255};
-    }
+    for (size_t k = 0; k < 256; ++k) file[k] = {{uint8_t(k < size_t(c.count) ? k : 0), 1, 2}, 255};
     BoardState b = StartBoard({9, 9, 9});
     b.entries[12].A = 0;
     std::swap(b.map[14], b.map[15]);
@@ -101,9 +123,285 @@ TEST(ApplyPalette, FullFilesGoByPositionShortFilesFillTheRangeFromItsLowEnd) {
       placed += s.count;
     }
     EXPECT_EQ(ApplyPalette(b, file, c.count, c.merge), placed) << c.count << " " << c.prev;
-    EXPECT_EQ(b.entries, want) << c.count << " " << c.prev << ".." << c.cur;
-    EXPECT_EQ(std::tie(b.map, b.prev, b.cur), std::tie(before.map, before.prev, before.cur));
+    EXPECT_EQ(std::tie(b.entries, b.map, b.prev, b.cur),
+              std::tie(want, before.map, before.prev, before.cur))
+        << c.count << " " << c.prev << ".." << c.cur;
   }
+}
+
+using V = std::vector<int>;
+using Changes = std::vector<std::pair<int, V>>;  // runs of entries from a position
+
+constexpr MoveWhat kBoth{true, true}, kIndex{true, false}, kColour{false, true},
+    kNeither{false, false};
+
+// The identity order with `changes` written over it.
+V Order(const Changes& changes) {
+  V want(256);
+  std::iota(want.begin(), want.end(), 0);
+  for (const auto& [first, run] : changes) std::copy(run.begin(), run.end(), want.begin() + first);
+  return want;
+}
+
+V Descending() {
+  V all = Order({});
+  std::reverse(all.begin(), all.end());
+  return all;
+}
+
+// With both boxes ticked the entries move and the picture keeps its look; each box
+// alone moves only its half of the same result; neither moves only the marks.
+TEST(MoveRun, RunsOfExchangesUnderEachChoiceOfBoxes) {
+  const struct {
+    int16_t dst, src, count;
+    Changes after;
+  } cases[] = {
+      // clang-format off
+      {20, 10, 3, {{10, {20, 21, 22}}, {20, {10, 11, 12}}}},
+      {13, 10, 3, {{10, {13, 14, 15, 10, 11, 12}}}},           // A..F -> D E F A B C
+      {12, 10, 5, {{10, {16, 15, 10, 11, 12, 13, 14}}}},       // A..G -> G F A B C D E
+      {10, 12, 5, {{10, {16, 15, 10, 11, 12, 13, 14}}}},
+      {0, 250, 10, {{0, {250, 251, 252, 253, 254, 255}}, {250, {0, 1, 2, 3, 4, 5}}}},  // clipped
+      {20, 10, 0, {}}, {20, 10, -3, {}},
+      // clang-format on
+  };
+  const BoardState start = Recognisable();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.src) + " on " + std::to_string(c.dst) + " x" +
+                 std::to_string(c.count));
+    BoardState both = start, index = start, colour = start, neither = start;
+    for (auto [board, what] :
+         {std::pair{&both, kBoth}, {&index, kIndex}, {&colour, kColour}, {&neither, kNeither}})
+      ASSERT_TRUE(MoveRun(*board, c.dst, c.src, c.count, what));
+    EXPECT_EQ(std::tuple(Reds(both), Looks(both), both.prev, both.cur),
+              std::tuple(Order(c.after), Looks(start), c.src, c.dst));
+    EXPECT_EQ(std::tie(index.map, index.entries, colour.map, colour.entries),
+              std::tie(both.map, start.entries, start.map, both.entries));
+    EXPECT_EQ(std::tie(neither.map, neither.entries, neither.prev, neither.cur),
+              std::tie(start.map, start.entries, both.prev, both.cur));
+  }
+}
+
+TEST(MoveRun, RefusedRunsChangeNothing) {
+  BoardState b = Recognisable();
+  b.prev = 4, b.cur = 3;
+  const BoardState before = b;
+  const std::tuple<int16_t, int16_t, int16_t> refused[] = {
+      {20, 10, 32767}, {10, 20, 32760}, {20, 256, 1}, {-1, 10, 1}, {20, -5, 3}};
+  for (const auto& [dst, src, count] : refused) {
+    EXPECT_FALSE(MoveRun(b, dst, src, count, kBoth)) << dst << " " << src << " " << count;
+    EXPECT_EQ(b, before);
+  }
+  EXPECT_TRUE(MoveRun(b, 20, 10, 32500, kBoth));  // only just fits: taken, clipped to the board
+  EXPECT_EQ(Reds(b, 255, 1), V{245});
+}
+
+TEST(ReverseRange, ReversesBetweenTheMarksInEitherOrder) {
+  const struct {
+    int16_t prev, cur;
+    Changes after;
+  } cases[] = {{10, 13, {{10, {13, 12, 11, 10}}}},
+               {14, 10, {{10, {14, 13, 12, 11, 10}}}},
+               {11, 10, {{10, {11, 10}}}},
+               {7, 7, {}},
+               {0, 255, {{0, Descending()}}}};
+  const BoardState start = Recognisable();
+  for (const auto& c : cases) {
+    BoardState b = start, index = start;
+    b.prev = index.prev = c.prev;
+    b.cur = index.cur = c.cur;
+    ReverseRange(b, kBoth);
+    ReverseRange(index, kIndex);  // the map alone: the entries stay
+    EXPECT_EQ(std::tuple(Reds(b), Looks(b), b.prev, b.cur, index.map, index.entries),
+              std::tuple(Order(c.after), Looks(start), std::max(c.prev, c.cur),
+                         std::min(c.prev, c.cur), b.map, start.entries))
+        << c.prev << ".." << c.cur;
+  }
+}
+
+// Colours with many repeats, so every key meets ties.
+BoardState Scrambled(uint32_t seed) {
+  BoardState b = Recognisable();
+  std::mt19937 gen(seed);
+  for (auto& e : b.entries) {
+    e.rgb = {static_cast<uint8_t>(gen() % 6 * 51), static_cast<uint8_t>(gen() % 4 * 85),
+             static_cast<uint8_t>(gen() % 3 * 127)};
+  }
+  return b;
+}
+
+TEST(SortBoard, UsageSortsMostUsedFirstOrReversedLeastUsedFirstAndKeepsTies) {
+  std::array<int64_t, 256> loaded{};
+  for (size_t k = 0; k < 256; ++k) loaded[k] = static_cast<int64_t>(k * 37 % 11);
+  const BoardState start = Recognisable();
+  for (const bool reverse : {false, true}) {
+    BoardState b = start;
+    SortBoard(b, SortKey::Usage, reverse, kBoth, UsageByPosition(start.map, loaded));
+    EXPECT_EQ(Looks(b), Looks(start));
+    const UsageCounts usage = UsageByPosition(b.map, loaded);
+    for (size_t k = 0; k < 255; ++k) {
+      ASSERT_TRUE(reverse ? usage[k] <= usage[k + 1] : usage[k] >= usage[k + 1]) << k;
+      if (usage[k] == usage[k + 1]) {
+        ASSERT_LT(Reds(b)[k], Reds(b)[k + 1]) << "tie reordered at " << k;
+      }
+    }
+    // Sorted already: one sweep, nothing moves.
+    const BoardState sorted = b;
+    EXPECT_EQ(SortBoard(b, SortKey::Usage, reverse, kBoth, usage), 1);
+    EXPECT_EQ(b, sorted);
+  }
+}
+
+// The keys travel with the positions' exchanges, so the boxes change only what moves,
+// never which exchanges are made: a colour sort ends even when the colours stay put.
+TEST(SortBoard, BoxesChooseWhatMovesNotTheOrder) {
+  const BoardState start = Scrambled(7);
+  UsageCounts usage{};
+  for (size_t k = 0; k < 256; ++k) usage[k] = static_cast<int64_t>(k * 91 % 13);
+  for (SortKey key : {SortKey::Usage, SortKey::Brightness, SortKey::Hue, SortKey::RedGreen}) {
+    SCOPED_TRACE(static_cast<int>(key));
+    BoardState both = start, index = start, colour = start, neither = start;
+    const int sweeps = SortBoard(both, key, false, kBoth, usage);
+    EXPECT_LT(sweeps, 257);
+    EXPECT_EQ(SortBoard(index, key, false, {true, false}, usage), sweeps);
+    EXPECT_EQ(SortBoard(colour, key, false, {false, true}, usage), sweeps);
+    EXPECT_EQ(SortBoard(neither, key, false, {false, false}, usage), sweeps);
+    EXPECT_EQ(std::tie(index.map, index.entries), std::tie(both.map, start.entries));
+    EXPECT_EQ(std::tie(colour.map, colour.entries), std::tie(start.map, both.entries));
+    EXPECT_EQ(neither, start);
+  }
+}
+
+TEST(SortBoard, RgbIgnoresBlueAndHueSortPutsRedsAndGreysLast) {
+  BoardState b = Recognisable();
+  for (int k = 0; k < 256; ++k)
+    b.entries[static_cast<size_t>(k)].rgb = {static_cast<uint8_t>(255 - k / 4), 0, 0};
+  b.entries[100].rgb = {30, 9, 200};
+  b.entries[101].rgb = {30, 9, 10};  // differs from 100 only in blue: stays right after it
+  b.entries[102].rgb = {30, 5, 90};  // same red, less green: goes before both
+  SortBoard(b, SortKey::RedGreen, false, kBoth, {});
+  EXPECT_EQ(std::tuple(b.map[101] - b.map[100], b.map[102] < b.map[100]), std::tuple(1, true));
+
+  for (int k = 0; k < 256; ++k)
+    b.entries[static_cast<size_t>(k)].rgb = {10, static_cast<uint8_t>(40 + k % 200), 200};
+  b.entries[0].rgb = {255, 0, 0};      // H 0
+  b.entries[1].rgb = {90, 90, 90};     // grey, H 0
+  b.entries[2].rgb = {200, 200, 200};  // grey, H 0
+  b.entries[3].rgb = {255, 0, 1};      // just short of the full circle: H 768
+  SortBoard(b, SortKey::Hue, false, kBoth, {});
+  EXPECT_EQ(
+      std::tuple(b.entries[0].rgb, b.entries[253].rgb, b.entries[254].rgb, b.entries[255].rgb),
+      std::tuple(RGBTriple{255, 0, 1}, RGBTriple{255, 0, 0}, RGBTriple{200, 200, 200},
+                 RGBTriple{90, 90, 90}));
+}
+
+class Spreading : public ::testing::Test {
+ protected:
+  void Set(int k, RGBTriple c) { b.entries[static_cast<size_t>(k)].rgb = c; }
+  RGBTriple At(int k) const { return b.entries[static_cast<size_t>(k)].rgb; }
+  void Range(int16_t prev, int16_t cur) { b.prev = prev, b.cur = cur; }
+  BoardState b = Recognisable();
+};
+
+TEST_F(Spreading, RgbGradientWritesPositionsAndKeepsOpacity) {
+  MoveRun(b, 12, 30, 1, {true, false});  // the map changes; the spread does not look at it
+  Set(10, {0, 0, 0});
+  Set(20, {200, 100, 0});
+  b.entries[15].A = 40;
+  Range(20, 10);
+  const BoardState before = b;
+  SpreadRange(b, SpreadKind::Rgb);
+  for (int k = 10; k <= 20; ++k) {
+    EXPECT_EQ(At(k), (RGBTriple{uint8_t(20 * (k - 10)), uint8_t(10 * (k - 10)), 0})) << k;
+  }
+  EXPECT_EQ(b.entries[15].A, 40);
+  EXPECT_EQ(std::tie(b.entries[9], b.entries[21]), std::tie(before.entries[9], before.entries[21]));
+  EXPECT_EQ(std::tie(b.map, b.prev, b.cur), std::tie(before.map, before.prev, before.cur));
+}
+
+TEST_F(Spreading, HsvRunsThroughTheHuesEitherWayAndRoundsHalfToEven) {
+  Set(0, {0, 0, 0});
+  Set(4, {0, 0, 255});
+  Range(0, 4);
+  SpreadRange(b, SpreadKind::Hsv);
+  EXPECT_EQ(std::tuple(At(0), At(2), At(4)),  // hue 256 halfway, at half the value
+            std::tuple(RGBTriple{0, 0, 0}, RGBTriple{64, 128, 64}, RGBTriple{0, 0, 255}));
+
+  Set(100, {0, 0, 0});
+  Set(102, {255, 255, 255});
+  Range(100, 102);
+  SpreadRange(b, SpreadKind::Hsv);
+  EXPECT_EQ(At(101), (RGBTriple{128, 128, 128}));
+
+  Set(60, {0, 255, 0});  // H 256
+  Set(62, {0, 0, 255});  // H 512
+  Range(60, 62);
+  SpreadRange(b, SpreadKind::Hsv);
+  EXPECT_EQ(At(61), (RGBTriple{0, 255, 255}));  // H 384: cyan
+  SpreadRange(b, SpreadKind::HsvReverse);
+  EXPECT_EQ(At(61), (RGBTriple{255, 0, 0}));  // the long way round passes red
+}
+
+TEST_F(Spreading, HsvLeavesBothEndsAsTheyWere) {
+  // Colours that do not survive a trip through HSV: written back, they would change.
+  Set(70, {0, 11, 221});
+  Set(75, {0, 22, 169});
+  for (SpreadKind kind : {SpreadKind::Hsv, SpreadKind::HsvReverse}) {
+    Range(75, 70);
+    SpreadRange(b, kind);
+    EXPECT_EQ(std::tuple(At(70), At(75)), std::tuple(RGBTriple{0, 11, 221}, RGBTriple{0, 22, 169}));
+  }
+}
+
+// Board n: every entry red n, the marks on n.
+BoardState Numbered(int n) {
+  BoardState b = StartBoard({static_cast<uint8_t>(n), 0, 0});
+  b.prev = b.cur = static_cast<int16_t>(n);
+  return b;
+}
+
+// Records the steps 0 -> 1 -> ... -> n.
+void RecordChain(History& h, int n) {
+  for (int i = 0; i < n; ++i) h.Record(Numbered(i), Numbered(i + 1));
+}
+
+// Undo and Redo walk the steps exactly; a new step drops what could be redone; the
+// position names a point of the history, so coming back to it is "unmodified".
+TEST(History, UndoAndRedoWalkTheStepsExactlyAndANewStepDropsTheRedo) {
+  History h;
+  EXPECT_EQ((std::tuple{h.Undo(), h.Redo()}), std::tuple(std::nullopt, std::nullopt));
+  const uint64_t empty = h.Position();
+  RecordChain(h, 4);
+  const uint64_t four = h.Position();
+  EXPECT_EQ((std::tuple{h.Undo(), h.Undo(), h.Redo(), h.Undo()}),
+            (std::tuple(Numbered(3), Numbered(2), Numbered(3), Numbered(2))));
+  h.Record(Numbered(2), Numbered(9));  // back at board 2
+  EXPECT_FALSE(h.CanRedo());
+  EXPECT_NE(h.Position(), four);
+  EXPECT_EQ((std::tuple{h.Undo(), h.Undo(), h.Undo(), h.Undo(), h.Undo()}),
+            (std::tuple(Numbered(2), Numbered(1), Numbered(0), std::nullopt, std::nullopt)));
+  EXPECT_EQ(h.Position(), empty);
+  EXPECT_EQ((std::tuple{h.Redo(), h.Redo(), h.Redo(), h.Redo()}),
+            (std::tuple(Numbered(1), Numbered(2), Numbered(9), std::nullopt)));
+  h.Clear();
+  EXPECT_FALSE(h.CanUndo() || h.CanRedo());
+}
+
+// At least a thousand steps by default; only the newest steps up to the depth are kept.
+TEST(History, KeepsOnlyTheNewestStepsUpToItsDepth) {
+  for (const auto& [depth, steps, kept] :
+       std::vector<std::tuple<size_t, int, int>>{{3, 5, 3}, {0, 5, 1}}) {
+    History h(depth);
+    RecordChain(h, steps);
+    int undone = 0;
+    std::optional<BoardState> last;
+    for (; h.CanUndo(); ++undone) last = h.Undo();
+    EXPECT_EQ(std::tuple(undone, last), std::tuple(kept, Numbered(steps - kept))) << depth;
+    EXPECT_EQ(h.Redo(), Numbered(steps - kept + 1));
+  }
+  History h;
+  RecordChain(h, 1000);
+  EXPECT_EQ(h.UndoDepth(), 1000u);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 #include <regex>
 
 #include "../editor/editor_fakes.h"
-#include "formats/pcx_file.h"
 #include "formats/picture_io.h"
 
 namespace hw::test {
@@ -181,13 +180,13 @@ TEST_F(Edit, TheMapTakesInsIndicesToOuts) {
     map.push_back(std::stoi(i->str()));
   for (std::sregex_iterator i(entry_part.begin(), entry_part.end(), entry), e; i != e; ++i)
     entries.push_back(i->str());
-  Result<PcxPicture> out = LoadPcxFile(in_);
+  Result<LoadedPicture> out = LoadPictureFile(in_);
   ASSERT_TRUE(out.ok());
   for (size_t k = 0; k < pixels_.size(); ++k) ASSERT_EQ(out->pixels[k], map[pixels_[k]]) << k;
   std::string hex;
   for (size_t i = 0; i < 256; ++i) {
     char want[10], line[8];
-    const RGBTriple& c = out->palette[i];
+    const RGBTriple& c = out->entries[i].rgb;
     std::snprintf(want, sizeof want, "#%02x%02x%02xff", c.R, c.G, c.B);
     EXPECT_EQ(entries[i], want);
     std::snprintf(line, sizeof line, "%02x%02x%02x", c.R, c.G, c.B);

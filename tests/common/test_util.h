@@ -1,7 +1,8 @@
-// Helpers shared by the test programs: scratch folders, whole-file reads and writes,
-// PCX headers and palettes whose entries all differ.
+// Helpers shared by the test programs: scratch folders, files, messages, tools, PCX
+// headers, distinct palettes, PNG chunks, and work run in a child process.
 #pragma once
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -53,6 +55,18 @@ inline Bytes ReadBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The message of a failed result; "ok" for a success.
+template <typename R>
+std::string Why(const R& r) {
+  return r ? std::string("ok") : r.error().message;
+}
+
+inline bool Has(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+// Prints both strings when `text` does not hold `part`.
+#define EXPECT_HAS(text, part) EXPECT_PRED2(::hw::test::Has, text, part)
+
 // Runs a shell command; returns its exit status, with stderr folded into `output`.
 inline int RunShell(const std::string& cmd, std::string* output) {
   FILE* p = ::popen(("{ " + cmd + "; } 2>&1").c_str(), "r");
@@ -70,8 +84,7 @@ inline std::string NeedTool(const std::string& name, const std::string& package)
   std::string out;
   if (::access(path.c_str(), X_OK) != 0 ||
       (name == "python3" && RunShell(path + " -c 'import PIL.Image'", &out) != 0)) {
-    ADD_FAILURE() << "'" << name << "' is required for this test: install " << package << " "
-                  << out;
+    ADD_FAILURE() << "'" << name << "' is required for this test: install " << package << out;
     return "";
   }
   return path;
@@ -90,17 +103,106 @@ inline PcxHeader MakeHeader(int w, int h, int bpl = -1, uint8_t encoding = 1) {
 // Entry i is (i, 255 - i, 7i + seed): all 256 differ.
 inline Palette DistinctPalette(int seed = 0) {
   Palette p{};
-  for (int i = 0; i < 256; ++i) {
-    p[static_cast<size_t>(i)] = {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
-                                 static_cast<uint8_t>(i * 7 + seed)};
-  }
+  for (int i = 0; i < 256; ++i)
+    p[size_t(i)] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7 + seed)};
   return p;
+}
+
+// The palette's colours, every entry opaque.
+inline BoardEntries Opaque(const Palette& p) {
+  BoardEntries e{};
+  for (size_t k = 0; k < 256; ++k) e[k].rgb = p[k];
+  return e;
 }
 
 // The 768 bytes of a palette as a file holds them.
 inline Bytes PaletteBytes(const Palette& p) {
   const auto* b = reinterpret_cast<const uint8_t*>(p.data());
   return Bytes(b, b + sizeof(Palette));
+}
+
+struct Chunk {
+  std::string type;
+  Bytes data;
+};
+inline void PutBe32(Bytes& out, uint32_t v) {
+  for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<uint8_t>(v >> s));
+}
+
+// The chunks of a well-formed PNG file, in order.
+inline std::vector<Chunk> Chunks(const Bytes& png) {
+  std::vector<Chunk> out;
+  for (size_t pos = 8; pos + 12 <= png.size();) {
+    const uint32_t len =
+        uint32_t(png[pos] << 24 | png[pos + 1] << 16 | png[pos + 2] << 8 | png[pos + 3]);
+    out.push_back({std::string(png.begin() + pos + 4, png.begin() + pos + 8),
+                   Bytes(png.begin() + pos + 8, png.begin() + pos + 8 + len)});
+    pos += 12 + len;
+  }
+  return out;
+}
+
+// A PNG signature and the chunks with correct lengths and CRCs.
+inline Bytes Assemble(const std::vector<Chunk>& chunks) {
+  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  for (const Chunk& c : chunks) {
+    PutBe32(out, static_cast<uint32_t>(c.data.size()));
+    const size_t start = out.size();
+    out.insert(out.end(), c.type.begin(), c.type.end());
+    out.insert(out.end(), c.data.begin(), c.data.end());
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = start; i < out.size(); ++i) {
+      crc ^= out[i];
+      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    PutBe32(out, ~crc);
+  }
+  return out;
+}
+
+// Root ignores file permissions, so what another user sees is tried as this one.
+inline constexpr uid_t kOtherUser = 65534;
+inline constexpr gid_t kOtherGroup = 65534;
+inline bool IsRoot() { return ::geteuid() == 0; }
+
+struct ChildOutcome {
+  int status = -1;   // as from waitpid
+  std::string text;  // what the child's function returned
+  bool Exited() const { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+};
+
+// Runs fn in a child process, as kOtherUser when as_other_user is set (which needs
+// root), and hands back the text it returns. The child leaves with _exit, so nothing
+// of the parent (such as a TempDir) is cleaned up twice.
+inline ChildOutcome RunInChild(const std::function<std::string()>& fn, bool as_other_user) {
+  int fds[2];
+  if (::pipe(fds) != 0) return {-1, "pipe failed"};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    const bool became =
+        !as_other_user ||
+        (::setgroups(0, nullptr) == 0 && ::setresgid(kOtherGroup, kOtherGroup, kOtherGroup) == 0 &&
+         ::setresuid(kOtherUser, kOtherUser, kOtherUser) == 0);
+    const std::string text = became ? fn() : "cannot become the other user";
+    for (size_t at = 0; at < text.size();) {
+      const ssize_t n = ::write(fds[1], text.data() + at, text.size() - at);
+      if (n <= 0) break;
+      at += static_cast<size_t>(n);
+    }
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  ChildOutcome out;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) out.text.append(buf, size_t(n));
+  ::close(fds[0]);
+  ::waitpid(pid, &out.status, 0);
+  return out;
+}
+
+inline ChildOutcome RunAsOtherUser(const std::function<std::string()>& fn) {
+  return RunInChild(fn, true);
 }
 
 }  // namespace hw::test

@@ -17,17 +17,14 @@ namespace hw::test {
 struct FakeFiles : FileDialogs {
   std::deque<std::optional<std::string>> opens, saves;  // answers in turn; then "cancelled"
   std::vector<FileKind> kinds;                          // what each dialog asked for
-  std::optional<std::string> OpenFile(FileKind kind) override {
-    kinds.push_back(kind);
-    return Take(opens);
-  }
+  std::optional<std::string> OpenFile(FileKind kind) override { return Take(kind, opens); }
   std::vector<std::string> suggested;  // what each save dialog started on
   std::optional<std::string> SaveFile(FileKind kind, const std::string& start) override {
-    kinds.push_back(kind);
     suggested.push_back(start);
-    return Take(saves);
+    return Take(kind, saves);
   }
-  static std::optional<std::string> Take(std::deque<std::optional<std::string>>& q) {
+  std::optional<std::string> Take(FileKind kind, std::deque<std::optional<std::string>>& q) {
+    kinds.push_back(kind);
     std::optional<std::string> v;
     if (!q.empty()) v = q.front(), q.pop_front();
     return v;
@@ -53,6 +50,16 @@ struct RecordingErrors : ErrorReporter {
   void ShowError(const std::string& message) override { messages.push_back(message); }
 };
 
+// Answers "save all the same?" from a queue (then Cancel) and keeps what was asked.
+struct FakeLossQuestion : LossQuestion {
+  std::vector<bool> answers;
+  std::vector<std::string> asked;
+  bool SaveAllTheSame(const std::string& file, const std::string& loss) override {
+    asked.push_back(file + ": " + loss);
+    return asked.size() <= answers.size() && answers[asked.size() - 1];
+  }
+};
+
 // Answers which position becomes transparent (nullopt: cancelled) and keeps what was asked.
 struct FakeTransparent : TransparentQuestion {
   std::optional<int> answer;
@@ -65,14 +72,9 @@ struct FakeTransparent : TransparentQuestion {
 };
 
 struct FakeBusy : BusyPointer {
-  int depth = 0, waits = 0;
-  void SetWait(bool wait) override {
-    depth += wait ? 1 : -1;
-    waits += wait;
-  }
+  int depth = 0;
+  void SetWait(bool wait) override { depth += wait ? 1 : -1; }
 };
-
-struct RecordingView : EditorView {};
 
 // An editor with fakes, started as at program start, and the dialog layer over it.
 struct Rig {
@@ -80,11 +82,11 @@ struct Rig {
   FakeColours colours;
   RecordingErrors errors;
   FakeBusy busy;
-  RecordingView view;
   Editor ed;
   EditorCommands commands{ed, &files, &colours};
+  MoveWhat what;  // the boxes as last ticked
   explicit Rig(int palette_size = 0, RandomSource* random = nullptr)
-      : ed(EditorServices{&errors, &busy, random, &view}, palette_size) {
+      : ed(EditorServices{&errors, &busy, random, nullptr}, palette_size) {
     ed.Start();
   }
   void Load(std::optional<std::string> path) {
@@ -94,7 +96,6 @@ struct Rig {
   // A drop with the boxes as Boxes() last ticked them.
   void Drop(int target, int source, int count = 1) { ed.Drop(target, source, {count, what}); }
   void Boxes(bool index, bool colour) { what = {index, colour}; }
-  MoveWhat what;
 };
 
 inline Palette EntryColours(const BoardState& b) {
@@ -106,7 +107,7 @@ inline Palette EntryColours(const BoardState& b) {
 // The colours the 256 swatches show.
 inline Palette ShownBoard(const Editor& ed) {
   Palette p{};
-  for (int i = 0; i < 256; ++i) p[static_cast<size_t>(i)] = ed.SwatchShownColour(i);
+  for (int i = 0; i < 256; ++i) p[size_t(i)] = ed.SwatchShownColour(i);
   return p;
 }
 
@@ -119,11 +120,10 @@ inline Palette Realized(const Editor& ed, Surface surface) {
   return p;
 }
 
-// What each pixel of the picture box shows.
-inline std::vector<RGBTriple> ShownPicture(const Editor& ed) {
-  const Palette pal = Realized(ed, Surface::PictureBox);
+// What each pixel shows through a palette.
+inline std::vector<RGBTriple> Looks(const Bytes& pixels, const Palette& palette) {
   std::vector<RGBTriple> out;
-  for (uint8_t p : ed.Pixels()) out.push_back(pal[p]);
+  for (uint8_t p : pixels) out.push_back(palette[p]);
   return out;
 }
 
@@ -144,19 +144,9 @@ inline void WritePicture(const std::string& path, int w, int h, const Bytes& pix
 }
 
 // What the editor shows of a picture and its board.
-struct Snapshot {
-  BoardState board;
-  Bytes pixels;
-  UsageCounts usage;
-  std::string path;
-  Palette picture_colours;
-  explicit Snapshot(const Editor& ed)
-      : board(ed.Board()),
-        pixels(ed.Pixels()),
-        usage(ed.Usage()),
-        path(ed.PicturePath()),
-        picture_colours(Realized(ed, Surface::PictureBox)) {}
-  bool operator==(const Snapshot&) const = default;
-};
+inline auto Snapshot(const Editor& ed) {
+  return std::tuple(ed.Board(), ed.Pixels(), ed.Usage(), ed.PicturePath(),
+                    Realized(ed, Surface::PictureBox));
+}
 
 }  // namespace hw::test

@@ -65,12 +65,13 @@ TEST(FitCommands, OneUndoGivesBackTheSavedFileAndRedoTheCommandsOwn) {
   };
   for (const auto& [name, command] : commands) {
     const Bytes before = r.Saved("before.png");
-    const auto shown = ShownPicture(r.ed);
+    const auto shown = Looks(r.ed.Pixels(), Realized(r.ed, Surface::PictureBox));
     command();
     const Bytes after = r.Saved("after.png");
     EXPECT_NE(after, before) << name;
     if (std::string(name).find("remap") == std::string::npos) {
-      EXPECT_EQ(ShownPicture(r.ed), shown) << name;  // the look is kept
+      EXPECT_EQ(Looks(r.ed.Pixels(), Realized(r.ed, Surface::PictureBox)), shown)
+          << name;  // the look is kept
     }
     r.ed.Undo();
     EXPECT_EQ(r.Saved("undone.png"), before) << name;
@@ -82,7 +83,7 @@ TEST(FitCommands, OneUndoGivesBackTheSavedFileAndRedoTheCommandsOwn) {
 
 TEST(FitCommands, AFailedRemapChangesNothingAndSaysWhy) {
   FitRig r;
-  const Snapshot before(r.ed);
+  const auto before = Snapshot(r.ed);
   WriteBytes(r.dir.File("junk.bin"), Bytes(100, 0x55));
   EXPECT_FALSE(r.ed.RemapToPalette(r.dir.File("missing.gpl"), {}));
   EXPECT_FALSE(r.ed.RemapToPalette(r.dir.File("junk.bin"), {}));
@@ -102,7 +103,7 @@ TEST(FitCommands, TheDialogsAskForATransparentPositionOnlyWhenNeeded) {
   FitRig r, verb;
   FakeTransparent question;
   r.commands.SetTransparentQuestion(&question);
-  const Snapshot before(r.ed);
+  const auto before = Snapshot(r.ed);
   r.files.opens.push_back(r.hex);  // no transparent entry: asked, and cancelled
   r.commands.RemapToPalette(RemapMetric::Perceptual);
   ASSERT_EQ(question.asked, std::vector<std::string>{r.hex + ": 16"});

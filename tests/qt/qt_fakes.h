@@ -1,4 +1,5 @@
-// The main window over an editor with fake dialogs and services.
+// The main window over an editor with fake dialogs and services, driven the way a
+// user drives it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,12 +16,11 @@
 #include "../editor/editor_fakes.h"
 #include "cycle/cycle.h"
 #include "editor/editor.h"
+#include "formats/picture_io.h"
 #include "qt/board_surface.h"
 #include "qt/board_view.h"
 #include "qt/main_window.h"
-#include "qt/options_panel.h"
 #include "qt/picture_window.h"
-#include "qt/status_texts.h"
 
 namespace hw::test {
 
@@ -33,22 +33,11 @@ struct FakeSaveQuestion : SaveQuestion {
   QString file;
   SaveAnswer AskSave(const QString& name) override {
     file = name;
-    return asked < static_cast<int>(answers.size()) ? answers[static_cast<size_t>(asked++)]
-                                                    : (++asked, SaveAnswer::Cancel);
+    const size_t k = static_cast<size_t>(asked++);
+    return k < answers.size() ? answers[k] : SaveAnswer::Cancel;
   }
 };
 
-// Answers "save all the same?" from a queue (then Cancel) and keeps what was asked.
-struct FakeLossQuestion : LossQuestion {
-  std::vector<bool> answers;
-  std::vector<std::string> asked;
-  bool SaveAllTheSame(const std::string& file, const std::string& loss) override {
-    asked.push_back(file + ": " + loss);
-    return asked.size() <= answers.size() && answers[asked.size() - 1];
-  }
-};
-
-// The main window over an editor with fake services.
 struct FormRig {
   FakeFiles files;
   FakeSaveQuestion question;
@@ -94,12 +83,6 @@ struct FormRig {
     QDropEvent drop(at, Qt::MoveAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(swatch, &drop);
   }
-  // A key pressed while `window` is the active window, as a user presses it.
-  static void PressIn(QWidget* window, QKeyCombination keys) {
-    window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    QTest::keyClick(window, keys.key(), keys.keyboardModifiers());
-  }
   void SendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButton button,
                  Qt::MouseButtons held) {
     QMouseEvent event(type, at, w->mapToGlobal(at), button, held, Qt::NoModifier);
@@ -115,11 +98,7 @@ struct FormRig {
     for (int i = 0; i < 256; ++i) out.push_back(form.Swatch(i)->grab().toImage().pixel(3, 3));
     return out;
   }
-  Palette BoardColours() {
-    Palette p{};
-    for (int i = 0; i < 256; ++i) p[static_cast<size_t>(i)] = editor.SwatchShownColour(i);
-    return p;
-  }
+  Palette BoardColours() { return ShownBoard(editor); }
 };
 
 }  // namespace hw::test

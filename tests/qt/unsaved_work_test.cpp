@@ -17,24 +17,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Recovery : ::testing::Test {
+// A SIGTERM keeps the changed picture as PNG for the next start: declined, it is gone;
+// restored, it is the picture's own file, unsaved, until saving removes the copy.
+TEST(Recovery, ASignalKeepsTheWorkAndTheNextStartRestoresIt) {
   TempDir dir;
-  std::string picture = dir.File("sample.pcx");
-  QString folder = QString::fromStdString(dir.File("recovery"));
-  void SetUp() override {
-    Bytes pixels(240);
-    for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(k * 7 % 40);
-    WritePicture(picture, 24, 10, pixels, DistinctPalette());
-  }
-  // What a run that has ended left: this process's files under another number.
-  void LeftByAnEarlierRun() {
-    const std::string own = dir.File("recovery/unsaved-" + std::to_string(::getpid()));
-    fs::rename(own + ".png", dir.File("recovery/unsaved-999999999.png"));
-    fs::rename(own + ".path", dir.File("recovery/unsaved-999999999.path"));
-  }
-};
-
-TEST_F(Recovery, ASignalKeepsTheWorkAndTheNextStartRestoresIt) {
+  const std::string picture = dir.File("sample.pcx"), own = dir.File("recovery/unsaved-");
+  const QString folder = QString::fromStdString(dir.File("recovery"));
+  WritePicture(picture, 24, 10, Bytes(240, 7), DistinctPalette());
   Bytes changed;
   {
     FormRig rig;
@@ -44,30 +33,28 @@ TEST_F(Recovery, ASignalKeepsTheWorkAndTheNextStartRestoresIt) {
     keeper.CatchSignals();
     int quit = 0;
     QObject::connect(&keeper, &RecoveryKeeper::QuitRequested, [&](int s) { quit = s; });
-    rig.Drop(5, 9);
+    rig.Drop(5, 7);
     changed = rig.editor.Pixels();
     ::raise(SIGTERM);
     for (int i = 0; i < 200 && quit == 0; ++i) QTest::qWait(5);
     ASSERT_EQ(quit, SIGTERM);
-    auto kept = DecodeIndexedPng(
-        ReadBytes(dir.File("recovery/unsaved-" + std::to_string(::getpid()) + ".png")));
+    auto kept = DecodeIndexedPng(ReadBytes(own + std::to_string(::getpid()) + ".png"));
     ASSERT_TRUE(kept.ok());
     EXPECT_EQ(kept->pixels, changed);
   }
-  LeftByAnEarlierRun();
-
-  // Declined: gone, and the editor as it was.
+  // What a run that has ended leaves: this process's files under another number.
+  for (const char* ext : {".png", ".path"})
+    fs::rename(own + std::to_string(::getpid()) + ext, own + "999999999" + ext);
+  fs::copy(dir.File("recovery"), dir.File("copy"));
   {
     FormRig rig;
     RecoveryKeeper keeper(rig.editor, folder);
-    fs::copy(dir.File("recovery"), dir.File("copy"));
     keeper.OfferEarlier([](const QString&, const QDateTime&) { return false; });
     EXPECT_FALSE(rig.editor.PictureLoaded());
     EXPECT_TRUE(fs::is_empty(dir.File("recovery")));
-    fs::remove_all(dir.File("recovery"));
-    fs::rename(dir.File("copy"), dir.File("recovery"));
   }
-  // Restored: the picture's own file, still unsaved; saving it removes the copy.
+  fs::remove_all(dir.File("recovery"));
+  fs::rename(dir.File("copy"), dir.File("recovery"));
   FormRig rig;
   RecoveryKeeper keeper(rig.editor, folder);
   keeper.FollowWindow(rig.form);
@@ -76,13 +63,11 @@ TEST_F(Recovery, ASignalKeepsTheWorkAndTheNextStartRestoresIt) {
     asked = name;
     return written.secsTo(QDateTime::currentDateTime()) < 60;
   });
-  EXPECT_EQ(asked, "sample.pcx");
   rig.form.SyncFromState();
-  EXPECT_EQ(rig.editor.Pixels(), changed);
-  EXPECT_EQ(rig.editor.PicturePath(), picture);
-  EXPECT_EQ(rig.form.windowTitle(), "sample.pcx[*] - Huewright ver 1.0");
-  EXPECT_TRUE(rig.form.isWindowModified());
-  EXPECT_FALSE(keeper.FindEarlier());
+  EXPECT_EQ(std::tuple(asked, rig.editor.Pixels(), rig.editor.PicturePath(), rig.form.windowTitle(),
+                       rig.form.isWindowModified(), keeper.FindEarlier().has_value()),
+            std::tuple(QString("sample.pcx"), changed, picture,
+                       QString("sample.pcx[*] - Huewright ver 1.0"), true, false));
   EXPECT_FALSE(fs::is_empty(dir.File("recovery")));  // this run's own copy
   rig.form.Action("actionSave")->trigger();
   auto saved = LoadPictureFile(picture);

@@ -1,0 +1,124 @@
+// The main window and picture window driven the way a user drives them: drags and
+// drops on the board, and the question before unsaved changes would be lost.
+#include <filesystem>
+
+#include "qt_fakes.h"
+
+namespace hw::test {
+namespace {
+
+class Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int k = 0; k < 240; ++k) pixels_.push_back(static_cast<uint8_t>((k * 7 + k / 24) % 40));
+    WritePicture(path_, 24, 10, pixels_, DistinctPalette());
+    rig_.LoadPicture(path_);
+    ASSERT_TRUE(rig_.editor.PictureLoaded());
+    rig_.form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&rig_.form));
+  }
+  std::vector<QRgb> PictureColours() {
+    std::vector<QRgb> out;
+    for (int k = 0; k < 240; ++k)
+      out.push_back(rig_.form.picture_window()->View()->ShownColour(k % 24, k / 24));
+    return out;
+  }
+  std::tuple<int, int> Marks() { return {rig_.editor.Board().prev, rig_.editor.Board().cur}; }
+
+  TempDir dir_;
+  std::string path_ = dir_.File("sample.pcx");
+  Bytes pixels_;
+  FormRig rig_;
+};
+
+TEST_F(Window, DropExchangesEntriesAndTheButtonsUndoAndRedoIt) {
+  const Palette before = rig_.BoardColours();
+  const auto picture = PictureColours();
+  rig_.Drop(5, 9);  // swatch 9 dropped on swatch 5; colours and indices move together
+  const BoardState& b = rig_.editor.Board();
+  EXPECT_EQ(std::tuple(rig_.BoardColours()[5], rig_.BoardColours()[9], PictureColours()),
+            std::tuple(before[9], before[5], picture));
+  EXPECT_EQ(std::tuple(b.map[5], b.map[9], b.prev, b.cur), std::tuple(9, 5, 9, 5));
+  rig_.Click("ButtonUndo");
+  EXPECT_EQ(std::tuple(rig_.BoardColours(), b.map[5], rig_.Find("ButtonUndo")->isEnabled()),
+            std::tuple(before, 5, false));
+  rig_.Click("ButtonRedo");
+  EXPECT_EQ(std::tuple(rig_.BoardColours()[5], rig_.Find("ButtonRedo")->isEnabled()),
+            std::tuple(before[9], false));
+}
+
+// A drop on itself and a click whose pointer wobbles less than the drag distance
+// select; drops from another board and malformed payloads never reach the editor.
+TEST_F(Window, ClicksSelectAndForeignDropsAreIgnored) {
+  const Palette before = rig_.BoardColours();
+  rig_.Drop(7, 7);
+  rig_.Drop(30, 30);
+  EXPECT_EQ(Marks(), std::tuple(7, 30));
+  ASSERT_GT(QApplication::startDragDistance(), 4);
+  SwatchCell* five = rig_.form.Swatch(5);
+  rig_.SendMouse(five, QEvent::MouseButtonPress, QPointF(3, 3), Qt::LeftButton, Qt::LeftButton);
+  rig_.SendMouse(five, QEvent::MouseMove, QPointF(7, 3), Qt::NoButton, Qt::LeftButton);
+  rig_.SendMouse(five, QEvent::MouseButtonRelease, QPointF(7, 3), Qt::LeftButton, Qt::NoButton);
+  EXPECT_EQ(Marks(), std::tuple(30, 5));
+  const QByteArray stranger = "another-board";
+  rig_.Drop(5, 9, &stranger);
+  EXPECT_EQ(std::tuple(rig_.BoardColours(), Marks()), std::tuple(before, std::tuple(30, 5)));
+  QMimeData mime;
+  for (const char* index : {"300", "x", "-1", "255"}) {
+    mime.setData(kSwatchMimeType, rig_.form.BoardToken() + ":" + index);
+    EXPECT_EQ(ParseSwatchMime(&mime, rig_.form.BoardToken()),
+              *index == '2' ? std::optional<int>(255) : std::nullopt);
+  }
+}
+
+// Quit, closing and "Load Pic..." with unsaved changes ask first: Save saves (failing,
+// nothing is closed or replaced), Discard goes on, Cancel keeps everything.
+TEST_F(Window, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered) {
+  const std::string other = dir_.File("other.pcx");
+  WritePicture(other, 4, 4, Bytes(16, 1), DistinctPalette(2));
+  enum Way { kQuit, kClose, kLoad };
+  const std::tuple<Way, SaveAnswer, bool> cases[] = {
+      {kQuit, SaveAnswer::Cancel, false},  {kQuit, SaveAnswer::Discard, false},
+      {kQuit, SaveAnswer::Save, false},    {kQuit, SaveAnswer::Save, true},
+      {kClose, SaveAnswer::Cancel, false}, {kClose, SaveAnswer::Discard, false},
+      {kClose, SaveAnswer::Save, true},    {kLoad, SaveAnswer::Cancel, false},
+      {kLoad, SaveAnswer::Discard, false}, {kLoad, SaveAnswer::Save, false},
+      {kLoad, SaveAnswer::Save, true}};
+  for (const auto& [way, answer, save_fails] : cases) {
+    SCOPED_TRACE(::testing::Message()
+                 << "way " << way << " answer " << int(answer) << (save_fails ? " failing" : ""));
+    FormRig rig;
+    TempDir dir;
+    const std::string path = dir.File("p.pcx");
+    WritePicture(path, 24, 10, pixels_, DistinctPalette());
+    rig.LoadPicture(path);
+    rig.form.show();
+    rig.Drop(5, 9);
+    const Bytes changed = rig.editor.Pixels();
+    if (save_fails) {  // a directory in the file's place: every save fails
+      std::filesystem::remove(path);
+      std::filesystem::create_directory(path);
+    }
+    rig.question.answers = {answer};
+    rig.files.opens.push_back(other);
+    if (way == kQuit) rig.Click("ButtonQuit");
+    if (way == kClose) rig.form.close();
+    if (way == kLoad) rig.Click("ButtonLoad");
+
+    EXPECT_EQ(std::tuple(rig.question.asked, rig.question.file), std::tuple(1, QString("p.pcx")));
+    EXPECT_EQ(rig.errors.messages.size(), save_fails ? 1u : 0u);
+    if (answer == SaveAnswer::Cancel || save_fails) {
+      EXPECT_EQ(std::tuple(rig.form.isVisible(), rig.editor.Modified(), rig.editor.Pixels()),
+                std::tuple(true, true, changed));
+      continue;
+    }
+    if (answer == SaveAnswer::Save) {
+      EXPECT_EQ(LoadPictureFile(path)->pixels, changed);
+    }
+    EXPECT_EQ(rig.form.isVisible(), way == kLoad);
+    EXPECT_EQ(rig.editor.PictureWidth(), way == kLoad ? 4 : 24);
+  }
+}
+
+}  // namespace
+}  // namespace hw::test
