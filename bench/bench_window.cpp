@@ -37,7 +37,9 @@ std::string g_picture;
 struct OneFile : FileDialogs {
   std::string path;
   std::optional<std::string> OpenFile(FileKind) override { return path; }
-  std::optional<std::string> SaveFile(FileKind) override { return std::nullopt; }
+  std::optional<std::string> SaveFile(FileKind, const std::string&) override {
+    return std::nullopt;
+  }
 };
 
 struct AbortOnError : ErrorReporter {
