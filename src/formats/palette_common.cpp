@@ -232,4 +232,48 @@ std::string Decimal(const RGBTriple& c, const char* separator) {
   return std::to_string(c.R) + separator + std::to_string(c.G) + separator + std::to_string(c.B);
 }
 
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+Result<PaletteFile> DecodeHexLines(std::span<const uint8_t> bytes, std::string_view file,
+                                   const HexLineForm& form) {
+  if (auto s = CheckTextSize(bytes, file); !s) return s.error();
+  Lines lines(WithoutBom(AsText(bytes)));
+  std::string_view line;
+  PaletteFile out;
+  out.format = form.format;
+  while (lines.Next(line)) {
+    std::string_view digits = Trim(line);
+    if (digits.empty() || (form.comment != '\0' && digits.front() == form.comment)) continue;
+    if (form.prefix != '\0' && digits.front() == form.prefix) digits.remove_prefix(1);
+    for (char c : digits) {
+      if (HexDigit(c) < 0) {
+        return FailAt(file, lines.number(),
+                      "bad hex digit " + Quote(std::string_view(&c, 1)) + " in " + Quote(digits));
+      }
+    }
+    if (digits.size() != 2 * form.bytes) {
+      return FailAt(
+          file, lines.number(),
+          std::string("expected ") + form.expected + ", found " + std::to_string(digits.size()));
+    }
+    if (out.count == kMaxEntries) return FailAt(file, lines.number(), "more than 256 colours");
+    uint8_t values[4] = {};
+    for (size_t i = 0; i < form.bytes; ++i) {
+      values[i] = static_cast<uint8_t>(HexDigit(digits[2 * i]) * 16 + HexDigit(digits[2 * i + 1]));
+    }
+    out.entries[static_cast<size_t>(out.count++)] = form.entry(values);
+  }
+  if (out.count == 0) return Fail(file, "the palette holds no colours");
+  return out;
+}
+
 }  // namespace hw::palette_files

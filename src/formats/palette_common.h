@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "colour/colour.h"
+#include "formats/palette_format.h"
 #include "formats/result.h"
 
 namespace hw::palette_files {
@@ -33,6 +34,22 @@ std::string Quote(std::string_view s);
 // "file: cause" and "file, line n: cause".
 Error Fail(std::string_view file, const std::string& cause);
 Error FailAt(std::string_view file, int line, const std::string& cause);
+
+// A text palette of one colour a line in hex digits (hex lists, Paint.NET): blank
+// lines and lines starting with `comment` are skipped, one leading `prefix` is
+// dropped ('\0': none), and each line must hold exactly `bytes` bytes as two digits
+// each (`expected` names the form in the message, "six hex digits (rrggbb)");
+// `entry` makes the board entry of a line's bytes.
+struct HexLineForm {
+  PaletteFormat format;
+  size_t bytes;
+  const char* expected;
+  char comment;
+  char prefix;
+  BoardEntry (*entry)(const uint8_t* bytes);
+};
+Result<PaletteFile> DecodeHexLines(std::span<const uint8_t> bytes, std::string_view file,
+                                   const HexLineForm& form);
 
 // Splits text into lines ending in LF, CRLF or the end of the text, numbered from 1.
 class Lines {
