@@ -26,9 +26,46 @@ BoardState StartBoard(const RGBTriple& colour) {
   return b;
 }
 
+BoardNames::BoardNames(const EntryNames* names) {
+  if (names == nullptr) return;
+  for (const std::string& n : *names) {
+    if (!n.empty()) {
+      list_ = std::make_shared<const EntryNames>(*names);
+      return;
+    }
+  }
+}
+
+const std::string& BoardNames::At(size_t p) const {
+  static const std::string kNone;
+  return list_ && p < 256 ? (*list_)[p] : kNone;
+}
+
+void BoardNames::Set(size_t p, const std::string& name) {
+  if (p >= 256 || At(p) == name) return;
+  EntryNames next = list_ ? *list_ : EntryNames{};
+  next[p] = name;
+  *this = BoardNames(&next);
+}
+
+void BoardNames::Permute(const std::array<uint8_t, 256>& to) {
+  if (!list_) return;
+  auto next = std::make_shared<EntryNames>();
+  for (size_t p = 0; p < 256; ++p) (*next)[to[p]] = (*list_)[p];
+  list_ = std::move(next);
+}
+
+bool operator==(const BoardNames& a, const BoardNames& b) {
+  if (a.list_ == b.list_) return true;
+  if (!a.list_ || !b.list_) return false;
+  return *a.list_ == *b.list_;
+}
+
 Exchanger::Exchanger(BoardState& board, MoveWhat what) : board_(board), what_(what) {
   std::iota(to_.begin(), to_.end(), uint8_t{0});
   from_ = to_;
+  name_to_ = to_;
+  name_from_ = to_;
 }
 
 void Exchanger::Exchange(int a, int b) {
@@ -45,10 +82,24 @@ void Exchanger::Exchange(int a, int b) {
   }
   if (what_.colour) {
     std::swap(board_.entries[static_cast<size_t>(a)], board_.entries[static_cast<size_t>(b)]);
+    if (!board_.names.None()) {
+      const uint8_t na = name_from_[static_cast<size_t>(a)];
+      const uint8_t nb = name_from_[static_cast<size_t>(b)];
+      name_to_[na] = static_cast<uint8_t>(b);
+      name_to_[nb] = static_cast<uint8_t>(a);
+      std::swap(name_from_[static_cast<size_t>(a)], name_from_[static_cast<size_t>(b)]);
+      names_pending_ = true;
+    }
   }
 }
 
 void Exchanger::Finish() {
+  if (names_pending_) {
+    board_.names.Permute(name_to_);
+    std::iota(name_to_.begin(), name_to_.end(), uint8_t{0});
+    name_from_ = name_to_;
+    names_pending_ = false;
+  }
   if (!pending_) return;
   for (uint8_t& m : board_.map) m = to_[m];
   std::iota(to_.begin(), to_.end(), uint8_t{0});
@@ -62,21 +113,30 @@ UsageCounts UsageByPosition(const IndexMap& map, std::span<const int64_t, 256> l
   return usage;
 }
 
-int ApplyPalette(BoardState& board, const BoardEntries& file, int count, PaletteMerge merge) {
+int ApplyPalette(BoardState& board, const BoardEntries& file, int count, PaletteMerge merge,
+                 const EntryNames* file_names) {
   count = count < 1 ? 1 : count > 256 ? 256 : count;
   const int lo = RangeLow(board);
   const int hi = RangeHigh(board);
+  EntryNames names;
+  for (size_t p = 0; p < 256; ++p) names[p] = board.names.At(p);
   const auto put = [&](int position, int k) {
     board.entries[static_cast<size_t>(position)] = file[static_cast<size_t>(k)];
+    names[static_cast<size_t>(position)] =
+        file_names ? (*file_names)[static_cast<size_t>(k)] : std::string();
+  };
+  const auto done = [&](int placed_count) {
+    board.names = BoardNames(&names);
+    return placed_count;
   };
   int placed = 0;
   if (merge == PaletteMerge::All) {
     for (int k = 0; k < 256; ++k) put(k, k);
-    return 256;
+    return done(256);
   }
   if (merge == PaletteMerge::ReplaceRange && count < 256) {
     for (int k = 0; k < count && lo + k <= hi; ++k, ++placed) put(lo + k, k);
-    return placed;
+    return done(placed);
   }
   const int reach = count < 256 ? count : 256;
   for (int k = 0; k < reach; ++k) {
@@ -86,7 +146,7 @@ int ApplyPalette(BoardState& board, const BoardEntries& file, int count, Palette
       ++placed;
     }
   }
-  return placed;
+  return done(placed);
 }
 
 }  // namespace hw

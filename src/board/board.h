@@ -5,6 +5,8 @@
 //   entries         the 256 board entries: colour and opacity
 //   marks           the two marked positions; their range is the range of the
 //                   range commands
+//   names           each entry's name, moving with its entry (most have none)
+//   locks           positions no command may change (each command's rules say how)
 //
 // Everything else is derived: pixels = map applied to the loaded pixels, the
 // board and the display palette show the entries, a saved picture is the pixels
@@ -13,8 +15,11 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
+#include <memory>
 #include <span>
+#include <string>
 
 #include "base/usage_counts.h"
 #include "colour/colour.h"
@@ -23,13 +28,45 @@ namespace hw {
 
 using IndexMap = std::array<uint8_t, 256>;
 
+// The names of the board's entries. The list is shared between the states of the
+// history and never changed in place, so copying a board copies a pointer; no list
+// at all when no entry has a name.
+class BoardNames {
+ public:
+  BoardNames() = default;
+  // A copy of `names`; none when it is null or every name is empty.
+  explicit BoardNames(const EntryNames* names);
+  // Position p's name, empty when it has none.
+  const std::string& At(size_t p) const;
+  bool None() const { return list_ == nullptr; }
+  // The list (null when no entry has a name), for the writers of named files.
+  const EntryNames* List() const { return list_.get(); }
+  // Position p takes `name`.
+  void Set(size_t p, const std::string& name);
+  // The name at p goes to to[p], for every p (`to` a permutation of 0..255).
+  void Permute(const std::array<uint8_t, 256>& to);
+  friend bool operator==(const BoardNames& a, const BoardNames& b);
+
+ private:
+  std::shared_ptr<const EntryNames> list_;
+};
+
+// Locked positions: bit p set when position p is locked.
+using LockSet = std::bitset<256>;
+
 struct BoardState {
   IndexMap map{};
   BoardEntries entries{};
   int16_t prev = 0;  // the mark selected before the current one
   int16_t cur = 0;   // the current mark
+  BoardNames names;
+  LockSet locked;
   friend bool operator==(const BoardState&, const BoardState&) = default;
 };
+
+inline bool IsLocked(const BoardState& b, int position) {
+  return position >= 0 && position <= 255 && b.locked.test(static_cast<size_t>(position));
+}
 
 // The identity map, every entry `colour` (opaque), both marks on 0.
 BoardState StartBoard(const RGBTriple& colour);
@@ -45,7 +82,8 @@ struct MoveWhat {
 
 // Applies a sequence of exchanges of positions to a board. The map's relabelling
 // is gathered as a permutation of positions (constant time per exchange) and
-// applied to the map once in Finish() or on destruction; entries swap at once.
+// applied to the map once in Finish() or on destruction; entries swap at once,
+// and their names with them (also gathered, and applied in Finish()).
 class Exchanger {
  public:
   Exchanger(BoardState& board, MoveWhat what);
@@ -63,6 +101,9 @@ class Exchanger {
   std::array<uint8_t, 256> to_{};    // position p's value goes to to_[p]
   std::array<uint8_t, 256> from_{};  // inverse of to_
   bool pending_ = false;
+  std::array<uint8_t, 256> name_to_{};  // the name at p goes to name_to_[p]
+  std::array<uint8_t, 256> name_from_{};
+  bool names_pending_ = false;
 };
 
 // Usage of each board position: the per-index counts of the loaded pixels pushed
@@ -81,9 +122,11 @@ enum class PaletteMerge { All, ReplaceRange, ProtectRange };
 //  - a shorter file fills the range from its low end, entry k to LOW + k while both
 //    last ("Replace Range"), or gives position k its entry k for every k < count
 //    outside the range ("Protect Range").
-// Positions the file does not reach keep their entries. The map, and so the pixels,
+// Positions the file does not reach keep their entries. A position that takes an
+// entry takes its name too (`file_names`, or none). The map, and so the pixels,
 // stay as they are. Returns how many positions took an entry.
-int ApplyPalette(BoardState& board, const BoardEntries& file, int count, PaletteMerge merge);
+int ApplyPalette(BoardState& board, const BoardEntries& file, int count, PaletteMerge merge,
+                 const EntryNames* file_names = nullptr);
 
 // The marked range in ascending order.
 inline int16_t RangeLow(const BoardState& b) { return MinOf(b.cur, b.prev); }

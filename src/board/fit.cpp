@@ -159,7 +159,8 @@ bool RemapNeedsTransparent(const BoardState& board, const BoardEntries& file, in
 }
 
 RemapRefusal RemapToPalette(BoardState& board, const BoardEntries& file, int count,
-                            RemapOptions options, std::span<const int64_t, 256> loaded_counts) {
+                            RemapOptions options, std::span<const int64_t, 256> loaded_counts,
+                            const EntryNames* file_names) {
   const std::optional<int> transparent = options.transparent;
   count = Clamp(count);
   const Sources sources = SourcesOf(board.map, loaded_counts);
@@ -207,6 +208,11 @@ RemapRefusal RemapToPalette(BoardState& board, const BoardEntries& file, int cou
   }
   for (uint8_t& m : board.map) m = target[m];
   board.entries = entries;
+  EntryNames names;
+  if (file_names) {
+    for (size_t k = 0; k < static_cast<size_t>(count); ++k) names[k] = (*file_names)[k];
+  }
+  board.names = BoardNames(&names);
   return RemapRefusal::None;
 }
 
@@ -234,6 +240,7 @@ int CompactBoard(BoardState& board, const UsageCounts& usage) {
   BoardEntries entries{};
   for (size_t p = 0; p < 256; ++p) entries[to[p]] = board.entries[p];
   board.entries = entries;
+  board.names.Permute(to);
   for (uint8_t& m : board.map) m = to[m];
   int used = 0;
   for (size_t p = 0; p < 256; ++p) used += usage[p] > 0;

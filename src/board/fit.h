@@ -47,8 +47,10 @@ enum class RemapRefusal {
 // alpha 0, keeps its RGB, and takes the transparent indices and no others.
 // Otherwise it is ignored, and with no transparent position the unused
 // transparent indices go by colour like the rest.
+// The board's names become the file's (`file_names`, or none).
 RemapRefusal RemapToPalette(BoardState& board, const BoardEntries& file, int count,
-                            RemapOptions options, std::span<const int64_t, 256> loaded_counts);
+                            RemapOptions options, std::span<const int64_t, 256> loaded_counts,
+                            const EntryNames* file_names = nullptr);
 
 // Whether RemapToPalette needs `options.transparent` for this board and file.
 bool RemapNeedsTransparent(const BoardState& board, const BoardEntries& file, int count,

@@ -189,7 +189,8 @@ int Edit(const std::vector<std::string>& args) {
     if (auto saved = pipeline.SavePalette(*e->palette_out); !saved) {
       return Fail(*e->palette_out, saved.error().message);
     }
-    if (auto loss = PaletteSaveLoses(PaletteFormatForName(*e->palette_out), entries)) {
+    if (auto loss = PaletteSaveLoses(PaletteFormatForName(*e->palette_out), entries,
+                                     pipeline.editor().Board().names.List())) {
       Warn(*e->palette_out, *loss);
     }
   }

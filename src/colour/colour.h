@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace hw {
 
@@ -43,6 +44,11 @@ struct BoardEntry {
   friend bool operator==(const BoardEntry&, const BoardEntry&) = default;
 };
 using BoardEntries = std::array<BoardEntry, 256>;
+
+// The names of the 256 entries: names[k] for entry k, empty where it has none. A
+// name is one line of UTF-8 (the palette readers turn control characters into
+// spaces).
+using EntryNames = std::array<std::string, 256>;
 
 uint8_t GetRed(PackedColour color);
 uint8_t GetGreen(PackedColour color);

@@ -50,7 +50,8 @@ bool EditorCommands::SavePalette() {
   if (files_ == nullptr) return false;
   const auto path = Chosen(files_->SaveFile(FileKind::Palette, std::string()));
   if (!path) return false;
-  const auto loss = PaletteSaveLoses(PaletteFormatForName(*path), editor_.Board().entries);
+  const auto loss = PaletteSaveLoses(PaletteFormatForName(*path), editor_.Board().entries,
+                                     editor_.Board().names.List());
   return MaySave(*path, loss) && editor_.SavePalette(*path);
 }
 

@@ -125,6 +125,8 @@ bool Editor::LoadPictureFrom(const std::string& path) {
 
   board_.map = IdentityMap();  // the pixels above are those of the identity map
   board_.entries = pic.entries;
+  board_.names = BoardNames();
+  board_.locked.reset();
   usage_ = UsageByPosition(board_.map, loaded_counts_);
 
   cycling_available_ = true;
@@ -227,7 +229,8 @@ bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {
       return false;
     }
     BoardState next = board_;
-    const int placed = ApplyPalette(next, read->entries, read->count, merge);
+    const int placed = ApplyPalette(next, read->entries, read->count, merge,
+                                    read->names ? &*read->names : nullptr);
     Apply(next, true);
     cycling_available_ = true;
     message_ = PaletteLoadStatus(merge, read->count, placed);
@@ -257,7 +260,8 @@ bool Editor::SavePalette(const std::string& path) {
   if (path.empty()) return false;
   return Guarded(svc_.errors, "save", path, [&] {
     BusyScope busy(svc_.busy);
-    const Status saved = SavePaletteFile(path, PaletteFormatForName(path), board_.entries);
+    const Status saved =
+        SavePaletteFile(path, PaletteFormatForName(path), board_.entries, board_.names.List());
     busy.Release();
     if (!saved) {
       ReportError(FailureMessage(path, saved.error()));

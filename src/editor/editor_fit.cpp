@@ -31,7 +31,8 @@ bool Editor::RemapToPalette(const std::string& path, const PaletteFile& palette,
   BoardState next = board_;
   const int count = palette.count < 1 ? 1 : palette.count > 256 ? 256 : palette.count;
   const std::string quoted = "'" + path + "'";
-  switch (hw::RemapToPalette(next, palette.entries, count, options, loaded_counts_)) {
+  switch (hw::RemapToPalette(next, palette.entries, count, options, loaded_counts_,
+                             palette.names ? &*palette.names : nullptr)) {
     case RemapRefusal::None:
       break;
     case RemapRefusal::NeedsTransparent:

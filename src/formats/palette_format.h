@@ -15,10 +15,6 @@ namespace hw {
 // PngStrip is written only (a PNG read as a palette is a picture, Pcx).
 enum class PaletteFormat { Gpl, Jasc, Act, Hex, Riff, Pcx, Ase, Aco, PaintNet, PngStrip };
 
-// The names a file gives its entries: names[k] for entry k, empty where it has none.
-// A name is one line of UTF-8 (the readers turn control characters into spaces).
-using EntryNames = std::array<std::string, 256>;
-
 // What a palette file held. File entry k lands at position k; positions the file
 // did not reach stay black and opaque, and `count` says how many entries it had
 // (1..256). PNG pictures, GIMP palettes with RGBA channels and Paint.NET palettes

@@ -27,8 +27,13 @@ QString SwatchValuesText(const Editor& editor, int index) {
   const QString hex = e.A == 255 ? QString::asprintf("#%02x%02x%02x", c.R, c.G, c.B)
                                  : QString::asprintf("#%02x%02x%02x%02x   ", c.R, c.G, c.B, e.A) +
                                        tr("alpha %1").arg(e.A);
-  return tr("Index %1   RGB %2, %3, %4   %5   %6")
-      .arg(index)
+  // A named entry shows its name first; an unnamed one is "Index k".
+  const std::string& name = editor.Board().names.At(static_cast<size_t>(index));
+  const QString title = name.empty()
+                            ? tr("Index %1").arg(index)
+                            : tr("%1 (index %2)").arg(QString::fromStdString(name)).arg(index);
+  return tr("%1   RGB %2, %3, %4   %5   %6")
+      .arg(title)
       .arg(c.R)
       .arg(c.G)
       .arg(c.B)
