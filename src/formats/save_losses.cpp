@@ -1,6 +1,7 @@
 #include "formats/save_losses.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace hw {
 
@@ -57,8 +58,10 @@ std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEnt
     return name.find_first_not_of(" \t") != std::string::npos;
   });
   if (named == 0) return lost;
-  const std::string names_lost = "the names of " + Entries(named) + ": a " +
-                                 std::string(PaletteFormatName(format)) + " has no names";
+  const std::string format_name(PaletteFormatName(format));
+  const bool vowel = std::string_view("AEIOUaeiou").find(format_name.front()) != std::string::npos;
+  const std::string names_lost =
+      "the names of " + Entries(named) + (vowel ? ": an " : ": a ") + format_name + " has no names";
   return lost ? *lost + "; " + names_lost : names_lost;
 }
 

@@ -324,5 +324,66 @@ TEST(PaletteFiles, EveryKindSavesAndLoadsBackWholeAndMerged) {
   EXPECT_TRUE(r.errors.messages.empty());
 }
 
+// Names from a palette file go with their entries through moves, sorts, Compact and
+// Undo, are written back to a GIMP palette, and a save that drops them asks first;
+// a picture load forgets them.
+TEST(PaletteFiles, EntryNamesTravelWithTheirEntries) {
+  Loaded r;
+  const std::string gpl = r.dir.File("named.gpl");
+  std::string text = "GIMP Palette\nName: t\n#\n";
+  for (int k = 0; k < 256; ++k) {
+    text += std::to_string(k) + " " + std::to_string(255 - k) + " " + std::to_string(k % 7) +
+            (k % 5 == 0 ? "\tname " + std::to_string(k) : std::string()) + "\n";
+  }
+  WriteBytes(gpl, Bytes(text.begin(), text.end()));
+  r.LoadPalette(gpl);
+  // Every named position holds the entry that was given that name.
+  const auto names_follow_entries = [&r] {
+    const BoardState& b = r.ed.Board();
+    int named = 0;
+    for (size_t p = 0; p < 256; ++p) {
+      const std::string& n = b.names.At(p);
+      if (n.empty()) continue;
+      ++named;
+      const int k = std::stoi(n.substr(5));
+      if (b.entries[p].rgb != RGBTriple{uint8_t(k), uint8_t(255 - k), uint8_t(k % 7)}) return -1;
+    }
+    return named;
+  };
+  ASSERT_EQ(names_follow_entries(), 52);
+  r.Drop(3, 10, 4);  // a run with both boxes
+  r.Boxes(false, true);
+  r.Drop(200, 20, 8);  // colours only
+  r.ed.SetMarks(0, 255);
+  r.ed.Sort(SortKey::Usage, false, {true, true});
+  r.ed.Compact();
+  EXPECT_EQ(names_follow_entries(), 52);
+  EXPECT_EQ(r.ed.Board().names.At(0).empty(),
+            r.ed.Board().entries[0].rgb != (RGBTriple{0, 255, 0}));
+
+  const BoardNames before = r.ed.Board().names;
+  r.ed.EditColour(7, RGBTriple{9, 9, 9});
+  r.ed.Undo();
+  r.ed.Undo();
+  r.ed.Redo();
+  EXPECT_EQ(r.ed.Board().names, before);
+
+  FakeLossQuestion question;
+  question.answers = {false};
+  r.commands.SetLossQuestion(&question);
+  r.files.saves = {r.dir.File("out.gpl"), r.dir.File("out.act")};
+  ASSERT_TRUE(r.commands.SavePalette());
+  EXPECT_FALSE(r.commands.SavePalette());  // the names would go: asked, and declined
+  EXPECT_EQ(question.asked, std::vector<std::string>{
+                                r.dir.File("out.act") +
+                                ": the names of 52 entries: an Adobe colour table has no names"});
+  const auto back = LoadAnyPaletteFile(r.dir.File("out.gpl"));
+  ASSERT_TRUE(back && back->names);
+  EXPECT_EQ(BoardNames(&*back->names), r.ed.Board().names);
+
+  r.Load(r.path);
+  EXPECT_TRUE(r.ed.Board().names.None());
+}
+
 }  // namespace
 }  // namespace hw::test
