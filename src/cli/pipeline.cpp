@@ -9,6 +9,7 @@ Pipeline::Pipeline() : editor_(EditorServices{&errors_, nullptr, nullptr, nullpt
   // The first step follows the load at once: a buffer made ahead would only be
   // waited for, or never used by steps that leave the map alone.
   editor_.SetPrepareAfterLoad(false);
+  editor_.SetForwardOnly(true);
 }
 
 Status Pipeline::Reported(bool ok) {

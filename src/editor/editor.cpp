@@ -116,10 +116,15 @@ void Editor::Apply(const BoardState& next, bool record) {
   // for the history's step. Until both are there nothing has changed, so a
   // command that runs out of memory leaves board, pixels and history as they were.
   std::vector<uint8_t>* remap_into = nullptr;
-  if (map_changed && loaded_ && !IsIdentity(next.map)) remap_into = &RemapBuffer();
+  const bool in_place = forward_only_ && loaded_;
+  if (map_changed && !in_place && loaded_ && !IsIdentity(next.map)) remap_into = &RemapBuffer();
   if (record && (map_changed || entries_changed)) history_.Record(before, next);
   board_ = next;
-  if (map_changed) Remap(remap_into);
+  if (map_changed && in_place) {
+    RemapInPlace(before.map, board_.map);
+  } else if (map_changed) {
+    Remap(remap_into);
+  }
   if (entries_changed) RebuildDisplayPalette();
   if (auto* v = view()) {
     if (entries_changed) {
@@ -197,6 +202,7 @@ void Editor::SetEntry(int index, BoardEntry entry) {
 
 // The history moves only once the board it names is shown.
 void Editor::Undo() {
+  if (forward_only_) return;
   if (std::optional<BoardState> back = history_.UndoTarget()) {
     Apply(*back, false);
     history_.UndoDone();
@@ -205,6 +211,7 @@ void Editor::Undo() {
 }
 
 void Editor::Redo() {
+  if (forward_only_) return;
   if (std::optional<BoardState> again = history_.RedoTarget()) {
     Apply(*again, false);
     history_.RedoDone();

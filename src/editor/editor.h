@@ -72,6 +72,12 @@ class Editor {
   // unless turned off). A script, whose next command follows at once and may not
   // remap at all, has nothing to gain from it.
   void SetPrepareAfterLoad(bool on) { prepare_after_load_ = on; }
+  // For a caller whose commands only go forward (a script): a changed map is
+  // applied to the pixels in place, in the one buffer the picture was loaded into,
+  // so no second picture-sized buffer is ever made. Every command's new map is a
+  // function of the map before it, which is all this needs; Undo and Redo, whose
+  // maps are not, do nothing in this mode. Set it before the picture is loaded.
+  void SetForwardOnly(bool on) { forward_only_ = on; }
 
   // ---- what the window reads ----
   const BoardState& Board() const { return board_; }
@@ -190,6 +196,8 @@ class Editor {
   // Brings usage and pixels up to the board's map: the pixels are remapped into
   // `into` (from RemapBuffer()), or null for the identity map.
   void Remap(std::vector<uint8_t>* into);
+  // Forward-only mode: the pixels, which show `from`, are rewritten to show `to`.
+  void RemapInPlace(const IndexMap& from, const IndexMap& to);
   // The buffer for remapped pixels, prepared in the background after a load so
   // that the first command does not wait for fresh memory.
   void PrepareRemapBuffer();
@@ -219,6 +227,7 @@ class Editor {
   std::vector<uint8_t> pixels_;  // the remapped pixels; used while the map is not the identity
   bool identity_ = true;
   bool prepare_after_load_ = true;
+  bool forward_only_ = false;
   std::thread preparing_;  // fills prepared_ with a touched buffer of the picture's size
   std::vector<uint8_t> prepared_;
   UsageCounts loaded_counts_{};

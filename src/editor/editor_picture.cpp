@@ -2,6 +2,8 @@
 // pixels, one remap pass), the usage per position, and the display palette built
 // from the board's entries, which every surface that shows colours realizes:
 // the picture, the picture window and, with hardware colours, the swatches.
+#include <stdexcept>
+
 #include "base/faults.h"
 #include "base/memory.h"
 #include "editor/editor.h"
@@ -65,6 +67,24 @@ void Editor::Remap(std::vector<uint8_t>* into) {
   // With the identity map the pixels are the loaded ones: nothing to compute.
   if (into != nullptr) RemapPixels(loaded_pixels_, *into, board_.map);
   identity_ = into == nullptr;
+  if (auto* v = view()) v->PictureChanged();
+}
+
+void Editor::RemapInPlace(const IndexMap& from, const IndexMap& to) {
+  // The step from one map to the next: what each value of `from` becomes. Every
+  // command builds its map from the one before, so indices that shared a value
+  // of `from` share one of `to`.
+  IndexLut step{};
+  std::array<bool, 256> seen{};
+  for (size_t x = 0; x < 256; ++x) {
+    if (seen[from[x]] && step[from[x]] != to[x]) {
+      throw std::logic_error("a forward-only map change that is not a function of the map before");
+    }
+    seen[from[x]] = true;
+    step[from[x]] = to[x];
+  }
+  usage_ = UsageByPosition(to, loaded_counts_);
+  RemapPixels(loaded_pixels_, loaded_pixels_, step);
   if (auto* v = view()) v->PictureChanged();
 }
 
