@@ -5,6 +5,7 @@
 #include "cli/edit_command.h"
 #include "cli/output.h"
 #include "cli/picture_commands.h"
+#include "cli/tile_command.h"
 
 namespace hw::cli {
 
@@ -16,6 +17,7 @@ int Run(const std::vector<std::string>& args) {
     return 0;
   }
   if (command == "edit") return Edit(std::vector<std::string>(args.begin() + 1, args.end()));
+  if (command == "tiles") return Tiles(std::vector<std::string>(args.begin() + 1, args.end()));
   const size_t operands = args.size() - 1;
   if (command == "info" || command == "indices" || command == "palette" || command == "stats") {
     if (operands != 1) return UsageError(command + " takes exactly one FILE");

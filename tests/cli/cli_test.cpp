@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <random>
+#include <set>
 #include <sstream>
 
 #include "../common/test_util.h"
@@ -180,7 +182,8 @@ TEST_F(Cli, RewriteKeepsPictureHeaderAndPaletteAndWritesToStandardOutput) {
 TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
   const std::string f = Put("p.pcx", s_.file);
   for (const char* line : {"", "info", "info F F", "palette F x", "rewrite F", "convert F",
-                           "convert F -", "convert F F.tga", "INFO F"}) {
+                           "convert F -", "convert F F.tga", "INFO F", "tiles", "tiles F --bank 8",
+                           "tiles F --tile 8x0", "tiles F F"}) {
     std::vector<std::string> args;
     std::istringstream words(line);
     for (std::string w; words >> w;) args.push_back(w == "F" ? f : w == "F.tga" ? f + ".tga" : w);
@@ -333,6 +336,65 @@ TEST_F(Cli, ConvertsEveryKindAndWarnsOfLostAlpha) {
       ASSERT_EQ(back->entries[k],
                 (BoardEntry{clear[k].rgb, name == "out.png" ? clear[k].A : uint8_t{255}}));
     }
+  }
+}
+
+// The banks of every tile, against a plain pass over what `indices` prints: pictures
+// drawn in banks with stray pixels and zeros, tiles that do and do not divide the
+// picture (one larger than it), banks of 16 and 4, shared zeros on and off.
+TEST_F(Cli, TilesListTheBanksABruteForcePassFinds) {
+  std::mt19937 gen(11);
+  struct Case {
+    int w, h, tw, th, bank;
+    bool shared;
+  };
+  for (const Case c :
+       {Case{37, 23, 8, 8, 16, false}, Case{37, 23, 8, 8, 16, true}, Case{64, 40, 5, 3, 4, true},
+        Case{20, 9, 1, 1, 4, false}, Case{30, 17, 40, 40, 16, true}}) {
+    Bytes pixels(size_t(c.w) * size_t(c.h));
+    for (int y = 0; y < c.h; ++y) {
+      for (int x = 0; x < c.w; ++x) {
+        const int bank = (x / 16 + y / 8) % (256 / c.bank);
+        const int roll = int(gen() % 20);
+        pixels[size_t(y * c.w + x)] =
+            uint8_t(roll == 0 ? gen() % 256 : bank * c.bank + (roll < 5 ? 0 : roll % c.bank));
+      }
+    }
+    const std::string file = dir_.File("t.pcx");
+    PcxHeader header = MakeHeader(c.w, c.h, c.w + c.w % 2);
+    WriteBytes(file, *WritePcx(header, pixels, DistinctPalette()));
+    const Bytes indices = Cmd({"indices", file}).out;
+    ASSERT_EQ(indices, pixels);
+    const int cols = (c.w + c.tw - 1) / c.tw, rows = (c.h + c.th - 1) / c.th;
+    std::string tiles;
+    int mixed = 0;
+    for (int ty = 0; ty < rows; ++ty) {
+      for (int tx = 0; tx < cols; ++tx) {
+        std::set<int> banks;
+        for (int y = ty * c.th; y < std::min(c.h, (ty + 1) * c.th); ++y) {
+          for (int x = tx * c.tw; x < std::min(c.w, (tx + 1) * c.tw); ++x) {
+            const int v = indices[size_t(y * c.w + x)];
+            if (!(c.shared && v % c.bank == 0)) banks.insert(v / c.bank);
+          }
+        }
+        mixed += banks.size() > 1;
+        std::string list;
+        for (int b : banks) list += (list.empty() ? "" : ", ") + std::to_string(b);
+        tiles += (tiles.empty() ? "\n  " : ",\n  ") + std::string("{\"x\": ") + std::to_string(tx) +
+                 ", \"y\": " + std::to_string(ty) + ", \"banks\": [" + list + "]}";
+      }
+    }
+    const std::string expected = "{\"tile\": [" + std::to_string(c.tw) + ", " +
+                                 std::to_string(c.th) + "], \"bank\": " + std::to_string(c.bank) +
+                                 ", \"mixed\": " + std::to_string(mixed) + ", \"tiles\": [" +
+                                 tiles + "\n]}\n";
+    std::vector<std::string> args = {"tiles", file, "--tile",
+                                     std::to_string(c.tw) + "x" + std::to_string(c.th)};
+    if (c.bank != 16 || c.shared) args.insert(args.begin() + 1, {"--bank", std::to_string(c.bank)});
+    if (c.shared) args.push_back("--shared-zero");
+    const Outcome r = Cmd(args);
+    EXPECT_EQ(std::tuple(r.code, Text(r.out), r.err), std::tuple(0, expected, "")) << c.w;
+    if (c.tw * c.th > 1) EXPECT_GT(mixed, 0);  // a single pixel is one bank
   }
 }
 
