@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +14,7 @@
 
 #include "pixels/histogram.h"
 #include "pixels/remap.h"
+#include "pixels/tiles.h"
 
 namespace {
 
@@ -164,6 +166,40 @@ void BM_RemapKernel(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kSize));
 }
 
+// The bank check of 8 x 8 tiles against one remap of the same 8192 x 8192 picture
+// (four 4096 x 4096 pictures of the class side by side), both timed in every
+// iteration; ratio is check / remap. The check must stay within 2x the remap.
+void BM_TilesAgainstRemap(benchmark::State& state) {
+  const auto& quarter = Picture(static_cast<Content>(state.range(0)));
+  constexpr int kBig = 2 * kSide;
+  std::vector<uint8_t> src(static_cast<size_t>(kBig) * kBig), dst(src.size());
+  for (int y = 0; y < kBig; ++y) {
+    for (int half = 0; half < 2; ++half) {
+      std::memcpy(&src[static_cast<size_t>(y) * kBig + static_cast<size_t>(half) * kSide],
+                  &quarter[static_cast<size_t>(y % kSide) * kSide], kSide);
+    }
+  }
+  hw::IndexLut lut;
+  std::iota(lut.begin(), lut.end(), uint8_t{0});
+  std::shuffle(lut.begin(), lut.end(), std::mt19937(99));
+  hw::RemapPixels(src, dst, lut);  // dst's pages are touched before the timing
+  double tiles_s = 0, remap_s = 0;
+  for (auto _ : state) {
+    const auto t0 = std::chrono::steady_clock::now();
+    hw::RemapPixels(src, dst, lut);
+    benchmark::ClobberMemory();
+    const auto t1 = std::chrono::steady_clock::now();
+    const hw::TileBanks banks = hw::CheckTiles(src, kBig, kBig, hw::TileCheckOptions{});
+    benchmark::DoNotOptimize(banks.mixed);
+    const auto t2 = std::chrono::steady_clock::now();
+    remap_s += std::chrono::duration<double>(t1 - t0).count();
+    tiles_s += std::chrono::duration<double>(t2 - t1).count();
+    state.SetIterationTime(std::chrono::duration<double>(t2 - t1).count());
+  }
+  state.counters["remap_ms"] = 1e3 * remap_s / static_cast<double>(state.iterations());
+  state.counters["ratio"] = tiles_s / remap_s;
+}
+
 void Classes(benchmark::internal::Benchmark* b) {
   b->ArgName("content");
   for (int c = kPhoto; c <= kFlat; ++c) b->Arg(c);
@@ -183,5 +219,8 @@ BENCHMARK(BM_HistoKernel)
 BENCHMARK(BM_Remap)->Apply(Classes)->UseRealTime();
 // kernel: 1 portable, 2 AVX2, 3 AVX-512 VBMI
 BENCHMARK(BM_RemapKernel)->ArgName("kernel")->Arg(1)->Arg(2)->Arg(3)->UseRealTime();
+
+// content as above; wall-clock time of the check
+BENCHMARK(BM_TilesAgainstRemap)->Apply(Classes)->UseManualTime()->Iterations(9);
 
 BENCHMARK_MAIN();
