@@ -55,6 +55,8 @@ Status Pipeline::Run(const Step& step, std::string* warning) {
           return Reported(ed.LoadPalette(s.file, s.merge));
         } else if constexpr (std::is_same_v<S, RemapStep>) {
           return Reported(ed.RemapToPalette(s.file, s.options));
+        } else if constexpr (std::is_same_v<S, SwapBanksStep>) {
+          return Reported(ed.SwapBanks(s.a, s.b, s.size));
         } else if constexpr (std::is_same_v<S, MergeDuplicatesStep>) {
           ed.MergeDuplicates();
         } else {

@@ -224,6 +224,23 @@ Result<Step> Remap(std::string_view rest) {
   return Step{std::move(step)};
 }
 
+Result<Step> SwapBanks(const Fields& f) {
+  constexpr std::string_view kForm = "swap-banks:A:B[:SIZE]";
+  if (f.size() < 2 || f.size() > 3) return FormError(kForm);
+  SwapBanksStep step;
+  if (f.size() == 3) {
+    if (f[2] != "16" && f[2] != "4") return Error{"SIZE " + Quoted(f[2]) + " is not 16 or 4"};
+    step.size = f[2] == "16" ? 16 : 4;
+  }
+  auto a = Number(f[0], 0, 256 / step.size - 1, "A");
+  if (!a) return a.error();
+  auto b = Number(f[1], 0, 256 / step.size - 1, "B");
+  if (!b) return b.error();
+  step.a = *a;
+  step.b = *b;
+  return Step{step};
+}
+
 }  // namespace
 
 Result<Step> ParseStep(std::string_view text) {
@@ -243,8 +260,10 @@ Result<Step> ParseStep(std::string_view text) {
   if (name == "reverse") return Reverse(fields);
   if (name == "spread") return Spread(fields);
   if (name == "set") return Set(fields);
+  if (name == "swap-banks") return SwapBanks(fields);
   return Error{"unknown step " + Quoted(name) +
-               " (sort, move, reverse, spread, set, palette, remap, merge-duplicates or compact)"};
+               " (sort, move, reverse, spread, set, palette, remap, merge-duplicates, compact or "
+               "swap-banks)"};
 }
 
 }  // namespace hw::cli

@@ -11,6 +11,7 @@
 //   remap:FILE[:rgb|perceptual][:transparent=N]
 //   merge-duplicates
 //   compact
+//   swap-banks:A:B[:SIZE]                banks of SIZE 16 (the default) or 4 entries
 //
 // WHAT is both (the default), index or colour. Positions are 0..255 and LOW-HIGH
 // is inclusive with LOW <= HIGH. Optional fields are read from the right, so a
@@ -79,8 +80,14 @@ struct RemapStep {
 struct MergeDuplicatesStep {};
 struct CompactStep {};
 
+struct SwapBanksStep {
+  int a = 0;
+  int b = 0;
+  int size = 16;  // 16 or 4
+};
+
 using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep,
-                          RemapStep, MergeDuplicatesStep, CompactStep>;
+                          RemapStep, MergeDuplicatesStep, CompactStep, SwapBanksStep>;
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);

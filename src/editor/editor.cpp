@@ -125,6 +125,7 @@ void Editor::Apply(const BoardState& next, bool record) {
   } else if (map_changed) {
     Remap(remap_into);
   }
+  if (map_changed) RecheckTiles();
   if (entries_changed) RebuildDisplayPalette();
   if (auto* v = view()) {
     if (entries_changed) {

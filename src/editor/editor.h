@@ -28,6 +28,7 @@
 #include "editor/services.h"
 #include "formats/picture_io.h"
 #include "pixels/histogram.h"
+#include "pixels/tiles.h"
 
 namespace hw {
 
@@ -42,6 +43,12 @@ class EditorView {
   virtual void PicturePaletteChanged() {}       // the colours the picture shows
   virtual void PictureOpened() {}               // a picture was loaded: show it
   virtual void TimerChanged() {}                // cycling started, stopped or sped up
+};
+
+// The last tile check and what it found (see Editor::CheckTiles).
+struct TileCheck {
+  TileCheckOptions options;
+  TileBanks banks;
 };
 
 struct EditorServices {
@@ -177,6 +184,18 @@ class Editor {
   void MergeDuplicates();
   void Compact();
 
+  // ---- banks (runs of 16 or 4 entries, as tile-based hardware uses them) ----
+  // Exchanges banks a and b of `size` entries keeping the look: the drop of one
+  // bank on the other with both boxes ticked. False, reported, for a bank that is
+  // not on the board or a drop that is refused.
+  bool SwapBanks(int a, int b, int size);
+  // "Check Tiles...": which banks each tile of the picture uses. The result stays
+  // (TileCheckShown) and follows every change of the pixels until ClearTileCheck()
+  // or a picture load; the status line gives the count of mixed tiles.
+  void CheckTiles(const TileCheckOptions& options);
+  void ClearTileCheck();
+  const std::optional<TileCheck>& TileCheckShown() const { return tile_check_; }
+
   // ---- colour cycling preview ----
   void ToggleCycling();
   void SelectScheme(int index);   // 0 .. kCycleSchemes - 1
@@ -203,6 +222,8 @@ class Editor {
   void PrepareRemapBuffer();
   std::vector<uint8_t>& RemapBuffer();
   void RebuildDisplayPalette();
+  void RecheckTiles();
+  void TileCheckMessage();
   void ReportError(const std::string& message);
 
   EditorServices svc_;
@@ -234,6 +255,7 @@ class Editor {
   UsageCounts usage_{};
 
   PaletteHandle hpal_ = 0;
+  std::optional<TileCheck> tile_check_;
 
   bool flipped_ = false;
 

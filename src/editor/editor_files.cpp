@@ -126,6 +126,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   board_.map = IdentityMap();  // the pixels above are those of the identity map
   board_.entries = pic.entries;
   board_.names = BoardNames();
+  tile_check_.reset();
   board_.locked.reset();
   usage_ = UsageByPosition(board_.map, loaded_counts_);
 

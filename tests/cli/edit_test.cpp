@@ -95,7 +95,11 @@ TEST_F(Edit, EveryMalformedStepIsAUsageErrorNamingIt) {
                              "remap:x.gpl:transparent=256",
                              "remap:x.gpl:transparent=",
                              "compact:x",
-                             "merge-duplicates:1"};
+                             "merge-duplicates:1",
+                             "swap-banks:1",
+                             "swap-banks:0:16",
+                             "swap-banks:0:63:16",
+                             "swap-banks:0:1:8"};
   for (const std::string& step : bad) {
     SCOPED_TRACE(step);
     const Outcome r = Cli({"edit", in_, out_, "sort:hsv", step});
@@ -228,6 +232,24 @@ TEST_F(Edit, StatsCountsUsageAndFirstDuplicates) {
   const Outcome r = Cli(args);
   EXPECT_EQ(r.code, 0);
   EXPECT_EQ(r.err.rfind("warning: '" + out_ + "': ", 0), 0u) << r.err;
+}
+
+// A bank exchange keeps every pixel's colour and moves the indices of the two banks
+// by the distance between them, the rest staying; banks of 16 and of 4.
+TEST_F(Edit, SwapBanksKeepsTheLookAndMovesIndicesByTheBankDistance) {
+  for (const auto& [step, a, b, size] :
+       {std::tuple("swap-banks:1:11", 1, 11, 16), std::tuple("swap-banks:40:2:4", 40, 2, 4)}) {
+    SCOPED_TRACE(step);
+    ASSERT_EQ(Cli({"edit", in_, out_, step}).code, 0);
+    Result<LoadedPicture> out = LoadPictureFile(out_);
+    ASSERT_TRUE(out.ok());
+    for (size_t k = 0; k < pixels_.size(); ++k) {
+      const int was = pixels_[k], bank = was / size;
+      const int moved = bank == a ? was + (b - a) * size : bank == b ? was - (b - a) * size : was;
+      ASSERT_EQ(out->pixels[k], moved) << k;
+      ASSERT_EQ(out->entries[out->pixels[k]].rgb, palette_[size_t(was)]) << k;
+    }
+  }
 }
 
 }  // namespace

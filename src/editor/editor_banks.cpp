@@ -1,0 +1,62 @@
+// The board as banks of 16 or 4 entries, as tile-based hardware uses it: bank
+// exchanges and the check of which banks each tile of the picture uses.
+#include <string>
+
+#include "editor/editor.h"
+
+namespace hw {
+
+bool Editor::SwapBanks(int a, int b, int size) {
+  if ((size != 16 && size != 4) || a < 0 || b < 0 || a >= 256 / size || b >= 256 / size) {
+    ReportError("there is no bank " + std::to_string(a < 0 || a >= 256 / size ? a : b) +
+                " of " + std::to_string(size) + " entries (banks 0 to " +
+                std::to_string(256 / size - 1) + ")");
+    return false;
+  }
+  if (a == b) return true;
+  const uint64_t before = history_.Position();
+  Drop(b * size, a * size, MoveOptions{size, MoveWhat{true, true}});
+  if (history_.Position() == before) {
+    // The drop was refused (a locked position, say) and said why.
+    if (!message_.empty()) ReportError(message_);
+    return false;
+  }
+  message_ = "Exchanged banks " + std::to_string(a) + " and " + std::to_string(b);
+  if (auto* v = view()) v->StateChanged();
+  return true;
+}
+
+void Editor::CheckTiles(const TileCheckOptions& options) {
+  if (!loaded_ || !ValidTileCheck(options)) return;
+  tile_check_ = TileCheck{options, hw::CheckTiles(Pixels(), width_, height_, options)};
+  TileCheckMessage();
+  if (auto* v = view()) {
+    v->PictureChanged();
+    v->StateChanged();
+  }
+}
+
+void Editor::ClearTileCheck() {
+  if (!tile_check_) return;
+  tile_check_.reset();
+  if (auto* v = view()) {
+    v->PictureChanged();
+    v->StateChanged();
+  }
+}
+
+void Editor::RecheckTiles() {
+  if (!tile_check_ || !loaded_) return;
+  tile_check_->banks = hw::CheckTiles(Pixels(), width_, height_, tile_check_->options);
+}
+
+void Editor::TileCheckMessage() {
+  const TileBanks& b = tile_check_->banks;
+  const int64_t all = int64_t{b.columns} * b.rows;
+  message_ = b.mixed == 0 ? "No tile uses more than one bank"
+                          : std::to_string(b.mixed) + " of " + std::to_string(all) +
+                                (b.mixed == 1 ? " tile uses" : " tiles use") +
+                                " more than one bank";
+}
+
+}  // namespace hw
