@@ -79,4 +79,12 @@ void EditorCommands::RemapToPalette(RemapMetric metric) {
   editor_.RemapToPalette(*path, *palette, options);
 }
 
+void EditorCommands::CheckTiles() {
+  if (tiles_ == nullptr || !editor_.PictureLoaded()) return;
+  const auto& shown = editor_.TileCheckShown();
+  if (auto chosen = tiles_->TileCheckSettings(shown ? shown->options : TileCheckOptions{})) {
+    editor_.CheckTiles(*chosen);
+  }
+}
+
 }  // namespace hw

@@ -23,6 +23,7 @@ class EditorCommands {
   // Asked which position becomes transparent when a remap needs one; none: such
   // remaps are cancelled.
   void SetTransparentQuestion(TransparentQuestion* question) { transparent_ = question; }
+  void SetTileCheckQuestion(TileCheckQuestion* question) { tiles_ = question; }
 
   void LoadPicture();
   // The saves: true when the file was written.
@@ -34,6 +35,8 @@ class EditorCommands {
   // "Remap to Palette...": the palette file (or a picture), then the transparent
   // position when the remap needs one.
   void RemapToPalette(RemapMetric metric);
+  // "Check Tiles...": the dialog opens on the last check's settings.
+  void CheckTiles();
 
  private:
   // False when the user would rather not lose `loss` in `path`.
@@ -44,6 +47,7 @@ class EditorCommands {
   ColourDialog* colours_;
   LossQuestion* losses_ = nullptr;
   TransparentQuestion* transparent_ = nullptr;
+  TileCheckQuestion* tiles_ = nullptr;
 };
 
 }  // namespace hw

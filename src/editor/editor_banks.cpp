@@ -8,9 +8,9 @@ namespace hw {
 
 bool Editor::SwapBanks(int a, int b, int size) {
   if ((size != 16 && size != 4) || a < 0 || b < 0 || a >= 256 / size || b >= 256 / size) {
-    ReportError("there is no bank " + std::to_string(a < 0 || a >= 256 / size ? a : b) +
-                " of " + std::to_string(size) + " entries (banks 0 to " +
-                std::to_string(256 / size - 1) + ")");
+    ReportError("there is no bank " + std::to_string(a < 0 || a >= 256 / size ? a : b) + " of " +
+                std::to_string(size) + " entries (banks 0 to " + std::to_string(256 / size - 1) +
+                ")");
     return false;
   }
   if (a == b) return true;
@@ -53,10 +53,10 @@ void Editor::RecheckTiles() {
 void Editor::TileCheckMessage() {
   const TileBanks& b = tile_check_->banks;
   const int64_t all = int64_t{b.columns} * b.rows;
-  message_ = b.mixed == 0 ? "No tile uses more than one bank"
-                          : std::to_string(b.mixed) + " of " + std::to_string(all) +
-                                (b.mixed == 1 ? " tile uses" : " tiles use") +
-                                " more than one bank";
+  message_ = b.mixed == 0
+                 ? "No tile uses more than one bank"
+                 : std::to_string(b.mixed) + " of " + std::to_string(all) +
+                       (b.mixed == 1 ? " tile uses" : " tiles use") + " more than one bank";
 }
 
 }  // namespace hw

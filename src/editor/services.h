@@ -8,6 +8,7 @@
 
 #include "colour/colour.h"
 #include "cycle/cycle.h"
+#include "pixels/tiles.h"
 
 namespace hw {
 
@@ -56,6 +57,14 @@ class TransparentQuestion {
   // position (0 .. count - 1), or nullopt when the user cancelled.
   virtual std::optional<int> TransparentPosition(const std::string& file,
                                                  const BoardEntries& entries, int count) = 0;
+};
+
+// "Check Tiles...": the tile size, the bank size and whether position 0 of each
+// bank is shared; the dialog opens on `last`. Nullopt when the user cancelled.
+class TileCheckQuestion {
+ public:
+  virtual ~TileCheckQuestion() = default;
+  virtual std::optional<TileCheckOptions> TileCheckSettings(const TileCheckOptions& last) = 0;
 };
 
 class BusyPointer {

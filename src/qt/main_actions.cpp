@@ -59,6 +59,8 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
           [&cmd] { cmd.RemapToPalette(RemapMetric::Perceptual); });
   Command("actionMergeDuplicates", tr("Merge Duplicates"), [&ed] { ed.MergeDuplicates(); });
   Command("actionCompact", tr("Compact"), [&ed] { ed.Compact(); });
+  Command("actionCheckTiles", tr("Check Tiles..."), [&cmd] { cmd.CheckTiles(); });
+  Command("actionClearTileCheck", tr("Clear Tile Check"), [&ed] { ed.ClearTileCheck(); });
   Command("actionFlip", tr("Flip Board"), [&ed] { ed.Flip(); });
   Command("actionTest", tr("Test"), [&ed] { ed.ToggleCycling(); });
   View("actionQuit", tr("Quit"), [this] { window_.close(); })->setShortcut(K(Qt::CTRL | Qt::Key_Q));
@@ -137,7 +139,7 @@ void MainActions::BuildMenus() {
   add(bar->addMenu(tr("&Edit")),
       {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
        "actionSpreadHSV", "actionSpreadHSVReverse", "", "actionRemapRgb", "actionRemapPerceptual",
-       "actionMergeDuplicates", "actionCompact"});
+       "actionMergeDuplicates", "actionCompact", "", "actionCheckTiles", "actionClearTileCheck"});
   add(bar->addMenu(tr("&View")),
       {"actionPictureWindow", "", "actionZoomIn", "actionZoomOut", "actionZoom1", "actionZoomFit",
        "", "actionFlip", "actionMarkUnused", "actionBlink"});

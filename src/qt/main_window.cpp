@@ -70,6 +70,8 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   commands_.SetLossQuestion(&own_loss_question_);
   own_transparent_question_.SetParent(this);
   commands_.SetTransparentQuestion(&own_transparent_question_);
+  own_tile_question_.SetParent(this);
+  commands_.SetTileCheckQuestion(&own_tile_question_);
   unsaved_ = new UnsavedChanges(editor_, commands_, this);
   connect(unsaved_, &UnsavedChanges::Discarded, this, &MainWindow::ChangesDiscarded);
 
@@ -163,6 +165,7 @@ void MainWindow::BuildStatusBar() {
   show_zoom();
   // A click on a pixel of the picture puts both marks on the entry it uses, as an
   // arrow key does; pointing at one shows its values.
+  picture_window_->View()->SetTileCheck(&editor_.TileCheckShown());
   connect(picture_window_->View(), &PictureView::PixelClicked, this, [this](int x, int y) {
     const int index = EntryAtPixel(editor_, x, y);
     if (index >= 0) Run([this, index] { editor_.SetMarks(index, index); });

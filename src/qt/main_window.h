@@ -51,6 +51,9 @@ class MainWindow : public QMainWindow, public EditorView {
   }
   // Who answers which position becomes transparent before a remap that needs
   // one; by default a number box.
+  void SetTileCheckQuestion(TileCheckQuestion* question) {
+    commands_.SetTileCheckQuestion(question ? question : &own_tile_question_);
+  }
   void SetTransparentQuestion(TransparentQuestion* question) {
     commands_.SetTransparentQuestion(question ? question : &own_transparent_question_);
   }
@@ -122,6 +125,7 @@ class MainWindow : public QMainWindow, public EditorView {
   EditorCommands commands_;
   QtLossQuestion own_loss_question_;
   QtTransparentQuestion own_transparent_question_;
+  QtTileCheckQuestion own_tile_question_;
   UnsavedChanges* unsaved_ = nullptr;
   BoardSurface* surface_ = nullptr;
   BoardView* board_ = nullptr;

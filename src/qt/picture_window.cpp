@@ -4,11 +4,13 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPen>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "qt/checker.h"
@@ -174,6 +176,45 @@ void PictureView::paintEvent(QPaintEvent* event) {
       }
     }
     painter.drawImage(area.topLeft(), part);
+  }
+  PaintMixedTiles(painter, area);
+}
+
+void PictureView::PaintMixedTiles(QPainter& painter, const QRect& area) const {
+  if (tile_check_ == nullptr || !tile_check_->has_value()) return;
+  const TileCheck& check = **tile_check_;
+  const TileBanks& banks = check.banks;
+  if (banks.mixed == 0 || banks.columns <= 0 || banks.rows <= 0) return;
+  // Picture coordinates to the box's and back, at the zoom shown.
+  const int64_t z = zoom_;
+  const auto to_view = [z](int64_t p) { return z >= 1 ? p * z : p / -z; };
+  const auto to_picture = [z](int64_t v) { return z >= 1 ? v / z : v * -z; };
+  const int64_t tw = check.options.tile_width, th = check.options.tile_height;
+  const int64_t c0 = to_picture(area.left()) / tw, r0 = to_picture(area.top()) / th;
+  const int64_t c1 = std::min<int64_t>(banks.columns - 1, to_picture(area.right()) / tw);
+  const int64_t r1 = std::min<int64_t>(banks.rows - 1, to_picture(area.bottom()) / th);
+  // Large enough tiles get an outline in two colours (seen on any picture); tiles
+  // of a few screen pixels are filled instead.
+  const bool small = to_view(std::min(tw, th)) < 4;
+  const QColor fill(255, 0, 255, 140);
+  for (int64_t r = r0; r <= r1; ++r) {
+    for (int64_t c = c0; c <= c1; ++c) {
+      const uint64_t used = banks.banks[static_cast<size_t>(r * banks.columns + c)];
+      if (std::popcount(used) < 2) continue;
+      const int64_t x0 = to_view(c * tw), y0 = to_view(r * th);
+      const int64_t x1 = to_view(std::min<int64_t>((c + 1) * tw, width_));
+      const int64_t y1 = to_view(std::min<int64_t>((r + 1) * th, height_));
+      const QRect tile(QPoint(int(x0), int(y0)),
+                       QPoint(int(std::max(x0, x1 - 1)), int(std::max(y0, y1 - 1))));
+      if (small) {
+        painter.fillRect(tile, fill);
+      } else {
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawRect(tile.adjusted(0, 0, -1, -1));
+        painter.setPen(QPen(QColor(255, 0, 255), 1));
+        painter.drawRect(tile.adjusted(1, 1, -2, -2));
+      }
+    }
   }
 }
 

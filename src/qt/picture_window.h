@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "display/display_palette.h"
+#include "editor/editor.h"
 
 class QScreen;
 class QScrollArea;
@@ -73,6 +74,9 @@ class PictureView : public QWidget {
   // The pixels using table entry `index` blink (-1: none). Only what is shown
   // changes; the colour table and the pixels stay as they are.
   void SetBlinkIndex(int index);
+  // The tiles of `check` that use more than one bank are outlined (none: no
+  // outlines); `check` must outlive the box and is read at every paint.
+  void SetTileCheck(const std::optional<TileCheck>* check) { tile_check_ = check; }
   int BlinkIndex() const { return blink_index_; }
 
  signals:
@@ -87,6 +91,10 @@ class PictureView : public QWidget {
   void leaveEvent(QEvent* event) override;
 
  private:
+  // Outlines the tiles of the tile check that use more than one bank, within `area`.
+  void PaintMixedTiles(QPainter& painter, const QRect& area) const;
+
+ private:
   const std::vector<uint8_t>* pixels_ = nullptr;
   int width_ = 0;
   int height_ = 0;
@@ -94,6 +102,7 @@ class PictureView : public QWidget {
   QList<QRgb> table_;
   bool translucent_ = false;  // some entry of the table is not opaque
   int blink_index_ = -1;
+  const std::optional<TileCheck>* tile_check_ = nullptr;
   bool blink_lit_ = false;
   QTimer blink_timer_;
 };

@@ -4,12 +4,18 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSpinBox>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -160,6 +166,42 @@ std::optional<int> QtTransparentQuestion::TransparentPosition(const std::string&
   for (QLabel* label : dialog.findChildren<QLabel*>()) label->setTextFormat(Qt::PlainText);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.intValue();
+}
+
+std::optional<TileCheckOptions> QtTileCheckQuestion::TileCheckSettings(
+    const TileCheckOptions& last) {
+  QDialog dialog(parent_.data());
+  dialog.setObjectName(QStringLiteral("TileCheckDialog"));
+  dialog.setWindowTitle(QObject::tr("Check Tiles"));
+  auto* form = new QFormLayout(&dialog);
+  const auto side = [&dialog](const char* name, int value) {
+    auto* box = new QSpinBox(&dialog);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setRange(1, 65535);
+    box->setValue(value);
+    return box;
+  };
+  QSpinBox* width = side("TileWidth", last.tile_width);
+  QSpinBox* height = side("TileHeight", last.tile_height);
+  auto* bank = new QComboBox(&dialog);
+  bank->setObjectName(QStringLiteral("BankSize"));
+  bank->addItem(QObject::tr("16 entries (16 banks)"), 16);
+  bank->addItem(QObject::tr("4 entries (64 banks)"), 4);
+  bank->setCurrentIndex(last.bank_size == 4 ? 1 : 0);
+  auto* shared = new QCheckBox(QObject::tr("Position 0 of every bank is shared"), &dialog);
+  shared->setObjectName(QStringLiteral("SharedZero"));
+  shared->setChecked(last.shared_zero);
+  form->addRow(QObject::tr("Tile width:"), width);
+  form->addRow(QObject::tr("Tile height:"), height);
+  form->addRow(QObject::tr("Bank:"), bank);
+  form->addRow(shared);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return TileCheckOptions{width->value(), height->value(), bank->currentData().toInt(),
+                          shared->isChecked()};
 }
 
 QtBusyPointer::~QtBusyPointer() {

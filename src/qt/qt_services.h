@@ -89,6 +89,16 @@ class QtTransparentQuestion : public TransparentQuestion {
   QPointer<QWidget> parent_;
 };
 
+// A dialog of the tile width and height, the bank size and the shared zero.
+class QtTileCheckQuestion : public TileCheckQuestion {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  std::optional<TileCheckOptions> TileCheckSettings(const TileCheckOptions& last) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
 // The wait shape while a file is read or written. Unbalanced calls are tolerated:
 // a restore without a matching wait does nothing.
 class QtBusyPointer : public BusyPointer {
