@@ -11,6 +11,9 @@
 //   remap:FILE[:rgb|perceptual][:transparent=N]
 //   merge-duplicates
 //   compact
+//   target:NAME|R-G-B                    NAME a machine (none, vga, megadrive, ...),
+//                                        R-G-B bits per channel, each 1..8
+//   snap                                 every unlocked entry onto the target
 //
 // WHAT is both (the default), index or colour. Positions are 0..255 and LOW-HIGH
 // is inclusive with LOW <= HIGH. Optional fields are read from the right, so a
@@ -27,6 +30,7 @@
 #include "board/sort.h"
 #include "board/spread.h"
 #include "colour/colour.h"
+#include "colour/target.h"
 #include "formats/result.h"
 
 namespace hw::cli {
@@ -79,8 +83,13 @@ struct RemapStep {
 struct MergeDuplicatesStep {};
 struct CompactStep {};
 
+struct TargetStep {
+  ColourTarget target;
+};
+struct SnapStep {};
+
 using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep,
-                          RemapStep, MergeDuplicatesStep, CompactStep>;
+                          RemapStep, MergeDuplicatesStep, CompactStep, TargetStep, SnapStep>;
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);
