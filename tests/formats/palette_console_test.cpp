@@ -17,10 +17,9 @@ namespace hw::test {
 namespace {
 
 constexpr RGBTriple kSixteen[16] = {
-    {0, 0, 0},      {255, 255, 255}, {255, 0, 0},     {0, 255, 0},
-    {0, 0, 255},    {128, 128, 128}, {36, 73, 109},   {18, 19, 200},
-    {100, 150, 200}, {8, 9, 10},     {127, 128, 129}, {250, 5, 130},
-    {64, 32, 16},   {17, 34, 51},    {204, 102, 51},  {90, 180, 45}};
+    {0, 0, 0},     {255, 255, 255}, {255, 0, 0},     {0, 255, 0},  {0, 0, 255},     {128, 128, 128},
+    {36, 73, 109}, {18, 19, 200},   {100, 150, 200}, {8, 9, 10},   {127, 128, 129}, {250, 5, 130},
+    {64, 32, 16},  {17, 34, 51},    {204, 102, 51},  {90, 180, 45}};
 
 BoardEntries Sixteen() {
   BoardEntries e{};
@@ -44,17 +43,15 @@ TEST(ConsolePalette, EachFormatWritesTheHandComputedWordsAndReadsThemBack) {
     PaletteFormat format;
     Bytes bytes;
   } cases[] = {
-      {PaletteFormat::Vga6, {0,  0,  0,  63, 63, 63, 63, 0,  0,  0,  63, 0,  0,  0,  63, 32,
-                             32, 32, 9,  18, 27, 4,  5,  49, 25, 37, 49, 2,  2,  2,  31, 32,
-                             32, 62, 1,  32, 16, 8,  4,  4,  8,  12, 50, 25, 12, 22, 44, 11}},
-      {PaletteFormat::Bgr15,
-       Words({0x0000, 0x7FFF, 0x001F, 0x03E0, 0x7C00, 0x4210, 0x3524, 0x6042, 0x624C, 0x0421,
-              0x420F, 0x403E, 0x0888, 0x1882, 0x1999, 0x16CB},
-             true)},
-      {PaletteFormat::Md9,
-       Words({0x0000, 0x0EEE, 0x000E, 0x00E0, 0x0E00, 0x0888, 0x0642, 0x0A20, 0x0A86, 0x0000,
-              0x0886, 0x080E, 0x0024, 0x0220, 0x026C, 0x02A4},
-             false)},
+      {PaletteFormat::Vga6, {0,  0,  0, 63, 63, 63, 63, 0,  0,  0,  63, 0,  0,  0,  63, 32,
+                             32, 32, 9, 18, 27, 4,  5,  49, 25, 37, 49, 2,  2,  2,  31, 32,
+                             32, 62, 1, 32, 16, 8,  4,  4,  8,  12, 50, 25, 12, 22, 44, 11}},
+      {PaletteFormat::Bgr15, Words({0x0000, 0x7FFF, 0x001F, 0x03E0, 0x7C00, 0x4210, 0x3524, 0x6042,
+                                    0x624C, 0x0421, 0x420F, 0x403E, 0x0888, 0x1882, 0x1999, 0x16CB},
+                                   true)},
+      {PaletteFormat::Md9, Words({0x0000, 0x0EEE, 0x000E, 0x00E0, 0x0E00, 0x0888, 0x0642, 0x0A20,
+                                  0x0A86, 0x0000, 0x0886, 0x080E, 0x0024, 0x0220, 0x026C, 0x02A4},
+                                 false)},
       {PaletteFormat::Amiga12,
        Words({0x0000, 0x0FFF, 0x0F00, 0x00F0, 0x000F, 0x0888, 0x0246, 0x011C, 0x069C, 0x0011,
               0x0788, 0x0F08, 0x0421, 0x0123, 0x0C63, 0x05B3},
@@ -62,12 +59,10 @@ TEST(ConsolePalette, EachFormatWritesTheHandComputedWordsAndReadsThemBack) {
   };
   // Read back: md9 (128,128,128) is k = 4 of 3 bits, 146; amiga12 (8, 9, 10) is
   // 0, 1, 1 of 4 bits, 0 17 17.
-  const RGBTriple md9_back[16] = {{0, 0, 0},       {255, 255, 255}, {255, 0, 0},
-                                  {0, 255, 0},     {0, 0, 255},     {146, 146, 146},
-                                  {36, 73, 109},   {0, 36, 182},    {109, 146, 182},
-                                  {0, 0, 0},       {109, 146, 146}, {255, 0, 146},
-                                  {73, 36, 0},     {0, 36, 36},     {219, 109, 36},
-                                  {73, 182, 36}};
+  const RGBTriple md9_back[16] = {{0, 0, 0},       {255, 255, 255}, {255, 0, 0},     {0, 255, 0},
+                                  {0, 0, 255},     {146, 146, 146}, {36, 73, 109},   {0, 36, 182},
+                                  {109, 146, 182}, {0, 0, 0},       {109, 146, 146}, {255, 0, 146},
+                                  {73, 36, 0},     {0, 36, 36},     {219, 109, 36},  {73, 182, 36}};
   std::mt19937 gen(3);
   for (const auto& c : cases) {
     const std::string key(ConsoleFormatKey(c.format));
@@ -124,13 +119,15 @@ TEST(ConsolePalette, LengthsValuesAndTheRawDefault) {
   vga[700] = 64;
   auto refused = DecodePaletteFileAs(PaletteFormat::Vga6, vga, "title.vga");
   ASSERT_FALSE(refused);
-  EXPECT_EQ(refused.error().message, "title.vga, byte 700: value 64 is above 63: not a vga6 palette");
+  EXPECT_EQ(refused.error().message,
+            "title.vga, byte 700: value 64 is above 63: not a vga6 palette");
   // Without a named format the same 768 bytes are 8-bit colours.
   auto raw = DecodePaletteFile(vga, "title.vga");
   ASSERT_TRUE(raw) << raw.error().message;
   EXPECT_EQ(std::tuple(raw->count, raw->entries[233].rgb), std::tuple(256, RGBTriple{63, 64, 63}));
   // Bits a word does not use are ignored.
-  auto md = DecodePaletteFileAs(PaletteFormat::Md9, Words(std::vector<int>(16, 0xF111), false), "m");
+  auto md =
+      DecodePaletteFileAs(PaletteFormat::Md9, Words(std::vector<int>(16, 0xF111), false), "m");
   ASSERT_TRUE(md);
   EXPECT_EQ(md->entries[0].rgb, (RGBTriple{0, 0, 0}));
   auto bgr =
