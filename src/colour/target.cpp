@@ -5,9 +5,9 @@ namespace hw {
 namespace {
 
 constexpr TargetPreset kPresets[] = {
-    {"none", 8, 8, 8},     {"vga", 6, 6, 6},       {"ocs", 4, 4, 4},  {"ste", 4, 4, 4},
-    {"gamegear", 4, 4, 4}, {"st", 3, 3, 3},        {"megadrive", 3, 3, 3},
-    {"sms", 2, 2, 2},      {"snes", 5, 5, 5},      {"gba", 5, 5, 5},  {"gbc", 5, 5, 5},
+    {"none", 8, 8, 8},     {"vga", 6, 6, 6}, {"ocs", 4, 4, 4},       {"ste", 4, 4, 4},
+    {"gamegear", 4, 4, 4}, {"st", 3, 3, 3},  {"megadrive", 3, 3, 3}, {"sms", 2, 2, 2},
+    {"snes", 5, 5, 5},     {"gba", 5, 5, 5}, {"gbc", 5, 5, 5},
 };
 
 bool ValidBits(int bits) { return bits >= 1 && bits <= 8; }

@@ -28,9 +28,9 @@ std::optional<ColourTarget> AskTargetBits(QWidget* parent, const ColourTarget& n
     if (bits.size() == 5) {
       if (auto target = TargetByName(bits)) return target;
     }
-    QMessageBox::warning(parent, QObject::tr("Target Hardware"),
-                         QObject::tr("'%1' is not R-G-B bits, each 1 to 8 (like 3-3-2).")
-                             .arg(text.toHtmlEscaped()));
+    QMessageBox::warning(
+        parent, QObject::tr("Target Hardware"),
+        QObject::tr("'%1' is not R-G-B bits, each 1 to 8 (like 3-3-2).").arg(text.toHtmlEscaped()));
   }
 }
 
@@ -66,8 +66,8 @@ std::optional<ColourTarget> AskCustomLevels(QWidget* parent, const ColourTarget&
       std::string cause;
       auto read = ParseLevels(edits[c]->text().toStdString(), &cause);
       if (!read) {
-        why->setText(QObject::tr("%1: %2").arg(QObject::tr(names[c]),
-                                               QString::fromStdString(cause)));
+        why->setText(
+            QObject::tr("%1: %2").arg(QObject::tr(names[c]), QString::fromStdString(cause)));
         edits[c]->setFocus();
         return;
       }
