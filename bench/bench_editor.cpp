@@ -224,6 +224,25 @@ const std::vector<Command>& Commands() {
          b.Fit([&] { b.ed->MergeDuplicates(); });
        },
        [](Bench& b) { b.Fit([&] { b.ed->Compact(); }); }},
+      // Last: a target stays set, and the commands above run without one.
+      // On a target: the same gradient, each entry then snapped.
+      {"SpreadRGBOnTarget",
+       [](Bench& b) {
+         if (b.ed->Board().target.None()) b.ed->SetTarget(*TargetByName("megadrive"));
+         b.ed->EditColour(255, RGBTriple{static_cast<uint8_t>(++b.toggle), 40, 200});
+         b.Range(0, 255);
+       },
+       [](Bench& b) { b.ed->Spread(SpreadKind::Rgb); }},
+      // A 24-bit gradient over the whole board, then every entry snapped in one step.
+      {"SnapAll",
+       [](Bench& b) {
+         b.ed->SetTarget(ColourTarget{});
+         b.ed->EditColour(255, RGBTriple{static_cast<uint8_t>(++b.toggle), 40, 200});
+         b.Range(0, 255);
+         b.ed->Spread(SpreadKind::Rgb);
+         b.ed->SetTarget(*TargetByName("megadrive"));
+       },
+       [](Bench& b) { b.ed->SnapAll(); }},
   };
   return commands;
 }

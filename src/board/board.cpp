@@ -1,5 +1,7 @@
 #include "board/board.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <numeric>
 #include <utility>
 
@@ -121,7 +123,8 @@ int ApplyPalette(BoardState& board, const BoardEntries& file, int count, Palette
   EntryNames names;
   for (size_t p = 0; p < 256; ++p) names[p] = board.names.At(p);
   const auto put = [&](int position, int k) {
-    board.entries[static_cast<size_t>(position)] = file[static_cast<size_t>(k)];
+    board.entries[static_cast<size_t>(position)] =
+        OnBoardTarget(board, file[static_cast<size_t>(k)]);
     names[static_cast<size_t>(position)] =
         file_names ? (*file_names)[static_cast<size_t>(k)] : std::string();
   };
@@ -147,6 +150,23 @@ int ApplyPalette(BoardState& board, const BoardEntries& file, int count, Palette
     }
   }
   return done(placed);
+}
+
+SnapReport SnapAll(BoardState& board) {
+  SnapReport report;
+  if (board.target.None()) return report;
+  for (int p = 0; p < 256; ++p) {
+    if (IsLocked(board, p)) continue;
+    RGBTriple& c = board.entries[static_cast<size_t>(p)].rgb;
+    const RGBTriple snapped = SnapColour(board.target, c);
+    if (snapped == c) continue;
+    ++report.changed;
+    for (auto [from, to] : {std::pair{c.R, snapped.R}, {c.G, snapped.G}, {c.B, snapped.B}}) {
+      report.largest = std::max(report.largest, std::abs(int{from} - int{to}));
+    }
+    c = snapped;
+  }
+  return report;
 }
 
 }  // namespace hw

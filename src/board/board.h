@@ -7,6 +7,8 @@
 //                   range commands
 //   names           each entry's name, moving with its entry (most have none)
 //   locks           positions no command may change (each command's rules say how)
+//   target          the hardware colours entries must lie on (none: every colour);
+//                   the commands that write colours write only colours it can show
 //
 // Everything else is derived: pixels = map applied to the loaded pixels, the
 // board and the display palette show the entries, a saved picture is the pixels
@@ -23,6 +25,7 @@
 
 #include "base/usage_counts.h"
 #include "colour/colour.h"
+#include "colour/target.h"
 
 namespace hw {
 
@@ -61,6 +64,7 @@ struct BoardState {
   int16_t cur = 0;   // the current mark
   BoardNames names;
   LockSet locked;
+  ColourTarget target;
   friend bool operator==(const BoardState&, const BoardState&) = default;
 };
 
@@ -122,11 +126,24 @@ enum class PaletteMerge { All, ReplaceRange, ProtectRange };
 //  - a shorter file fills the range from its low end, entry k to LOW + k while both
 //    last ("Replace Range"), or gives position k its entry k for every k < count
 //    outside the range ("Protect Range").
-// Positions the file does not reach keep their entries. A position that takes an
-// entry takes its name too (`file_names`, or none). The map, and so the pixels,
-// stay as they are. Returns how many positions took an entry.
+// Positions the file does not reach keep their entries. Entries placed are snapped
+// to the board's target. A position that takes an entry takes its name too (`file_names`, or none).
+// The map, and so the pixels, stay as they are. Returns how many positions took an entry.
 int ApplyPalette(BoardState& board, const BoardEntries& file, int count, PaletteMerge merge,
                  const EntryNames* file_names = nullptr);
+
+// An entry with its colour snapped to the board's target (its opacity kept).
+inline BoardEntry OnBoardTarget(const BoardState& b, BoardEntry e) {
+  if (!b.target.None()) e.rgb = SnapColour(b.target, e.rgb);
+  return e;
+}
+
+// "Snap All": every unlocked entry takes the nearest colour the target can show.
+struct SnapReport {
+  int changed = 0;  // entries whose colour changed
+  int largest = 0;  // the largest change of one channel, 0..255
+};
+SnapReport SnapAll(BoardState& board);
 
 // The marked range in ascending order.
 inline int16_t RangeLow(const BoardState& b) { return MinOf(b.cur, b.prev); }

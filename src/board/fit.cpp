@@ -165,7 +165,11 @@ RemapRefusal RemapToPalette(BoardState& board, const BoardEntries& file, int cou
   count = Clamp(count);
   const Sources sources = SourcesOf(board.map, loaded_counts);
   BoardEntries entries{};  // opaque black past the file's end
-  for (int k = 0; k < count; ++k) entries[static_cast<size_t>(k)] = file[static_cast<size_t>(k)];
+  // On a target the file's entries are snapped first: the pixels go to the colours
+  // the board will show.
+  for (int k = 0; k < count; ++k) {
+    entries[static_cast<size_t>(k)] = OnBoardTarget(board, file[static_cast<size_t>(k)]);
+  }
 
   int clear = FirstTransparent(entries, count);
   if (clear < 0 && UsedTransparent(board, sources)) {

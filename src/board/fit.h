@@ -33,10 +33,10 @@ enum class RemapRefusal {
   NoOpaqueEntry,       // pixels show colours, and the file has no entry left for them
 };
 
-// The file's first `count` entries (1..256) become the board's entries, entry k
-// at position k; positions past them become opaque black and take no pixels.
-// Every as-loaded index i, used or not, then goes to a file position, by the
-// entry it shows now (entries[map[i]]):
+// The file's first `count` entries (1..256), snapped to the board's target, become
+// the board's entries, entry k at position k; positions past them become opaque black and take no
+// pixels. Every as-loaded index i, used or not, then goes to a file position, by the entry it shows
+// now (entries[map[i]]):
 //  - an entry with alpha 0 goes to the lowest file position with alpha 0;
 //  - any other goes to the nearest file entry with alpha above 0 by
 //    options.metric on RGB alone (from the board's colour to the file's); equal

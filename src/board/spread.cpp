@@ -1,16 +1,16 @@
 #include "board/spread.h"
 
+#include <array>
+
 namespace hw {
 
-void SpreadRange(BoardState& board, SpreadKind kind) {
-  const int16_t lo = RangeLow(board);
-  const int16_t hi = RangeHigh(board);
-  if (lo < 0 || hi > 255) return;
+namespace {
+
+// The 24-bit gradient over lo..hi.
+void Gradient(BoardState& board, SpreadKind kind, int16_t lo, int16_t hi) {
   const int16_t span = static_cast<int16_t>(hi - lo);
-  if (span < 1) return;
   const RGBTriple from = board.entries[static_cast<size_t>(lo)].rgb;
   const RGBTriple to = board.entries[static_cast<size_t>(hi)].rgb;
-
   if (kind == SpreadKind::Rgb) {
     for (int i = lo; i <= hi; ++i) {
       BlendRGB(from, to, board.entries[static_cast<size_t>(i)].rgb, static_cast<int16_t>(i - lo),
@@ -27,6 +27,34 @@ void SpreadRange(BoardState& board, SpreadKind kind) {
     BlendHSV(from_hsv, to_hsv, hsv, static_cast<int16_t>(i - lo), span, direction);
     HSVToRGB(hsv, board.entries[static_cast<size_t>(i)].rgb);
   }
+}
+
+}  // namespace
+
+int SpreadRange(BoardState& board, SpreadKind kind) {
+  const int16_t lo = RangeLow(board);
+  const int16_t hi = RangeHigh(board);
+  if (lo < 0 || hi > 255 || hi - lo < 1) return 0;
+  Gradient(board, kind, lo, hi);
+  if (board.target.None()) return 0;
+  // The RGB spread writes the ends too (with their own colours); the HSV spreads
+  // only the positions between them.
+  const int first = kind == SpreadKind::Rgb ? lo : lo + 1;
+  const int last = kind == SpreadKind::Rgb ? hi : hi - 1;
+  std::array<RGBTriple, 256> gradient{};
+  for (int i = lo; i <= hi; ++i) {
+    const size_t p = static_cast<size_t>(i);
+    gradient[p] = board.entries[p].rgb;
+    if (i >= first && i <= last) board.entries[p].rgb = SnapColour(board.target, gradient[p]);
+  }
+  int coincide = 0;
+  const auto same_as = [&](int i, int j) {
+    const size_t a = static_cast<size_t>(i), b = static_cast<size_t>(j);
+    return j >= lo && j <= hi && board.entries[a].rgb == board.entries[b].rgb &&
+           gradient[a] != gradient[b];
+  };
+  for (int i = lo; i <= hi; ++i) coincide += same_as(i, i - 1) || same_as(i, i + 1);
+  return coincide;
 }
 
 }  // namespace hw

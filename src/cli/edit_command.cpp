@@ -159,10 +159,10 @@ int Edit(const std::vector<std::string>& args) {
   current_file = e->in;
   if (auto loaded = pipeline.Load(e->in); !loaded) return Fail(e->in, loaded.error().message);
   for (size_t i = 0; i < steps.size(); ++i) {
-    std::string warning;
+    std::string warning, note;
     Status ran = Ok{};
     try {
-      ran = pipeline.Run(steps[i].step, &warning);
+      ran = pipeline.Run(steps[i].step, &warning, &note);
     } catch (const std::bad_alloc&) {
       ran = Error{"not enough memory"};
     } catch (const std::system_error& error) {
@@ -171,6 +171,7 @@ int Edit(const std::vector<std::string>& args) {
     if (!ran) return StepError(i + 1, steps[i].text, ran.error().message, kExitFailure);
     if (!warning.empty())
       PrintLine(OneLine("warning: " + StepName(i + 1, steps[i].text) + ": " + warning));
+    if (!note.empty()) PrintLine(OneLine(StepName(i + 1, steps[i].text) + ": " + note));
   }
 
   // The outputs in order; a write that fails leaves it and the later ones as they were.

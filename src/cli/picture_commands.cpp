@@ -249,4 +249,25 @@ int Convert(const std::string& in, const std::string& out, bool palette_strip) {
   return 0;
 }
 
+// One side is a console palette of the format named. Its entries are read, or
+// written snapped to the format's depth: 16 or 32 of them when IN has that many,
+// else 256; the warning line says how many the format changed.
+int ConvertConsole(const std::string& in, const std::string& out, hw::PaletteFormat console) {
+  const bool out_known = hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png") ||
+                         hw::PaletteFormatForExtension(out).has_value();
+  const hw::PaletteFormat out_format =
+      out_known ? hw::PaletteFormatForExtension(out).value_or(hw::PaletteFormat::Pcx) : console;
+  current_file = in;
+  auto palette = out_known ? hw::LoadPaletteFileAs(in, console) : hw::LoadAnyPaletteFile(in);
+  if (!palette) return Fail(in, palette.error().message);
+  current_file = out;
+  const hw::EntryNames* names = palette->names ? &*palette->names : nullptr;
+  auto saved = hw::SavePaletteFile(out, out_format, palette->entries, names, palette->count);
+  if (!saved) return Fail(out, saved.error().message);
+  if (auto loss = hw::PaletteSaveLoses(out_format, palette->entries, names, palette->count)) {
+    Warn(out, *loss);
+  }
+  return 0;
+}
+
 }  // namespace hw::cli

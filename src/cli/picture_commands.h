@@ -12,11 +12,18 @@
 //                    picture or any palette file); OUT "-" is refused
 //   convert --palette-strip IN OUT.png
 //                    IN's palette as a PNG strip: 256 x 1, pixel k index k
+//   convert --format F IN OUT
+//                    F (vga6, bgr15, md9, amiga12) is the format of the console
+//                    palette side: IN when OUT's extension names a kind convert
+//                    writes (then OUT is a palette of that kind, .pcx a palette
+//                    picture and .png a strip), else OUT
 //
 // Each returns the exit code, having printed the failure line if any.
 #pragma once
 
 #include <string>
+
+#include "formats/palette_format.h"
 
 namespace hw::cli {
 
@@ -26,5 +33,6 @@ int PaletteBytesOf(const std::string& path);
 int Stats(const std::string& path);
 int Rewrite(const std::string& in, const std::string& out);
 int Convert(const std::string& in, const std::string& out, bool palette_strip = false);
+int ConvertConsole(const std::string& in, const std::string& out, hw::PaletteFormat console);
 
 }  // namespace hw::cli

@@ -27,8 +27,11 @@ Status Pipeline::SavePalette(const std::string& path) {
   return Reported(editor_.SavePalette(path));
 }
 
-Status Pipeline::Run(const Step& step, std::string* warning) {
+Status Pipeline::Run(const Step& step, std::string* warning, std::string* note) {
   Editor& ed = editor_;
+  const auto report = [&] {
+    if (note != nullptr) *note = ed.Message();
+  };
   return std::visit(
       [&](const auto& s) -> Status {
         using S = std::decay_t<decltype(s)>;
@@ -44,6 +47,7 @@ Status Pipeline::Run(const Step& step, std::string* warning) {
         } else if constexpr (std::is_same_v<S, SpreadStep>) {
           ed.SetMarks(s.range.low, s.range.high);
           ed.Spread(s.kind);
+          report();
         } else if constexpr (std::is_same_v<S, SetStep>) {
           if (s.alpha) {
             ed.SetEntry(s.index, BoardEntry{s.colour, *s.alpha});
@@ -59,6 +63,11 @@ Status Pipeline::Run(const Step& step, std::string* warning) {
           return Reported(ed.SwapBanks(s.a, s.b, s.size));
         } else if constexpr (std::is_same_v<S, MergeDuplicatesStep>) {
           ed.MergeDuplicates();
+        } else if constexpr (std::is_same_v<S, TargetStep>) {
+          ed.SetTarget(s.target);
+        } else if constexpr (std::is_same_v<S, SnapStep>) {
+          ed.SnapAll();
+          report();
         } else {
           static_assert(std::is_same_v<S, CompactStep>);
           ed.Compact();

@@ -23,8 +23,10 @@ class Pipeline {
   Status Load(const std::string& path);
   // Runs one step. A failure (a palette that cannot be read) is returned with its
   // cause and leaves map and entries as they were; what the window only remarks on
-  // (a run of moves clipped at the end of the board) goes into `warning`.
-  Status Run(const Step& step, std::string* warning);
+  // (a run of moves clipped at the end of the board) goes into `warning`, what it
+  // reports (how many entries Snap All changed, entries a spread made coincide on
+  // the target) into `note` when given.
+  Status Run(const Step& step, std::string* warning, std::string* note = nullptr);
   // "Save Pic As..." and "Save Palette..." to `path`, in the format its name says.
   Status SavePicture(const std::string& path);
   Status SavePalette(const std::string& path);

@@ -1,11 +1,13 @@
 #include "cli/run.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "cli/edit_command.h"
 #include "cli/output.h"
 #include "cli/picture_commands.h"
 #include "cli/tile_command.h"
+#include "formats/palette_console.h"
 
 namespace hw::cli {
 
@@ -31,12 +33,30 @@ int Run(const std::vector<std::string>& args) {
     return Rewrite(args[1], args[2]);
   }
   if (command == "convert") {
-    const bool strip = operands >= 1 && args[1] == "--palette-strip";
-    if (operands != (strip ? 3u : 2u)) return UsageError("convert takes IN and OUT");
-    const std::string& in = args[strip ? 2 : 1];
-    const std::string& out = args[strip ? 3 : 2];
+    bool strip = false;
+    std::optional<PaletteFormat> console;
+    std::vector<std::string> files;
+    for (size_t i = 1; i < args.size(); ++i) {
+      if (args[i] == "--palette-strip") {
+        strip = true;
+      } else if (args[i] == "--format") {
+        if (i + 1 == args.size()) return UsageError("convert: --format needs a format");
+        console = ConsoleFormatByName(args[++i]);
+        if (!console) {
+          return UsageError("convert: unknown format '" + args[i] +
+                            "' (vga6, bgr15, md9 or amiga12)");
+        }
+      } else {
+        files.push_back(args[i]);
+      }
+    }
+    if (files.size() != 2) return UsageError("convert takes IN and OUT");
+    if (strip && console)
+      return UsageError("convert: --palette-strip and --format exclude each other");
+    const std::string& out = files[1];
     if (out == "-") return UsageError("convert writes files only: OUT's extension names the kind");
-    return Convert(in, out, strip);
+    if (console) return ConvertConsole(files[0], out, *console);
+    return Convert(files[0], out, strip);
   }
   return UsageError("unknown command '" + command + "'");
 }

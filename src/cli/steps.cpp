@@ -249,10 +249,17 @@ Result<Step> ParseStep(std::string_view text) {
   const std::string_view rest = colon == text.npos ? std::string_view() : text.substr(colon + 1);
   if (name == "palette") return Palette(rest);
   if (name == "remap") return Remap(rest);
-  if (name == "merge-duplicates" || name == "compact") {
+  if (name == "merge-duplicates" || name == "compact" || name == "snap") {
     if (colon != text.npos) return FormError(name);
     if (name == "compact") return Step{CompactStep{}};
+    if (name == "snap") return Step{SnapStep{}};
     return Step{MergeDuplicatesStep{}};
+  }
+  if (name == "target") {
+    if (auto target = TargetByName(rest)) return Step{TargetStep{std::move(*target)}};
+    std::string names;
+    for (const TargetPreset& p : TargetPresets()) names += std::string(p.name) + ", ";
+    return Error{"unknown target " + Quoted(rest) + " (" + names + "or R-G-B bits, each 1..8)"};
   }
   const Fields fields = colon == text.npos ? Fields{} : Split(rest);
   if (name == "sort") return Sort(fields);
@@ -262,8 +269,8 @@ Result<Step> ParseStep(std::string_view text) {
   if (name == "set") return Set(fields);
   if (name == "swap-banks") return SwapBanks(fields);
   return Error{"unknown step " + Quoted(name) +
-               " (sort, move, reverse, spread, set, palette, remap, merge-duplicates, compact or "
-               "swap-banks)"};
+               " (sort, move, reverse, spread, set, palette, remap, merge-duplicates, compact, "
+               "target, snap or swap-banks)"};
 }
 
 }  // namespace hw::cli

@@ -12,6 +12,9 @@
 //   merge-duplicates
 //   compact
 //   swap-banks:A:B[:SIZE]                banks of SIZE 16 (the default) or 4 entries
+//   target:NAME|R-G-B                    NAME a machine (none, vga, megadrive, ...),
+//                                        R-G-B bits per channel, each 1..8
+//   snap                                 every unlocked entry onto the target
 //
 // WHAT is both (the default), index or colour. Positions are 0..255 and LOW-HIGH
 // is inclusive with LOW <= HIGH. Optional fields are read from the right, so a
@@ -28,6 +31,7 @@
 #include "board/sort.h"
 #include "board/spread.h"
 #include "colour/colour.h"
+#include "colour/target.h"
 #include "formats/result.h"
 
 namespace hw::cli {
@@ -86,8 +90,14 @@ struct SwapBanksStep {
   int size = 16;  // 16 or 4
 };
 
-using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep,
-                          RemapStep, MergeDuplicatesStep, CompactStep, SwapBanksStep>;
+struct TargetStep {
+  ColourTarget target;
+};
+struct SnapStep {};
+
+using Step =
+    std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep, RemapStep,
+                 MergeDuplicatesStep, CompactStep, TargetStep, SnapStep, SwapBanksStep>;
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);

@@ -43,16 +43,19 @@ bool EditorCommands::SavePictureToItsFile() {
 
 void EditorCommands::LoadPalette(PaletteMerge merge) {
   if (files_ == nullptr) return;
-  if (auto path = Chosen(files_->OpenFile(FileKind::Palette))) editor_.LoadPalette(*path, merge);
+  if (auto path = Chosen(files_->OpenFile(FileKind::Palette))) {
+    editor_.LoadPalette(*path, merge, files_->ChosenPaletteFormat());
+  }
 }
 
 bool EditorCommands::SavePalette() {
   if (files_ == nullptr) return false;
   const auto path = Chosen(files_->SaveFile(FileKind::Palette, std::string()));
   if (!path) return false;
-  const auto loss = PaletteSaveLoses(PaletteFormatForName(*path), editor_.Board().entries,
-                                     editor_.Board().names.List());
-  return MaySave(*path, loss) && editor_.SavePalette(*path);
+  const std::optional<PaletteFormat> format = files_->ChosenPaletteFormat();
+  const auto loss = PaletteSaveLoses(format.value_or(PaletteFormatForName(*path)),
+                                     editor_.Board().entries, editor_.Board().names.List());
+  return MaySave(*path, loss) && editor_.SavePalette(*path, format);
 }
 
 void EditorCommands::EditColour(int index) {
@@ -67,7 +70,8 @@ void EditorCommands::RemapToPalette(RemapMetric metric) {
   if (files_ == nullptr) return;
   const auto path = Chosen(files_->OpenFile(FileKind::Palette));
   if (!path) return;
-  const std::optional<PaletteFile> palette = editor_.ReadRemapPalette(*path);
+  const std::optional<PaletteFile> palette =
+      editor_.ReadRemapPalette(*path, files_->ChosenPaletteFormat());
   if (!palette) return;
   RemapOptions options{metric, std::nullopt};
   if (editor_.RemapNeedsTransparent(*palette)) {

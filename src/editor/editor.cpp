@@ -111,7 +111,8 @@ void Editor::SetMarks(int prev, int cur) {
 void Editor::Apply(const BoardState& next, bool record) {
   const BoardState before = board_;
   const bool map_changed = next.map != before.map;
-  const bool entries_changed = next.entries != before.entries;
+  // A new target changes no entry, but the marks of the swatches off it.
+  const bool entries_changed = next.entries != before.entries || next.target != before.target;
   // What can fail comes first: the buffer for the remapped pixels and the room
   // for the history's step. Until both are there nothing has changed, so a
   // command that runs out of memory leaves board, pixels and history as they were.
@@ -185,8 +186,11 @@ void Editor::Sort(SortKey key, bool reverse, MoveWhat what) {
 
 void Editor::Spread(SpreadKind kind) {
   BoardState next = board_;
-  SpreadRange(next, kind);
+  const int coincide = SpreadRange(next, kind);
   Apply(next, true);
+  message_ = coincide > 0 ? std::to_string(coincide) + " entries coincide on this hardware"
+                          : std::string();
+  if (auto* v = view()) v->StateChanged();
 }
 
 void Editor::EditColour(int index, RGBTriple colour) {
@@ -197,8 +201,32 @@ void Editor::EditColour(int index, RGBTriple colour) {
 void Editor::SetEntry(int index, BoardEntry entry) {
   if (!OnBoard(index)) return;
   BoardState next = board_;
-  next.entries[static_cast<size_t>(index)] = entry;
+  next.entries[static_cast<size_t>(index)] = OnBoardTarget(board_, entry);
   Apply(next, true);
+}
+
+void Editor::SetTarget(const ColourTarget& target) {
+  BoardState next = board_;
+  next.target = target;
+  Apply(next, true);
+  int off = 0;
+  for (const BoardEntry& e : board_.entries) off += !OnTarget(target, e.rgb);
+  message_ = "Target hardware: " + TargetDescription(target);
+  if (off > 0) {
+    message_ +=
+        "; " + std::to_string(off) + (off == 1 ? " entry is" : " entries are") + " off its colours";
+  }
+  if (auto* v = view()) v->StateChanged();
+}
+
+void Editor::SnapAll() {
+  BoardState next = board_;
+  const SnapReport report = hw::SnapAll(next);
+  Apply(next, true);
+  message_ = "Snap All: " + std::to_string(report.changed) +
+             (report.changed == 1 ? " entry" : " entries") +
+             " changed, the largest change of a channel " + std::to_string(report.largest);
+  if (auto* v = view()) v->StateChanged();
 }
 
 // The history moves only once the board it names is shown.

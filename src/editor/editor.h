@@ -142,11 +142,16 @@ class Editor {
   void Sort(SortKey key, bool reverse, MoveWhat what);
   void Spread(SpreadKind kind);
   // One entry's colour (its opacity kept), or colour and opacity; the marks stay
-  // where they are.
+  // where they are. On a target the colour is snapped to it.
   void EditColour(int index, RGBTriple colour);
   void SetEntry(int index, BoardEntry entry);
   void Undo();
   void Redo();
+  // "Target Hardware": the colours the commands that write colours keep to (one
+  // step of the history; entries already off it stay until snapped).
+  void SetTarget(const ColourTarget& target);
+  // "Snap All": every unlocked entry takes the nearest colour of the target.
+  void SnapAll();
 
   // ---- files; false after a failure, which has been reported ----
   bool LoadPicture(const std::string& path);
@@ -155,7 +160,10 @@ class Editor {
   bool SavePicture(const std::string& path);
   // "Save Pic" (Ctrl+S): back to the file the picture came from, in its format.
   bool SavePictureToItsFile();
-  bool LoadPalette(const std::string& path, PaletteMerge merge);
+  // `format`, when given, is the format the user named (the console formats, which
+  // no content or extension tells apart); otherwise the file's content decides.
+  bool LoadPalette(const std::string& path, PaletteMerge merge,
+                   std::optional<PaletteFormat> format = std::nullopt);
   // Writes the picture as shown (pixels, entries with their alpha) to `path` as
   // PNG and changes nothing else: not the picture's file, not the saved state.
   // Failures are returned, not reported.
@@ -164,7 +172,8 @@ class Editor {
   // `original`: the title, "Save Pic" and the unsaved-changes question name
   // `original`, and the picture counts as changed until it is saved.
   bool RestorePicture(const std::string& copy, const std::string& original);
-  bool SavePalette(const std::string& path);
+  // In `format`, or the format the name's extension says.
+  bool SavePalette(const std::string& path, std::optional<PaletteFormat> format = std::nullopt);
 
   // ---- fitting the picture to a palette (board/fit.h); each is one step ----
   // "Remap to Palette...": reads `path` as "Load Palette..." does (a picture gives
@@ -177,7 +186,8 @@ class Editor {
   // The same in two steps, for a caller that asks about the transparent position
   // in between: the palette read (nullopt after a reported failure), whether the
   // remap needs options.transparent, and the remap to what was read.
-  std::optional<PaletteFile> ReadRemapPalette(const std::string& path);
+  std::optional<PaletteFile> ReadRemapPalette(const std::string& path,
+                                              std::optional<PaletteFormat> format = std::nullopt);
   bool RemapNeedsTransparent(const PaletteFile& palette) const;
   bool RemapToPalette(const std::string& path, const PaletteFile& palette, RemapOptions options);
   // "Merge Duplicates" and "Compact": the picture keeps its look.

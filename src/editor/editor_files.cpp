@@ -15,6 +15,7 @@
 #include "base/faults.h"
 #include "editor/editor.h"
 #include "formats/file_io.h"
+#include "formats/palette_console.h"
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
 
@@ -219,11 +220,13 @@ bool Editor::RestorePicture(const std::string& copy, const std::string& original
   return true;
 }
 
-bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {
+bool Editor::LoadPalette(const std::string& path, PaletteMerge merge,
+                         std::optional<PaletteFormat> format) {
   if (path.empty()) return false;
   return Guarded(svc_.errors, "load", path, [&] {
     BusyScope busy(svc_.busy);
-    const Result<PaletteFile> read = LoadAnyPaletteFile(path);
+    const Result<PaletteFile> read =
+        format ? LoadPaletteFileAs(path, *format) : LoadAnyPaletteFile(path);
     busy.Release();
     if (!read) {
       ReportError(FailureMessage(path, read.error()));
@@ -240,12 +243,13 @@ bool Editor::LoadPalette(const std::string& path, PaletteMerge merge) {
   });
 }
 
-std::optional<PaletteFile> Editor::ReadRemapPalette(const std::string& path) {
+std::optional<PaletteFile> Editor::ReadRemapPalette(const std::string& path,
+                                                    std::optional<PaletteFormat> format) {
   if (path.empty()) return std::nullopt;
   std::optional<PaletteFile> palette;
   Guarded(svc_.errors, "load", path, [&] {
     BusyScope busy(svc_.busy);
-    Result<PaletteFile> read = LoadAnyPaletteFile(path);
+    Result<PaletteFile> read = format ? LoadPaletteFileAs(path, *format) : LoadAnyPaletteFile(path);
     busy.Release();
     if (!read) {
       ReportError(FailureMessage(path, read.error()));
@@ -257,18 +261,23 @@ std::optional<PaletteFile> Editor::ReadRemapPalette(const std::string& path) {
   return palette;
 }
 
-bool Editor::SavePalette(const std::string& path) {
+bool Editor::SavePalette(const std::string& path, std::optional<PaletteFormat> format) {
   if (path.empty()) return false;
+  const PaletteFormat as = format.value_or(PaletteFormatForName(path));
   return Guarded(svc_.errors, "save", path, [&] {
     BusyScope busy(svc_.busy);
-    const Status saved =
-        SavePaletteFile(path, PaletteFormatForName(path), board_.entries, board_.names.List());
+    const Status saved = SavePaletteFile(path, as, board_.entries, board_.names.List());
     busy.Release();
     if (!saved) {
       ReportError(FailureMessage(path, saved.error()));
       return false;
     }
     message_ = SavedMessage(path);
+    // A console format holds fewer colours: the line says how many it changed.
+    if (const int changed = IsConsoleFormat(as) ? ConsoleSnapChanges(as, board_.entries) : 0) {
+      message_ += "; " + std::to_string(changed) + (changed == 1 ? " entry" : " entries") +
+                  " changed to its colours";
+    }
     if (auto* v = view()) v->StateChanged();
     return true;
   });

@@ -8,6 +8,7 @@
 
 #include "colour/colour.h"
 #include "cycle/cycle.h"
+#include "formats/palette_format.h"
 #include "pixels/tiles.h"
 
 namespace hw {
@@ -22,6 +23,10 @@ class FileDialogs {
   // starts on `suggested` (its folder, name and format) when it is not empty.
   virtual std::optional<std::string> OpenFile(FileKind kind) = 0;
   virtual std::optional<std::string> SaveFile(FileKind kind, const std::string& suggested) = 0;
+  // The palette format the filter chosen in the last palette dialog names, when
+  // it names one that neither content nor extension tells (the console formats);
+  // nullopt otherwise.
+  virtual std::optional<PaletteFormat> ChosenPaletteFormat() const { return std::nullopt; }
 };
 
 class ColourDialog {

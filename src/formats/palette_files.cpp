@@ -10,6 +10,7 @@
 #include "formats/palette_act.h"
 #include "formats/palette_ase.h"
 #include "formats/palette_common.h"
+#include "formats/palette_console.h"
 #include "formats/palette_gpl.h"
 #include "formats/palette_hex.h"
 #include "formats/palette_jasc.h"
@@ -87,6 +88,11 @@ Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const ui
       return palette_files::DecodeAco(bytes, file_name);
     case PaletteFormat::PaintNet:
       return palette_files::DecodePaintNet(bytes, file_name);
+    case PaletteFormat::Vga6:
+    case PaletteFormat::Bgr15:
+    case PaletteFormat::Md9:
+    case PaletteFormat::Amiga12:
+      return palette_files::DecodeConsole(format, bytes, file_name);
     case PaletteFormat::Pcx:
     case PaletteFormat::PngStrip:
       break;
@@ -123,8 +129,13 @@ Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::strin
 }
 
 std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format,
-                                       const EntryNames* names) {
+                                       const EntryNames* names, int count) {
   switch (format) {
+    case PaletteFormat::Vga6:
+    case PaletteFormat::Bgr15:
+    case PaletteFormat::Md9:
+    case PaletteFormat::Amiga12:
+      return palette_files::EncodeConsole(format, entries, count);
     case PaletteFormat::Gpl:
       return palette_files::EncodeGpl(entries, names);
     case PaletteFormat::Jasc:
@@ -180,6 +191,14 @@ std::string_view PaletteFormatName(PaletteFormat format) {
       return "Paint.NET palette";
     case PaletteFormat::PngStrip:
       return "PNG palette strip";
+    case PaletteFormat::Vga6:
+      return "vga6 palette";
+    case PaletteFormat::Bgr15:
+      return "bgr15 palette";
+    case PaletteFormat::Md9:
+      return "md9 palette";
+    case PaletteFormat::Amiga12:
+      return "amiga12 palette";
     case PaletteFormat::Pcx:
       break;
   }

@@ -39,7 +39,8 @@ inline constexpr size_t kPaletteSniffBytes = 16;
 PaletteFormat SniffPaletteFormat(std::span<const uint8_t> first_bytes, std::string_view file_name);
 
 // Decodes a file of a known format (usually from SniffPaletteFormat on the file's
-// first bytes). Errors name the file, the line for text formats, and the cause.
+// first bytes, or a console format the user named). Errors name the file, the line for text
+// formats, and the cause.
 Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const uint8_t> bytes,
                                         std::string_view file_name);
 
@@ -62,9 +63,11 @@ Result<PaletteFile> DecodePcxPaletteTail(std::span<const uint8_t> tail, uint64_t
 // whose alpha is 0); the other formats write colours only. Gpl writes `names` (an
 // entry without one is "Index k"); no other format holds names. Riff writes a
 // version 0x0300 "data" chunk of 256 entries with zero flags. Ase and Aco are not
-// written: nothing comes back for them.
+// written: nothing comes back for them. The console formats (palette_console.h)
+// write their first `count` entries when it is 16 or 32, else all 256, each snapped
+// to the format's depth; the others write 256 whatever `count` says.
 std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format,
-                                       const EntryNames* names = nullptr);
+                                       const EntryNames* names = nullptr, int count = 256);
 
 // The formats written: .gpl, .pal (JASC), .act, .hex, .txt (Paint.NET), .pcx and
 // .png (a palette strip), case-insensitive; anything else nullopt.

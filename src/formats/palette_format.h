@@ -12,8 +12,25 @@
 namespace hw {
 
 // Ase (Adobe swatch exchange) and Aco (Adobe colour swatches) are read only;
-// PngStrip is written only (a PNG read as a palette is a picture, Pcx).
-enum class PaletteFormat { Gpl, Jasc, Act, Hex, Riff, Pcx, Ase, Aco, PaintNet, PngStrip };
+// PngStrip is written only (a PNG read as a palette is a picture, Pcx). The console
+// formats (Vga6, Bgr15, Md9, Amiga12) hold bare channel values that no byte tells
+// apart: they are read and written only when named (palette_console.h).
+enum class PaletteFormat {
+  Gpl,
+  Jasc,
+  Act,
+  Hex,
+  Riff,
+  Pcx,
+  Ase,
+  Aco,
+  PaintNet,
+  PngStrip,
+  Vga6,
+  Bgr15,
+  Md9,
+  Amiga12
+};
 
 // What a palette file held. File entry k lands at position k; positions the file
 // did not reach stay black and opaque, and `count` says how many entries it had

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "formats/file_io.h"
+#include "formats/palette_console.h"
 #include "formats/png.h"
 #include "formats/save_losses.h"
 
@@ -206,18 +207,40 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
 
 }  // namespace
 
+Result<PaletteFile> LoadPaletteFileAs(const std::string& path, PaletteFormat format) {
+  if (!IsConsoleFormat(format)) return LoadAnyPaletteFile(path);
+  try {
+    auto file = FileReader::Open(path);
+    if (!file) return AsLoadFailure(path, file.error());
+    if (file->size() > kMaxConsolePaletteBytes) {
+      return AsLoadFailure(path, Error{"a " + std::string(ConsoleFormatKey(format)) +
+                                       " palette holds 16, 32 or 256 entries, this file " +
+                                       std::to_string(file->size()) + " bytes"});
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(file->size()));
+    auto got = file->ReadAt(0, bytes);
+    if (!got) return AsLoadFailure(path, got.error());
+    bytes.resize(*got);
+    auto decoded = DecodePaletteFileAs(format, bytes, path);
+    if (!decoded) return AsLoadFailure(path, decoded.error());
+    return decoded;
+  } catch (const std::bad_alloc&) {
+    return Error{"cannot load " + Named(path) + ": not enough memory"};
+  }
+}
+
 PaletteFormat PaletteFormatForName(const std::string& path) {
   return PaletteFormatForExtension(path).value_or(PaletteFormat::Pcx);
 }
 
 Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries,
-                       const EntryNames* names) {
+                       const EntryNames* names, int count) {
   if (format == PaletteFormat::Ase || format == PaletteFormat::Aco) {
     return Error{"cannot save " + Named(path) + ": Huewright does not write a " +
                  std::string(PaletteFormatName(format))};
   }
   try {
-    return WriteFileReplacing(path, EncodePaletteFile(entries, format, names));
+    return WriteFileReplacing(path, EncodePaletteFile(entries, format, names, count));
   } catch (const std::bad_alloc&) {
     return Error{"cannot save " + Named(path) + ": not enough memory"};
   }

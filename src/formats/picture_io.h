@@ -51,12 +51,18 @@ Status ConvertPictureFile(const std::string& in, const std::string& out,
 // a palette file too large for its format, is refused before it is read whole.
 Result<PaletteFile> LoadAnyPaletteFile(const std::string& path);
 
+// Reads a palette file of a format the user named (a console format: the bytes
+// cannot tell them apart). A file larger than any palette of that format is
+// refused before it is read.
+Result<PaletteFile> LoadPaletteFileAs(const std::string& path, PaletteFormat format);
+
 // The format a palette is saved in: by extension, PCX when it is not known.
 PaletteFormat PaletteFormatForName(const std::string& path);
 
-// Writes all 256 entries in the given format (with `names` where it holds them);
-// the formats only read (swatch files) are refused.
+// Writes all 256 entries in the given format (with `names` where it holds them;
+// a console format its first `count` when that is 16 or 32); the formats only
+// read (swatch files) are refused.
 Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries,
-                       const EntryNames* names = nullptr);
+                       const EntryNames* names = nullptr, int count = 256);
 
 }  // namespace hw

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "formats/palette_console.h"
+
 namespace hw {
 
 namespace {
@@ -51,8 +53,17 @@ std::optional<std::string> PaletteAlphaLost(PaletteFormat format, const BoardEnt
 }  // namespace
 
 std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEntries& entries,
-                                            const EntryNames* names) {
+                                            const EntryNames* names, int count) {
   std::optional<std::string> lost = PaletteAlphaLost(format, entries);
+  if (IsConsoleFormat(format)) {
+    if (count != 16 && count != 32) count = 256;
+    if (const int changed = ConsoleSnapChanges(format, entries, count); changed > 0) {
+      const std::string snapped = Entries(changed) + " of " + std::to_string(count) +
+                                  " changed to the nearest colours of the " +
+                                  std::string(ConsoleFormatKey(format)) + " format";
+      lost = lost ? *lost + "; " + snapped : snapped;
+    }
+  }
   if (names == nullptr || format == PaletteFormat::Gpl) return lost;
   const long named = std::count_if(names->begin(), names->end(), [](const std::string& name) {
     return name.find_first_not_of(" \t") != std::string::npos;

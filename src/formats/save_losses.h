@@ -14,8 +14,10 @@ namespace hw {
 // A phrase naming what is lost ("the alpha of 3 entries: a PCX file has no
 // transparency"), or nullopt when the format keeps everything the entries hold.
 std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries);
-// With `names`, entry names count too: only a GIMP palette keeps them.
+// With `names`, entry names count too: only a GIMP palette keeps them. A console
+// format also names the entries (of the first `count` written) whose colours it
+// changes to its own depth.
 std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEntries& entries,
-                                            const EntryNames* names = nullptr);
+                                            const EntryNames* names = nullptr, int count = 256);
 
 }  // namespace hw

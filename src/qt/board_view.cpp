@@ -237,6 +237,17 @@ void BoardView::Paint(const SwatchCell& cell, QPainter& painter) const {
     painter.setPen(QPen(ink, 1.0));
     painter.drawLine(interior.topLeft(), interior.bottomRight());
   }
+  if (!OnTarget(board.target, board.entries[static_cast<size_t>(index)].rgb)) {
+    // Off the target hardware's colours until snapped: a small triangle in the top
+    // right corner, in the ink colour.
+    const int side = std::max(3, interior.width() / 3);
+    const QPoint corner = interior.topRight() + QPoint(1, 0);
+    const QPoint tri[3] = {corner, corner - QPoint(side, 0), corner + QPoint(0, side)};
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(ink);
+    painter.drawPolygon(tri, 3);
+    painter.setBrush(Qt::NoBrush);
+  }
   if (index == board.cur && keyboard_focus_) {
     // Where the board's arrow keys start from: a frame in the ink colour with a
     // line of the other one inside, clear on any colour.

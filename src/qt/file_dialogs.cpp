@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QStringList>
 
+#include "formats/palette_console.h"
 #include "qt/qt_services.h"
 
 namespace hw {
@@ -20,14 +21,23 @@ constexpr DialogFilter kOpenPalette[] = {{"Palettes (*.gpl *.pal *.act *.hex *.a
                                           "*.pcx *.png *.GPL *.PAL *.ACT *.HEX *.ASE "
                                           "*.ACO *.TXT *.PCX *.PNG)",
                                           "pcx"},
-                                         {"All files (*)", ""}};
-constexpr DialogFilter kSavePalette[] = {{"PCX palette picture (*.pcx)", "pcx"},
-                                         {"GIMP palette (*.gpl)", "gpl"},
-                                         {"JASC palette (*.pal)", "pal"},
-                                         {"Adobe colour table (*.act)", "act"},
-                                         {"Hex colour list (*.hex)", "hex"},
-                                         {"Paint.NET palette (*.txt)", "txt"},
-                                         {"PNG strip (*.png)", "png"}};
+                                         {"All files (*)", ""},
+                                         {"vga6: VGA 6-bit values (*)", "", "vga6"},
+                                         {"bgr15: 15-bit words, little-endian (*)", "", "bgr15"},
+                                         {"md9: 9-bit words, big-endian (*)", "", "md9"},
+                                         {"amiga12: 12-bit words, big-endian (*)", "", "amiga12"}};
+constexpr DialogFilter kSavePalette[] = {
+    {"PCX palette picture (*.pcx)", "pcx"},
+    {"GIMP palette (*.gpl)", "gpl"},
+    {"JASC palette (*.pal)", "pal"},
+    {"Adobe colour table (*.act)", "act"},
+    {"Hex colour list (*.hex)", "hex"},
+    {"Paint.NET palette (*.txt)", "txt"},
+    {"PNG strip (*.png)", "png"},
+    {"vga6: VGA 6-bit values (*.bin)", "bin", "vga6"},
+    {"bgr15: 15-bit words, little-endian (*.bin)", "bin", "bgr15"},
+    {"md9: 9-bit words, big-endian (*.bin)", "bin", "md9"},
+    {"amiga12: 12-bit words, big-endian (*.bin)", "bin", "amiga12"}};
 
 QString Key(FileKind kind, bool save, const char* what) {
   return QStringLiteral("dialogs/%1%2/%3")
@@ -40,6 +50,11 @@ QString Key(FileKind kind, bool save, const char* what) {
 QString FolderKey(FileKind kind) { return Key(kind, false, "folder"); }
 
 }  // namespace
+
+std::optional<PaletteFormat> FilterFormat(const DialogFilter& filter) {
+  if (filter.format == nullptr) return std::nullopt;
+  return ConsoleFormatByName(filter.format);
+}
 
 std::span<const DialogFilter> DialogFilters(FileKind kind, bool save) {
   if (kind == FileKind::Picture) {
@@ -60,7 +75,8 @@ DialogStart StartOf(FileKind kind, bool save, const QString& suggested, const QS
   start.name = info.fileName();
   const QString suffix = info.suffix().toLower();
   for (size_t i = 0; i < filters.size(); ++i) {
-    if (!suffix.isEmpty() && suffix == QLatin1String(filters[i].suffix)) {
+    // A console format is never guessed from a name.
+    if (!suffix.isEmpty() && suffix == QLatin1String(filters[i].suffix) && !filters[i].format) {
       start.filter = static_cast<int>(i);
     }
   }
@@ -102,10 +118,13 @@ std::optional<std::string> QtFileDialogs::Ask(FileKind kind, bool save,
                      if (at >= 0) dialog.setDefaultSuffix(suffix_of(static_cast<int>(at)));
                    });
   if (!start.name.isEmpty()) dialog.selectFile(start.name);
+  chosen_format_.reset();
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
   const int filter = std::max<int>(0, static_cast<int>(names.indexOf(dialog.selectedNameFilter())));
+  if (kind == FileKind::Palette)
+    chosen_format_ = FilterFormat(filters[static_cast<size_t>(filter)]);
   QString chosen = files.first();
   if (save) chosen = WithFilterSuffix(chosen, filters[static_cast<size_t>(filter)]);
   RememberChoice(kind, save, chosen, filter, settings);

@@ -1,5 +1,6 @@
 // The open and save dialogs for pictures (PCX, PNG) and palettes (PCX, GIMP,
-// JASC, Adobe colour tables, hex lists). A save of the picture starts on the
+// JASC, Adobe colour tables, hex lists, ..., and the console formats, which only
+// the chosen filter tells apart). A save of the picture starts on the
 // picture's own folder, name and format; otherwise a dialog starts in the folder
 // and on the filter last chosen for its kind, remembered between runs.
 #pragma once
@@ -17,11 +18,16 @@ class QSettings;
 
 namespace hw {
 
-// A name filter, and the suffix it gives a name typed without one.
+// A name filter, the suffix it gives a name typed without one, and the palette
+// format it names when only the choice of filter can tell it (the console
+// formats: "vga6", "bgr15", "md9", "amiga12"), else null.
 struct DialogFilter {
   const char* text;
   const char* suffix;
+  const char* format = nullptr;
 };
+// The format a chosen filter names, if it names one.
+std::optional<PaletteFormat> FilterFormat(const DialogFilter& filter);
 std::span<const DialogFilter> DialogFilters(FileKind kind, bool save);
 
 // Where a dialog starts: a folder (empty: the current one), a name, and the
@@ -45,11 +51,13 @@ class QtFileDialogs : public FileDialogs {
   void SetParent(QWidget* parent) { parent_ = parent; }
   std::optional<std::string> OpenFile(FileKind kind) override;
   std::optional<std::string> SaveFile(FileKind kind, const std::string& suggested) override;
+  std::optional<PaletteFormat> ChosenPaletteFormat() const override { return chosen_format_; }
 
  private:
   std::optional<std::string> Ask(FileKind kind, bool save, const std::string& suggested);
 
   QPointer<QWidget> parent_;
+  std::optional<PaletteFormat> chosen_format_;
 };
 
 }  // namespace hw

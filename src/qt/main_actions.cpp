@@ -1,6 +1,7 @@
 #include "qt/main_actions.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -16,6 +17,7 @@
 #include "qt/board_view.h"
 #include "qt/options_panel.h"
 #include "qt/picture_window.h"
+#include "qt/target_dialogs.h"
 
 namespace hw {
 
@@ -58,6 +60,28 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
   Command("actionRemapPerceptual", tr("Remap to Palette (Perceptual)..."),
           [&cmd] { cmd.RemapToPalette(RemapMetric::Perceptual); });
   Command("actionMergeDuplicates", tr("Merge Duplicates"), [&ed] { ed.MergeDuplicates(); });
+  // Target hardware: one checkable entry a machine (with its depth), then the two
+  // dialogs for other depths and levels.
+  target_group_ = new QActionGroup(this);
+  // A target from the dialogs ticks no entry.
+  target_group_->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  for (const TargetPreset& p : TargetPresets()) {
+    const std::string name = p.name;
+    const ColourTarget target = *TargetByName(name);
+    QAction* a =
+        Command(("actionTarget_" + name).c_str(), QString::fromStdString(TargetDescription(target)),
+                [&ed, target] { ed.SetTarget(target); });
+    a->setCheckable(true);
+    target_group_->addAction(a);
+    target_names_.push_back(("actionTarget_" + name));
+  }
+  Command("actionTargetBits", tr("R-G-B bits..."), [this, &ed] {
+    if (auto target = AskTargetBits(&window_, ed.Board().target)) ed.SetTarget(*target);
+  });
+  Command("actionTargetLevels", tr("Custom levels..."), [this, &ed] {
+    if (auto target = AskCustomLevels(&window_, ed.Board().target)) ed.SetTarget(*target);
+  });
+  Command("actionSnapAll", tr("Snap All"), [&ed] { ed.SnapAll(); });
   Command("actionCompact", tr("Compact"), [&ed] { ed.Compact(); });
   Command("actionCheckTiles", tr("Check Tiles..."), [&cmd] { cmd.CheckTiles(); });
   Command("actionClearTileCheck", tr("Clear Tile Check"), [&ed] { ed.ClearTileCheck(); });
@@ -123,6 +147,15 @@ QAction* MainActions::Find(const char* name) const {
 
 bool MainActions::Blink() const { return Find("actionBlink")->isChecked(); }
 
+void MainActions::SyncTarget() {
+  const ColourTarget& now = targets_.editor.Board().target;
+  for (const TargetPreset& p : TargetPresets()) {
+    QAction* a = Find(("actionTarget_" + std::string(p.name)).c_str());
+    const bool on = now == *TargetByName(p.name);
+    if (a->isChecked() != on) a->setChecked(on);
+  }
+}
+
 void MainActions::BuildMenus() {
   const auto add = [this](QMenu* menu, std::initializer_list<const char*> names) {
     for (const char* name : names) {
@@ -136,10 +169,15 @@ void MainActions::BuildMenus() {
   QMenuBar* bar = window_.menuBar();
   add(bar->addMenu(tr("&File")), {"actionLoadPic", "actionSave", "actionSavePic", "",
                                   "actionLoadPalette", "actionSavePalette", "", "actionQuit"});
-  add(bar->addMenu(tr("&Edit")),
-      {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
-       "actionSpreadHSV", "actionSpreadHSVReverse", "", "actionRemapRgb", "actionRemapPerceptual",
-       "actionMergeDuplicates", "actionCompact", "", "actionCheckTiles", "actionClearTileCheck"});
+  QMenu* edit = bar->addMenu(tr("&Edit"));
+  add(edit, {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
+             "actionSpreadHSV", "actionSpreadHSVReverse", "", "actionRemapRgb",
+             "actionRemapPerceptual", "actionMergeDuplicates", "actionCompact", ""});
+  QMenu* target = edit->addMenu(tr("Target Hardware"));
+  target->setObjectName(QStringLiteral("menuTargetHardware"));
+  for (const std::string& name : target_names_) target->addAction(Find(name.c_str()));
+  add(target, {"", "actionTargetBits", "actionTargetLevels"});
+  add(edit, {"actionSnapAll", "", "actionCheckTiles", "actionClearTileCheck"});
   add(bar->addMenu(tr("&View")),
       {"actionPictureWindow", "", "actionZoomIn", "actionZoomOut", "actionZoom1", "actionZoomFit",
        "", "actionFlip", "actionMarkUnused", "actionBlink"});
@@ -186,6 +224,8 @@ void MainActions::ShowKeys() {
            "<tr><td>Corner stroke</td><td>No pixel uses it (View &gt; Mark Unused "
            "Entries)</td></tr>"
            "<tr><td>Checkerboard</td><td>Not opaque: alpha below 255</td></tr>"
+           "<tr><td>Corner triangle</td><td>Its colour is off the target hardware's colours "
+           "(Edit &gt; Target Hardware; Edit &gt; Snap All snaps it)</td></tr>"
            "</table>"));
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, page);
     connect(close, &QDialogButtonBox::rejected, page, &QDialog::hide);

@@ -5,9 +5,11 @@
 
 #include <QObject>
 #include <functional>
+#include <string>
 #include <vector>
 
 class QAction;
+class QActionGroup;
 class QMainWindow;
 class QWidget;
 
@@ -43,6 +45,9 @@ class MainActions : public QObject {
   QAction* Find(const char* name) const;
   void BuildMenus();
   bool Blink() const;
+  // Ticks the "Target Hardware" entry of the board's target (none for a target
+  // from the dialogs).
+  void SyncTarget();
 
  private:
   // An editor command, run through targets_.run.
@@ -54,6 +59,8 @@ class MainActions : public QObject {
   QMainWindow& window_;
   ActionTargets targets_;
   std::vector<QAction*> actions_;
+  QActionGroup* target_group_ = nullptr;
+  std::vector<std::string> target_names_;  // the object names of the machines' entries
   QWidget* keys_page_ = nullptr;
 };
 

@@ -155,6 +155,10 @@ void MainWindow::BuildStatusBar() {
   // window shows all of it.
   values_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   status->addWidget(values_label_, 1);
+  target_label_ = new QLabel(status);
+  target_label_->setObjectName(QStringLiteral("LabelTarget"));
+  target_label_->setTextFormat(Qt::PlainText);
+  status->addPermanentWidget(target_label_);
   zoom_label_ = new QLabel(status);
   zoom_label_->setObjectName(QStringLiteral("LabelZoom"));
   status->addPermanentWidget(zoom_label_);
@@ -287,6 +291,10 @@ void MainWindow::SyncControls() {
   Action("actionSavePic")->setEnabled(editor_.PictureLoaded());
   Action("actionSave")->setEnabled(editor_.PictureLoaded());
   Action("actionPictureWindow")->setEnabled(editor_.PictureLoaded());
+  actions_->SyncTarget();
+  const QString target =
+      tr("Target: %1").arg(QString::fromStdString(TargetDescription(editor_.Board().target)));
+  if (target_label_->text() != target) target_label_->setText(target);
   UpdateTitle();
   ShowValues();
 

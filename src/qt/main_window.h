@@ -134,6 +134,7 @@ class MainWindow : public QMainWindow, public EditorView {
   QTimer* cycle_timer_ = nullptr;
   QLabel* values_label_ = nullptr;
   QLabel* zoom_label_ = nullptr;
+  QLabel* target_label_ = nullptr;  // names the target hardware
 
   OptionsPanel* options_ = nullptr;
 

@@ -32,7 +32,17 @@ QString SwatchValuesText(const Editor& editor, int index) {
   const QString title = name.empty()
                             ? tr("Index %1").arg(index)
                             : tr("%1 (index %2)").arg(QString::fromStdString(name)).arg(index);
-  return tr("%1   RGB %2, %3, %4   %5   %6")
+  // A colour the target hardware cannot show says so (the swatch's corner mark).
+  const ColourTarget& target = editor.Board().target;
+  const QString off =
+      OnTarget(target, c)
+          ? QString()
+          : QStringLiteral("   ") +
+                tr("off %1: snaps to #%2")
+                    .arg(QString::fromStdString(target.name))
+                    .arg(QString::asprintf("%02x%02x%02x", SnapColour(target, c).R,
+                                           SnapColour(target, c).G, SnapColour(target, c).B));
+  return tr("%1   RGB %2, %3, %4   %5   %6%7")
       .arg(title)
       .arg(c.R)
       .arg(c.G)
@@ -41,7 +51,8 @@ QString SwatchValuesText(const Editor& editor, int index) {
       .arg(!editor.PictureLoaded() ? tr("no picture")
            : used == 1             ? tr("used by 1 pixel")
            : used == 0             ? tr("unused")
-                                   : tr("used by %1 pixels").arg(used));
+                                   : tr("used by %1 pixels").arg(used))
+      .arg(off);
 }
 
 int EntryAtPixel(const Editor& editor, int x, int y) {

@@ -1,6 +1,6 @@
 // The palette model and its commands: exchanges against a one-at-a-time model,
 // usage by position, palette merges, runs of moves under every choice of boxes,
-// reversal, sorts, spreads and the undo history.
+// reversal, sorts, spreads, hardware targets and the undo history.
 #include "board/board.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "board/fit.h"
 #include "board/history.h"
 #include "board/moves.h"
 #include "board/sort.h"
@@ -351,6 +352,95 @@ TEST_F(Spreading, HsvLeavesBothEndsAsTheyWere) {
     SpreadRange(b, kind);
     EXPECT_EQ(std::tuple(At(70), At(75)), std::tuple(RGBTriple{0, 11, 221}, RGBTriple{0, 22, 169}));
   }
+}
+
+TEST_F(Spreading, OnATargetEveryWrittenEntryIsTheSnappedGradient) {
+  std::mt19937 gen(7);
+  const auto byte = [&gen] { return static_cast<uint8_t>(gen() % 256); };
+  for (const char* name : {"megadrive", "sms", "5-6-5", "vga"}) {
+    for (int round = 0; round < 60; ++round) {
+      for (SpreadKind kind : {SpreadKind::Rgb, SpreadKind::Hsv, SpreadKind::HsvReverse}) {
+        BoardState plain = Recognisable();
+        for (BoardEntry& e : plain.entries) e.rgb = {byte(), byte(), byte()};
+        plain.prev = static_cast<int16_t>(gen() % 256);
+        plain.cur = static_cast<int16_t>(gen() % 256);
+        BoardState snapped = plain;
+        snapped.target = *TargetByName(name);
+        EXPECT_EQ(SpreadRange(plain, kind), 0);
+        const int coincide = SpreadRange(snapped, kind);
+        const int lo = RangeLow(plain), hi = RangeHigh(plain);
+        const bool ends = kind == SpreadKind::Rgb;
+        int model = 0;
+        for (int k = 0; k < 256; ++k) {
+          const size_t p = static_cast<size_t>(k);
+          const bool written = k > lo && k < hi ? true : (k == lo || k == hi) && ends && lo < hi;
+          EXPECT_EQ(snapped.entries[p].rgb, written
+                                                ? SnapColour(snapped.target, plain.entries[p].rgb)
+                                                : plain.entries[p].rgb)
+              << name << " " << k;
+          // Equal to a neighbour in the range now, apart before the snapping.
+          bool same = false;
+          for (int j : {k - 1, k + 1}) {
+            const size_t q = static_cast<size_t>(j);
+            same = same || (k >= lo && k <= hi && j >= lo && j <= hi &&
+                            snapped.entries[p].rgb == snapped.entries[q].rgb &&
+                            plain.entries[p].rgb != plain.entries[q].rgb);
+          }
+          model += same;
+        }
+        EXPECT_EQ(coincide, model) << name;
+      }
+    }
+  }
+  // A dark ramp of 8 steps of 15 on 2 bits a channel: 0 0 0 85 85 85 85 85 after
+  // the snapping, eight entries equal to a neighbour they differed from.
+  BoardState b = StartBoard({});
+  b.target = *TargetByName("sms");
+  b.entries[0].rgb = {0, 0, 0};
+  b.entries[7].rgb = {105, 105, 105};
+  b.prev = 0, b.cur = 7;
+  EXPECT_EQ(SpreadRange(b, SpreadKind::Rgb), 8);
+  EXPECT_EQ(Reds(b, 0, 8), (std::vector<int>{0, 0, 0, 85, 85, 85, 85, 85}));
+}
+
+TEST(Target, SnapAllSkipsLockedEntriesAndTheWritingCommandsSnap) {
+  BoardState b = Recognisable();
+  b.target = *TargetByName("st");
+  b.entries[200].A = 9;
+  b.locked.set(5).set(250);
+  const BoardState before = b;
+  const SnapReport report = SnapAll(b);
+  int changed = 0, largest = 0;
+  for (int k = 0; k < 256; ++k) {
+    const size_t p = static_cast<size_t>(k);
+    const RGBTriple was = before.entries[p].rgb;
+    const RGBTriple want = IsLocked(b, k) ? was : SnapColour(b.target, was);
+    EXPECT_EQ(b.entries[p], (BoardEntry{want, before.entries[p].A})) << k;
+    changed += want != was;
+    for (auto [x, y] : {std::pair{was.R, want.R}, {was.G, want.G}, {was.B, want.B}}) {
+      largest = std::max(largest, std::abs(x - y));
+    }
+  }
+  EXPECT_EQ(std::tuple(report.changed, report.largest), std::tuple(changed, largest));
+  EXPECT_EQ(largest, 18);  // halfway between two levels 36 or 37 apart
+  EXPECT_EQ(b.entries[5], before.entries[5]);
+  EXPECT_EQ(std::tuple(SnapAll(b).changed, SnapAll(b).largest), std::tuple(0, 0));
+
+  // A palette load and a remap put only snapped colours on the board; the remap
+  // snaps the file before it looks for the nearest: (45,45,45) is nearer 50 than
+  // 20, but both snap to 36 and the lower position takes it.
+  BoardEntries file{};
+  file[0].rgb = {20, 20, 20};
+  file[1].rgb = {50, 50, 50};
+  ApplyPalette(b, file, 2, PaletteMerge::All);
+  EXPECT_EQ(std::tuple(b.entries[0].rgb, b.entries[1].rgb),
+            std::tuple(RGBTriple{36, 36, 36}, RGBTriple{36, 36, 36}));
+  BoardState r = StartBoard({45, 45, 45});
+  r.target = b.target;
+  std::array<int64_t, 256> used{};
+  used[0] = 1;
+  ASSERT_EQ(RemapToPalette(r, file, 2, {}, used), RemapRefusal::None);
+  EXPECT_EQ(std::tuple(r.map[0], r.entries[1].rgb), std::tuple(0, RGBTriple{36, 36, 36}));
 }
 
 // Board n: every entry red n, the marks on n.

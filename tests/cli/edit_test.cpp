@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <regex>
 
@@ -99,7 +100,12 @@ TEST_F(Edit, EveryMalformedStepIsAUsageErrorNamingIt) {
                              "swap-banks:1",
                              "swap-banks:0:16",
                              "swap-banks:0:63:16",
-                             "swap-banks:0:1:8"};
+                             "swap-banks:0:1:8",
+                             "target",
+                             "target:nes",
+                             "target:0-3-3",
+                             "target:3-3",
+                             "snap:1"};
   for (const std::string& step : bad) {
     SCOPED_TRACE(step);
     const Outcome r = Cli({"edit", in_, out_, "sort:hsv", step});
@@ -160,6 +166,52 @@ TEST_F(Edit, AFailingStepLeavesEveryOutputAsItWas) {
 
 // The map sends IN's indices to OUT's; its entries are OUT's palette, and so is
 // the palette file. OUT may be IN itself.
+// Picking the megadrive, snapping, spreading a ramp that stays on its colours and
+// exporting md9 words, then reading them back by the format named.
+TEST_F(Edit, MegadriveTargetSnapSpreadAndMd9Words) {
+  const Outcome r = Cli({"edit", in_, out_, "target:megadrive", "snap", "spread:rgb:0-15"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const ColourTarget md = *TargetByName("megadrive");
+  int changed = 0, largest = 0;
+  for (const RGBTriple& c : palette_) {
+    const RGBTriple s = SnapColour(md, c);
+    changed += s != c;
+    largest = std::max({largest, std::abs(c.R - s.R), std::abs(c.G - s.G), std::abs(c.B - s.B)});
+  }
+  EXPECT_HAS(r.err, "edit: step 2 'snap': Snap All: " + std::to_string(changed) +
+                        " entries changed, the largest change of a channel " +
+                        std::to_string(largest) + "\n");
+  auto out = LoadAnyPaletteFile(out_);
+  ASSERT_TRUE(out);
+  for (const BoardEntry& e : out->entries) EXPECT_TRUE(OnTarget(md, e.rgb));
+
+  const std::string words = dir_.File("pal.md9");
+  Outcome c = Cli({"convert", "--format", "md9", out_, words});
+  EXPECT_EQ(std::tuple(c.code, c.err), std::tuple(0, ""));
+  const Bytes b = ReadBytes(words);
+  ASSERT_EQ(b.size(), 512u);
+  for (size_t k = 0; k < 256; ++k) {
+    const RGBTriple e = out->entries[k].rgb;
+    const auto three = [](uint8_t v) { return (v * 7 + 127) / 255; };
+    EXPECT_EQ(b[2 * k] << 8 | b[2 * k + 1], three(e.B) << 9 | three(e.G) << 5 | three(e.R) << 1);
+  }
+  c = Cli({"convert", "--format", "md9", words, dir_.File("back.gpl")});
+  ASSERT_EQ(c.code, 0) << c.err;
+  EXPECT_EQ(LoadAnyPaletteFile(dir_.File("back.gpl"))->entries, out->entries);
+  // From the unsnapped picture the write snaps and says how many it changed.
+  c = Cli({"convert", in_, dir_.File("raw.md9"), "--format", "md9"});
+  EXPECT_EQ(std::tuple(c.code, c.err),
+            std::tuple(0, "warning: '" + dir_.File("raw.md9") + "': " + std::to_string(changed) +
+                              " entries of 256 changed to the nearest colours of the md9 "
+                              "format\n"));
+  EXPECT_EQ(Cli({"convert", "--format", "nes", in_, words}).code, 2);
+  EXPECT_EQ(Cli({"convert", "--format", "md9", "--palette-strip", in_, dir_.File("s.png")}).code,
+            2);
+  c = Cli({"convert", "--format", "vga6", in_, dir_.File("x.gpl")});  // IN is no vga6 file
+  EXPECT_EQ(c.code, 1);
+  EXPECT_HAS(c.err, "in.pcx");
+}
+
 TEST_F(Edit, TheMapTakesInsIndicesToOuts) {
   const std::string gpl = Put("four.gpl", "GIMP Palette\n1 2 3\n4 5 6\n7 8 9\n10 11 12\n");
   const Outcome r = Cli({"edit", in_, in_, "sort:hsv", "move:3:200:40:index",

@@ -23,6 +23,8 @@ struct FakeFiles : FileDialogs {
     suggested.push_back(start);
     return Take(kind, saves);
   }
+  std::optional<PaletteFormat> format;  // the filter chosen names this format
+  std::optional<PaletteFormat> ChosenPaletteFormat() const override { return format; }
   std::optional<std::string> Take(FileKind kind, std::deque<std::optional<std::string>>& q) {
     kinds.push_back(kind);
     std::optional<std::string> v;

@@ -385,5 +385,51 @@ TEST(PaletteFiles, EntryNamesTravelWithTheirEntries) {
   EXPECT_TRUE(r.ed.Board().names.None());
 }
 
+// A target is a step of its own; colour edits keep to it; Snap All is one step that
+// Undo takes back whole; a console format chosen in the dialog is written snapped
+// and read back by that choice.
+TEST(Target, EditsKeepToItAndSnapAllIsOneStep) {
+  Loaded r;
+  const BoardState loaded = r.ed.Board();
+  r.ed.SetTarget(*TargetByName("megadrive"));
+  EXPECT_TRUE(r.ed.Message().starts_with("Target hardware: megadrive (3-3-3); ")) << r.ed.Message();
+  r.ed.EditColour(3, {20, 100, 200});
+  EXPECT_EQ(r.ed.Board().entries[3].rgb, (RGBTriple{36, 109, 182}));
+
+  r.files.format = PaletteFormat::Md9;
+  r.files.saves.push_back(r.dir.File("board.bin"));
+  ASSERT_TRUE(r.commands.SavePalette());
+  int off = 0;
+  for (const BoardEntry& e : r.ed.Board().entries) off += !OnTarget(r.ed.Board().target, e.rgb);
+  EXPECT_EQ(r.ed.Message(),
+            "Saved 'board.bin'; " + std::to_string(off) + " entries changed to its colours");
+  EXPECT_EQ(ReadBytes(r.dir.File("board.bin")).size(), 512u);
+
+  const BoardState before = r.ed.Board();
+  r.ed.SnapAll();
+  const BoardState snapped = r.ed.Board();
+  int changed = 0, largest = 0;
+  for (size_t k = 0; k < 256; ++k) {
+    const RGBTriple a = before.entries[k].rgb, b = snapped.entries[k].rgb;
+    EXPECT_EQ(b, SnapColour(before.target, a)) << k;
+    changed += a != b;
+    largest = std::max({largest, std::abs(a.R - b.R), std::abs(a.G - b.G), std::abs(a.B - b.B)});
+  }
+  EXPECT_EQ(r.ed.Message(), "Snap All: " + std::to_string(changed) +
+                                " entries changed, the largest change of a channel " +
+                                std::to_string(largest));
+  r.ed.EditColour(3, {0, 0, 0});
+  r.LoadPalette(r.dir.File("board.bin"));  // read as md9 words: the snapped board
+  EXPECT_EQ(r.ed.Board().entries, snapped.entries);
+  r.ed.Undo();
+  r.ed.Undo();
+  r.ed.Undo();  // Snap All, whole
+  EXPECT_EQ(r.ed.Board(), before);
+  r.ed.Undo();
+  r.ed.Undo();  // the edit, then the target
+  EXPECT_EQ(r.ed.Board(), loaded);
+  EXPECT_TRUE(r.errors.messages.empty()) << r.errors.messages.front();
+}
+
 }  // namespace
 }  // namespace hw::test

@@ -3,6 +3,7 @@
 // files under their own names: the extension matters).
 #include <gtest/gtest.h>
 
+#include "../../fuzz/console_checks.h"
 #include "../../fuzz/palette_checks.h"
 #include "../../fuzz/pcx_checks.h"
 #include "../../fuzz/pcx_rows_checks.h"
@@ -50,6 +51,11 @@ TEST(FuzzCorpus, EveryFileKeepsTheReadersProperties) {
   });
   ReplayCorpus("corpus_palette", 20, [](const Bytes& bytes, const std::string& name) {
     return hw::fuzzing::CheckPaletteInput(bytes, name);
+  });
+  ReplayCorpus("corpus_console", 10, [](const Bytes& bytes, const std::string& name) {
+    const auto format = hw::fuzzing::ConsoleFormatOfName(name);
+    EXPECT_TRUE(format) << name << " names no console format after its first '-'";
+    return hw::fuzzing::CheckConsoleInput(bytes, format.value_or(hw::PaletteFormat::Md9), name);
   });
 }
 

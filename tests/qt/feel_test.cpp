@@ -1,6 +1,6 @@
 // What a user meets first: see-through entries, the picture window's first size
 // and place, moves from the keyboard, a resized window, the dialogs' starting
-// points and the picture's pixels under the pointer.
+// points, the picture's pixels under the pointer and the target hardware.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -193,6 +193,40 @@ TEST_F(Loaded, SavesSayWhereAndDialogsStartOnThePicture) {
   const DialogFilter png = DialogFilters(FileKind::Picture, true)[1];
   EXPECT_EQ(WithFilterSuffix("/a/b", png), "/a/b.png");
   EXPECT_EQ(WithFilterSuffix("/a/b.pcx", png), "/a/b.pcx");
+}
+
+// The menu's machine sets the target; swatches off its colours carry the corner
+// mark and say so; Snap All clears every mark; a console filter names its format.
+TEST_F(Loaded, TargetHardwareMarksOffSwatchesUntilSnapAll) {
+  // The distinct colours inside a swatch's frame: one for a plain swatch.
+  const auto shades = [this](int index) {
+    const QImage image = rig_.form.Swatch(index)->grab().toImage();
+    std::set<QRgb> seen;
+    for (int y = 1; y < image.height() - 1; ++y)
+      for (int x = 1; x < image.width() - 1; ++x) seen.insert(image.pixel(x, y));
+    return seen.size();
+  };
+  EXPECT_EQ(shades(100), 1u);  // (188, 155, 44) is off the megadrive's levels
+  rig_.form.Action("actionTarget_megadrive")->trigger();
+  EXPECT_EQ(rig_.editor.Board().target, *TargetByName("megadrive"));
+  EXPECT_TRUE(rig_.form.Action("actionTarget_megadrive")->isChecked());
+  EXPECT_EQ(rig_.Find<QLabel>("LabelTarget")->text(), "Target: megadrive (3-3-3)");
+  EXPECT_GE(shades(100), 2u);
+  EXPECT_NE(rig_.form.SwatchValues(100).indexOf("off megadrive: snaps to #b69224"), -1)
+      << rig_.form.SwatchValues(100).toStdString();
+  rig_.form.Action("actionSnapAll")->trigger();
+  EXPECT_TRUE(rig_.Find<QLabel>("LabelStatus")->text().startsWith("Snap All: "));
+  EXPECT_EQ(shades(100), 1u);
+  EXPECT_EQ(rig_.form.SwatchValues(100).indexOf("off"), -1);
+  rig_.Click("ButtonUndo");
+  rig_.Click("ButtonUndo");
+  EXPECT_EQ(rig_.Find<QLabel>("LabelTarget")->text(), "Target: none (24-bit)");
+  EXPECT_FALSE(rig_.form.Action("actionTarget_megadrive")->isChecked());
+
+  const auto open = DialogFilters(FileKind::Palette, false);
+  const auto save = DialogFilters(FileKind::Palette, true);
+  EXPECT_EQ(std::tuple(FilterFormat(open[0]), FilterFormat(open[2]), FilterFormat(save.back())),
+            std::tuple(std::nullopt, PaletteFormat::Vga6, PaletteFormat::Amiga12));
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
 
   Command Random() {
     int low = 0, high = 0;
-    switch (Pick(8)) {
+    switch (Pick(9)) {
       case 0: {
         static const std::pair<const char*, const char*> kKeys[] = {
             {"usage", "OptionSortHist"}, {"hsv", "OptionSortHue"}, {"rgb", "OptionSortRed"}};
@@ -166,6 +166,15 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
         return {compact ? "compact" : "merge-duplicates", [=](FormRig& r) {
                   r.form.Action(compact ? "actionCompact" : "actionMergeDuplicates")->trigger();
                 }};
+      }
+      case 7: {
+        // A target keeps to itself the commands after it; Snap All snaps the board.
+        if (Pick(3) == 0) {
+          return {"snap", [](FormRig& r) { r.form.Action("actionSnapAll")->trigger(); }};
+        }
+        const std::string name = TargetPresets()[static_cast<size_t>(Pick(11))].name;
+        return {"target:" + name,
+                [=](FormRig& r) { r.form.Action(("actionTarget_" + name).c_str())->trigger(); }};
       }
       default: {
         const std::string file = Pick(2) ? full_palette_ : short_palette_;
