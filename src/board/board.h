@@ -7,6 +7,8 @@
 //                   range commands
 //   names           each entry's name, moving with its entry (most have none)
 //   locks           positions no command may change (each command's rules say how)
+//   cycles          the colour-cycle ranges over positions; they move with their
+//                   entries only where a command says so (moves.h)
 //
 // Everything else is derived: pixels = map applied to the loaded pixels, the
 // board and the display palette show the entries, a saved picture is the pixels
@@ -23,6 +25,7 @@
 
 #include "base/usage_counts.h"
 #include "colour/colour.h"
+#include "colour/cycle_ranges.h"
 
 namespace hw {
 
@@ -61,6 +64,7 @@ struct BoardState {
   int16_t cur = 0;   // the current mark
   BoardNames names;
   LockSet locked;
+  CycleRanges cycles;
   friend bool operator==(const BoardState&, const BoardState&) = default;
 };
 

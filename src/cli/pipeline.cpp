@@ -56,6 +56,13 @@ Status Pipeline::Run(const Step& step, std::string* warning) {
           return Reported(ed.RemapToPalette(s.file, s.options));
         } else if constexpr (std::is_same_v<S, MergeDuplicatesStep>) {
           ed.MergeDuplicates();
+        } else if constexpr (std::is_same_v<S, CycleStep>) {
+          const CycleRange range{static_cast<uint8_t>(s.range.low),
+                                 static_cast<uint8_t>(s.range.high), static_cast<uint16_t>(s.rate),
+                                 s.reverse, true};
+          if (!ed.AddCycleRange(range)) return Error{ed.Message()};
+        } else if constexpr (std::is_same_v<S, NoCyclesStep>) {
+          ed.ClearCycleRanges();
         } else {
           static_assert(std::is_same_v<S, CompactStep>);
           ed.Compact();

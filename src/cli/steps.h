@@ -11,6 +11,8 @@
 //   remap:FILE[:rgb|perceptual][:transparent=N]
 //   merge-duplicates
 //   compact
+//   cycle:LOW-HIGH:RATE[:reverse]        adds an active cycle range, RATE 0..65535
+//   no-cycles                            removes every cycle range
 //
 // WHAT is both (the default), index or colour. Positions are 0..255 and LOW-HIGH
 // is inclusive with LOW <= HIGH. Optional fields are read from the right, so a
@@ -79,8 +81,15 @@ struct RemapStep {
 struct MergeDuplicatesStep {};
 struct CompactStep {};
 
+struct CycleStep {
+  PositionRange range;
+  int rate = 0;  // 16384 = 60 steps a second
+  bool reverse = false;
+};
+struct NoCyclesStep {};
+
 using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep,
-                          RemapStep, MergeDuplicatesStep, CompactStep>;
+                          RemapStep, MergeDuplicatesStep, CompactStep, CycleStep, NoCyclesStep>;
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);

@@ -24,6 +24,7 @@
 #include "board/moves.h"
 #include "board/sort.h"
 #include "board/spread.h"
+#include "cycle/rotation.h"
 #include "display/display_palette.h"
 #include "editor/services.h"
 #include "formats/picture_io.h"
@@ -48,6 +49,7 @@ struct EditorServices {
   ErrorReporter* errors = nullptr;
   BusyPointer* busy = nullptr;
   RandomSource* random = nullptr;
+  Clock* clock = nullptr;      // the system's steady clock when null
   EditorView* view = nullptr;  // may stay null
 };
 
@@ -56,6 +58,8 @@ inline constexpr int kCycleSchemes = 3;
 // The cycling speed: milliseconds between two steps.
 inline constexpr int kCycleSpeedMin = 1;
 inline constexpr int kCycleSpeedMax = 1000;
+// Milliseconds between two looks at the clock while the ranges play.
+inline constexpr int kFrameMillis = 8;
 
 class Editor {
  public:
@@ -110,8 +114,11 @@ class Editor {
   // a speed is set).
   bool CyclingAvailable() const { return cycling_available_; }
   bool CyclingOn() const { return cycle_on_; }
+  // The cycle ranges are playing (rather than one of the hidden schemes).
+  bool PlayingRanges() const { return cycle_on_ && playing_ranges_; }
+  const CycleRanges& Cycles() const { return board_.cycles; }
   int CycleScheme() const { return cycle_scheme_; }
-  int CycleInterval() const { return cycle_interval_; }
+  int CycleInterval() const { return PlayingRanges() ? kFrameMillis : cycle_interval_; }
 
   // ---- start-up and board ----
   void Start();
@@ -171,7 +178,24 @@ class Editor {
   void MergeDuplicates();
   void Compact();
 
-  // ---- colour cycling preview ----
+  // ---- cycle ranges; each change is one step of the history ----
+  // Adds a range (refused with a message when the list is full or LOW > HIGH).
+  bool AddCycleRange(CycleRange range);
+  // Adds an active range over the marked range.
+  bool AddCycleRangeFromMarks(int rate, bool reverse);
+  // The five bands 196..235 (refused when they do not all fit).
+  bool AddFiveBands();
+  void RemoveCycleRange(int index);
+  // Range `index` takes `range` (a LOW above HIGH is refused).
+  void SetCycleRange(int index, CycleRange range);
+  void ClearCycleRanges();
+
+  // ---- playing: the ranges rotate the shown colours, never the board ----
+  void PlayCycles();
+  void StopCycles();
+  void TogglePlay();
+
+  // ---- colour cycling preview; scheme 0 plays the ranges ----
   void ToggleCycling();
   void SelectScheme(int index);   // 0 .. kCycleSchemes - 1
   void SetCycleSpeed(int value);  // the interval, clamped to kCycleSpeedMin .. kCycleSpeedMax
@@ -195,6 +219,11 @@ class Editor {
   void PrepareRemapBuffer();
   std::vector<uint8_t>& RemapBuffer();
   void RebuildDisplayPalette();
+  // While the ranges play: the display palette shows the board's entries rotated
+  // as the time since Play says. `force` shows it even when nothing moved.
+  void ShowCycleFrame(bool force);
+  bool ChangeCycles(const CycleRanges& next);
+  int64_t NowMicros() const;
   void ReportError(const std::string& message);
 
   EditorServices svc_;
@@ -229,6 +258,10 @@ class Editor {
   bool flipped_ = false;
 
   bool cycle_on_ = false;
+  bool playing_ranges_ = false;
+  int64_t play_start_ = 0;  // microseconds of the clock at Play
+  CycleSources shown_sources_{};
+  bool frame_shown_ = false;
   int16_t cycle_scheme_ = 0;
   int cycle_interval_ = 16;
   std::array<int16_t, 6> cycle_starts_{};

@@ -58,6 +58,13 @@ class TransparentQuestion {
                                                  const BoardEntries& entries, int count) = 0;
 };
 
+// A monotonic clock for the colour-cycling animation: tests step it by hand.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual int64_t NowMicros() = 0;
+};
+
 class BusyPointer {
  public:
   virtual ~BusyPointer() = default;
