@@ -1,5 +1,7 @@
 #include "cycle/rotation.h"
 
+#include <algorithm>
+
 namespace hw {
 
 int64_t CycleStepsAt(const CycleRange& r, int64_t micros) {
@@ -7,6 +9,21 @@ int64_t CycleStepsAt(const CycleRange& r, int64_t micros) {
   // 128 bits: a product of microseconds and rate overflows 64 bits after weeks.
   const unsigned __int128 scaled = static_cast<unsigned __int128>(micros) * r.rate * 60u;
   return static_cast<int64_t>(scaled / (static_cast<unsigned __int128>(kCycleRateUnit) * 1000000u));
+}
+
+int64_t CycleNextStepAt(const CycleRanges& ranges, int64_t micros) {
+  int64_t next = -1;
+  const int64_t now = std::max<int64_t>(micros, 0);
+  for (const CycleRange& r : ranges) {
+    if (!r.active || r.rate == 0 || r.low >= r.high) continue;
+    // Step s + 1 comes at the first microsecond t with t * rate * 60 >= (s + 1) * 16384e6.
+    const unsigned __int128 want =
+        static_cast<unsigned __int128>(CycleStepsAt(r, now) + 1) * kCycleRateUnit * 1000000u;
+    const unsigned __int128 per = static_cast<unsigned __int128>(r.rate) * 60u;
+    const auto at = static_cast<int64_t>((want + per - 1) / per);
+    if (next < 0 || at < next) next = at;
+  }
+  return next;
 }
 
 CycleSources CycleSourcesAt(const CycleRanges& ranges, int64_t micros) {

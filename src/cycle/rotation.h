@@ -23,6 +23,10 @@ int64_t CycleStepsAt(const CycleRange& r, int64_t micros);
 // their stored order, each over what the ones before it left.
 CycleSources CycleSourcesAt(const CycleRanges& ranges, int64_t micros);
 
+// The first time after `micros` at which an active range makes its next step, or
+// -1 when none ever does.
+int64_t CycleNextStepAt(const CycleRanges& ranges, int64_t micros);
+
 // The five bands of eight entries from 196 to 235, reverse, active, 60 steps a
 // second.
 CycleRanges FiveBandsPreset();

@@ -58,8 +58,8 @@ inline constexpr int kCycleSchemes = 3;
 // The cycling speed: milliseconds between two steps.
 inline constexpr int kCycleSpeedMin = 1;
 inline constexpr int kCycleSpeedMax = 1000;
-// Milliseconds between two looks at the clock while the ranges play.
-inline constexpr int kFrameMillis = 8;
+// The longest wait between two looks at the clock while the ranges play.
+inline constexpr int kFrameMillis = 16;
 
 class Editor {
  public:
@@ -118,7 +118,8 @@ class Editor {
   bool PlayingRanges() const { return cycle_on_ && playing_ranges_; }
   const CycleRanges& Cycles() const { return board_.cycles; }
   int CycleScheme() const { return cycle_scheme_; }
-  int CycleInterval() const { return PlayingRanges() ? kFrameMillis : cycle_interval_; }
+  // While the ranges play: the milliseconds to the next step (at most kFrameMillis).
+  int CycleInterval() const;
 
   // ---- start-up and board ----
   void Start();

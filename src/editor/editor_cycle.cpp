@@ -30,6 +30,15 @@ int64_t Editor::NowMicros() const {
       .count();
 }
 
+int Editor::CycleInterval() const {
+  if (!PlayingRanges()) return cycle_interval_;
+  const int64_t elapsed = NowMicros() - play_start_;
+  const int64_t next = CycleNextStepAt(board_.cycles, elapsed);
+  if (next < 0) return kFrameMillis;
+  const int64_t wait = (next - elapsed + 999) / 1000;
+  return static_cast<int>(std::clamp<int64_t>(wait, 1, kFrameMillis));
+}
+
 // ---- the ranges ----
 
 bool Editor::ChangeCycles(const CycleRanges& next) {

@@ -41,8 +41,10 @@ CycleRanges RandomRanges(std::mt19937& gen) {
     CycleRange r;
     r.low = static_cast<uint8_t>(gen() % 256);
     // Mostly proper ranges, some with LOW at or above HIGH (never stepping).
-    r.high = gen() % 8 == 0 ? static_cast<uint8_t>(gen() % 256)
-                            : static_cast<uint8_t>(std::min<uint32_t>(255u, r.low + 1u + uint32_t(gen() % 40)));
+    r.high =
+        gen() % 8 == 0
+            ? static_cast<uint8_t>(gen() % 256)
+            : static_cast<uint8_t>(std::min<uint32_t>(255u, r.low + 1u + uint32_t(gen() % 40)));
     const uint32_t pick = gen() % 10;
     r.rate = static_cast<uint16_t>(pick == 0 ? 0 : pick < 3 ? 16384 : gen() % 65536);
     r.reverse = gen() % 2;
@@ -89,6 +91,14 @@ TEST(Cycling, ThePreviewFollowsTheModelAndStopRestoresEverySurface) {
         // reaches a locked position.
         ASSERT_EQ(ed.Board(), board);
         ASSERT_FALSE(ed.CanRedo());
+        // The frame timer wakes for the next step: nothing moves before it, something at it.
+        const int64_t t = rig.clock.now - t0, next = CycleNextStepAt(board.cycles, t);
+        if (next > t) {
+          ASSERT_EQ(ModelFrame(entries, board.cycles, next - 1), want);
+          ASSERT_TRUE(std::any_of(board.cycles.begin(), board.cycles.end(), [&](auto& r) {
+            return r.active && CycleStepsAt(r, next) != CycleStepsAt(r, next - 1);
+          }));
+        }
       }
       ed.StopCycles();
       EXPECT_EQ(Snapshot(ed), before);
