@@ -9,6 +9,7 @@
 
 #include "../editor/editor_fakes.h"
 #include "cycle/rotation.h"
+#include "formats/picture_io.h"
 
 namespace hw::test {
 namespace {
@@ -132,6 +133,34 @@ TEST(Cycling, EditsWhilePlayingShowAtOnceAndStopShowsTheBoard) {
   ed.StopCycles();
   EXPECT_EQ(Realized(ed, Surface::PictureBox), EntryColours(ed.Board()));
   EXPECT_EQ(ShownBoard(ed), EntryColours(ed.Board()));
+}
+
+// A save while playing writes the entries as they are when stopped, and the ranges
+// with them; loading the file gives both back.
+TEST(Cycling, SavingWhilePlayingKeepsTheStoppedEntriesAndTheRanges) {
+  Rig rig;
+  Editor& ed = rig.ed;
+  TempDir dir;
+  Bytes pixels(64);
+  for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(190 + k % 50);
+  WritePicture(dir.File("in.pcx"), 8, 8, pixels, DistinctPalette(2));
+  rig.Load(dir.File("in.pcx"));
+  ASSERT_TRUE(ed.PictureLoaded());
+  EXPECT_TRUE(ed.Cycles().empty());
+  ASSERT_TRUE(ed.AddFiveBands());
+  ed.PlayCycles();
+  rig.clock.now += 250'000;
+  ed.CycleTick();
+  ASSERT_NE(Realized(ed, Surface::PictureBox), EntryColours(ed.Board()));
+  ASSERT_TRUE(ed.SavePicture(dir.File("out.png")));
+  auto saved = LoadPictureFile(dir.File("out.png"));
+  ASSERT_TRUE(saved.ok());
+  EXPECT_EQ(saved->entries, ed.Board().entries);
+  EXPECT_EQ(saved->cycles, FiveBandsPreset());
+  ed.StopCycles();
+  ed.ClearCycleRanges();
+  rig.Load(dir.File("out.png"));
+  EXPECT_EQ(ed.Cycles(), FiveBandsPreset());
 }
 
 // Ranges travel with their entries: the drop of two separate runs with "Color"
