@@ -4,6 +4,12 @@
 //   BM_RepaintView     a colour-only change (a palette rebuild) repainted on a
 //                      1024 x 768 view of the picture
 //   BM_WarmRemap       one plain remap of the same picture: the reference
+//   BM_CycleFrame      one colour-cycling frame while ranges play: the display
+//                      palette changed by one step and the 1024 x 768 view
+//                      repainted (compare with BM_RepaintView)
+//   BM_CycleLateness   10 s of playing at 60 steps a second through the real event
+//                      loop and timer: counters give the median and 99th
+//                      percentile of how late each step reached the screen
 // Flags of its own (before the benchmark flags):
 //   --picture=PATH              the picture the benchmarks load (required)
 //   --write=KIND,SIDE,PATH      writes a content-class picture and exits
@@ -14,6 +20,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QScrollArea>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -59,10 +67,24 @@ class PaintCounter : public QObject {
   }
 };
 
+// A clock the frame benchmark moves by hand; the lateness benchmark lets it follow
+// the system's steady clock.
+struct BenchClock : Clock {
+  bool real = true;
+  int64_t now = 0;
+  int64_t NowMicros() override {
+    if (!real) return now;
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+};
+
 struct Window {
   OneFile files;
   AbortOnError errors;
-  Editor editor{EditorServices{&errors, nullptr, nullptr, nullptr}, 0};
+  BenchClock clock;
+  Editor editor{EditorServices{&errors, nullptr, nullptr, &clock, nullptr}, 0};
   MainWindow form{editor, &files, nullptr};
   PaintCounter counter;
   Window() {
@@ -111,6 +133,128 @@ void BM_RepaintView(benchmark::State& state) {
     QCoreApplication::processEvents();
     state.ResumeTiming();
     box->repaint(view);
+  }
+}
+
+// The view sized to show 1024 x 768 of the picture; false when it cannot.
+bool ShowView(Window& w, benchmark::State& state) {
+  if (!w.editor.PictureLoaded()) w.LoadAndWaitForPaint();
+  // A viewport of exactly 1024 x 768: the window grows by what the viewport lacks.
+  PictureWindow* window = w.form.picture_window();
+  window->SetZoom(1);  // one picture pixel a screen pixel
+  window->resize(1024 + 64, 768 + 64);
+  QCoreApplication::processEvents();
+  if (auto* area = window->findChild<QScrollArea*>()) {
+    for (int round = 0; round < 3; ++round) {
+      const QSize lack = QSize(1024, 768) - area->viewport()->size();
+      if (lack.isNull()) break;
+      window->resize(window->size() + lack);
+      QCoreApplication::processEvents();
+    }
+  }
+  PictureView* box = window->View();
+  const QRect seen = box->visibleRegion().boundingRect();
+  state.counters["view_width"] = seen.width();
+  state.counters["view_height"] = seen.height();
+  if (seen.width() < 1024 || seen.height() < 768) {
+    state.SkipWithError("the picture window does not show 1024 x 768 of the picture");
+    return false;
+  }
+  return true;
+}
+
+// Five bands and one range over the whole board, so every pixel changes colour.
+void PlayRanges(Window& w) {
+  w.editor.StopCycles();
+  w.editor.ClearCycleRanges();
+  w.editor.AddFiveBands();
+  w.editor.AddCycleRange(CycleRange{0, 255, kCycleRateUnit, false, true});
+  w.editor.PlayCycles();
+  QCoreApplication::processEvents();
+}
+
+void BM_CycleFrame(benchmark::State& state) {
+  Window& w = Shared();
+  if (!ShowView(w, state)) return;
+  w.clock.real = false;
+  PlayRanges(w);
+  for (auto _ : state) {
+    w.clock.now += 1'000'000 / 60 + 1;  // one step of every range
+    const int before = w.counter.paints;
+    w.editor.CycleTick();
+    // The window takes the new colours and repaints what is on screen.
+    while (w.counter.paints == before) QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
+  w.editor.StopCycles();
+  w.clock.real = true;
+}
+
+// Ends each paint of the view and notes when it ended.
+class PaintClock : public QObject {
+ public:
+  std::vector<int64_t>* ends = nullptr;
+  BenchClock* clock = nullptr;
+  bool eventFilter(QObject* target, QEvent* event) override {
+    if (event->type() != QEvent::Paint || ends == nullptr) return false;
+    static_cast<QWidget*>(target)->removeEventFilter(this);
+    QCoreApplication::sendEvent(target, event);
+    static_cast<QWidget*>(target)->installEventFilter(this);
+    ends->push_back(clock->NowMicros());
+    return true;
+  }
+};
+
+void BM_CycleLateness(benchmark::State& state) {
+  Window& w = Shared();
+  if (!ShowView(w, state)) return;
+  PictureView* box = w.form.picture_window()->View();
+  for (auto _ : state) {
+    std::vector<int64_t> ends;
+    ends.reserve(4096);
+    std::vector<int> shown_steps;
+    shown_steps.reserve(4096);
+    PaintClock painted;
+    painted.clock = &w.clock;
+    painted.ends = &ends;
+    w.clock.real = true;
+    PlayRanges(w);
+    const int64_t start = w.clock.NowMicros();
+    box->installEventFilter(&painted);
+    // Which step a paint showed: the whole-board range moved entry 0's colour.
+    const RGBTriple first = w.editor.Board().entries[0].rgb;
+    std::vector<int64_t> late;
+    late.reserve(1024);
+    int64_t last_step = 0;
+    while (w.clock.NowMicros() - start < 10'000'000) {
+      const size_t before = ends.size();
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      if (ends.size() == before) continue;
+      // The step shown is the one due last before the paint ended, provided the
+      // palette shows it (entry k shows entry 0's colour after k steps).
+      const int64_t t = ends.back() - start;
+      const int64_t due_step = t * 60 / 1'000'000;
+      const LogicalPalette* shown = w.editor.display().Realized(Surface::PictureBox);
+      for (int64_t k = due_step; k > last_step && k > due_step - 8; --k) {
+        const PaletteEntry& e = (*shown)[static_cast<size_t>(k % 256)];
+        if (e.red == first.R && e.green == first.G && e.blue == first.B) {
+          late.push_back(t - (k * 1'000'000 + 59) / 60);
+          last_step = k;
+          break;
+        }
+      }
+    }
+    box->removeEventFilter(&painted);
+    w.editor.StopCycles();
+    std::sort(late.begin(), late.end());
+    if (late.empty()) {
+      state.SkipWithError("no step reached the screen");
+      return;
+    }
+    state.counters["steps_shown"] = static_cast<double>(late.size());
+    state.counters["steps_due"] = 600;
+    state.counters["late_median_ms"] = late[late.size() / 2] / 1000.0;
+    state.counters["late_p99_ms"] =
+        late[std::min(late.size() - 1, late.size() * 99 / 100)] / 1000.0;
   }
 }
 
@@ -194,6 +338,11 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("BM_WarmRemap", BM_WarmRemap)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BM_LoadToShown", BM_LoadToShown)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BM_RepaintView", BM_RepaintView)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_CycleFrame", BM_CycleFrame)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("BM_CycleLateness", BM_CycleLateness)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1)
+      ->UseRealTime();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -38,15 +38,17 @@ inline FormatCheck CheckPngInput(std::span<const uint8_t> data) {
   for (size_t k = static_cast<size_t>(pic->palette_count); k < 256; ++k) {
     if (!(pic->entries[k] == BoardEntry{})) return fail("an entry past the palette is not black");
   }
-  auto png = EncodeIndexedPng(pic->width, pic->height, pic->pixels, pic->entries);
+  auto png = EncodeIndexedPng(pic->width, pic->height, pic->pixels, pic->entries, pic->cycles);
   if (!png) return fail("EncodeIndexedPng refused a decoded picture: " + png.error().message);
   auto again = DecodeIndexedPng(*png);
   if (!again) return fail("a written picture does not decode: " + again.error().message);
   if (again->width != pic->width || again->height != pic->height) return fail("size changed");
   if (again->pixels != pic->pixels) return fail("pixels differ after a round trip");
   if (again->entries != pic->entries) return fail("entries differ after a round trip");
+  if (again->cycles != pic->cycles) return fail("cycle ranges differ after a round trip");
   if (again->palette_count != 256) return fail("a written palette is not 256 entries");
-  auto png2 = EncodeIndexedPng(again->width, again->height, again->pixels, again->entries);
+  auto png2 =
+      EncodeIndexedPng(again->width, again->height, again->pixels, again->entries, again->cycles);
   if (!png2 || *png2 != *png) return fail("writing a reloaded picture changes the file");
   return out;
 }

@@ -9,6 +9,8 @@
 //   locks           positions no command may change (each command's rules say how)
 //   target          the hardware colours entries must lie on (none: every colour);
 //                   the commands that write colours write only colours it can show
+//   cycles          the colour-cycle ranges over positions; they move with their
+//                   entries only where a command says so (moves.h)
 //
 // Everything else is derived: pixels = map applied to the loaded pixels, the
 // board and the display palette show the entries, a saved picture is the pixels
@@ -25,6 +27,7 @@
 
 #include "base/usage_counts.h"
 #include "colour/colour.h"
+#include "colour/cycle_ranges.h"
 #include "colour/target.h"
 
 namespace hw {
@@ -65,6 +68,7 @@ struct BoardState {
   BoardNames names;
   LockSet locked;
   ColourTarget target;
+  CycleRanges cycles;
   friend bool operator==(const BoardState&, const BoardState&) = default;
 };
 

@@ -179,7 +179,10 @@ int Edit(const std::vector<std::string>& args) {
   const std::string map = e->map ? MapJson(pipeline.editor().Board()) : std::string();
   current_file = e->out;
   if (auto saved = pipeline.SavePicture(e->out); !saved) return Fail(e->out, saved.error().message);
-  if (auto loss = PictureSaveLoses(PictureFormatForName(e->out), entries)) Warn(e->out, *loss);
+  if (auto loss = PictureSaveLoses(PictureFormatForName(e->out), entries,
+                                   pipeline.editor().Cycles().size())) {
+    Warn(e->out, *loss);
+  }
   if (e->map) {
     current_file = *e->map;
     auto written = WriteFileReplacing(*e->map, std::vector<uint8_t>(map.begin(), map.end()));

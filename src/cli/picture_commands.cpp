@@ -72,8 +72,17 @@ std::string Json(const hw::OpenedPicture& picture, const std::string& pixels_has
   } else {
     json += std::to_string(picture.png_bit_depth());
   }
-  return json + ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" + palette_hash +
-         "\"}\n";
+  json += ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" + palette_hash +
+          "\",\"cycles\":[";
+  const hw::CycleRanges& cycles = picture.cycles();
+  for (size_t i = 0; i < cycles.size(); ++i) {
+    const hw::CycleRange& r = cycles[i];
+    json += std::string(i ? "," : "") + "{\"low\":" + std::to_string(r.low) +
+            ",\"high\":" + std::to_string(r.high) + ",\"rate\":" + std::to_string(r.rate) +
+            ",\"reverse\":" + (r.reverse ? "true" : "false") +
+            ",\"active\":" + (r.active ? "true" : "false") + "}";
+  }
+  return json + "]}\n";
 }
 
 // SHA-256 fed a piece at a time (nettle: a small library, so the loader's work at

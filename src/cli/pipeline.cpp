@@ -68,6 +68,13 @@ Status Pipeline::Run(const Step& step, std::string* warning, std::string* note) 
         } else if constexpr (std::is_same_v<S, SnapStep>) {
           ed.SnapAll();
           report();
+        } else if constexpr (std::is_same_v<S, CycleStep>) {
+          const CycleRange range{static_cast<uint8_t>(s.range.low),
+                                 static_cast<uint8_t>(s.range.high), static_cast<uint16_t>(s.rate),
+                                 s.reverse, true};
+          if (!ed.AddCycleRange(range)) return Error{ed.Message()};
+        } else if constexpr (std::is_same_v<S, NoCyclesStep>) {
+          ed.ClearCycleRanges();
         } else {
           static_assert(std::is_same_v<S, CompactStep>);
           ed.Compact();

@@ -131,6 +131,23 @@ Result<Step> Reverse(const Fields& f) {
   return Step{std::move(step)};
 }
 
+Result<Step> Cycle(const Fields& f) {
+  constexpr std::string_view kForm = "cycle:LOW-HIGH:RATE[:reverse]";
+  if (f.size() < 2 || f.size() > 3) return FormError(kForm);
+  CycleStep step;
+  auto range = Range(f[0]);
+  if (!range) return range.error();
+  step.range = *range;
+  auto rate = Number(f[1], 0, kMaxCycleRate, "RATE");
+  if (!rate) return rate.error();
+  step.rate = *rate;
+  if (f.size() == 3) {
+    if (f[2] != "reverse") return FormError(kForm);
+    step.reverse = true;
+  }
+  return Step{std::move(step)};
+}
+
 Result<Step> Spread(const Fields& f) {
   if (f.size() != 2) return FormError("spread:rgb|hsv|hsv-reverse:LOW-HIGH");
   SpreadStep step;
@@ -249,10 +266,11 @@ Result<Step> ParseStep(std::string_view text) {
   const std::string_view rest = colon == text.npos ? std::string_view() : text.substr(colon + 1);
   if (name == "palette") return Palette(rest);
   if (name == "remap") return Remap(rest);
-  if (name == "merge-duplicates" || name == "compact" || name == "snap") {
+  if (name == "merge-duplicates" || name == "compact" || name == "snap" || name == "no-cycles") {
     if (colon != text.npos) return FormError(name);
     if (name == "compact") return Step{CompactStep{}};
     if (name == "snap") return Step{SnapStep{}};
+    if (name == "no-cycles") return Step{NoCyclesStep{}};
     return Step{MergeDuplicatesStep{}};
   }
   if (name == "target") {
@@ -268,9 +286,10 @@ Result<Step> ParseStep(std::string_view text) {
   if (name == "spread") return Spread(fields);
   if (name == "set") return Set(fields);
   if (name == "swap-banks") return SwapBanks(fields);
+  if (name == "cycle") return Cycle(fields);
   return Error{"unknown step " + Quoted(name) +
                " (sort, move, reverse, spread, set, palette, remap, merge-duplicates, compact, "
-               "target, snap or swap-banks)"};
+               "target, snap, swap-banks, cycle or no-cycles)"};
 }
 
 }  // namespace hw::cli

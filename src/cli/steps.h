@@ -15,6 +15,8 @@
 //   target:NAME|R-G-B                    NAME a machine (none, vga, megadrive, ...),
 //                                        R-G-B bits per channel, each 1..8
 //   snap                                 every unlocked entry onto the target
+//   cycle:LOW-HIGH:RATE[:reverse]        adds an active cycle range, RATE 0..65535
+//   no-cycles                            removes every cycle range
 //
 // WHAT is both (the default), index or colour. Positions are 0..255 and LOW-HIGH
 // is inclusive with LOW <= HIGH. Optional fields are read from the right, so a
@@ -95,9 +97,16 @@ struct TargetStep {
 };
 struct SnapStep {};
 
-using Step =
-    std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep, RemapStep,
-                 MergeDuplicatesStep, CompactStep, TargetStep, SnapStep, SwapBanksStep>;
+struct CycleStep {
+  PositionRange range;
+  int rate = 0;  // 16384 = 60 steps a second
+  bool reverse = false;
+};
+struct NoCyclesStep {};
+
+using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep,
+                          RemapStep, MergeDuplicatesStep, CompactStep, TargetStep, SnapStep,
+                          SwapBanksStep, CycleStep, NoCyclesStep>;
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);

@@ -31,13 +31,15 @@ bool EditorCommands::SavePicture() {
   if (files_ == nullptr || !editor_.PictureLoaded()) return false;
   const auto path = Chosen(files_->SaveFile(FileKind::Picture, editor_.PicturePath()));
   if (!path) return false;
-  const auto loss = PictureSaveLoses(PictureFormatForName(*path), editor_.Board().entries);
+  const auto loss = PictureSaveLoses(PictureFormatForName(*path), editor_.Board().entries,
+                                     editor_.Cycles().size());
   return MaySave(*path, loss) && editor_.SavePicture(*path);
 }
 
 bool EditorCommands::SavePictureToItsFile() {
   if (!editor_.PictureLoaded()) return false;
-  const auto loss = PictureSaveLoses(editor_.PictureFileFormat(), editor_.Board().entries);
+  const auto loss = PictureSaveLoses(editor_.PictureFileFormat(), editor_.Board().entries,
+                                     editor_.Cycles().size());
   return MaySave(editor_.PicturePath(), loss) && editor_.SavePictureToItsFile();
 }
 

@@ -30,6 +30,8 @@ Editor::~Editor() {
 void Editor::Start() {
   flipped_ = false;
   cycle_on_ = false;
+  playing_ranges_ = false;
+  frame_shown_ = false;
   loaded_ = false;
   width_ = height_ = 0;
   if (preparing_.joinable()) preparing_.join();
@@ -76,6 +78,14 @@ bool Editor::IsMarked(int index) const { return index == board_.prev || index ==
 
 RGBTriple Editor::SwatchShownColour(int index) const {
   if (!OnBoard(index)) return RGBTriple{};
+  // While the ranges play the swatches show the colours they rotate to.
+  if (PlayingRanges()) {
+    const LogicalPalette* shown = display_.Realized(Surface::PictureBox);
+    if (shown != nullptr) {
+      const PaletteEntry& e = (*shown)[static_cast<size_t>(index)];
+      return RGBTriple{e.red, e.green, e.blue};
+    }
+  }
   if (hardware_colours_) {
     const LogicalPalette* realized = display_.Realized(SwatchSurface(index));
     if (realized != nullptr) {
@@ -113,13 +123,16 @@ void Editor::Apply(const BoardState& next, bool record) {
   const bool map_changed = next.map != before.map;
   // A new target changes no entry, but the marks of the swatches off it.
   const bool entries_changed = next.entries != before.entries || next.target != before.target;
+  const bool cycles_changed = next.cycles != before.cycles;
   // What can fail comes first: the buffer for the remapped pixels and the room
   // for the history's step. Until both are there nothing has changed, so a
   // command that runs out of memory leaves board, pixels and history as they were.
   std::vector<uint8_t>* remap_into = nullptr;
   const bool in_place = forward_only_ && loaded_;
   if (map_changed && !in_place && loaded_ && !IsIdentity(next.map)) remap_into = &RemapBuffer();
-  if (record && (map_changed || entries_changed)) history_.Record(before, next);
+  if (record && (map_changed || entries_changed || cycles_changed)) {
+    history_.Record(before, next);
+  }
   board_ = next;
   if (map_changed && in_place) {
     RemapInPlace(before.map, board_.map);
@@ -127,7 +140,11 @@ void Editor::Apply(const BoardState& next, bool record) {
     Remap(remap_into);
   }
   if (map_changed) RecheckTiles();
-  if (entries_changed) RebuildDisplayPalette();
+  if (entries_changed) {
+    RebuildDisplayPalette();
+  } else if (cycles_changed) {
+    ShowCycleFrame(true);
+  }
   if (auto* v = view()) {
     if (entries_changed) {
       v->BoardChanged();

@@ -24,6 +24,7 @@
 #include "board/moves.h"
 #include "board/sort.h"
 #include "board/spread.h"
+#include "cycle/rotation.h"
 #include "display/display_palette.h"
 #include "editor/services.h"
 #include "formats/picture_io.h"
@@ -55,6 +56,7 @@ struct EditorServices {
   ErrorReporter* errors = nullptr;
   BusyPointer* busy = nullptr;
   RandomSource* random = nullptr;
+  Clock* clock = nullptr;      // the system's steady clock when null
   EditorView* view = nullptr;  // may stay null
 };
 
@@ -63,6 +65,8 @@ inline constexpr int kCycleSchemes = 3;
 // The cycling speed: milliseconds between two steps.
 inline constexpr int kCycleSpeedMin = 1;
 inline constexpr int kCycleSpeedMax = 1000;
+// The longest wait between two looks at the clock while the ranges play.
+inline constexpr int kFrameMillis = 16;
 
 class Editor {
  public:
@@ -123,8 +127,12 @@ class Editor {
   // a speed is set).
   bool CyclingAvailable() const { return cycling_available_; }
   bool CyclingOn() const { return cycle_on_; }
+  // The cycle ranges are playing (rather than one of the hidden schemes).
+  bool PlayingRanges() const { return cycle_on_ && playing_ranges_; }
+  const CycleRanges& Cycles() const { return board_.cycles; }
   int CycleScheme() const { return cycle_scheme_; }
-  int CycleInterval() const { return cycle_interval_; }
+  // While the ranges play: the milliseconds to the next step (at most kFrameMillis).
+  int CycleInterval() const;
 
   // ---- start-up and board ----
   void Start();
@@ -206,7 +214,24 @@ class Editor {
   void ClearTileCheck();
   const std::optional<TileCheck>& TileCheckShown() const { return tile_check_; }
 
-  // ---- colour cycling preview ----
+  // ---- cycle ranges; each change is one step of the history ----
+  // Adds a range (refused with a message when the list is full or LOW > HIGH).
+  bool AddCycleRange(CycleRange range);
+  // Adds an active range over the marked range.
+  bool AddCycleRangeFromMarks(int rate, bool reverse);
+  // The five bands 196..235 (refused when they do not all fit).
+  bool AddFiveBands();
+  void RemoveCycleRange(int index);
+  // Range `index` takes `range` (a LOW above HIGH is refused).
+  void SetCycleRange(int index, CycleRange range);
+  void ClearCycleRanges();
+
+  // ---- playing: the ranges rotate the shown colours, never the board ----
+  void PlayCycles();
+  void StopCycles();
+  void TogglePlay();
+
+  // ---- colour cycling preview; scheme 0 plays the ranges ----
   void ToggleCycling();
   void SelectScheme(int index);   // 0 .. kCycleSchemes - 1
   void SetCycleSpeed(int value);  // the interval, clamped to kCycleSpeedMin .. kCycleSpeedMax
@@ -234,6 +259,11 @@ class Editor {
   void RebuildDisplayPalette();
   void RecheckTiles();
   void TileCheckMessage();
+  // While the ranges play: the display palette shows the board's entries rotated
+  // as the time since Play says. `force` shows it even when nothing moved.
+  void ShowCycleFrame(bool force);
+  bool ChangeCycles(const CycleRanges& next);
+  int64_t NowMicros() const;
   void ReportError(const std::string& message);
 
   EditorServices svc_;
@@ -270,6 +300,10 @@ class Editor {
   bool flipped_ = false;
 
   bool cycle_on_ = false;
+  bool playing_ranges_ = false;
+  int64_t play_start_ = 0;  // microseconds of the clock at Play
+  CycleSources shown_sources_{};
+  bool frame_shown_ = false;
   int16_t cycle_scheme_ = 0;
   int cycle_interval_ = 16;
   std::array<int16_t, 6> cycle_starts_{};

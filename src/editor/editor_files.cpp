@@ -129,6 +129,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   board_.names = BoardNames();
   tile_check_.reset();
   board_.locked.reset();
+  board_.cycles = pic.cycles;
   usage_ = UsageByPosition(board_.map, loaded_counts_);
 
   cycling_available_ = true;
@@ -178,8 +179,8 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
     // The PCX writer copies entries 0..15 into the header; that change is kept
     // only when the file was written.
     PcxHeader header = header_;
-    const Status saved =
-        SavePictureFile(path, format, header, width_, height_, Pixels(), board_.entries);
+    const Status saved = SavePictureFile(path, format, header, width_, height_, Pixels(),
+                                         board_.entries, board_.cycles);
     busy.Release();
     if (!saved) {
       ReportError(FailureMessage(path, saved.error()));
@@ -198,7 +199,7 @@ Status Editor::WriteCopy(const std::string& path) const {
   try {
     PcxHeader header = header_;
     return SavePictureFile(path, PictureFormat::Png, header, width_, height_, Pixels(),
-                           board_.entries);
+                           board_.entries, board_.cycles);
   } catch (const std::bad_alloc&) {
     return Error{"cannot save '" + path + "': not enough memory"};
   }

@@ -108,6 +108,9 @@ void Editor::RebuildDisplayPalette() {
     v->PicturePaletteChanged();
     if (hardware_colours_) v->BoardChanged();
   }
+  // A new palette shows the board's colours: while the ranges play they go on
+  // rotating from there.
+  if (PlayingRanges()) ShowCycleFrame(true);
 }
 
 }  // namespace hw

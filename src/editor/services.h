@@ -72,6 +72,13 @@ class TileCheckQuestion {
   virtual std::optional<TileCheckOptions> TileCheckSettings(const TileCheckOptions& last) = 0;
 };
 
+// A monotonic clock for the colour-cycling animation: tests step it by hand.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual int64_t NowMicros() = 0;
+};
+
 class BusyPointer {
  public:
   virtual ~BusyPointer() = default;

@@ -39,11 +39,11 @@ PictureFormat PictureFormatForName(const std::string& path) {
 
 Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
                        int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
-                       const BoardEntries& entries) {
+                       const BoardEntries& entries, const CycleRanges& cycles) {
   try {
     Result<std::vector<uint8_t>> bytes = Error{""};
     if (format == PictureFormat::Png) {
-      bytes = EncodeIndexedPng(width, height, pixels, entries);
+      bytes = EncodeIndexedPng(width, height, pixels, entries, cycles);
     } else {
       if (width > kMaxPcxSide || height > kMaxPcxSide) {
         return Error{"cannot save " + Named(path) + ": a PCX picture is at most 32767 x 32767 " +
@@ -120,8 +120,10 @@ Status ConvertPictureFile(const std::string& in, const std::string& out, std::st
     auto whole = picture.TakeWhole();
     if (!whole) return whole.error();
     auto saved = SavePictureFile(out, format, whole->pcx_header, whole->width, whole->height,
-                                 whole->pixels, whole->entries);
-    if (saved && loss) *loss = PictureSaveLoses(format, whole->entries).value_or("");
+                                 whole->pixels, whole->entries, whole->cycles);
+    if (saved && loss) {
+      *loss = PictureSaveLoses(format, whole->entries, whole->cycles.size()).value_or("");
+    }
     return saved;
   } catch (const std::bad_alloc&) {
     return Error{"cannot convert " + Named(in) + " to " + Named(out) + ": not enough memory"};

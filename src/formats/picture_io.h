@@ -29,10 +29,11 @@ PictureFormat PictureFormatForName(const std::string& path);
 
 // Writes width x height pixels with all 256 entries in `format`. For PCX the
 // header's fields are kept (the writer copies entries 0..15 into its colour map);
-// pictures wider or taller than the format allows are refused.
+// pictures wider or taller than the format allows are refused. A PNG holds the
+// cycle ranges (a PCX cannot: see save_losses.h).
 Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
                        int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
-                       const BoardEntries& entries);
+                       const BoardEntries& entries, const CycleRanges& cycles = {});
 
 // Converts the picture in `in` to the format `out`'s name says (as
 // PictureFormatForName), keeping what SavePictureFile keeps. A PCX picture goes

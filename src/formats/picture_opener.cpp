@@ -83,6 +83,7 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
     picture.pixels = std::move(png->pixels);
     picture.entries = png->entries;
     picture.palette_count = png->palette_count;
+    picture.cycles = png->cycles;
     picture.pcx_header =
         IndexedPictureHeader(static_cast<int16_t>(png->width), static_cast<int16_t>(png->height));
     for (size_t i = 0; i < 256; ++i) opened.palette_[i] = png->entries[i].rgb;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "colour/colour.h"
+#include "colour/cycle_ranges.h"
 #include "formats/pcx.h"
 #include "formats/pcx_stream.h"
 #include "formats/picture_format.h"
@@ -30,6 +31,7 @@ struct LoadedPicture {
   int palette_count = 256;  // entries the file's palette had
   // The PCX header as read; for other formats a fresh 8-bit header of the size.
   PcxHeader pcx_header{};
+  CycleRanges cycles;  // a PNG's crNg ranges; a PCX has none
 };
 
 // The kind of picture a file starting with `head` holds: PCX when the first byte is
@@ -58,6 +60,8 @@ class OpenedPicture {
   const BoardEntries& entries() const { return picture_.entries; }
   const Palette& palette() const { return palette_; }  // the entries' RGB
   int palette_count() const { return picture_.palette_count; }
+  // The cycle ranges the file holds (a PNG's crNg chunk), in stored order.
+  const CycleRanges& cycles() const { return picture_.cycles; }
   // The bits per pixel of a PNG's image data (1, 2, 4 or 8); 8 for a PCX.
   int png_bit_depth() const { return png_bit_depth_; }
 

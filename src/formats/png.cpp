@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "formats/cycle_chunk.h"
+
 namespace hw {
 namespace {
 
@@ -225,6 +227,7 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   auto count = ReadPalette(*opened, pic.entries);
   if (!count) return count.error();
   pic.palette_count = *count;
+  pic.cycles = ReadCycleChunk(bytes);
   return pic;
 }
 
@@ -395,7 +398,8 @@ Result<Ctx> StartEncoder(int width, int height, const BoardEntries& entries) {
 
 Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
                                               std::span<const uint8_t> pixels,
-                                              const BoardEntries& entries) {
+                                              const BoardEntries& entries,
+                                              const CycleRanges& cycles) {
   auto ctx = StartEncoder(width, height, entries);
   if (!ctx) return ctx.error();
   const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
@@ -416,7 +420,9 @@ Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
                                                      &std::free);
   if (!buffer || rc) return SpngError("cannot encode the PNG picture", rc);
   const auto* start = static_cast<const uint8_t*>(buffer.get());
-  return std::vector<uint8_t>(start, start + length);
+  std::vector<uint8_t> file(start, start + length);
+  InsertCycleChunk(file, cycles);
+  return file;
 }
 
 struct PngRowEncoder::Ctx {

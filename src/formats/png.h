@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "colour/colour.h"
+#include "colour/cycle_ranges.h"
 #include "formats/result.h"
 
 namespace hw {
@@ -23,6 +24,7 @@ struct IndexedPicture {
   std::vector<uint8_t> pixels;
   BoardEntries entries{};
   int palette_count = 0;  // entries in the PNG's PLTE chunk, 1..256
+  CycleRanges cycles;     // from its crNg chunk (cycle_chunk.h), if any
 };
 
 // The largest picture read or written: the PCX window's limit on each side, so any
@@ -60,10 +62,12 @@ Result<PngPalette> DecodePngColours(std::span<const uint8_t> bytes);
 
 // Encodes 8 bits per pixel, a 256-entry PLTE, a tRNS up to the last entry whose
 // alpha is below 255 (none when all are opaque), not interlaced. pixels must hold
-// exactly width x height bytes; sizes must be 1..kMaxPngSide.
+// exactly width x height bytes; sizes must be 1..kMaxPngSide. With cycle ranges,
+// one crNg chunk holds them (none for no ranges).
 Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
                                               std::span<const uint8_t> pixels,
-                                              const BoardEntries& entries);
+                                              const BoardEntries& entries,
+                                              const CycleRanges& cycles = {});
 
 // The same file a slice of rows at a time, for pictures that are never held whole:
 // each piece of the file goes to `put` as soon as it is made.

@@ -22,11 +22,22 @@ std::string AlphaLost(long n, const std::string& why) {
 
 }  // namespace
 
-std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries) {
-  if (format == PictureFormat::Png) return std::nullopt;  // PLTE with tRNS keeps alpha
-  const long n = Translucent(entries);
-  if (n == 0) return std::nullopt;
-  return AlphaLost(n, "a PCX file has no transparency");
+std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries,
+                                            size_t cycle_ranges) {
+  // PLTE with tRNS keeps alpha, crNg the cycle ranges.
+  if (format == PictureFormat::Png) return std::nullopt;
+  std::optional<std::string> lost;
+  if (const long n = Translucent(entries); n != 0) {
+    lost = AlphaLost(n, "a PCX file has no transparency");
+  }
+  if (cycle_ranges != 0) {
+    const std::string ranges =
+        (cycle_ranges == 1 ? std::string("1 cycle range")
+                           : std::to_string(cycle_ranges) + " cycle ranges") +
+        ": a PCX file has no colour cycling";
+    lost = lost ? *lost + "; " + ranges : ranges;
+  }
+  return lost;
 }
 
 namespace {

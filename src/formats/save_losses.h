@@ -12,8 +12,10 @@
 namespace hw {
 
 // A phrase naming what is lost ("the alpha of 3 entries: a PCX file has no
-// transparency"), or nullopt when the format keeps everything the entries hold.
-std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries);
+// transparency"), or nullopt when the format keeps everything the entries and the
+// `cycle_ranges` cycle ranges hold (only a PNG keeps ranges).
+std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries,
+                                            size_t cycle_ranges = 0);
 // With `names`, entry names count too: only a GIMP palette keeps them. A console
 // format also names the entries (of the first `count` written) whose colours it
 // changes to its own depth.

@@ -87,6 +87,11 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
   Command("actionClearTileCheck", tr("Clear Tile Check"), [&ed] { ed.ClearTileCheck(); });
   Command("actionFlip", tr("Flip Board"), [&ed] { ed.Flip(); });
   Command("actionTest", tr("Test"), [&ed] { ed.ToggleCycling(); });
+  // No other command, and neither the board nor the focus chain, uses Ctrl+P.
+  Command("actionPlayCycles", tr("Play"), [&ed] {
+    ed.TogglePlay();
+  })->setShortcut(K(Qt::CTRL | Qt::Key_P));
+  View("actionColourCycling", tr("Colour Cycling"), [this] { targets_.show_cycling(); });
   View("actionQuit", tr("Quit"), [this] { window_.close(); })->setShortcut(K(Qt::CTRL | Qt::Key_Q));
 
   // The picture window and its zoom: the window's own business, not the editor's.
@@ -180,7 +185,8 @@ void MainActions::BuildMenus() {
   add(edit, {"actionSnapAll", "", "actionCheckTiles", "actionClearTileCheck"});
   add(bar->addMenu(tr("&View")),
       {"actionPictureWindow", "", "actionZoomIn", "actionZoomOut", "actionZoom1", "actionZoomFit",
-       "", "actionFlip", "actionMarkUnused", "actionBlink"});
+       "", "actionFlip", "actionMarkUnused", "actionBlink", "", "actionColourCycling",
+       "actionPlayCycles"});
   add(bar->addMenu(tr("&Help")), {"actionKeys", "actionAbout"});
 }
 
@@ -201,6 +207,8 @@ void MainActions::ShowKeys() {
            "<tr><td>Ctrl+Shift+Z, Ctrl+Y</td><td>Redo</td></tr>"
            "<tr><td>+, Ctrl++ / -, Ctrl+-</td><td>Zoom the picture in / out</td></tr>"
            "<tr><td>Ctrl+1 / Ctrl+0</td><td>Zoom 1:1 / fit to the window</td></tr>"
+           "<tr><td>Ctrl+P</td><td>Play / Stop colour cycling (View &gt; Colour "
+           "Cycling)</td></tr>"
            "<tr><td>Ctrl+Q</td><td>Quit</td></tr>"
            "<tr><td>F1</td><td>This page</td></tr>"
            "<tr><td colspan=2><b>On the board</b></td></tr>"

@@ -34,6 +34,8 @@ struct ActionTargets {
   std::function<bool()> may_drop_changes;
   // The swatch under the pointer changed or blinking was switched.
   std::function<void()> hover_changed;
+  // Shows View > Colour Cycling.
+  std::function<void()> show_cycling;
 };
 
 class MainActions : public QObject {

@@ -27,6 +27,7 @@
 #include "qt/board_surface.h"
 #include "qt/board_view.h"
 #include "qt/control_table.h"
+#include "qt/cycle_panel.h"
 #include "qt/main_actions.h"
 #include "qt/options_panel.h"
 #include "qt/picture_window.h"
@@ -106,8 +107,17 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   actions_ = new MainActions(
       *this, ActionTargets{editor_, commands_, *picture_window_, *board_, *options_,
                            [this](std::function<void()> command) { Run(command); },
-                           [this] { return MayDropChanges(); }, [this] { HoverSwatch(hovered_); }});
+                           [this] { return MayDropChanges(); }, [this] { HoverSwatch(hovered_); },
+                           [this] {
+                             cycle_panel_->Sync();
+                             cycle_panel_->show();
+                             cycle_panel_->raise();
+                             cycle_panel_->activateWindow();
+                           }});
   actions_->BuildMenus();
+  cycle_panel_ = new CyclePanel(
+      this, editor_, [this](std::function<void()> command) { Run(command); },
+      Action("actionPlayCycles"));
   BuildStatusBar();
   ConnectBoard();
   ConnectControls();
@@ -285,6 +295,8 @@ void MainWindow::Flush() {
 void MainWindow::SyncControls() {
   options_->Sync();
   Action("actionTest")->setEnabled(editor_.CyclingAvailable());
+  Action("actionPlayCycles")->setText(editor_.PlayingRanges() ? tr("Stop") : tr("Play"));
+  if (cycle_panel_->isVisible()) cycle_panel_->Sync();
   Action("actionUndo")->setEnabled(editor_.CanUndo());
   Action("actionRedo")->setEnabled(editor_.CanRedo());
   // Until a picture is loaded there is nothing to save.

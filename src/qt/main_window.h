@@ -25,6 +25,7 @@ namespace hw {
 class BandOverlay;
 class BoardSurface;
 class BoardView;
+class CyclePanel;
 class MainActions;
 class OptionsPanel;
 class PictureWindow;
@@ -62,6 +63,8 @@ class MainWindow : public QMainWindow, public EditorView {
   PictureWindow* picture_window() const { return picture_window_.get(); }
   BandOverlay* Overlay() const;
   QTimer* CycleTimer() const { return cycle_timer_; }
+  // View > Colour Cycling (hidden until asked for).
+  CyclePanel* Cycling() const { return cycle_panel_; }
   const OptionsPanel* Options() const { return options_; }
   const QByteArray& BoardToken() const;
   // The editor's verbs as actions, by object name ("actionUndo", "actionRedo",
@@ -132,6 +135,7 @@ class MainWindow : public QMainWindow, public EditorView {
   std::unique_ptr<PictureWindow> picture_window_;
   MainActions* actions_ = nullptr;
   QTimer* cycle_timer_ = nullptr;
+  CyclePanel* cycle_panel_ = nullptr;
   QLabel* values_label_ = nullptr;
   QLabel* zoom_label_ = nullptr;
   QLabel* target_label_ = nullptr;  // names the target hardware

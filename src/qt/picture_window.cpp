@@ -155,7 +155,8 @@ void PictureView::paintEvent(QPaintEvent* event) {
     const int z = zoom_;
     const QRect src(QPoint(area.left() / z, area.top() / z),
                     QPoint(area.right() / z, area.bottom() / z));
-    QImage part(src.size(), format);
+    if (part_.size() != src.size() || part_.format() != format) part_ = QImage(src.size(), format);
+    QImage& part = part_;
     if (part.isNull()) return;
     for (int row = 0; row < src.height(); ++row) {
       auto* out = reinterpret_cast<QRgb*>(part.scanLine(row));
@@ -166,7 +167,9 @@ void PictureView::paintEvent(QPaintEvent* event) {
     painter.drawImage(QRect(src.topLeft() * z, src.size() * z), part);
   } else {
     const int n = -zoom_;
-    QImage part(area.size(), format);
+    if (part_.size() != area.size() || part_.format() != format)
+      part_ = QImage(area.size(), format);
+    QImage& part = part_;
     if (part.isNull()) return;
     for (int row = 0; row < area.height(); ++row) {
       auto* out = reinterpret_cast<QRgb*>(part.scanLine(row));

@@ -100,6 +100,10 @@ class PictureView : public QWidget {
   int height_ = 0;
   int zoom_ = 1;
   QList<QRgb> table_;
+  // The converted part of the last paint, kept for the next one of the same size:
+  // a picture that animates repaints the same area many times a second, and fresh
+  // memory for every frame costs more than the conversion.
+  QImage part_;
   bool translucent_ = false;  // some entry of the table is not opaque
   int blink_index_ = -1;
   const std::optional<TileCheck>* tile_check_ = nullptr;

@@ -128,7 +128,8 @@ TEST_F(Cli, InfoIndicesAndPaletteOfPcxAndPng) {
   const std::string pcx = Put("odd.pcx", s_.file), png = dir_.File("odd.png");
   const std::string four = dir_.File("four.png"), magick = dir_.File("magick.png");
   const std::string hashes = ",\"pixels_sha256\":\"" + Sha256(s_.pixels) +
-                             "\",\"palette_sha256\":\"" + Sha256(s_.palette) + "\"}\n";
+                             "\",\"palette_sha256\":\"" + Sha256(s_.palette) +
+                             "\",\"cycles\":[]}\n";
   const Outcome info = Cmd({"info", pcx});
   EXPECT_EQ(std::tuple(info.code, info.err, Text(info.out)),
             std::tuple(0, "",
@@ -155,7 +156,7 @@ TEST_F(Cli, InfoIndicesAndPaletteOfPcxAndPng) {
       Text(Cmd({"info", four}).out),
       "{\"format\":\"png\",\"width\":7,\"height\":2,\"bits_per_pixel\":4,\"pixels_sha256\":\"" +
           Sha256(Bytes(theirs.begin(), theirs.begin() + 14)) + "\",\"palette_sha256\":\"" +
-          Sha256(Bytes(theirs.begin() + 14, theirs.end())) + "\"}\n");
+          Sha256(Bytes(theirs.begin() + 14, theirs.end())) + "\",\"cycles\":[]}\n");
   Bytes ours = Cmd({"indices", magick}).out, palette = Cmd({"palette", magick}).out;
   ours.insert(ours.end(), palette.begin(), palette.end());
   EXPECT_EQ(ours, Pillow(magick));

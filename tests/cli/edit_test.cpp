@@ -105,7 +105,14 @@ TEST_F(Edit, EveryMalformedStepIsAUsageErrorNamingIt) {
                              "target:nes",
                              "target:0-3-3",
                              "target:3-3",
-                             "snap:1"};
+                             "snap:1",
+                             "cycle:10-20",
+                             "cycle:20-10:100",
+                             "cycle:0-9:65536",
+                             "cycle:0-9:-1",
+                             "cycle:0-9:100:forward",
+                             "cycle:0-9:100:reverse:1",
+                             "no-cycles:1"};
   for (const std::string& step : bad) {
     SCOPED_TRACE(step);
     const Outcome r = Cli({"edit", in_, out_, "sort:hsv", step});
@@ -302,6 +309,38 @@ TEST_F(Edit, SwapBanksKeepsTheLookAndMovesIndicesByTheBankDistance) {
       ASSERT_EQ(out->entries[out->pixels[k]].rgb, palette_[size_t(was)]) << k;
     }
   }
+}
+
+// Cycle ranges from the steps into a PNG, listed by info in stored order, kept by
+// a PNG to PNG convert and by later edits; PCX cannot hold them and says so.
+TEST_F(Edit, CycleStepsAreWrittenListedConvertedAndCleared) {
+  const std::string a = dir_.File("a.png"), b = dir_.File("b.png"), c = dir_.File("c.pcx");
+  ASSERT_EQ(Cli({"edit", in_, a, "cycle:196-203:16384:reverse", "cycle:10-20:0"}).code, 0);
+  const std::string listed =
+      "\"cycles\":[{\"low\":196,\"high\":203,\"rate\":16384,\"reverse\":true,"
+      "\"active\":true},{\"low\":10,\"high\":20,\"rate\":0,\"reverse\":false,"
+      "\"active\":true}]}\n";
+  ASSERT_EQ(Cli({"info", a}, dir_.File("a.json")).code, 0);
+  EXPECT_NE(Read("a.json").find(listed), std::string::npos) << Read("a.json");
+  ASSERT_EQ(Cli({"convert", a, b}).code, 0);
+  ASSERT_EQ(Cli({"info", b}, dir_.File("b.json")).code, 0);
+  EXPECT_NE(Read("b.json").find(listed), std::string::npos) << Read("b.json");
+  // A move carrying the first range, then one more range: stored order kept.
+  ASSERT_EQ(Cli({"edit", b, b, "move:100:196:8", "cycle:0-3:1"}).code, 0);
+  ASSERT_EQ(Cli({"info", b}, dir_.File("b.json")).code, 0);
+  EXPECT_NE(Read("b.json").find("[{\"low\":100,\"high\":107,"), std::string::npos);
+  EXPECT_NE(Read("b.json").find("{\"low\":0,\"high\":3,\"rate\":1,"), std::string::npos);
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"convert", a, c}, {"edit", a, c, "sort:rgb"}}) {
+    const Outcome r = Cli(args);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "warning: '" + c + "': 2 cycle ranges: a PCX file has no colour cycling\n");
+  }
+  ASSERT_EQ(Cli({"edit", a, b, "no-cycles"}).code, 0);
+  ASSERT_EQ(Cli({"info", b}, dir_.File("b.json")).code, 0);
+  EXPECT_NE(Read("b.json").find("\"cycles\":[]}"), std::string::npos);
+  EXPECT_EQ(Cli({"edit", b, c, "no-cycles"}).err, "");
 }
 
 }  // namespace

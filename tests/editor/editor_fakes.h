@@ -78,17 +78,24 @@ struct FakeBusy : BusyPointer {
   void SetWait(bool wait) override { depth += wait ? 1 : -1; }
 };
 
+// A clock that moves only when the test says so.
+struct FakeClock : Clock {
+  int64_t now = 1'000'000'000;
+  int64_t NowMicros() override { return now; }
+};
+
 // An editor with fakes, started as at program start, and the dialog layer over it.
 struct Rig {
   FakeFiles files;
   FakeColours colours;
   RecordingErrors errors;
   FakeBusy busy;
+  FakeClock clock;
   Editor ed;
   EditorCommands commands{ed, &files, &colours};
   MoveWhat what;  // the boxes as last ticked
   explicit Rig(int palette_size = 0, RandomSource* random = nullptr)
-      : ed(EditorServices{&errors, &busy, random, nullptr}, palette_size) {
+      : ed(EditorServices{&errors, &busy, random, &clock, nullptr}, palette_size) {
     ed.Start();
   }
   void Load(std::optional<std::string> path) {

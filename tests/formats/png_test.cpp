@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <new>
+#include <random>
 #include <sstream>
 
 #include "../common/test_util.h"
@@ -274,6 +275,80 @@ TEST_F(PngInterop, PillowReadsWhatWeWrite) {
           << "entry " << k;
     }
   }
+}
+
+// ---- cycle ranges (crNg)
+
+// The payload as the chunk's layout spells it, built by hand.
+Bytes CrngPayload(const CycleRanges& ranges) {
+  Bytes out;
+  for (const CycleRange& r : ranges) {
+    const int flags = (r.active ? 1 : 0) | (r.reverse ? 2 : 0);
+    out.insert(out.end(),
+               {uint8_t(r.rate >> 8), uint8_t(r.rate & 0xFF), 0, uint8_t(flags), r.low, r.high});
+  }
+  return out;
+}
+
+// Every count of ranges 0..16 round trips byte for byte: one crNg holding them (none
+// for none), read back equal, and written again into the very same file.
+TEST(PngCycles, RangesRoundTripByteForByteInExactlyOneChunk) {
+  std::mt19937 gen(3);
+  const Bytes px = Pixels(9, 4);
+  for (size_t n = 0; n <= kMaxCycleRanges; ++n) {
+    CycleRanges ranges;
+    for (size_t i = 0; i < n; ++i) {
+      ranges.push_back(
+          {uint8_t(gen()), uint8_t(gen()), uint16_t(gen()), gen() % 2 == 0, gen() % 2 == 0});
+    }
+    auto png = EncodeIndexedPng(9, 4, px, Entries(3), ranges);
+    ASSERT_TRUE(png.ok());
+    int chunks = 0;
+    for (const Chunk& c : Chunks(*png)) {
+      if (c.type != "crNg") continue;
+      ++chunks;
+      EXPECT_EQ(c.data, CrngPayload(ranges));
+    }
+    EXPECT_EQ(chunks, n == 0 ? 0 : 1);
+    auto back = DecodeIndexedPng(*png);
+    ASSERT_TRUE(back.ok()) << back.error().message;
+    EXPECT_EQ(back->cycles, ranges);
+    EXPECT_EQ(back->pixels, px);
+    auto again = EncodeIndexedPng(9, 4, back->pixels, back->entries, back->cycles);
+    EXPECT_EQ(*again, *png);
+  }
+}
+
+// Another program's crNg after the image data is read; a broken one (a length that
+// is not 6 n, more than 16 ranges, a wrong CRC) is left aside and the picture loads.
+TEST(PngCycles, ForeignAndBrokenChunksAreReadOrLeftAside) {
+  const Bytes plain = Encode(5, 3, Pixels(5, 3), Entries());
+  const CycleRanges two = [] {
+    CycleRanges r;
+    r.push_back({196, 203, 16384, true, true});
+    r.push_back({4, 9, 0, false, false});
+    return r;
+  }();
+  const auto with_chunk = [&](const Bytes& payload) {
+    std::vector<Chunk> chunks = Chunks(plain);
+    chunks.insert(chunks.end() - 1, Chunk{"crNg", payload});
+    return Assemble(chunks);
+  };
+  auto read = DecodeIndexedPng(with_chunk(CrngPayload(two)));
+  ASSERT_TRUE(read.ok()) << read.error().message;
+  EXPECT_EQ(read->cycles, two);
+
+  Bytes seventeen;
+  for (int i = 0; i < 17; ++i) seventeen.insert(seventeen.end(), {0, 1, 0, 1, 2, 3});
+  for (const Bytes& bad : {Bytes{0, 1, 0, 1, 2, 3, 4}, seventeen, Bytes{1}}) {
+    auto r = DecodeIndexedPng(with_chunk(bad));
+    ASSERT_TRUE(r.ok()) << r.error().message;
+    EXPECT_TRUE(r->cycles.empty());
+  }
+  Bytes bad_crc = with_chunk(CrngPayload(two));
+  bad_crc[bad_crc.size() - 13] ^= 1;  // the crNg's CRC, just before IEND
+  auto r = DecodeIndexedPng(bad_crc);
+  if (r.ok()) EXPECT_TRUE(r->cycles.empty());
 }
 
 }  // namespace

@@ -45,10 +45,11 @@ struct FormRig {
   FakeColours colours;
   RecordingErrors errors;
   DefaultRandom random;
+  FakeClock clock;
   Editor editor;
   MainWindow form;
   explicit FormRig(int palette_size = 0)
-      : editor(EditorServices{&errors, nullptr, &random, nullptr}, palette_size),
+      : editor(EditorServices{&errors, nullptr, &random, &clock, nullptr}, palette_size),
         form(editor, &files, &colours) {
     form.SetSaveQuestion(&question);
     form.SetLossQuestion(&loss);

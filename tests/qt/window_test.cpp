@@ -1,7 +1,11 @@
 // The main window and picture window driven the way a user drives them: drags and
 // drops on the board, and the question before unsaved changes would be lost.
+#include <QAction>
+#include <QComboBox>
+#include <QTimer>
 #include <filesystem>
 
+#include "qt/cycle_panel.h"
 #include "qt_fakes.h"
 
 namespace hw::test {
@@ -118,6 +122,63 @@ TEST_F(Window, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered) {
     EXPECT_EQ(rig.form.isVisible(), way == kLoad);
     EXPECT_EQ(rig.editor.PictureWidth(), way == kLoad ? 4 : 24);
   }
+}
+
+// View > Colour Cycling: ranges added and edited from the panel (steps of the
+// history), Play and Stop on a key no other command has; playing moves the
+// colours of board and picture, Stop shows both exactly as before.
+TEST_F(Window, CyclingPanelPlaysAndStopRestoresBoardAndPictureExactly) {
+  FormRig& r = rig_;
+  r.form.Action("actionColourCycling")->trigger();
+  ASSERT_TRUE(r.form.Cycling()->isVisible());
+  r.form.editor().SetMarks(7, 0);
+  r.Click("CycleAdd");
+  ASSERT_EQ(r.editor.Cycles().size(), 1u);
+  EXPECT_EQ(r.editor.Cycles()[0], (CycleRange{0, 7, 16384, false, true}));
+  r.form.Cycling()->SelectRange(0);
+  r.Find<QComboBox>("CycleDirection")->setCurrentIndex(1);
+  EXPECT_TRUE(r.editor.Cycles()[0].reverse);
+  r.Click("CyclePreset");
+  EXPECT_EQ(r.editor.Cycles().size(), 6u);
+  r.Click("ButtonUndo");
+  r.Click("ButtonUndo");
+  EXPECT_EQ(r.editor.Cycles()[0], (CycleRange{0, 7, 16384, false, true}));
+
+  // Ctrl+P belongs to Play alone.
+  QAction* play = r.form.Action("actionPlayCycles");
+  for (QAction* a : r.form.findChildren<QAction*>()) {
+    if (a != play)
+      EXPECT_FALSE(a->shortcuts().contains(play->shortcut())) << a->objectName().toStdString();
+  }
+  EXPECT_EQ(play->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+
+  QApplication::processEvents();
+  const auto swatches = r.SwatchColours();
+  const QImage picture = r.form.picture_window()->View()->grab().toImage();
+  const BoardState board = r.editor.Board();
+  QTest::keyClick(&r.form, Qt::Key_P, Qt::ControlModifier);
+  ASSERT_TRUE(r.editor.PlayingRanges());
+  EXPECT_EQ(r.Find<QAbstractButton>("CyclePlay")->text(), QStringLiteral("Stop"));
+  r.clock.now += 3 * 1'000'000 / 60 + 1;  // three steps forward
+  QTest::qWait(60);                       // the frame timer looks at the clock
+  const auto moving = r.SwatchColours();
+  for (int p = 0; p < 8; ++p) EXPECT_EQ(moving[size_t(p)], swatches[size_t((p + 5) % 8)]) << p;
+  for (int p = 8; p < 256; ++p) ASSERT_EQ(moving[size_t(p)], swatches[size_t(p)]);
+  const auto shown = PictureColours();
+  for (int k = 0; k < 240; ++k) {
+    const int p = pixels_[size_t(k)];
+    ASSERT_EQ(shown[size_t(k)], p < 8 ? swatches[size_t((p + 5) % 8)] : swatches[size_t(p)]);
+  }
+  EXPECT_EQ(r.editor.Board(), board);
+
+  QTest::keyClick(&r.form, Qt::Key_P, Qt::ControlModifier);
+  ASSERT_FALSE(r.editor.PlayingRanges());
+  QApplication::processEvents();
+  EXPECT_FALSE(r.form.CycleTimer()->isActive());
+  EXPECT_EQ(r.SwatchColours(), swatches);
+  EXPECT_EQ(r.form.picture_window()->View()->grab().toImage(), picture);
+  EXPECT_EQ(r.Find<QAbstractButton>("CyclePlay")->text(), QStringLiteral("Play"));
+  EXPECT_EQ(r.editor.Board(), board);
 }
 
 }  // namespace
