@@ -13,6 +13,7 @@ void SpreadRange(BoardState& board, SpreadKind kind) {
 
   if (kind == SpreadKind::Rgb) {
     for (int i = lo; i <= hi; ++i) {
+      if (IsLocked(board, i)) continue;
       BlendRGB(from, to, board.entries[static_cast<size_t>(i)].rgb, static_cast<int16_t>(i - lo),
                span);
     }
@@ -23,6 +24,7 @@ void SpreadRange(BoardState& board, SpreadKind kind) {
   RGBToHSV(from, from_hsv);
   RGBToHSV(to, to_hsv);
   for (int i = lo + 1; i <= hi - 1; ++i) {
+    if (IsLocked(board, i)) continue;
     HSVTriple hsv;
     BlendHSV(from_hsv, to_hsv, hsv, static_cast<int16_t>(i - lo), span, direction);
     HSVToRGB(hsv, board.entries[static_cast<size_t>(i)].rgb);

@@ -12,7 +12,7 @@ enum class SpreadKind {
 };
 
 // The gradient runs from the colour at the lower mark to the one at the upper
-// mark. Each position written keeps its opacity.
+// mark. Each position written keeps its opacity; locked positions are skipped.
 void SpreadRange(BoardState& board, SpreadKind kind);
 
 }  // namespace hw

@@ -2,7 +2,7 @@
 // ("sort:hsv:reverse", "move:16:40:8:index", "palette:ui.gpl:replace:240-255").
 // The parser only reads the text; pipeline.h runs a step through the editor.
 //
-//   sort:KEY[:reverse][:WHAT]            KEY usage, hsv or rgb
+//   sort:KEY[:reverse][:WHAT][:LOW-HIGH] KEY usage, hsv, rgb or lightness
 //   move:TARGET:SOURCE[:COUNT][:WHAT]    the drop of SOURCE on TARGET, COUNT 1..256
 //   reverse:LOW-HIGH[:WHAT]
 //   spread:rgb|hsv|hsv-reverse:LOW-HIGH
@@ -11,6 +11,8 @@
 //   remap:FILE[:rgb|perceptual][:transparent=N]
 //   merge-duplicates
 //   compact
+//   reduce:N                             N 1..255
+//   lock:LOW-HIGH, unlock:LOW-HIGH
 //
 // WHAT is both (the default), index or colour. Positions are 0..255 and LOW-HIGH
 // is inclusive with LOW <= HIGH. Optional fields are read from the right, so a
@@ -24,6 +26,7 @@
 
 #include "board/board.h"
 #include "board/fit.h"
+#include "board/reduce.h"
 #include "board/sort.h"
 #include "board/spread.h"
 #include "colour/colour.h"
@@ -40,6 +43,7 @@ struct SortStep {
   SortKey key = SortKey::Usage;
   bool reverse = false;
   MoveWhat what{};
+  std::optional<PositionRange> range;  // "Range only" over it; none: the whole board
 };
 
 struct MoveStep {
@@ -79,8 +83,17 @@ struct RemapStep {
 struct MergeDuplicatesStep {};
 struct CompactStep {};
 
+struct ReduceStep {
+  int colours = 0;
+};
+
+struct LockStep {
+  PositionRange range;
+  bool lock = true;  // false: unlock
+};
+
 using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep,
-                          RemapStep, MergeDuplicatesStep, CompactStep>;
+                          RemapStep, MergeDuplicatesStep, CompactStep, ReduceStep, LockStep>;
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);

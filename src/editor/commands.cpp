@@ -80,3 +80,16 @@ void EditorCommands::RemapToPalette(RemapMetric metric) {
 }
 
 }  // namespace hw
+
+namespace hw {
+
+void EditorCommands::ReduceColours() {
+  if (reduce_ == nullptr || !editor_.PictureLoaded()) return;
+  int used = 0;
+  for (int64_t n : editor_.Usage()) used += n > 0;
+  const std::optional<int> n = reduce_->ColourCount(used, kReduceMin, kReduceMax);
+  if (!n) return;
+  editor_.ReduceColours(*n);
+}
+
+}  // namespace hw

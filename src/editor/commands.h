@@ -23,6 +23,8 @@ class EditorCommands {
   // Asked which position becomes transparent when a remap needs one; none: such
   // remaps are cancelled.
   void SetTransparentQuestion(TransparentQuestion* question) { transparent_ = question; }
+  // Asked how many colours "Reduce Colours..." keeps; none: it is cancelled.
+  void SetReduceQuestion(ReduceQuestion* question) { reduce_ = question; }
 
   void LoadPicture();
   // The saves: true when the file was written.
@@ -34,6 +36,8 @@ class EditorCommands {
   // "Remap to Palette...": the palette file (or a picture), then the transparent
   // position when the remap needs one.
   void RemapToPalette(RemapMetric metric);
+  // "Reduce Colours...": the number of colours, then the reduction.
+  void ReduceColours();
 
  private:
   // False when the user would rather not lose `loss` in `path`.
@@ -44,6 +48,7 @@ class EditorCommands {
   ColourDialog* colours_;
   LossQuestion* losses_ = nullptr;
   TransparentQuestion* transparent_ = nullptr;
+  ReduceQuestion* reduce_ = nullptr;
 };
 
 }  // namespace hw

@@ -237,6 +237,21 @@ void BoardView::Paint(const SwatchCell& cell, QPainter& painter) const {
     painter.setPen(QPen(ink, 1.0));
     painter.drawLine(interior.topLeft(), interior.bottomRight());
   }
+  if (IsLocked(board, index)) {
+    // Locked: a small padlock in the top right corner, in the ink colour on a
+    // square of the other, clear on any colour.
+    const int size = std::max(6, interior.width() / 3);
+    const QRect pad(interior.right() - size + 1, interior.top(), size, size);
+    painter.fillRect(pad, ink == Qt::black ? Qt::white : Qt::black);
+    const int body_h = std::max(3, size / 2);
+    const QRect body(pad.left() + 1, pad.bottom() - body_h, size - 2, body_h);
+    painter.fillRect(body, ink);
+    const int arc_w = std::max(2, (size - 2) * 3 / 5);
+    const int arc_x = pad.left() + (size - arc_w) / 2;
+    painter.setPen(QPen(ink, 1.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(arc_x, pad.top() + 1, arc_w - 1, body.top() - pad.top() - 1));
+  }
   if (index == board.cur && keyboard_focus_) {
     // Where the board's arrow keys start from: a frame in the ink colour with a
     // line of the other one inside, clear on any colour.

@@ -44,7 +44,7 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
     ed.Redo();
   })->setShortcuts({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), K(Qt::CTRL | Qt::Key_Y)});
   Command("actionSort", tr("Sort"), [&ed, &options] {
-    ed.Sort(options.SortChoice(), options.ReverseSort(), options.Moving());
+    ed.Sort(options.SortChoice(), options.ReverseSort(), options.Moving(), options.RangeOnlySort());
   });
   Command("actionReverseRange", tr("Reverse Range"),
           [&ed, &options] { ed.ReverseRange(options.Moving()); });
@@ -59,6 +59,9 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
           [&cmd] { cmd.RemapToPalette(RemapMetric::Perceptual); });
   Command("actionMergeDuplicates", tr("Merge Duplicates"), [&ed] { ed.MergeDuplicates(); });
   Command("actionCompact", tr("Compact"), [&ed] { ed.Compact(); });
+  Command("actionReduceColours", tr("Reduce Colours..."), [&cmd] { cmd.ReduceColours(); });
+  Command("actionLockRange", tr("Lock Range"), [&ed] { ed.LockRange(true); });
+  Command("actionUnlockRange", tr("Unlock Range"), [&ed] { ed.LockRange(false); });
   Command("actionFlip", tr("Flip Board"), [&ed] { ed.Flip(); });
   Command("actionTest", tr("Test"), [&ed] { ed.ToggleCycling(); });
   View("actionQuit", tr("Quit"), [this] { window_.close(); })->setShortcut(K(Qt::CTRL | Qt::Key_Q));
@@ -137,7 +140,8 @@ void MainActions::BuildMenus() {
   add(bar->addMenu(tr("&Edit")),
       {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
        "actionSpreadHSV", "actionSpreadHSVReverse", "", "actionRemapRgb", "actionRemapPerceptual",
-       "actionMergeDuplicates", "actionCompact"});
+       "actionMergeDuplicates", "actionCompact", "actionReduceColours", "", "actionLockRange",
+       "actionUnlockRange"});
   add(bar->addMenu(tr("&View")),
       {"actionPictureWindow", "", "actionZoomIn", "actionZoomOut", "actionZoom1", "actionZoomFit",
        "", "actionFlip", "actionMarkUnused", "actionBlink"});
@@ -184,6 +188,7 @@ void MainActions::ShowKeys() {
            "<tr><td>Corner stroke</td><td>No pixel uses it (View &gt; Mark Unused "
            "Entries)</td></tr>"
            "<tr><td>Checkerboard</td><td>Not opaque: alpha below 255</td></tr>"
+           "<tr><td>Padlock</td><td>Locked (Edit &gt; Lock Range)</td></tr>"
            "</table>"));
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, page);
     connect(close, &QDialogButtonBox::rejected, page, &QDialog::hide);
