@@ -2,7 +2,9 @@
 // a window (its display palette included), and the Undo and Redo of each. The
 // reference is one plain remap of the picture's pixels: every command, and every
 // undo and redo, should cost about one remap however many pairs it exchanges.
-// Manual iteration counts keep the run short.
+// Manual iteration counts keep the run short. BM_ReduceSearch/K is the search of
+// "Reduce Colours..." alone for 256 distinct used colours down to K, which must
+// stay within 100 ms.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -224,6 +226,8 @@ const std::vector<Command>& Commands() {
          b.Fit([&] { b.ed->MergeDuplicates(); });
        },
        [](Bench& b) { b.Fit([&] { b.ed->Compact(); }); }},
+      {"Reduce16", [](Bench& b) { b.Rewind(); },
+       [](Bench& b) { b.Fit([&] { b.ed->ReduceColours(16); }); }},
       // Last: a target stays set, and the commands above run without one.
       // On a target: the same gradient, each entry then snapped.
       {"SpreadRGBOnTarget",
@@ -297,6 +301,26 @@ void FirstDropAfterLoad(benchmark::State& state, bool idle) {
 void BM_FirstDropAfterLoad(benchmark::State& state) { FirstDropAfterLoad(state, true); }
 void BM_FirstDropAfterLoadAwake(benchmark::State& state) { FirstDropAfterLoad(state, false); }
 
+// 256 distinct colours spread over the whole cube, with uneven usage.
+std::vector<ReducePoint> DistinctPoints() {
+  std::vector<ReducePoint> pts;
+  std::mt19937 gen(7);
+  for (int i = 0; i < 256; ++i) {
+    const RGBTriple c{static_cast<uint8_t>(gen()), static_cast<uint8_t>(gen()),
+                      static_cast<uint8_t>(gen())};
+    pts.push_back({c, static_cast<double>(1 + gen() % 100000)});
+  }
+  return pts;
+}
+
+void BM_ReduceSearch(benchmark::State& state) {
+  const std::vector<ReducePoint> pts = DistinctPoints();
+  for (auto _ : state) {
+    ReduceFit fit = FitColours(pts, static_cast<int>(state.range(0)));
+    benchmark::DoNotOptimize(fit);
+  }
+}
+
 void BM_SavePicture(benchmark::State& state) {
   Bench& b = Shared();
   for (auto _ : state) b.ed->SavePicture(b.out_picture);
@@ -320,6 +344,12 @@ const int kRegistered = [] {
   add("BM_FirstDropAfterLoad", BM_FirstDropAfterLoad);
   add("BM_FirstDropAfterLoadAwake", BM_FirstDropAfterLoadAwake);
   add("BM_SavePicture", BM_SavePicture);
+  for (int k : {16, 64, 128, 255}) {
+    benchmark::RegisterBenchmark("BM_ReduceSearch", BM_ReduceSearch)
+        ->Arg(k)
+        ->Iterations(kIterations)
+        ->Unit(benchmark::kMillisecond);
+  }
   return 0;
 }();
 

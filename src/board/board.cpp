@@ -122,34 +122,53 @@ int ApplyPalette(BoardState& board, const BoardEntries& file, int count, Palette
   const int hi = RangeHigh(board);
   EntryNames names;
   for (size_t p = 0; p < 256; ++p) names[p] = board.names.At(p);
+  int taken = 0;
   const auto put = [&](int position, int k) {
+    if (IsLocked(board, position)) return;
+    ++taken;
     board.entries[static_cast<size_t>(position)] =
         OnBoardTarget(board, file[static_cast<size_t>(k)]);
     names[static_cast<size_t>(position)] =
         file_names ? (*file_names)[static_cast<size_t>(k)] : std::string();
   };
-  const auto done = [&](int placed_count) {
+  const auto done = [&] {
     board.names = BoardNames(&names);
-    return placed_count;
+    return taken;
   };
-  int placed = 0;
   if (merge == PaletteMerge::All) {
     for (int k = 0; k < 256; ++k) put(k, k);
-    return done(256);
+    return done();
   }
   if (merge == PaletteMerge::ReplaceRange && count < 256) {
-    for (int k = 0; k < count && lo + k <= hi; ++k, ++placed) put(lo + k, k);
-    return done(placed);
+    for (int k = 0; k < count && lo + k <= hi; ++k) put(lo + k, k);
+    return done();
   }
   const int reach = count < 256 ? count : 256;
   for (int k = 0; k < reach; ++k) {
     const bool inside = k >= lo && k <= hi;
-    if (inside == (merge == PaletteMerge::ReplaceRange)) {
-      put(k, k);
-      ++placed;
-    }
+    if (inside == (merge == PaletteMerge::ReplaceRange)) put(k, k);
   }
-  return done(placed);
+  return done();
+}
+
+std::vector<int> UnlockedPositions(const BoardState& b, int low, int high) {
+  std::vector<int> out;
+  for (int p = low < 0 ? 0 : low; p <= (high > 255 ? 255 : high); ++p) {
+    if (!b.locked.test(static_cast<size_t>(p))) out.push_back(p);
+  }
+  return out;
+}
+
+int ChangedLockedPosition(const BoardState& before, const BoardState& after) {
+  for (size_t p = 0; p < 256; ++p) {
+    if (!before.locked.test(p)) continue;
+    bool same = before.entries[p] == after.entries[p] && before.names.At(p) == after.names.At(p);
+    for (size_t i = 0; same && i < 256; ++i) {
+      same = (before.map[i] == p) == (after.map[i] == p);
+    }
+    if (!same) return static_cast<int>(p);
+  }
+  return -1;
 }
 
 SnapReport SnapAll(BoardState& board) {

@@ -24,6 +24,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/usage_counts.h"
 #include "colour/colour.h"
@@ -75,6 +76,14 @@ struct BoardState {
 inline bool IsLocked(const BoardState& b, int position) {
   return position >= 0 && position <= 255 && b.locked.test(static_cast<size_t>(position));
 }
+
+// The unlocked positions of low..high (clamped to the board), ascending: the
+// commands that sweep over a stretch of the board treat them as neighbours.
+std::vector<int> UnlockedPositions(const BoardState& b, int low, int high);
+
+// The lowest locked position of `before` whose entry, name or set of as-loaded
+// indices differs in `after`, or -1 when every locked position is as it was.
+int ChangedLockedPosition(const BoardState& before, const BoardState& after);
 
 // The identity map, every entry `colour` (opaque), both marks on 0.
 BoardState StartBoard(const RGBTriple& colour);
@@ -130,9 +139,11 @@ enum class PaletteMerge { All, ReplaceRange, ProtectRange };
 //  - a shorter file fills the range from its low end, entry k to LOW + k while both
 //    last ("Replace Range"), or gives position k its entry k for every k < count
 //    outside the range ("Protect Range").
-// Positions the file does not reach keep their entries. Entries placed are snapped
-// to the board's target. A position that takes an entry takes its name too (`file_names`, or none).
-// The map, and so the pixels, stay as they are. Returns how many positions took an entry.
+// Positions the file does not reach keep their entries, and so do locked ones:
+// the file entry meant for a locked position is dropped (the later entries do not
+// shift). Entries placed are snapped to the board's target. A position that takes
+// an entry takes its name too (`file_names`, or none). The map, and so the pixels,
+// stay as they are. Returns how many positions took an entry.
 int ApplyPalette(BoardState& board, const BoardEntries& file, int count, PaletteMerge merge,
                  const EntryNames* file_names = nullptr);
 

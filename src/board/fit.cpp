@@ -33,18 +33,45 @@ Sources SourcesOf(const IndexMap& map, std::span<const int64_t, 256> loaded_coun
   return s;
 }
 
-int FirstTransparent(const BoardEntries& file, int count) {
-  for (int k = 0; k < count; ++k) {
-    if (file[static_cast<size_t>(k)].A == 0) return k;
-  }
-  return -1;
-}
-
+// Whether pixels that the remap moves show a transparent entry (the pixels of a
+// locked position stay where they are).
 bool UsedTransparent(const BoardState& board, const Sources& s) {
   for (size_t p = 0; p < 256; ++p) {
-    if (s.used[p] && board.entries[p].A == 0) return true;
+    if (s.used[p] && board.entries[p].A == 0 && !board.locked.test(p)) return true;
   }
   return false;
+}
+
+// The entries a remap leaves on the board: the file's first `count` at their
+// positions, opaque black past them, and the locked positions' own entries.
+BoardEntries RemapEntries(const BoardState& board, const BoardEntries& file, int count) {
+  BoardEntries entries{};
+  for (size_t k = 0; k < 256; ++k) {
+    if (board.locked.test(k)) {
+      entries[k] = board.entries[k];
+    } else if (k < static_cast<size_t>(count)) {
+      // On a target the file's entries are snapped first: the pixels go to the
+      // colours the board will show.
+      entries[k] = OnBoardTarget(board, file[k]);
+    }
+  }
+  return entries;
+}
+
+// The positions a remap may send pixels to: the file's and the locked ones.
+std::vector<int> RemapTargets(const BoardState& board, int count) {
+  std::vector<int> out;
+  for (int k = 0; k < 256; ++k) {
+    if (k < count || board.locked.test(static_cast<size_t>(k))) out.push_back(k);
+  }
+  return out;
+}
+
+int FirstTransparentOf(const BoardEntries& entries, const std::vector<int>& targets) {
+  for (int k : targets) {
+    if (entries[static_cast<size_t>(k)].A == 0) return k;
+  }
+  return -1;
 }
 
 // The best target so far: the least distance, then the least alpha difference,
@@ -154,7 +181,8 @@ int Clamp(int count) { return count < 1 ? 1 : count > 256 ? 256 : count; }
 
 bool RemapNeedsTransparent(const BoardState& board, const BoardEntries& file, int count,
                            std::span<const int64_t, 256> loaded_counts) {
-  return FirstTransparent(file, Clamp(count)) < 0 &&
+  count = Clamp(count);
+  return FirstTransparentOf(RemapEntries(board, file, count), RemapTargets(board, count)) < 0 &&
          UsedTransparent(board, SourcesOf(board.map, loaded_counts));
 }
 
@@ -164,22 +192,19 @@ RemapRefusal RemapToPalette(BoardState& board, const BoardEntries& file, int cou
   const std::optional<int> transparent = options.transparent;
   count = Clamp(count);
   const Sources sources = SourcesOf(board.map, loaded_counts);
-  BoardEntries entries{};  // opaque black past the file's end
-  // On a target the file's entries are snapped first: the pixels go to the colours
-  // the board will show.
-  for (int k = 0; k < count; ++k) {
-    entries[static_cast<size_t>(k)] = OnBoardTarget(board, file[static_cast<size_t>(k)]);
-  }
+  BoardEntries entries = RemapEntries(board, file, count);
+  const std::vector<int> targets = RemapTargets(board, count);
 
-  int clear = FirstTransparent(entries, count);
+  int clear = FirstTransparentOf(entries, targets);
   if (clear < 0 && UsedTransparent(board, sources)) {
     if (!transparent) return RemapRefusal::NeedsTransparent;
     if (*transparent < 0 || *transparent >= count) return RemapRefusal::TransparentOutside;
+    if (IsLocked(board, *transparent)) return RemapRefusal::TransparentLocked;
     clear = *transparent;
     entries[static_cast<size_t>(clear)].A = 0;
   }
   std::vector<int> opaque;
-  for (int k = 0; k < count; ++k) {
+  for (int k : targets) {
     if (entries[static_cast<size_t>(k)].A > 0) opaque.push_back(k);
   }
 
@@ -188,6 +213,10 @@ RemapRefusal RemapToPalette(BoardState& board, const BoardEntries& file, int cou
   std::array<uint8_t, 256> target{};
   for (size_t p = 0; p < 256; ++p) {
     if (!sources.referenced[p]) continue;
+    if (board.locked.test(p)) {  // a locked position keeps its pixels
+      target[p] = static_cast<uint8_t>(p);
+      continue;
+    }
     const BoardEntry& from = board.entries[p];
     if (from.A == 0 && clear >= 0) {
       target[p] = static_cast<uint8_t>(clear);
@@ -202,7 +231,10 @@ RemapRefusal RemapToPalette(BoardState& board, const BoardEntries& file, int cou
     }
     // Equal entries go to the same place: each colour is searched once.
     size_t twin = 0;
-    while (twin < p && !(sources.referenced[twin] && board.entries[twin] == from)) ++twin;
+    while (twin < p &&
+           !(sources.referenced[twin] && !board.locked.test(twin) && board.entries[twin] == from)) {
+      ++twin;
+    }
     if (twin < p) {
       target[p] = target[twin];
       continue;
@@ -213,8 +245,12 @@ RemapRefusal RemapToPalette(BoardState& board, const BoardEntries& file, int cou
   for (uint8_t& m : board.map) m = target[m];
   board.entries = entries;
   EntryNames names;
-  if (file_names) {
-    for (size_t k = 0; k < static_cast<size_t>(count); ++k) names[k] = (*file_names)[k];
+  for (size_t k = 0; k < 256; ++k) {
+    if (board.locked.test(k)) {
+      names[k] = board.names.At(k);
+    } else if (file_names && k < static_cast<size_t>(count)) {
+      names[k] = (*file_names)[k];
+    }
   }
   board.names = BoardNames(&names);
   return RemapRefusal::None;
@@ -224,8 +260,10 @@ int MergeDuplicates(BoardState& board, const UsageCounts& usage) {
   std::array<uint8_t, 256> lowest{};
   int merged = 0;
   for (size_t p = 0; p < 256; ++p) {
+    lowest[p] = static_cast<uint8_t>(p);
+    if (board.locked.test(p)) continue;  // neither gives nor takes
     size_t q = 0;
-    while (board.entries[q] != board.entries[p]) ++q;  // stops at p at the latest
+    while (board.locked.test(q) || board.entries[q] != board.entries[p]) ++q;  // p at the latest
     lowest[p] = static_cast<uint8_t>(q);
     if (q != p && usage[p] > 0) ++merged;
   }
@@ -234,11 +272,16 @@ int MergeDuplicates(BoardState& board, const UsageCounts& usage) {
 }
 
 int CompactBoard(BoardState& board, const UsageCounts& usage) {
+  // The unlocked positions are the slots, in order; locked ones stay put.
+  const std::vector<int> slots = UnlockedPositions(board, 0, 255);
   std::array<uint8_t, 256> to{};
-  int next = 0;
+  for (size_t p = 0; p < 256; ++p) to[p] = static_cast<uint8_t>(p);
+  size_t next = 0;
   for (int pass = 0; pass < 2; ++pass) {
-    for (size_t p = 0; p < 256; ++p) {
-      if ((usage[p] > 0) == (pass == 0)) to[p] = static_cast<uint8_t>(next++);
+    for (int p : slots) {
+      if ((usage[static_cast<size_t>(p)] > 0) == (pass == 0)) {
+        to[static_cast<size_t>(p)] = static_cast<uint8_t>(slots[next++]);
+      }
     }
   }
   BoardEntries entries{};
@@ -247,7 +290,7 @@ int CompactBoard(BoardState& board, const UsageCounts& usage) {
   board.names.Permute(to);
   for (uint8_t& m : board.map) m = to[m];
   int used = 0;
-  for (size_t p = 0; p < 256; ++p) used += usage[p] > 0;
+  for (int p : slots) used += usage[static_cast<size_t>(p)] > 0;
   return used;
 }
 

@@ -31,6 +31,7 @@ enum class RemapRefusal {
                        // position was given to become transparent
   TransparentOutside,  // the position given is not one of the file's entries
   NoOpaqueEntry,       // pixels show colours, and the file has no entry left for them
+  TransparentLocked,   // the position given to become transparent is locked
 };
 
 // The file's first `count` entries (1..256), snapped to the board's target, become
@@ -48,6 +49,9 @@ enum class RemapRefusal {
 // Otherwise it is ignored, and with no transparent position the unused
 // transparent indices go by colour like the rest.
 // The board's names become the file's (`file_names`, or none).
+// Locked positions keep their entries, names and pixels (the file entry meant for
+// one is dropped), and are targets like the file's entries: remap is the one
+// command that sends pixels to a locked entry.
 RemapRefusal RemapToPalette(BoardState& board, const BoardEntries& file, int count,
                             RemapOptions options, std::span<const int64_t, 256> loaded_counts,
                             const EntryNames* file_names = nullptr);
@@ -57,13 +61,15 @@ bool RemapNeedsTransparent(const BoardState& board, const BoardEntries& file, in
                            std::span<const int64_t, 256> loaded_counts);
 
 // In every group of entries with equal RGB and alpha, the indices that go to any
-// of them go to the group's lowest position; the entries stay as they are.
+// of them go to the group's lowest unlocked position; the entries stay as they
+// are, and locked positions neither give nor take.
 // Returns how many positions lost their pixels to a lower twin.
 int MergeDuplicates(BoardState& board, const UsageCounts& usage);
 
 // The used positions (usage above 0) move to 0..N-1 in their order, the unused
 // ones after them in theirs; entries and the indices that go to them move
-// together, so the picture keeps its look. Returns N.
+// together, so the picture keeps its look. Locked positions stay where they are;
+// the unlocked ones are the slots, in order. Returns N (unlocked used positions).
 int CompactBoard(BoardState& board, const UsageCounts& usage);
 
 }  // namespace hw

@@ -1,6 +1,9 @@
 #include "board/sort.h"
 
 #include <utility>
+#include <vector>
+
+#include "colour/lab.h"
 
 namespace hw {
 
@@ -10,6 +13,7 @@ struct Key {
   int64_t usage = 0;
   RGBTriple rgb;
   HSVTriple hsv;
+  double lightness = 0;  // CIELAB L*
 };
 
 // Whether the entries with keys a (at i) and b (at i + 1) are out of order,
@@ -27,25 +31,37 @@ bool OutOfOrder(const Key& a, const Key& b, SortKey key, bool reverse) {
       return b.hsv.S > a.hsv.S;
     case SortKey::RedGreen:
       return b.rgb.R < a.rgb.R || (b.rgb.R == a.rgb.R && b.rgb.G < a.rgb.G);
+    case SortKey::Lightness: {
+      // Compared strictly both ways, like usage: equal keys never exchange.
+      const auto before = [](const Key& x, const Key& y) {
+        return x.lightness < y.lightness || (x.lightness == y.lightness && x.hsv.H < y.hsv.H);
+      };
+      return reverse ? before(a, b) : before(b, a);
+    }
   }
   return false;
 }
 
 }  // namespace
 
-int SortBoard(BoardState& board, SortKey key, bool reverse, MoveWhat what,
-              const UsageCounts& usage) {
-  std::array<Key, 256> keys{};
-  for (size_t i = 0; i < 256; ++i) {
-    keys[i].usage = usage[i];
-    keys[i].rgb = board.entries[i].rgb;
-    RGBToHSV(keys[i].rgb, keys[i].hsv);
+int SortBoard(BoardState& board, SortKey key, bool reverse, MoveWhat what, const UsageCounts& usage,
+              SortRange range) {
+  const std::vector<int> at = UnlockedPositions(board, range.low, range.high);
+  if (at.size() < 2) return 0;
+  std::vector<Key> keys(at.size());
+  for (size_t j = 0; j < at.size(); ++j) {
+    const size_t p = static_cast<size_t>(at[j]);
+    keys[j].usage = usage[p];
+    keys[j].rgb = board.entries[p].rgb;
+    RGBToHSV(keys[j].rgb, keys[j].hsv);
+    if (key == SortKey::Lightness) keys[j].lightness = SrgbToLab(keys[j].rgb).L;
   }
-  // A usage sort (either way) is stable and always settles; a reversed colour
-  // sort inverts each decision, so equal neighbours keep exchanging and it stops
-  // at the bound.
-  const bool inverted = reverse && key != SortKey::Usage;
-  const int max_sweeps = key == SortKey::Usage ? 1 << 30 : 257;
+  // The usage and lightness sorts (either way) are stable and always settle; a
+  // reversed sort by another key inverts each decision, so equal neighbours keep
+  // exchanging and it stops at the bound.
+  const bool stable = key == SortKey::Usage || key == SortKey::Lightness;
+  const bool inverted = reverse && !stable;
+  const int max_sweeps = stable ? 1 << 30 : 257;
 
   Exchanger ex(board, what);
   int sweeps = 0;
@@ -53,11 +69,10 @@ int SortBoard(BoardState& board, SortKey key, bool reverse, MoveWhat what,
   while (exchanged && sweeps < max_sweeps) {
     ++sweeps;
     exchanged = false;
-    for (int i = 0; i <= 254; ++i) {
-      const size_t k = static_cast<size_t>(i);
-      if (OutOfOrder(keys[k], keys[k + 1], key, reverse) != inverted) {
-        ex.Exchange(i, i + 1);
-        std::swap(keys[k], keys[k + 1]);
+    for (size_t j = 0; j + 1 < at.size(); ++j) {
+      if (OutOfOrder(keys[j], keys[j + 1], key, reverse) != inverted) {
+        ex.Exchange(at[j], at[j + 1]);
+        std::swap(keys[j], keys[j + 1]);
         exchanged = true;
       }
     }

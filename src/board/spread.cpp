@@ -13,6 +13,7 @@ void Gradient(BoardState& board, SpreadKind kind, int16_t lo, int16_t hi) {
   const RGBTriple to = board.entries[static_cast<size_t>(hi)].rgb;
   if (kind == SpreadKind::Rgb) {
     for (int i = lo; i <= hi; ++i) {
+      if (IsLocked(board, i)) continue;
       BlendRGB(from, to, board.entries[static_cast<size_t>(i)].rgb, static_cast<int16_t>(i - lo),
                span);
     }
@@ -23,6 +24,7 @@ void Gradient(BoardState& board, SpreadKind kind, int16_t lo, int16_t hi) {
   RGBToHSV(from, from_hsv);
   RGBToHSV(to, to_hsv);
   for (int i = lo + 1; i <= hi - 1; ++i) {
+    if (IsLocked(board, i)) continue;
     HSVTriple hsv;
     BlendHSV(from_hsv, to_hsv, hsv, static_cast<int16_t>(i - lo), span, direction);
     HSVToRGB(hsv, board.entries[static_cast<size_t>(i)].rgb);
@@ -45,7 +47,9 @@ int SpreadRange(BoardState& board, SpreadKind kind) {
   for (int i = lo; i <= hi; ++i) {
     const size_t p = static_cast<size_t>(i);
     gradient[p] = board.entries[p].rgb;
-    if (i >= first && i <= last) board.entries[p].rgb = SnapColour(board.target, gradient[p]);
+    if (i >= first && i <= last && !IsLocked(board, i)) {
+      board.entries[p].rgb = SnapColour(board.target, gradient[p]);
+    }
   }
   int coincide = 0;
   const auto same_as = [&](int i, int j) {

@@ -36,24 +36,22 @@ Status Pipeline::Run(const Step& step, std::string* warning, std::string* note) 
       [&](const auto& s) -> Status {
         using S = std::decay_t<decltype(s)>;
         if constexpr (std::is_same_v<S, SortStep>) {
-          ed.Sort(s.key, s.reverse, s.what);
+          if (s.range) ed.SetMarks(s.range->low, s.range->high);
+          ed.Sort(s.key, s.reverse, s.what, s.range.has_value());
         } else if constexpr (std::is_same_v<S, MoveStep>) {
-          ed.Drop(s.target, s.source, MoveOptions{s.count, s.what});
+          if (!ed.Drop(s.target, s.source, MoveOptions{s.count, s.what})) return Reported(false);
           // A drop on itself is a click and leaves the last message as it was.
           if (s.target != s.source && !ed.Message().empty()) *warning = ed.Message();
         } else if constexpr (std::is_same_v<S, ReverseStep>) {
           ed.SetMarks(s.range.low, s.range.high);
-          ed.ReverseRange(s.what);
+          return Reported(ed.ReverseRange(s.what));
         } else if constexpr (std::is_same_v<S, SpreadStep>) {
           ed.SetMarks(s.range.low, s.range.high);
           ed.Spread(s.kind);
           report();
         } else if constexpr (std::is_same_v<S, SetStep>) {
-          if (s.alpha) {
-            ed.SetEntry(s.index, BoardEntry{s.colour, *s.alpha});
-          } else {
-            ed.EditColour(s.index, s.colour);
-          }
+          return Reported(s.alpha ? ed.SetEntry(s.index, BoardEntry{s.colour, *s.alpha})
+                                  : ed.EditColour(s.index, s.colour));
         } else if constexpr (std::is_same_v<S, PaletteStep>) {
           if (s.merge != PaletteMerge::All) ed.SetMarks(s.range.low, s.range.high);
           return Reported(ed.LoadPalette(s.file, s.merge));
@@ -75,9 +73,14 @@ Status Pipeline::Run(const Step& step, std::string* warning, std::string* note) 
           if (!ed.AddCycleRange(range)) return Error{ed.Message()};
         } else if constexpr (std::is_same_v<S, NoCyclesStep>) {
           ed.ClearCycleRanges();
-        } else {
-          static_assert(std::is_same_v<S, CompactStep>);
+        } else if constexpr (std::is_same_v<S, CompactStep>) {
           ed.Compact();
+        } else if constexpr (std::is_same_v<S, ReduceStep>) {
+          return Reported(ed.ReduceColours(s.colours));
+        } else {
+          static_assert(std::is_same_v<S, LockStep>);
+          ed.SetMarks(s.range.low, s.range.high);
+          ed.LockRange(s.lock);
         }
         return Ok{};
       },

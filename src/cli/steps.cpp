@@ -62,8 +62,8 @@ Result<MoveWhat> What(std::string_view field) {
 }
 
 Result<Step> Sort(const Fields& f) {
-  constexpr std::string_view kForm = "sort:KEY[:reverse][:WHAT]";
-  if (f.empty() || f.size() > 3) return FormError(kForm);
+  constexpr std::string_view kForm = "sort:KEY[:reverse][:WHAT][:LOW-HIGH]";
+  if (f.empty() || f.size() > 4) return FormError(kForm);
   SortStep step;
   if (f[0] == "usage") {
     step.key = SortKey::Usage;
@@ -71,22 +71,46 @@ Result<Step> Sort(const Fields& f) {
     step.key = SortKey::Hue;
   } else if (f[0] == "rgb") {
     step.key = SortKey::RedGreen;
+  } else if (f[0] == "lightness") {
+    step.key = SortKey::Lightness;
   } else {
-    return Error{"unknown sort key " + Quoted(f[0]) + " (usage, hsv or rgb)"};
+    return Error{"unknown sort key " + Quoted(f[0]) + " (usage, hsv, rgb or lightness)"};
   }
   size_t next = 1;
   if (next < f.size() && f[next] == "reverse") {
     step.reverse = true;
     ++next;
   }
-  if (next < f.size()) {
+  // A range starts with a digit, WHAT with a letter.
+  const auto is_range = [](std::string_view w) { return !w.empty() && w[0] >= '0' && w[0] <= '9'; };
+  if (next < f.size() && !is_range(f[next])) {
     auto what = What(f[next]);
     if (!what) return what.error();
     step.what = *what;
     ++next;
   }
+  if (next < f.size()) {
+    auto range = Range(f[next]);
+    if (!range) return range.error();
+    step.range = *range;
+    ++next;
+  }
   if (next < f.size()) return FormError(kForm);
   return Step{std::move(step)};
+}
+
+Result<Step> Reduce(const Fields& f) {
+  if (f.size() != 1) return FormError("reduce:N");
+  auto n = Number(f[0], kReduceMin, kReduceMax, "N");
+  if (!n) return n.error();
+  return Step{ReduceStep{*n}};
+}
+
+Result<Step> Lock(const Fields& f, bool lock) {
+  if (f.size() != 1) return FormError(lock ? "lock:LOW-HIGH" : "unlock:LOW-HIGH");
+  auto range = Range(f[0]);
+  if (!range) return range.error();
+  return Step{LockStep{*range, lock}};
 }
 
 Result<Step> Move(const Fields& f) {
@@ -287,9 +311,11 @@ Result<Step> ParseStep(std::string_view text) {
   if (name == "set") return Set(fields);
   if (name == "swap-banks") return SwapBanks(fields);
   if (name == "cycle") return Cycle(fields);
+  if (name == "reduce") return Reduce(fields);
+  if (name == "lock" || name == "unlock") return Lock(fields, name == "lock");
   return Error{"unknown step " + Quoted(name) +
                " (sort, move, reverse, spread, set, palette, remap, merge-duplicates, compact, "
-               "target, snap, swap-banks, cycle or no-cycles)"};
+               "reduce, lock, unlock, target, snap, swap-banks, cycle or no-cycles)"};
 }
 
 }  // namespace hw::cli

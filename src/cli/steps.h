@@ -2,7 +2,7 @@
 // ("sort:hsv:reverse", "move:16:40:8:index", "palette:ui.gpl:replace:240-255").
 // The parser only reads the text; pipeline.h runs a step through the editor.
 //
-//   sort:KEY[:reverse][:WHAT]            KEY usage, hsv or rgb
+//   sort:KEY[:reverse][:WHAT][:LOW-HIGH] KEY usage, hsv, rgb or lightness
 //   move:TARGET:SOURCE[:COUNT][:WHAT]    the drop of SOURCE on TARGET, COUNT 1..256
 //   reverse:LOW-HIGH[:WHAT]
 //   spread:rgb|hsv|hsv-reverse:LOW-HIGH
@@ -11,6 +11,8 @@
 //   remap:FILE[:rgb|perceptual][:transparent=N]
 //   merge-duplicates
 //   compact
+//   reduce:N                             N 1..255
+//   lock:LOW-HIGH, unlock:LOW-HIGH
 //   swap-banks:A:B[:SIZE]                banks of SIZE 16 (the default) or 4 entries
 //   target:NAME|R-G-B                    NAME a machine (none, vga, megadrive, ...),
 //                                        R-G-B bits per channel, each 1..8
@@ -30,6 +32,7 @@
 
 #include "board/board.h"
 #include "board/fit.h"
+#include "board/reduce.h"
 #include "board/sort.h"
 #include "board/spread.h"
 #include "colour/colour.h"
@@ -47,6 +50,7 @@ struct SortStep {
   SortKey key = SortKey::Usage;
   bool reverse = false;
   MoveWhat what{};
+  std::optional<PositionRange> range;  // "Range only" over it; none: the whole board
 };
 
 struct MoveStep {
@@ -86,6 +90,15 @@ struct RemapStep {
 struct MergeDuplicatesStep {};
 struct CompactStep {};
 
+struct ReduceStep {
+  int colours = 0;
+};
+
+struct LockStep {
+  PositionRange range;
+  bool lock = true;  // false: unlock
+};
+
 struct SwapBanksStep {
   int a = 0;
   int b = 0;
@@ -105,8 +118,8 @@ struct CycleStep {
 struct NoCyclesStep {};
 
 using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep,
-                          RemapStep, MergeDuplicatesStep, CompactStep, TargetStep, SnapStep,
-                          SwapBanksStep, CycleStep, NoCyclesStep>;
+                          RemapStep, MergeDuplicatesStep, CompactStep, ReduceStep, LockStep,
+                          TargetStep, SnapStep, SwapBanksStep, CycleStep, NoCyclesStep>;
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);

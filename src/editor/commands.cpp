@@ -94,3 +94,16 @@ void EditorCommands::CheckTiles() {
 }
 
 }  // namespace hw
+
+namespace hw {
+
+void EditorCommands::ReduceColours() {
+  if (reduce_ == nullptr || !editor_.PictureLoaded()) return;
+  int used = 0;
+  for (int64_t n : editor_.Usage()) used += n > 0;
+  const std::optional<int> n = reduce_->ColourCount(used, kReduceMin, kReduceMax);
+  if (!n) return;
+  editor_.ReduceColours(*n);
+}
+
+}  // namespace hw

@@ -24,6 +24,8 @@ class EditorCommands {
   // remaps are cancelled.
   void SetTransparentQuestion(TransparentQuestion* question) { transparent_ = question; }
   void SetTileCheckQuestion(TileCheckQuestion* question) { tiles_ = question; }
+  // Asked how many colours "Reduce Colours..." keeps; none: it is cancelled.
+  void SetReduceQuestion(ReduceQuestion* question) { reduce_ = question; }
 
   void LoadPicture();
   // The saves: true when the file was written.
@@ -37,6 +39,8 @@ class EditorCommands {
   void RemapToPalette(RemapMetric metric);
   // "Check Tiles...": the dialog opens on the last check's settings.
   void CheckTiles();
+  // "Reduce Colours...": the number of colours, then the reduction.
+  void ReduceColours();
 
  private:
   // False when the user would rather not lose `loss` in `path`.
@@ -48,6 +52,7 @@ class EditorCommands {
   LossQuestion* losses_ = nullptr;
   TransparentQuestion* transparent_ = nullptr;
   TileCheckQuestion* tiles_ = nullptr;
+  ReduceQuestion* reduce_ = nullptr;
 };
 
 }  // namespace hw

@@ -124,13 +124,14 @@ void Editor::Apply(const BoardState& next, bool record) {
   // A new target changes no entry, but the marks of the swatches off it.
   const bool entries_changed = next.entries != before.entries || next.target != before.target;
   const bool cycles_changed = next.cycles != before.cycles;
+  const bool locks_changed = next.locked != before.locked;
   // What can fail comes first: the buffer for the remapped pixels and the room
   // for the history's step. Until both are there nothing has changed, so a
   // command that runs out of memory leaves board, pixels and history as they were.
   std::vector<uint8_t>* remap_into = nullptr;
   const bool in_place = forward_only_ && loaded_;
   if (map_changed && !in_place && loaded_ && !IsIdentity(next.map)) remap_into = &RemapBuffer();
-  if (record && (map_changed || entries_changed || cycles_changed)) {
+  if (record && (map_changed || entries_changed || cycles_changed || locks_changed)) {
     history_.Record(before, next);
   }
   board_ = next;
@@ -146,7 +147,7 @@ void Editor::Apply(const BoardState& next, bool record) {
     ShowCycleFrame(true);
   }
   if (auto* v = view()) {
-    if (entries_changed) {
+    if (entries_changed || locks_changed) {
       v->BoardChanged();
     } else {
       for (int i : {int{before.prev}, int{before.cur}, int{board_.prev}, int{board_.cur}}) {
@@ -157,23 +158,32 @@ void Editor::Apply(const BoardState& next, bool record) {
   }
 }
 
-void Editor::Drop(int target, int source, MoveOptions options) {
-  if (!OnBoard(target) || !OnBoard(source)) return;
+bool Editor::ApplyUnlessLocked(const BoardState& next) {
+  if (const int p = ChangedLockedPosition(board_, next); p >= 0) {
+    ReportError("position " + std::to_string(p) + " is locked");
+    return false;
+  }
+  Apply(next, true);
+  return true;
+}
+
+bool Editor::Drop(int target, int source, MoveOptions options) {
+  if (!OnBoard(target) || !OnBoard(source)) return false;
   if (target == source) {
     Select(target);
-    return;
+    return true;
   }
   // A count that moves nothing is refused with the reason rather than ignored.
   if (!IsMoveCount(options.count)) {
     message_ =
         "\"Move:\" takes a number of entries from 1 to " + std::to_string(kMaxMoveCount) + ".";
     if (auto* v = view()) v->StateChanged();
-    return;
+    return false;
   }
   BoardState next = board_;
   if (!MoveRun(next, static_cast<int16_t>(target), static_cast<int16_t>(source),
                static_cast<int16_t>(options.count), options.what)) {
-    return;
+    return false;
   }
   // Pairs past position 255 are skipped; the user hears how much of the run moved.
   const int moved = std::min({options.count, 256 - target, 256 - source});
@@ -184,20 +194,23 @@ void Editor::Drop(int target, int source, MoveOptions options) {
     message = "Moved " + std::to_string(moved) + " of " + std::to_string(options.count) +
               ": the run reached the end of the board.";
   }
-  Apply(next, true);
+  if (!ApplyUnlessLocked(next)) return false;
   message_ = std::move(message);
   if (auto* v = view()) v->StateChanged();
+  return true;
 }
 
-void Editor::ReverseRange(MoveWhat what) {
+bool Editor::ReverseRange(MoveWhat what) {
   BoardState next = board_;
   hw::ReverseRange(next, what);
-  Apply(next, true);
+  return ApplyUnlessLocked(next);
 }
 
-void Editor::Sort(SortKey key, bool reverse, MoveWhat what) {
+void Editor::Sort(SortKey key, bool reverse, MoveWhat what, bool range_only) {
   BoardState next = board_;
-  SortBoard(next, key, reverse, what, usage_);
+  SortRange range;
+  if (range_only) range = {RangeLow(board_), RangeHigh(board_)};
+  SortBoard(next, key, reverse, what, usage_, range);
   Apply(next, true);
 }
 
@@ -210,16 +223,31 @@ void Editor::Spread(SpreadKind kind) {
   if (auto* v = view()) v->StateChanged();
 }
 
-void Editor::EditColour(int index, RGBTriple colour) {
-  if (!OnBoard(index)) return;
-  SetEntry(index, BoardEntry{colour, board_.entries[static_cast<size_t>(index)].A});
+bool Editor::EditColour(int index, RGBTriple colour) {
+  if (!OnBoard(index)) return false;
+  return SetEntry(index, BoardEntry{colour, board_.entries[static_cast<size_t>(index)].A});
 }
 
-void Editor::SetEntry(int index, BoardEntry entry) {
-  if (!OnBoard(index)) return;
+bool Editor::SetEntry(int index, BoardEntry entry) {
+  if (!OnBoard(index)) return false;
   BoardState next = board_;
   next.entries[static_cast<size_t>(index)] = OnBoardTarget(board_, entry);
+  return ApplyUnlessLocked(next);
+}
+
+void Editor::LockRange(bool lock) {
+  BoardState next = board_;
+  for (int p = RangeLow(board_); p <= RangeHigh(board_); ++p) {
+    next.locked.set(static_cast<size_t>(p), lock);
+  }
   Apply(next, true);
+  const int n = RangeHigh(board_) - RangeLow(board_) + 1;
+  message_ = std::string(lock ? "Locked " : "Unlocked ") +
+             (n == 1 ? "position " + std::to_string(RangeLow(board_))
+                     : "positions " + std::to_string(RangeLow(board_)) + " to " +
+                           std::to_string(RangeHigh(board_))) +
+             ".";
+  if (auto* v = view()) v->StateChanged();
 }
 
 void Editor::SetTarget(const ColourTarget& target) {

@@ -22,6 +22,7 @@
 #include "board/fit.h"
 #include "board/history.h"
 #include "board/moves.h"
+#include "board/reduce.h"
 #include "board/sort.h"
 #include "board/spread.h"
 #include "cycle/rotation.h"
@@ -145,14 +146,21 @@ class Editor {
   // one step of the history ----
   // A swatch dropped on another (exchanges a run of options.count entries), or
   // on itself (a selection). A count outside 1..kMaxMoveCount is refused.
-  void Drop(int target, int source, MoveOptions options);
-  void ReverseRange(MoveWhat what);
-  void Sort(SortKey key, bool reverse, MoveWhat what);
+  // A drop or a reverse that would change a locked position, and a colour edit of
+  // one, is refused ("position P is locked", reported as an error) and returns
+  // false; so does a drop whose count is out of range.
+  bool Drop(int target, int source, MoveOptions options);
+  bool ReverseRange(MoveWhat what);
+  // The whole board, or with `range_only` the marked range; locked positions
+  // stay where they are either way.
+  void Sort(SortKey key, bool reverse, MoveWhat what, bool range_only = false);
   void Spread(SpreadKind kind);
   // One entry's colour (its opacity kept), or colour and opacity; the marks stay
   // where they are. On a target the colour is snapped to it.
-  void EditColour(int index, RGBTriple colour);
-  void SetEntry(int index, BoardEntry entry);
+  bool EditColour(int index, RGBTriple colour);
+  bool SetEntry(int index, BoardEntry entry);
+  // "Lock Range" / "Unlock Range": the marked range's positions, one step.
+  void LockRange(bool lock);
   void Undo();
   void Redo();
   // "Target Hardware": the colours the commands that write colours keep to (one
@@ -201,6 +209,10 @@ class Editor {
   // "Merge Duplicates" and "Compact": the picture keeps its look.
   void MergeDuplicates();
   void Compact();
+  // "Reduce Colours...": at most `n` (kReduceMin..kReduceMax) used positions
+  // afterwards, the look changing as little as it can (board/reduce.h). False
+  // after a refusal, which has been reported and changed nothing.
+  bool ReduceColours(int n);
 
   // ---- banks (runs of 16 or 4 entries, as tile-based hardware uses them) ----
   // Exchanges banks a and b of `size` entries keeping the look: the drop of one
@@ -265,6 +277,9 @@ class Editor {
   bool ChangeCycles(const CycleRanges& next);
   int64_t NowMicros() const;
   void ReportError(const std::string& message);
+  // Applies `next` as one step unless it changes a locked position, which is
+  // refused and reported; false then.
+  bool ApplyUnlessLocked(const BoardState& next);
 
   EditorServices svc_;
   DisplayPalette display_;

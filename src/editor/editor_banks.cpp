@@ -14,13 +14,8 @@ bool Editor::SwapBanks(int a, int b, int size) {
     return false;
   }
   if (a == b) return true;
-  const uint64_t before = history_.Position();
-  Drop(b * size, a * size, MoveOptions{size, MoveWhat{true, true}});
-  if (history_.Position() == before) {
-    // The drop was refused (a locked position, say) and said why.
-    if (!message_.empty()) ReportError(message_);
-    return false;
-  }
+  // A refused drop (a locked position, say) has said why.
+  if (!Drop(b * size, a * size, MoveOptions{size, MoveWhat{true, true}})) return false;
   message_ = "Exchanged banks " + std::to_string(a) + " and " + std::to_string(b);
   if (auto* v = view()) v->StateChanged();
   return true;

@@ -1,5 +1,6 @@
-// Fitting the picture to a palette: "Remap to Palette...", "Merge Duplicates" and
-// "Compact", each one step of the history through Apply.
+// Fitting the picture to a palette: "Remap to Palette...", "Merge Duplicates",
+// "Compact" and "Reduce Colours...", each one step of the history through Apply.
+#include <cstdio>
 #include <string>
 
 #include "editor/editor.h"
@@ -43,6 +44,9 @@ bool Editor::RemapToPalette(const std::string& path, const PaletteFile& palette,
                   std::to_string(options.transparent.value_or(-1)) + " to make transparent (" +
                   Entries(count) + ")");
       return false;
+    case RemapRefusal::TransparentLocked:
+      ReportError("position " + std::to_string(options.transparent.value_or(-1)) + " is locked");
+      return false;
     case RemapRefusal::NoOpaqueEntry:
       ReportError("cannot remap to " + quoted +
                   ": the picture has colours and the file no entry for them that is not "
@@ -70,9 +74,52 @@ void Editor::Compact() {
   BoardState next = board_;
   const int used = CompactBoard(next, usage_);
   Apply(next, true);
-  message_ = used == 0 ? "No entry is used."
-                       : "The used entries are at positions 0 to " + std::to_string(used - 1) + ".";
+  if (used == 0) {
+    message_ = "No unlocked entry is used.";
+  } else if (board_.locked.none()) {
+    message_ = "The used entries are at positions 0 to " + std::to_string(used - 1) + ".";
+  } else {
+    message_ = "The used unlocked entries are at the first " + Entries(used) +
+               " of the unlocked positions.";
+  }
   if (auto* v = view()) v->StateChanged();
+}
+
+namespace {
+
+std::string TwoPlaces(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", v);
+  return text;
+}
+
+}  // namespace
+
+bool Editor::ReduceColours(int n) {
+  BoardState next = board_;
+  const ReduceResult r = hw::ReduceColours(next, n, loaded_counts_);
+  switch (r.refusal) {
+    case ReduceRefusal::None:
+      break;
+    case ReduceRefusal::OutOfRange:
+      ReportError("cannot reduce to " + std::to_string(n) + " colours: give " +
+                  std::to_string(kReduceMin) + " to " + std::to_string(kReduceMax));
+      return false;
+    case ReduceRefusal::TooManyKept:
+      ReportError("cannot reduce to " + std::to_string(n) + " colours: " + Entries(r.kept) +
+                  " in use are locked or fully transparent and stay");
+      return false;
+  }
+  Apply(next, true);
+  if (r.used_after == r.used_before) {
+    message_ = "The picture uses " + Entries(r.used_before) + ": nothing to reduce.";
+  } else {
+    message_ = "Reduced " + Entries(r.used_before) + " in use to " + std::to_string(r.used_after) +
+               ": mean error " + TwoPlaces(r.mean) + ", largest " + TwoPlaces(r.largest) +
+               " (CIEDE2000).";
+  }
+  if (auto* v = view()) v->StateChanged();
+  return true;
 }
 
 }  // namespace hw

@@ -79,6 +79,15 @@ class Clock {
   virtual int64_t NowMicros() = 0;
 };
 
+// Asked before "Reduce Colours...": how many colours the picture keeps.
+class ReduceQuestion {
+ public:
+  virtual ~ReduceQuestion() = default;
+  // `used` is how many positions the picture uses now; the number chosen
+  // (low .. high), or nullopt when the user cancelled.
+  virtual std::optional<int> ColourCount(int used, int low, int high) = 0;
+};
+
 class BusyPointer {
  public:
   virtual ~BusyPointer() = default;

@@ -238,15 +238,30 @@ void BoardView::Paint(const SwatchCell& cell, QPainter& painter) const {
     painter.drawLine(interior.topLeft(), interior.bottomRight());
   }
   if (!OnTarget(board.target, board.entries[static_cast<size_t>(index)].rgb)) {
-    // Off the target hardware's colours until snapped: a small triangle in the top
-    // right corner, in the ink colour.
+    // Off the target hardware's colours until snapped: a small triangle in the
+    // bottom right corner, in the ink colour.
     const int side = std::max(3, interior.width() / 3);
-    const QPoint corner = interior.topRight() + QPoint(1, 0);
-    const QPoint tri[3] = {corner, corner - QPoint(side, 0), corner + QPoint(0, side)};
+    const QPoint corner = interior.bottomRight() + QPoint(1, 1);
+    const QPoint tri[3] = {corner, corner - QPoint(side, 0), corner - QPoint(0, side)};
     painter.setPen(Qt::NoPen);
     painter.setBrush(ink);
     painter.drawPolygon(tri, 3);
     painter.setBrush(Qt::NoBrush);
+  }
+  if (IsLocked(board, index)) {
+    // Locked: a small padlock in the top right corner, in the ink colour on a
+    // square of the other, clear on any colour.
+    const int size = std::max(6, interior.width() / 3);
+    const QRect pad(interior.right() - size + 1, interior.top(), size, size);
+    painter.fillRect(pad, ink == Qt::black ? Qt::white : Qt::black);
+    const int body_h = std::max(3, size / 2);
+    const QRect body(pad.left() + 1, pad.bottom() - body_h, size - 2, body_h);
+    painter.fillRect(body, ink);
+    const int arc_w = std::max(2, (size - 2) * 3 / 5);
+    const int arc_x = pad.left() + (size - arc_w) / 2;
+    painter.setPen(QPen(ink, 1.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(arc_x, pad.top() + 1, arc_w - 1, body.top() - pad.top() - 1));
   }
   if (index == board.cur && keyboard_focus_) {
     // Where the board's arrow keys start from: a frame in the ink colour with a

@@ -53,6 +53,8 @@ const ControlRow kControls[] = {
     {"OptionSortHue", K::Option, "Sort by HSV", 2040 - X, 4440 - Y, 1455, 255},
     {"CheckReverseSort", K::Check, "Reverse sort", 240 - X, 4740 - Y, 1275, 255},
     {"OptionSortRed", K::Option, "Sort by RGB", 2040 - X, 4800 - Y, 1455, 255},
+    {"OptionSortLightness", K::Option, "Sort by lightness", 2040 - X, 5100 - Y, 1695, 255},
+    {"CheckSortRange", K::Check, "Range only", 2040 - X, 5400 - Y, 1455, 255},
     // Bottom left: the merge frame and its options (placed in the frame).
     {"FrameMerge", K::Frame, "Merge", 60 - X, 5100 - Y, 1815, 975},
     {"CheckMerge", K::Check, "Merge next load", 120, 180, 1575, 195, false, "FrameMerge"},
@@ -214,28 +216,14 @@ void SetControlTabOrder(QWidget* surface) {
   QWidget* last = Control<QWidget>(surface, "CommanFlip");
   QWidget::setTabOrder(last, surface);
   last = surface;
-  for (const char* name : {"TextMoveCount",
-                           "CheckMoveIndex",
-                           "CheckMoveColor",
-                           "OptionSortHist",
-                           "OptionSortHue",
-                           "CheckReverseSort",
-                           "OptionSortRed",
-                           "CheckMerge",
-                           "OptionMergeReplace",
-                           "OptionMergeProtect",
-                           "CommandSpreadRGB",
-                           "CommandSpreadHSV",
-                           "CommandSpreadHSVReverse",
-                           "CommandReverse",
-                           "ButtonLoad",
-                           "ButtonSave",
-                           "CommandLoadPal",
-                           "CommandSavePal",
-                           "ButtonUndo",
-                           "ButtonRedo",
-                           "CommandSort",
-                           "ButtonQuit"}) {
+  for (const char* name : {"TextMoveCount",    "CheckMoveIndex",      "CheckMoveColor",
+                           "OptionSortHist",   "OptionSortHue",       "CheckReverseSort",
+                           "OptionSortRed",    "OptionSortLightness", "CheckSortRange",
+                           "CheckMerge",       "OptionMergeReplace",  "OptionMergeProtect",
+                           "CommandSpreadRGB", "CommandSpreadHSV",    "CommandSpreadHSVReverse",
+                           "CommandReverse",   "ButtonLoad",          "ButtonSave",
+                           "CommandLoadPal",   "CommandSavePal",      "ButtonUndo",
+                           "ButtonRedo",       "CommandSort",         "ButtonQuit"}) {
     QWidget* w = Control<QWidget>(surface, name);
     QWidget::setTabOrder(last, w);
     last = w;

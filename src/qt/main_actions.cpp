@@ -46,7 +46,7 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
     ed.Redo();
   })->setShortcuts({K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), K(Qt::CTRL | Qt::Key_Y)});
   Command("actionSort", tr("Sort"), [&ed, &options] {
-    ed.Sort(options.SortChoice(), options.ReverseSort(), options.Moving());
+    ed.Sort(options.SortChoice(), options.ReverseSort(), options.Moving(), options.RangeOnlySort());
   });
   Command("actionReverseRange", tr("Reverse Range"),
           [&ed, &options] { ed.ReverseRange(options.Moving()); });
@@ -83,6 +83,9 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
   });
   Command("actionSnapAll", tr("Snap All"), [&ed] { ed.SnapAll(); });
   Command("actionCompact", tr("Compact"), [&ed] { ed.Compact(); });
+  Command("actionReduceColours", tr("Reduce Colours..."), [&cmd] { cmd.ReduceColours(); });
+  Command("actionLockRange", tr("Lock Range"), [&ed] { ed.LockRange(true); });
+  Command("actionUnlockRange", tr("Unlock Range"), [&ed] { ed.LockRange(false); });
   Command("actionCheckTiles", tr("Check Tiles..."), [&cmd] { cmd.CheckTiles(); });
   Command("actionClearTileCheck", tr("Clear Tile Check"), [&ed] { ed.ClearTileCheck(); });
   Command("actionFlip", tr("Flip Board"), [&ed] { ed.Flip(); });
@@ -177,7 +180,8 @@ void MainActions::BuildMenus() {
   QMenu* edit = bar->addMenu(tr("&Edit"));
   add(edit, {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
              "actionSpreadHSV", "actionSpreadHSVReverse", "", "actionRemapRgb",
-             "actionRemapPerceptual", "actionMergeDuplicates", "actionCompact", ""});
+             "actionRemapPerceptual", "actionMergeDuplicates", "actionCompact",
+             "actionReduceColours", "", "actionLockRange", "actionUnlockRange", ""});
   QMenu* target = edit->addMenu(tr("Target Hardware"));
   target->setObjectName(QStringLiteral("menuTargetHardware"));
   for (const std::string& name : target_names_) target->addAction(Find(name.c_str()));
@@ -232,8 +236,9 @@ void MainActions::ShowKeys() {
            "<tr><td>Corner stroke</td><td>No pixel uses it (View &gt; Mark Unused "
            "Entries)</td></tr>"
            "<tr><td>Checkerboard</td><td>Not opaque: alpha below 255</td></tr>"
-           "<tr><td>Corner triangle</td><td>Its colour is off the target hardware's colours "
+           "<tr><td>Bottom right triangle</td><td>Its colour is off the target hardware's colours "
            "(Edit &gt; Target Hardware; Edit &gt; Snap All snaps it)</td></tr>"
+           "<tr><td>Padlock</td><td>Locked (Edit &gt; Lock Range)</td></tr>"
            "</table>"));
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, page);
     connect(close, &QDialogButtonBox::rejected, page, &QDialog::hide);

@@ -73,6 +73,8 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   commands_.SetTransparentQuestion(&own_transparent_question_);
   own_tile_question_.SetParent(this);
   commands_.SetTileCheckQuestion(&own_tile_question_);
+  own_reduce_question_.SetParent(this);
+  commands_.SetReduceQuestion(&own_reduce_question_);
   unsaved_ = new UnsavedChanges(editor_, commands_, this);
   connect(unsaved_, &UnsavedChanges::Discarded, this, &MainWindow::ChangesDiscarded);
 

@@ -58,6 +58,10 @@ class MainWindow : public QMainWindow, public EditorView {
   void SetTransparentQuestion(TransparentQuestion* question) {
     commands_.SetTransparentQuestion(question ? question : &own_transparent_question_);
   }
+  // Who answers how many colours "Reduce Colours..." keeps; by default a number box.
+  void SetReduceQuestion(ReduceQuestion* question) {
+    commands_.SetReduceQuestion(question ? question : &own_reduce_question_);
+  }
   BoardSurface* Surface() const { return surface_; }
   SwatchCell* Swatch(int index) const;
   PictureWindow* picture_window() const { return picture_window_.get(); }
@@ -129,6 +133,7 @@ class MainWindow : public QMainWindow, public EditorView {
   QtLossQuestion own_loss_question_;
   QtTransparentQuestion own_transparent_question_;
   QtTileCheckQuestion own_tile_question_;
+  QtReduceQuestion own_reduce_question_;
   UnsavedChanges* unsaved_ = nullptr;
   BoardSurface* surface_ = nullptr;
   BoardView* board_ = nullptr;

@@ -40,6 +40,7 @@ OptionsPanel::OptionsPanel(QWidget* s, Editor& editor,
       move_colour_box_(Control<QCheckBox>(s, "CheckMoveColor")),
       sort_group_(new QButtonGroup(this)),
       reverse_sort_box_(Control<QCheckBox>(s, "CheckReverseSort")),
+      range_sort_box_(Control<QCheckBox>(s, "CheckSortRange")),
       optimize_box_(Control<QCheckBox>(s, "CheckOptimize")),
       merge_box_(Control<QCheckBox>(s, "CheckMerge")),
       merge_replace_option_(Control<QRadioButton>(s, "OptionMergeReplace")),
@@ -48,13 +49,12 @@ OptionsPanel::OptionsPanel(QWidget* s, Editor& editor,
       cycle_scheme_list_(Control<QListWidget>(s, "ListScheme")),
       cycle_speed_bar_(Control<QScrollBar>(s, "HScrollSpeed")),
       cycle_test_button_(Control<QAbstractButton>(s, "ButtonTest")) {
-  // The five sort options form one group, two of them hidden.
+  // The six sort options form one group, two of them hidden.
   sort_group_->setObjectName(QStringLiteral("SortOptions"));
-  const std::pair<const char*, SortKey> sorts[] = {{"OptionSortHist", SortKey::Usage},
-                                                   {"OptionSortValue", SortKey::Brightness},
-                                                   {"OptionSortHue", SortKey::Hue},
-                                                   {"OptionSortSat", SortKey::Saturation},
-                                                   {"OptionSortRed", SortKey::RedGreen}};
+  const std::pair<const char*, SortKey> sorts[] = {
+      {"OptionSortHist", SortKey::Usage},   {"OptionSortValue", SortKey::Brightness},
+      {"OptionSortHue", SortKey::Hue},      {"OptionSortSat", SortKey::Saturation},
+      {"OptionSortRed", SortKey::RedGreen}, {"OptionSortLightness", SortKey::Lightness}};
   for (const auto& [name, key] : sorts) {
     sort_group_->addButton(Control<QRadioButton>(s, name), static_cast<int>(key));
   }
@@ -84,6 +84,8 @@ SortKey OptionsPanel::SortChoice() const {
 }
 
 bool OptionsPanel::ReverseSort() const { return reverse_sort_box_->isChecked(); }
+
+bool OptionsPanel::RangeOnlySort() const { return range_sort_box_->isChecked(); }
 
 PaletteMerge OptionsPanel::Merge() const {
   if (!merge_box_->isChecked()) return PaletteMerge::All;

@@ -39,6 +39,7 @@ class OptionsPanel : public QObject {
   MoveOptions Move() const;  // a count outside 1..256 (an empty field) is refused by the editor
   SortKey SortChoice() const;
   bool ReverseSort() const;
+  bool RangeOnlySort() const;
   PaletteMerge Merge() const;
 
  private:
@@ -53,6 +54,7 @@ class OptionsPanel : public QObject {
   QCheckBox* move_colour_box_;
   QButtonGroup* sort_group_;
   QCheckBox* reverse_sort_box_;
+  QCheckBox* range_sort_box_;
   QCheckBox* optimize_box_;
   QCheckBox* merge_box_;
   QRadioButton* merge_replace_option_;

@@ -204,6 +204,17 @@ std::optional<TileCheckOptions> QtTileCheckQuestion::TileCheckSettings(
                           shared->isChecked()};
 }
 
+std::optional<int> QtReduceQuestion::ColourCount(int used, int low, int high) {
+  QInputDialog dialog(parent_.data());
+  dialog.setWindowTitle(QObject::tr("Reduce Colours"));
+  dialog.setInputMode(QInputDialog::IntInput);
+  dialog.setIntRange(low, high);
+  dialog.setIntValue(std::clamp(used > 16 ? 16 : used, low, high));
+  dialog.setLabelText(QObject::tr("The picture uses %1 colours.\nColours to keep:").arg(used));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.intValue();
+}
+
 QtBusyPointer::~QtBusyPointer() {
   while (depth_ > 0) SetWait(false);
 }

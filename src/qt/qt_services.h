@@ -99,6 +99,16 @@ class QtTileCheckQuestion : public TileCheckQuestion {
   QPointer<QWidget> parent_;
 };
 
+// Asks with a number box how many colours "Reduce Colours..." keeps.
+class QtReduceQuestion : public ReduceQuestion {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  std::optional<int> ColourCount(int used, int low, int high) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
 // The wait shape while a file is read or written. Unbalanced calls are tolerated:
 // a restore without a matching wait does nothing.
 class QtBusyPointer : public BusyPointer {

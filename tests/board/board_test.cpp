@@ -17,6 +17,7 @@
 #include "board/moves.h"
 #include "board/sort.h"
 #include "board/spread.h"
+#include "colour/lab.h"
 
 namespace hw {
 namespace {
@@ -294,6 +295,68 @@ TEST(SortBoard, RgbIgnoresBlueAndHueSortPutsRedsAndGreysLast) {
       std::tuple(b.entries[0].rgb, b.entries[253].rgb, b.entries[254].rgb, b.entries[255].rgb),
       std::tuple(RGBTriple{255, 0, 1}, RGBTriple{255, 0, 0}, RGBTriple{200, 200, 200},
                  RGBTriple{90, 90, 90}));
+}
+
+// Sorts of a stretch with locked positions against a plain model: the unlocked
+// positions of LOW..HIGH, taken as neighbours, hold their entries stably sorted by
+// the key (reversed lightness: the same order read backwards, equal keys keeping
+// theirs); every other position keeps its entry and pixels; the look is kept.
+TEST(SortBoard, RangeSortsMatchAStableSortOfTheUnlockedPositions) {
+  for (uint32_t seed = 1; seed <= 120; ++seed) {
+    std::mt19937 gen(seed);
+    BoardState b = Scrambled(seed);
+    for (auto& m : b.map) m = static_cast<uint8_t>(gen());
+    for (int k = 0; k < 20; ++k) b.locked.set(gen() % 256);
+    std::array<int64_t, 256> loaded{};
+    for (auto& n : loaded) n = gen() % 4;
+    const int lo = static_cast<int>(gen() % 256), hi = lo + static_cast<int>(gen() % (256 - lo));
+    const SortKey keys[] = {SortKey::Usage, SortKey::Lightness, SortKey::RedGreen, SortKey::Hue};
+    const SortKey key = keys[seed % 4];
+    const bool reverse = key == SortKey::Lightness ? gen() % 2 : key == SortKey::Usage && seed % 3;
+    const UsageCounts usage = UsageByPosition(b.map, loaded);
+
+    std::vector<int> at;
+    for (int p = lo; p <= hi; ++p) {
+      if (!b.locked.test(size_t(p))) at.push_back(p);
+    }
+    struct Item {
+      BoardEntry e;
+      int64_t use;
+    };
+    std::vector<Item> items;
+    for (int p : at) items.push_back({b.entries[size_t(p)], usage[size_t(p)]});
+    const auto light_before = [](const Item& x, const Item& y) {
+      const double lx = SrgbToLab(x.e.rgb).L, ly = SrgbToLab(y.e.rgb).L;
+      HSVTriple hx, hy;
+      RGBToHSV(x.e.rgb, hx);
+      RGBToHSV(y.e.rgb, hy);
+      return lx < ly || (lx == ly && hx.H < hy.H);
+    };
+    std::stable_sort(items.begin(), items.end(), [&](const Item& x, const Item& y) {
+      switch (key) {
+        case SortKey::Usage:
+          return reverse ? x.use < y.use : x.use > y.use;
+        case SortKey::Lightness:
+          return reverse ? light_before(y, x) : light_before(x, y);
+        case SortKey::RedGreen:
+          return x.e.rgb.R < y.e.rgb.R || (x.e.rgb.R == y.e.rgb.R && x.e.rgb.G < y.e.rgb.G);
+        default: {
+          HSVTriple hx, hy;
+          RGBToHSV(x.e.rgb, hx);
+          RGBToHSV(y.e.rgb, hy);
+          return hx.H > hy.H || (hx.H == hy.H && hx.V > hy.V);
+        }
+      }
+    });
+    BoardEntries want = b.entries;
+    for (size_t j = 0; j < at.size(); ++j) want[size_t(at[j])] = items[j].e;
+
+    BoardState sorted = b;
+    SortBoard(sorted, key, reverse, kBoth, usage, {lo, hi});
+    ASSERT_EQ(sorted.entries, want) << "seed " << seed;
+    EXPECT_EQ(Looks(sorted), Looks(b));
+    EXPECT_EQ(ChangedLockedPosition(b, sorted), -1);
+  }
 }
 
 class Spreading : public ::testing::Test {

@@ -1,13 +1,16 @@
-// Remap to a palette, Merge Duplicates and Compact against plain models: an
-// exhaustive search of every file entry, and the colour every index shows.
+// Remap to a palette, Merge Duplicates, Compact and Reduce against plain models:
+// an exhaustive search of every file entry, the colour every index shows, and the
+// reduction's error measured again pixel by pixel.
 #include "board/fit.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <tuple>
 #include <vector>
 
+#include "board/reduce.h"
 #include "colour/lab.h"
 
 namespace hw {
@@ -177,6 +180,101 @@ TEST(MergeAndCompact, EveryPixelKeepsItsColourAndAlpha) {
     }
     EXPECT_EQ(now_used, in_order_used);
     EXPECT_EQ(now_unused, in_order_unused);
+  }
+}
+
+// Reduce, checked from the outside: at most N positions used; locked and fully
+// transparent entries and their pixels untouched; every other used index shows a
+// new colour that sits at the lowest position of the entries that went to it and
+// is the nearest of the new colours by CIEDE2000; the mean and largest errors
+// agree with the pixels; other entries keep their colours. Also the search does
+// not do much worse than the plainest answer, the N - kept most used colours kept
+// (a little is given up for a smaller RGB error, see kRgbTie).
+TEST(ReduceColours, ResultsHoldAndTheErrorIsWhatThePixelsShow) {
+  for (uint32_t seed = 1; seed <= 60; ++seed) {
+    Random r(seed);
+    BoardState board = StartBoard({});
+    Counts counts{};
+    for (size_t i = 0; i < 256; ++i) {
+      board.map[i] = static_cast<uint8_t>(r.Below(256));
+      board.entries[i] = {{r.Level(seed % 3 ? 1 : 32), r.Level(1), r.Level(4)},
+                          static_cast<uint8_t>(r.Below(12) == 0 ? 0 : 255)};
+      counts[i] = r.Below(4) == 0 ? 0 : 1 + r.Below(seed % 2 ? 50 : 100000);
+    }
+    for (int k = 0; k < 3; ++k) board.locked.set(static_cast<size_t>(r.Below(256)));
+    const UsageCounts usage = UsageByPosition(board.map, counts);
+    int kept = 0, used = 0;
+    for (size_t p = 0; p < 256; ++p) {
+      used += usage[p] > 0;
+      kept += usage[p] > 0 && (board.locked.test(p) || board.entries[p].A == 0);
+    }
+    const int n = seed % 7 == 0 ? kept : kept + 1 + r.Below(40);
+    BoardState next = board;
+    const ReduceResult result = ReduceColours(next, n, counts);
+    if (kept >= n && used > n) {
+      EXPECT_EQ(result.refusal, ReduceRefusal::TooManyKept) << seed;
+      EXPECT_EQ(next, board);
+      continue;
+    }
+    ASSERT_EQ(result.refusal, ReduceRefusal::None) << seed;
+    const UsageCounts after = UsageByPosition(next.map, counts);
+    std::vector<size_t> results;  // positions that took a new colour
+    for (size_t p = 0; p < 256; ++p) {
+      if (after[p] > 0 && !board.locked.test(p) && board.entries[p].A > 0) results.push_back(p);
+    }
+    int used_after = 0;
+    for (size_t p = 0; p < 256; ++p) used_after += after[p] > 0;
+    EXPECT_LE(used_after, n);
+    EXPECT_EQ(used_after, result.used_after);
+    double sum = 0, seen = 0, largest = 0;
+    for (size_t i = 0; i < 256; ++i) {
+      const size_t from = board.map[i], to = next.map[i];
+      if (board.locked.test(from) || board.entries[from].A == 0) {
+        EXPECT_EQ(to, from) << seed;  // kept, with its pixels
+        if (counts[i] > 0 && board.entries[from].A > 0) seen += static_cast<double>(counts[i]);
+        continue;
+      }
+      if (counts[i] == 0) continue;
+      EXPECT_LE(to, from) << seed;  // the lowest of those it replaces
+      EXPECT_FALSE(board.locked.test(to)) << seed;
+      const Lab was = SrgbToLab(board.entries[from].rgb);
+      const double d = Ciede2000(was, SrgbToLab(next.entries[to].rgb));
+      for (size_t q : results) {
+        ASSERT_LE(d, Ciede2000(was, SrgbToLab(next.entries[q].rgb)) + 1e-12) << seed;
+      }
+      sum += static_cast<double>(counts[i]) * d;
+      seen += static_cast<double>(counts[i]);
+      largest = std::max(largest, d);
+    }
+    EXPECT_NEAR(result.mean, seen > 0 ? sum / seen : 0, 1e-9) << seed;
+    EXPECT_NEAR(result.largest, largest, 1e-9) << seed;
+    for (size_t p = 0; p < 256; ++p) {
+      if (std::find(results.begin(), results.end(), p) == results.end()) {
+        EXPECT_EQ(next.entries[p], board.entries[p]) << seed << " position " << p;
+      } else {
+        EXPECT_EQ(next.entries[p].A, board.entries[p].A) << seed;
+      }
+    }
+    // The most used colours kept, the rest sent to the nearest of them.
+    std::vector<std::pair<int64_t, size_t>> by_use;
+    for (size_t p = 0; p < 256; ++p) {
+      if (usage[p] > 0 && !board.locked.test(p) && board.entries[p].A > 0) {
+        by_use.push_back({-usage[p], p});
+      }
+    }
+    std::sort(by_use.begin(), by_use.end());
+    by_use.resize(std::min(by_use.size(), static_cast<size_t>(n - kept)));
+    double plain = 0;
+    for (size_t p = 0; p < 256; ++p) {
+      if (usage[p] == 0 || board.locked.test(p) || board.entries[p].A == 0) continue;
+      double best = 1e300;
+      for (const auto& [u, q] : by_use) {
+        best = std::min(
+            best, Ciede2000(SrgbToLab(board.entries[p].rgb), SrgbToLab(board.entries[q].rgb)));
+      }
+      plain += static_cast<double>(usage[p]) * best;
+    }
+    EXPECT_LE(sum, 1.05 * plain + 1e-6) << seed;
   }
 }
 

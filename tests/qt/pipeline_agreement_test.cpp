@@ -1,7 +1,9 @@
 // The window and `huewright-cli edit` agree to the byte: random sequences of the
 // same commands, given through the window's controls and as edit steps (half of
-// them from a script), end in the same picture file and the same palette file.
+// them from a script), end in the same picture file and the same palette file;
+// among them range and lightness sorts, reductions and locks.
 #include <QCheckBox>
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -84,19 +86,54 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
 
   Command Random() {
     int low = 0, high = 0;
-    switch (Pick(9)) {
+    int kind = Pick(12);
+    // While positions are locked, the commands that would be refused there are not
+    // given (a refused step ends the command line's run).
+    // (and a remap whose transparent position, below 12, is locked).
+    const auto refused = [this](int k) {
+      return (locked_.any() && (k == 1 || k == 2 || k == 4)) || (k == 5 && (locked_ << 244).any());
+    };
+    while (refused(kind)) kind = Pick(12);
+    switch (kind) {
       case 0: {
         static const std::pair<const char*, const char*> kKeys[] = {
-            {"usage", "OptionSortHist"}, {"hsv", "OptionSortHue"}, {"rgb", "OptionSortRed"}};
-        const auto [key, option] = kKeys[Pick(3)];
+            {"usage", "OptionSortHist"},
+            {"hsv", "OptionSortHue"},
+            {"rgb", "OptionSortRed"},
+            {"lightness", "OptionSortLightness"}};
+        const auto [key, option] = kKeys[Pick(4)];
         const bool reverse = Pick(2) == 1;
         const auto [what_text, what] = What();
-        return {std::string("sort:") + key + (reverse ? ":reverse" : "") + what_text,
+        const bool range_only = Pick(2) == 1;
+        const std::string range = range_only ? ":" + Range(&low, &high) : "";
+        return {std::string("sort:") + key + (reverse ? ":reverse" : "") + what_text + range,
                 [=](FormRig& r) {
+                  if (range_only) Mark(r, high, low);
                   r.Click(option);
                   r.SetBox("CheckReverseSort", reverse);
+                  r.SetBox("CheckSortRange", range_only);
                   Boxes(r, what);
                   r.Click("CommandSort");
+                }};
+      }
+      case 8: {
+        const int n = std::min(255, static_cast<int>(locked_.count()) + 10 + Pick(40));
+        return {"reduce:" + std::to_string(n), [=, this](FormRig& r) {
+                  reduce_.answer = n;
+                  r.form.Action("actionReduceColours")->trigger();
+                }};
+      }
+      case 9:
+      case 10: {
+        const bool lock = kind == 9;
+        low = Pick(256);
+        high = std::min(255, low + Pick(6));
+        for (int p = low; p <= high; ++p) locked_.set(static_cast<size_t>(p), lock);
+        return {std::string(lock ? "lock:" : "unlock:") + std::to_string(low) + "-" +
+                    std::to_string(high),
+                [=](FormRig& r) {
+                  Mark(r, low, high);
+                  r.form.Action(lock ? "actionLockRange" : "actionUnlockRange")->trigger();
                 }};
       }
       case 1: {
@@ -193,6 +230,11 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
   }
 
   FakeTransparent transparent_;
+  struct FakeReduce : ReduceQuestion {
+    int answer = 0;
+    std::optional<int> ColourCount(int, int, int) override { return answer; }
+  } reduce_;
+  LockSet locked_;  // as the commands given so far leave them
   std::mt19937 rng_;
   TempDir dir_;
   const char* ext_ = GetParam().png ? ".png" : ".pcx";
@@ -207,6 +249,8 @@ TEST_P(WindowAndEdit, SameCommandsWriteTheSameBytes) {
     FormRig rig;
     rig.loss.answers.assign(4, true);
     rig.form.SetTransparentQuestion(&transparent_);
+    rig.form.SetReduceQuestion(&reduce_);
+    locked_.reset();
     rig.LoadPicture(in_);
     ASSERT_TRUE(rig.editor.PictureLoaded());
     std::vector<std::string> args = {in_, dir_.File(std::string("cli") + ext_)};

@@ -1,0 +1,410 @@
+#include "board/reduce.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "colour/lab.h"
+
+namespace hw {
+
+namespace {
+
+// The search works on at most 256 weighted points (the used entries), so every
+// stage may look at every point: several deterministic starts (two bottom-up
+// mergers and a farthest-first seeding), each refined by alternating nearest
+// assignment and centre updates, the best kept by the exact objective and then
+// polished on the 8-bit lattice against the CIEDE2000 sum (with a small RGB
+// term, see kRgbTie).
+
+struct Point {
+  RGBTriple rgb;
+  Lab lab;
+  double w = 0;
+};
+
+struct Centres {
+  std::vector<RGBTriple> rgb;
+  std::vector<Lab> lab;
+  void Set(size_t j, RGBTriple c) {
+    rgb[j] = c;
+    lab[j] = SrgbToLab(c);
+  }
+  void Add(RGBTriple c) {
+    rgb.push_back(c);
+    lab.push_back(SrgbToLab(c));
+  }
+  size_t size() const { return rgb.size(); }
+};
+
+double SquaredLab(const Lab& x, const Lab& y) {
+  return (x.L - y.L) * (x.L - y.L) + (x.a - y.a) * (x.a - y.a) + (x.b - y.b) * (x.b - y.b);
+}
+
+// The lightness term alone bounds the difference from below: SL < 1.75 for
+// every sRGB colour. The slack keeps rounding from ruling out an equal one.
+constexpr double kMaxSl = 1.75;
+constexpr double kBoundSlack = 1e-4;
+
+// The nearest centre by CIEDE2000 (the lowest index among equals) and its
+// difference. Centres the lower bounds rule out are not measured.
+std::pair<int, double> Nearest(const Lab& lab, const Centres& c) {
+  int guess = 0;
+  double guess_d = std::numeric_limits<double>::infinity();
+  for (size_t j = 0; j < c.size(); ++j) {
+    const double d = SquaredLab(lab, c.lab[j]);
+    if (d < guess_d) guess_d = d, guess = static_cast<int>(j);
+  }
+  int best = guess;
+  double best_d = Ciede2000(lab, c.lab[static_cast<size_t>(guess)]);
+  for (size_t j = 0; j < c.size(); ++j) {
+    if (static_cast<int>(j) == guess) continue;
+    const double limit = best_d * (1 + 1e-9) + kBoundSlack;
+    if (std::abs(c.lab[j].L - lab.L) > kMaxSl * limit) continue;
+    if (Ciede2000LowerBound(lab, c.lab[j]) > limit) continue;
+    const double d = Ciede2000(lab, c.lab[j]);
+    if (d < best_d || (d == best_d && static_cast<int>(j) < best)) {
+      best_d = d;
+      best = static_cast<int>(j);
+    }
+  }
+  return {best, best_d};
+}
+
+double SquaredRgb(const RGBTriple& x, const RGBTriple& y) {
+  const double dr = x.R - y.R, dg = x.G - y.G, db = x.B - y.B;
+  return dr * dr + dg * dg + db * db;
+}
+
+// The weight of the squared RGB distance (8-bit steps) beside CIEDE2000 when
+// centres are placed and candidates compared. CIEDE2000 is flat near its best
+// centre, so this small pull picks, among nearly equal sums, the colours nearer
+// in RGB: the RGB error falls a good deal for a very small rise in CIEDE2000.
+constexpr double kRgbTie = 0.01;
+double Tie() { return kRgbTie; }
+
+// Assigns every point to its nearest centre; returns the weighted sum of the
+// differences, and in `tied` that sum with the RGB term added.
+double Assign(const std::vector<Point>& pts, const Centres& c, std::vector<int>& assign,
+              double* tied = nullptr) {
+  double cost = 0, rgb = 0;
+  assign.resize(pts.size());
+  for (size_t i = 0; i < pts.size(); ++i) {
+    const auto [j, d] = Nearest(pts[i].lab, c);
+    assign[i] = j;
+    cost += pts[i].w * d;
+    rgb += pts[i].w * SquaredRgb(pts[i].rgb, c.rgb[static_cast<size_t>(j)]);
+  }
+  if (tied) *tied = cost + Tie() * rgb;
+  return cost;
+}
+
+uint8_t Round8(double v) {
+  return static_cast<uint8_t>(std::clamp(std::lround(v), long{0}, long{255}));
+}
+
+// The weighted mean of the members' 8-bit values, rounded.
+RGBTriple MeanColour(const std::vector<Point>& pts, const std::vector<size_t>& members) {
+  double r = 0, g = 0, b = 0, w = 0;
+  for (size_t i : members) {
+    r += pts[i].w * pts[i].rgb.R;
+    g += pts[i].w * pts[i].rgb.G;
+    b += pts[i].w * pts[i].rgb.B;
+    w += pts[i].w;
+  }
+  return {Round8(r / w), Round8(g / w), Round8(b / w)};
+}
+
+double ClusterCost(const std::vector<Point>& pts, const std::vector<size_t>& members,
+                   const Lab& lab, const RGBTriple& rgb) {
+  double s = 0;
+  for (size_t i : members) {
+    s += pts[i].w * (Ciede2000(pts[i].lab, lab) + Tie() * SquaredRgb(pts[i].rgb, rgb));
+  }
+  return s;
+}
+
+// The 8-bit colour near `start` with the least weighted CIEDE2000 sum over the
+// members: steps along each channel, halving the step when none helps.
+RGBTriple Polish(const std::vector<Point>& pts, const std::vector<size_t>& members,
+                 RGBTriple start) {
+  RGBTriple best = start;
+  double best_cost = ClusterCost(pts, members, SrgbToLab(best), best);
+  for (int step : {8, 4, 2, 1}) {
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (int axis = 0; axis < 3; ++axis) {
+        for (int sign : {-1, 1}) {
+          RGBTriple c = best;
+          uint8_t& v = axis == 0 ? c.R : axis == 1 ? c.G : c.B;
+          const int nv = v + sign * step;
+          if (nv < 0 || nv > 255) continue;
+          v = static_cast<uint8_t>(nv);
+          const double cost = ClusterCost(pts, members, SrgbToLab(c), c);
+          if (cost < best_cost) {
+            best_cost = cost;
+            best = c;
+            moved = true;
+          }
+        }
+      }
+    }
+  }
+  return best;
+}
+
+std::vector<std::vector<size_t>> Members(const std::vector<int>& assign, size_t k) {
+  std::vector<std::vector<size_t>> m(k);
+  for (size_t i = 0; i < assign.size(); ++i) m[static_cast<size_t>(assign[i])].push_back(i);
+  return m;
+}
+
+// Every empty centre takes the colour of the point that costs most where it is.
+void Reseed(const std::vector<Point>& pts, Centres& c, const std::vector<int>& assign,
+            const std::vector<std::vector<size_t>>& members) {
+  std::vector<bool> taken(pts.size(), false);
+  for (size_t j = 0; j < c.size(); ++j) {
+    if (!members[j].empty()) continue;
+    size_t worst = pts.size();
+    double worst_cost = -1;
+    for (size_t i = 0; i < pts.size(); ++i) {
+      if (taken[i]) continue;
+      const double cost = pts[i].w * Ciede2000(pts[i].lab, c.lab[static_cast<size_t>(assign[i])]);
+      if (cost > worst_cost) worst_cost = cost, worst = i;
+    }
+    if (worst == pts.size()) return;
+    taken[worst] = true;
+    c.Set(j, pts[worst].rgb);
+  }
+}
+
+struct Candidate {
+  Centres centres;
+  double cost = std::numeric_limits<double>::infinity();
+};
+
+// Alternates assignment and centre updates from `assign`, keeping the best.
+// With `polish` each centre is polished from the better of its present colour
+// and its members' mean.
+void Refine(const std::vector<Point>& pts, Centres c, std::vector<int> assign, int rounds,
+            bool polish, Candidate& best) {
+  for (int round = 0; round < rounds; ++round) {
+    const auto members = Members(assign, c.size());
+    for (size_t j = 0; j < c.size(); ++j) {
+      if (members[j].empty()) continue;
+      RGBTriple start = MeanColour(pts, members[j]);
+      if (polish) {
+        if (ClusterCost(pts, members[j], c.lab[j], c.rgb[j]) <
+            ClusterCost(pts, members[j], SrgbToLab(start), start)) {
+          start = c.rgb[j];
+        }
+        start = Polish(pts, members[j], start);
+      }
+      c.Set(j, start);
+    }
+    Reseed(pts, c, assign, members);
+    std::vector<int> next;
+    double cost = 0;
+    Assign(pts, c, next, &cost);
+    if (cost < best.cost) {
+      best.cost = cost;
+      best.centres = c;
+    }
+    if (next == assign) break;
+    assign = std::move(next);
+  }
+}
+
+// Bottom-up merging: every point its own cluster, then the pair that costs least
+// to join is joined until k remain. The cost is the weighted (Ward) one: w1 w2 /
+// (w1 + w2) times the squared distance of the weighted Lab means, that distance
+// Euclidean or CIEDE2000.
+std::vector<int> Merged(const std::vector<Point>& pts, size_t k, bool perceptual) {
+  const size_t n = pts.size();
+  std::vector<Lab> mean(n);
+  std::vector<double> w(n);
+  std::vector<int> parent(n);
+  std::vector<bool> alive(n, true);
+  for (size_t i = 0; i < n; ++i) mean[i] = pts[i].lab, w[i] = pts[i].w, parent[i] = int(i);
+  const auto cost = [&](size_t a, size_t b) {
+    const double d =
+        perceptual ? Ciede2000(mean[a], mean[b]) : std::sqrt(SquaredLab(mean[a], mean[b]));
+    return w[a] * w[b] / (w[a] + w[b]) * d * d;
+  };
+  std::vector<size_t> nn(n, n);
+  std::vector<double> nd(n, std::numeric_limits<double>::infinity());
+  const auto refresh = [&](size_t a) {
+    nn[a] = n;
+    nd[a] = std::numeric_limits<double>::infinity();
+    for (size_t b = 0; b < n; ++b) {
+      if (b == a || !alive[b]) continue;
+      const double c = cost(a, b);
+      if (c < nd[a]) nd[a] = c, nn[a] = b;
+    }
+  };
+  for (size_t a = 0; a < n; ++a) refresh(a);
+  for (size_t live = n; live > k; --live) {
+    size_t a = n;
+    for (size_t i = 0; i < n; ++i) {
+      if (alive[i] && nn[i] < n && (a == n || nd[i] < nd[a])) a = i;
+    }
+    const size_t b = nn[a];
+    const double wa = w[a], wb = w[b], ws = wa + wb;
+    mean[a] = {(mean[a].L * wa + mean[b].L * wb) / ws, (mean[a].a * wa + mean[b].a * wb) / ws,
+               (mean[a].b * wa + mean[b].b * wb) / ws};
+    w[a] = ws;
+    alive[b] = false;
+    for (int& p : parent) {
+      if (p == int(b)) p = int(a);
+    }
+    for (size_t i = 0; i < n; ++i) {
+      if (alive[i] && (i == a || nn[i] == a || nn[i] == b)) refresh(i);
+    }
+    // The joined cluster may now be nearer to others than their present pick.
+    for (size_t i = 0; i < n; ++i) {
+      if (!alive[i] || i == a) continue;
+      const double c = cost(i, a);
+      if (c < nd[i]) nd[i] = c, nn[i] = a;
+    }
+  }
+  // Clusters numbered in order of their first point.
+  std::vector<int> label(n, -1), assign(n);
+  int next = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const size_t root = static_cast<size_t>(parent[i]);
+    if (label[root] < 0) label[root] = next++;
+    assign[i] = label[root];
+  }
+  return assign;
+}
+
+// Farthest-first seeding: the heaviest point, then each time the point with the
+// largest weighted squared difference from the centres so far.
+Centres FarthestFirst(const std::vector<Point>& pts, size_t k) {
+  Centres c;
+  size_t first = 0;
+  for (size_t i = 1; i < pts.size(); ++i) {
+    if (pts[i].w > pts[first].w) first = i;
+  }
+  c.Add(pts[first].rgb);
+  std::vector<double> d(pts.size());
+  for (size_t i = 0; i < pts.size(); ++i) d[i] = Ciede2000(pts[i].lab, c.lab[0]);
+  while (c.size() < k) {
+    size_t far = 0;
+    double far_score = -1;
+    for (size_t i = 0; i < pts.size(); ++i) {
+      const double score = pts[i].w * d[i] * d[i];
+      if (score > far_score) far_score = score, far = i;
+    }
+    if (far_score <= 0) break;
+    c.Add(pts[far].rgb);
+    for (size_t i = 0; i < pts.size(); ++i) {
+      d[i] = std::min(d[i], Ciede2000(pts[i].lab, c.lab.back()));
+    }
+  }
+  return c;
+}
+
+Centres FromAssignment(const std::vector<Point>& pts, const std::vector<int>& assign, size_t k) {
+  Centres c;
+  const auto members = Members(assign, k);
+  for (size_t j = 0; j < k; ++j) c.Add(MeanColour(pts, members[j]));
+  return c;
+}
+
+}  // namespace
+
+ReduceFit FitColours(const std::vector<ReducePoint>& input, int k_wanted) {
+  ReduceFit fit;
+  // Equal colours are one point: their weights add up.
+  std::vector<Point> pts;
+  std::vector<size_t> point_of(input.size());
+  for (size_t i = 0; i < input.size(); ++i) {
+    size_t j = 0;
+    while (j < pts.size() && !(pts[j].rgb == input[i].rgb)) ++j;
+    if (j == pts.size()) pts.push_back({input[i].rgb, SrgbToLab(input[i].rgb), 0.0});
+    pts[j].w += input[i].weight;
+    point_of[i] = j;
+  }
+  const size_t k = std::min(pts.size(), static_cast<size_t>(std::max(k_wanted, 0)));
+  if (k == 0) return fit;
+  std::vector<int> assign;
+  Candidate best;
+  if (k == pts.size()) {
+    for (const Point& p : pts) best.centres.Add(p.rgb);
+  } else {
+    for (bool perceptual : {false, true}) {
+      const std::vector<int> start = Merged(pts, k, perceptual);
+      Refine(pts, FromAssignment(pts, start, k), start, 12, false, best);
+    }
+    const Centres seeds = FarthestFirst(pts, k);
+    std::vector<int> start;
+    Assign(pts, seeds, start);
+    Refine(pts, seeds, start, 12, false, best);
+    // The best so far, polished against the exact sum.
+    Assign(pts, best.centres, assign);
+    Refine(pts, best.centres, assign, 6, true, best);
+  }
+  fit.cost = Assign(pts, best.centres, assign);
+  fit.colours = best.centres.rgb;
+  fit.assignment.resize(input.size());
+  for (size_t i = 0; i < input.size(); ++i) fit.assignment[i] = assign[point_of[i]];
+  return fit;
+}
+
+ReduceResult ReduceColours(BoardState& board, int n, std::span<const int64_t, 256> loaded_counts) {
+  ReduceResult result;
+  if (n < kReduceMin || n > kReduceMax) {
+    result.refusal = ReduceRefusal::OutOfRange;
+    return result;
+  }
+  const UsageCounts usage = UsageByPosition(board.map, loaded_counts);
+  std::vector<int> movable;
+  std::vector<ReducePoint> points;
+  double seen = 0;  // pixels that are not fully transparent
+  for (size_t p = 0; p < 256; ++p) {
+    if (usage[p] <= 0) continue;
+    ++result.used_before;
+    const BoardEntry& e = board.entries[p];
+    if (e.A > 0) seen += static_cast<double>(usage[p]);
+    if (board.locked.test(p) || e.A == 0) {
+      ++result.kept;
+      continue;
+    }
+    movable.push_back(static_cast<int>(p));
+    points.push_back({e.rgb, static_cast<double>(usage[p])});
+  }
+  result.used_after = result.used_before;
+  if (result.used_before <= n) return result;
+  if (result.kept >= n) {
+    result.refusal = ReduceRefusal::TooManyKept;
+    return result;
+  }
+  const ReduceFit fit = FitColours(points, n - result.kept);
+
+  std::array<uint8_t, 256> to{};
+  for (size_t p = 0; p < 256; ++p) to[p] = static_cast<uint8_t>(p);
+  std::vector<int> lowest(fit.colours.size(), -1);
+  for (size_t i = 0; i < movable.size(); ++i) {
+    int& low = lowest[static_cast<size_t>(fit.assignment[i])];
+    if (low < 0) low = movable[i];  // movable is ascending
+    to[static_cast<size_t>(movable[i])] = static_cast<uint8_t>(low);
+  }
+  result.used_after = result.kept;
+  for (size_t j = 0; j < fit.colours.size(); ++j) {
+    if (lowest[j] < 0) continue;
+    board.entries[static_cast<size_t>(lowest[j])].rgb = fit.colours[j];
+    ++result.used_after;
+  }
+  for (uint8_t& m : board.map) m = to[m];
+  for (size_t i = 0; i < movable.size(); ++i) {
+    const double d = Ciede2000(SrgbToLab(points[i].rgb),
+                               SrgbToLab(fit.colours[static_cast<size_t>(fit.assignment[i])]));
+    result.largest = std::max(result.largest, d);
+  }
+  result.mean = seen > 0 ? fit.cost / seen : 0;
+  return result;
+}
+
+}  // namespace hw

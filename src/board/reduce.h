@@ -1,0 +1,56 @@
+// Reducing the colours a picture uses: at most N used positions afterwards, the
+// look changing as little as possible (the usage-weighted mean CIEDE2000 of the
+// pixels against their new colours, colour/lab.h).
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "board/board.h"
+
+namespace hw {
+
+inline constexpr int kReduceMin = 1;
+inline constexpr int kReduceMax = 255;
+
+enum class ReduceRefusal {
+  None,
+  OutOfRange,   // N outside kReduceMin..kReduceMax
+  TooManyKept,  // the used locked and transparent entries alone are more than N
+                // (or N and there are other colours to place)
+};
+
+struct ReduceResult {
+  ReduceRefusal refusal = ReduceRefusal::None;
+  int kept = 0;         // used positions that stay as they are (locked or alpha 0)
+  int used_before = 0;  // used positions before
+  int used_after = 0;   // and after
+  double mean = 0;      // CIEDE2000 per pixel that is not fully transparent
+  double largest = 0;   // the largest of any pixel
+};
+
+// The colours of the movable used positions (used, unlocked, alpha above 0) are
+// replaced by at most N - kept colours, chosen to make the usage-weighted sum of
+// CIEDE2000 differences small (among nearly equal sums, the colours nearer in RGB),
+// each position taking the nearest of them by CIEDE2000 (ties to the first). Each new colour is
+// written (its RGB; the opacity stays) at the lowest position of the entries it replaces, whose
+// indices all go there; every other position keeps its entry. Locked positions and entries with
+// alpha 0 keep their entries and their pixels and count towards N. Nothing changes when the picture
+// already uses at most N positions. Deterministic.
+ReduceResult ReduceColours(BoardState& board, int n, std::span<const int64_t, 256> loaded_counts);
+
+// The palette search alone: the colours (at most k, 8-bit) for points with
+// weights, and each point's colour (an index into the result). For benchmarks
+// and tests.
+struct ReducePoint {
+  RGBTriple rgb;
+  double weight = 0;
+};
+struct ReduceFit {
+  std::vector<RGBTriple> colours;
+  std::vector<int> assignment;
+  double cost = 0;  // sum of weight * CIEDE2000
+};
+ReduceFit FitColours(const std::vector<ReducePoint>& points, int k);
+
+}  // namespace hw
