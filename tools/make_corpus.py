@@ -168,10 +168,20 @@ def corpus():
     files["refused-48x40-mixed-cut-short.pcx"] = picture(header(xmax=47, ymax=39, bpl=48),
                                                          mixed[:len(mixed) * 2 // 3])
 
+    # ---- low depths: colours from the header, no palette needed at the end
+    files["valid-bpp4.pcx"] = picture(header(xmax=7, ymax=1, bpp=4, bpl=4), raw(range(8)))
+    files["valid-bpp1-4planes.pcx"] = picture(header(xmax=7, ymax=1, bpp=1, planes=4, bpl=2),
+                                              raw(range(16)))
+    files["valid-bpp2-no-tail.pcx"] = header(xmax=9, ymax=2, bpp=2, bpl=4) + encode_stream(
+        [0x1B, 0xE4, 0xFF, 0x00] * 3)
+    files["valid-bpp1-3planes-odd.pcx"] = header(xmax=10, ymax=1, bpp=1, planes=3, bpl=2) + \
+        raw(range(40, 52))
+    files["valid-bpp1-one-plane.pcx"] = header(xmax=15, ymax=0, bpp=1, bpl=2) + raw([0xA5, 0x0F])
+    files["refused-bpp4-bpl-too-short.pcx"] = header(xmax=9, ymax=0, bpp=4, bpl=4) + raw(range(8))
+    files["refused-bpp1-2planes-cut.pcx"] = header(xmax=7, ymax=3, bpp=1, planes=2, bpl=2) + \
+        raw(range(12))
+
     # ---- formats the editor cannot show
-    files["refused-bpp4.pcx"] = picture(header(xmax=7, ymax=1, bpp=4, bpl=4), raw(range(8)))
-    files["refused-bpp1-4planes.pcx"] = picture(header(xmax=7, ymax=1, bpp=1, planes=4, bpl=2),
-                                                raw(range(16)))
     files["refused-bpp8-3planes.pcx"] = picture(header(xmax=1, ymax=1, planes=3, bpl=2),
                                                 raw(range(12)))
     files["refused-bpp24.pcx"] = picture(header(xmax=1, ymax=1, bpp=24, bpl=6), raw(range(12)))

@@ -71,6 +71,7 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
       opened.palette_ = opened.rows_->palette();
       for (size_t i = 0; i < 256; ++i) picture.entries[i] = BoardEntry{opened.palette_[i], 255};
       picture.pcx_header = opened.rows_->header();
+      picture.palette_count = PcxColours(picture.pcx_header);
       return opened;
     }
 

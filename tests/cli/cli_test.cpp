@@ -195,8 +195,8 @@ TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
 // backslashes escaped) and the cause, and writes nothing; neither PCX nor PNG is no
 // picture, whatever the name; a damaged PCX still gives its palette, from its end.
 TEST_F(Cli, BrokenInputsGiveOneLineNamingFileAndCauseAndWriteNothing) {
-  Bytes four_bit = s_.file, huge = s_.file;
-  four_bit[3] = 4;
+  Bytes odd_depth = s_.file, huge = s_.file;
+  odd_depth[3] = 3;
   std::fill(huge.begin() + 8, huge.begin() + 12, 0x70);  // 28785 x 28785 on a 900-byte file
   Bytes png = *EncodeIndexedPng(5, 3, s_.pixels, s_.Entries());
   png.resize(png.size() - 20);
@@ -207,11 +207,11 @@ TEST_F(Cli, BrokenInputsGiveOneLineNamingFileAndCauseAndWriteNothing) {
       {"short.pcx", Bytes(s_.file.begin(), s_.file.begin() + 300), "768-byte palette", ""},
       {"cut.pcx", Bytes(s_.file.begin(), s_.file.begin() + 800), "pixel data ends early",
        "the PCX file has no 256-colour palette"},
-      {"four-bit.pcx", four_bit, "bits per pixel", ""},
+      {"three-bit.pcx", odd_depth, "bits per pixel", ""},
       {"huge.pcx", huge, "too large", ""},
       {"cut.png", png, "cut.png", "cut short"},
-      {"line\nbreak.pcx", four_bit, "line\\x0abreak.pcx", ""},
-      {"back\\slash.pcx", four_bit, "back\\\\slash.pcx", ""},
+      {"line\nbreak.pcx", odd_depth, "line\\x0abreak.pcx", ""},
+      {"back\\slash.pcx", odd_depth, "back\\\\slash.pcx", ""},
       {"bad.gpl",
        {'G', 'I', 'M', 'P', ' ', 'P', 'a', 'l', 'e', 't', 't', 'e', '\n', 'x', '\n'},
        picture,
