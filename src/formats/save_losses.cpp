@@ -17,13 +17,28 @@ std::string AlphaLost(long n, const std::string& why) {
   return "the alpha of " + Entries(n) + ": " + why;
 }
 
+// Entries that lose their alpha in a format that keeps one fully transparent entry,
+// the first of alpha 0 (a GIF's transparent index, an Adobe colour table's).
+long LostBesideOneClear(const BoardEntries& entries) {
+  const long n = Translucent(entries);
+  const bool one_clear =
+      std::any_of(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
+  return n - (one_clear ? 1 : 0);
+}
+
 }  // namespace
 
 std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries) {
   if (format == PictureFormat::Png) return std::nullopt;  // PLTE with tRNS keeps alpha
+  if (format == PictureFormat::Gif) {
+    const long lost = LostBesideOneClear(entries);
+    if (lost == 0) return std::nullopt;
+    return AlphaLost(lost, "a GIF file holds one fully transparent entry and no other alpha");
+  }
   const long n = Translucent(entries);
   if (n == 0) return std::nullopt;
-  return AlphaLost(n, "a PCX file has no transparency");
+  return AlphaLost(n, format == PictureFormat::Bmp ? "a BMP file has no transparency"
+                                                   : "a PCX file has no transparency");
 }
 
 namespace {
@@ -39,11 +54,9 @@ std::optional<std::string> PaletteAlphaLost(PaletteFormat format, const BoardEnt
     return AlphaLost(n, "a " + std::string(PaletteFormatName(format)) + " has no transparency");
   }
   // An Adobe colour table names one fully transparent entry: the first with alpha 0.
-  const auto first_clear =
-      std::find_if(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
-  const long kept = first_clear == entries.end() ? 0 : 1;
-  if (n == kept) return std::nullopt;
-  return AlphaLost(n - kept,
+  const long lost = LostBesideOneClear(entries);
+  if (lost == 0) return std::nullopt;
+  return AlphaLost(lost,
                    "an Adobe colour table holds one fully transparent entry and no other alpha");
 }
 
