@@ -94,7 +94,8 @@ Result<BmpPicture> DecodeBmp(std::span<const uint8_t> bytes) {
   if (!core && (info < 40 || info > 124)) {
     return Error{"unknown BMP header of " + std::to_string(info) + " bytes"};
   }
-  if (bytes.size() < kFileHeaderBytes + info) return Error{"the BMP file is shorter than its header"};
+  if (bytes.size() < kFileHeaderBytes + info)
+    return Error{"the BMP file is shorter than its header"};
   const size_t h = kFileHeaderBytes;
   int64_t width = 0, height = 0;
   uint32_t bits = 0, compression = kRgb, colours = 0;

@@ -54,8 +54,8 @@ constexpr int kPassStep[4] = {8, 8, 4, 2};
 }  // namespace
 
 bool HasGifSignature(std::span<const uint8_t> bytes) {
-  return bytes.size() >= 6 &&
-         (std::memcmp(bytes.data(), "GIF87a", 6) == 0 || std::memcmp(bytes.data(), "GIF89a", 6) == 0);
+  return bytes.size() >= 6 && (std::memcmp(bytes.data(), "GIF87a", 6) == 0 ||
+                               std::memcmp(bytes.data(), "GIF89a", 6) == 0);
 }
 
 Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
