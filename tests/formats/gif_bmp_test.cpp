@@ -107,8 +107,8 @@ TEST_F(GifBmpInterop, PillowReadsOurFilesExactly) {
   std::string all;
   for (const char* name : {"ours.gif", "ours.bmp", "ours.png"}) {
     PcxHeader header = IndexedPictureHeader(41, 19);
-    ASSERT_TRUE(SavePictureFile(At(name), PictureFormatForName(name), header, 41, 19, px, entries)
-                    .ok());
+    ASSERT_TRUE(
+        SavePictureFile(At(name), PictureFormatForName(name), header, 41, 19, px, entries).ok());
     all += std::string(" ") + At(name);
   }
   Run(py_ + " " + At("dump.py") + all);

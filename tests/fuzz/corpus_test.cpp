@@ -3,6 +3,7 @@
 // files under their own names: the extension matters).
 #include <gtest/gtest.h>
 
+#include "../../fuzz/gif_bmp_checks.h"
 #include "../../fuzz/palette_checks.h"
 #include "../../fuzz/pcx_checks.h"
 #include "../../fuzz/pcx_rows_checks.h"
@@ -47,6 +48,12 @@ TEST(FuzzCorpus, EveryFileKeepsTheReadersProperties) {
   });
   ReplayCorpus("corpus_pcx_rows", 5, [](const Bytes& bytes, const std::string&) {
     return hw::fuzzing::CheckPcxRowsInput(bytes);
+  });
+  ReplayCorpus("corpus_gif", 8, [](const Bytes& bytes, const std::string&) {
+    return hw::fuzzing::CheckGifInput(bytes);
+  });
+  ReplayCorpus("corpus_bmp", 8, [](const Bytes& bytes, const std::string&) {
+    return hw::fuzzing::CheckBmpInput(bytes);
   });
   ReplayCorpus("corpus_palette", 20, [](const Bytes& bytes, const std::string& name) {
     return hw::fuzzing::CheckPaletteInput(bytes, name);
