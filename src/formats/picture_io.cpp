@@ -208,6 +208,16 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
       if (!bytes) return bytes.error();
       return DecodePaletteFile(*bytes, path);
     }
+    if (HasGifSignature(head) || HasBmpSignature(head)) {
+      // The palette of a GIF or BMP picture, read as the picture is.
+      auto picture = LoadPictureFile(path);
+      if (!picture) return picture.error();
+      PaletteFile out;
+      out.entries = picture->entries;
+      out.count = picture->palette_count;
+      out.format = PaletteFormat::Pcx;
+      return out;
+    }
     if (HasPcxSignature(head)) {
       // A PCX: the palette is at the end, and the pixels are never read.
       std::array<uint8_t, kPcxPaletteTailBytes> tail_bytes{};

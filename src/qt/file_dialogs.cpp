@@ -19,8 +19,8 @@ constexpr DialogFilter kSavePicture[] = {{"PCX picture (*.pcx)", "pcx"},
                                          {"GIF picture (*.gif)", "gif"},
                                          {"BMP picture (*.bmp)", "bmp"}};
 constexpr DialogFilter kOpenPalette[] = {{"Palettes (*.gpl *.pal *.act *.hex *.ase *.aco *.txt "
-                                          "*.pcx *.png *.GPL *.PAL *.ACT *.HEX *.ASE "
-                                          "*.ACO *.TXT *.PCX *.PNG)",
+                                          "*.pcx *.png *.gif *.bmp *.GPL *.PAL *.ACT *.HEX *.ASE "
+                                          "*.ACO *.TXT *.PCX *.PNG *.GIF *.BMP)",
                                           "pcx"},
                                          {"All files (*)", ""}};
 constexpr DialogFilter kSavePalette[] = {{"PCX palette picture (*.pcx)", "pcx"},
