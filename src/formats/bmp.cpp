@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/faults.h"
+#include "base/memory.h"
 
 namespace hw {
 namespace {
@@ -167,6 +168,8 @@ Result<BmpPicture> DecodeBmp(std::span<const uint8_t> bytes) {
     pic.entries[k].rgb = {e[2], e[1], e[0]};
   }
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  pic.pixels.reserve(static_cast<size_t>(pixel_count));
+  AdviseHugePages(pic.pixels.data(), pic.pixels.capacity());
   pic.pixels.assign(static_cast<size_t>(pixel_count), 0);
   const auto row_of = [top_down, ht](int r) { return top_down ? r : ht - 1 - r; };
   if (compression != kRgb) {

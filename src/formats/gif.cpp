@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/faults.h"
+#include "base/memory.h"
 #include "formats/palette_extent.h"
 
 namespace hw {
@@ -137,6 +138,8 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
   const uint8_t background =
       gif->SColorMap ? static_cast<uint8_t>(std::clamp(gif->SBackGroundColor, 0, 255)) : 0;
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  pic.pixels.reserve(static_cast<size_t>(count));
+  AdviseHugePages(pic.pixels.data(), pic.pixels.capacity());
   pic.pixels.assign(static_cast<size_t>(count), background);
 
   // Rows in the order the file holds them, each copied where it meets the screen.
@@ -149,6 +152,13 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
     std::memcpy(pic.pixels.data() + static_cast<size_t>(at) * width + x0, row.data() + (x0 - left),
                 static_cast<size_t>(x1 - x0));
   };
+  if (!frame.Interlace && left == 0 && top == 0 && frame.Width == width && frame.Height == height) {
+    // A frame covering the screen decodes straight into the picture, in one call.
+    if (DGifGetLine(gif.get(), pic.pixels.data(), static_cast<int>(count)) == GIF_ERROR) {
+      return Error{GifError("damaged GIF image data", gif->Error)};
+    }
+    return pic;
+  }
   const int passes = frame.Interlace ? 4 : 1;
   for (int pass = 0; pass < passes; ++pass) {
     const int start = frame.Interlace ? kPassStart[pass] : 0;
