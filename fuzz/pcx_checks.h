@@ -46,10 +46,14 @@ inline std::string CheckRoundTrip(const PcxPicture& picture) {
     return "WritePcx changed header fields other than ColorMap";
   }
   const auto head = HeaderBytes(header);
-  if (written->size() < kPcxHeaderSize + 1 + kPaletteBytes ||
-      !SameBytes(std::span(*written).first(kPcxHeaderSize), head) ||
-      (*written)[written->size() - kPaletteBytes - 1] != 12 ||
-      !SameBytes(std::span(*written).last(kPaletteBytes), Bytes(picture.palette))) {
+  if (PcxIsLowDepth(header)) {
+    if (written->size() < kPcxHeaderSize ||
+        !SameBytes(std::span(*written).first(kPcxHeaderSize), head))
+      return "written low-depth file does not start with its header";
+  } else if (written->size() < kPcxHeaderSize + 1 + kPaletteBytes ||
+             !SameBytes(std::span(*written).first(kPcxHeaderSize), head) ||
+             (*written)[written->size() - kPaletteBytes - 1] != 12 ||
+             !SameBytes(std::span(*written).last(kPaletteBytes), Bytes(picture.palette))) {
     return "written file does not have the header, marker 12 and palette in place";
   }
   auto again = DecodePcx(*written);
@@ -112,8 +116,11 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
         pixels->size() != static_cast<size_t>(size->width) * static_cast<size_t>(size->height)) {
       return fail("ReadPcxPixels returned a buffer that does not match the window");
     }
-    if (header->BitsPerPixel != 8 || header->NPlanes != 1) {
-      return fail("ReadPcxPixels accepted a picture that is not 8 bits in one plane");
+    if (!PcxDepthReadable(*header)) return fail("ReadPcxPixels accepted a depth it does not read");
+    const int colours = PcxColours(*header);
+    if (std::any_of(pixels->begin(), pixels->end(),
+                    [colours](uint8_t v) { return v >= colours; })) {
+      return fail("a low-depth picture gave an index its depth cannot hold");
     }
   }
 
@@ -129,7 +136,8 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
   }
 
   auto picture = DecodePcx(data);
-  if (picture.ok() != (header.ok() && palette.ok() && pixels.ok())) {
+  const bool low = header && PcxIsLowDepth(*header);
+  if (picture.ok() != (header.ok() && (low || palette.ok()) && pixels.ok())) {
     return fail("DecodePcx disagrees with the separate readers");
   }
   if (!picture) {
@@ -138,7 +146,8 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
     return out;
   }
   out.decoded = true;
-  if (!(picture->header == *header) || picture->pixels != *pixels || picture->palette != *palette) {
+  const Palette expected = low ? PcxHeaderPalette(*header) : *palette;
+  if (!(picture->header == *header) || picture->pixels != *pixels || picture->palette != expected) {
     return fail("DecodePcx returned something other than the separate readers");
   }
   if (picture->size.width != PictureSize(*header)->width ||

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "format_check.h"
+#include "formats/palette_extent.h"
 #include "formats/png.h"
 
 namespace hw::fuzzing {
@@ -38,7 +39,8 @@ inline FormatCheck CheckPngInput(std::span<const uint8_t> data) {
   for (size_t k = static_cast<size_t>(pic->palette_count); k < 256; ++k) {
     if (!(pic->entries[k] == BoardEntry{})) return fail("an entry past the palette is not black");
   }
-  auto png = EncodeIndexedPng(pic->width, pic->height, pic->pixels, pic->entries, pic->cycles);
+  auto png = EncodeIndexedPng(pic->width, pic->height, pic->pixels, pic->entries, &pic->chunks,
+                              pic->cycles);
   if (!png) return fail("EncodeIndexedPng refused a decoded picture: " + png.error().message);
   auto again = DecodeIndexedPng(*png);
   if (!again) return fail("a written picture does not decode: " + again.error().message);
@@ -46,9 +48,13 @@ inline FormatCheck CheckPngInput(std::span<const uint8_t> data) {
   if (again->pixels != pic->pixels) return fail("pixels differ after a round trip");
   if (again->entries != pic->entries) return fail("entries differ after a round trip");
   if (again->cycles != pic->cycles) return fail("cycle ranges differ after a round trip");
-  if (again->palette_count != 256) return fail("a written palette is not 256 entries");
-  auto png2 =
-      EncodeIndexedPng(again->width, again->height, again->pixels, again->entries, again->cycles);
+  // Entries 0..L-1 at the smallest depth that holds them, and the kept chunks back.
+  const int length = UsedPaletteLength(pic->pixels, pic->entries);
+  if (again->palette_count != length) return fail("a written palette is not L entries long");
+  if (again->bit_depth != PngBitDepthFor(length)) return fail("not written at the smallest depth");
+  if (again->chunks != pic->chunks) return fail("the kept chunks differ after a round trip");
+  auto png2 = EncodeIndexedPng(again->width, again->height, again->pixels, again->entries,
+                               &again->chunks, again->cycles);
   if (!png2 || *png2 != *png) return fail("writing a reloaded picture changes the file");
   return out;
 }

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Whole-process `huewright-cli indices FILE > /dev/null` against Pillow's in-process
-# Image.open(FILE).load() on the same 4096 x 4096 PCX pictures, one per content
-# class (photo, cartoon, random, worst from bench_pcx, and flat: one index).
+# Image.open(FILE).load() on the same 4096 x 4096 pictures, one per content class
+# (photo, cartoon, random, worst from bench_pcx, and flat: one index), each as PCX
+# and converted by huewright-cli to GIF and BMP.
 # Runs are interleaved (ours, then Pillow's, class after class) and each side
 # reports the median wall time of --runs runs; the ratio is Pillow / ours, so
 # above 1 means the CLI as a whole process is faster than Pillow's decode alone.
@@ -52,8 +53,13 @@ from PIL import Image
 cli, folder, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
 static_cli = sys.argv[4] if len(sys.argv) > 4 else None
 Image.new("P", (4096, 4096), 7).save(os.path.join(folder, "flat.pcx"))
-kinds = ["photo", "cartoon", "random", "worst", "flat"]
-files = {k: os.path.join(folder, k + ".pcx") for k in kinds}
+classes = ["photo", "cartoon", "random", "worst", "flat"]
+for c in classes:
+    for ext in ("gif", "bmp"):
+        subprocess.run([cli, "convert", os.path.join(folder, c + ".pcx"),
+                        os.path.join(folder, c + "." + ext)], check=True)
+kinds = [c + "." + ext for ext in ("pcx", "gif", "bmp") for c in classes]
+files = {k: os.path.join(folder, k) for k in kinds}
 
 def ours(path, program=cli):
     t0 = time.perf_counter()
@@ -77,11 +83,11 @@ for _ in range(runs):
             times[(k, "static")].append(ours(files[k], static_cli))
 med = lambda k, side: statistics.median(times[(k, side)]) * 1e3
 print(f"4096 x 4096, median of {runs} interleaved runs (wall time, ms)")
-head = f"{'class':8} {'file MB':>8} {'cli':>8} {'Pillow':>8} {'Pillow/cli':>11}"
+head = f"{'picture':12} {'file MB':>8} {'cli':>8} {'Pillow':>8} {'Pillow/cli':>11}"
 print(head + (f" {'static cli':>11} {'Pillow/static':>14}" if static_cli else ""))
 for k in kinds:
     a, b = med(k, "ours"), med(k, "pillow")
-    line = f"{k:8} {os.path.getsize(files[k]) / 1e6:8.1f} {a:8.1f} {b:8.1f} {b / a:11.2f}"
+    line = f"{k:12} {os.path.getsize(files[k]) / 1e6:8.1f} {a:8.1f} {b:8.1f} {b / a:11.2f}"
     if static_cli:
         c = med(k, "static")
         line += f" {c:11.1f} {b / c:14.2f}"

@@ -168,10 +168,20 @@ def corpus():
     files["refused-48x40-mixed-cut-short.pcx"] = picture(header(xmax=47, ymax=39, bpl=48),
                                                          mixed[:len(mixed) * 2 // 3])
 
+    # ---- low depths: colours from the header, no palette needed at the end
+    files["valid-bpp4.pcx"] = picture(header(xmax=7, ymax=1, bpp=4, bpl=4), raw(range(8)))
+    files["valid-bpp1-4planes.pcx"] = picture(header(xmax=7, ymax=1, bpp=1, planes=4, bpl=2),
+                                              raw(range(16)))
+    files["valid-bpp2-no-tail.pcx"] = header(xmax=9, ymax=2, bpp=2, bpl=4) + encode_stream(
+        [0x1B, 0xE4, 0xFF, 0x00] * 3)
+    files["valid-bpp1-3planes-odd.pcx"] = header(xmax=10, ymax=1, bpp=1, planes=3, bpl=2) + \
+        raw(range(40, 52))
+    files["valid-bpp1-one-plane.pcx"] = header(xmax=15, ymax=0, bpp=1, bpl=2) + raw([0xA5, 0x0F])
+    files["refused-bpp4-bpl-too-short.pcx"] = header(xmax=9, ymax=0, bpp=4, bpl=4) + raw(range(8))
+    files["refused-bpp1-2planes-cut.pcx"] = header(xmax=7, ymax=3, bpp=1, planes=2, bpl=2) + \
+        raw(range(12))
+
     # ---- formats the editor cannot show
-    files["refused-bpp4.pcx"] = picture(header(xmax=7, ymax=1, bpp=4, bpl=4), raw(range(8)))
-    files["refused-bpp1-4planes.pcx"] = picture(header(xmax=7, ymax=1, bpp=1, planes=4, bpl=2),
-                                                raw(range(16)))
     files["refused-bpp8-3planes.pcx"] = picture(header(xmax=1, ymax=1, planes=3, bpl=2),
                                                 raw(range(12)))
     files["refused-bpp24.pcx"] = picture(header(xmax=1, ymax=1, bpp=24, bpl=6), raw(range(12)))
@@ -425,6 +435,119 @@ def pcx_rows_corpus(pcx_files):
     return files
 
 
+def gif_lzw(pixels, min_size=8):
+    """LZW data that never compresses: a clear code every 250 pixels keeps the codes
+    at min_size + 1 bits."""
+    clear, end, width = 1 << min_size, (1 << min_size) + 1, min_size + 1
+    codes = []
+    for i, v in enumerate(pixels):
+        if i % 250 == 0:
+            codes.append(clear)
+        codes.append(v)
+    codes.append(end)
+    acc = nbits = 0
+    out = bytearray()
+    for c in codes:
+        acc |= c << nbits
+        nbits += width
+        while nbits >= 8:
+            out.append(acc & 0xFF)
+            acc >>= 8
+            nbits -= 8
+    if nbits:
+        out.append(acc & 0xFF)
+    blocks = bytearray([min_size])
+    for i in range(0, len(out), 255):
+        part = out[i:i + 255]
+        blocks += bytes([len(part)]) + part
+    return bytes(blocks + b"\0")
+
+
+def gif(w, h, pixels, colours=256, fw=None, fh=None, left=0, top=0, interlace=False,
+        trans=None, local=False, bg=0, version=b"GIF89a"):
+    fw, fh = fw or w, fh or h
+    bits = max(1, (colours - 1).bit_length())
+    table = bytes((i * 5 + k * 71) & 0xFF for i in range(1 << bits) for k in range(3))
+    flags = 0 if local else 0x80 | 0x70 | (bits - 1)
+    out = version + struct.pack("<HHBBB", w, h, flags, bg, 0) + (b"" if local else table)
+    if trans is not None:
+        out += bytes([0x21, 0xF9, 4, 1, 0, 0, trans, 0])
+    iflags = (0x40 if interlace else 0) | ((0x80 | (bits - 1)) if local else 0)
+    out += b"," + struct.pack("<HHHHB", left, top, fw, fh, iflags) + (table if local else b"")
+    rows = [pixels[y * fw:(y + 1) * fw] for y in range(fh)]
+    if interlace:
+        order = [y for start, step in ((0, 8), (4, 8), (2, 4), (1, 2))
+                 for y in range(start, fh, step)]
+        rows = [rows[y] for y in order]
+    return out + gif_lzw([v for r in rows for v in r]) + b";"
+
+
+def gif_corpus():
+    files = {}
+    px = [(x * 3 + y * 7) % 200 for y in range(9) for x in range(13)]
+    files["valid-13x9.gif"] = gif(13, 9, px)
+    files["valid-13x9-interlaced.gif"] = gif(13, 9, px, interlace=True)
+    files["valid-13x9-transparent-87a.gif"] = gif(13, 9, px, trans=5, version=b"GIF87a")
+    files["valid-frame-inside-screen.gif"] = gif(20, 12, [v % 16 for v in px], colours=16,
+                                                 fw=13, fh=9, left=4, top=2, bg=3)
+    files["valid-frame-past-screen-local.gif"] = gif(10, 5, px, fw=13, fh=9, left=3, top=1,
+                                                     local=True)
+    files["valid-pixels-past-table.gif"] = gif(13, 9, px, colours=4)
+    files["refused-cut-in-data.gif"] = gif(13, 9, px)[:-20]
+    files["refused-no-frame.gif"] = gif(13, 9, px)[:13 + 768] + b";"
+    files["refused-no-table.gif"] = gif(13, 9, px, local=True)[:13] + \
+        gif(13, 9, px)[13 + 768:]
+    files["refused-huge-screen-tiny-file.gif"] = b"GIF89a" + struct.pack(
+        "<HHBBB", 32767, 32767, 0x80, 0, 0) + bytes(6) + b",\0\0\0\0\1\0\1\0\0\2\2\x4c\x01\0;"
+    files["refused-empty-screen.gif"] = gif(0, 0, [], fw=1, fh=1) if False else \
+        b"GIF89a" + struct.pack("<HHBBB", 0, 0, 0, 0, 0) + b";"
+    files["refused-not-gif.gif"] = b"GIF90a" + bytes(20)
+    return files
+
+
+def bmp(w, h, bits, data, compression=0, colours=0, info=40, table_len=None):
+    n = table_len if table_len is not None else (colours or (1 << bits))
+    entry = 3 if info == 12 else 4
+    table = bytes((i * 3 + k * 50) & 0xFF for i in range(n) for k in range(entry))
+    offset = 14 + info + len(table)
+    if info == 12:
+        head = struct.pack("<IHHHH", 12, w, h & 0xFFFF, 1, bits)
+    else:
+        head = struct.pack("<IiiHHIIiiII", info, w, h, 1, bits, compression, len(data), 2835,
+                           2835, colours, 0).ljust(info, b"\0")
+    return b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + head + table + data
+
+
+def bmp_rows(w, h, bits, value):
+    stride = (w * bits + 31) // 32 * 4
+    return bytes(value(x, y) for y in range(h) for x in range(stride))
+
+
+def bmp_corpus():
+    files = {}
+    files["valid-8bit-9x5.bmp"] = bmp(9, 5, 8, bmp_rows(9, 5, 8, lambda x, y: x * 9 + y))
+    files["valid-8bit-top-down-short-table.bmp"] = bmp(
+        9, -5, 8, bmp_rows(9, 5, 8, lambda x, y: (x + y) % 20), colours=20)
+    files["valid-4bit-7x3.bmp"] = bmp(7, 3, 4, bmp_rows(7, 3, 4, lambda x, y: x * 17 + y))
+    files["valid-1bit-20x3.bmp"] = bmp(20, 3, 1, bmp_rows(20, 3, 1, lambda x, y: 0xA5 ^ y))
+    files["valid-core-header.bmp"] = bmp(7, 3, 4, bmp_rows(7, 3, 4, lambda x, y: x), info=12)
+    files["valid-v5-header.bmp"] = bmp(7, 3, 8, bmp_rows(7, 3, 8, lambda x, y: x), info=124)
+    files["valid-rle8.bmp"] = bmp(6, 3, 8, bytes([3, 7, 0, 4, 1, 2, 3, 4, 0, 0, 0, 2, 2, 1, 1, 9,
+                                                  0, 1]), compression=1)
+    files["valid-rle4.bmp"] = bmp(6, 3, 4, bytes([4, 0x12, 0, 3, 0xAB, 0xC0, 0, 0, 0, 2, 1, 1, 2,
+                                                  0x3F, 0, 1]), compression=2)
+    files["refused-rle8-no-end.bmp"] = bmp(6, 3, 8, bytes([3, 7, 0, 0]), compression=1)
+    files["refused-rows-cut.bmp"] = bmp(9, 5, 8, bmp_rows(9, 5, 8, lambda x, y: 1)[:30])
+    files["refused-24bit.bmp"] = bmp(2, 2, 24, bytes(16), table_len=0)
+    files["refused-rle4-at-8-bits.bmp"] = bmp(6, 3, 8, bytes([0, 1]), compression=2)
+    files["refused-huge-rle-tiny-file.bmp"] = bmp(30000, 30000, 8, bytes([0, 1]), compression=1)
+    files["refused-table-past-end.bmp"] = bmp(2, 2, 8, bytes(8), colours=200)[:200]
+    files["refused-offset-past-end.bmp"] = b"BM" + struct.pack("<IHHI", 0, 0, 0, 99999) + \
+        struct.pack("<IiiHHIIiiII", 40, 2, 2, 1, 8, 0, 0, 0, 0, 2, 0) + bytes(8)
+    files["refused-not-bmp.bmp"] = b"BA" + bytes(60)
+    return files
+
+
 def write_all(out, files):
     os.makedirs(out, exist_ok=True)
     for name, data in sorted(files.items()):
@@ -440,6 +563,8 @@ def main():
     write_all(out.rstrip("/") + "_pcx_rows", pcx_rows_corpus(pcx))
     write_all(out.rstrip("/") + "_png", png_corpus())
     write_all(out.rstrip("/") + "_palette", palette_corpus())
+    write_all(out.rstrip("/") + "_gif", gif_corpus())
+    write_all(out.rstrip("/") + "_bmp", bmp_corpus())
 
 
 if __name__ == "__main__":

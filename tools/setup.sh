@@ -11,12 +11,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 packages=(build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev googletest
-  libgmock-dev libbenchmark-dev nettle-dev libspng-dev libacl1-dev)
+  libgmock-dev libbenchmark-dev nettle-dev libspng-dev libacl1-dev libgif-dev)
 if [ "$mode" = test ]; then
   # Interoperability peers, the fuzzing compiler and runtime, the format check.
   # A virtual X server, a window manager and xdotool for the real-window checks.
   packages+=(clang libclang-rt-14-dev python3 python3-pil imagemagick netpbm clang-format
-    xvfb xauth openbox xdotool)
+    xvfb xauth openbox xdotool gifsicle)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -76,8 +76,10 @@ std::optional<EditArgs> ReadArgs(const std::vector<std::string>& args, int* code
   e.out = rest[1];
   e.steps.assign(rest.begin() + 2, rest.end());
   // The formats come from the names: standard output has none to tell.
-  if (!HasExtension(e.out, ".pcx") && !HasExtension(e.out, ".png")) {
-    *code = UsageError("edit: OUT '" + e.out + "' must be a picture ending in .pcx or .png");
+  if (!HasExtension(e.out, ".pcx") && !HasExtension(e.out, ".png") &&
+      !HasExtension(e.out, ".gif") && !HasExtension(e.out, ".bmp")) {
+    *code = UsageError("edit: OUT '" + e.out +
+                       "' must be a picture ending in .pcx, .png, .gif or .bmp");
     return std::nullopt;
   }
   if (e.palette_out && !PaletteFormatForExtension(*e.palette_out)) {
@@ -183,6 +185,7 @@ int Edit(const std::vector<std::string>& args) {
                                    pipeline.editor().Cycles().size())) {
     Warn(e->out, *loss);
   }
+  if (!pipeline.editor().SaveNote().empty()) Warn(e->out, pipeline.editor().SaveNote());
   if (e->map) {
     current_file = *e->map;
     auto written = WriteFileReplacing(*e->map, std::vector<uint8_t>(map.begin(), map.end()));

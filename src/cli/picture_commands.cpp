@@ -56,12 +56,26 @@ hw::Status ForEachSlice(hw::OpenedPicture& picture, Take take) {
   });
 }
 
-// PCX pictures report their header's fields; PNG pictures the file's bit depth (the
+const char* FormatName(hw::PictureFormat format) {
+  switch (format) {
+    case hw::PictureFormat::Png:
+      return "png";
+    case hw::PictureFormat::Gif:
+      return "gif";
+    case hw::PictureFormat::Bmp:
+      return "bmp";
+    case hw::PictureFormat::Pcx:
+      break;
+  }
+  return "pcx";
+}
+
+// PCX pictures report their header's fields; the others the file's bit depth (the
 // indices and the hashes are one byte per pixel all the same).
 std::string Json(const hw::OpenedPicture& picture, const std::string& pixels_hash,
                  const std::string& palette_hash) {
   const bool pcx = picture.format() == hw::PictureFormat::Pcx;
-  std::string json = std::string("{\"format\":\"") + (pcx ? "pcx" : "png") +
+  std::string json = std::string("{\"format\":\"") + FormatName(picture.format()) +
                      "\",\"width\":" + std::to_string(picture.width()) +
                      ",\"height\":" + std::to_string(picture.height()) + ",\"bits_per_pixel\":";
   if (pcx) {
@@ -70,7 +84,7 @@ std::string Json(const hw::OpenedPicture& picture, const std::string& pixels_has
             ",\"bytes_per_line\":" + std::to_string(h.BytesPerLine) +
             ",\"encoding\":" + std::to_string(h.Encoding);
   } else {
-    json += std::to_string(picture.png_bit_depth());
+    json += std::to_string(picture.bit_depth());
   }
   json += ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" + palette_hash +
           "\",\"cycles\":[";
@@ -222,7 +236,8 @@ int Convert(const std::string& in, const std::string& out, bool palette_strip) {
     }
     kind = Kind::Palette;
     palette_format = hw::PaletteFormat::PngStrip;
-  } else if (hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png")) {
+  } else if (hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png") ||
+             hw::HasExtension(out, ".gif") || hw::HasExtension(out, ".bmp")) {
     kind = Kind::Picture;
   } else if (auto format = hw::PaletteFormatForExtension(out)) {
     kind = Kind::Palette;

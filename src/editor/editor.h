@@ -123,6 +123,9 @@ class Editor {
   PictureFormat PictureFileFormat() const { return format_; }
   // What the last command had to say, if anything (empty otherwise).
   const std::string& Message() const { return message_; }
+  // What the last picture save changed of the file's kind (a PCX written at 8 bits
+  // because the picture no longer fits its depth, and why); empty otherwise.
+  const std::string& SaveNote() const { return save_note_; }
   // Colour cycling: whether it can start (a picture or palette was loaded),
   // whether it runs, its scheme and the milliseconds between two steps (16 until
   // a speed is set).
@@ -298,7 +301,9 @@ class Editor {
   uint64_t saved_position_ = 0;                // the history's position at the last save
   // No position of the history: a restored picture stays changed until saved.
   static constexpr uint64_t kNeverSaved = ~uint64_t{0};
-  PcxHeader header_{};  // of a loaded PCX file, whose fields a PCX save keeps
+  PcxHeader header_{};     // of a loaded PCX file, whose fields a PCX save keeps
+  PngChunks png_chunks_;   // of a loaded PNG file, which a PNG save writes back
+  std::string save_note_;  // see SaveNote
   std::vector<uint8_t> loaded_pixels_;
   std::vector<uint8_t> pixels_;  // the remapped pixels; used while the map is not the identity
   bool identity_ = true;

@@ -111,6 +111,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   // picture starts from the identity map and a new history.
   format_ = pic.format;
   header_ = pic.pcx_header;
+  png_chunks_ = std::move(pic.png_chunks);
   width_ = pic.width;
   height_ = pic.height;
   if (preparing_.joinable()) preparing_.join();
@@ -179,16 +180,19 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
     // The PCX writer copies entries 0..15 into the header; that change is kept
     // only when the file was written.
     PcxHeader header = header_;
+    std::string note;
     const Status saved = SavePictureFile(path, format, header, width_, height_, Pixels(),
-                                         board_.entries, board_.cycles);
+                                         board_.entries, &png_chunks_, &note, board_.cycles);
     busy.Release();
+    save_note_.clear();
     if (!saved) {
       ReportError(FailureMessage(path, saved.error()));
       return false;
     }
     header_ = header;
     saved_position_ = history_.Position();
-    message_ = SavedMessage(path);
+    save_note_ = note;
+    message_ = SavedMessage(path) + (note.empty() ? "" : ", " + note);
     if (auto* v = view()) v->StateChanged();
     return true;
   });
@@ -199,7 +203,7 @@ Status Editor::WriteCopy(const std::string& path) const {
   try {
     PcxHeader header = header_;
     return SavePictureFile(path, PictureFormat::Png, header, width_, height_, Pixels(),
-                           board_.entries, board_.cycles);
+                           board_.entries, &png_chunks_, nullptr, board_.cycles);
   } catch (const std::bad_alloc&) {
     return Error{"cannot save '" + path + "': not enough memory"};
   }

@@ -43,6 +43,101 @@ Result<PcxSize> PictureSize(const PcxHeader& header) {
   return PcxSize{w, h, static_cast<int32_t>(count)};
 }
 
+bool PcxDepthReadable(const PcxHeader& h) {
+  if (h.NPlanes == 1) {
+    return h.BitsPerPixel == 1 || h.BitsPerPixel == 2 || h.BitsPerPixel == 4 || h.BitsPerPixel == 8;
+  }
+  return h.BitsPerPixel == 1 && h.NPlanes >= 2 && h.NPlanes <= 4;
+}
+
+bool PcxIsLowDepth(const PcxHeader& h) { return PcxDepthReadable(h) && h.BitsPerPixel < 8; }
+
+int PcxColours(const PcxHeader& h) {
+  const int bits = h.BitsPerPixel * h.NPlanes;
+  return bits >= 8 ? 256 : 1 << bits;
+}
+
+Palette PcxHeaderPalette(const PcxHeader& h) {
+  Palette palette{};
+  std::copy(h.ColorMap.begin(), h.ColorMap.end(), palette.begin());
+  if (h.BitsPerPixel == 1 && h.NPlanes == 1 && h.ColorMap[0] == h.ColorMap[1]) {
+    palette[0] = {0, 0, 0};
+    palette[1] = {255, 255, 255};
+  }
+  return palette;
+}
+
+void UnpackPcxRow(const PcxHeader& h, const uint8_t* scan, int32_t width, uint8_t* out) {
+  const int bits = h.BitsPerPixel;
+  if (h.NPlanes == 1) {
+    const int per_byte = 8 / bits;
+    const unsigned mask = (1u << bits) - 1;
+    for (int32_t x = 0; x < width; ++x) {
+      const int shift = 8 - bits * (x % per_byte + 1);
+      out[x] = static_cast<uint8_t>((scan[x / per_byte] >> shift) & mask);
+    }
+    return;
+  }
+  std::memset(out, 0, static_cast<size_t>(width));
+  for (int p = 0; p < h.NPlanes; ++p) {
+    const uint8_t* plane = scan + static_cast<size_t>(p) * static_cast<size_t>(h.BytesPerLine);
+    for (int32_t x = 0; x < width; ++x) {
+      out[x] = static_cast<uint8_t>(out[x] | ((plane[x >> 3] >> (7 - (x & 7))) & 1) << p);
+    }
+  }
+}
+
+void PackPcxRow(const PcxHeader& h, const uint8_t* row, int32_t width, uint8_t* scan) {
+  const int bits = h.BitsPerPixel;
+  std::memset(scan, 0, static_cast<size_t>(h.BytesPerLine) * h.NPlanes);
+  if (h.NPlanes == 1) {
+    const int per_byte = 8 / bits;
+    const unsigned mask = (1u << bits) - 1;
+    for (int32_t x = 0; x < width; ++x) {
+      const int shift = 8 - bits * (x % per_byte + 1);
+      scan[x / per_byte] = static_cast<uint8_t>(scan[x / per_byte] | (row[x] & mask) << shift);
+    }
+    return;
+  }
+  for (int p = 0; p < h.NPlanes; ++p) {
+    uint8_t* plane = scan + static_cast<size_t>(p) * static_cast<size_t>(h.BytesPerLine);
+    for (int32_t x = 0; x < width; ++x) {
+      plane[x >> 3] = static_cast<uint8_t>(plane[x >> 3] | ((row[x] >> p) & 1) << (7 - (x & 7)));
+    }
+  }
+}
+
+std::optional<std::string> FitPcxDepth(PcxHeader& header, std::span<const uint8_t> pixels,
+                                       const BoardEntries& entries) {
+  if (!PcxIsLowDepth(header)) return std::nullopt;
+  const int colours = PcxColours(header);
+  const std::string depth = std::to_string(header.BitsPerPixel * header.NPlanes) + "-bit";
+  std::string why;
+  const uint8_t top = pixels.empty() ? 0 : *std::max_element(pixels.begin(), pixels.end());
+  if (top >= colours) {
+    why = "index " + std::to_string(top) + " is used and a " + depth + " PCX holds " +
+          std::to_string(colours) + " colours";
+  } else {
+    for (size_t k = static_cast<size_t>(colours); k < 256 && why.empty(); ++k) {
+      if (entries[k] != BoardEntry{}) {
+        why = "entry " + std::to_string(k) + " has a colour and a " + depth + " PCX holds " +
+              std::to_string(colours);
+      }
+    }
+    if (why.empty() && colours == 2 && header.NPlanes == 1 && entries[0].rgb == entries[1].rgb) {
+      why = "entries 0 and 1 are alike, which a 1-bit PCX reads as black and white";
+    }
+  }
+  if (why.empty()) return std::nullopt;
+  const auto size = PictureSize(header);
+  header.Version = 5;
+  header.BitsPerPixel = 8;
+  header.NPlanes = 1;
+  header.PaletteInfo = 1;
+  if (size) header.BytesPerLine = static_cast<int16_t>(std::max<int32_t>(size->width, 1));
+  return why;
+}
+
 PcxHeader IndexedPictureHeader(int16_t width, int16_t height) {
   PcxHeader h{};
   h.Manufacturer = 10;
@@ -126,11 +221,18 @@ struct PixelLayout {
 };
 
 Result<PixelLayout> CheckPixelLayout(const PcxHeader& h, uint64_t file_size) {
-  if (h.BitsPerPixel != 8 || h.NPlanes != 1) {
+  if (h.BitsPerPixel == 8 && h.NPlanes == 3) {
+    return Error{
+        "a 24-bit true-colour picture (3 planes of 8 bits); only indexed pictures can "
+        "be read"};
+  }
+  if (!PcxDepthReadable(h)) {
     return Error{"unsupported picture: " + std::to_string(h.BitsPerPixel) + " bits per pixel in " +
                  std::to_string(h.NPlanes) +
-                 " plane(s); only 8 bits per pixel in 1 plane can be read"};
+                 " plane(s); indexed pictures of 8 bits in 1 plane, 1, 2 or 4 bits in 1 plane, or "
+                 "1 bit in 2, 3 or 4 planes can be read"};
   }
+  const bool packed = PcxIsLowDepth(h);
   auto size = PictureSize(h);
   if (!size) return size.error();
   const int32_t w = size->width, ht = size->height;
@@ -138,10 +240,25 @@ Result<PixelLayout> CheckPixelLayout(const PcxHeader& h, uint64_t file_size) {
     return Error{"picture has no pixels (" + std::to_string(w) + " x " + std::to_string(ht) + ")"};
   }
   PixelLayout layout{*size, RowBytes(h, w), 0};
-  layout.data_bytes =
-      file_size >= kPcxHeaderSize + kPaletteBytes ? file_size - kPcxHeaderSize - kPaletteBytes : 0;
-  // Decoded bytes needed: every row in full except the last, whose filler is not needed.
-  const int64_t needed = layout.row_bytes * (ht - 1) + w;
+  int64_t needed = 0;
+  if (packed) {
+    // Each row is NPlanes planes of BytesPerLine bytes, every one of them needed.
+    const int64_t plane_bytes = (int64_t{w} * h.BitsPerPixel + 7) / 8;
+    if (h.BytesPerLine < plane_bytes) {
+      return Error{"BytesPerLine " + std::to_string(h.BytesPerLine) +
+                   " is too short for a row of " + std::to_string(w) + " pixels at " +
+                   std::to_string(h.BitsPerPixel) + " bits"};
+    }
+    layout.row_bytes = int64_t{h.BytesPerLine} * h.NPlanes;
+    layout.data_bytes = file_size >= kPcxHeaderSize ? file_size - kPcxHeaderSize : 0;
+    needed = layout.row_bytes * ht;
+  } else {
+    layout.data_bytes = file_size >= kPcxHeaderSize + kPaletteBytes
+                            ? file_size - kPcxHeaderSize - kPaletteBytes
+                            : 0;
+    // Decoded bytes needed: every row in full except the last, whose filler is not needed.
+    needed = layout.row_bytes * (ht - 1) + w;
+  }
   // Far more than any picture needs, so that the bound below cannot overflow.
   const int64_t data =
       static_cast<int64_t>(std::min<uint64_t>(layout.data_bytes, uint64_t{1} << 40));
@@ -172,6 +289,23 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file) {
   const int64_t row_bytes = layout->row_bytes;
   const size_t data_bytes = static_cast<size_t>(layout->data_bytes);
   const PcxSize* size = &layout->size;
+  if (PcxIsLowDepth(h)) {
+    // Packed and planar rows go through the row decoder, which spreads them to a
+    // byte a pixel.
+    size_t at = kPcxHeaderSize;
+    auto decoder = PcxRowDecoder::Open(file.first(kPcxHeaderSize), file.size(),
+                                       [&file, &at](std::span<uint8_t> into) -> Result<size_t> {
+                                         const size_t n = std::min(into.size(), file.size() - at);
+                                         std::memcpy(into.data(), file.data() + at, n);
+                                         at += n;
+                                         return n;
+                                       });
+    if (!decoder) return decoder.error();
+    std::vector<uint8_t> pixels = AllocateBuffer<uint8_t>(static_cast<size_t>(size->count));
+    auto rows = decoder->ReadRows(pixels);
+    if (!rows) return rows.error();
+    return pixels;
+  }
   if (h.Encoding == 0) {
     std::vector<uint8_t> raw = AllocateBuffer<uint8_t>(static_cast<size_t>(size->count));
     const uint8_t* rows = file.data() + kPcxHeaderSize;
@@ -202,7 +336,9 @@ Result<PcxRowDecoder> PcxRowDecoder::Open(std::span<const uint8_t> head, uint64_
                                           PcxByteSource source, size_t input_bytes) {
   auto header = ReadPcxHeader(head);
   if (!header) return header.error();
-  if (file_size < kPaletteBytes) {
+  // Only an 8-bit picture has its palette at the end; a low-depth one is told by its
+  // header, not refused for a palette it need not have.
+  if (PcxDepthReadable(*header) && !PcxIsLowDepth(*header) && file_size < kPaletteBytes) {
     return Error{"file is shorter than the 768-byte palette (" + std::to_string(file_size) +
                  " bytes)"};
   }
@@ -215,7 +351,11 @@ Result<PcxRowDecoder> PcxRowDecoder::Open(std::span<const uint8_t> head, uint64_
   decoder.source_ = std::move(source);
   decoder.data_left_ = layout->data_bytes;
   decoder.input_.resize(std::max<size_t>(input_bytes, 256));
-  decoder.filler_.resize(static_cast<size_t>(layout->row_bytes - layout->size.width));
+  if (PcxIsLowDepth(*header)) {
+    decoder.scan_.resize(static_cast<size_t>(layout->row_bytes));
+  } else {
+    decoder.filler_.resize(static_cast<size_t>(layout->row_bytes - layout->size.width));
+  }
   return decoder;
 }
 
@@ -266,6 +406,15 @@ Result<int32_t> PcxRowDecoder::ReadRows(std::span<uint8_t> out) {
     return Error{"a buffer of " + std::to_string(out.size()) + " bytes cannot hold a row of " +
                  std::to_string(w)};
   }
+  if (!scan_.empty()) {
+    for (int32_t r = 0; r < rows; ++r) {
+      auto row = Take(scan_.data(), static_cast<int64_t>(scan_.size()));
+      if (!row) return row.error();
+      UnpackPcxRow(header_, scan_.data(), w, out.data() + static_cast<size_t>(r) * w);
+      ++rows_done_;
+    }
+    return rows;
+  }
   if (filler_.empty()) {
     // Without filler the rows lie back to back in the data as in `out`: one call
     // decodes them all, and the careful end-of-output loop runs once per slice
@@ -300,10 +449,11 @@ Result<Palette> ReadPcxPalette(std::span<const uint8_t> file) {
 Result<PcxPicture> DecodePcx(std::span<const uint8_t> file) {
   auto header = ReadPcxHeader(file);
   if (!header) return header.error();
-  auto palette = ReadPcxPalette(file);
-  if (!palette) return palette.error();
   auto pixels = ReadPcxPixels(file);
   if (!pixels) return pixels.error();
+  auto palette =
+      PcxIsLowDepth(*header) ? Result<Palette>(PcxHeaderPalette(*header)) : ReadPcxPalette(file);
+  if (!palette) return palette.error();
   PcxPicture pic;
   pic.header = *header;
   pic.size = *PictureSize(*header);
@@ -322,17 +472,27 @@ Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t
     return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
                  " bytes, the picture needs " + std::to_string(size->count)};
   }
+  const bool packed = PcxIsLowDepth(header);
+  if (!empty && packed) {
+    const auto used = pixels.first(static_cast<size_t>(size->count));
+    const uint8_t top = *std::max_element(used.begin(), used.end());
+    if (top >= PcxColours(header)) {
+      return Error{"index " + std::to_string(top) + " does not fit a picture of " +
+                   std::to_string(PcxColours(header)) + " colours"};
+    }
+  }
   auto encoder = PcxRowEncoder::Start(header, palette);
   if (!encoder) return encoder.error();
 
   std::vector<uint8_t> out;
-  const int64_t row_bytes = empty ? 0 : RowBytes(header, w);
-  const int64_t data_bytes = row_bytes * (empty ? 0 : ht);
+  const int64_t row_bytes =
+      empty ? 0 : (packed ? int64_t{header.BytesPerLine} * header.NPlanes : RowBytes(header, w));
+  const int64_t data_bytes = row_bytes * (empty ? 0 : ht) * (packed ? 2 : 1);
   // The encoded data never exceeds one byte per pixel plus one per literal of 192
   // or more (a run of n >= 2 takes 2 <= n bytes), so reserving that bound means the
   // buffer is allocated once and never moved.
   int64_t bound = data_bytes + static_cast<int64_t>(kPcxHeaderSize + 1 + kPaletteBytes);
-  if (!empty && header.Encoding != 0) {
+  if (!empty && header.Encoding != 0 && !packed) {
     bound +=
         static_cast<int64_t>(pcx_runs::CountHigh(pixels.first(static_cast<size_t>(size->count))));
   }
@@ -353,7 +513,18 @@ Result<PcxRowEncoder> PcxRowEncoder::Start(PcxHeader& header, const Palette& pal
   PcxRowEncoder encoder;
   encoder.header_ = header;
   encoder.palette_ = palette;
-  if (size->width > 0 && size->height > 0) {
+  if (PcxIsLowDepth(header) && size->width > 0 && size->height > 0) {
+    const int64_t plane_bytes = (int64_t{size->width} * header.BitsPerPixel + 7) / 8;
+    if (header.BytesPerLine < plane_bytes) {
+      return Error{"BytesPerLine " + std::to_string(header.BytesPerLine) +
+                   " is too short for a row of " + std::to_string(size->width) + " pixels"};
+    }
+    encoder.width_ = size->width;
+    encoder.row_bytes_ = int64_t{header.BytesPerLine} * header.NPlanes;
+    encoder.padded_.assign(static_cast<size_t>(encoder.row_bytes_), 0);
+    encoder.encoded_.resize(static_cast<size_t>(2 * encoder.row_bytes_ + 64 * header.NPlanes));
+    encoder.packed_ = true;
+  } else if (size->width > 0 && size->height > 0) {
     encoder.width_ = size->width;
     encoder.row_bytes_ = RowBytes(header, size->width);
     // Rows shorter than BytesPerLine are padded with zeros in a copy.
@@ -368,6 +539,21 @@ void PcxRowEncoder::AppendRows(std::span<const uint8_t> rows, std::vector<uint8_
   const auto w = static_cast<size_t>(width_);
   for (size_t at = 0; at + w <= rows.size(); at += w) {
     const uint8_t* row = rows.data() + at;
+    if (packed_) {
+      PackPcxRow(header_, row, width_, padded_.data());
+      if (header_.Encoding == 0) {
+        out.insert(out.end(), padded_.begin(), padded_.end());
+        continue;
+      }
+      // Each plane's bytes are encoded on their own: no run crosses into the next.
+      uint8_t* end = encoded_.data();
+      for (int p = 0; p < header_.NPlanes; ++p) {
+        end = pcx_runs::EncodeRow(padded_.data() + static_cast<size_t>(p) * header_.BytesPerLine,
+                                  header_.BytesPerLine, end);
+      }
+      out.insert(out.end(), encoded_.data(), end);
+      continue;
+    }
     if (!padded_.empty()) {
       std::memcpy(padded_.data(), row, w);
       row = padded_.data();
@@ -382,6 +568,7 @@ void PcxRowEncoder::AppendRows(std::span<const uint8_t> rows, std::vector<uint8_
 }
 
 void PcxRowEncoder::AppendTail(std::vector<uint8_t>& out) const {
+  if (PcxIsLowDepth(header_)) return;  // its colours are in the header
   out.push_back(12);
   const auto* pal = reinterpret_cast<const uint8_t*>(palette_.data());
   out.insert(out.end(), pal, pal + kPaletteBytes);

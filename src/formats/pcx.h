@@ -5,7 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "colour/colour.h"
@@ -48,6 +50,31 @@ inline constexpr const char* kNotAPicture = "not a picture Huewright reads";
 inline bool HasPcxSignature(std::span<const uint8_t> bytes) {
   return !bytes.empty() && bytes[0] == kPcxManufacturer;
 }
+
+// The depths read: 8 bits in 1 plane (with the 256-colour palette at the end of the
+// file), and the low depths, whose colours are the header's ColorMap: 1, 2 or 4 bits
+// packed in 1 plane, or 1 bit in 2, 3 or 4 planes. True colour (3 planes of 8 bits)
+// and every other combination are refused.
+bool PcxDepthReadable(const PcxHeader& header);
+bool PcxIsLowDepth(const PcxHeader& header);
+// 2 to the bits per pixel times the planes: the indices a picture of that depth holds.
+int PcxColours(const PcxHeader& header);
+// The palette of a low-depth picture: ColorMap's 16 entries, the rest black; for
+// 1 bit in 1 plane, entries 0 and 1 when they differ, else black and white (as
+// netpbm's reader does where it and Pillow disagree).
+Palette PcxHeaderPalette(const PcxHeader& header);
+// One row of a low-depth picture: NPlanes planes of BytesPerLine bytes <-> width
+// indices, one byte each. Packing zeroes the padding and drops bits past the depth.
+void UnpackPcxRow(const PcxHeader& header, const uint8_t* scan, int32_t width, uint8_t* out);
+void PackPcxRow(const PcxHeader& header, const uint8_t* row, int32_t width, uint8_t* scan);
+
+// Makes `header` one a save can write for these pixels and entries: kept as it is
+// when the picture fits its depth (every used index below PcxColours, every entry
+// past them opaque black, and for 1 bit in 1 plane entries 0 and 1 unlike, so the
+// file reads back as the board), else turned into an 8-bit, one-plane header of the
+// same window. Returns why it had to be widened, or nullopt when kept.
+std::optional<std::string> FitPcxDepth(PcxHeader& header, std::span<const uint8_t> pixels,
+                                       const BoardEntries& entries);
 
 // Width and height from the window fields in 16-bit arithmetic, and their product
 // in 32-bit arithmetic. Fails when any of them leaves its range.
@@ -138,11 +165,15 @@ class PcxRowDecoder {
   int pending_ = 0;           // run carried over from the last Take
   uint8_t value_ = 0;
   std::vector<uint8_t> filler_;
+  std::vector<uint8_t> scan_;  // one packed row of a low-depth picture
 };
 
 // Encodes a file: copies palette entries 0..15 into header.ColorMap (the change
 // stays in the caller's record), then header, pixel data (raw when Encoding is 0,
 // run-length otherwise, rows padded to BytesPerLine), the byte 12 and the palette.
+// A low-depth header packs the rows at its depth (each plane's bytes encoded on
+// their own) and has no palette after them; an index its depth cannot hold is
+// refused.
 // A count of 0 or less writes no pixel data. pixels must hold width x height bytes.
 Result<std::vector<uint8_t>> WritePcx(PcxHeader& header, std::span<const uint8_t> pixels,
                                       const Palette& palette);
@@ -165,6 +196,7 @@ class PcxRowEncoder {
   Palette palette_{};
   int32_t width_ = 0;  // 0 for a picture without pixel data
   int64_t row_bytes_ = 0;
+  bool packed_ = false;  // a low-depth picture: rows packed into planes
   std::vector<uint8_t> padded_, encoded_;
 };
 

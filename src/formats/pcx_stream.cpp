@@ -28,6 +28,8 @@ Result<std::unique_ptr<PcxFileRows>> PcxFileRows::Open(FileReader file, const st
     if (!pal) return pal.error();
   }
   if (auto started = rows->StartDecoder(); !started) return started.error();
+  // A low-depth picture's colours are in its header.
+  if (PcxIsLowDepth(rows->header())) rows->palette_ = PcxHeaderPalette(rows->header());
   return rows;
 }
 

@@ -3,6 +3,6 @@
 
 namespace hw {
 
-enum class PictureFormat { Pcx, Png };
+enum class PictureFormat { Pcx, Png, Gif, Bmp };
 
 }  // namespace hw

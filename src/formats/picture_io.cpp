@@ -5,8 +5,11 @@
 #include <cctype>
 #include <new>
 
+#include "formats/bmp.h"
 #include "formats/file_io.h"
+#include "formats/gif.h"
 #include "formats/palette_console.h"
+#include "formats/palette_extent.h"
 #include "formats/png.h"
 #include "formats/save_losses.h"
 
@@ -34,16 +37,25 @@ bool HasExtension(const std::string& path, std::string_view extension) {
 }
 
 PictureFormat PictureFormatForName(const std::string& path) {
-  return HasExtension(path, ".png") ? PictureFormat::Png : PictureFormat::Pcx;
+  if (HasExtension(path, ".png")) return PictureFormat::Png;
+  if (HasExtension(path, ".gif")) return PictureFormat::Gif;
+  if (HasExtension(path, ".bmp")) return PictureFormat::Bmp;
+  return PictureFormat::Pcx;
 }
 
 Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
                        int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
-                       const BoardEntries& entries, const CycleRanges& cycles) {
+                       const BoardEntries& entries, const PngChunks* png_chunks, std::string* note,
+                       const CycleRanges& cycles) {
   try {
+    if (note) note->clear();
     Result<std::vector<uint8_t>> bytes = Error{""};
     if (format == PictureFormat::Png) {
-      bytes = EncodeIndexedPng(width, height, pixels, entries, cycles);
+      bytes = EncodeIndexedPng(width, height, pixels, entries, png_chunks, cycles);
+    } else if (format == PictureFormat::Gif) {
+      bytes = EncodeGif(width, height, pixels, entries);
+    } else if (format == PictureFormat::Bmp) {
+      bytes = EncodeBmp(width, height, pixels, entries);
     } else {
       if (width > kMaxPcxSide || height > kMaxPcxSide) {
         return Error{"cannot save " + Named(path) + ": a PCX picture is at most 32767 x 32767 " +
@@ -52,7 +64,18 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
       }
       Palette palette{};
       for (size_t i = 0; i < 256; ++i) palette[i] = entries[i].rgb;
-      bytes = WritePcx(header, pixels, palette);
+      // The depth the file had, unless the picture no longer fits it.
+      PcxHeader written = header;
+      const auto widened = FitPcxDepth(written, pixels, entries);
+      bytes = WritePcx(written, pixels, palette);
+      if (bytes) {
+        auto saved = WriteFileReplacing(path, *bytes);
+        if (saved) {
+          header = written;
+          if (note && widened) *note = "written at 8 bits per pixel: " + *widened;
+        }
+        return saved;
+      }
     }
     if (!bytes) return Error{"cannot save " + Named(path) + ": " + bytes.error().message};
     return WriteFileReplacing(path, *bytes);
@@ -71,7 +94,19 @@ Status StreamPcxAs(OpenedPicture& picture, PictureFormat format, const std::stri
     return Error{"cannot save " + Named(out) + ": " + e.message};
   };
   if (format == PictureFormat::Png) {
-    auto encoder = PngRowEncoder::Start(picture.width(), picture.height(), picture.entries(), put);
+    // The palette's length needs the highest index used: one pass to find it, then
+    // the pixels again from the first row.
+    uint8_t top = 0;
+    auto scanned = picture.ForEachSlice([&top](std::span<const uint8_t> pixels) -> Status {
+      if (!pixels.empty()) top = std::max(top, *std::max_element(pixels.begin(), pixels.end()));
+      return Ok{};
+    });
+    if (!scanned) return scanned;
+    if (auto rewound = picture.Rewind(); !rewound) return rewound;
+    const std::array<uint8_t, 1> highest{top};
+    const int length = UsedPaletteLength(highest, picture.entries());
+    auto encoder =
+        PngRowEncoder::Start(picture.width(), picture.height(), picture.entries(), put, length);
     if (!encoder) return failed(encoder.error());
     return picture.ForEachSlice(
         [&](std::span<const uint8_t> pixels) { return (*encoder)->AppendRows(pixels); });
@@ -103,7 +138,8 @@ Status ConvertPictureFile(const std::string& in, const std::string& out, std::st
     auto opened = OpenedPicture::Open(in);
     if (!opened) return opened.error();
     OpenedPicture& picture = *opened;
-    if (picture.format() == PictureFormat::Pcx) {
+    if (picture.format() == PictureFormat::Pcx &&
+        (format == PictureFormat::Pcx || format == PictureFormat::Png)) {
       bool started = false;
       auto saved = SaveFileStreamed(out, [&](const ContentPut& put) -> Status {
         // A save that must call the writer again reads the file again from its start.
@@ -119,8 +155,9 @@ Status ConvertPictureFile(const std::string& in, const std::string& out, std::st
     }
     auto whole = picture.TakeWhole();
     if (!whole) return whole.error();
+    const PngChunks* chunks = whole->png_chunks.empty() ? nullptr : &whole->png_chunks;
     auto saved = SavePictureFile(out, format, whole->pcx_header, whole->width, whole->height,
-                                 whole->pixels, whole->entries, whole->cycles);
+                                 whole->pixels, whole->entries, chunks, nullptr, whole->cycles);
     if (saved && loss) {
       *loss = PictureSaveLoses(format, whole->entries, whole->cycles.size()).value_or("");
     }
@@ -173,6 +210,16 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
       auto bytes = ReadFileBytes(path);
       if (!bytes) return bytes.error();
       return DecodePaletteFile(*bytes, path);
+    }
+    if (HasGifSignature(head) || HasBmpSignature(head)) {
+      // The palette of a GIF or BMP picture, read as the picture is.
+      auto picture = LoadPictureFile(path);
+      if (!picture) return picture.error();
+      PaletteFile out;
+      out.entries = picture->entries;
+      out.count = picture->palette_count;
+      out.format = PaletteFormat::Pcx;
+      return out;
     }
     if (HasPcxSignature(head)) {
       // A PCX: the palette is at the end, and the pixels are never read.

@@ -18,28 +18,34 @@
 
 namespace hw {
 
-// Reads a PCX or PNG picture whole, decided by the file's content (picture_opener.h).
+// Reads a PCX, PNG, GIF or BMP picture whole, decided by the file's content (picture_opener.h).
 Result<LoadedPicture> LoadPictureFile(const std::string& path);
 
 // Whether the name ends in `extension` (given in lower case), in any case.
 bool HasExtension(const std::string& path, std::string_view extension);
 
-// .png is PNG; any other name is PCX.
+// .png is PNG, .gif GIF, .bmp BMP; any other name is PCX.
 PictureFormat PictureFormatForName(const std::string& path);
 
 // Writes width x height pixels with all 256 entries in `format`. For PCX the
-// header's fields are kept (the writer copies entries 0..15 into its colour map);
-// pictures wider or taller than the format allows are refused. A PNG holds the
-// cycle ranges (a PCX cannot: see save_losses.h).
+// header's fields are kept (the writer copies entries 0..15 into its colour map),
+// and its depth when the picture fits it (FitPcxDepth); when it had to be widened to
+// 8 bits, `note` (when given) says why, else it is emptied. A PNG, GIF or BMP is
+// written as png.h, gif.h and bmp.h say, a PNG with `png_chunks` when given and
+// the cycle ranges (the other formats cannot hold them: see save_losses.h).
+// Pictures wider or taller than the format allows are refused.
 Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
                        int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
-                       const BoardEntries& entries, const CycleRanges& cycles = {});
+                       const BoardEntries& entries, const PngChunks* png_chunks = nullptr,
+                       std::string* note = nullptr, const CycleRanges& cycles = {});
 
 // Converts the picture in `in` to the format `out`'s name says (as
 // PictureFormatForName), keeping what SavePictureFile keeps. A PCX picture goes
 // through a slice of rows at a time, decoded and encoded as the file is read and
 // written, so nothing of the picture's size is held (a save in place excepted, see
-// file_io.h); a PNG is decoded whole first. Errors name the file at fault. After a
+// file_io.h), when it goes to PCX or PNG; any other is decoded whole first, and a
+// PNG written from a PCX takes one pass more, to find its palette's length. A PNG
+// kept as PNG keeps its chunks. Errors name the file at fault. After a
 // successful save, `loss` (when given) holds what the output format could not keep
 // of the picture's entries, as PictureSaveLoses words it, or is empty.
 Status ConvertPictureFile(const std::string& in, const std::string& out,

@@ -6,7 +6,9 @@
 
 #include "base/faults.h"
 #include "base/memory.h"
+#include "formats/bmp.h"
 #include "formats/file_io.h"
+#include "formats/gif.h"
 #include "formats/png.h"
 
 namespace hw {
@@ -14,9 +16,21 @@ namespace {
 
 std::string Named(const std::string& path) { return "'" + path + "'"; }
 
-const char* KindName(PictureFormat format) { return format == PictureFormat::Png ? "PNG" : "PCX"; }
+const char* KindName(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::Png:
+      return "PNG";
+    case PictureFormat::Gif:
+      return "GIF";
+    case PictureFormat::Bmp:
+      return "BMP";
+    case PictureFormat::Pcx:
+      break;
+  }
+  return "PCX";
+}
 
-// A PNG file is decoded from memory: the whole of it, as far as the file went when
+// A PNG, GIF or BMP file is decoded from memory: the whole of it, as far as the file went when
 // opened, up to the bound the file layer puts on whole-file reads.
 constexpr uint64_t kMaxPngFileBytes = uint64_t{1} << 31;
 
@@ -26,7 +40,13 @@ Result<std::vector<uint8_t>> ReadWhole(FileReader& file, const std::string& path
     return Error{"cannot load " + Named(path) + ": file is too large (" + std::to_string(size) +
                  " bytes, at most " + std::to_string(kMaxPngFileBytes) + ")"};
   }
-  std::vector<uint8_t> bytes = AllocateBuffer<uint8_t>(static_cast<size_t>(size));
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  // Advised before the first touch: filling fresh memory a 4 KiB page at a time
+  // costs more than reading the file.
+  std::vector<uint8_t> bytes;
+  bytes.reserve(static_cast<size_t>(size));
+  AdviseHugePages(bytes.data(), bytes.capacity());
+  bytes.resize(static_cast<size_t>(size));
   auto got = file.ReadAt(0, bytes);
   if (!got) return got.error();
   bytes.resize(*got);  // the file shrank since it was opened
@@ -38,6 +58,8 @@ Result<std::vector<uint8_t>> ReadWhole(FileReader& file, const std::string& path
 std::optional<PictureFormat> PictureFormatOf(std::span<const uint8_t> head) {
   if (HasPcxSignature(head)) return PictureFormat::Pcx;
   if (HasPngSignature(head)) return PictureFormat::Png;
+  if (HasGifSignature(head)) return PictureFormat::Gif;
+  if (HasBmpSignature(head)) return PictureFormat::Bmp;
   return std::nullopt;
 }
 
@@ -71,11 +93,46 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
       opened.palette_ = opened.rows_->palette();
       for (size_t i = 0; i < 256; ++i) picture.entries[i] = BoardEntry{opened.palette_[i], 255};
       picture.pcx_header = opened.rows_->header();
+      picture.palette_count = PcxColours(picture.pcx_header);
+      opened.bit_depth_ = picture.pcx_header.BitsPerPixel;
       return opened;
     }
 
     auto bytes = ReadWhole(*file, path);
     if (!bytes) return bytes.error();
+    const auto fresh_header = [&picture] {
+      picture.pcx_header = IndexedPictureHeader(static_cast<int16_t>(picture.width),
+                                                static_cast<int16_t>(picture.height));
+    };
+    if (*kind == PictureFormat::Gif || *kind == PictureFormat::Bmp) {
+      auto whole = [&]() -> Result<int> {
+        if (*kind == PictureFormat::Gif) {
+          auto gif = DecodeGif(*bytes);
+          if (!gif) return gif.error();
+          picture.width = gif->width;
+          picture.height = gif->height;
+          picture.pixels = std::move(gif->pixels);
+          picture.entries = gif->entries;
+          picture.palette_count = gif->palette_count;
+          int bits = 1;
+          while ((1 << bits) < gif->palette_count) ++bits;
+          return bits;
+        }
+        auto bmp = DecodeBmp(*bytes);
+        if (!bmp) return bmp.error();
+        picture.width = bmp->width;
+        picture.height = bmp->height;
+        picture.pixels = std::move(bmp->pixels);
+        picture.entries = bmp->entries;
+        picture.palette_count = bmp->palette_count;
+        return bmp->bits_per_pixel;
+      }();
+      if (!whole) return Error{"cannot load " + Named(path) + ": " + whole.error().message};
+      fresh_header();
+      for (size_t i = 0; i < 256; ++i) opened.palette_[i] = picture.entries[i].rgb;
+      opened.bit_depth_ = *whole;
+      return opened;
+    }
     auto png = DecodeIndexedPng(*bytes);
     if (!png) return Error{"cannot load " + Named(path) + ": " + png.error().message};
     picture.width = png->width;
@@ -84,10 +141,10 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
     picture.entries = png->entries;
     picture.palette_count = png->palette_count;
     picture.cycles = png->cycles;
-    picture.pcx_header =
-        IndexedPictureHeader(static_cast<int16_t>(png->width), static_cast<int16_t>(png->height));
+    picture.png_chunks = std::move(png->chunks);
+    fresh_header();
     for (size_t i = 0; i < 256; ++i) opened.palette_[i] = png->entries[i].rgb;
-    opened.png_bit_depth_ = head.size() > 24 ? head[24] : 8;
+    opened.bit_depth_ = png->bit_depth;
     return opened;
   } catch (const std::bad_alloc&) {
     return Error{"cannot load " + Named(path) + ": not enough memory"};

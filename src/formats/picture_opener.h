@@ -17,6 +17,7 @@
 #include "formats/pcx.h"
 #include "formats/pcx_stream.h"
 #include "formats/picture_format.h"
+#include "formats/png.h"
 #include "formats/result.h"
 
 namespace hw {
@@ -32,19 +33,22 @@ struct LoadedPicture {
   // The PCX header as read; for other formats a fresh 8-bit header of the size.
   PcxHeader pcx_header{};
   CycleRanges cycles;  // a PNG's crNg ranges; a PCX has none
+  // A PNG's chunks that a PNG save of the picture writes back; empty for the others.
+  PngChunks png_chunks;
 };
 
 // The kind of picture a file starting with `head` holds: PCX when the first byte is
-// the manufacturer byte 10, PNG when the PNG signature is there; none otherwise.
+// the manufacturer byte 10, PNG, GIF or BMP when their signatures are there ("GIF87a"
+// or "GIF89a", "BM"); none otherwise.
 std::optional<PictureFormat> PictureFormatOf(std::span<const uint8_t> head);
 
 class OpenedPicture {
  public:
-  // Opens the file and tells its kind. Anything but a PCX or PNG picture is refused
+  // Opens the file and tells its kind. Anything but a PCX, PNG, GIF or BMP picture is refused
   // ("cannot load 'x': not a picture Huewright reads"), and so is a picture of the
   // other kind when `only` names one ("... a PNG picture where a PCX one is needed"),
   // before any of it is decoded. A PCX's header and palette are read and checked
-  // here, its pixels only when asked for; a PNG is decoded whole here. Errors name
+  // here, its pixels only when asked for; the others are decoded whole here. Errors name
   // the file, running out of memory included.
   static Result<OpenedPicture> Open(const std::string& path,
                                     std::optional<PictureFormat> only = std::nullopt);
@@ -62,8 +66,9 @@ class OpenedPicture {
   int palette_count() const { return picture_.palette_count; }
   // The cycle ranges the file holds (a PNG's crNg chunk), in stored order.
   const CycleRanges& cycles() const { return picture_.cycles; }
-  // The bits per pixel of a PNG's image data (1, 2, 4 or 8); 8 for a PCX.
-  int png_bit_depth() const { return png_bit_depth_; }
+  // The bits per pixel the file stores: a PNG's image data (1, 2, 4 or 8), a BMP's,
+  // a GIF's colour table size; the header's BitsPerPixel for a PCX.
+  int bit_depth() const { return bit_depth_; }
 
   // Hands the pixels not yet read to take(span) in order, one byte each, row-major:
   // a PCX's in slices of whole rows of about PcxFileRows::kSliceBytes, decoded as
@@ -92,7 +97,7 @@ class OpenedPicture {
   std::string path_;
   LoadedPicture picture_;  // all but a PCX's pixels
   Palette palette_{};
-  int png_bit_depth_ = 8;
+  int bit_depth_ = 8;
   bool png_handed_ = false;
   std::unique_ptr<PcxFileRows> rows_;  // PCX
 };

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "formats/cycle_chunk.h"
+#include "formats/palette_extent.h"
 
 namespace hw {
 namespace {
@@ -28,6 +29,8 @@ constexpr uint64_t kDeflateSlack = 4096;
 // 8 MiB each, plenty for real files. IDAT is not held this way.
 constexpr size_t kChunkSizeLimit = size_t{8} << 20;
 constexpr size_t kChunkCacheLimit = size_t{8} << 20;
+// The ancillary chunks a picture keeps for its next save, all told.
+constexpr uint64_t kKeptChunkLimit = uint64_t{64} << 20;
 
 struct CtxFree {
   void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
@@ -51,7 +54,32 @@ struct ChunkScan {
   bool complete = false;    // a whole IEND chunk was reached
   int plte_count = 0;
   int trns_count = 0;
+  PngChunks kept;
+  bool kept_damaged = false;  // a chunk to keep has a wrong CRC
+  uint64_t kept_bytes = 0;
 };
+
+// The PNG chunk CRC (ISO 3309, as zlib's crc32).
+uint32_t Crc32(const uint8_t* p, size_t n) {
+  static const auto table = [] {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      t[i] = c;
+    }
+    return t;
+  }();
+  uint32_t c = 0xFFFFFFFFu;
+  for (size_t i = 0; i < n; ++i) c = table[(c ^ p[i]) & 0xFF] ^ (c >> 8);
+  return c ^ 0xFFFFFFFFu;
+}
+
+// Ancillary (first letter lower case) and safe to copy (fourth letter lower case);
+// crNg is written by the editor itself, never copied.
+bool KeptChunk(const uint8_t* type) {
+  return (type[0] & 0x20) != 0 && (type[3] & 0x20) != 0 && std::memcmp(type, "crNg", 4) != 0;
+}
 
 // Walks the chunk list with every length checked against the bytes present; stops
 // at IEND or where the file is cut short. CRCs are left to libspng.
@@ -62,6 +90,15 @@ ChunkScan ScanChunks(std::span<const uint8_t> bytes) {
     const uint32_t length = Be32(bytes, pos);
     if (length > bytes.size() - pos - 12) break;
     const auto* type = bytes.data() + pos + 4;
+    if (KeptChunk(type)) {
+      const uint8_t* chunk = bytes.data() + pos;
+      if (Crc32(chunk + 4, 4 + length) != Be32(bytes, pos + 8 + length)) scan.kept_damaged = true;
+      std::vector<uint8_t>& group = scan.idat_bytes > 0   ? scan.kept.after_idat
+                                    : scan.plte_count > 0 ? scan.kept.before_idat
+                                                          : scan.kept.before_plte;
+      group.insert(group.end(), chunk, chunk + 12 + length);
+      scan.kept_bytes += 12 + length;
+    }
     if (std::memcmp(type, "IDAT", 4) == 0) scan.idat_bytes += length;
     if (std::memcmp(type, "PLTE", 4) == 0) ++scan.plte_count;
     if (std::memcmp(type, "tRNS", 4) == 0) ++scan.trns_count;
@@ -152,6 +189,10 @@ Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
   if (png.scan.trns_count > 1) {
     return Error{"the PNG file has more than one transparency chunk (tRNS)"};
   }
+  if (png.scan.kept_damaged) return Error{"damaged PNG file: a chunk's CRC is wrong"};
+  if (png.scan.kept_bytes > kKeptChunkLimit) {
+    return Error{"the PNG's metadata is larger than Huewright accepts"};
+  }
   return png;
 }
 
@@ -228,6 +269,8 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   if (!count) return count.error();
   pic.palette_count = *count;
   pic.cycles = ReadCycleChunk(bytes);
+  pic.bit_depth = bits;
+  pic.chunks = std::move(opened->scan.kept);
   return pic;
 }
 
@@ -356,36 +399,39 @@ Result<PngPalette> DecodePngColours(std::span<const uint8_t> bytes) {
 
 namespace {
 
-// An encoder with the header, the palette and the transparency set, for 8 bits
-// per pixel, not interlaced.
-Result<Ctx> StartEncoder(int width, int height, const BoardEntries& entries) {
+// An encoder with the header, entries 0..length-1 as the palette and their
+// transparency set, at PngBitDepthFor(length) bits per pixel, not interlaced.
+Result<Ctx> StartEncoder(int width, int height, const BoardEntries& entries, int length) {
   if (width < 1 || height < 1 || static_cast<uint32_t>(width) > kMaxPngSide ||
       static_cast<uint32_t>(height) > kMaxPngSide) {
     return Error{"cannot write a PNG picture of " + std::to_string(width) + " x " +
                  std::to_string(height) + " pixels"};
   }
+  length = std::clamp(length, 1, 256);
   Ctx ctx(spng_ctx_new(SPNG_CTX_ENCODER));
   if (!ctx) return Error{"not enough memory to start the PNG encoder"};
   spng_ihdr ihdr{};
   ihdr.width = static_cast<uint32_t>(width);
   ihdr.height = static_cast<uint32_t>(height);
-  ihdr.bit_depth = 8;
+  ihdr.bit_depth = static_cast<uint8_t>(PngBitDepthFor(length));
   ihdr.color_type = SPNG_COLOR_TYPE_INDEXED;
   ihdr.interlace_method = SPNG_INTERLACE_NONE;
   if (int rc = spng_set_ihdr(ctx.get(), &ihdr)) return SpngError("cannot write the PNG header", rc);
 
   spng_plte plte{};
-  plte.n_entries = 256;
-  for (size_t k = 0; k < 256; ++k) {
+  plte.n_entries = static_cast<uint32_t>(length);
+  for (size_t k = 0; k < plte.n_entries; ++k) {
     plte.entries[k] = {entries[k].rgb.R, entries[k].rgb.G, entries[k].rgb.B, 255};
   }
   if (int rc = spng_set_plte(ctx.get(), &plte)) return SpngError("cannot write the palette", rc);
-  // tRNS runs to the last entry that is not opaque; entries after it are opaque.
+  // tRNS runs to the last entry that is not opaque; entries after it are opaque. An
+  // entry that is not opaque is never past the palette (it counts in `length`).
   const auto last_clear = std::find_if(entries.rbegin(), entries.rend(),
                                        [](const BoardEntry& e) { return e.A != 255; });
   if (last_clear != entries.rend()) {
     spng_trns trns{};
-    trns.n_type3_entries = static_cast<uint32_t>(entries.rend() - last_clear);
+    trns.n_type3_entries =
+        std::min<uint32_t>(static_cast<uint32_t>(entries.rend() - last_clear), plte.n_entries);
     for (size_t k = 0; k < trns.n_type3_entries; ++k) trns.type3_alpha[k] = entries[k].A;
     if (int rc = spng_set_trns(ctx.get(), &trns)) {
       return SpngError("cannot write the transparency", rc);
@@ -394,35 +440,92 @@ Result<Ctx> StartEncoder(int width, int height, const BoardEntries& entries) {
   return ctx;
 }
 
+// One row packed at `bits` per pixel, most significant bits first.
+void PackRow(const uint8_t* row, size_t width, int bits, uint8_t* out) {
+  const size_t per_byte = 8 / static_cast<size_t>(bits);
+  const unsigned mask = (1u << bits) - 1;
+  std::memset(out, 0, (width * static_cast<size_t>(bits) + 7) / 8);
+  for (size_t x = 0; x < width; ++x) {
+    const int shift = 8 - bits * static_cast<int>(x % per_byte + 1);
+    out[x / per_byte] = static_cast<uint8_t>(out[x / per_byte] | (row[x] & mask) << shift);
+  }
+}
+
+// Puts the kept chunks into an encoded file: the first group right after IHDR (so
+// before PLTE), the second before the first IDAT, the third before IEND.
+std::vector<uint8_t> WithChunks(const std::vector<uint8_t>& png, const PngChunks& keep) {
+  std::vector<uint8_t> out;
+  out.reserve(png.size() + keep.before_plte.size() + keep.before_idat.size() +
+              keep.after_idat.size());
+  size_t pos = sizeof kSignature;
+  out.insert(out.end(), png.begin(), png.begin() + static_cast<std::ptrdiff_t>(pos));
+  bool idat_seen = false;
+  while (pos + 12 <= png.size()) {
+    const size_t end = pos + 12 + Be32(png, pos);
+    const uint8_t* type = png.data() + pos + 4;
+    if (std::memcmp(type, "IDAT", 4) == 0 && !idat_seen) {
+      out.insert(out.end(), keep.before_idat.begin(), keep.before_idat.end());
+      idat_seen = true;
+    }
+    if (std::memcmp(type, "IEND", 4) == 0) {
+      out.insert(out.end(), keep.after_idat.begin(), keep.after_idat.end());
+    }
+    out.insert(out.end(), png.begin() + static_cast<std::ptrdiff_t>(pos),
+               png.begin() + static_cast<std::ptrdiff_t>(end));
+    if (std::memcmp(type, "IHDR", 4) == 0) {
+      out.insert(out.end(), keep.before_plte.begin(), keep.before_plte.end());
+    }
+    pos = end;
+  }
+  return out;
+}
+
 }  // namespace
+
+int PngBitDepthFor(int length) { return length <= 2 ? 1 : length <= 4 ? 2 : length <= 16 ? 4 : 8; }
 
 Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
                                               std::span<const uint8_t> pixels,
-                                              const BoardEntries& entries,
+                                              const BoardEntries& entries, const PngChunks* keep,
                                               const CycleRanges& cycles) {
-  auto ctx = StartEncoder(width, height, entries);
-  if (!ctx) return ctx.error();
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  const size_t count =
+      static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
   if (pixels.size() != count) {
     return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
                  " bytes, the picture needs " + std::to_string(count)};
   }
+  const int length = UsedPaletteLength(pixels, entries);
+  auto ctx = StartEncoder(width, height, entries, length);
+  if (!ctx) return ctx.error();
+  const int bits = PngBitDepthFor(length);
+  std::vector<uint8_t> packed;
+  std::span<const uint8_t> image = pixels;
+  if (bits < 8) {
+    const size_t stride = (static_cast<size_t>(width) * static_cast<size_t>(bits) + 7) / 8;
+    packed.resize(stride * static_cast<size_t>(height));
+    for (size_t y = 0; y < static_cast<size_t>(height); ++y) {
+      PackRow(pixels.data() + y * static_cast<size_t>(width), static_cast<size_t>(width), bits,
+              packed.data() + y * stride);
+    }
+    image = packed;
+  }
   if (int rc = spng_set_option(ctx->get(), SPNG_ENCODE_TO_BUFFER, 1)) {
     return SpngError("cannot start the PNG encoder", rc);
   }
-  if (int rc = spng_encode_image(ctx->get(), pixels.data(), pixels.size(), SPNG_FMT_PNG,
+  if (int rc = spng_encode_image(ctx->get(), image.data(), image.size(), SPNG_FMT_PNG,
                                  SPNG_ENCODE_FINALIZE)) {
     return SpngError("cannot encode the PNG picture", rc);
   }
-  size_t length = 0;
+  size_t length_out = 0;
   int rc = 0;
-  std::unique_ptr<void, decltype(&std::free)> buffer(spng_get_png_buffer(ctx->get(), &length, &rc),
-                                                     &std::free);
+  std::unique_ptr<void, decltype(&std::free)> buffer(
+      spng_get_png_buffer(ctx->get(), &length_out, &rc), &std::free);
   if (!buffer || rc) return SpngError("cannot encode the PNG picture", rc);
   const auto* start = static_cast<const uint8_t*>(buffer.get());
-  std::vector<uint8_t> file(start, start + length);
-  InsertCycleChunk(file, cycles);
-  return file;
+  std::vector<uint8_t> out(start, start + length_out);
+  if (keep != nullptr && !keep->empty()) out = WithChunks(out, *keep);
+  InsertCycleChunk(out, cycles);
+  return out;
 }
 
 struct PngRowEncoder::Ctx {
@@ -432,13 +535,16 @@ struct PngRowEncoder::Ctx {
   bool has_failed = false;
   size_t width = 0;
   uint32_t rows_left = 0;
+  int bits = 8;
+  std::vector<uint8_t> packed;  // one row at a depth below 8
 };
 
 PngRowEncoder::~PngRowEncoder() = default;
 
 Result<std::unique_ptr<PngRowEncoder>> PngRowEncoder::Start(int width, int height,
-                                                            const BoardEntries& entries, Put put) {
-  auto spng = StartEncoder(width, height, entries);
+                                                            const BoardEntries& entries, Put put,
+                                                            int length) {
+  auto spng = StartEncoder(width, height, entries, length);
   if (!spng) return spng.error();
   std::unique_ptr<PngRowEncoder> encoder(new PngRowEncoder);
   encoder->ctx_ = std::make_unique<Ctx>();
@@ -447,6 +553,8 @@ Result<std::unique_ptr<PngRowEncoder>> PngRowEncoder::Start(int width, int heigh
   c.put = std::move(put);
   c.width = static_cast<size_t>(width);
   c.rows_left = static_cast<uint32_t>(height);
+  c.bits = PngBitDepthFor(std::clamp(length, 1, 256));
+  if (c.bits < 8) c.packed.resize((c.width * static_cast<size_t>(c.bits) + 7) / 8);
   const auto write = [](spng_ctx*, void* user, void* data, size_t length) -> int {
     Ctx& self = *static_cast<Ctx*>(user);
     auto done = self.put(std::span<const uint8_t>(static_cast<const uint8_t*>(data), length));
@@ -469,7 +577,13 @@ Result<std::unique_ptr<PngRowEncoder>> PngRowEncoder::Start(int width, int heigh
 Status PngRowEncoder::AppendRows(std::span<const uint8_t> rows) {
   Ctx& c = *ctx_;
   for (size_t at = 0; at + c.width <= rows.size() && c.rows_left > 0; at += c.width) {
-    const int rc = spng_encode_row(c.spng.get(), rows.data() + at, c.width);
+    int rc = 0;
+    if (c.bits < 8) {
+      PackRow(rows.data() + at, c.width, c.bits, c.packed.data());
+      rc = spng_encode_row(c.spng.get(), c.packed.data(), c.packed.size());
+    } else {
+      rc = spng_encode_row(c.spng.get(), rows.data() + at, c.width);
+    }
     --c.rows_left;
     if (c.has_failed) return c.failed;
     if (rc != 0 && !(rc == SPNG_EOI && c.rows_left == 0)) {

@@ -15,6 +15,17 @@
 
 namespace hw {
 
+// The ancillary chunks of a loaded PNG that the PNG rules mark safe to copy (text,
+// resolution and every other whose fourth letter is lower case; never `crNg`, which
+// is the editor's own), whole as they were in the file (length, type, data, CRC), in
+// three groups by where they stood: before PLTE, between PLTE and the image data,
+// after it. A PNG save of the picture writes them back in the same places.
+struct PngChunks {
+  std::vector<uint8_t> before_plte, before_idat, after_idat;
+  bool empty() const { return before_plte.empty() && before_idat.empty() && after_idat.empty(); }
+  friend bool operator==(const PngChunks&, const PngChunks&) = default;
+};
+
 // A decoded picture: one byte per pixel, row-major, no padding. Entries past the
 // PNG's palette are black and opaque; entries its tRNS chunk does not cover are
 // opaque. Pixel values past the palette are kept (they show black).
@@ -25,6 +36,8 @@ struct IndexedPicture {
   BoardEntries entries{};
   int palette_count = 0;  // entries in the PNG's PLTE chunk, 1..256
   CycleRanges cycles;     // from its crNg chunk (cycle_chunk.h), if any
+  int bit_depth = 8;      // of the image data: 1, 2, 4 or 8
+  PngChunks chunks;       // the chunks a save of the picture keeps
 };
 
 // The largest picture read or written: the PCX window's limit on each side, so any
@@ -60,22 +73,31 @@ Result<PngPalette> DecodePngPalette(std::span<const uint8_t> bytes);
 // rows are decoded one at a time, so nothing of the picture's size is held.
 Result<PngPalette> DecodePngColours(std::span<const uint8_t> bytes);
 
-// Encodes 8 bits per pixel, a 256-entry PLTE, a tRNS up to the last entry whose
-// alpha is below 255 (none when all are opaque), not interlaced. pixels must hold
-// exactly width x height bytes; sizes must be 1..kMaxPngSide. With cycle ranges,
-// one crNg chunk holds them (none for no ranges).
+// Encodes entries 0..L-1 as PLTE, L = UsedPaletteLength (palette_extent.h), at the
+// smallest bit depth of 1, 2, 4 and 8 that holds L, a tRNS up to the last entry
+// whose alpha is below 255 (none when all are opaque), not interlaced, with `keep`'s
+// chunks in their places. pixels must hold exactly width x height bytes; sizes must
+// be 1..kMaxPngSide. With cycle ranges, one crNg chunk holds them (none for no
+// ranges).
 Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
                                               std::span<const uint8_t> pixels,
                                               const BoardEntries& entries,
+                                              const PngChunks* keep = nullptr,
                                               const CycleRanges& cycles = {});
+
+// The bit depth a palette of `length` entries is written at: 1, 2, 4 or 8.
+int PngBitDepthFor(int length);
 
 // The same file a slice of rows at a time, for pictures that are never held whole:
 // each piece of the file goes to `put` as soon as it is made.
 class PngRowEncoder {
  public:
   using Put = std::function<Status(std::span<const uint8_t>)>;
+  // `length` entries are written (the picture's pixels must all be below it), at
+  // PngBitDepthFor(length) bits per pixel.
   static Result<std::unique_ptr<PngRowEncoder>> Start(int width, int height,
-                                                      const BoardEntries& entries, Put put);
+                                                      const BoardEntries& entries, Put put,
+                                                      int length = 256);
   ~PngRowEncoder();
   PngRowEncoder(const PngRowEncoder&) = delete;
   PngRowEncoder& operator=(const PngRowEncoder&) = delete;

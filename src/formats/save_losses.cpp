@@ -20,21 +20,37 @@ std::string AlphaLost(long n, const std::string& why) {
   return "the alpha of " + Entries(n) + ": " + why;
 }
 
+// Entries that lose their alpha in a format that keeps one fully transparent entry,
+// the first of alpha 0 (a GIF's transparent index, an Adobe colour table's).
+long LostBesideOneClear(const BoardEntries& entries) {
+  const long n = Translucent(entries);
+  const bool one_clear =
+      std::any_of(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
+  return n - (one_clear ? 1 : 0);
+}
+
 }  // namespace
 
 std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries,
                                             size_t cycle_ranges) {
   // PLTE with tRNS keeps alpha, crNg the cycle ranges.
   if (format == PictureFormat::Png) return std::nullopt;
+  const char* const kind = format == PictureFormat::Gif   ? "a GIF file"
+                           : format == PictureFormat::Bmp ? "a BMP file"
+                                                          : "a PCX file";
   std::optional<std::string> lost;
-  if (const long n = Translucent(entries); n != 0) {
-    lost = AlphaLost(n, "a PCX file has no transparency");
+  if (format == PictureFormat::Gif) {
+    if (const long n = LostBesideOneClear(entries); n != 0) {
+      lost = AlphaLost(n, "a GIF file holds one fully transparent entry and no other alpha");
+    }
+  } else if (const long n = Translucent(entries); n != 0) {
+    lost = AlphaLost(n, std::string(kind) + " has no transparency");
   }
   if (cycle_ranges != 0) {
     const std::string ranges =
         (cycle_ranges == 1 ? std::string("1 cycle range")
                            : std::to_string(cycle_ranges) + " cycle ranges") +
-        ": a PCX file has no colour cycling";
+        ": " + kind + " has no colour cycling";
     lost = lost ? *lost + "; " + ranges : ranges;
   }
   return lost;
@@ -53,11 +69,9 @@ std::optional<std::string> PaletteAlphaLost(PaletteFormat format, const BoardEnt
     return AlphaLost(n, "a " + std::string(PaletteFormatName(format)) + " has no transparency");
   }
   // An Adobe colour table names one fully transparent entry: the first with alpha 0.
-  const auto first_clear =
-      std::find_if(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
-  const long kept = first_clear == entries.end() ? 0 : 1;
-  if (n == kept) return std::nullopt;
-  return AlphaLost(n - kept,
+  const long lost = LostBesideOneClear(entries);
+  if (lost == 0) return std::nullopt;
+  return AlphaLost(lost,
                    "an Adobe colour table holds one fully transparent entry and no other alpha");
 }
 

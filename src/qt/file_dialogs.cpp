@@ -13,13 +13,15 @@ namespace hw {
 
 namespace {
 
-constexpr DialogFilter kOpenPicture[] = {{"Pictures (*.pcx *.png *.PCX *.PNG)", "pcx"},
-                                         {"All files (*)", ""}};
+constexpr DialogFilter kOpenPicture[] = {
+    {"Pictures (*.pcx *.png *.gif *.bmp *.PCX *.PNG *.GIF *.BMP)", "pcx"}, {"All files (*)", ""}};
 constexpr DialogFilter kSavePicture[] = {{"PCX picture (*.pcx)", "pcx"},
-                                         {"PNG picture (*.png)", "png"}};
+                                         {"PNG picture (*.png)", "png"},
+                                         {"GIF picture (*.gif)", "gif"},
+                                         {"BMP picture (*.bmp)", "bmp"}};
 constexpr DialogFilter kOpenPalette[] = {{"Palettes (*.gpl *.pal *.act *.hex *.ase *.aco *.txt "
-                                          "*.pcx *.png *.GPL *.PAL *.ACT *.HEX *.ASE "
-                                          "*.ACO *.TXT *.PCX *.PNG)",
+                                          "*.pcx *.png *.gif *.bmp *.GPL *.PAL *.ACT *.HEX *.ASE "
+                                          "*.ACO *.TXT *.PCX *.PNG *.GIF *.BMP)",
                                           "pcx"},
                                          {"All files (*)", ""},
                                          {"vga6: VGA 6-bit values (*)", "", "vga6"},

@@ -199,8 +199,8 @@ TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
 // backslashes escaped) and the cause, and writes nothing; neither PCX nor PNG is no
 // picture, whatever the name; a damaged PCX still gives its palette, from its end.
 TEST_F(Cli, BrokenInputsGiveOneLineNamingFileAndCauseAndWriteNothing) {
-  Bytes four_bit = s_.file, huge = s_.file;
-  four_bit[3] = 4;
+  Bytes odd_depth = s_.file, huge = s_.file;
+  odd_depth[3] = 3;
   std::fill(huge.begin() + 8, huge.begin() + 12, 0x70);  // 28785 x 28785 on a 900-byte file
   Bytes png = *EncodeIndexedPng(5, 3, s_.pixels, s_.Entries());
   png.resize(png.size() - 20);
@@ -211,11 +211,11 @@ TEST_F(Cli, BrokenInputsGiveOneLineNamingFileAndCauseAndWriteNothing) {
       {"short.pcx", Bytes(s_.file.begin(), s_.file.begin() + 300), "768-byte palette", ""},
       {"cut.pcx", Bytes(s_.file.begin(), s_.file.begin() + 800), "pixel data ends early",
        "the PCX file has no 256-colour palette"},
-      {"four-bit.pcx", four_bit, "bits per pixel", ""},
+      {"three-bit.pcx", odd_depth, "bits per pixel", ""},
       {"huge.pcx", huge, "too large", ""},
       {"cut.png", png, "cut.png", "cut short"},
-      {"line\nbreak.pcx", four_bit, "line\\x0abreak.pcx", ""},
-      {"back\\slash.pcx", four_bit, "back\\\\slash.pcx", ""},
+      {"line\nbreak.pcx", odd_depth, "line\\x0abreak.pcx", ""},
+      {"back\\slash.pcx", odd_depth, "back\\\\slash.pcx", ""},
       {"bad.gpl",
        {'G', 'I', 'M', 'P', ' ', 'P', 'a', 'l', 'e', 't', 't', 'e', '\n', 'x', '\n'},
        picture,
@@ -397,6 +397,37 @@ TEST_F(Cli, TilesListTheBanksABruteForcePassFinds) {
     EXPECT_EQ(std::tuple(r.code, Text(r.out), r.err), std::tuple(0, expected, "")) << c.w;
     if (c.tw * c.th > 1) EXPECT_GT(mixed, 0);  // a single pixel is one bank
   }
+}
+
+}  // namespace
+}  // namespace hw::test
+
+namespace hw::test {
+namespace {
+
+// A picture converted through every kind and back keeps its indices and palette, as
+// info's hashes say; `edit` writes each kind; the kinds and depths show in info.
+TEST_F(Cli, EveryPictureKindConvertsWithTheSameHashes) {
+  std::string from = Put("odd.pcx", s_.file);
+  const std::string hashes = ",\"pixels_sha256\":\"" + Sha256(s_.pixels) +
+                             "\",\"palette_sha256\":\"" + Sha256(s_.palette) + "\",\"cycles\":[]}\n";
+  for (const char* kind : {"gif", "bmp", "png", "pcx", "bmp", "gif"}) {
+    const std::string to = dir_.File(std::string("next-") + kind + "." + kind);
+    const Outcome converted = Cmd({"convert", from, to});
+    ASSERT_EQ(std::tuple(converted.code, converted.err), std::tuple(0, std::string())) << kind;
+    const Outcome info = Cmd({"info", to});
+    EXPECT_TRUE(Has(Text(info.out), std::string("{\"format\":\"") + kind + "\",\"width\":5"))
+        << kind;
+    EXPECT_TRUE(Has(Text(info.out), hashes)) << kind << ": " << Text(info.out);
+    EXPECT_EQ(Cmd({"indices", to}).out, s_.pixels) << kind;
+    from = to;
+  }
+  // The board reversed, pixels moving with their entries: index k becomes 255 - k.
+  const Outcome edited = Cmd({"edit", from, dir_.File("edited.bmp"), "reverse:0-255"});
+  EXPECT_EQ(edited.code, 0) << edited.err;
+  Bytes reversed = s_.pixels;
+  for (auto& v : reversed) v = uint8_t(255 - v);
+  EXPECT_EQ(Cmd({"indices", dir_.File("edited.bmp")}).out, reversed);
 }
 
 }  // namespace

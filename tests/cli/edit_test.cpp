@@ -132,7 +132,7 @@ TEST_F(Edit, BadCommandLinesAreUsageErrors) {
            {"edit", in_},
            {"edit", in_, "-"},
            {"edit", in_, dir_.File("o.gpl")},
-           {"edit", in_, dir_.File("o.bmp")},
+           {"edit", in_, dir_.File("o.tga")},
            {"edit", in_, out_, "--palette-out", dir_.File("p.bmp")},
            {"edit", in_, out_, "--map"},
            {"edit", in_, out_, "--colour", "x"},

@@ -121,5 +121,65 @@ TEST_F(PcxInterop, OthersReadOurFiles) {
   }
 }
 
+// ppmtopcx writes 2 to 16 colours as 1 bit in 1 to 4 planes, or packed at 1, 2 or 4
+// bits: every pixel must show what pcxtoppm shows, and a save keeps the depth while
+// the picture fits it and writes 8 bits (saying why) once it does not.
+TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
+  const std::string ppmtopcx = NeedTool("ppmtopcx", "netpbm"),
+                    pcxtoppm = NeedTool("pcxtoppm", "netpbm");
+  if (ppmtopcx.empty() || pcxtoppm.empty()) return;
+  const auto netpbm_colours = [&](const std::string& file) {
+    Run(pcxtoppm + " " + file + " > " + At("nb.ppm"));
+    const Bytes ppm = ReadBytes(At("nb.ppm"));
+    return Bytes(ppm.end() - 13 * 5 * 3, ppm.end());  // 13 x 5 pixels after the header
+  };
+  for (int colours : {2, 4, 8, 16}) {
+    for (const char* packed : {"", "-packed "}) {
+      const std::string what = std::to_string(colours) + " colours " + packed;
+      Bytes px(13 * 5);
+      for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t((i * 7 + i / 13) % colours);
+      const Bytes rgb = ColoursOf(px, Opaque(kPal));
+      const std::string head = "P6\n13 5\n255\n";
+      Bytes ppm(head.begin(), head.end());
+      ppm.insert(ppm.end(), rgb.begin(), rgb.end());
+      WriteBytes(At("src.ppm"), ppm);
+      Run(ppmtopcx + " " + packed + At("src.ppm") + " > " + At("nb.pcx"));
+      auto pic = LoadPictureFile(At("nb.pcx"));
+      ASSERT_TRUE(pic.ok()) << what << pic.error().message;
+      EXPECT_LT(pic->pcx_header.BitsPerPixel, 8) << what;
+      EXPECT_EQ(ColoursOf(pic->pixels, pic->entries), netpbm_colours(At("nb.pcx"))) << what;
+      EXPECT_EQ(pic->palette_count, 1 << (pic->pcx_header.BitsPerPixel * pic->pcx_header.NPlanes));
+
+      PcxHeader header = pic->pcx_header;
+      std::string note = "stale";
+      ASSERT_TRUE(SavePictureFile(At("ours.pcx"), PictureFormat::Pcx, header, 13, 5, pic->pixels,
+                                  pic->entries, nullptr, &note)
+                      .ok());
+      auto again = LoadPictureFile(At("ours.pcx"));
+      ASSERT_TRUE(again.ok()) << again.error().message;
+      EXPECT_EQ(std::tuple(note, again->pcx_header, again->pixels, again->entries),
+                std::tuple(std::string(), header, pic->pixels, pic->entries))
+          << what;
+      EXPECT_EQ(netpbm_colours(At("ours.pcx")), ColoursOf(pic->pixels, pic->entries)) << what;
+
+      // One index past the depth: written at 8 bits, and said so.
+      Bytes wider = pic->pixels;
+      wider[3] = uint8_t(pic->palette_count);
+      BoardEntries entries = pic->entries;
+      entries[wider[3]].rgb = {1, 2, 3};
+      header = pic->pcx_header;
+      ASSERT_TRUE(SavePictureFile(At("ours.pcx"), PictureFormat::Pcx, header, 13, 5, wider, entries,
+                                  nullptr, &note)
+                      .ok());
+      again = LoadPictureFile(At("ours.pcx"));
+      ASSERT_TRUE(again.ok()) << again.error().message;
+      EXPECT_HAS(note, "8 bits");
+      EXPECT_EQ(std::tuple(again->pcx_header.BitsPerPixel, again->pixels, again->entries),
+                std::tuple(uint8_t{8}, wider, entries))
+          << what;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace hw::test

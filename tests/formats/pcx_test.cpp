@@ -254,7 +254,7 @@ TEST(PcxWrite, RawRowsAndBuffersThatDoNotFitTheHeader) {
 
 TEST(PcxRead, RefusesWhatItCannotShow) {
   PcxHeader one_bit = MakeHeader(4, 1), planes = one_bit, wide = one_bit, tall = one_bit;
-  one_bit.BitsPerPixel = 1;
+  one_bit.BitsPerPixel = 3;
   planes.NPlanes = 3;
   wide.Xmin = tall.Ymin = -32768;
   wide.Xmax = tall.Ymax = 32767;

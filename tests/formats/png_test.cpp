@@ -301,7 +301,7 @@ TEST(PngCycles, RangesRoundTripByteForByteInExactlyOneChunk) {
       ranges.push_back(
           {uint8_t(gen()), uint8_t(gen()), uint16_t(gen()), gen() % 2 == 0, gen() % 2 == 0});
     }
-    auto png = EncodeIndexedPng(9, 4, px, Entries(3), ranges);
+    auto png = EncodeIndexedPng(9, 4, px, Entries(3), nullptr, ranges);
     ASSERT_TRUE(png.ok());
     int chunks = 0;
     for (const Chunk& c : Chunks(*png)) {
@@ -314,7 +314,7 @@ TEST(PngCycles, RangesRoundTripByteForByteInExactlyOneChunk) {
     ASSERT_TRUE(back.ok()) << back.error().message;
     EXPECT_EQ(back->cycles, ranges);
     EXPECT_EQ(back->pixels, px);
-    auto again = EncodeIndexedPng(9, 4, back->pixels, back->entries, back->cycles);
+    auto again = EncodeIndexedPng(9, 4, back->pixels, back->entries, nullptr, back->cycles);
     EXPECT_EQ(*again, *png);
   }
 }
@@ -349,6 +349,72 @@ TEST(PngCycles, ForeignAndBrokenChunksAreReadOrLeftAside) {
   bad_crc[bad_crc.size() - 13] ^= 1;  // the crNg's CRC, just before IEND
   auto r = DecodeIndexedPng(bad_crc);
   if (r.ok()) EXPECT_TRUE(r->cycles.empty());
+}
+
+}  // namespace
+}  // namespace hw::test
+
+namespace hw::test {
+namespace {
+
+// A save writes entries 0..L-1 (L = 1 + the last position used or not opaque black)
+// at the smallest depth that holds them, with tRNS up to the last entry not opaque.
+TEST(PngWrite, KeepsTheSpritesKindAtTheSmallestDepth) {
+  struct Case {
+    uint8_t top;   // the highest index used
+    int coloured;  // an unused entry given a colour, or -1
+    int clear;     // an entry given alpha 0, or -1
+    int length, depth, trns;
+  };
+  for (const Case& c : {Case{1, -1, -1, 2, 1, 0}, Case{3, -1, 1, 4, 2, 2}, Case{2, 9, -1, 10, 4, 0},
+                        Case{15, -1, 15, 16, 4, 16}, Case{16, -1, -1, 17, 8, 0},
+                        Case{0, -1, 200, 201, 8, 201}, Case{0, -1, -1, 1, 1, 0}}) {
+    BoardEntries e{};
+    for (int k = 0; k <= c.top; ++k) e[size_t(k)].rgb = {uint8_t(k + 1), 2, 3};
+    if (c.coloured >= 0) e[size_t(c.coloured)].rgb = {9, 9, 9};
+    if (c.clear >= 0) e[size_t(c.clear)].A = 0;
+    Bytes px(7 * 5);
+    for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i % (c.top + 1u));
+    const Bytes png = Encode(7, 5, px, e);
+    auto back = DecodeIndexedPng(png);
+    ASSERT_TRUE(back.ok()) << back.error().message;
+    int trns = 0;
+    for (const Chunk& chunk : Chunks(png))
+      trns += chunk.type == "tRNS" ? int(chunk.data.size()) : 0;
+    EXPECT_EQ(std::tuple(back->palette_count, back->bit_depth, trns, back->pixels, back->entries),
+              std::tuple(c.length, c.depth, c.trns, px, e))
+        << "top " << int(c.top);
+  }
+}
+
+// The copyable ancillary chunks come back in their places; the unsafe ones and
+// crNg do not; a wrong CRC on a kept one refuses the file.
+TEST(PngWrite, KeepsTheLoadedFilesCopyableChunks) {
+  const Bytes plain = Encode(3, 2, {0, 1, 2, 2, 1, 0}, Entries());
+  std::vector<Chunk> chunks = Chunks(plain);
+  const Chunk text{"tEXt", {'T', 'i', 't', 'l', 'e', 0, 'x'}}, phys{"pHYs", Bytes(9, 1)},
+      mine{"prVt", {1, 2, 3}}, late{"zzZz", {4}};
+  auto at = [&chunks](const char* type) {
+    return std::find_if(chunks.begin(), chunks.end(),
+                        [type](const Chunk& c) { return c.type == type; });
+  };
+  chunks.insert(at("PLTE"), {mine, Chunk{"gAMA", {0, 0, 177, 143}}, Chunk{"crNg", {1, 2}}});
+  chunks.insert(at("IDAT"), {phys, Chunk{"prVT", {5}}});
+  chunks.insert(at("IEND"), {text, late});
+  const Bytes file = Assemble(chunks);
+  auto pic = DecodeIndexedPng(file);
+  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  const Bytes saved = *EncodeIndexedPng(3, 2, pic->pixels, pic->entries, &pic->chunks);
+  std::vector<std::string> order;
+  for (const Chunk& c : Chunks(saved)) order.push_back(c.type);
+  EXPECT_EQ(order, (std::vector<std::string>{"IHDR", "prVt", "PLTE", "pHYs", "IDAT", "tEXt", "zzZz",
+                                             "IEND"}));
+  EXPECT_EQ(Chunks(saved)[5].data, text.data);
+  Bytes damaged = file;
+  const auto where =
+      std::search(damaged.begin(), damaged.end(), late.type.begin(), late.type.end());
+  where[4] ^= 1;  // the data byte of the last kept chunk
+  EXPECT_HAS(Why(DecodeIndexedPng(damaged)), "CRC");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "../../fuzz/console_checks.h"
+#include "../../fuzz/gif_bmp_checks.h"
 #include "../../fuzz/palette_checks.h"
 #include "../../fuzz/pcx_checks.h"
 #include "../../fuzz/pcx_rows_checks.h"
@@ -48,6 +49,12 @@ TEST(FuzzCorpus, EveryFileKeepsTheReadersProperties) {
   });
   ReplayCorpus("corpus_pcx_rows", 5, [](const Bytes& bytes, const std::string&) {
     return hw::fuzzing::CheckPcxRowsInput(bytes);
+  });
+  ReplayCorpus("corpus_gif", 8, [](const Bytes& bytes, const std::string&) {
+    return hw::fuzzing::CheckGifInput(bytes);
+  });
+  ReplayCorpus("corpus_bmp", 8, [](const Bytes& bytes, const std::string&) {
+    return hw::fuzzing::CheckBmpInput(bytes);
   });
   ReplayCorpus("corpus_palette", 20, [](const Bytes& bytes, const std::string& name) {
     return hw::fuzzing::CheckPaletteInput(bytes, name);

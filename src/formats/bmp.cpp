@@ -1,0 +1,241 @@
+#include "formats/bmp.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "base/faults.h"
+#include "base/memory.h"
+
+namespace hw {
+namespace {
+
+uint16_t Le16(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+uint32_t Le32(std::span<const uint8_t> b, size_t at) {
+  return static_cast<uint32_t>(b[at]) | static_cast<uint32_t>(b[at + 1]) << 8 |
+         static_cast<uint32_t>(b[at + 2]) << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+void Put16(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+constexpr size_t kFileHeaderBytes = 14;
+constexpr uint32_t kRgb = 0, kRle8 = 1, kRle4 = 2;
+// Run-length data can skip to the end of a row in two bytes; beyond this many
+// pixels a picture must be backed by data in proportion.
+constexpr uint64_t kFreePixels = uint64_t{1} << 24;
+constexpr uint64_t kRlePixelsPerByte = 4096;
+
+constexpr const char* kRleEndsEarly = "the run-length data ends early";
+
+// Decodes run-length data into the picture's rows; row r of the data is picture row
+// row_of(r). Runs past a row's end are cut; a move past the last row ends the data.
+template <typename RowOf>
+Status DecodeRle(std::span<const uint8_t> data, int bits, int width, int height, RowOf row_of,
+                 std::vector<uint8_t>& pixels) {
+  size_t at = 0;
+  int x = 0, r = 0;
+  auto put = [&](uint8_t v) {
+    if (x < width && r < height) pixels[static_cast<size_t>(row_of(r)) * width + x] = v;
+    ++x;
+  };
+  while (r < height) {
+    if (data.size() - at < 2) return Error{kRleEndsEarly};
+    const uint8_t n = data[at], v = data[at + 1];
+    at += 2;
+    if (n > 0) {
+      const int run = std::min<int>(n, std::max(0, width - x));
+      for (int i = 0; i < run; ++i) put(bits == 8 ? v : (i & 1 ? v & 15 : v >> 4));
+      x += n - run;
+      continue;
+    }
+    if (v == 0) {  // end of the row
+      x = 0;
+      ++r;
+    } else if (v == 1) {  // end of the picture
+      return Ok{};
+    } else if (v == 2) {  // move right and down
+      if (data.size() - at < 2) return Error{kRleEndsEarly};
+      x += data[at];
+      r += data[at + 1];
+      at += 2;
+    } else {  // v literal pixels, padded to a whole number of 16-bit words
+      const size_t bytes = bits == 8 ? v : (v + 1u) / 2;
+      const size_t padded = bytes + (bytes & 1);
+      if (data.size() - at < padded) return Error{kRleEndsEarly};
+      for (int i = 0; i < v && x < width; ++i) {
+        const uint8_t b = data[at + (bits == 8 ? i : i / 2)];
+        put(bits == 8 ? b : (i & 1 ? b & 15 : b >> 4));
+      }
+      at += padded;
+    }
+  }
+  return Ok{};
+}
+
+}  // namespace
+
+bool HasBmpSignature(std::span<const uint8_t> bytes) {
+  return bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+}
+
+Result<BmpPicture> DecodeBmp(std::span<const uint8_t> bytes) {
+  if (!HasBmpSignature(bytes)) return Error{"not a BMP file (no BM signature)"};
+  if (bytes.size() < kFileHeaderBytes + 12) return Error{"the BMP file is shorter than its header"};
+  const uint32_t offset = Le32(bytes, 10);
+  const uint32_t info = Le32(bytes, 14);
+  const bool core = info == 12;
+  if (!core && (info < 40 || info > 124)) {
+    return Error{"unknown BMP header of " + std::to_string(info) + " bytes"};
+  }
+  if (bytes.size() < kFileHeaderBytes + info)
+    return Error{"the BMP file is shorter than its header"};
+  const size_t h = kFileHeaderBytes;
+  int64_t width = 0, height = 0;
+  uint32_t bits = 0, compression = kRgb, colours = 0;
+  if (core) {
+    width = Le16(bytes, h + 4);
+    height = Le16(bytes, h + 6);
+    bits = Le16(bytes, h + 10);
+  } else {
+    width = static_cast<int32_t>(Le32(bytes, h + 4));
+    height = static_cast<int32_t>(Le32(bytes, h + 8));
+    bits = Le16(bytes, h + 14);
+    compression = Le32(bytes, h + 16);
+    colours = Le32(bytes, h + 32);
+  }
+  if (bits == 16 || bits == 24 || bits == 32) {
+    return Error{"a true-colour BMP (" + std::to_string(bits) +
+                 " bits per pixel); only indexed pictures of 1, 4 or 8 bits can be read"};
+  }
+  if (bits != 1 && bits != 4 && bits != 8) {
+    return Error{"unsupported BMP of " + std::to_string(bits) + " bits per pixel"};
+  }
+  if (!(compression == kRgb || (compression == kRle8 && bits == 8) ||
+        (compression == kRle4 && bits == 4))) {
+    return Error{"unsupported BMP compression " + std::to_string(compression) + " at " +
+                 std::to_string(bits) + " bits per pixel"};
+  }
+  const bool top_down = height < 0;
+  if (top_down) height = -height;
+  if (width < 1 || height < 1 || width > kMaxBmpSide || height > kMaxBmpSide ||
+      static_cast<uint64_t>(width * height) > kMaxBmpPixels) {
+    return Error{"a BMP picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels cannot be read (each side 1 to " + std::to_string(kMaxBmpSide) + ")"};
+  }
+
+  // The colour table follows the info header (and the three masks a 40-byte header
+  // may carry are not used by indexed pictures).
+  const size_t entry_bytes = core ? 3 : 4;
+  const size_t table_at = h + info;
+  size_t count = colours == 0 ? size_t{1} << bits : std::min<size_t>(colours, 256);
+  if (colours > 256 && colours > (uint32_t{1} << bits)) {
+    return Error{"the BMP's colour table of " + std::to_string(colours) + " entries is too long"};
+  }
+  if (table_at + count * entry_bytes > bytes.size()) {
+    return Error{"the BMP file is shorter than its colour table"};
+  }
+  if (offset < table_at || offset > bytes.size()) {
+    return Error{"the BMP's pixel data offset " + std::to_string(offset) + " is outside the file"};
+  }
+  const std::span<const uint8_t> data = bytes.subspan(offset);
+  const auto w = static_cast<int>(width), ht = static_cast<int>(height);
+  const uint64_t pixel_count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  const uint64_t stride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
+  if (compression == kRgb) {
+    // Every row whole, but the last row's padding.
+    const uint64_t needed = stride * (ht - 1) + (static_cast<uint64_t>(width) * bits + 7) / 8;
+    if (needed > data.size()) return Error{"the BMP's pixel rows end early"};
+  } else if (pixel_count > kFreePixels && pixel_count / kRlePixelsPerByte > data.size()) {
+    return Error{"a BMP picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels is too large for its run-length data"};
+  }
+
+  BmpPicture pic;
+  pic.width = w;
+  pic.height = ht;
+  pic.bits_per_pixel = static_cast<int>(bits);
+  pic.palette_count = static_cast<int>(count);
+  for (size_t k = 0; k < count; ++k) {
+    const uint8_t* e = bytes.data() + table_at + k * entry_bytes;
+    pic.entries[k].rgb = {e[2], e[1], e[0]};
+  }
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  pic.pixels.reserve(static_cast<size_t>(pixel_count));
+  AdviseHugePages(pic.pixels.data(), pic.pixels.capacity());
+  pic.pixels.assign(static_cast<size_t>(pixel_count), 0);
+  const auto row_of = [top_down, ht](int r) { return top_down ? r : ht - 1 - r; };
+  if (compression != kRgb) {
+    auto decoded = DecodeRle(data, static_cast<int>(bits), w, ht, row_of, pic.pixels);
+    if (!decoded) return decoded.error();
+    return pic;
+  }
+  for (int r = 0; r < ht; ++r) {
+    const uint8_t* src = data.data() + static_cast<size_t>(r) * stride;
+    uint8_t* dst = pic.pixels.data() + static_cast<size_t>(row_of(r)) * w;
+    if (bits == 8) {
+      std::memcpy(dst, src, static_cast<size_t>(w));
+    } else {
+      const int per_byte = 8 / static_cast<int>(bits);
+      const unsigned mask = (1u << bits) - 1;
+      for (int x = 0; x < w; ++x) {
+        const int shift = 8 - static_cast<int>(bits) * (x % per_byte + 1);
+        dst[x] = static_cast<uint8_t>((src[x / per_byte] >> shift) & mask);
+      }
+    }
+  }
+  return pic;
+}
+
+Result<std::vector<uint8_t>> EncodeBmp(int width, int height, std::span<const uint8_t> pixels,
+                                       const BoardEntries& entries) {
+  if (width < 1 || height < 1 || width > kMaxBmpSide || height > kMaxBmpSide) {
+    return Error{"cannot write a BMP picture of " + std::to_string(width) + " x " +
+                 std::to_string(height) + " pixels"};
+  }
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (pixels.size() != count) {
+    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
+                 " bytes, the picture needs " + std::to_string(count)};
+  }
+  const size_t stride = (static_cast<size_t>(width) + 3) / 4 * 4;
+  const size_t offset = kFileHeaderBytes + 40 + 256 * 4;
+  const size_t size = offset + stride * static_cast<size_t>(height);
+  std::vector<uint8_t> out;
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  out.reserve(size);
+  out.push_back('B');
+  out.push_back('M');
+  Put32(out, static_cast<uint32_t>(size));
+  Put32(out, 0);
+  Put32(out, static_cast<uint32_t>(offset));
+  Put32(out, 40);
+  Put32(out, static_cast<uint32_t>(width));
+  Put32(out, static_cast<uint32_t>(height));  // positive: bottom-up
+  Put16(out, 1);
+  Put16(out, 8);
+  Put32(out, kRgb);
+  Put32(out, static_cast<uint32_t>(stride * static_cast<size_t>(height)));
+  Put32(out, 2835);  // 72 dots per inch, in dots per metre
+  Put32(out, 2835);
+  Put32(out, 256);
+  Put32(out, 0);
+  for (const BoardEntry& e : entries) {
+    out.insert(out.end(), {e.rgb.B, e.rgb.G, e.rgb.R, 0});
+  }
+  for (int y = height - 1; y >= 0; --y) {
+    const uint8_t* row = pixels.data() + static_cast<size_t>(y) * width;
+    out.insert(out.end(), row, row + width);
+    out.insert(out.end(), stride - static_cast<size_t>(width), 0);
+  }
+  return out;
+}
+
+}  // namespace hw

@@ -1,0 +1,260 @@
+#include "formats/gif.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "base/faults.h"
+#include "base/memory.h"
+#include "formats/palette_extent.h"
+
+namespace hw {
+namespace {
+
+// Bytes handed to giflib from memory; reading past the end fails the read, so a
+// file cut short shows as a decoding error, never as bytes from elsewhere.
+struct Input {
+  std::span<const uint8_t> bytes;
+  size_t at = 0;
+};
+
+int ReadInput(GifFileType* gif, GifByteType* into, int n) {
+  auto* in = static_cast<Input*>(gif->UserData);
+  if (n <= 0) return 0;
+  const size_t k = std::min(static_cast<size_t>(n), in->bytes.size() - in->at);
+  std::memcpy(into, in->bytes.data() + in->at, k);
+  in->at += k;
+  return static_cast<int>(k);
+}
+
+struct DecoderClose {
+  void operator()(GifFileType* gif) const {
+    int error = 0;
+    DGifCloseFile(gif, &error);
+  }
+};
+
+std::string GifError(const std::string& what, int code) {
+  const char* text = GifErrorString(code);
+  return what + ": " + (text ? text : "unknown error");
+}
+
+// A frame's LZW codes are at least 3 bits and each gives at most 4096 pixels; a
+// screen needs pixels beyond that only for its background, allowed up to this many.
+constexpr uint64_t kFreeScreenPixels = uint64_t{1} << 24;
+constexpr uint64_t kPixelsPerByte = 8 * 4096 / 3;
+
+// Interlaced rows come in four passes: every 8th from 0, every 8th from 4, every
+// 4th from 2, every 2nd from 1.
+constexpr int kPassStart[4] = {0, 4, 2, 1};
+constexpr int kPassStep[4] = {8, 8, 4, 2};
+
+}  // namespace
+
+bool HasGifSignature(std::span<const uint8_t> bytes) {
+  return bytes.size() >= 6 && (std::memcmp(bytes.data(), "GIF87a", 6) == 0 ||
+                               std::memcmp(bytes.data(), "GIF89a", 6) == 0);
+}
+
+Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
+  if (!HasGifSignature(bytes)) return Error{"not a GIF file (no GIF87a or GIF89a signature)"};
+  Input input{bytes};
+  int error = 0;
+  std::unique_ptr<GifFileType, DecoderClose> gif(DGifOpen(&input, ReadInput, &error));
+  if (!gif) return Error{GifError("bad GIF header", error)};
+  const int width = gif->SWidth, height = gif->SHeight;
+  if (width < 1 || height < 1) {
+    return Error{"the GIF's screen has no pixels (" + std::to_string(width) + " x " +
+                 std::to_string(height) + ")"};
+  }
+  const uint64_t count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  if (width > kMaxGifSide || height > kMaxGifSide || count > kMaxGifPixels) {
+    return Error{"a GIF picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels is too large (at most " + std::to_string(kMaxGifSide) + " x " +
+                 std::to_string(kMaxGifSide) + ")"};
+  }
+  if (count > kFreeScreenPixels && count / kPixelsPerByte > bytes.size()) {
+    return Error{"the GIF's screen of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels is too large for the file's image data"};
+  }
+
+  int transparent = -1;
+  for (;;) {
+    GifRecordType type = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
+      return Error{GifError("damaged GIF file", gif->Error)};
+    }
+    if (type == TERMINATE_RECORD_TYPE) return Error{"the GIF file has no picture in it"};
+    if (type == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      GifByteType* block = nullptr;
+      if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) {
+        return Error{GifError("damaged GIF extension", gif->Error)};
+      }
+      if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr) {
+        GraphicsControlBlock gcb{};
+        if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK) {
+          transparent = gcb.TransparentColor;  // NO_TRANSPARENT_COLOR is -1
+        }
+      }
+      while (block != nullptr) {
+        if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) {
+          return Error{GifError("damaged GIF extension", gif->Error)};
+        }
+      }
+      continue;
+    }
+    if (type != IMAGE_DESC_RECORD_TYPE) continue;
+    if (DGifGetImageDesc(gif.get()) == GIF_ERROR) {
+      return Error{GifError("damaged GIF frame", gif->Error)};
+    }
+    break;
+  }
+
+  const GifImageDesc& frame = gif->Image;
+  const ColorMapObject* table = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
+  if (table == nullptr || table->ColorCount < 1 || table->ColorCount > 256) {
+    return Error{"the GIF file has no colour table"};
+  }
+  if (frame.Width < 1 || frame.Height < 1) return Error{"the GIF's first frame has no pixels"};
+  const uint64_t frame_count = static_cast<uint64_t>(frame.Width) * frame.Height;
+  if (frame_count > kMaxGifPixels || frame_count / kPixelsPerByte > bytes.size()) {
+    return Error{"the GIF's first frame of " + std::to_string(frame.Width) + " x " +
+                 std::to_string(frame.Height) + " pixels is too large for the file's image data"};
+  }
+
+  GifPicture pic;
+  pic.width = width;
+  pic.height = height;
+  pic.palette_count = table->ColorCount;
+  for (int k = 0; k < table->ColorCount; ++k) {
+    const GifColorType& c = table->Colors[k];
+    pic.entries[static_cast<size_t>(k)].rgb = {c.Red, c.Green, c.Blue};
+  }
+  if (transparent >= 0 && transparent < 256) pic.entries[static_cast<size_t>(transparent)].A = 0;
+  const uint8_t background =
+      gif->SColorMap ? static_cast<uint8_t>(std::clamp(gif->SBackGroundColor, 0, 255)) : 0;
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  pic.pixels.reserve(static_cast<size_t>(count));
+  AdviseHugePages(pic.pixels.data(), pic.pixels.capacity());
+  pic.pixels.assign(static_cast<size_t>(count), background);
+
+  // Rows in the order the file holds them, each copied where it meets the screen.
+  std::vector<GifPixelType> row(static_cast<size_t>(frame.Width));
+  const int left = frame.Left, top = frame.Top;
+  const int x0 = std::clamp(left, 0, width), x1 = std::clamp(left + frame.Width, 0, width);
+  auto put_row = [&](int y) {
+    const int at = top + y;
+    if (at < 0 || at >= height || x0 >= x1) return;
+    std::memcpy(pic.pixels.data() + static_cast<size_t>(at) * width + x0, row.data() + (x0 - left),
+                static_cast<size_t>(x1 - x0));
+  };
+  if (!frame.Interlace && left == 0 && top == 0 && frame.Width == width && frame.Height == height) {
+    // A frame covering the screen decodes straight into the picture, in one call.
+    if (DGifGetLine(gif.get(), pic.pixels.data(), static_cast<int>(count)) == GIF_ERROR) {
+      return Error{GifError("damaged GIF image data", gif->Error)};
+    }
+    return pic;
+  }
+  const int passes = frame.Interlace ? 4 : 1;
+  for (int pass = 0; pass < passes; ++pass) {
+    const int start = frame.Interlace ? kPassStart[pass] : 0;
+    const int step = frame.Interlace ? kPassStep[pass] : 1;
+    for (int y = start; y < frame.Height; y += step) {
+      if (DGifGetLine(gif.get(), row.data(), frame.Width) == GIF_ERROR) {
+        return Error{GifError("damaged GIF image data", gif->Error)};
+      }
+      put_row(y);
+    }
+  }
+  return pic;
+}
+
+namespace {
+
+struct EncoderClose {
+  void operator()(GifFileType* gif) const {
+    int error = 0;
+    EGifCloseFile(gif, &error);
+  }
+};
+
+struct MapFree {
+  void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
+};
+
+int WriteOutput(GifFileType* gif, const GifByteType* data, int n) {
+  auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+  out->insert(out->end(), data, data + n);
+  return n;
+}
+
+}  // namespace
+
+Result<std::vector<uint8_t>> EncodeGif(int width, int height, std::span<const uint8_t> pixels,
+                                       const BoardEntries& entries) {
+  if (width < 1 || height < 1 || width > kMaxGifSide || height > kMaxGifSide) {
+    return Error{"cannot write a GIF picture of " + std::to_string(width) + " x " +
+                 std::to_string(height) + " pixels"};
+  }
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (pixels.size() != count) {
+    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
+                 " bytes, the picture needs " + std::to_string(count)};
+  }
+  const int length = UsedPaletteLength(pixels, entries);
+  int bits = 1;
+  while ((1 << bits) < length) ++bits;
+  std::unique_ptr<ColorMapObject, MapFree> map(GifMakeMapObject(1 << bits, nullptr));
+  if (!map) throw std::bad_alloc();
+  for (int k = 0; k < (1 << bits); ++k) {
+    const RGBTriple& c = entries[static_cast<size_t>(k)].rgb;
+    map->Colors[k] = {c.R, c.G, c.B};
+  }
+  const auto clear =
+      std::find_if(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
+
+  std::vector<uint8_t> out;
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  out.reserve(count / 2 + 1024);
+  int error = 0;
+  std::unique_ptr<GifFileType, EncoderClose> gif(EGifOpen(&out, WriteOutput, &error));
+  if (!gif) return Error{GifError("cannot start the GIF encoder", error)};
+  EGifSetGifVersion(gif.get(), true);
+  const auto failed = [&gif](const char* what) { return Error{GifError(what, gif->Error)}; };
+  if (EGifPutScreenDesc(gif.get(), width, height, 8, 0, map.get()) == GIF_ERROR) {
+    return failed("cannot write the GIF screen");
+  }
+  if (clear != entries.end()) {
+    GraphicsControlBlock gcb{};
+    gcb.DisposalMode = DISPOSAL_UNSPECIFIED;
+    gcb.TransparentColor = static_cast<int>(clear - entries.begin());
+    GifByteType block[4];
+    EGifGCBToExtension(&gcb, block);
+    if (EGifPutExtension(gif.get(), GRAPHICS_EXT_FUNC_CODE, 4, block) == GIF_ERROR) {
+      return failed("cannot write the GIF transparency");
+    }
+  }
+  if (EGifPutImageDesc(gif.get(), 0, 0, width, height, false, nullptr) == GIF_ERROR) {
+    return failed("cannot write the GIF frame");
+  }
+  // The encoder masks the row it is given in place: each goes through a copy.
+  std::vector<GifPixelType> row(static_cast<size_t>(width));
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(row.data(), pixels.data() + static_cast<size_t>(y) * width,
+                static_cast<size_t>(width));
+    if (EGifPutLine(gif.get(), row.data(), width) == GIF_ERROR) {
+      return failed("cannot encode the GIF picture");
+    }
+  }
+  GifFileType* done = gif.release();
+  if (EGifCloseFile(done, &error) == GIF_ERROR) {
+    return Error{GifError("cannot finish the GIF file", error)};
+  }
+  return out;
+}
+
+}  // namespace hw

@@ -1,0 +1,49 @@
+// GIF pictures over byte spans, through giflib. Nothing here touches a file; the
+// file layer reads the bytes and hands them in.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "colour/colour.h"
+#include "formats/result.h"
+
+namespace hw {
+
+// A decoded picture: one byte per pixel, row-major. Entries past the colour table
+// are black and opaque; the transparent index, when the frame names one, has alpha
+// 0. Pixel values past the table are kept (they show black).
+struct GifPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> pixels;
+  BoardEntries entries{};
+  int palette_count = 0;  // entries in the colour table used, 2..256
+};
+
+// The largest picture read or written, as for PNG: each side at most 32767, at most
+// 2^30 pixels.
+inline constexpr int kMaxGifSide = 32767;
+inline constexpr uint64_t kMaxGifPixels = uint64_t{1} << 30;
+
+// True when the bytes start with "GIF87a" or "GIF89a".
+bool HasGifSignature(std::span<const uint8_t> bytes);
+
+// Decodes the first frame of a GIF87a or GIF89a file (interlaced too) onto its
+// logical screen: the picture has the screen's size, the frame is placed at its
+// position (clipped to the screen), and the pixels it does not cover take the
+// background index (0 when the file has no global colour table). The frame's local
+// colour table is used, else the global one; a file with neither is refused, and so
+// is a frame cut short or damaged, a screen above the limits, and a screen far
+// larger than the file's data could describe (decided before allocating).
+Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes);
+
+// Encodes a GIF89a of one frame covering the screen. The colour table holds entries
+// 0..L-1 (see UsedPaletteLength) rounded up to a power of two, at least 2; the
+// lowest entry of alpha 0 is the transparent index. Other alpha is not kept (see
+// save_losses.h). pixels must hold width x height bytes; sides 1..kMaxGifSide.
+Result<std::vector<uint8_t>> EncodeGif(int width, int height, std::span<const uint8_t> pixels,
+                                       const BoardEntries& entries);
+
+}  // namespace hw

@@ -1,0 +1,191 @@
+// GIF and BMP pictures: files Pillow and ImageMagick write read exactly as Pillow
+// reads them, ours read exactly in Pillow, a round trip of any picture, and the
+// damaged or hostile files that must be refused.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "../common/test_util.h"
+#include "formats/bmp.h"
+#include "formats/gif.h"
+#include "formats/palette_extent.h"
+#include "formats/picture_io.h"
+
+namespace hw::test {
+namespace {
+
+// Dumps what Pillow reads of each named file: NAME.idx (one byte a pixel), NAME.pal
+// (768 bytes) and NAME.trn (the transparent index, or -1).
+constexpr const char* kPillowDump =
+    "import sys\n"
+    "from PIL import Image\n"
+    "for f in sys.argv[1:]:\n"
+    "    im = Image.open(f); im.load()\n"
+    "    if im.mode == '1':\n"
+    "        idx = bytes(1 if v else 0 for v in im.getdata()); pal = [0, 0, 0, 255, 255, 255]\n"
+    "    else:\n"
+    "        assert im.mode == 'P', im.mode\n"
+    "        idx = im.tobytes(); pal = im.getpalette() or []\n"
+    "    open(f + '.idx', 'wb').write(idx)\n"
+    "    open(f + '.pal', 'wb').write(bytes(pal[:768]).ljust(768, b'\\0'))\n"
+    "    open(f + '.trn', 'w').write(str(im.info.get('transparency', -1)))\n";
+
+// Pillow writes these; ImageMagick writes a 4-bit BMP and an RLE8 one from the PNG.
+constexpr const char* kPillowWrite =
+    "import sys, random\n"
+    "from PIL import Image\n"
+    "d = sys.argv[1]; random.seed(7)\n"
+    "def pic(w, h, n):\n"
+    "    im = Image.new('P', (w, h))\n"
+    "    im.putdata([(x * 7 + y * 3 + (x * y) % 5) % n for y in range(h) for x in range(w)])\n"
+    "    im.putpalette([random.randrange(256) for _ in range(3 * n)])\n"
+    "    return im\n"
+    "a = pic(37, 23, 200)\n"
+    "a.save(d + '/plain.gif'); a.save(d + '/inter.gif', interlace=True)\n"
+    "pic(30, 20, 16).save(d + '/trans.gif', transparency=5)\n"
+    "pic(33, 17, 256).save(d + '/p8.bmp'); pic(33, 17, 256).save(d + '/m.png')\n"
+    "pic(35, 9, 2).convert('1').save(d + '/p1.bmp')\n";
+
+class GifBmpInterop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    py_ = NeedTool("python3", "python3-pil");
+    WriteBytes(At("dump.py"), Bytes(kPillowDump, kPillowDump + std::strlen(kPillowDump)));
+  }
+  void Run(const std::string& cmd) {
+    std::string out;
+    ASSERT_EQ(RunShell(cmd, &out), 0) << cmd << ": " << out;
+  }
+  std::string At(const std::string& name) const { return dir_.File(name); }
+  // What Pillow reads of the file against what we read.
+  void ExpectSameAsPillow(const std::string& name) {
+    auto pic = LoadPictureFile(At(name));
+    ASSERT_TRUE(pic.ok()) << pic.error().message;
+    Bytes pal;
+    int clear = -1;
+    for (size_t k = 0; k < 256; ++k) {
+      const BoardEntry& e = pic->entries[k];
+      pal.insert(pal.end(), {e.rgb.R, e.rgb.G, e.rgb.B});
+      if (e.A == 0 && clear < 0) clear = static_cast<int>(k);
+    }
+    const Bytes trn = ReadBytes(At(name + ".trn"));
+    const Bytes theirs = ReadBytes(At(name + ".pal"));
+    const size_t n = static_cast<size_t>(pic->palette_count) * 3;
+    EXPECT_EQ(std::tuple(pic->pixels, Bytes(pal.begin(), pal.begin() + n), clear),
+              std::tuple(ReadBytes(At(name + ".idx")), Bytes(theirs.begin(), theirs.begin() + n),
+                         std::stoi(std::string(trn.begin(), trn.end()))))
+        << name;
+  }
+  std::string py_;
+  TempDir dir_;
+};
+
+TEST_F(GifBmpInterop, ReadsPillowAndImageMagickFilesAsPillowDoes) {
+  const std::string convert = NeedTool("convert", "imagemagick");
+  if (py_.empty() || convert.empty()) return;
+  WriteBytes(At("write.py"), Bytes(kPillowWrite, kPillowWrite + std::strlen(kPillowWrite)));
+  Run(py_ + " " + At("write.py") + " " + dir_.Path());
+  Run(convert + " " + At("m.png") + " -colors 16 BMP3:" + At("m4.bmp"));
+  Run(convert + " " + At("m.png") + " -compress RLE BMP3:" + At("rle8.bmp"));
+  const std::vector<std::string> names = {"plain.gif", "inter.gif", "trans.gif", "p8.bmp",
+                                          "p1.bmp",    "m4.bmp",    "rle8.bmp"};
+  std::string all;
+  for (const auto& name : names) all += " " + At(name);
+  Run(py_ + " " + At("dump.py") + all);
+  for (const auto& name : names) ExpectSameAsPillow(name);
+  EXPECT_EQ(LoadPictureFile(At("m4.bmp"))->palette_count, 16);
+  EXPECT_EQ(ReadBytes(At("plain.gif.idx")), ReadBytes(At("inter.gif.idx")));
+}
+
+TEST_F(GifBmpInterop, PillowReadsOurFilesExactly) {
+  if (py_.empty()) return;
+  BoardEntries entries = Opaque(DistinctPalette(9));
+  for (size_t k = 40; k < 256; ++k) entries[k] = BoardEntry{};
+  entries[7].A = 0;
+  Bytes px(41 * 19);
+  for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t((i * 13 + i / 41) % 40);
+  std::string all;
+  for (const char* name : {"ours.gif", "ours.bmp", "ours.png"}) {
+    PcxHeader header = IndexedPictureHeader(41, 19);
+    ASSERT_TRUE(
+        SavePictureFile(At(name), PictureFormatForName(name), header, 41, 19, px, entries).ok());
+    all += std::string(" ") + At(name);
+  }
+  Run(py_ + " " + At("dump.py") + all);
+  for (const char* name : {"ours.gif", "ours.bmp", "ours.png"}) ExpectSameAsPillow(name);
+}
+
+// Any picture survives a GIF and a BMP round trip: the GIF keeps entries 0..L-1 and
+// the lowest transparent one, the BMP all 256 colours.
+TEST(GifBmp, EveryPictureRoundTrips) {
+  uint32_t s = 2463534242u;
+  auto next = [&] { return s ^= s << 13, s ^= s >> 17, s ^= s << 5; };
+  for (int round = 0; round < 40; ++round) {
+    const int w = 1 + int(next() % 70), h = 1 + int(next() % 40);
+    const int top = int(next() % 256);
+    Bytes px(size_t(w) * h);
+    for (auto& v : px) v = uint8_t(next() % (top + 1));
+    BoardEntries e{};
+    for (int k = 0; k <= top; ++k) e[size_t(k)].rgb = {uint8_t(next()), uint8_t(next()), 9};
+    if (round % 3 == 0) e[next() % 256].A = 0;
+    auto gif = DecodeGif(*EncodeGif(w, h, px, e));
+    ASSERT_TRUE(gif.ok()) << gif.error().message;
+    EXPECT_EQ(std::tuple(gif->width, gif->height, gif->pixels, gif->entries),
+              std::tuple(w, h, px, e))
+        << "round " << round;
+    EXPECT_GE(gif->palette_count, UsedPaletteLength(px, e));
+    auto bmp = DecodeBmp(*EncodeBmp(w, h, px, e));
+    ASSERT_TRUE(bmp.ok()) << bmp.error().message;
+    BoardEntries opaque = e;
+    for (auto& entry : opaque) entry.A = 255;
+    EXPECT_EQ(std::tuple(bmp->width, bmp->height, bmp->pixels, bmp->entries),
+              std::tuple(w, h, px, opaque));
+  }
+}
+
+// A BMP header of 40 bytes and a 16-entry table, for 4-bit pictures.
+Bytes Bmp4(int w, int h, uint32_t compression, const Bytes& data) {
+  Bytes b = {'B', 'M'};
+  auto le = [&b](uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) b.push_back(uint8_t(v >> (8 * i)));
+  };
+  le(0, 4), le(0, 4), le(14 + 40 + 64, 4), le(40, 4), le(uint32_t(w), 4), le(uint32_t(h), 4);
+  le(1, 2), le(4, 2), le(compression, 4), le(uint32_t(data.size()), 4), le(0, 16);
+  for (int k = 0; k < 16; ++k) b.insert(b.end(), {uint8_t(k), uint8_t(k * 2), uint8_t(k * 3), 0});
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+TEST(GifBmp, RunLengthBmpAndHostileFiles) {
+  // RLE4, bottom-up: a run, a literal of three, end of row; a move, a run; the end.
+  const Bytes rle4 = Bmp4(6, 3, 2, {4, 0x12, 0, 3, 0xAB, 0xC0, 0, 0, 0, 2, 1, 1, 2, 0x3F, 0, 1});
+  auto pic = DecodeBmp(rle4);
+  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  EXPECT_EQ(pic->pixels, (Bytes{0, 3, 15, 0, 0, 0,      // moved one right and one row up
+                                0, 0, 0, 0, 0, 0,       // skipped: index 0
+                                1, 2, 1, 2, 10, 11}));  // the first row is the bottom one
+  // Cut anywhere before its end, a file is refused whole.
+  const Bytes gif = *EncodeGif(9, 4, Bytes(36, 3), Opaque(DistinctPalette()));
+  for (size_t n = 0; n + 1 < gif.size(); ++n) {
+    EXPECT_FALSE(DecodeGif(Bytes(gif.begin(), gif.begin() + long(n))).ok()) << n;
+  }
+  const Bytes bmp = *EncodeBmp(9, 4, Bytes(36, 3), Opaque(DistinctPalette()));
+  for (size_t n = 0; n < bmp.size() - 3; ++n) {  // the last row's padding is not needed
+    EXPECT_FALSE(DecodeBmp(Bytes(bmp.begin(), bmp.begin() + long(n))).ok()) << n;
+  }
+  for (size_t n = 0; n + 2 < rle4.size(); ++n) {
+    EXPECT_FALSE(DecodeBmp(Bytes(rle4.begin(), rle4.begin() + long(n))).ok()) << n;
+  }
+  // Huge pictures claimed by tiny files are refused before anything is allocated.
+  Bytes huge_screen = gif;
+  huge_screen[6] = huge_screen[8] = 0xFF, huge_screen[7] = huge_screen[9] = 0x7F;
+  EXPECT_HAS(Why(DecodeGif(huge_screen)), "too large");
+  EXPECT_HAS(Why(DecodeBmp(Bmp4(30000, 30000, 2, {0, 1}))), "too large");
+  Bytes true_colour = bmp;
+  true_colour[28] = 24;
+  EXPECT_HAS(Why(DecodeBmp(true_colour)), "true-colour");
+  EXPECT_HAS(Why(DecodeBmp(Bmp4(4, 1, 1, {0, 1}))), "compression");
+}
+
+}  // namespace
+}  // namespace hw::test
