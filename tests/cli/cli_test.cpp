@@ -410,7 +410,8 @@ namespace {
 TEST_F(Cli, EveryPictureKindConvertsWithTheSameHashes) {
   std::string from = Put("odd.pcx", s_.file);
   const std::string hashes = ",\"pixels_sha256\":\"" + Sha256(s_.pixels) +
-                             "\",\"palette_sha256\":\"" + Sha256(s_.palette) + "\",\"cycles\":[]}\n";
+                             "\",\"palette_sha256\":\"" + Sha256(s_.palette) +
+                             "\",\"cycles\":[]}\n";
   for (const char* kind : {"gif", "bmp", "png", "pcx", "bmp", "gif"}) {
     const std::string to = dir_.File(std::string("next-") + kind + "." + kind);
     const Outcome converted = Cmd({"convert", from, to});
