@@ -147,7 +147,7 @@ TEST(GifBmp, EveryPictureRoundTrips) {
 Bytes Bmp4(int w, int h, uint32_t compression, const Bytes& data) {
   Bytes b = {'B', 'M'};
   auto le = [&b](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) b.push_back(uint8_t(v >> (8 * i)));
+    for (int i = 0; i < n; ++i) b.push_back(i < 4 ? uint8_t(v >> (8 * i)) : uint8_t{0});
   };
   le(0, 4), le(0, 4), le(14 + 40 + 64, 4), le(40, 4), le(uint32_t(w), 4), le(uint32_t(h), 4);
   le(1, 2), le(4, 2), le(compression, 4), le(uint32_t(data.size()), 4), le(0, 16);
