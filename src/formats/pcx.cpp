@@ -449,10 +449,13 @@ Result<Palette> ReadPcxPalette(std::span<const uint8_t> file) {
 Result<PcxPicture> DecodePcx(std::span<const uint8_t> file) {
   auto header = ReadPcxHeader(file);
   if (!header) return header.error();
-  auto pixels = ReadPcxPixels(file);
-  if (!pixels) return pixels.error();
+  // A file too short for its palette is refused for that first, as the row decoder
+  // does, so that both name the same cause.
   auto palette =
       PcxIsLowDepth(*header) ? Result<Palette>(PcxHeaderPalette(*header)) : ReadPcxPalette(file);
+  if (!palette && PcxDepthReadable(*header)) return palette.error();
+  auto pixels = ReadPcxPixels(file);
+  if (!pixels) return pixels.error();
   if (!palette) return palette.error();
   PcxPicture pic;
   pic.header = *header;
