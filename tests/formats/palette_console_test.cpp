@@ -141,7 +141,7 @@ TEST(ConsolePalette, LengthsValuesAndTheRawDefault) {
   auto big = LoadPaletteFileAs(dir.File("big.bin"), PaletteFormat::Md9);
   ASSERT_FALSE(big);
   EXPECT_HAS(big.error().message, "big.bin");
-  EXPECT_HAS(big.error().message, "16, 32 or 256 entries, this file 4096 bytes");
+  EXPECT_HAS(big.error().message, "4, 16, 32 or 256 entries, this file 4096 bytes");
   WriteBytes(dir.File("p.bin"), EncodePaletteFile(Sixteen(), PaletteFormat::Amiga12, nullptr, 32));
   auto loaded = LoadPaletteFileAs(dir.File("p.bin"), PaletteFormat::Amiga12);
   ASSERT_TRUE(loaded) << loaded.error().message;
