@@ -83,15 +83,6 @@ ColourTarget ConsoleFormatTarget(PaletteFormat format) {
   return EvenTarget(f->bits, f->bits, f->bits, f->key);
 }
 
-int ConsoleSnapChanges(PaletteFormat format, const BoardEntries& entries, int count) {
-  const ColourTarget target = ConsoleFormatTarget(format);
-  int changed = 0;
-  for (int k = 0; k < count && k < 256; ++k) {
-    changed += !OnTarget(target, entries[static_cast<size_t>(k)].rgb);
-  }
-  return changed;
-}
-
 namespace palette_files {
 
 Result<PaletteFile> DecodeConsole(PaletteFormat format, std::span<const uint8_t> bytes,

@@ -35,8 +35,6 @@ std::optional<PaletteFormat> ConsoleFormatByName(std::string_view name);
 std::string_view ConsoleFormatKey(PaletteFormat format);
 // The colours a console format holds: 6-6-6, 5-5-5, 3-3-3 or 4-4-4 even levels.
 ColourTarget ConsoleFormatTarget(PaletteFormat format);
-// How many of the first `count` entries a write in `format` changes.
-int ConsoleSnapChanges(PaletteFormat format, const BoardEntries& entries, int count = 256);
 
 namespace palette_files {
 
