@@ -33,6 +33,9 @@ class EditorCommands {
   bool SavePictureToItsFile();  // "Save Pic": the picture's own file and format
   void LoadPalette(PaletteMerge merge);
   bool SavePalette();
+  // "Export Cycle Animation...": asks for the GIF's name, starting beside the
+  // picture on NAME-cycle.gif; true when the file was written.
+  bool ExportCycleAnimation();
   void EditColour(int index);  // the dialog opens on the entry's own colour
   // "Remap to Palette...": the palette file (or a picture), then the transparent
   // position when the remap needs one.

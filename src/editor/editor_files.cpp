@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "base/faults.h"
+#include "editor/cycle_export.h"
 #include "editor/editor.h"
 #include "formats/file_io.h"
 #include "formats/palette_console.h"
@@ -283,6 +284,32 @@ bool Editor::SavePalette(const std::string& path, std::optional<PaletteFormat> f
       message_ += "; " + std::to_string(changed) + (changed == 1 ? " entry" : " entries") +
                   " changed to its colours";
     }
+    if (auto* v = view()) v->StateChanged();
+    return true;
+  });
+}
+
+bool Editor::ExportCycleAnimation(const std::string& path) {
+  if (path.empty()) return false;
+  if (!loaded_) {
+    ReportError("cannot export '" + path + "': no picture is loaded");
+    return false;
+  }
+  return Guarded(svc_.errors, "export", path, [&] {
+    BusyScope busy(svc_.busy);
+    // The board holds the entries and ranges as they are when stopped: playing
+    // only moves the shown colours.
+    const Result<int> written =
+        SaveCycleAnimation(path, width_, height_, Pixels(), board_.entries, board_.cycles);
+    busy.Release();
+    if (!written) {
+      const std::string& cause = written.error().message;
+      ReportError(cause.find(path) != std::string::npos ? cause
+                                                        : "cannot export '" + path + "': " + cause);
+      return false;
+    }
+    message_ = SavedMessage(path) + ": " + std::to_string(*written) +
+               (*written == 1 ? " frame" : " frames");
     if (auto* v = view()) v->StateChanged();
     return true;
   });

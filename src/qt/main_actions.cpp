@@ -41,6 +41,8 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
   Command("actionLoadPalette", tr("Load Palette..."),
           [&cmd, &options] { cmd.LoadPalette(options.Merge()); });
   Command("actionSavePalette", tr("Save Palette..."), [&cmd] { cmd.SavePalette(); });
+  Command("actionExportCycleAnimation", tr("Export Cycle Animation..."),
+          [&cmd] { cmd.ExportCycleAnimation(); });
   Command("actionUndo", tr("Undo"), [&ed] { ed.Undo(); })->setShortcut(K(Qt::CTRL | Qt::Key_Z));
   Command("actionRedo", tr("Redo"), [&ed] {
     ed.Redo();
@@ -175,8 +177,9 @@ void MainActions::BuildMenus() {
     }
   };
   QMenuBar* bar = window_.menuBar();
-  add(bar->addMenu(tr("&File")), {"actionLoadPic", "actionSave", "actionSavePic", "",
-                                  "actionLoadPalette", "actionSavePalette", "", "actionQuit"});
+  add(bar->addMenu(tr("&File")),
+      {"actionLoadPic", "actionSave", "actionSavePic", "", "actionLoadPalette", "actionSavePalette",
+       "", "actionExportCycleAnimation", "", "actionQuit"});
   QMenu* edit = bar->addMenu(tr("&Edit"));
   add(edit, {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
              "actionSpreadHSV", "actionSpreadHSVReverse", "", "actionRemapRgb",
