@@ -13,8 +13,8 @@ int CycleGif(const std::string& in, const std::string& out) {
   auto picture = opened->TakeWhole();
   if (!picture) return Fail(in, picture.error().message);
   current_file = out;
-  const auto written = hw::SaveCycleAnimation(out, picture->width, picture->height,
-                                              picture->pixels, picture->entries, picture->cycles);
+  const auto written = hw::SaveCycleAnimation(out, picture->width, picture->height, picture->pixels,
+                                              picture->entries, picture->cycles);
   if (!written) {
     // The file layer names OUT; a refusal is about IN's ranges.
     const std::string& cause = written.error().message;

@@ -124,8 +124,8 @@ Status SaveGifColourAnimation(const std::string& path, int width, int height,
   const uint64_t frame_bytes = 8 + kImageDescBytes + 3 * table + data->size();
   const uint64_t total = kHeadBytes + 19 + frames.size() * frame_bytes + 1;
   if (total > kMaxGifAnimationBytes) {
-    return Error{"the animation would take " + std::to_string(total >> 20) +
-                 " MiB (at most " + std::to_string(kMaxGifAnimationBytes >> 20) + " MiB)"};
+    return Error{"the animation would take " + std::to_string(total >> 20) + " MiB (at most " +
+                 std::to_string(kMaxGifAnimationBytes >> 20) + " MiB)"};
   }
 
   std::vector<uint8_t> head = {'G', 'I', 'F', '8', '9', 'a'};

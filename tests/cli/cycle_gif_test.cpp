@@ -24,7 +24,8 @@ class CycleGif : public ::testing::Test {
  protected:
   CycleGif() {
     for (int k = 0; k < kW * kH; ++k) pixels_.push_back(uint8_t(k));
-    for (size_t p = 0; p < 256; ++p) entries_[p].rgb = {uint8_t(p), uint8_t(255 - p), uint8_t(p * 7)};
+    for (size_t p = 0; p < 256; ++p)
+      entries_[p].rgb = {uint8_t(p), uint8_t(255 - p), uint8_t(p * 7)};
     entries_[kClear].A = 0;
   }
   std::string Picture(const CycleRanges& ranges) {
@@ -37,9 +38,9 @@ class CycleGif : public ::testing::Test {
   }
   Outcome Run(const std::string& in, const std::string& out) {
     const std::string err = dir_.File("err.txt");
-    const int status = std::system((HW_BINARY_DIR "/huewright-cli cycle-gif '" + in + "' '" +
-                                    out + "' 2>'" + err + "'")
-                                       .c_str());
+    const int status = std::system(
+        (HW_BINARY_DIR "/huewright-cli cycle-gif '" + in + "' '" + out + "' 2>'" + err + "'")
+            .c_str());
     const Bytes text = ReadBytes(err);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128, std::string(text.begin(), text.end())};
   }
@@ -50,13 +51,17 @@ class CycleGif : public ::testing::Test {
 };
 
 // Two ranges stepping at their own rates (60 a second over 2 positions, 22.5 a
-// second over 3, reversed) beside an inactive one: ten frames over 2/15 s, each
-// showing the ranges as at its instant, the transparent position clear in all.
+// second over 3, reversed; steps at k/60 and 2k/45 s) beside ranges that never step
+// (inactive, rate 0, LOW >= HIGH), whose rates would make the period far longer:
+// ten frames over 2/15 s, each showing the ranges as at its instant, the
+// transparent position clear in all.
 TEST_F(CycleGif, PillowPlaysEveryFrameWithItsColoursAndDelays) {
   CycleRanges ranges;
   ranges.push_back({10, 11, 16384, false, true});
   ranges.push_back({20, 22, 6144, true, true});
   ranges.push_back({30, 60, 5000, false, false});
+  ranges.push_back({40, 41, 0, false, true});
+  ranges.push_back({50, 49, 999, false, true});
   const std::string out = dir_.File("out.gif");
   const Outcome r = Run(Picture(ranges), out);
   ASSERT_EQ(std::tuple(r.code, r.err), std::tuple(0, std::string()));
@@ -79,6 +84,7 @@ TEST_F(CycleGif, PillowPlaysEveryFrameWithItsColoursAndDelays) {
   in >> frames >> loop >> mode;
   std::vector<int> delays(static_cast<size_t>(frames));
   for (int& d : delays) in >> d;
+  // In hundredths 0 1.67 3.33 4.44 5 6.67 8.33 8.89 10 11.67 | 13.33.
   EXPECT_EQ(std::tuple(frames, loop, mode, delays),
             std::tuple(10, 0, std::string("P"),
                        std::vector<int>{20, 10, 10, 10, 20, 10, 10, 10, 20, 10}));
@@ -118,12 +124,11 @@ TEST_F(CycleGif, RefusalsAndFailedWritesKeepTheOutput) {
   CycleRanges long_period;
   long_period.push_back({0, 255, 16384, false, true});
   long_period.push_back({0, 254, 16384, false, true});
-  const std::string cases[][2] = {{"no active range steps", "in.png"},
-                                  {"more than 2048 frames", "in.png"}};
-  for (int c = 0; c < 2; ++c) {
-    const Outcome r = Run(Picture(c == 0 ? idle : long_period), out);
-    EXPECT_EQ(std::tuple(r.code, std::count(r.err.begin(), r.err.end(), '\n'),
-                         Has(r.err, cases[c][0]), Has(r.err, cases[c][1])),
+  for (const auto& [ranges, cause] : {std::pair(idle, "no active range steps"),
+                                      std::pair(long_period, "more than 2048 frames")}) {
+    const Outcome r = Run(Picture(ranges), out);
+    EXPECT_EQ(std::tuple(r.code, std::count(r.err.begin(), r.err.end(), '\n'), Has(r.err, cause),
+                         Has(r.err, "in.png")),
               std::tuple(1, 1, true, true))
         << r.err;
     EXPECT_EQ(ReadBytes(out), (Bytes{'k', 'e', 'p', 't'}));
