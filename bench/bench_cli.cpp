@@ -1,5 +1,7 @@
 // huewright-cli as whole processes on one 8192 x 8192 PCX picture: `edit` with one
-// step against `rewrite` of the same file, and `stats` against `info`. Every
+// step against `rewrite` of the same file, and `stats` against `info`; and on the
+// same picture as a PNG with the five bands' ranges (8 frames), `cycle-gif` against
+// `convert` to a one-frame GIF. Every
 // iteration runs the command and its reference back to back, so that both see the
 // same machine; the counters are each one's median wall time and the ratio of the
 // medians (command / reference), and the same ratio of processor time (user and
@@ -25,7 +27,9 @@
 #include <vector>
 
 #include "content_classes.h"
+#include "cycle/rotation.h"
 #include "formats/pcx.h"
+#include "formats/picture_io.h"
 
 extern char** environ;
 
@@ -70,6 +74,18 @@ bool WritePhoto(const std::string& path) {
   return file.ok() && hw::bench::WriteBenchFile(path, *file);
 }
 
+// The picture as a PNG holding the five bands' ranges.
+bool WriteCycling(const std::string& path) {
+  hw::PcxHeader header = hw::IndexedPictureHeader(kSide, kSide);
+  const hw::Palette palette = hw::bench::ContentPalette();
+  hw::BoardEntries entries{};
+  for (size_t p = 0; p < 256; ++p) entries[p].rgb = palette[p];
+  return hw::SavePictureFile(path, hw::PictureFormat::Png, header, kSide, kSide,
+                             hw::bench::ContentPicture("photo", kSide), entries, nullptr, nullptr,
+                             hw::FiveBandsPreset())
+      .ok();
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -103,6 +119,11 @@ void BM_EditAgainstRewrite(benchmark::State& state, const char* step) {
 
 void BM_StatsAgainstInfo(benchmark::State& state) {
   Pair(state, {cli, "stats", picture}, {cli, "info", picture});
+}
+
+void BM_CycleGifAgainstConvert(benchmark::State& state, const std::string& png) {
+  Pair(state, {cli, "cycle-gif", png, scratch + "/cycle.gif"},
+       {cli, "convert", png, scratch + "/one.gif"});
 }
 
 }  // namespace
@@ -143,6 +164,12 @@ int main(int argc, char** argv) {
         ->Iterations(runs);
   }
   benchmark::RegisterBenchmark("BM_StatsAgainstInfo", BM_StatsAgainstInfo)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(runs);
+  const std::string cycling = scratch + "/cycling.png";
+  if (!WriteCycling(cycling)) return 1;
+  benchmark::RegisterBenchmark("BM_CycleGifAgainstConvert", BM_CycleGifAgainstConvert, cycling)
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond)
       ->Iterations(runs);

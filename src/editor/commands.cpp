@@ -79,6 +79,19 @@ bool EditorCommands::SaveBank(int size) {
   return MaySave(*path, loss) && editor_.SaveBank(bank->bank, bank->size, *path, format);
 }
 
+bool EditorCommands::ExportCycleAnimation() {
+  if (files_ == nullptr || !editor_.PictureLoaded()) return false;
+  // Never the picture's own name, which a GIF picture would have.
+  std::string suggested = editor_.PicturePath();
+  const size_t slash = suggested.find_last_of('/');
+  const size_t dot = suggested.find_last_of('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) {
+    suggested.erase(dot);
+  }
+  const auto path = Chosen(files_->SaveFile(FileKind::Picture, suggested + "-cycle.gif"));
+  return path && editor_.ExportCycleAnimation(*path);
+}
+
 void EditorCommands::EditColour(int index) {
   if (colours_ == nullptr || index < 0 || index > 255) return;
   const BoardEntry now = editor_.Board().entries[static_cast<size_t>(index)];

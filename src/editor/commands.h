@@ -38,6 +38,9 @@ class EditorCommands {
   // "Save Bank...": the bank (the current entry's, of the size `size`, to start
   // with), then the file.
   bool SaveBank(int size);
+  // "Export Cycle Animation...": asks for the GIF's name, starting beside the
+  // picture on NAME-cycle.gif; true when the file was written.
+  bool ExportCycleAnimation();
   void EditColour(int index);  // the dialog opens on the entry's own colour
   // "Remap to Palette...": the palette file (or a picture), then the transparent
   // position when the remap needs one.

@@ -193,6 +193,11 @@ class Editor {
   bool RestorePicture(const std::string& copy, const std::string& original);
   // In `format`, or the format the name's extension says.
   bool SavePalette(const std::string& path, std::optional<PaletteFormat> format = std::nullopt);
+  // "Export Cycle Animation...": the picture as an animated GIF of one period of
+  // its active ranges (editor/cycle_export.h), from the board as it is when
+  // stopped, even while the ranges play. Changes nothing but the status line,
+  // which says how many frames were written; false after a reported failure.
+  bool ExportCycleAnimation(const std::string& path);
 
   // ---- fitting the picture to a palette (board/fit.h); each is one step ----
   // "Remap to Palette...": reads `path` as "Load Palette..." does (a picture gives

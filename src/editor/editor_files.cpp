@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "base/faults.h"
+#include "editor/cycle_export.h"
 #include "editor/editor.h"
 #include "formats/file_io.h"
 #include "formats/palette_console.h"
@@ -319,6 +320,32 @@ bool Editor::SaveBank(int bank, int size, const std::string& path,
     }
     message_ = SavedMessage(path) + ": bank " + std::to_string(bank) + " of " +
                std::to_string(size) + " entries" + SnapNote(as, entries);
+    if (auto* v = view()) v->StateChanged();
+    return true;
+  });
+}
+
+bool Editor::ExportCycleAnimation(const std::string& path) {
+  if (path.empty()) return false;
+  if (!loaded_) {
+    ReportError("cannot export '" + path + "': no picture is loaded");
+    return false;
+  }
+  return Guarded(svc_.errors, "export", path, [&] {
+    BusyScope busy(svc_.busy);
+    // The board holds the entries and ranges as they are when stopped: playing
+    // only moves the shown colours.
+    const Result<int> written =
+        SaveCycleAnimation(path, width_, height_, Pixels(), board_.entries, board_.cycles);
+    busy.Release();
+    if (!written) {
+      const std::string& cause = written.error().message;
+      ReportError(cause.find(path) != std::string::npos ? cause
+                                                        : "cannot export '" + path + "': " + cause);
+      return false;
+    }
+    message_ = SavedMessage(path) + ": " + std::to_string(*written) +
+               (*written == 1 ? " frame" : " frames");
     if (auto* v = view()) v->StateChanged();
     return true;
   });

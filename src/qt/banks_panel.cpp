@@ -20,9 +20,9 @@ namespace {
 
 constexpr int kSwatch = 16;  // a swatch's side, with a pixel of gap after it
 constexpr int kStep = kSwatch + 1;
-constexpr int kLabel = 24;    // the number before each bank
-constexpr int kBankGap = 6;   // between banks of 4 on one line
-constexpr int kLineGap = 3;   // between lines
+constexpr int kLabel = 24;   // the number before each bank
+constexpr int kBankGap = 6;  // between banks of 4 on one line
+constexpr int kLineGap = 3;  // between lines
 constexpr int kMargin = 4;
 
 int BanksPerLine(int size) { return 16 / size; }
@@ -105,9 +105,8 @@ void BankGrid::paintEvent(QPaintEvent*) {
       }
     }
     if (marked || target || pressed_ == bank) {
-      painter.setPen(QPen(target ? palette().color(QPalette::Link)
-                                 : palette().color(QPalette::Highlight),
-                          2));
+      painter.setPen(
+          QPen(target ? palette().color(QPalette::Link) : palette().color(QPalette::Highlight), 2));
       painter.setBrush(Qt::NoBrush);
       painter.drawRect(BankRect(bank).adjusted(-1, -1, 0, 0));
     }

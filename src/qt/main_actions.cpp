@@ -43,6 +43,8 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
   Command("actionSavePalette", tr("Save Palette..."), [&cmd] { cmd.SavePalette(); });
   Command("actionSaveBank", tr("Save Bank..."),
           [this, &cmd] { cmd.SaveBank(targets_.bank_size()); });
+  Command("actionExportCycleAnimation", tr("Export Cycle Animation..."),
+          [&cmd] { cmd.ExportCycleAnimation(); });
   Command("actionUndo", tr("Undo"), [&ed] { ed.Undo(); })->setShortcut(K(Qt::CTRL | Qt::Key_Z));
   Command("actionRedo", tr("Redo"), [&ed] {
     ed.Redo();
@@ -180,7 +182,7 @@ void MainActions::BuildMenus() {
   QMenuBar* bar = window_.menuBar();
   add(bar->addMenu(tr("&File")),
       {"actionLoadPic", "actionSave", "actionSavePic", "", "actionLoadPalette", "actionSavePalette",
-       "actionSaveBank", "", "actionQuit"});
+       "actionSaveBank", "", "actionExportCycleAnimation", "", "actionQuit"});
   QMenu* edit = bar->addMenu(tr("&Edit"));
   add(edit, {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
              "actionSpreadHSV", "actionSpreadHSVReverse", "", "actionRemapRgb",

@@ -336,6 +336,7 @@ void MainWindow::SyncControls() {
   // Until a picture is loaded there is nothing to save.
   Action("actionSavePic")->setEnabled(editor_.PictureLoaded());
   Action("actionSave")->setEnabled(editor_.PictureLoaded());
+  Action("actionExportCycleAnimation")->setEnabled(editor_.PictureLoaded());
   Action("actionPictureWindow")->setEnabled(editor_.PictureLoaded());
   actions_->SyncTarget();
   const QString target =
