@@ -54,8 +54,11 @@ QString ZoomText(int zoom) {
 
 PictureView::PictureView(QWidget* parent) : QWidget(parent), table_(256, qRgb(0, 0, 0)) {
   setObjectName(QStringLiteral("Picture1"));
-  setAutoFillBackground(true);
-  setAttribute(Qt::WA_OpaquePaintEvent, false);
+  // paintEvent covers every pixel it is asked for (the picture, and the window
+  // colour around it), so Qt need not clear the area first: a colour-cycling frame
+  // repaints the whole view many times a second.
+  setAutoFillBackground(false);
+  setAttribute(Qt::WA_OpaquePaintEvent, true);
   setMouseTracking(true);  // the pixel under the pointer is shown without a click
   blink_timer_.setInterval(350);
   connect(&blink_timer_, &QTimer::timeout, this, [this] {
@@ -124,8 +127,13 @@ void PictureView::SetBlinkIndex(int index) {
 }
 
 void PictureView::paintEvent(QPaintEvent* event) {
-  if (pixels_ == nullptr) return;
-  const QRect area = event->rect() & QRect(QPoint(0, 0), ZoomedSize());
+  const QRect picture = pixels_ == nullptr ? QRect() : QRect(QPoint(0, 0), ZoomedSize());
+  const QRegion around = event->region() - picture;
+  if (!around.isEmpty()) {
+    QPainter background(this);
+    for (const QRect& r : around) background.fillRect(r, palette().window());
+  }
+  const QRect area = event->rect() & picture;
   if (area.isEmpty()) return;
   // The colours as shown: a blinking entry is swapped for black or white in its
   // lit half-period, in this copy only.
@@ -145,6 +153,18 @@ void PictureView::paintEvent(QPaintEvent* event) {
     const size_t k = static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
     return k < have ? data[k] : uint8_t{0};
   };
+  // One row of `count` pixels from (x, y) on, one picture pixel each: a plain table
+  // lookup when the row lies in the buffer (it always does for a whole picture).
+  const auto convert_row = [&](QRgb* out, int x, int y, int count) {
+    const size_t first =
+        static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x);
+    if (first + static_cast<size_t>(count) <= have) {
+      const uint8_t* in = data + first;
+      for (int col = 0; col < count; ++col) out[col] = lut[in[col]];
+    } else {
+      for (int col = 0; col < count; ++col) out[col] = lut[index_at(x + col, y)];
+    }
+  };
   QPainter painter(this);
   if (translucent_) FillChecker(painter, area, 8);
   // Only the picture pixels seen in the exposed rectangle are converted. Enlarged,
@@ -159,10 +179,8 @@ void PictureView::paintEvent(QPaintEvent* event) {
     QImage& part = part_;
     if (part.isNull()) return;
     for (int row = 0; row < src.height(); ++row) {
-      auto* out = reinterpret_cast<QRgb*>(part.scanLine(row));
-      for (int col = 0; col < src.width(); ++col) {
-        out[col] = lut[index_at(src.left() + col, src.top() + row)];
-      }
+      convert_row(reinterpret_cast<QRgb*>(part.scanLine(row)), src.left(), src.top() + row,
+                  src.width());
     }
     painter.drawImage(QRect(src.topLeft() * z, src.size() * z), part);
   } else {
