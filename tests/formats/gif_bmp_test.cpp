@@ -8,6 +8,7 @@
 #include "../common/test_util.h"
 #include "formats/bmp.h"
 #include "formats/gif.h"
+#include "formats/gif_lzw.h"
 #include "formats/palette_extent.h"
 #include "formats/picture_io.h"
 
@@ -121,7 +122,8 @@ TEST(GifBmp, EveryPictureRoundTrips) {
   uint32_t s = 2463534242u;
   auto next = [&] { return s ^= s << 13, s ^= s >> 17, s ^= s << 5; };
   for (int round = 0; round < 40; ++round) {
-    const int w = 1 + int(next() % 70), h = 1 + int(next() % 40);
+    // The first is large enough to fill the GIF's code table and clear it many times.
+    const int w = round ? 1 + int(next() % 70) : 300, h = round ? 1 + int(next() % 40) : 200;
     const int top = int(next() % 256);
     Bytes px(size_t(w) * h);
     for (auto& v : px) v = uint8_t(next() % (top + 1));
@@ -141,6 +143,51 @@ TEST(GifBmp, EveryPictureRoundTrips) {
     EXPECT_EQ(std::tuple(bmp->width, bmp->height, bmp->pixels, bmp->entries),
               std::tuple(w, h, px, opaque));
   }
+}
+
+// LZW codes packed lowest bit first, each of the width given with it.
+Bytes PackCodes(const std::vector<std::pair<uint32_t, int>>& codes) {
+  Bytes out;
+  uint64_t bits = 0;
+  int n = 0;
+  for (auto [code, width] : codes) {
+    bits |= uint64_t{code} << n;
+    for (n += width; n >= 8; n -= 8, bits >>= 8) out.push_back(uint8_t(bits));
+  }
+  if (n > 0) out.push_back(uint8_t(bits));
+  return out;
+}
+
+TEST(GifLzw, DecodesTheTableAsItGrowsAndRefusesWhatItLacks) {
+  // Code size 2: clear 4, end 5, codes from 6 at 3 bits, 4 bits from code 8. 6 is
+  // used as it is defined (1 1), 7 likewise (1 1 1), then 9 (1 1 1 2).
+  const auto stream = PackCodes({{4, 3}, {1, 3}, {6, 3}, {6, 3}, {7, 4}, {2, 4}, {9, 4}, {5, 4}});
+  Bytes px(13);
+  ASSERT_TRUE(DecodeGifLzw(stream, 2, px).ok());
+  EXPECT_EQ(px, (Bytes{1, 1, 1, 1, 1, 1, 1, 1, 2, 1, 1, 1, 2}));
+  Bytes more(14);
+  EXPECT_HAS(Why(DecodeGifLzw(stream, 2, more)), "ends early");  // the end code
+  EXPECT_HAS(Why(DecodeGifLzw(Bytes(stream.begin(), stream.end() - 2), 2, px)), "ends early");
+  EXPECT_HAS(Why(DecodeGifLzw(PackCodes({{4, 3}, {1, 3}, {7, 3}}), 2, px)), "not in the table");
+  EXPECT_HAS(Why(DecodeGifLzw(PackCodes({{4, 3}, {6, 3}}), 2, px)), "not in the table");
+  EXPECT_FALSE(DecodeGifLzw(stream, 9, px).ok());
+
+  // A full table is kept without a clear: codes stay 12 bits wide and mean what
+  // they meant. Literals 1 2 1 2 ... define 1 2, 2 1, ...: code 4095 is 2 1.
+  std::vector<std::pair<uint32_t, int>> full = {{4, 3}};
+  Bytes expected;
+  for (uint32_t k = 0, next = 6; k < 4092; ++k) {
+    const uint32_t v = 1 + k % 2;
+    int width = 3;
+    while (width < 12 && (1u << width) <= next) ++width;
+    full.push_back({v, width});
+    expected.push_back(uint8_t(v));
+    next += k > 0;
+  }
+  for (int k = 0; k < 3; ++k) full.push_back({4095, 12}), expected.insert(expected.end(), {2, 1});
+  px.assign(expected.size(), 0);
+  ASSERT_TRUE(DecodeGifLzw(PackCodes(full), 2, px).ok());
+  EXPECT_EQ(px, expected);
 }
 
 // A BMP header of 40 bytes and a 16-entry table, for 4-bit pictures.
