@@ -92,8 +92,7 @@ Status DecodeGifLzw(std::span<const uint8_t> codes, int min_code_size, std::span
       std::memcpy(px + pos, px + prev_start, std::min<size_t>(prev_length, room));
       if (room > prev_length) px[pos + prev_length] = px[prev_start];
     } else {
-      return Error{"damaged GIF image data: code " + std::to_string(code) +
-                   " is not in the table"};
+      return Error{"damaged GIF image data: code " + std::to_string(code) + " is not in the table"};
     }
     if (prev_length > 0 && next < kMaxCodes) [[likely]] {
       // The previous string and this one's first pixel lie next to each other.

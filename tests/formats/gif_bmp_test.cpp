@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "../common/test_util.h"
 #include "formats/bmp.h"
@@ -11,6 +12,7 @@
 #include "formats/gif_lzw.h"
 #include "formats/palette_extent.h"
 #include "formats/picture_io.h"
+#include "formats/picture_opener.h"
 
 namespace hw::test {
 namespace {
@@ -201,6 +203,49 @@ Bytes Bmp4(int w, int h, uint32_t compression, const Bytes& data) {
   for (int k = 0; k < 16; ++k) b.insert(b.end(), {uint8_t(k), uint8_t(k * 2), uint8_t(k * 3), 0});
   b.insert(b.end(), data.begin(), data.end());
   return b;
+}
+
+// Uncompressed rows are read from the file a slice at a time: bottom-up and
+// top-down, padded, packed 4 bits a pixel, they come out as DecodeBmp reads them.
+TEST(GifBmp, OpenerReadsUncompressedRowsInSlicesAsDecodeBmpDoes) {
+  TempDir dir;
+  const int w = 701, h = 900;  // several slices, rows padded to 704 bytes
+  Bytes px(size_t(w) * h);
+  for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i * 7 + i / w);
+  const Bytes up = *EncodeBmp(w, h, px, Opaque(DistinctPalette()));
+  Bytes down = up;
+  for (int i = 0; i < 4; ++i) down[22 + i] = uint8_t(uint32_t(-h) >> (8 * i));
+  const size_t offset = 14 + 40 + 1024, stride = 704;
+  for (size_t r = 0; r < size_t(h); ++r) {
+    std::memcpy(&down[offset + r * stride], &up[offset + (h - 1 - r) * stride], stride);
+  }
+  Bytes nibbles(20);
+  for (size_t i = 0; i < nibbles.size(); ++i) nibbles[i] = uint8_t(i * 37);
+  const std::pair<const char*, Bytes> files[] = {
+      {"up.bmp", up}, {"down.bmp", down}, {"four.bmp", Bmp4(7, 5, 0, nibbles)}};
+  for (const auto& [name, bytes] : files) {
+    WriteBytes(dir.File(name), bytes);
+    const Bytes expected = DecodeBmp(bytes)->pixels;
+    auto opened = OpenedPicture::Open(dir.File(name));
+    ASSERT_TRUE(opened) << opened.error().message;
+    for (int pass = 0; pass < 2; ++pass) {
+      Bytes got;
+      ASSERT_TRUE(opened->ForEachSlice([&](std::span<const uint8_t> slice) -> Status {
+        got.insert(got.end(), slice.begin(), slice.end());
+        return Ok{};
+      }));
+      EXPECT_EQ(got, expected) << name << " pass " << pass;
+      ASSERT_TRUE(opened->Rewind());
+    }
+    EXPECT_EQ(opened->TakeWhole()->pixels, expected) << name;
+  }
+  EXPECT_EQ(DecodeBmp(down)->pixels, px);
+  // A file cut short once opened fails on the rows it lacks, naming the file.
+  auto opened = OpenedPicture::Open(dir.File("up.bmp"));
+  ASSERT_TRUE(opened);
+  std::filesystem::resize_file(dir.File("up.bmp"), up.size() / 2);
+  EXPECT_HAS(Why(opened->TakeWhole()),
+             "'" + dir.File("up.bmp") + "': the BMP's pixel rows end early");
 }
 
 TEST(GifBmp, RunLengthBmpAndHostileFiles) {
