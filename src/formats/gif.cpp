@@ -143,31 +143,24 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
   AdviseHugePages(pic.pixels.data(), pic.pixels.capacity());
   pic.pixels.assign(static_cast<size_t>(count), background);
 
-  // The frame's image data, its sub-blocks joined, is decoded here rather than a
-  // line at a time through giflib: giflib still reads the blocks.
-  std::vector<uint8_t> codes;
-  codes.reserve(bytes.size() - std::min(input.at, bytes.size()));
-  AdviseHugePages(codes.data(), codes.capacity());
-  int code_size = 0;
-  GifByteType* block = nullptr;
-  if (DGifGetCode(gif.get(), &code_size, &block) == GIF_ERROR) {
-    return Error{GifError("damaged GIF image data", gif->Error)};
+  // The frame's image data is decoded here, from the file's bytes, rather than a
+  // line at a time through giflib. giflib reads exactly what it is asked for, and
+  // the last byte it read for the frame is the LZW code size; the sub-blocks follow.
+  if (input.at == 0 || input.at > bytes.size()) {
+    return Error{"damaged GIF image data: no LZW code size"};
   }
-  while (block != nullptr) {
-    codes.insert(codes.end(), block + 1, block + 1 + block[0]);
-    if (DGifGetCodeNext(gif.get(), &block) == GIF_ERROR) {
-      return Error{GifError("damaged GIF image data", gif->Error)};
-    }
-  }
+  const int code_size = bytes[input.at - 1];
+  const std::span<const uint8_t> blocks = bytes.subspan(input.at);
   const int left = frame.Left, top = frame.Top;
   if (!frame.Interlace && left == 0 && top == 0 && frame.Width == width && frame.Height == height) {
     // A frame covering the screen decodes straight into the picture.
-    if (auto decoded = DecodeGifLzw(codes, code_size, pic.pixels); !decoded) return decoded.error();
+    if (auto decoded = DecodeGifLzw(blocks, code_size, pic.pixels); !decoded)
+      return decoded.error();
     return pic;
   }
   // Otherwise into a frame of its own, whose rows in the order the file holds them
   // are then copied where they meet the screen.
-  if (frame_count / kPixelsPerByte > codes.size()) {
+  if (frame_count / kPixelsPerByte > blocks.size()) {
     return Error{"damaged GIF image data: the data ends early"};
   }
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
@@ -175,7 +168,7 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
   rows.reserve(static_cast<size_t>(frame_count));
   AdviseHugePages(rows.data(), rows.capacity());
   rows.resize(static_cast<size_t>(frame_count));
-  if (auto decoded = DecodeGifLzw(codes, code_size, rows); !decoded) return decoded.error();
+  if (auto decoded = DecodeGifLzw(blocks, code_size, rows); !decoded) return decoded.error();
   const int x0 = std::clamp(left, 0, width), x1 = std::clamp(left + frame.Width, 0, width);
   const uint8_t* row = rows.data();
   const int passes = frame.Interlace ? 4 : 1;

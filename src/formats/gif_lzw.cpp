@@ -7,7 +7,7 @@
 
 namespace hw {
 
-Status DecodeGifLzw(std::span<const uint8_t> codes, int min_code_size, std::span<uint8_t> out) {
+Status DecodeGifLzw(std::span<const uint8_t> blocks, int min_code_size, std::span<uint8_t> out) {
   if (min_code_size < 1 || min_code_size > 8) {
     return Error{"damaged GIF image data: LZW code size " + std::to_string(min_code_size)};
   }
@@ -30,10 +30,12 @@ Status DecodeGifLzw(std::span<const uint8_t> codes, int min_code_size, std::span
     length[c] = 1;
   }
 
-  const uint8_t* const in = codes.data();
-  const size_t in_size = codes.size();
-  size_t at = 0;
-  uint64_t bits = 0;  // the next nbits bits of the data, lowest first
+  const uint8_t* const in = blocks.data();
+  const size_t in_size = blocks.size();
+  size_t at = 0;         // the next byte to take
+  size_t block_end = 0;  // the end of the sub-block it is in; at == block_end: a length byte
+  bool ended = false;    // the zero-length block was reached
+  uint64_t bits = 0;     // the next nbits bits of the data, lowest first
   int nbits = 0;
   int width = min_code_size + 1;
   uint32_t next = first_free;
@@ -44,16 +46,27 @@ Status DecodeGifLzw(std::span<const uint8_t> codes, int min_code_size, std::span
   size_t pos = 0;
   while (pos < total) {
     if (nbits < width) {
-      if (in_size - at >= 8) {
-        // Eight bytes at once: the bits past the whole bytes taken are the next
-        // byte's own, and the next refill ORs the same bits in again.
+      if (block_end - at >= 8) {
+        // Eight bytes of one sub-block at once: the bits past the whole bytes
+        // taken are the next byte's own, and the next refill ORs them in again.
         uint64_t word;
         std::memcpy(&word, in + at, sizeof word);
         bits |= word << nbits;
         at += static_cast<size_t>((63 - nbits) >> 3);
         nbits |= 56;
       } else {
-        while (nbits <= 56 && at < in_size) {
+        // A byte at a time, across the length byte of the next sub-block.
+        while (nbits <= 56 && !ended) {
+          if (at == block_end) {
+            if (at >= in_size) break;  // cut short
+            if (in[at] == 0) {
+              ended = true;
+              break;
+            }
+            block_end = std::min(in_size, at + 1 + in[at]);
+            ++at;
+            continue;
+          }
           bits |= uint64_t{in[at++]} << nbits;
           nbits += 8;
         }
@@ -106,6 +119,12 @@ Status DecodeGifLzw(std::span<const uint8_t> codes, int min_code_size, std::span
     prev_start = pos;
     prev_length = len;
     pos += std::min<size_t>(len, room);
+  }
+  // The codes after the last pixel are not read, but the sub-blocks must end.
+  if (!ended) {
+    at = block_end;
+    while (at < in_size && in[at] != 0) at += size_t{1} + in[at];
+    if (at >= in_size) return Error{"damaged GIF image data: the data ends early"};
   }
   return Ok{};
 }

@@ -147,16 +147,24 @@ TEST(GifBmp, EveryPictureRoundTrips) {
   }
 }
 
-// LZW codes packed lowest bit first, each of the width given with it.
-Bytes PackCodes(const std::vector<std::pair<uint32_t, int>>& codes) {
-  Bytes out;
+// LZW codes packed lowest bit first, each of the width given with it, in data
+// sub-blocks of `block` bytes and the zero-length one that ends them.
+Bytes PackCodes(const std::vector<std::pair<uint32_t, int>>& codes, size_t block = 7) {
+  Bytes packed;
   uint64_t bits = 0;
   int n = 0;
   for (auto [code, width] : codes) {
     bits |= uint64_t{code} << n;
-    for (n += width; n >= 8; n -= 8, bits >>= 8) out.push_back(uint8_t(bits));
+    for (n += width; n >= 8; n -= 8, bits >>= 8) packed.push_back(uint8_t(bits));
   }
-  if (n > 0) out.push_back(uint8_t(bits));
+  if (n > 0) packed.push_back(uint8_t(bits));
+  Bytes out;
+  for (size_t at = 0; at < packed.size(); at += block) {
+    const size_t k = std::min(block, packed.size() - at);
+    out.push_back(uint8_t(k));
+    out.insert(out.end(), packed.begin() + long(at), packed.begin() + long(at + k));
+  }
+  out.push_back(0);
   return out;
 }
 
@@ -170,6 +178,7 @@ TEST(GifLzw, DecodesTheTableAsItGrowsAndRefusesWhatItLacks) {
   Bytes more(14);
   EXPECT_HAS(Why(DecodeGifLzw(stream, 2, more)), "ends early");  // the end code
   EXPECT_HAS(Why(DecodeGifLzw(Bytes(stream.begin(), stream.end() - 2), 2, px)), "ends early");
+  EXPECT_HAS(Why(DecodeGifLzw(Bytes(stream.begin(), stream.end() - 1), 2, px)), "ends early");
   EXPECT_HAS(Why(DecodeGifLzw(PackCodes({{4, 3}, {1, 3}, {7, 3}}), 2, px)), "not in the table");
   EXPECT_HAS(Why(DecodeGifLzw(PackCodes({{4, 3}, {6, 3}}), 2, px)), "not in the table");
   EXPECT_FALSE(DecodeGifLzw(stream, 9, px).ok());
@@ -188,7 +197,7 @@ TEST(GifLzw, DecodesTheTableAsItGrowsAndRefusesWhatItLacks) {
   }
   for (int k = 0; k < 3; ++k) full.push_back({4095, 12}), expected.insert(expected.end(), {2, 1});
   px.assign(expected.size(), 0);
-  ASSERT_TRUE(DecodeGifLzw(PackCodes(full), 2, px).ok());
+  ASSERT_TRUE(DecodeGifLzw(PackCodes(full, 255), 2, px).ok());
   EXPECT_EQ(px, expected);
 }
 
