@@ -154,8 +154,9 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
   const int left = frame.Left, top = frame.Top;
   if (!frame.Interlace && left == 0 && top == 0 && frame.Width == width && frame.Height == height) {
     // A frame covering the screen decodes straight into the picture.
-    if (auto decoded = DecodeGifLzw(blocks, code_size, pic.pixels); !decoded)
+    if (auto decoded = DecodeGifLzw(blocks, code_size, pic.pixels); !decoded) {
       return decoded.error();
+    }
     return pic;
   }
   // Otherwise into a frame of its own, whose rows in the order the file holds them
