@@ -86,30 +86,30 @@ bool HasBmpSignature(std::span<const uint8_t> bytes) {
   return bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
 }
 
-Result<BmpPicture> DecodeBmp(std::span<const uint8_t> bytes) {
-  if (!HasBmpSignature(bytes)) return Error{"not a BMP file (no BM signature)"};
-  if (bytes.size() < kFileHeaderBytes + 12) return Error{"the BMP file is shorter than its header"};
-  const uint32_t offset = Le32(bytes, 10);
-  const uint32_t info = Le32(bytes, 14);
+Result<BmpLayout> ReadBmpLayout(std::span<const uint8_t> head, uint64_t file_size) {
+  if (!HasBmpSignature(head)) return Error{"not a BMP file (no BM signature)"};
+  if (head.size() < kFileHeaderBytes + 12) return Error{"the BMP file is shorter than its header"};
+  const uint32_t offset = Le32(head, 10);
+  const uint32_t info = Le32(head, 14);
   const bool core = info == 12;
   if (!core && (info < 40 || info > 124)) {
     return Error{"unknown BMP header of " + std::to_string(info) + " bytes"};
   }
-  if (bytes.size() < kFileHeaderBytes + info)
+  if (head.size() < kFileHeaderBytes + info)
     return Error{"the BMP file is shorter than its header"};
   const size_t h = kFileHeaderBytes;
   int64_t width = 0, height = 0;
   uint32_t bits = 0, compression = kRgb, colours = 0;
   if (core) {
-    width = Le16(bytes, h + 4);
-    height = Le16(bytes, h + 6);
-    bits = Le16(bytes, h + 10);
+    width = Le16(head, h + 4);
+    height = Le16(head, h + 6);
+    bits = Le16(head, h + 10);
   } else {
-    width = static_cast<int32_t>(Le32(bytes, h + 4));
-    height = static_cast<int32_t>(Le32(bytes, h + 8));
-    bits = Le16(bytes, h + 14);
-    compression = Le32(bytes, h + 16);
-    colours = Le32(bytes, h + 32);
+    width = static_cast<int32_t>(Le32(head, h + 4));
+    height = static_cast<int32_t>(Le32(head, h + 8));
+    bits = Le16(head, h + 14);
+    compression = Le32(head, h + 16);
+    colours = Le32(head, h + 32);
   }
   if (bits == 16 || bits == 24 || bits == 32) {
     return Error{"a true-colour BMP (" + std::to_string(bits) +
@@ -139,57 +139,81 @@ Result<BmpPicture> DecodeBmp(std::span<const uint8_t> bytes) {
   if (colours > 256 && colours > (uint32_t{1} << bits)) {
     return Error{"the BMP's colour table of " + std::to_string(colours) + " entries is too long"};
   }
-  if (table_at + count * entry_bytes > bytes.size()) {
+  if (table_at + count * entry_bytes > head.size()) {
     return Error{"the BMP file is shorter than its colour table"};
   }
-  if (offset < table_at || offset > bytes.size()) {
+  if (offset < table_at || offset > file_size) {
     return Error{"the BMP's pixel data offset " + std::to_string(offset) + " is outside the file"};
   }
-  const std::span<const uint8_t> data = bytes.subspan(offset);
-  const auto w = static_cast<int>(width), ht = static_cast<int>(height);
+  const uint64_t data_size = file_size - offset;
   const uint64_t pixel_count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
   const uint64_t stride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
   if (compression == kRgb) {
     // Every row whole, but the last row's padding.
-    const uint64_t needed = stride * (ht - 1) + (static_cast<uint64_t>(width) * bits + 7) / 8;
-    if (needed > data.size()) return Error{"the BMP's pixel rows end early"};
-  } else if (pixel_count > kFreePixels && pixel_count / kRlePixelsPerByte > data.size()) {
+    const uint64_t needed =
+        stride * static_cast<uint64_t>(height - 1) + (static_cast<uint64_t>(width) * bits + 7) / 8;
+    if (needed > data_size) return Error{"the BMP's pixel rows end early"};
+  } else if (pixel_count > kFreePixels && pixel_count / kRlePixelsPerByte > data_size) {
     return Error{"a BMP picture of " + std::to_string(width) + " x " + std::to_string(height) +
                  " pixels is too large for its run-length data"};
   }
 
+  BmpLayout layout;
+  layout.width = static_cast<int>(width);
+  layout.height = static_cast<int>(height);
+  layout.bits_per_pixel = static_cast<int>(bits);
+  layout.top_down = top_down;
+  layout.run_length = compression != kRgb;
+  layout.data_offset = offset;
+  layout.stride = stride;
+  layout.palette_count = static_cast<int>(count);
+  for (size_t k = 0; k < count; ++k) {
+    const uint8_t* e = head.data() + table_at + k * entry_bytes;
+    layout.entries[k].rgb = {e[2], e[1], e[0]};
+  }
+  return layout;
+}
+
+void UnpackBmpRow(const BmpLayout& layout, const uint8_t* stored, uint8_t* row) {
+  const int w = layout.width, bits = layout.bits_per_pixel;
+  if (bits == 8) {
+    std::memcpy(row, stored, static_cast<size_t>(w));
+    return;
+  }
+  const int per_byte = 8 / bits;
+  const unsigned mask = (1u << bits) - 1;
+  for (int x = 0; x < w; ++x) {
+    const int shift = 8 - bits * (x % per_byte + 1);
+    row[x] = static_cast<uint8_t>((stored[x / per_byte] >> shift) & mask);
+  }
+}
+
+Result<BmpPicture> DecodeBmp(std::span<const uint8_t> bytes) {
+  auto layout = ReadBmpLayout(bytes, bytes.size());
+  if (!layout) return layout.error();
+  const int w = layout->width, ht = layout->height;
   BmpPicture pic;
   pic.width = w;
   pic.height = ht;
-  pic.bits_per_pixel = static_cast<int>(bits);
-  pic.palette_count = static_cast<int>(count);
-  for (size_t k = 0; k < count; ++k) {
-    const uint8_t* e = bytes.data() + table_at + k * entry_bytes;
-    pic.entries[k].rgb = {e[2], e[1], e[0]};
-  }
+  pic.bits_per_pixel = layout->bits_per_pixel;
+  pic.palette_count = layout->palette_count;
+  pic.entries = layout->entries;
+  const size_t pixel_count = static_cast<size_t>(w) * static_cast<size_t>(ht);
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
-  pic.pixels.reserve(static_cast<size_t>(pixel_count));
+  pic.pixels.reserve(pixel_count);
   AdviseHugePages(pic.pixels.data(), pic.pixels.capacity());
-  pic.pixels.assign(static_cast<size_t>(pixel_count), 0);
+  pic.pixels.assign(pixel_count, 0);
+  const std::span<const uint8_t> data = bytes.subspan(layout->data_offset);
+  const bool top_down = layout->top_down;
   const auto row_of = [top_down, ht](int r) { return top_down ? r : ht - 1 - r; };
-  if (compression != kRgb) {
-    auto decoded = DecodeRle(data, static_cast<int>(bits), w, ht, row_of, pic.pixels);
+  if (layout->run_length) {
+    auto decoded = DecodeRle(data, layout->bits_per_pixel, w, ht, row_of, pic.pixels);
     if (!decoded) return decoded.error();
     return pic;
   }
   for (int r = 0; r < ht; ++r) {
-    const uint8_t* src = data.data() + static_cast<size_t>(r) * stride;
-    uint8_t* dst = pic.pixels.data() + static_cast<size_t>(row_of(r)) * w;
-    if (bits == 8) {
-      std::memcpy(dst, src, static_cast<size_t>(w));
-    } else {
-      const int per_byte = 8 / static_cast<int>(bits);
-      const unsigned mask = (1u << bits) - 1;
-      for (int x = 0; x < w; ++x) {
-        const int shift = 8 - static_cast<int>(bits) * (x % per_byte + 1);
-        dst[x] = static_cast<uint8_t>((src[x / per_byte] >> shift) & mask);
-      }
-    }
+    UnpackBmpRow(*layout, data.data() + static_cast<size_t>(r) * layout->stride,
+                 pic.pixels.data() + static_cast<size_t>(row_of(r)) * w);
   }
   return pic;
 }

@@ -9,6 +9,7 @@
 
 #include "base/faults.h"
 #include "base/memory.h"
+#include "formats/gif_lzw.h"
 #include "formats/palette_extent.h"
 
 namespace hw {
@@ -142,32 +143,44 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
   AdviseHugePages(pic.pixels.data(), pic.pixels.capacity());
   pic.pixels.assign(static_cast<size_t>(count), background);
 
-  // Rows in the order the file holds them, each copied where it meets the screen.
-  std::vector<GifPixelType> row(static_cast<size_t>(frame.Width));
+  // The frame's image data is decoded here, from the file's bytes, rather than a
+  // line at a time through giflib. giflib reads exactly what it is asked for, and
+  // the last byte it read for the frame is the LZW code size; the sub-blocks follow.
+  if (input.at == 0 || input.at > bytes.size()) {
+    return Error{"damaged GIF image data: no LZW code size"};
+  }
+  const int code_size = bytes[input.at - 1];
+  const std::span<const uint8_t> blocks = bytes.subspan(input.at);
   const int left = frame.Left, top = frame.Top;
-  const int x0 = std::clamp(left, 0, width), x1 = std::clamp(left + frame.Width, 0, width);
-  auto put_row = [&](int y) {
-    const int at = top + y;
-    if (at < 0 || at >= height || x0 >= x1) return;
-    std::memcpy(pic.pixels.data() + static_cast<size_t>(at) * width + x0, row.data() + (x0 - left),
-                static_cast<size_t>(x1 - x0));
-  };
   if (!frame.Interlace && left == 0 && top == 0 && frame.Width == width && frame.Height == height) {
-    // A frame covering the screen decodes straight into the picture, in one call.
-    if (DGifGetLine(gif.get(), pic.pixels.data(), static_cast<int>(count)) == GIF_ERROR) {
-      return Error{GifError("damaged GIF image data", gif->Error)};
+    // A frame covering the screen decodes straight into the picture.
+    if (auto decoded = DecodeGifLzw(blocks, code_size, pic.pixels); !decoded) {
+      return decoded.error();
     }
     return pic;
   }
+  // Otherwise into a frame of its own, whose rows in the order the file holds them
+  // are then copied where they meet the screen.
+  if (frame_count / kPixelsPerByte > blocks.size()) {
+    return Error{"damaged GIF image data: the data ends early"};
+  }
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  std::vector<uint8_t> rows;
+  rows.reserve(static_cast<size_t>(frame_count));
+  AdviseHugePages(rows.data(), rows.capacity());
+  rows.resize(static_cast<size_t>(frame_count));
+  if (auto decoded = DecodeGifLzw(blocks, code_size, rows); !decoded) return decoded.error();
+  const int x0 = std::clamp(left, 0, width), x1 = std::clamp(left + frame.Width, 0, width);
+  const uint8_t* row = rows.data();
   const int passes = frame.Interlace ? 4 : 1;
   for (int pass = 0; pass < passes; ++pass) {
     const int start = frame.Interlace ? kPassStart[pass] : 0;
     const int step = frame.Interlace ? kPassStep[pass] : 1;
-    for (int y = start; y < frame.Height; y += step) {
-      if (DGifGetLine(gif.get(), row.data(), frame.Width) == GIF_ERROR) {
-        return Error{GifError("damaged GIF image data", gif->Error)};
-      }
-      put_row(y);
+    for (int y = start; y < frame.Height; y += step, row += frame.Width) {
+      const int at = top + y;
+      if (at < 0 || at >= height || x0 >= x1) continue;
+      std::memcpy(pic.pixels.data() + static_cast<size_t>(at) * width + x0, row + (x0 - left),
+                  static_cast<size_t>(x1 - x0));
     }
   }
   return pic;

@@ -1,4 +1,5 @@
-// GIF pictures over byte spans, through giflib. Nothing here touches a file; the
+// GIF pictures over byte spans: giflib reads and writes the records, the image
+// data is decoded by gif_lzw.h. Nothing here touches a file; the
 // file layer reads the bytes and hands them in.
 #pragma once
 

@@ -98,6 +98,27 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
       return opened;
     }
 
+    if (*kind == PictureFormat::Bmp) {
+      // An uncompressed BMP is read a slice of rows at a time, straight from the file.
+      std::array<uint8_t, kBmpHeadBytes> bmp_head{};
+      auto got_head = file->ReadAt(0, bmp_head);
+      if (!got_head) return got_head.error();
+      auto layout = ReadBmpLayout(std::span(bmp_head).first(*got_head), file->size());
+      if (!layout) return Error{"cannot load " + Named(path) + ": " + layout.error().message};
+      if (!layout->run_length) {
+        picture.width = layout->width;
+        picture.height = layout->height;
+        picture.entries = layout->entries;
+        picture.palette_count = layout->palette_count;
+        picture.pcx_header = IndexedPictureHeader(static_cast<int16_t>(picture.width),
+                                                  static_cast<int16_t>(picture.height));
+        for (size_t i = 0; i < 256; ++i) opened.palette_[i] = picture.entries[i].rgb;
+        opened.bit_depth_ = layout->bits_per_pixel;
+        opened.bmp_rows_ = std::make_unique<BmpFileRows>(std::move(*file), path, *layout);
+        return opened;
+      }
+    }
+
     auto bytes = ReadWhole(*file, path);
     if (!bytes) return bytes.error();
     const auto fresh_header = [&picture] {
@@ -154,11 +175,40 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
 Status OpenedPicture::Rewind() {
   png_handed_ = false;
   if (rows_) return rows_->Rewind();
+  if (bmp_rows_) bmp_rows_->Rewind();
   return Ok{};
 }
 
+namespace {
+
+// Every row of a picture read a slice at a time, from the first, into one buffer.
+template <typename Rows>
+Status ReadAllRows(Rows& rows, LoadedPicture& out) {
+  const size_t count = static_cast<size_t>(out.width) * static_cast<size_t>(out.height);
+  if (faults::AllocationShouldFail()) throw std::bad_alloc();
+  out.pixels.reserve(count);
+  AdviseHugePages(out.pixels.data(), out.pixels.capacity());
+  out.pixels.resize(count);
+  size_t at = 0;
+  while (!rows.done()) {
+    auto got = rows.ReadRows(std::span<uint8_t>(out.pixels).subspan(at));
+    if (!got) return got.error();
+    if (*got == 0) break;
+    at += static_cast<size_t>(*got) * static_cast<size_t>(out.width);
+  }
+  return Ok{};
+}
+
+}  // namespace
+
 Result<LoadedPicture> OpenedPicture::TakeWhole() {
   try {
+    if (bmp_rows_) {
+      bmp_rows_->Rewind();
+      LoadedPicture out = picture_;
+      if (auto read = ReadAllRows(*bmp_rows_, out); !read) return read.error();
+      return out;
+    }
     if (!rows_) {
       png_handed_ = true;
       return std::move(picture_);
@@ -169,18 +219,7 @@ Result<LoadedPicture> OpenedPicture::TakeWhole() {
     // The pixels go straight from the decoder into the buffer kept: the file is
     // never held whole.
     LoadedPicture out = picture_;
-    const size_t count = static_cast<size_t>(rows_->size().count);
-    if (faults::AllocationShouldFail()) throw std::bad_alloc();
-    out.pixels.reserve(count);
-    AdviseHugePages(out.pixels.data(), out.pixels.capacity());
-    out.pixels.resize(count);
-    size_t at = 0;
-    while (!rows_->done()) {
-      auto got = rows_->ReadRows(std::span<uint8_t>(out.pixels).subspan(at));
-      if (!got) return got.error();
-      if (*got == 0) break;
-      at += static_cast<size_t>(*got) * static_cast<size_t>(out.width);
-    }
+    if (auto read = ReadAllRows(*rows_, out); !read) return read.error();
     return out;
   } catch (const std::bad_alloc&) {
     return Error{"cannot load " + Named(path_) + ": not enough memory"};

@@ -14,6 +14,7 @@
 
 #include "colour/colour.h"
 #include "colour/cycle_ranges.h"
+#include "formats/bmp_stream.h"
 #include "formats/pcx.h"
 #include "formats/pcx_stream.h"
 #include "formats/picture_format.h"
@@ -72,12 +73,14 @@ class OpenedPicture {
 
   // Hands the pixels not yet read to take(span) in order, one byte each, row-major:
   // a PCX's in slices of whole rows of about PcxFileRows::kSliceBytes, decoded as
-  // the file is read; a PNG's all at once. Stops at the first error, from decoding
+  // the file is read, an uncompressed BMP's likewise (BmpFileRows); the others' all
+  // at once. Stops at the first error, from decoding
   // (a damaged PCX shows only part way through) or from take (a Status). Once all
   // were handed over, Rewind starts again at the first row.
   template <typename Take>
   Status ForEachSlice(Take take) {
     if (rows_) return rows_->ForEachSlice(take);
+    if (bmp_rows_) return bmp_rows_->ForEachSlice(take);
     if (png_handed_) return Ok{};
     png_handed_ = true;
     return take(std::span<const uint8_t>(picture_.pixels));
@@ -99,7 +102,8 @@ class OpenedPicture {
   Palette palette_{};
   int bit_depth_ = 8;
   bool png_handed_ = false;
-  std::unique_ptr<PcxFileRows> rows_;  // PCX
+  std::unique_ptr<PcxFileRows> rows_;      // PCX
+  std::unique_ptr<BmpFileRows> bmp_rows_;  // uncompressed BMP
 };
 
 }  // namespace hw

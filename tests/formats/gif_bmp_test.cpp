@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "../common/test_util.h"
 #include "formats/bmp.h"
 #include "formats/gif.h"
+#include "formats/gif_lzw.h"
 #include "formats/palette_extent.h"
 #include "formats/picture_io.h"
+#include "formats/picture_opener.h"
 
 namespace hw::test {
 namespace {
@@ -121,7 +124,8 @@ TEST(GifBmp, EveryPictureRoundTrips) {
   uint32_t s = 2463534242u;
   auto next = [&] { return s ^= s << 13, s ^= s >> 17, s ^= s << 5; };
   for (int round = 0; round < 40; ++round) {
-    const int w = 1 + int(next() % 70), h = 1 + int(next() % 40);
+    // The first is large enough to fill the GIF's code table and clear it many times.
+    const int w = round ? 1 + int(next() % 70) : 300, h = round ? 1 + int(next() % 40) : 200;
     const int top = int(next() % 256);
     Bytes px(size_t(w) * h);
     for (auto& v : px) v = uint8_t(next() % (top + 1));
@@ -143,6 +147,60 @@ TEST(GifBmp, EveryPictureRoundTrips) {
   }
 }
 
+// LZW codes packed lowest bit first, each of the width given with it, in data
+// sub-blocks of `block` bytes and the zero-length one that ends them.
+Bytes PackCodes(const std::vector<std::pair<uint32_t, int>>& codes, size_t block = 7) {
+  Bytes packed;
+  uint64_t bits = 0;
+  int n = 0;
+  for (auto [code, width] : codes) {
+    bits |= uint64_t{code} << n;
+    for (n += width; n >= 8; n -= 8, bits >>= 8) packed.push_back(uint8_t(bits));
+  }
+  if (n > 0) packed.push_back(uint8_t(bits));
+  Bytes out;
+  for (size_t at = 0; at < packed.size(); at += block) {
+    const size_t k = std::min(block, packed.size() - at);
+    out.push_back(uint8_t(k));
+    out.insert(out.end(), packed.begin() + long(at), packed.begin() + long(at + k));
+  }
+  out.push_back(0);
+  return out;
+}
+
+TEST(GifLzw, DecodesTheTableAsItGrowsAndRefusesWhatItLacks) {
+  // Code size 2: clear 4, end 5, codes from 6 at 3 bits, 4 bits from code 8. 6 is
+  // used as it is defined (1 1), 7 likewise (1 1 1), then 9 (1 1 1 2).
+  const auto stream = PackCodes({{4, 3}, {1, 3}, {6, 3}, {6, 3}, {7, 4}, {2, 4}, {9, 4}, {5, 4}});
+  Bytes px(13);
+  ASSERT_TRUE(DecodeGifLzw(stream, 2, px).ok());
+  EXPECT_EQ(px, (Bytes{1, 1, 1, 1, 1, 1, 1, 1, 2, 1, 1, 1, 2}));
+  Bytes more(14);
+  EXPECT_HAS(Why(DecodeGifLzw(stream, 2, more)), "ends early");  // the end code
+  EXPECT_HAS(Why(DecodeGifLzw(Bytes(stream.begin(), stream.end() - 2), 2, px)), "ends early");
+  EXPECT_HAS(Why(DecodeGifLzw(Bytes(stream.begin(), stream.end() - 1), 2, px)), "ends early");
+  EXPECT_HAS(Why(DecodeGifLzw(PackCodes({{4, 3}, {1, 3}, {7, 3}}), 2, px)), "not in the table");
+  EXPECT_HAS(Why(DecodeGifLzw(PackCodes({{4, 3}, {6, 3}}), 2, px)), "not in the table");
+  EXPECT_FALSE(DecodeGifLzw(stream, 9, px).ok());
+
+  // A full table is kept without a clear: codes stay 12 bits wide and mean what
+  // they meant. Literals 1 2 1 2 ... define 1 2, 2 1, ...: code 4095 is 2 1.
+  std::vector<std::pair<uint32_t, int>> full = {{4, 3}};
+  Bytes expected;
+  for (uint32_t k = 0, next = 6; k < 4092; ++k) {
+    const uint32_t v = 1 + k % 2;
+    int width = 3;
+    while (width < 12 && (1u << width) <= next) ++width;
+    full.push_back({v, width});
+    expected.push_back(uint8_t(v));
+    next += k > 0;
+  }
+  for (int k = 0; k < 3; ++k) full.push_back({4095, 12}), expected.insert(expected.end(), {2, 1});
+  px.assign(expected.size(), 0);
+  ASSERT_TRUE(DecodeGifLzw(PackCodes(full, 255), 2, px).ok());
+  EXPECT_EQ(px, expected);
+}
+
 // A BMP header of 40 bytes and a 16-entry table, for 4-bit pictures.
 Bytes Bmp4(int w, int h, uint32_t compression, const Bytes& data) {
   Bytes b = {'B', 'M'};
@@ -154,6 +212,49 @@ Bytes Bmp4(int w, int h, uint32_t compression, const Bytes& data) {
   for (int k = 0; k < 16; ++k) b.insert(b.end(), {uint8_t(k), uint8_t(k * 2), uint8_t(k * 3), 0});
   b.insert(b.end(), data.begin(), data.end());
   return b;
+}
+
+// Uncompressed rows are read from the file a slice at a time: bottom-up and
+// top-down, padded, packed 4 bits a pixel, they come out as DecodeBmp reads them.
+TEST(GifBmp, OpenerReadsUncompressedRowsInSlicesAsDecodeBmpDoes) {
+  TempDir dir;
+  const int w = 701, h = 900;  // several slices, rows padded to 704 bytes
+  Bytes px(size_t(w) * h);
+  for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i * 7 + i / w);
+  const Bytes up = *EncodeBmp(w, h, px, Opaque(DistinctPalette()));
+  Bytes down = up;
+  for (int i = 0; i < 4; ++i) down[22 + i] = uint8_t(uint32_t(-h) >> (8 * i));
+  const size_t offset = 14 + 40 + 1024, stride = 704;
+  for (size_t r = 0; r < size_t(h); ++r) {
+    std::memcpy(&down[offset + r * stride], &up[offset + (h - 1 - r) * stride], stride);
+  }
+  Bytes nibbles(20);
+  for (size_t i = 0; i < nibbles.size(); ++i) nibbles[i] = uint8_t(i * 37);
+  const std::pair<const char*, Bytes> files[] = {
+      {"up.bmp", up}, {"down.bmp", down}, {"four.bmp", Bmp4(7, 5, 0, nibbles)}};
+  for (const auto& [name, bytes] : files) {
+    WriteBytes(dir.File(name), bytes);
+    const Bytes expected = DecodeBmp(bytes)->pixels;
+    auto opened = OpenedPicture::Open(dir.File(name));
+    ASSERT_TRUE(opened) << opened.error().message;
+    for (int pass = 0; pass < 2; ++pass) {
+      Bytes got;
+      ASSERT_TRUE(opened->ForEachSlice([&](std::span<const uint8_t> slice) -> Status {
+        got.insert(got.end(), slice.begin(), slice.end());
+        return Ok{};
+      }));
+      EXPECT_EQ(got, expected) << name << " pass " << pass;
+      ASSERT_TRUE(opened->Rewind());
+    }
+    EXPECT_EQ(opened->TakeWhole()->pixels, expected) << name;
+  }
+  EXPECT_EQ(DecodeBmp(down)->pixels, px);
+  // A file cut short once opened fails on the rows it lacks, naming the file.
+  auto opened = OpenedPicture::Open(dir.File("up.bmp"));
+  ASSERT_TRUE(opened);
+  std::filesystem::resize_file(dir.File("up.bmp"), up.size() / 2);
+  EXPECT_HAS(Why(opened->TakeWhole()),
+             "'" + dir.File("up.bmp") + "': the BMP's pixel rows end early");
 }
 
 TEST(GifBmp, RunLengthBmpAndHostileFiles) {

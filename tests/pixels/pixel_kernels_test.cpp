@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "base/faults.h"
 #include "pixels/histogram.h"
 #include "pixels/remap.h"
+#include "pixels/tiles.h"
 
 namespace hw {
 namespace {
@@ -120,6 +122,57 @@ TEST(Remap, EveryKernelMatchesPlainLoopIntoAnotherBufferAndInPlace) {
   Pixels dst(50, 0);
   RemapPixels(Pixels(100, 1), std::span(dst.data(), 40), nines);
   EXPECT_EQ(std::count(dst.begin(), dst.end(), 9), 40);
+}
+
+// Each tile's banks against a pass over its pixels, for every kernel: pictures drawn
+// in banks with stray pixels and zeros, ragged right and bottom edges at every
+// width past a whole vector, tiles 8 wide (the word-writing kernels) and not, banks
+// of 16 and 4, shared zeros on and off; the large one is checked on two cores.
+TEST(Tiles, EveryKernelFindsTheBanksAPlainPassFinds) {
+  std::mt19937 rng(17);
+  struct Size {
+    int w, h, tw, th;
+  };
+  for (const Size z : {Size{200, 37, 8, 8}, Size{131, 20, 8, 3}, Size{71, 9, 5, 3},
+                       Size{64, 8, 8, 8}, Size{9, 30, 1, 1}, Size{2053, 2049, 8, 8}}) {
+    Pixels px(size_t(z.w) * size_t(z.h));
+    for (int y = 0; y < z.h; ++y) {
+      for (int x = 0; x < z.w; ++x) {
+        const int roll = int(rng() % 64);
+        const int base = ((x / 8 + y / 8) % 16) * 16;
+        px[size_t(y) * size_t(z.w) + size_t(x)] = uint8_t(roll == 0  ? rng()
+                                                          : roll < 8 ? base
+                                                                     : base + roll % 16);
+      }
+    }
+    for (int bank : {16, 4}) {
+      for (bool shared : {false, true}) {
+        const TileCheckOptions o{z.tw, z.th, bank, shared};
+        const int cols = (z.w + z.tw - 1) / z.tw, rows = (z.h + z.th - 1) / z.th;
+        std::vector<uint64_t> want(size_t(cols) * size_t(rows), 0);
+        int64_t mixed = 0;
+        for (int y = 0; y < z.h; ++y) {
+          for (int x = 0; x < z.w; ++x) {
+            const int v = px[size_t(y) * size_t(z.w) + size_t(x)];
+            if (shared && v % bank == 0) continue;
+            want[size_t(y / z.th) * size_t(cols) + size_t(x / z.tw)] |= uint64_t{1} << (v / bank);
+          }
+        }
+        for (uint64_t b : want) mixed += std::popcount(b) > 1;
+        for (TileKernel k :
+             {TileKernel::Auto, TileKernel::Portable, TileKernel::Avx2, TileKernel::Avx512}) {
+          const auto got = CheckTilesWith(k, px, z.w, z.h, o);
+          if (!got) continue;
+          EXPECT_EQ(
+              std::tuple(got->columns, got->rows,
+                         std::vector<uint64_t>(got->banks.begin(), got->banks.end()), got->mixed),
+              std::tuple(cols, rows, want, mixed))
+              << "kernel " << int(k) << ", " << z.w << " x " << z.h << ", bank " << bank
+              << (shared ? ", shared zeros" : "");
+        }
+      }
+    }
+  }
 }
 
 // The two-core paths give the plain loops' result, and so does one core when no
