@@ -77,9 +77,10 @@ std::optional<EditArgs> ReadArgs(const std::vector<std::string>& args, int* code
   e.steps.assign(rest.begin() + 2, rest.end());
   // The formats come from the names: standard output has none to tell.
   if (!HasExtension(e.out, ".pcx") && !HasExtension(e.out, ".png") &&
-      !HasExtension(e.out, ".gif") && !HasExtension(e.out, ".bmp")) {
+      !HasExtension(e.out, ".gif") && !HasExtension(e.out, ".bmp") &&
+      !HasExtension(e.out, ".lbm") && !HasExtension(e.out, ".iff")) {
     *code = UsageError("edit: OUT '" + e.out +
-                       "' must be a picture ending in .pcx, .png, .gif or .bmp");
+                       "' must be a picture ending in .pcx, .png, .gif, .bmp, .lbm or .iff");
     return std::nullopt;
   }
   if (e.palette_out && !PaletteFormatForExtension(*e.palette_out)) {
