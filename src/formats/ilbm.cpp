@@ -163,15 +163,24 @@ void PlanesToPixelsPlain(const uint8_t* planes, int plane_count, size_t row_byte
 void PlanesToPixels(const uint8_t* planes, int plane_count, size_t row_bytes, int width,
                     uint8_t* pixels) {
   switch (plane_count) {
-    case 1: return PlanesToPixelsOf<1>(planes, row_bytes, width, pixels);
-    case 2: return PlanesToPixelsOf<2>(planes, row_bytes, width, pixels);
-    case 3: return PlanesToPixelsOf<3>(planes, row_bytes, width, pixels);
-    case 4: return PlanesToPixelsOf<4>(planes, row_bytes, width, pixels);
-    case 5: return PlanesToPixelsOf<5>(planes, row_bytes, width, pixels);
-    case 6: return PlanesToPixelsOf<6>(planes, row_bytes, width, pixels);
-    case 7: return PlanesToPixelsOf<7>(planes, row_bytes, width, pixels);
-    case 8: return PlanesToPixelsOf<8>(planes, row_bytes, width, pixels);
-    default: return PlanesToPixelsPlain(planes, plane_count, row_bytes, width, pixels);
+    case 1:
+      return PlanesToPixelsOf<1>(planes, row_bytes, width, pixels);
+    case 2:
+      return PlanesToPixelsOf<2>(planes, row_bytes, width, pixels);
+    case 3:
+      return PlanesToPixelsOf<3>(planes, row_bytes, width, pixels);
+    case 4:
+      return PlanesToPixelsOf<4>(planes, row_bytes, width, pixels);
+    case 5:
+      return PlanesToPixelsOf<5>(planes, row_bytes, width, pixels);
+    case 6:
+      return PlanesToPixelsOf<6>(planes, row_bytes, width, pixels);
+    case 7:
+      return PlanesToPixelsOf<7>(planes, row_bytes, width, pixels);
+    case 8:
+      return PlanesToPixelsOf<8>(planes, row_bytes, width, pixels);
+    default:
+      return PlanesToPixelsPlain(planes, plane_count, row_bytes, width, pixels);
   }
 }
 
@@ -207,8 +216,8 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
   const bool chunky = IdIs(bytes.data() + 8, "PBM ");
   // The FORM's chunks, up to its stated length or the file's end, whichever is
   // first: every chunk must be whole.
-  const size_t end = static_cast<size_t>(
-      std::min<uint64_t>(bytes.size(), uint64_t{8} + Be32(bytes.data() + 4)));
+  const size_t end =
+      static_cast<size_t>(std::min<uint64_t>(bytes.size(), uint64_t{8} + Be32(bytes.data() + 4)));
   std::span<const uint8_t> bmhd, cmap, body;
   uint32_t camg = 0;
   std::vector<CycleRange> ranges;
@@ -286,9 +295,9 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
     // Two bytes make at most 128, and no run spans two rows.
     const uint64_t least = (row_bytes + 127) / 128 * 2 * rows_per_line * uint64_t(height);
     if (body.size() < least) {
-      return Error{"an ILBM picture of " + std::to_string(width) + " x " +
-                   std::to_string(height) + " pixels is too large for its BODY of " +
-                   std::to_string(body.size()) + " bytes"};
+      return Error{"an ILBM picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                   " pixels is too large for its BODY of " + std::to_string(body.size()) +
+                   " bytes"};
     }
   }
 
@@ -357,8 +366,8 @@ Result<std::vector<uint8_t>> EncodeIlbm(int width, int height, std::span<const u
     return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
                  " bytes, the picture needs " + std::to_string(count)};
   }
-  const auto clear = std::find_if(entries.begin(), entries.end(),
-                                  [](const BoardEntry& e) { return e.A == 0; });
+  const auto clear =
+      std::find_if(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
   const size_t row_bytes = size_t(width + 15) / 16 * 2;
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
   std::vector<uint8_t> out;
