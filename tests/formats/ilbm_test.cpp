@@ -1,13 +1,14 @@
 // ILBM pictures: netpbm's files read as netpbm made them and ours read by netpbm, at
 // every depth; ByteRun1 at its edges; PBM, extra half-brite, the transparent
 // colour; CRNG and CCRT ranges; and the damaged or hostile files refused.
+#include "formats/ilbm.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "../common/test_util.h"
 #include "editor/editor.h"
-#include "formats/ilbm.h"
 #include "formats/picture_io.h"
 #include "formats/save_losses.h"
 
@@ -59,8 +60,8 @@ Bytes Ccrt(int direction, int low, int high, uint32_t seconds, uint32_t micros) 
 std::vector<Bytes> ChunksNamed(const Bytes& form, const char* id) {
   std::vector<Bytes> out;
   for (size_t pos = 12; pos + 8 <= form.size();) {
-    const uint32_t n = uint32_t(form[pos + 4] << 24 | form[pos + 5] << 16 | form[pos + 6] << 8 |
-                                form[pos + 7]);
+    const uint32_t n =
+        uint32_t(form[pos + 4] << 24 | form[pos + 5] << 16 | form[pos + 6] << 8 | form[pos + 7]);
     if (std::memcmp(&form[pos], id, 4) == 0) {
       out.emplace_back(form.begin() + long(pos) + 8, form.begin() + long(pos + 8 + n));
     }
@@ -72,7 +73,8 @@ std::vector<Bytes> ChunksNamed(const Bytes& form, const char* id) {
 // RGB of each pixel through the entries.
 Bytes Rgb(const Bytes& pixels, const BoardEntries& entries) {
   Bytes out;
-  for (uint8_t v : pixels) out.insert(out.end(), {entries[v].rgb.R, entries[v].rgb.G, entries[v].rgb.B});
+  for (uint8_t v : pixels)
+    out.insert(out.end(), {entries[v].rgb.R, entries[v].rgb.G, entries[v].rgb.B});
   return out;
 }
 
@@ -105,12 +107,12 @@ TEST(Ilbm, NetpbmBothWaysAtEveryDepth) {
     ppm.insert(ppm.end(), rgb.begin(), rgb.end());
     WriteBytes(dir.File("in.ppm"), ppm);
     std::string out;
-    const std::string flags = "-fixplanes " + std::to_string(planes) +
-                              (planes % 2 ? " -nocompress" : " -compress");
-    ASSERT_EQ(RunShell(to_ilbm + " " + flags + " " + dir.File("in.ppm") + " > " +
-                           dir.File("theirs.lbm"),
-                       &out),
-              0)
+    const std::string flags =
+        "-fixplanes " + std::to_string(planes) + (planes % 2 ? " -nocompress" : " -compress");
+    ASSERT_EQ(
+        RunShell(to_ilbm + " " + flags + " " + dir.File("in.ppm") + " > " + dir.File("theirs.lbm"),
+                 &out),
+        0)
         << out;
     auto theirs = OpenedPicture::Open(dir.File("theirs.lbm"));
     ASSERT_TRUE(theirs.ok()) << theirs.error().message;
@@ -195,15 +197,14 @@ TEST(Ilbm, ChunkyHalfBriteAndTransparentPictures) {
     PutBe32(b, mode);
     return Chunk("CAMG", b);
   };
-  auto ehb = DecodeIlbm(Form("ILBM", {Bmhd(16, 1, 6), Chunk("CMAP", cmap), camg(0x80),
-                                      Chunk("BODY", Bytes(12, 0xFF))}));
+  auto ehb = DecodeIlbm(Form(
+      "ILBM", {Bmhd(16, 1, 6), Chunk("CMAP", cmap), camg(0x80), Chunk("BODY", Bytes(12, 0xFF))}));
   ASSERT_TRUE(ehb.ok()) << ehb.error().message;
   EXPECT_EQ(std::tuple(ehb->palette_count, ehb->entries[3].rgb, ehb->entries[35].rgb,
                        ehb->entries[64].rgb, ehb->pixels[0]),
             std::tuple(64, RGBTriple{3, 252, 9}, RGBTriple{1, 126, 4}, RGBTriple{}, 63));
-  EXPECT_HAS(
-      Why(DecodeIlbm(Form("ILBM", {Bmhd(16, 1, 6), camg(0x880), Chunk("BODY", Bytes(12))}))),
-      "HAM");
+  EXPECT_HAS(Why(DecodeIlbm(Form("ILBM", {Bmhd(16, 1, 6), camg(0x880), Chunk("BODY", Bytes(12))}))),
+             "HAM");
   EXPECT_HAS(Why(DecodeIlbm(Form("ILBM", {Bmhd(16, 1, 1, 0, 1), Chunk("BODY", Bytes(4))}))),
              "mask plane");
   // The lowest entry of alpha 0 is the transparent colour; other alpha is lost, as
@@ -232,8 +233,8 @@ TEST(Ilbm, CycleRangesReadAndWrittenBack) {
   auto pic = DecodeIlbm(file);
   ASSERT_TRUE(pic.ok()) << pic.error().message;
   const std::vector<CycleRange> expected = {
-      {16, 31, 8192, false, true}, {64, 79, 5461, true, true},  {40, 47, 300, true, false},
-      {80, 90, 137, false, true},  {1, 5, 0, false, false},     {6, 7, 0, false, false},
+      {16, 31, 8192, false, true}, {64, 79, 5461, true, true}, {40, 47, 300, true, false},
+      {80, 90, 137, false, true},  {1, 5, 0, false, false},    {6, 7, 0, false, false},
       {8, 9, 65535, false, true},  {9, 3, 65535, true, true}};  // LOW above HIGH: as stored
   EXPECT_EQ(std::vector<CycleRange>(pic->cycles.begin(), pic->cycles.end()), expected);
   CycleRanges crng_only;
@@ -290,8 +291,9 @@ TEST(Ilbm, DamagedAndHostileFilesAreRefused) {
   // Errors name the file and the cause on one line.
   TempDir dir;
   WriteBytes(dir.File("cut.lbm"), Bytes(good.begin(), good.end() - 9));
-  EXPECT_EQ(Why(LoadPictureFile(dir.File("cut.lbm"))),
-            "cannot load '" + dir.File("cut.lbm") + "': the BODY chunk runs past the end of the file");
+  EXPECT_EQ(
+      Why(LoadPictureFile(dir.File("cut.lbm"))),
+      "cannot load '" + dir.File("cut.lbm") + "': the BODY chunk runs past the end of the file");
 }
 
 }  // namespace
