@@ -44,9 +44,10 @@ bool HasIlbmSignature(std::span<const uint8_t> bytes);
 // CAMG extra half-brite makes 64 entries of the CMAP's first 32, the upper 32 at
 // half their brightness; CAMG hold-and-modify and a mask plane (masking 1) are
 // refused. Ranges: CRNG (rate, flags 1 active and 2 reverse, LOW, HIGH) as they are;
-// CCRT (direction 0 none, 1 forward, -1 reverse; time a step) at the rate of its
-// step time, inactive at direction 0 or no step time. LOW above HIGH is kept as
-// stored (such a range never moves). Refuses chunks past the end of the file, sizes
+// CCRT (direction 0 none, 1 forward, -1 reverse, others by their sign; the time of
+// a step) at the rate of its step time, inactive at direction 0 or no step time.
+// Forward is CRNG's sense: each colour moves to the next higher position. LOW above
+// HIGH is kept as stored (such a range never moves). Refuses chunks past the end of the file, sizes
 // above the limits, and a body shorter than the smallest that could describe the
 // picture (decided before allocating).
 Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes);

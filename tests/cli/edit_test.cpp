@@ -344,5 +344,21 @@ TEST_F(Edit, CycleStepsAreWrittenListedConvertedAndCleared) {
   EXPECT_EQ(Cli({"edit", b, c, "no-cycles"}).err, "");
 }
 
+// An ILBM with more ranges than a picture holds: info, convert and edit keep the first
+// 16 and say so on stderr, the output written all the same.
+TEST_F(Edit, RangesPastTheSixteenthAreReported) {
+  const std::string many = HW_SOURCE_DIR "/fuzz/corpus_ilbm/valid-twenty-ranges.lbm";
+  const std::string out = dir_.File("out.lbm");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"info", many},
+                                               {"convert", many, out},
+                                               {"edit", many, out, "set:7:#102030"}}) {
+    const Outcome r = Cli(args);
+    EXPECT_EQ(std::tuple(r.code, r.err),
+              std::tuple(0, "warning: '" + many +
+                                "': 20 cycle ranges in the file: the first 16 are kept\n"))
+        << args[0];
+  }
+}
+
 }  // namespace
 }  // namespace hw::test
