@@ -1,7 +1,9 @@
 // huewright-cli as whole processes on one 8192 x 8192 PCX picture: `edit` with one
-// step against `rewrite` of the same file, and `stats` against `info`; and
-// `indices` of a 4096 x 4096 ILBM of 8 planes (ByteRun1, as huewright-cli writes it)
-// against netpbm's `ilbmtoppm` of the same file, both to /dev/null. Every
+// step against `rewrite` of the same file, and `stats` against `info`; on the
+// same picture as a PNG with the five bands' ranges (8 frames), `cycle-gif` against
+// `convert` to a one-frame GIF; and `indices` of a 4096 x 4096 ILBM of 8 planes
+// (ByteRun1, as huewright-cli writes it) against netpbm's `ilbmtoppm` of the same
+// file, both to /dev/null. Every
 // iteration runs the command and its reference back to back, so that both see the
 // same machine; the counters are each one's median wall time and the ratio of the
 // medians (command / reference), and the same ratio of processor time (user and
@@ -27,8 +29,10 @@
 #include <vector>
 
 #include "content_classes.h"
+#include "cycle/rotation.h"
 #include "formats/ilbm.h"
 #include "formats/pcx.h"
+#include "formats/picture_io.h"
 
 extern char** environ;
 
@@ -75,6 +79,18 @@ bool WritePhoto(const std::string& path) {
   return file.ok() && hw::bench::WriteBenchFile(path, *file);
 }
 
+// The picture as a PNG holding the five bands' ranges.
+bool WriteCycling(const std::string& path) {
+  hw::PcxHeader header = hw::IndexedPictureHeader(kSide, kSide);
+  const hw::Palette palette = hw::bench::ContentPalette();
+  hw::BoardEntries entries{};
+  for (size_t p = 0; p < 256; ++p) entries[p].rgb = palette[p];
+  return hw::SavePictureFile(path, hw::PictureFormat::Png, header, kSide, kSide,
+                             hw::bench::ContentPicture("photo", kSide), entries, nullptr, nullptr,
+                             hw::FiveBandsPreset())
+      .ok();
+}
+
 bool WriteIlbm(const std::string& path, std::string_view kind) {
   hw::BoardEntries entries{};
   const hw::Palette palette = hw::bench::ContentPalette();
@@ -119,6 +135,11 @@ void BM_StatsAgainstInfo(benchmark::State& state) {
   Pair(state, {cli, "stats", picture}, {cli, "info", picture});
 }
 
+void BM_CycleGifAgainstConvert(benchmark::State& state, const std::string& png) {
+  Pair(state, {cli, "cycle-gif", png, scratch + "/cycle.gif"},
+       {cli, "convert", png, scratch + "/one.gif"});
+}
+
 void BM_IlbmIndicesAgainstIlbmtoppm(benchmark::State& state, const std::string& file) {
   Pair(state, {cli, "indices", file}, {kIlbmToPpm, file});
 }
@@ -161,6 +182,12 @@ int main(int argc, char** argv) {
         ->Iterations(runs);
   }
   benchmark::RegisterBenchmark("BM_StatsAgainstInfo", BM_StatsAgainstInfo)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(runs);
+  const std::string cycling = scratch + "/cycling.png";
+  if (!WriteCycling(cycling)) return 1;
+  benchmark::RegisterBenchmark("BM_CycleGifAgainstConvert", BM_CycleGifAgainstConvert, cycling)
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond)
       ->Iterations(runs);

@@ -1,6 +1,12 @@
 #include "cli/pipeline.h"
 
+#include <optional>
+#include <span>
+#include <string_view>
 #include <type_traits>
+
+#include "formats/palette_console.h"
+#include "formats/save_losses.h"
 
 namespace hw::cli {
 
@@ -25,6 +31,27 @@ Status Pipeline::SavePicture(const std::string& path) {
 
 Status Pipeline::SavePalette(const std::string& path) {
   return Reported(editor_.SavePalette(path));
+}
+
+Status Pipeline::SaveBank(const SaveBankStep& step, std::string* warning) {
+  // A console format has no extension of its own: its key serves as one.
+  const size_t dot = step.file.find_last_of('.');
+  const size_t slash = step.file.find_last_of('/');
+  std::optional<PaletteFormat> format;
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
+    format = ConsoleFormatByName(std::string_view(step.file).substr(dot + 1));
+  }
+  const PaletteFormat as = format.value_or(PaletteFormatForName(step.file));
+  const auto first = static_cast<size_t>(step.bank * step.size);
+  const auto names = editor_.BankNames(step.bank, step.size);
+  if (auto loss = PaletteEntriesSaveLoses(
+          as, std::span(editor_.Board().entries).subspan(first, static_cast<size_t>(step.size)),
+          names ? &*names : nullptr)) {
+    if (!editor_.SaveBank(step.bank, step.size, step.file, format)) return Reported(false);
+    *warning = "'" + step.file + "': " + *loss;
+    return Ok{};
+  }
+  return Reported(editor_.SaveBank(step.bank, step.size, step.file, format));
 }
 
 Status Pipeline::Run(const Step& step, std::string* warning, std::string* note) {
@@ -59,6 +86,8 @@ Status Pipeline::Run(const Step& step, std::string* warning, std::string* note) 
           return Reported(ed.RemapToPalette(s.file, s.options));
         } else if constexpr (std::is_same_v<S, SwapBanksStep>) {
           return Reported(ed.SwapBanks(s.a, s.b, s.size));
+        } else if constexpr (std::is_same_v<S, SaveBankStep>) {
+          return SaveBank(s, warning);
         } else if constexpr (std::is_same_v<S, MergeDuplicatesStep>) {
           ed.MergeDuplicates();
         } else if constexpr (std::is_same_v<S, TargetStep>) {

@@ -40,6 +40,8 @@ class Pipeline {
   };
   // The editor's verb ran and reported a failure when it returned false.
   Status Reported(bool ok);
+  // Writes the bank; what its format cannot keep goes into `warning`.
+  Status SaveBank(const SaveBankStep& step, std::string* warning);
 
   LastError errors_;
   Editor editor_;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "cli/cycle_gif_command.h"
 #include "cli/edit_command.h"
 #include "cli/output.h"
 #include "cli/picture_commands.h"
@@ -31,6 +32,11 @@ int Run(const std::vector<std::string>& args) {
   if (command == "rewrite") {
     if (operands != 2) return UsageError("rewrite takes IN and OUT");
     return Rewrite(args[1], args[2]);
+  }
+  if (command == "cycle-gif") {
+    if (operands != 2) return UsageError("cycle-gif takes IN and OUT");
+    if (args[2] == "-") return UsageError("cycle-gif writes files only");
+    return CycleGif(args[1], args[2]);
   }
   if (command == "convert") {
     bool strip = false;

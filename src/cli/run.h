@@ -1,6 +1,7 @@
 // huewright-cli's commands by name: inspect, rewrite and convert pictures and
 // palettes (picture_commands.h), edit them through the editor's verbs
-// (edit_command.h).
+// (edit_command.h), and export colour cycling as an animated GIF
+// (cycle_gif_command.h).
 #pragma once
 
 #include <string>

@@ -282,6 +282,29 @@ Result<Step> SwapBanks(const Fields& f) {
   return Step{step};
 }
 
+// "N:FILE[:SIZE]"; FILE may hold colons, so SIZE is read from the right, and only
+// a last field of 16 or 4 is a size.
+Result<Step> SaveBank(std::string_view rest) {
+  constexpr std::string_view kForm = "save-bank:N:FILE[:SIZE]";
+  const size_t colon = rest.find(':');
+  if (colon == rest.npos) return FormError(kForm);
+  SaveBankStep step;
+  std::string_view file = rest.substr(colon + 1);
+  if (const size_t last = file.rfind(':'); last != file.npos) {
+    const std::string_view size = file.substr(last + 1);
+    if (size == "16" || size == "4") {
+      step.size = size == "16" ? 16 : 4;
+      file = file.substr(0, last);
+    }
+  }
+  if (file.empty()) return FormError(kForm);
+  auto n = Number(rest.substr(0, colon), 0, 256 / step.size - 1, "N");
+  if (!n) return n.error();
+  step.bank = *n;
+  step.file = std::string(file);
+  return Step{std::move(step)};
+}
+
 }  // namespace
 
 Result<Step> ParseStep(std::string_view text) {
@@ -290,6 +313,7 @@ Result<Step> ParseStep(std::string_view text) {
   const std::string_view rest = colon == text.npos ? std::string_view() : text.substr(colon + 1);
   if (name == "palette") return Palette(rest);
   if (name == "remap") return Remap(rest);
+  if (name == "save-bank") return SaveBank(rest);
   if (name == "merge-duplicates" || name == "compact" || name == "snap" || name == "no-cycles") {
     if (colon != text.npos) return FormError(name);
     if (name == "compact") return Step{CompactStep{}};
@@ -315,7 +339,7 @@ Result<Step> ParseStep(std::string_view text) {
   if (name == "lock" || name == "unlock") return Lock(fields, name == "lock");
   return Error{"unknown step " + Quoted(name) +
                " (sort, move, reverse, spread, set, palette, remap, merge-duplicates, compact, "
-               "reduce, lock, unlock, target, snap, swap-banks, cycle or no-cycles)"};
+               "reduce, lock, unlock, target, snap, swap-banks, save-bank, cycle or no-cycles)"};
 }
 
 }  // namespace hw::cli

@@ -105,6 +105,15 @@ struct SwapBanksStep {
   int size = 16;  // 16 or 4
 };
 
+// Bank `bank` of `size` entries written to `file`, as a palette of that many
+// entries in the format its extension says; a console format is named by its key
+// as the extension ("bank.md9").
+struct SaveBankStep {
+  int bank = 0;
+  std::string file;
+  int size = 16;  // 16 or 4
+};
+
 struct TargetStep {
   ColourTarget target;
 };
@@ -117,9 +126,10 @@ struct CycleStep {
 };
 struct NoCyclesStep {};
 
-using Step = std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep,
-                          RemapStep, MergeDuplicatesStep, CompactStep, ReduceStep, LockStep,
-                          TargetStep, SnapStep, SwapBanksStep, CycleStep, NoCyclesStep>;
+using Step =
+    std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep, RemapStep,
+                 MergeDuplicatesStep, CompactStep, ReduceStep, LockStep, TargetStep, SnapStep,
+                 SwapBanksStep, SaveBankStep, CycleStep, NoCyclesStep>;
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);

@@ -27,19 +27,26 @@ int64_t CycleNextStepAt(const CycleRanges& ranges, int64_t micros) {
 }
 
 CycleSources CycleSourcesAt(const CycleRanges& ranges, int64_t micros) {
+  CycleStepCounts steps{};
+  for (size_t i = 0; i < ranges.size(); ++i) steps[i] = CycleStepsAt(ranges[i], micros);
+  return CycleSourcesAfter(ranges, steps);
+}
+
+CycleSources CycleSourcesAfter(const CycleRanges& ranges, const CycleStepCounts& steps) {
   CycleSources shown{};
   for (size_t p = 0; p < 256; ++p) shown[p] = static_cast<uint8_t>(p);
-  for (const CycleRange& r : ranges) {
-    if (!r.active) continue;
-    const int64_t steps = CycleStepsAt(r, micros);
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    const CycleRange& r = ranges[i];
+    // LOW >= HIGH never moves; a file may hold HIGH = LOW - 1, a length of 0.
+    if (!r.active || r.low >= r.high) continue;
     const int n = r.high - r.low + 1;
-    const int k = static_cast<int>(steps % n);
+    const int k = static_cast<int>(((steps[i] % n) + n) % n);
     if (k == 0) continue;
     // Forward: position LOW + i shows what LOW + i - k showed.
     const int shift = r.reverse ? k : n - k;
     CycleSources before = shown;
-    for (int i = 0; i < n; ++i) {
-      shown[static_cast<size_t>(r.low + i)] = before[static_cast<size_t>(r.low + (i + shift) % n)];
+    for (int j = 0; j < n; ++j) {
+      shown[static_cast<size_t>(r.low + j)] = before[static_cast<size_t>(r.low + (j + shift) % n)];
     }
   }
   return shown;

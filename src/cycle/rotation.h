@@ -23,6 +23,13 @@ int64_t CycleStepsAt(const CycleRange& r, int64_t micros);
 // their stored order, each over what the ones before it left.
 CycleSources CycleSourcesAt(const CycleRanges& ranges, int64_t micros);
 
+// Steps made by each range of a list, by its place in the list.
+using CycleStepCounts = std::array<int64_t, kMaxCycleRanges>;
+
+// The same once range i has made steps[i] steps: an inactive range and one with
+// LOW >= HIGH moves nothing, whatever its count.
+CycleSources CycleSourcesAfter(const CycleRanges& ranges, const CycleStepCounts& steps);
+
 // The first time after `micros` at which an active range makes its next step, or
 // -1 when none ever does.
 int64_t CycleNextStepAt(const CycleRanges& ranges, int64_t micros);

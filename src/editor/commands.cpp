@@ -1,6 +1,7 @@
 #include "editor/commands.h"
 
 #include <optional>
+#include <span>
 #include <string>
 
 #include "formats/save_losses.h"
@@ -58,6 +59,37 @@ bool EditorCommands::SavePalette() {
   const auto loss = PaletteSaveLoses(format.value_or(PaletteFormatForName(*path)),
                                      editor_.Board().entries, editor_.Board().names.List());
   return MaySave(*path, loss) && editor_.SavePalette(*path, format);
+}
+
+bool EditorCommands::SaveBank(int size) {
+  if (files_ == nullptr || banks_ == nullptr) return false;
+  const std::optional<BankChoice> bank =
+      banks_->ChooseBank(BankChoice{editor_.Board().cur / size, size});
+  if (!bank || (bank->size != 16 && bank->size != 4)) return false;
+  const auto path = Chosen(files_->SaveFile(FileKind::Palette, std::string()));
+  if (!path) return false;
+  const std::optional<PaletteFormat> format = files_->ChosenPaletteFormat();
+  if (bank->bank < 0 || bank->bank >= 256 / bank->size) return false;
+  const auto first = static_cast<size_t>(bank->bank * bank->size);
+  const auto names = editor_.BankNames(bank->bank, bank->size);
+  const auto loss = PaletteEntriesSaveLoses(
+      format.value_or(PaletteFormatForName(*path)),
+      std::span(editor_.Board().entries).subspan(first, static_cast<size_t>(bank->size)),
+      names ? &*names : nullptr);
+  return MaySave(*path, loss) && editor_.SaveBank(bank->bank, bank->size, *path, format);
+}
+
+bool EditorCommands::ExportCycleAnimation() {
+  if (files_ == nullptr || !editor_.PictureLoaded()) return false;
+  // Never the picture's own name, which a GIF picture would have.
+  std::string suggested = editor_.PicturePath();
+  const size_t slash = suggested.find_last_of('/');
+  const size_t dot = suggested.find_last_of('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) {
+    suggested.erase(dot);
+  }
+  const auto path = Chosen(files_->SaveFile(FileKind::Picture, suggested + "-cycle.gif"));
+  return path && editor_.ExportCycleAnimation(*path);
 }
 
 void EditorCommands::EditColour(int index) {

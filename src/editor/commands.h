@@ -24,6 +24,8 @@ class EditorCommands {
   // remaps are cancelled.
   void SetTransparentQuestion(TransparentQuestion* question) { transparent_ = question; }
   void SetTileCheckQuestion(TileCheckQuestion* question) { tiles_ = question; }
+  // Asked which bank "Save Bank..." saves; none: it is cancelled.
+  void SetBankQuestion(BankQuestion* question) { banks_ = question; }
   // Asked how many colours "Reduce Colours..." keeps; none: it is cancelled.
   void SetReduceQuestion(ReduceQuestion* question) { reduce_ = question; }
 
@@ -33,6 +35,12 @@ class EditorCommands {
   bool SavePictureToItsFile();  // "Save Pic": the picture's own file and format
   void LoadPalette(PaletteMerge merge);
   bool SavePalette();
+  // "Save Bank...": the bank (the current entry's, of the size `size`, to start
+  // with), then the file.
+  bool SaveBank(int size);
+  // "Export Cycle Animation...": asks for the GIF's name, starting beside the
+  // picture on NAME-cycle.gif; true when the file was written.
+  bool ExportCycleAnimation();
   void EditColour(int index);  // the dialog opens on the entry's own colour
   // "Remap to Palette...": the palette file (or a picture), then the transparent
   // position when the remap needs one.
@@ -52,6 +60,7 @@ class EditorCommands {
   LossQuestion* losses_ = nullptr;
   TransparentQuestion* transparent_ = nullptr;
   TileCheckQuestion* tiles_ = nullptr;
+  BankQuestion* banks_ = nullptr;
   ReduceQuestion* reduce_ = nullptr;
 };
 

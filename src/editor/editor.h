@@ -193,6 +193,11 @@ class Editor {
   bool RestorePicture(const std::string& copy, const std::string& original);
   // In `format`, or the format the name's extension says.
   bool SavePalette(const std::string& path, std::optional<PaletteFormat> format = std::nullopt);
+  // "Export Cycle Animation...": the picture as an animated GIF of one period of
+  // its active ranges (editor/cycle_export.h), from the board as it is when
+  // stopped, even while the ranges play. Changes nothing but the status line,
+  // which says how many frames were written; false after a reported failure.
+  bool ExportCycleAnimation(const std::string& path);
 
   // ---- fitting the picture to a palette (board/fit.h); each is one step ----
   // "Remap to Palette...": reads `path` as "Load Palette..." does (a picture gives
@@ -222,6 +227,14 @@ class Editor {
   // bank on the other with both boxes ticked. False, reported, for a bank that is
   // not on the board or a drop that is refused.
   bool SwapBanks(int a, int b, int size);
+  // "Save Bank...": the `size` entries of bank `bank` (with their names) as a
+  // palette of that many entries, in `format` or the one the name's extension says.
+  // False after a failure or a bank not on the board, reported.
+  bool SaveBank(int bank, int size, const std::string& path,
+                std::optional<PaletteFormat> format = std::nullopt);
+  // The names of that bank's entries, in order (nullopt when none has one); the
+  // bank must be on the board.
+  std::optional<EntryNames> BankNames(int bank, int size) const;
   // "Check Tiles...": which banks each tile of the picture uses. The result stays
   // (TileCheckShown) and follows every change of the pixels until ClearTileCheck()
   // or a picture load; the status line gives the count of mixed tiles.
@@ -273,6 +286,9 @@ class Editor {
   std::vector<uint8_t>& RemapBuffer();
   void RebuildDisplayPalette();
   void RecheckTiles();
+  // True when every bank named is one of the board's banks of `size` (16 or 4)
+  // entries; else reported.
+  bool BanksOnBoard(std::initializer_list<int> banks, int size);
   void TileCheckMessage();
   // While the ranges play: the display palette shows the board's entries rotated
   // as the time since Play says. `force` shows it even when nothing moved.

@@ -1,18 +1,29 @@
 // The board as banks of 16 or 4 entries, as tile-based hardware uses it: bank
 // exchanges and the check of which banks each tile of the picture uses.
+#include <initializer_list>
 #include <string>
 
 #include "editor/editor.h"
 
 namespace hw {
 
-bool Editor::SwapBanks(int a, int b, int size) {
-  if ((size != 16 && size != 4) || a < 0 || b < 0 || a >= 256 / size || b >= 256 / size) {
-    ReportError("there is no bank " + std::to_string(a < 0 || a >= 256 / size ? a : b) + " of " +
-                std::to_string(size) + " entries (banks 0 to " + std::to_string(256 / size - 1) +
-                ")");
-    return false;
+bool Editor::BanksOnBoard(std::initializer_list<int> banks, int size) {
+  for (int n : banks) {
+    if (size != 16 && size != 4) {
+      ReportError("a bank holds 16 or 4 entries, not " + std::to_string(size));
+      return false;
+    }
+    if (n < 0 || n >= 256 / size) {
+      ReportError("there is no bank " + std::to_string(n) + " of " + std::to_string(size) +
+                  " entries (banks 0 to " + std::to_string(256 / size - 1) + ")");
+      return false;
+    }
   }
+  return true;
+}
+
+bool Editor::SwapBanks(int a, int b, int size) {
+  if (!BanksOnBoard({a, b}, size)) return false;
   if (a == b) return true;
   // A refused drop (a locked position, say) has said why.
   if (!Drop(b * size, a * size, MoveOptions{size, MoveWhat{true, true}})) return false;

@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <span>
 #include <system_error>
 #include <utility>
 
 #include "base/faults.h"
+#include "editor/cycle_export.h"
 #include "editor/editor.h"
 #include "formats/file_io.h"
 #include "formats/palette_console.h"
@@ -168,6 +170,18 @@ std::string SavedMessage(const std::string& path) {
   return "Saved '" + (slash == std::string::npos ? path : path.substr(slash + 1)) + "'";
 }
 
+// A console format holds fewer colours: the line says how many of the entries
+// written it changed.
+std::string SnapNote(PaletteFormat format, std::span<const BoardEntry> entries) {
+  if (!IsConsoleFormat(format)) return {};
+  const ColourTarget target = ConsoleFormatTarget(format);
+  const auto changed = std::count_if(entries.begin(), entries.end(),
+                                     [&](const BoardEntry& e) { return !OnTarget(target, e.rgb); });
+  if (changed == 0) return {};
+  return "; " + std::to_string(changed) + (changed == 1 ? " entry" : " entries") +
+         " changed to its colours";
+}
+
 }  // namespace
 
 bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
@@ -278,12 +292,61 @@ bool Editor::SavePalette(const std::string& path, std::optional<PaletteFormat> f
       ReportError(FailureMessage(path, saved.error()));
       return false;
     }
-    message_ = SavedMessage(path);
-    // A console format holds fewer colours: the line says how many it changed.
-    if (const int changed = IsConsoleFormat(as) ? ConsoleSnapChanges(as, board_.entries) : 0) {
-      message_ += "; " + std::to_string(changed) + (changed == 1 ? " entry" : " entries") +
-                  " changed to its colours";
+    message_ = SavedMessage(path) + SnapNote(as, board_.entries);
+    if (auto* v = view()) v->StateChanged();
+    return true;
+  });
+}
+
+std::optional<EntryNames> Editor::BankNames(int bank, int size) const {
+  const EntryNames* all = board_.names.List();
+  if (all == nullptr) return std::nullopt;
+  EntryNames names;
+  std::copy_n(all->begin() + static_cast<std::ptrdiff_t>(bank * size), size, names.begin());
+  return names;
+}
+
+bool Editor::SaveBank(int bank, int size, const std::string& path,
+                      std::optional<PaletteFormat> format) {
+  if (path.empty() || !BanksOnBoard({bank}, size)) return false;
+  const PaletteFormat as = format.value_or(PaletteFormatForName(path));
+  const auto first = static_cast<size_t>(bank * size);
+  const auto entries = std::span(board_.entries).subspan(first, static_cast<size_t>(size));
+  const std::optional<EntryNames> names = BankNames(bank, size);
+  return Guarded(svc_.errors, "save", path, [&] {
+    const Status saved = SavePaletteEntries(path, as, entries, names ? &*names : nullptr);
+    if (!saved) {
+      ReportError(FailureMessage(path, saved.error()));
+      return false;
     }
+    message_ = SavedMessage(path) + ": bank " + std::to_string(bank) + " of " +
+               std::to_string(size) + " entries" + SnapNote(as, entries);
+    if (auto* v = view()) v->StateChanged();
+    return true;
+  });
+}
+
+bool Editor::ExportCycleAnimation(const std::string& path) {
+  if (path.empty()) return false;
+  if (!loaded_) {
+    ReportError("cannot export '" + path + "': no picture is loaded");
+    return false;
+  }
+  return Guarded(svc_.errors, "export", path, [&] {
+    BusyScope busy(svc_.busy);
+    // The board holds the entries and ranges as they are when stopped: playing
+    // only moves the shown colours.
+    const Result<int> written =
+        SaveCycleAnimation(path, width_, height_, Pixels(), board_.entries, board_.cycles);
+    busy.Release();
+    if (!written) {
+      const std::string& cause = written.error().message;
+      ReportError(cause.find(path) != std::string::npos ? cause
+                                                        : "cannot export '" + path + "': " + cause);
+      return false;
+    }
+    message_ = SavedMessage(path) + ": " + std::to_string(*written) +
+               (*written == 1 ? " frame" : " frames");
     if (auto* v = view()) v->StateChanged();
     return true;
   });

@@ -72,6 +72,18 @@ class TileCheckQuestion {
   virtual std::optional<TileCheckOptions> TileCheckSettings(const TileCheckOptions& last) = 0;
 };
 
+// "Save Bank...": which bank, of 16 or 4 entries; the dialog opens on `last`.
+// Nullopt when the user cancelled.
+struct BankChoice {
+  int bank = 0;
+  int size = 16;
+};
+class BankQuestion {
+ public:
+  virtual ~BankQuestion() = default;
+  virtual std::optional<BankChoice> ChooseBank(const BankChoice& last) = 0;
+};
+
 // A monotonic clock for the colour-cycling animation: tests step it by hand.
 class Clock {
  public:

@@ -30,15 +30,19 @@ Result<PaletteFile> DecodeAct(std::span<const uint8_t> bytes, std::string_view f
   return out;
 }
 
-std::vector<uint8_t> EncodeAct(const BoardEntries& entries) {
+std::vector<uint8_t> EncodeAct(std::span<const BoardEntry> entries) {
   std::vector<uint8_t> out;
   for (const BoardEntry& e : entries) out.insert(out.end(), {e.rgb.R, e.rgb.G, e.rgb.B});
   const auto clear =
       std::find_if(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
   const int transparent =
       clear == entries.end() ? 0xFFFF : static_cast<int>(clear - entries.begin());
-  out.insert(out.end(), {0x01, 0x00, static_cast<uint8_t>(transparent >> 8),
-                         static_cast<uint8_t>(transparent & 0xFF)});
+  // The table always holds 256 colours; the trailer says how many of them count.
+  out.resize(kActBytes, 0);
+  const auto count = static_cast<uint16_t>(entries.size());
+  out.insert(out.end(),
+             {static_cast<uint8_t>(count >> 8), static_cast<uint8_t>(count & 0xFF),
+              static_cast<uint8_t>(transparent >> 8), static_cast<uint8_t>(transparent & 0xFF)});
   return out;
 }
 

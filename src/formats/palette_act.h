@@ -18,6 +18,6 @@ Result<PaletteFile> DecodeAct(std::span<const uint8_t> bytes, std::string_view f
 
 // All 256 entries and a trailer naming the first transparent entry (0xFFFF when
 // none is).
-std::vector<uint8_t> EncodeAct(const BoardEntries& entries);
+std::vector<uint8_t> EncodeAct(std::span<const BoardEntry> entries);
 
 }  // namespace hw::palette_files

@@ -83,15 +83,6 @@ ColourTarget ConsoleFormatTarget(PaletteFormat format) {
   return EvenTarget(f->bits, f->bits, f->bits, f->key);
 }
 
-int ConsoleSnapChanges(PaletteFormat format, const BoardEntries& entries, int count) {
-  const ColourTarget target = ConsoleFormatTarget(format);
-  int changed = 0;
-  for (int k = 0; k < count && k < 256; ++k) {
-    changed += !OnTarget(target, entries[static_cast<size_t>(k)].rgb);
-  }
-  return changed;
-}
-
 namespace palette_files {
 
 Result<PaletteFile> DecodeConsole(PaletteFormat format, std::span<const uint8_t> bytes,
@@ -99,8 +90,9 @@ Result<PaletteFile> DecodeConsole(PaletteFormat format, std::span<const uint8_t>
   const ConsoleForm* form = FormOf(format);
   if (form == nullptr) return Fail(file, "not a console palette format");
   const size_t n = bytes.size() / form->entry_bytes;
-  if (bytes.size() % form->entry_bytes != 0 || (n != 16 && n != 32 && n != 256)) {
-    return Fail(file, "a " + std::string(form->key) + " palette holds 16, 32 or 256 entries (" +
+  if (bytes.size() % form->entry_bytes != 0 || (n != 4 && n != 16 && n != 32 && n != 256)) {
+    return Fail(file, "a " + std::string(form->key) + " palette holds 4, 16, 32 or 256 entries (" +
+                          std::to_string(4 * form->entry_bytes) + ", " +
                           std::to_string(16 * form->entry_bytes) + ", " +
                           std::to_string(32 * form->entry_bytes) + " or " +
                           std::to_string(256 * form->entry_bytes) + " bytes), this file " +
@@ -132,15 +124,14 @@ Result<PaletteFile> DecodeConsole(PaletteFormat format, std::span<const uint8_t>
   return out;
 }
 
-std::vector<uint8_t> EncodeConsole(PaletteFormat format, const BoardEntries& entries, int count) {
+std::vector<uint8_t> EncodeConsole(PaletteFormat format, std::span<const BoardEntry> entries) {
   const ConsoleForm* form = FormOf(format);
   if (form == nullptr) return {};
-  if (count != 16 && count != 32) count = 256;
   const ColourTarget target = ConsoleFormatTarget(format);
   std::vector<uint8_t> out;
-  out.reserve(static_cast<size_t>(count) * form->entry_bytes);
-  for (int k = 0; k < count; ++k) {
-    const RGBTriple c = SnapColour(target, entries[static_cast<size_t>(k)].rgb);
+  out.reserve(entries.size() * form->entry_bytes);
+  for (const BoardEntry& e : entries) {
+    const RGBTriple c = SnapColour(target, e.rgb);
     if (format == PaletteFormat::Vga6) {
       for (uint8_t v : {c.R, c.G, c.B}) out.push_back(static_cast<uint8_t>(LevelIndex(6, v)));
       continue;

@@ -1,5 +1,5 @@
 // Console and home-computer palette files: bare channel values of a fixed depth,
-// 16, 32 or 256 entries as the file's length says.
+// 4, 16, 32 or 256 entries as the file's length says.
 //
 //   vga6     3 bytes an entry, 6-bit values 0..63 (R, G, B)
 //   bgr15    16-bit little-endian words 0BBBBBGGGGGRRRRR
@@ -35,19 +35,16 @@ std::optional<PaletteFormat> ConsoleFormatByName(std::string_view name);
 std::string_view ConsoleFormatKey(PaletteFormat format);
 // The colours a console format holds: 6-6-6, 5-5-5, 3-3-3 or 4-4-4 even levels.
 ColourTarget ConsoleFormatTarget(PaletteFormat format);
-// How many of the first `count` entries a write in `format` changes.
-int ConsoleSnapChanges(PaletteFormat format, const BoardEntries& entries, int count = 256);
 
 namespace palette_files {
 
-// Refuses any length but 16, 32 or 256 entries, and vga6 values above 63 (the
+// Refuses any length but 4, 16, 32 or 256 entries, and vga6 values above 63 (the
 // message names the file, the byte and the value). Bits a word format does not use
 // are ignored, as the hardware ignores them.
 Result<PaletteFile> DecodeConsole(PaletteFormat format, std::span<const uint8_t> bytes,
                                   std::string_view file);
-// The first `count` entries (16, 32 or 256; anything else writes 256), snapped.
-std::vector<uint8_t> EncodeConsole(PaletteFormat format, const BoardEntries& entries,
-                                   int count = 256);
+// The entries given, each snapped to the format's depth.
+std::vector<uint8_t> EncodeConsole(PaletteFormat format, std::span<const BoardEntry> entries);
 
 }  // namespace palette_files
 }  // namespace hw

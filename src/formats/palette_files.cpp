@@ -128,14 +128,14 @@ Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::strin
   return decoded;
 }
 
-std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format,
-                                       const EntryNames* names, int count) {
+std::vector<uint8_t> EncodePaletteEntries(std::span<const BoardEntry> entries, PaletteFormat format,
+                                          const EntryNames* names) {
   switch (format) {
     case PaletteFormat::Vga6:
     case PaletteFormat::Bgr15:
     case PaletteFormat::Md9:
     case PaletteFormat::Amiga12:
-      return palette_files::EncodeConsole(format, entries, count);
+      return palette_files::EncodeConsole(format, entries);
     case PaletteFormat::Gpl:
       return palette_files::EncodeGpl(entries, names);
     case PaletteFormat::Jasc:
@@ -157,6 +157,12 @@ std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteForma
       break;
   }
   return palette_files::EncodePcxPalette(entries);
+}
+
+std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format,
+                                       const EntryNames* names, int count) {
+  const bool short_console = IsConsoleFormat(format) && (count == 16 || count == 32);
+  return EncodePaletteEntries(std::span(entries).first(short_console ? count : 256), format, names);
 }
 
 std::optional<PaletteFormat> PaletteFormatForExtension(std::string_view file_name) {

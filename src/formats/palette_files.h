@@ -58,14 +58,21 @@ Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::strin
 Result<PaletteFile> DecodePcxPaletteTail(std::span<const uint8_t> tail, uint64_t file_size,
                                          std::string_view file_name);
 
-// Writes all 256 entries. Alpha survives in Gpl (RGBA channels when any entry is
-// not opaque), PaintNet and PngStrip, and in Act as one transparent entry (the first
-// whose alpha is 0); the other formats write colours only. Gpl writes `names` (an
+// Writes the entries given (1 to 256; a shorter palette, such as one bank of a
+// board, is written as that many entries: an Adobe colour table in its 772-byte form
+// with the count in its trailer, a palette picture as a strip of that many pixels).
+// `names`, when given, names entry k of the span as its k-th name. Alpha survives in Gpl (RGBA
+// channels when any entry is not opaque), PaintNet and PngStrip, and in Act as one transparent
+// entry (the first whose alpha is 0); the other formats write colours only. Gpl writes `names` (an
 // entry without one is "Index k"); no other format holds names. Riff writes a
-// version 0x0300 "data" chunk of 256 entries with zero flags. Ase and Aco are not
-// written: nothing comes back for them. The console formats (palette_console.h)
-// write their first `count` entries when it is 16 or 32, else all 256, each snapped
-// to the format's depth; the others write 256 whatever `count` says.
+// version 0x0300 "data" chunk with zero flags. Ase and Aco are not written: nothing
+// comes back for them. The console formats (palette_console.h) snap each colour to
+// the format's depth.
+std::vector<uint8_t> EncodePaletteEntries(std::span<const BoardEntry> entries, PaletteFormat format,
+                                          const EntryNames* names = nullptr);
+
+// All 256 entries as EncodePaletteEntries writes them; a console format only its
+// first `count` when that is 16 or 32.
 std::vector<uint8_t> EncodePaletteFile(const BoardEntries& entries, PaletteFormat format,
                                        const EntryNames* names = nullptr, int count = 256);
 

@@ -71,7 +71,7 @@ Result<PaletteFile> DecodeGpl(std::span<const uint8_t> bytes, std::string_view f
   return out;
 }
 
-std::vector<uint8_t> EncodeGpl(const BoardEntries& entries, const EntryNames* names) {
+std::vector<uint8_t> EncodeGpl(std::span<const BoardEntry> entries, const EntryNames* names) {
   bool rgba = false;
   for (const BoardEntry& e : entries) rgba = rgba || e.A != 255;
   std::vector<uint8_t> out;

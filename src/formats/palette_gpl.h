@@ -19,6 +19,7 @@ Result<PaletteFile> DecodeGpl(std::span<const uint8_t> bytes, std::string_view f
 
 // All 256 entries, each with its name from `names`, or "Index k" where it has none;
 // with "Channels: RGBA" and the alphas when any entry is not opaque.
-std::vector<uint8_t> EncodeGpl(const BoardEntries& entries, const EntryNames* names = nullptr);
+std::vector<uint8_t> EncodeGpl(std::span<const BoardEntry> entries,
+                               const EntryNames* names = nullptr);
 
 }  // namespace hw::palette_files

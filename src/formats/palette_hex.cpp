@@ -15,7 +15,7 @@ Result<PaletteFile> DecodeHex(std::span<const uint8_t> bytes, std::string_view f
   return DecodeHexLines(bytes, file, kForm);
 }
 
-std::vector<uint8_t> EncodeHex(const BoardEntries& entries) {
+std::vector<uint8_t> EncodeHex(std::span<const BoardEntry> entries) {
   std::vector<uint8_t> out;
   static constexpr std::string_view kDigits = "0123456789abcdef";
   for (const BoardEntry& e : entries) {

@@ -16,6 +16,6 @@ namespace hw::palette_files {
 Result<PaletteFile> DecodeHex(std::span<const uint8_t> bytes, std::string_view file);
 
 // All 256 entries, lower-case digits, no '#'.
-std::vector<uint8_t> EncodeHex(const BoardEntries& entries);
+std::vector<uint8_t> EncodeHex(std::span<const BoardEntry> entries);
 
 }  // namespace hw::palette_files

@@ -45,9 +45,9 @@ Result<PaletteFile> DecodeJasc(std::span<const uint8_t> bytes, std::string_view 
   return out;
 }
 
-std::vector<uint8_t> EncodeJasc(const BoardEntries& entries) {
+std::vector<uint8_t> EncodeJasc(std::span<const BoardEntry> entries) {
   std::vector<uint8_t> out;
-  Append(out, "JASC-PAL\r\n0100\r\n256\r\n");
+  Append(out, "JASC-PAL\r\n0100\r\n" + std::to_string(entries.size()) + "\r\n");
   for (const BoardEntry& e : entries) Append(out, Decimal(e.rgb, " ") + "\r\n");
   return out;
 }

@@ -16,6 +16,6 @@ namespace hw::palette_files {
 Result<PaletteFile> DecodeJasc(std::span<const uint8_t> bytes, std::string_view file);
 
 // All 256 entries, lines ending in CR LF.
-std::vector<uint8_t> EncodeJasc(const BoardEntries& entries);
+std::vector<uint8_t> EncodeJasc(std::span<const BoardEntry> entries);
 
 }  // namespace hw::palette_files

@@ -15,10 +15,10 @@ Result<PaletteFile> DecodePaintNet(std::span<const uint8_t> bytes, std::string_v
   return DecodeHexLines(bytes, file, kForm);
 }
 
-std::vector<uint8_t> EncodePaintNet(const BoardEntries& entries) {
+std::vector<uint8_t> EncodePaintNet(std::span<const BoardEntry> entries) {
   std::vector<uint8_t> out;
-  Append(out, std::string(kPaintNetSignature) +
-                  "\r\n; Written by Huewright: 256 colours, one a line as aarrggbb\r\n");
+  Append(out, std::string(kPaintNetSignature) + "\r\n; Written by Huewright: " +
+                  std::to_string(entries.size()) + " colours, one a line as aarrggbb\r\n");
   static constexpr std::string_view kDigits = "0123456789ABCDEF";
   for (const BoardEntry& e : entries) {
     for (uint8_t v : {e.A, e.rgb.R, e.rgb.G, e.rgb.B}) {

@@ -20,6 +20,6 @@ inline constexpr std::string_view kPaintNetSignature = "; paint.net Palette File
 Result<PaletteFile> DecodePaintNet(std::span<const uint8_t> bytes, std::string_view file);
 
 // All 256 entries, upper-case digits, after a few comment lines.
-std::vector<uint8_t> EncodePaintNet(const BoardEntries& entries);
+std::vector<uint8_t> EncodePaintNet(std::span<const BoardEntry> entries);
 
 }  // namespace hw::palette_files

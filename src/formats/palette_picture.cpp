@@ -1,5 +1,6 @@
 #include "formats/palette_picture.h"
 
+#include <algorithm>
 #include <string>
 
 #include "formats/palette_common.h"
@@ -56,10 +57,13 @@ Result<PaletteFile> DecodePcxTail(std::span<const uint8_t> tail, uint64_t file_s
   return out;
 }
 
-std::vector<uint8_t> EncodePcxPalette(const BoardEntries& entries) {
-  // A 16 x 16 picture whose pixel k holds index k: the palette shown as a grid.
-  PcxHeader header = IndexedPictureHeader(16, 16);
-  std::vector<uint8_t> pixels(256);
+std::vector<uint8_t> EncodePcxPalette(std::span<const BoardEntry> entries) {
+  // Pixel k holds index k: a full palette shown as a 16 x 16 grid, a shorter one as
+  // a strip. The file's palette always has 256 colours; those past the entries are black.
+  const bool grid = entries.size() == size_t{kMaxEntries};
+  const int width = grid ? 16 : static_cast<int>(entries.size());
+  PcxHeader header = IndexedPictureHeader(width, grid ? 16 : 1);
+  std::vector<uint8_t> pixels(entries.size());
   for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(k);
   Palette palette{};
   for (size_t k = 0; k < entries.size(); ++k) palette[k] = entries[k].rgb;
@@ -67,11 +71,15 @@ std::vector<uint8_t> EncodePcxPalette(const BoardEntries& entries) {
   return std::move(WritePcx(header, pixels, palette).value());
 }
 
-std::vector<uint8_t> EncodePngStrip(const BoardEntries& entries) {
-  std::vector<uint8_t> pixels(256);
+std::vector<uint8_t> EncodePngStrip(std::span<const BoardEntry> entries) {
+  // One pixel per entry; the entries past them stay opaque black, which the PNG
+  // writer leaves out of the palette.
+  BoardEntries all{};
+  std::copy(entries.begin(), entries.end(), all.begin());
+  std::vector<uint8_t> pixels(entries.size());
   for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = static_cast<uint8_t>(k);
   // Cannot fail: the size is fixed and the buffer matches it.
-  return std::move(EncodeIndexedPng(256, 1, pixels, entries).value());
+  return std::move(EncodeIndexedPng(static_cast<int>(pixels.size()), 1, pixels, all).value());
 }
 
 }  // namespace hw::palette_files

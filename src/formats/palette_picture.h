@@ -25,7 +25,7 @@ Result<PaletteFile> DecodePcxTail(std::span<const uint8_t> tail, uint64_t file_s
 // A PCX palette file: a 16 x 16 picture of the indices 0..255 with the palette.
 // A palette strip: an indexed PNG 256 x 1 whose pixel k is index k, with a tRNS
 // chunk when any entry is not opaque.
-std::vector<uint8_t> EncodePcxPalette(const BoardEntries& entries);
-std::vector<uint8_t> EncodePngStrip(const BoardEntries& entries);
+std::vector<uint8_t> EncodePcxPalette(std::span<const BoardEntry> entries);
+std::vector<uint8_t> EncodePngStrip(std::span<const BoardEntry> entries);
 
 }  // namespace hw::palette_files

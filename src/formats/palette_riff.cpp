@@ -74,9 +74,10 @@ Result<PaletteFile> DecodeRiff(std::span<const uint8_t> bytes, std::string_view 
   return Fail(file, "the RIFF palette has no 'data' chunk");
 }
 
-std::vector<uint8_t> EncodeRiff(const BoardEntries& entries) {
+std::vector<uint8_t> EncodeRiff(std::span<const BoardEntry> entries) {
   std::vector<uint8_t> out;
-  const uint32_t data_size = 4 + 4 * 256, riff_size = 4 + 8 + data_size;
+  const auto count = static_cast<uint32_t>(entries.size());
+  const uint32_t data_size = 4 + 4 * count, riff_size = 4 + 8 + data_size;
   auto le32 = [&out](uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
   };
@@ -84,7 +85,8 @@ std::vector<uint8_t> EncodeRiff(const BoardEntries& entries) {
   le32(riff_size);
   Append(out, "PAL data");
   le32(data_size);
-  out.insert(out.end(), {0x00, 0x03, 0x00, 0x01});  // version 0x0300, 256 entries
+  out.insert(out.end(), {0x00, 0x03, static_cast<uint8_t>(count & 0xFF),
+                         static_cast<uint8_t>(count >> 8)});  // version 0x0300, then the count
   for (const BoardEntry& e : entries) out.insert(out.end(), {e.rgb.R, e.rgb.G, e.rgb.B, 0});
   return out;
 }

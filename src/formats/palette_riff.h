@@ -18,6 +18,6 @@ namespace hw::palette_files {
 Result<PaletteFile> DecodeRiff(std::span<const uint8_t> bytes, std::string_view file);
 
 // A version 0x0300 'data' chunk of 256 entries with zero flags.
-std::vector<uint8_t> EncodeRiff(const BoardEntries& entries);
+std::vector<uint8_t> EncodeRiff(std::span<const BoardEntry> entries);
 
 }  // namespace hw::palette_files

@@ -270,7 +270,7 @@ Result<PaletteFile> LoadPaletteFileAs(const std::string& path, PaletteFormat for
     if (!file) return AsLoadFailure(path, file.error());
     if (file->size() > kMaxConsolePaletteBytes) {
       return AsLoadFailure(path, Error{"a " + std::string(ConsoleFormatKey(format)) +
-                                       " palette holds 16, 32 or 256 entries, this file " +
+                                       " palette holds 4, 16, 32 or 256 entries, this file " +
                                        std::to_string(file->size()) + " bytes"});
     }
     std::vector<uint8_t> bytes(static_cast<size_t>(file->size()));
@@ -289,17 +289,32 @@ PaletteFormat PaletteFormatForName(const std::string& path) {
   return PaletteFormatForExtension(path).value_or(PaletteFormat::Pcx);
 }
 
-Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries,
-                       const EntryNames* names, int count) {
+namespace {
+
+template <typename Encode>
+Status SavePalette(const std::string& path, PaletteFormat format, Encode encode) {
   if (format == PaletteFormat::Ase || format == PaletteFormat::Aco) {
     return Error{"cannot save " + Named(path) + ": Huewright does not write a " +
                  std::string(PaletteFormatName(format))};
   }
   try {
-    return WriteFileReplacing(path, EncodePaletteFile(entries, format, names, count));
+    return WriteFileReplacing(path, encode());
   } catch (const std::bad_alloc&) {
     return Error{"cannot save " + Named(path) + ": not enough memory"};
   }
+}
+
+}  // namespace
+
+Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries,
+                       const EntryNames* names, int count) {
+  return SavePalette(path, format,
+                     [&] { return EncodePaletteFile(entries, format, names, count); });
+}
+
+Status SavePaletteEntries(const std::string& path, PaletteFormat format,
+                          std::span<const BoardEntry> entries, const EntryNames* names) {
+  return SavePalette(path, format, [&] { return EncodePaletteEntries(entries, format, names); });
 }
 
 }  // namespace hw

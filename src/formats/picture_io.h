@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,5 +75,9 @@ PaletteFormat PaletteFormatForName(const std::string& path);
 // read (swatch files) are refused.
 Status SavePaletteFile(const std::string& path, PaletteFormat format, const BoardEntries& entries,
                        const EntryNames* names = nullptr, int count = 256);
+// Writes just these entries (a bank of the board, say) as EncodePaletteEntries does,
+// `names` naming them in order; refused as SavePaletteFile refuses.
+Status SavePaletteEntries(const std::string& path, PaletteFormat format,
+                          std::span<const BoardEntry> entries, const EntryNames* names = nullptr);
 
 }  // namespace hw

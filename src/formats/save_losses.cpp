@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "colour/target.h"
 #include "formats/palette_console.h"
 
 namespace hw {
@@ -11,7 +12,7 @@ namespace {
 
 std::string Entries(long n) { return n == 1 ? "1 entry" : std::to_string(n) + " entries"; }
 
-long Translucent(const BoardEntries& entries) {
+long Translucent(std::span<const BoardEntry> entries) {
   return std::count_if(entries.begin(), entries.end(),
                        [](const BoardEntry& e) { return e.A != 255; });
 }
@@ -22,7 +23,7 @@ std::string AlphaLost(long n, const std::string& why) {
 
 // Entries that lose their alpha in a format that keeps one fully transparent entry,
 // the first of alpha 0 (a GIF's transparent index, an Adobe colour table's).
-long LostBesideOneClear(const BoardEntries& entries) {
+long LostBesideOneClear(std::span<const BoardEntry> entries) {
   const long n = Translucent(entries);
   const bool one_clear =
       std::any_of(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
@@ -62,7 +63,8 @@ std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEnt
 
 namespace {
 
-std::optional<std::string> PaletteAlphaLost(PaletteFormat format, const BoardEntries& entries) {
+std::optional<std::string> PaletteAlphaLost(PaletteFormat format,
+                                            std::span<const BoardEntry> entries) {
   const long n = Translucent(entries);
   if (n == 0) return std::nullopt;
   if (format == PaletteFormat::Gpl || format == PaletteFormat::PaintNet ||
@@ -83,11 +85,22 @@ std::optional<std::string> PaletteAlphaLost(PaletteFormat format, const BoardEnt
 
 std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEntries& entries,
                                             const EntryNames* names, int count) {
+  const bool short_console = IsConsoleFormat(format) && (count == 16 || count == 32);
+  return PaletteEntriesSaveLoses(format, std::span(entries).first(short_console ? count : 256),
+                                 names);
+}
+
+std::optional<std::string> PaletteEntriesSaveLoses(PaletteFormat format,
+                                                   std::span<const BoardEntry> entries,
+                                                   const EntryNames* names) {
   std::optional<std::string> lost = PaletteAlphaLost(format, entries);
   if (IsConsoleFormat(format)) {
-    if (count != 16 && count != 32) count = 256;
-    if (const int changed = ConsoleSnapChanges(format, entries, count); changed > 0) {
-      const std::string snapped = Entries(changed) + " of " + std::to_string(count) +
+    const ColourTarget target = ConsoleFormatTarget(format);
+    const long changed = std::count_if(entries.begin(), entries.end(), [&](const BoardEntry& e) {
+      return !OnTarget(target, e.rgb);
+    });
+    if (changed > 0) {
+      const std::string snapped = Entries(changed) + " of " + std::to_string(entries.size()) +
                                   " changed to the nearest colours of the " +
                                   std::string(ConsoleFormatKey(format)) + " format";
       lost = lost ? *lost + "; " + snapped : snapped;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 
 #include "colour/colour.h"
@@ -22,5 +23,10 @@ std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEnt
 // changes to its own depth.
 std::optional<std::string> PaletteSaveLoses(PaletteFormat format, const BoardEntries& entries,
                                             const EntryNames* names = nullptr, int count = 256);
+// The same for a palette of just these entries (a bank of the board, say), as
+// EncodePaletteEntries writes it; `names` names them in order.
+std::optional<std::string> PaletteEntriesSaveLoses(PaletteFormat format,
+                                                   std::span<const BoardEntry> entries,
+                                                   const EntryNames* names = nullptr);
 
 }  // namespace hw

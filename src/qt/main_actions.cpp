@@ -41,6 +41,10 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
   Command("actionLoadPalette", tr("Load Palette..."),
           [&cmd, &options] { cmd.LoadPalette(options.Merge()); });
   Command("actionSavePalette", tr("Save Palette..."), [&cmd] { cmd.SavePalette(); });
+  Command("actionSaveBank", tr("Save Bank..."),
+          [this, &cmd] { cmd.SaveBank(targets_.bank_size()); });
+  Command("actionExportCycleAnimation", tr("Export Cycle Animation..."),
+          [&cmd] { cmd.ExportCycleAnimation(); });
   Command("actionUndo", tr("Undo"), [&ed] { ed.Undo(); })->setShortcut(K(Qt::CTRL | Qt::Key_Z));
   Command("actionRedo", tr("Redo"), [&ed] {
     ed.Redo();
@@ -95,6 +99,7 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
     ed.TogglePlay();
   })->setShortcut(K(Qt::CTRL | Qt::Key_P));
   View("actionColourCycling", tr("Colour Cycling"), [this] { targets_.show_cycling(); });
+  View("actionBanks", tr("Banks"), [this] { targets_.show_banks(); });
   View("actionQuit", tr("Quit"), [this] { window_.close(); })->setShortcut(K(Qt::CTRL | Qt::Key_Q));
 
   // The picture window and its zoom: the window's own business, not the editor's.
@@ -175,8 +180,9 @@ void MainActions::BuildMenus() {
     }
   };
   QMenuBar* bar = window_.menuBar();
-  add(bar->addMenu(tr("&File")), {"actionLoadPic", "actionSave", "actionSavePic", "",
-                                  "actionLoadPalette", "actionSavePalette", "", "actionQuit"});
+  add(bar->addMenu(tr("&File")),
+      {"actionLoadPic", "actionSave", "actionSavePic", "", "actionLoadPalette", "actionSavePalette",
+       "actionSaveBank", "", "actionExportCycleAnimation", "", "actionQuit"});
   QMenu* edit = bar->addMenu(tr("&Edit"));
   add(edit, {"actionUndo", "actionRedo", "", "actionSort", "actionReverseRange", "actionSpreadRGB",
              "actionSpreadHSV", "actionSpreadHSVReverse", "", "actionRemapRgb",
@@ -189,8 +195,8 @@ void MainActions::BuildMenus() {
   add(edit, {"actionSnapAll", "", "actionCheckTiles", "actionClearTileCheck"});
   add(bar->addMenu(tr("&View")),
       {"actionPictureWindow", "", "actionZoomIn", "actionZoomOut", "actionZoom1", "actionZoomFit",
-       "", "actionFlip", "actionMarkUnused", "actionBlink", "", "actionColourCycling",
-       "actionPlayCycles"});
+       "", "actionFlip", "actionMarkUnused", "actionBlink", "actionBanks", "",
+       "actionColourCycling", "actionPlayCycles"});
   add(bar->addMenu(tr("&Help")), {"actionKeys", "actionAbout"});
 }
 

@@ -36,6 +36,9 @@ struct ActionTargets {
   std::function<void()> hover_changed;
   // Shows View > Colour Cycling.
   std::function<void()> show_cycling;
+  // Shows View > Banks, and the bank size it shows.
+  std::function<void()> show_banks;
+  std::function<int()> bank_size;
 };
 
 class MainActions : public QObject {

@@ -24,6 +24,7 @@
 #include <system_error>
 
 #include "qt/app_icon.h"
+#include "qt/banks_panel.h"
 #include "qt/board_surface.h"
 #include "qt/board_view.h"
 #include "qt/control_table.h"
@@ -73,6 +74,8 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   commands_.SetTransparentQuestion(&own_transparent_question_);
   own_tile_question_.SetParent(this);
   commands_.SetTileCheckQuestion(&own_tile_question_);
+  own_bank_question_.SetParent(this);
+  commands_.SetBankQuestion(&own_bank_question_);
   own_reduce_question_.SetParent(this);
   commands_.SetReduceQuestion(&own_reduce_question_);
   unsaved_ = new UnsavedChanges(editor_, commands_, this);
@@ -115,11 +118,22 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
                              cycle_panel_->show();
                              cycle_panel_->raise();
                              cycle_panel_->activateWindow();
-                           }});
+                           },
+                           [this] {
+                             banks_panel_->Sync();
+                             PlaceBesideWindows(banks_panel_);
+                             banks_panel_->show();
+                             banks_panel_->raise();
+                             banks_panel_->activateWindow();
+                           },
+                           [this] { return banks_panel_->BankSize(); }});
   actions_->BuildMenus();
   cycle_panel_ = new CyclePanel(
       this, editor_, [this](std::function<void()> command) { Run(command); },
       Action("actionPlayCycles"));
+  banks_panel_ = new BanksPanel(
+      this, editor_, [this](std::function<void()> command) { Run(command); },
+      Action("actionSaveBank"));
   BuildStatusBar();
   ConnectBoard();
   ConnectControls();
@@ -129,6 +143,23 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   connect(surface_, &BoardSurface::Resized, this, &MainWindow::Relayout);
   resize(sizeHint());
   editor_.SetView(this);
+}
+
+void MainWindow::PlaceBesideWindows(QWidget* panel) {
+  if (panel->isVisible() || panel->property("placed").toBool()) return;
+  panel->setProperty("placed", true);
+  panel->adjustSize();
+  QPoint at = frameGeometry().topRight() + QPoint(12, 0);
+  const QRect picture = picture_window_->frameGeometry();
+  if (picture_window_->isVisible() && picture.left() > frameGeometry().left()) {
+    at.setY(picture.bottom() + 12);
+  }
+  if (const QScreen* screen = this->screen()) {
+    const QRect room = screen->availableGeometry();
+    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - panel->width())));
+    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - panel->height())));
+  }
+  panel->move(at);
 }
 
 MainWindow::~MainWindow() {
@@ -299,11 +330,13 @@ void MainWindow::SyncControls() {
   Action("actionTest")->setEnabled(editor_.CyclingAvailable());
   Action("actionPlayCycles")->setText(editor_.PlayingRanges() ? tr("Stop") : tr("Play"));
   if (cycle_panel_->isVisible()) cycle_panel_->Sync();
+  if (banks_panel_->isVisible()) banks_panel_->Sync();
   Action("actionUndo")->setEnabled(editor_.CanUndo());
   Action("actionRedo")->setEnabled(editor_.CanRedo());
   // Until a picture is loaded there is nothing to save.
   Action("actionSavePic")->setEnabled(editor_.PictureLoaded());
   Action("actionSave")->setEnabled(editor_.PictureLoaded());
+  Action("actionExportCycleAnimation")->setEnabled(editor_.PictureLoaded());
   Action("actionPictureWindow")->setEnabled(editor_.PictureLoaded());
   actions_->SyncTarget();
   const QString target =

@@ -25,6 +25,7 @@ namespace hw {
 class BandOverlay;
 class BoardSurface;
 class BoardView;
+class BanksPanel;
 class CyclePanel;
 class MainActions;
 class OptionsPanel;
@@ -55,6 +56,10 @@ class MainWindow : public QMainWindow, public EditorView {
   void SetTileCheckQuestion(TileCheckQuestion* question) {
     commands_.SetTileCheckQuestion(question ? question : &own_tile_question_);
   }
+  // Who answers which bank "Save Bank..." saves; by default a dialog.
+  void SetBankQuestion(BankQuestion* question) {
+    commands_.SetBankQuestion(question ? question : &own_bank_question_);
+  }
   void SetTransparentQuestion(TransparentQuestion* question) {
     commands_.SetTransparentQuestion(question ? question : &own_transparent_question_);
   }
@@ -69,6 +74,8 @@ class MainWindow : public QMainWindow, public EditorView {
   QTimer* CycleTimer() const { return cycle_timer_; }
   // View > Colour Cycling (hidden until asked for).
   CyclePanel* Cycling() const { return cycle_panel_; }
+  // View > Banks (hidden until asked for).
+  BanksPanel* Banks() const { return banks_panel_; }
   const OptionsPanel* Options() const { return options_; }
   const QByteArray& BoardToken() const;
   // The editor's verbs as actions, by object name ("actionUndo", "actionRedo",
@@ -127,12 +134,16 @@ class MainWindow : public QMainWindow, public EditorView {
   void SyncControls();
   void SyncPicture();
   void SyncTimer();
+  // On its first showing, puts a panel right of this window, below the picture
+  // window when that is beside it, so that it covers neither.
+  void PlaceBesideWindows(QWidget* panel);
 
   Editor& editor_;
   EditorCommands commands_;
   QtLossQuestion own_loss_question_;
   QtTransparentQuestion own_transparent_question_;
   QtTileCheckQuestion own_tile_question_;
+  QtBankQuestion own_bank_question_;
   QtReduceQuestion own_reduce_question_;
   UnsavedChanges* unsaved_ = nullptr;
   BoardSurface* surface_ = nullptr;
@@ -141,6 +152,7 @@ class MainWindow : public QMainWindow, public EditorView {
   MainActions* actions_ = nullptr;
   QTimer* cycle_timer_ = nullptr;
   CyclePanel* cycle_panel_ = nullptr;
+  BanksPanel* banks_panel_ = nullptr;
   QLabel* values_label_ = nullptr;
   QLabel* zoom_label_ = nullptr;
   QLabel* target_label_ = nullptr;  // names the target hardware

@@ -204,6 +204,32 @@ std::optional<TileCheckOptions> QtTileCheckQuestion::TileCheckSettings(
                           shared->isChecked()};
 }
 
+std::optional<BankChoice> QtBankQuestion::ChooseBank(const BankChoice& last) {
+  QDialog dialog(parent_.data());
+  dialog.setObjectName(QStringLiteral("SaveBankDialog"));
+  dialog.setWindowTitle(QObject::tr("Save Bank"));
+  auto* form = new QFormLayout(&dialog);
+  auto* size = new QComboBox(&dialog);
+  size->setObjectName(QStringLiteral("BankSize"));
+  size->addItem(QObject::tr("16 entries (16 banks)"), 16);
+  size->addItem(QObject::tr("4 entries (64 banks)"), 4);
+  size->setCurrentIndex(last.size == 4 ? 1 : 0);
+  auto* bank = new QSpinBox(&dialog);
+  bank->setObjectName(QStringLiteral("BankNumber"));
+  bank->setRange(0, 256 / (last.size == 4 ? 4 : 16) - 1);
+  bank->setValue(last.bank);
+  QObject::connect(size, &QComboBox::currentIndexChanged, bank,
+                   [size, bank] { bank->setMaximum(256 / size->currentData().toInt() - 1); });
+  form->addRow(QObject::tr("Bank size:"), size);
+  form->addRow(QObject::tr("Bank:"), bank);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return BankChoice{bank->value(), size->currentData().toInt()};
+}
+
 std::optional<int> QtReduceQuestion::ColourCount(int used, int low, int high) {
   QInputDialog dialog(parent_.data());
   dialog.setWindowTitle(QObject::tr("Reduce Colours"));

@@ -89,6 +89,16 @@ class QtTransparentQuestion : public TransparentQuestion {
   QPointer<QWidget> parent_;
 };
 
+// A dialog of the bank size and the bank's number.
+class QtBankQuestion : public BankQuestion {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  std::optional<BankChoice> ChooseBank(const BankChoice& last) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
 // A dialog of the tile width and height, the bank size and the shared zero.
 class QtTileCheckQuestion : public TileCheckQuestion {
  public:

@@ -8,6 +8,8 @@
 #include <regex>
 
 #include "../editor/editor_fakes.h"
+#include "colour/target.h"
+#include "formats/palette_console.h"
 #include "formats/picture_io.h"
 
 namespace hw::test {
@@ -294,12 +296,17 @@ TEST_F(Edit, StatsCountsUsageAndFirstDuplicates) {
 }
 
 // A bank exchange keeps every pixel's colour and moves the indices of the two banks
-// by the distance between them, the rest staying; banks of 16 and of 4.
+// by the distance between them, the rest staying; banks of 16 and of 4. A bank
+// saved after it (a file name holding colons, a console format by its extension)
+// holds the exchanged entries.
 TEST_F(Edit, SwapBanksKeepsTheLookAndMovesIndicesByTheBankDistance) {
+  const std::string bank = dir_.File("a:b.md9");
   for (const auto& [step, a, b, size] :
        {std::tuple("swap-banks:1:11", 1, 11, 16), std::tuple("swap-banks:40:2:4", 40, 2, 4)}) {
     SCOPED_TRACE(step);
-    ASSERT_EQ(Cli({"edit", in_, out_, step}).code, 0);
+    const std::string save =
+        "save-bank:" + std::to_string(b) + ":" + bank + ":" + std::to_string(size);
+    ASSERT_EQ(Cli({"edit", in_, out_, step, save}).code, 0);
     Result<LoadedPicture> out = LoadPictureFile(out_);
     ASSERT_TRUE(out.ok());
     for (size_t k = 0; k < pixels_.size(); ++k) {
@@ -307,6 +314,13 @@ TEST_F(Edit, SwapBanksKeepsTheLookAndMovesIndicesByTheBankDistance) {
       const int moved = bank == a ? was + (b - a) * size : bank == b ? was - (b - a) * size : was;
       ASSERT_EQ(out->pixels[k], moved) << k;
       ASSERT_EQ(out->entries[out->pixels[k]].rgb, palette_[size_t(was)]) << k;
+    }
+    auto saved = LoadPaletteFileAs(bank, PaletteFormat::Md9);
+    ASSERT_TRUE(saved) << saved.error().message;
+    ASSERT_EQ(saved->count, size);
+    for (int k = 0; k < size; ++k) {
+      EXPECT_EQ(saved->entries[size_t(k)].rgb, SnapColour(ConsoleFormatTarget(PaletteFormat::Md9),
+                                                          palette_[size_t(a * size + k)]));
     }
   }
 }

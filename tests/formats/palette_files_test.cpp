@@ -11,6 +11,8 @@
 #include <string>
 
 #include "../common/test_util.h"
+#include "colour/target.h"
+#include "formats/palette_console.h"
 #include "formats/picture_io.h"
 #include "formats/png.h"
 
@@ -84,6 +86,42 @@ TEST(PaletteFile, EveryFormatReadsBackWhatItWroteInItsLayout) {
   Bytes order(256);
   std::iota(order.begin(), order.end(), uint8_t{0});
   EXPECT_EQ(std::tuple(pic->size.width, pic->size.height, pic->pixels), std::tuple(16, 16, order));
+}
+
+// A bank of the board (16 or 4 entries) saved in each format written reads back as
+// the same entries (a console format's snapped to its depth), and as that many
+// where the format keeps a count.
+TEST(PaletteFile, ABankReadsBackAsTheSameEntriesInEveryFormat) {
+  const BoardEntries board = Opaque(DistinctPalette(5));
+  TempDir dir;
+  const struct {
+    PaletteFormat format;
+    const char* name;
+  } cases[] = {{PaletteFormat::Gpl, "b.gpl"},      {PaletteFormat::Jasc, "b.pal"},
+               {PaletteFormat::Act, "b.act"},      {PaletteFormat::Hex, "b.hex"},
+               {PaletteFormat::Riff, "b.riff"},    {PaletteFormat::PaintNet, "b.txt"},
+               {PaletteFormat::PngStrip, "b.png"}, {PaletteFormat::Pcx, "b.pcx"},
+               {PaletteFormat::Vga6, "b.vga6"},    {PaletteFormat::Bgr15, "b.bgr15"},
+               {PaletteFormat::Md9, "b.md9"},      {PaletteFormat::Amiga12, "b.amiga12"}};
+  for (const auto& c : cases) {
+    for (int size : {16, 4}) {
+      SCOPED_TRACE(std::string(c.name) + " of " + std::to_string(size));
+      const auto bank = std::span(board).subspan(size_t(3 * size), size_t(size));
+      const std::string path = dir.File(c.name);
+      ASSERT_TRUE(SavePaletteEntries(path, c.format, bank));
+      const auto read =
+          IsConsoleFormat(c.format) ? LoadPaletteFileAs(path, c.format) : LoadAnyPaletteFile(path);
+      ASSERT_TRUE(read) << read.error().message;
+      // A palette picture holds 256 colours, the rest black.
+      EXPECT_EQ(read->count, c.format == PaletteFormat::Pcx ? 256 : size);
+      for (size_t k = 0; k < size_t(size); ++k) {
+        const RGBTriple want = IsConsoleFormat(c.format)
+                                   ? SnapColour(ConsoleFormatTarget(c.format), bank[k].rgb)
+                                   : bank[k].rgb;
+        ASSERT_EQ(read->entries[k], (BoardEntry{want, 255})) << k;
+      }
+    }
+  }
 }
 
 TEST(PaletteFile, ShortTextPalettesInEverySpelling) {

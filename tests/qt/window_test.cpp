@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "qt/banks_panel.h"
 #include "qt/cycle_panel.h"
 #include "qt_fakes.h"
 
@@ -122,6 +123,61 @@ TEST_F(Window, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered) {
     EXPECT_EQ(rig.form.isVisible(), way == kLoad);
     EXPECT_EQ(rig.editor.PictureWidth(), way == kLoad ? 4 : 24);
   }
+}
+
+// View > Banks: a bank dragged onto another exchanges them keeping the look, in
+// banks of 16 and of 4; a bank with a locked position is refused; Save Bank writes
+// the chosen bank as a palette of that many entries.
+TEST_F(Window, BanksPanelExchangesBanksByDragAndSavesOne) {
+  struct Bank : BankQuestion {
+    BankChoice asked, answer{2, 4};
+    std::optional<BankChoice> ChooseBank(const BankChoice& last) override {
+      asked = last;
+      return answer;
+    }
+  } question;
+  FormRig& r = rig_;
+  r.form.SetBankQuestion(&question);
+  r.form.Action("actionBanks")->trigger();
+  ASSERT_TRUE(r.form.Banks()->isVisible());
+  BankGrid* grid = r.form.Banks()->Grid();
+  const auto drag = [grid](int from, int onto) {
+    QTest::mousePress(grid, Qt::LeftButton, {}, grid->BankCentre(from));
+    QTest::mouseMove(grid, grid->BankCentre(onto));
+    QTest::mouseRelease(grid, Qt::LeftButton, {}, grid->BankCentre(onto));
+  };
+  const Palette before = r.BoardColours();
+  const auto picture = PictureColours();
+  drag(0, 2);
+  for (int k = 0; k < 16; ++k) {
+    EXPECT_EQ(r.BoardColours()[size_t(k)], before[size_t(32 + k)]) << k;
+    EXPECT_EQ(r.BoardColours()[size_t(32 + k)], before[size_t(k)]) << k;
+  }
+  EXPECT_EQ(PictureColours(), picture);
+
+  r.editor.SetMarks(40, 40);
+  r.editor.LockRange(true);
+  const Palette locked = r.BoardColours();
+  drag(1, 2);
+  EXPECT_EQ(r.BoardColours(), locked);
+  ASSERT_FALSE(r.errors.messages.empty());
+  EXPECT_HAS(r.errors.messages.back(), "position 40 is locked");
+
+  r.Find<QComboBox>("BankSize")->setCurrentIndex(1);  // 64 banks of 4
+  drag(0, 5);
+  EXPECT_EQ(std::tuple(r.BoardColours()[0], r.BoardColours()[20]),
+            std::tuple(locked[20], locked[0]));
+  EXPECT_EQ(PictureColours(), picture);
+
+  const std::string bank = dir_.File("bank.act");
+  r.files.saves.push_back(bank);
+  r.Click("SaveBank");
+  EXPECT_EQ(std::tuple(question.asked.bank, question.asked.size), std::tuple(5, 4));
+  auto saved = LoadAnyPaletteFile(bank);
+  ASSERT_TRUE(saved) << saved.error().message;
+  ASSERT_EQ(saved->count, 4);
+  for (int k = 0; k < 4; ++k)
+    EXPECT_EQ(saved->entries[size_t(k)], r.editor.Board().entries[size_t(8 + k)]);
 }
 
 // View > Colour Cycling: ranges added and edited from the panel (steps of the

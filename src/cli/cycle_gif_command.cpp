@@ -1,0 +1,26 @@
+#include "cli/cycle_gif_command.h"
+
+#include "cli/output.h"
+#include "editor/cycle_export.h"
+#include "formats/picture_opener.h"
+
+namespace hw::cli {
+
+int CycleGif(const std::string& in, const std::string& out) {
+  current_file = in;
+  auto opened = hw::OpenedPicture::Open(in);
+  if (!opened) return Fail(in, opened.error().message);
+  auto picture = opened->TakeWhole();
+  if (!picture) return Fail(in, picture.error().message);
+  current_file = out;
+  const auto written = hw::SaveCycleAnimation(out, picture->width, picture->height, picture->pixels,
+                                              picture->entries, picture->cycles);
+  if (!written) {
+    // The file layer names OUT; a refusal is about IN's ranges.
+    const std::string& cause = written.error().message;
+    return Fail(cause.find("'" + out + "'") != std::string::npos ? out : in, cause);
+  }
+  return 0;
+}
+
+}  // namespace hw::cli

@@ -1,0 +1,121 @@
+#include "cycle/period_frames.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace hw {
+namespace {
+
+using U128 = unsigned __int128;
+
+// A time in seconds, num / den, in lowest terms (den > 0).
+struct Fraction {
+  U128 num = 0;
+  U128 den = 1;
+};
+
+U128 Gcd(U128 a, U128 b) {
+  while (b != 0) {
+    const U128 r = a % b;
+    a = b;
+    b = r;
+  }
+  return a;
+}
+
+Fraction Reduced(U128 num, U128 den) {
+  const U128 g = Gcd(num, den);
+  return g == 0 ? Fraction{0, 1} : Fraction{num / g, den / g};
+}
+
+// The least common multiple of two positive fractions in lowest terms:
+// lcm(numerators) / gcd(denominators), itself in lowest terms. The numerators
+// stay below 2^64 here (see CyclePeriodFrames), so the product cannot overflow.
+Fraction Lcm(const Fraction& a, const Fraction& b) {
+  return {a.num / Gcd(a.num, b.num) * b.num, Gcd(a.den, b.den)};
+}
+
+// A range that steps: its place in the list and the seconds between two steps.
+struct Stepper {
+  size_t index = 0;
+  Fraction step;
+  uint64_t count = 0;  // its steps in one period
+};
+
+// round(100 * t) with halves up: floor((200 num + den) / (2 den)).
+int64_t Hundredths(const Fraction& t) {
+  return static_cast<int64_t>((200 * t.num + t.den) / (2 * t.den));
+}
+
+}  // namespace
+
+CyclePeriod CyclePeriodFrames(const CycleRanges& ranges) {
+  CyclePeriod out;
+  std::vector<Stepper> steppers;
+  Fraction period;
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    const CycleRange& r = ranges[i];
+    if (!r.active || r.rate == 0 || r.low >= r.high) continue;
+    Stepper s{i, Reduced(4096, U128{15} * r.rate)};
+    const Fraction own = Reduced(s.step.num * (r.high - r.low + 1), s.step.den);
+    period = steppers.empty() ? own : Lcm(period, own);
+    steppers.push_back(s);
+    // Every range steps period / step times; each of those is an instant, so one
+    // range above the limit refuses the whole. The period only grows with more
+    // ranges, so this refuses as soon as it can. A period that passed is at most
+    // 2048 steps of 4096 / 15 seconds over a denominator below 2^20, so its
+    // numerator stays below 2^43 and the next Lcm (times a range's numerator, at
+    // most 4096 * 256) below 2^63.
+    for (Stepper& t : steppers) {
+      const U128 count = period.num * t.step.den / (period.den * t.step.num);
+      if (count > static_cast<U128>(kMaxCycleFrames)) {
+        out.refusal = "the colour cycle takes more than " + std::to_string(kMaxCycleFrames) +
+                      " frames to come round";
+        return out;
+      }
+      t.count = static_cast<uint64_t>(count);
+    }
+  }
+  if (steppers.empty()) {
+    out.refusal = "no active range steps";
+    return out;
+  }
+
+  // Every instant at which a range steps, in order, each once. The numerators
+  // are below 2048 * 4096 and the denominators below 2^20: the cross products
+  // that compare them fit in 64 bits, let alone 128.
+  std::vector<Fraction> instants;
+  for (const Stepper& s : steppers) {
+    for (uint64_t n = 0; n < s.count; ++n) instants.push_back(Reduced(n * s.step.num, s.step.den));
+  }
+  const auto less = [](const Fraction& a, const Fraction& b) {
+    return a.num * b.den < b.num * a.den;
+  };
+  const auto same = [](const Fraction& a, const Fraction& b) {
+    return a.num == b.num && a.den == b.den;  // lowest terms
+  };
+  std::sort(instants.begin(), instants.end(), less);
+  instants.erase(std::unique(instants.begin(), instants.end(), same), instants.end());
+  out.instants = static_cast<int>(std::min<size_t>(instants.size(), INT32_MAX));
+  if (instants.size() > static_cast<size_t>(kMaxCycleFrames)) {
+    out.refusal = "the colour cycle takes " + std::to_string(instants.size()) +
+                  " frames to come round (at most " + std::to_string(kMaxCycleFrames) + ")";
+    return out;
+  }
+
+  for (size_t k = 0; k < instants.size(); ++k) {
+    const Fraction& t = instants[k];
+    const int64_t length =
+        Hundredths(k + 1 < instants.size() ? instants[k + 1] : period) - Hundredths(t);
+    if (length == 0) continue;
+    // Steps by t: floor(t / step), exactly.
+    CycleStepCounts steps{};
+    for (const Stepper& s : steppers) {
+      steps[s.index] = static_cast<int64_t>(t.num * s.step.den / (t.den * s.step.num));
+    }
+    out.frames.push_back(CycleFrame{CycleSourcesAfter(ranges, steps), static_cast<int>(length)});
+  }
+  return out;
+}
+
+}  // namespace hw
