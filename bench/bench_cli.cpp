@@ -1,7 +1,9 @@
 // huewright-cli as whole processes on one 8192 x 8192 PCX picture: `edit` with one
-// step against `rewrite` of the same file, and `stats` against `info`; and on the
+// step against `rewrite` of the same file, and `stats` against `info`; on the
 // same picture as a PNG with the five bands' ranges (8 frames), `cycle-gif` against
-// `convert` to a one-frame GIF. Every
+// `convert` to a one-frame GIF; and `indices` of a 4096 x 4096 ILBM of 8 planes
+// (ByteRun1, as huewright-cli writes it) against netpbm's `ilbmtoppm` of the same
+// file, both to /dev/null. Every
 // iteration runs the command and its reference back to back, so that both see the
 // same machine; the counters are each one's median wall time and the ratio of the
 // medians (command / reference), and the same ratio of processor time (user and
@@ -28,6 +30,7 @@
 
 #include "content_classes.h"
 #include "cycle/rotation.h"
+#include "formats/ilbm.h"
 #include "formats/pcx.h"
 #include "formats/picture_io.h"
 
@@ -36,6 +39,8 @@ extern char** environ;
 namespace {
 
 constexpr int kSide = 8192;
+constexpr int kIlbmSide = 4096;
+constexpr const char* kIlbmToPpm = "/usr/bin/ilbmtoppm";
 std::string cli, picture, scratch, write_only;
 int runs = 9;
 
@@ -86,6 +91,15 @@ bool WriteCycling(const std::string& path) {
       .ok();
 }
 
+bool WriteIlbm(const std::string& path, std::string_view kind) {
+  hw::BoardEntries entries{};
+  const hw::Palette palette = hw::bench::ContentPalette();
+  for (size_t i = 0; i < 256; ++i) entries[i].rgb = palette[i];
+  auto file =
+      hw::EncodeIlbm(kIlbmSide, kIlbmSide, hw::bench::ContentPicture(kind, kIlbmSide), entries, {});
+  return file.ok() && hw::bench::WriteBenchFile(path, *file);
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -124,6 +138,10 @@ void BM_StatsAgainstInfo(benchmark::State& state) {
 void BM_CycleGifAgainstConvert(benchmark::State& state, const std::string& png) {
   Pair(state, {cli, "cycle-gif", png, scratch + "/cycle.gif"},
        {cli, "convert", png, scratch + "/one.gif"});
+}
+
+void BM_IlbmIndicesAgainstIlbmtoppm(benchmark::State& state, const std::string& file) {
+  Pair(state, {cli, "indices", file}, {kIlbmToPpm, file});
 }
 
 }  // namespace
@@ -173,6 +191,17 @@ int main(int argc, char** argv) {
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond)
       ->Iterations(runs);
+  if (access(kIlbmToPpm, X_OK) == 0) {
+    for (const char* kind : {"photo", "cartoon"}) {
+      const std::string file = scratch + "/" + kind + ".lbm";
+      if (!WriteIlbm(file, kind)) return 1;
+      benchmark::RegisterBenchmark(("BM_IlbmIndicesAgainstIlbmtoppm/" + std::string(kind)).c_str(),
+                                   BM_IlbmIndicesAgainstIlbmtoppm, file)
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond)
+          ->Iterations(runs);
+    }
+  }
   int count = static_cast<int>(rest.size());
   benchmark::Initialize(&count, rest.data());
   benchmark::RunSpecifiedBenchmarks();

@@ -13,8 +13,9 @@
 #
 # With --edit it runs bench_cli (Google Benchmark) instead: on one 8192 x 8192 PCX,
 # `edit` with one step against `rewrite` of the same file and `stats` against
-# `info`, and `cycle-gif` of the same picture as a PNG with five ranges against
-# `convert` of that PNG to GIF, whole processes run back to back in every
+# `info`, `cycle-gif` of the same picture as a PNG with five ranges against
+# `convert` of that PNG to GIF, and on a 4096 x 4096 ILBM of 8 planes `indices`
+# against netpbm's `ilbmtoppm`, whole processes run back to back in every
 # iteration; the ratio column is command / reference.
 # usage: tools/bench_cli.sh [--static-runtime | --edit] [build-dir] [runs]
 set -euo pipefail

@@ -2,7 +2,8 @@
 """Writes the seed corpora for the fuzz targets (standard library only): the PCX
 readers' into fuzz/corpus/, the PNG reader's into fuzz/corpus_png/ and the palette
 file readers' into fuzz/corpus_palette/, the PCX slice decoder's into
-fuzz/corpus_pcx_rows/.
+fuzz/corpus_pcx_rows/, the GIF, BMP and ILBM readers' into fuzz/corpus_gif/,
+fuzz/corpus_bmp/ and fuzz/corpus_ilbm/.
 
   python3 tools/make_corpus.py [OUTDIR]
 
@@ -548,6 +549,100 @@ def bmp_corpus():
     return files
 
 
+def iff_chunk(cid, data):
+    return cid + struct.pack(">I", len(data)) + data + (b"\0" if len(data) & 1 else b"")
+
+
+def byterun1(row):
+    """Packs one row: repeats for runs of three or more, literals for the rest."""
+    out, i = b"", 0
+    while i < len(row):
+        run = 1
+        while i + run < len(row) and run < 128 and row[i + run] == row[i]:
+            run += 1
+        if run >= 3:
+            out += bytes([257 - run, row[i]])
+            i += run
+            continue
+        start = i
+        while i < len(row) and i - start < 128 and not (
+                i + 2 < len(row) and row[i] == row[i + 1] == row[i + 2]):
+            i += 1
+        out += bytes([i - start - 1]) + bytes(row[start:i])
+    return out
+
+
+def ilbm(w, h, planes, px, compress=1, masking=0, trans=0, cmap=None, camg=None, extra=b"",
+         pbm=False, body=None, no_body=False):
+    """A FORM ILBM (or PBM) of w x h pixels px (row-major), its rows packed per plane."""
+    if cmap is None:
+        cmap = bytes((i * 37 + k * 91) & 0xFF for i in range(1 << min(planes, 8))
+                     for k in range(3))
+    head = struct.pack(">HHhhBBBBHBBhh", w, h, 0, 0, planes, masking, compress, 0, trans, 1, 1,
+                       w, h)
+    if body is None:
+        rows = []
+        for y in range(h):
+            line = px[y * w:(y + 1) * w]
+            if pbm:
+                rows.append(bytes(line) + (b"\0" if w & 1 else b""))
+                continue
+            rb = (w + 15) // 16 * 2
+            for p in range(planes):
+                bits = bytearray(rb)
+                for x, v in enumerate(line):
+                    if v >> p & 1:
+                        bits[x // 8] |= 0x80 >> (x % 8)
+                rows.append(bytes(bits))
+        body = b"".join(byterun1(r) if compress else r for r in rows)
+    chunks = iff_chunk(b"BMHD", head) + iff_chunk(b"CMAP", cmap)
+    if camg is not None:
+        chunks += iff_chunk(b"CAMG", struct.pack(">I", camg))
+    chunks += extra + (b"" if no_body else iff_chunk(b"BODY", body))
+    kind = b"PBM " if pbm else b"ILBM"
+    return b"FORM" + struct.pack(">I", 4 + len(chunks)) + kind + chunks
+
+
+def crng(low, high, rate=8192, flags=1):
+    return iff_chunk(b"CRNG", struct.pack(">hHHBB", 0, rate, flags, low, high))
+
+
+def ccrt(start, end, direction=1, seconds=0, micros=50000):
+    return iff_chunk(b"CCRT", struct.pack(">hBBiih", direction, start, end, seconds, micros, 0))
+
+
+def ilbm_corpus():
+    files = {}
+    px = [(x * 3 + y * 7) % 256 for y in range(9) for x in range(13)]
+    files["valid-8planes-13x9.lbm"] = ilbm(13, 9, 8, px)
+    files["valid-8planes-uncompressed.lbm"] = ilbm(13, 9, 8, px, compress=0)
+    files["valid-1plane-33x2.lbm"] = ilbm(33, 2, 1, [(x ^ y) & 1 for y in range(2)
+                                                     for x in range(33)])
+    files["valid-5planes-transparent.lbm"] = ilbm(13, 9, 5, [v & 31 for v in px], masking=2,
+                                                  trans=3)
+    files["valid-ehb-6planes.lbm"] = ilbm(13, 9, 6, [v & 63 for v in px], camg=0x80,
+                                          cmap=bytes(range(96)))
+    files["valid-pbm-odd-width.lbm"] = ilbm(13, 9, 8, px, pbm=True)
+    files["valid-ranges-crng-ccrt.lbm"] = ilbm(
+        13, 9, 8, px, extra=crng(16, 31) + crng(40, 47, 0, 2) + ccrt(64, 79, -1) +
+        ccrt(80, 81, 0) + crng(9, 3))
+    files["valid-short-cmap-lasso.lbm"] = ilbm(13, 9, 8, px, masking=3, cmap=bytes(30))
+    files["valid-twenty-ranges.lbm"] = ilbm(4, 2, 8, list(range(8)),
+                                            extra=b"".join(crng(i, i + 4) for i in range(20)))
+    files["refused-ham.lbm"] = ilbm(13, 9, 6, [v & 63 for v in px], camg=0x800)
+    files["refused-mask-plane.lbm"] = ilbm(13, 9, 8, px, masking=1)
+    files["refused-run-across-row.lbm"] = ilbm(8, 1, 1, [], body=bytes([0xFD, 0xFF]))
+    files["refused-body-cut.lbm"] = ilbm(13, 9, 8, px, compress=0)[:-40]
+    files["refused-huge-tiny-body.lbm"] = ilbm(32767, 32767, 8, [], body=bytes([0x81, 0]))
+    files["refused-huge-uncompressed.lbm"] = ilbm(30000, 30000, 1, [], compress=0,
+                                                  body=bytes(64))
+    files["refused-24-planes.lbm"] = ilbm(2, 2, 24, [], cmap=b"", body=bytes(96))
+    files["refused-no-body.lbm"] = ilbm(2, 2, 8, [0, 1, 2, 3], no_body=True)
+    files["refused-pbm-4-planes.lbm"] = ilbm(4, 2, 4, list(range(8)), pbm=True)
+    files["refused-not-ilbm.lbm"] = b"FORM" + struct.pack(">I", 4) + b"ACBM"
+    return files
+
+
 def write_all(out, files):
     os.makedirs(out, exist_ok=True)
     for name, data in sorted(files.items()):
@@ -565,6 +660,7 @@ def main():
     write_all(out.rstrip("/") + "_palette", palette_corpus())
     write_all(out.rstrip("/") + "_gif", gif_corpus())
     write_all(out.rstrip("/") + "_bmp", bmp_corpus())
+    write_all(out.rstrip("/") + "_ilbm", ilbm_corpus())
 
 
 if __name__ == "__main__":

@@ -77,9 +77,10 @@ std::optional<EditArgs> ReadArgs(const std::vector<std::string>& args, int* code
   e.steps.assign(rest.begin() + 2, rest.end());
   // The formats come from the names: standard output has none to tell.
   if (!HasExtension(e.out, ".pcx") && !HasExtension(e.out, ".png") &&
-      !HasExtension(e.out, ".gif") && !HasExtension(e.out, ".bmp")) {
+      !HasExtension(e.out, ".gif") && !HasExtension(e.out, ".bmp") &&
+      !HasExtension(e.out, ".lbm") && !HasExtension(e.out, ".iff")) {
     *code = UsageError("edit: OUT '" + e.out +
-                       "' must be a picture ending in .pcx, .png, .gif or .bmp");
+                       "' must be a picture ending in .pcx, .png, .gif, .bmp, .lbm or .iff");
     return std::nullopt;
   }
   if (e.palette_out && !PaletteFormatForExtension(*e.palette_out)) {
@@ -160,6 +161,8 @@ int Edit(const std::vector<std::string>& args) {
   Pipeline pipeline;
   current_file = e->in;
   if (auto loaded = pipeline.Load(e->in); !loaded) return Fail(e->in, loaded.error().message);
+  // What the load left out (an ILBM's ranges past the 16th), as convert says it.
+  if (!pipeline.editor().Message().empty()) Warn(e->in, pipeline.editor().Message());
   for (size_t i = 0; i < steps.size(); ++i) {
     std::string warning, note;
     Status ran = Ok{};

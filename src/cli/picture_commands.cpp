@@ -64,6 +64,8 @@ const char* FormatName(hw::PictureFormat format) {
       return "gif";
     case hw::PictureFormat::Bmp:
       return "bmp";
+    case hw::PictureFormat::Ilbm:
+      return "ilbm";
     case hw::PictureFormat::Pcx:
       break;
   }
@@ -126,6 +128,7 @@ class Sha256 {
 int Info(const std::string& path) {
   auto picture = Open(path);
   if (!picture) return Fail(path, picture.error().message);
+  if (!picture->note().empty()) Warn(path, picture->note());
   Sha256 pixels, palette;
   auto decoded = ForEachSlice(*picture, [&](std::span<const uint8_t> slice) {
     pixels.Add(slice);
@@ -237,14 +240,16 @@ int Convert(const std::string& in, const std::string& out, bool palette_strip) {
     kind = Kind::Palette;
     palette_format = hw::PaletteFormat::PngStrip;
   } else if (hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png") ||
-             hw::HasExtension(out, ".gif") || hw::HasExtension(out, ".bmp")) {
+             hw::HasExtension(out, ".gif") || hw::HasExtension(out, ".bmp") ||
+             hw::HasExtension(out, ".lbm") || hw::HasExtension(out, ".iff")) {
     kind = Kind::Picture;
   } else if (auto format = hw::PaletteFormatForExtension(out)) {
     kind = Kind::Palette;
     palette_format = *format;
   } else {
     return UsageError("convert: cannot tell what to write from the name '" + out +
-                      "'; OUT must end in .pcx, .png, .gpl, .pal, .act, .hex or .txt");
+                      "'; OUT must end in .pcx, .png, .gif, .bmp, .lbm, .iff, .gpl, .pal, " +
+                      ".act, .hex or .txt");
   }
   current_file = in;
   if (kind == Kind::Palette) {
@@ -263,12 +268,13 @@ int Convert(const std::string& in, const std::string& out, bool palette_strip) {
   }
   // A PCX picture keeps its header when it stays PCX; a PNG gets a fresh one. The
   // error names the file at fault.
-  std::string loss;
-  auto converted = hw::ConvertPictureFile(in, out, &loss);
+  std::string loss, note;
+  auto converted = hw::ConvertPictureFile(in, out, &loss, &note);
   if (!converted) {
     const std::string& cause = converted.error().message;
     return Fail(cause.find("'" + out + "'") != std::string::npos ? out : in, cause);
   }
+  if (!note.empty()) Warn(in, note);
   if (!loss.empty()) Warn(out, loss);
   return 0;
 }

@@ -136,7 +136,8 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   usage_ = UsageByPosition(board_.map, loaded_counts_);
 
   cycling_available_ = true;
-  message_.clear();
+  // What the load left out (an ILBM's ranges past the 16th) shows on the status line.
+  message_ = std::move(pic.note);
   if (auto* v = view()) v->PictureOpened();
   RebuildDisplayPalette();
   if (auto* v = view()) {
@@ -229,7 +230,7 @@ bool Editor::RestorePicture(const std::string& copy, const std::string& original
   // The original's own format where it is still there, else what its name says.
   format_ = PictureFormatForName(original);
   if (auto file = FileReader::Open(original)) {
-    std::array<uint8_t, 8> head{};
+    std::array<uint8_t, 12> head{};  // enough for every signature
     if (auto got = file->ReadAt(0, head); got) {
       format_ = PictureFormatOf(std::span<const uint8_t>(head.data(), *got)).value_or(format_);
     }

@@ -3,6 +3,6 @@
 
 namespace hw {
 
-enum class PictureFormat { Pcx, Png, Gif, Bmp };
+enum class PictureFormat { Pcx, Png, Gif, Bmp, Ilbm };
 
 }  // namespace hw

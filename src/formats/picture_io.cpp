@@ -8,6 +8,7 @@
 #include "formats/bmp.h"
 #include "formats/file_io.h"
 #include "formats/gif.h"
+#include "formats/ilbm.h"
 #include "formats/palette_console.h"
 #include "formats/palette_extent.h"
 #include "formats/png.h"
@@ -40,6 +41,7 @@ PictureFormat PictureFormatForName(const std::string& path) {
   if (HasExtension(path, ".png")) return PictureFormat::Png;
   if (HasExtension(path, ".gif")) return PictureFormat::Gif;
   if (HasExtension(path, ".bmp")) return PictureFormat::Bmp;
+  if (HasExtension(path, ".lbm") || HasExtension(path, ".iff")) return PictureFormat::Ilbm;
   return PictureFormat::Pcx;
 }
 
@@ -56,6 +58,8 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
       bytes = EncodeGif(width, height, pixels, entries);
     } else if (format == PictureFormat::Bmp) {
       bytes = EncodeBmp(width, height, pixels, entries);
+    } else if (format == PictureFormat::Ilbm) {
+      bytes = EncodeIlbm(width, height, pixels, entries, cycles);
     } else {
       if (width > kMaxPcxSide || height > kMaxPcxSide) {
         return Error{"cannot save " + Named(path) + ": a PCX picture is at most 32767 x 32767 " +
@@ -131,13 +135,16 @@ Status StreamPcxAs(OpenedPicture& picture, PictureFormat format, const std::stri
 
 }  // namespace
 
-Status ConvertPictureFile(const std::string& in, const std::string& out, std::string* loss) {
+Status ConvertPictureFile(const std::string& in, const std::string& out, std::string* loss,
+                          std::string* note) {
   try {
+    if (note) note->clear();
     const PictureFormat format = PictureFormatForName(out);
     // Opened (and checked) before the save begins.
     auto opened = OpenedPicture::Open(in);
     if (!opened) return opened.error();
     OpenedPicture& picture = *opened;
+    if (note) *note = picture.note();
     if (picture.format() == PictureFormat::Pcx &&
         (format == PictureFormat::Pcx || format == PictureFormat::Png)) {
       bool started = false;
@@ -211,8 +218,8 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
       if (!bytes) return bytes.error();
       return DecodePaletteFile(*bytes, path);
     }
-    if (HasGifSignature(head) || HasBmpSignature(head)) {
-      // The palette of a GIF or BMP picture, read as the picture is.
+    if (HasGifSignature(head) || HasBmpSignature(head) || HasIlbmSignature(head)) {
+      // The palette of a GIF, BMP or ILBM picture, read as the picture is.
       auto picture = LoadPictureFile(path);
       if (!picture) return picture.error();
       PaletteFile out;

@@ -19,21 +19,23 @@
 
 namespace hw {
 
-// Reads a PCX, PNG, GIF or BMP picture whole, decided by the file's content (picture_opener.h).
+// Reads a PCX, PNG, GIF, BMP or ILBM picture whole, decided by the file's content
+// (picture_opener.h).
 Result<LoadedPicture> LoadPictureFile(const std::string& path);
 
 // Whether the name ends in `extension` (given in lower case), in any case.
 bool HasExtension(const std::string& path, std::string_view extension);
 
-// .png is PNG, .gif GIF, .bmp BMP; any other name is PCX.
+// .png is PNG, .gif GIF, .bmp BMP, .lbm and .iff ILBM; any other name is PCX.
 PictureFormat PictureFormatForName(const std::string& path);
 
 // Writes width x height pixels with all 256 entries in `format`. For PCX the
 // header's fields are kept (the writer copies entries 0..15 into its colour map),
 // and its depth when the picture fits it (FitPcxDepth); when it had to be widened to
-// 8 bits, `note` (when given) says why, else it is emptied. A PNG, GIF or BMP is
-// written as png.h, gif.h and bmp.h say, a PNG with `png_chunks` when given and
-// the cycle ranges (the other formats cannot hold them: see save_losses.h).
+// 8 bits, `note` (when given) says why, else it is emptied. A PNG, GIF, BMP or ILBM
+// is written as png.h, gif.h, bmp.h and ilbm.h say, a PNG with `png_chunks` when
+// given; a PNG and an ILBM keep the cycle ranges (the other formats cannot hold
+// them: see save_losses.h).
 // Pictures wider or taller than the format allows are refused.
 Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
                        int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
@@ -48,9 +50,10 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
 // PNG written from a PCX takes one pass more, to find its palette's length. A PNG
 // kept as PNG keeps its chunks. Errors name the file at fault. After a
 // successful save, `loss` (when given) holds what the output format could not keep
-// of the picture's entries, as PictureSaveLoses words it, or is empty.
+// of the picture's entries, as PictureSaveLoses words it, or is empty; `note` (when
+// given) what the load of `in` left out (LoadedPicture::note), or is empty.
 Status ConvertPictureFile(const std::string& in, const std::string& out,
-                          std::string* loss = nullptr);
+                          std::string* loss = nullptr, std::string* note = nullptr);
 
 // Reads the palette of a picture or a palette file of any known format (see
 // palette_files.h for the rule): a PNG gives its PLTE entries with their tRNS alpha,

@@ -9,6 +9,7 @@
 #include "formats/bmp.h"
 #include "formats/file_io.h"
 #include "formats/gif.h"
+#include "formats/ilbm.h"
 #include "formats/png.h"
 
 namespace hw {
@@ -24,14 +25,16 @@ const char* KindName(PictureFormat format) {
       return "GIF";
     case PictureFormat::Bmp:
       return "BMP";
+    case PictureFormat::Ilbm:
+      return "ILBM";
     case PictureFormat::Pcx:
       break;
   }
   return "PCX";
 }
 
-// A PNG, GIF or BMP file is decoded from memory: the whole of it, as far as the file went when
-// opened, up to the bound the file layer puts on whole-file reads.
+// A PNG, GIF, BMP or ILBM file is decoded from memory: the whole of it, as far as the file went
+// when opened, up to the bound the file layer puts on whole-file reads.
 constexpr uint64_t kMaxPngFileBytes = uint64_t{1} << 31;
 
 Result<std::vector<uint8_t>> ReadWhole(FileReader& file, const std::string& path) {
@@ -60,6 +63,7 @@ std::optional<PictureFormat> PictureFormatOf(std::span<const uint8_t> head) {
   if (HasPngSignature(head)) return PictureFormat::Png;
   if (HasGifSignature(head)) return PictureFormat::Gif;
   if (HasBmpSignature(head)) return PictureFormat::Bmp;
+  if (HasIlbmSignature(head)) return PictureFormat::Ilbm;
   return std::nullopt;
 }
 
@@ -125,8 +129,21 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
       picture.pcx_header = IndexedPictureHeader(static_cast<int16_t>(picture.width),
                                                 static_cast<int16_t>(picture.height));
     };
-    if (*kind == PictureFormat::Gif || *kind == PictureFormat::Bmp) {
+    if (*kind == PictureFormat::Gif || *kind == PictureFormat::Bmp ||
+        *kind == PictureFormat::Ilbm) {
       auto whole = [&]() -> Result<int> {
+        if (*kind == PictureFormat::Ilbm) {
+          auto ilbm = DecodeIlbm(*bytes);
+          if (!ilbm) return ilbm.error();
+          picture.width = ilbm->width;
+          picture.height = ilbm->height;
+          picture.pixels = std::move(ilbm->pixels);
+          picture.entries = ilbm->entries;
+          picture.palette_count = ilbm->palette_count;
+          picture.cycles = ilbm->cycles;
+          picture.note = std::move(ilbm->note);
+          return ilbm->planes;
+        }
         if (*kind == PictureFormat::Gif) {
           auto gif = DecodeGif(*bytes);
           if (!gif) return gif.error();

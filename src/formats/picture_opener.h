@@ -33,19 +33,22 @@ struct LoadedPicture {
   int palette_count = 256;  // entries the file's palette had
   // The PCX header as read; for other formats a fresh 8-bit header of the size.
   PcxHeader pcx_header{};
-  CycleRanges cycles;  // a PNG's crNg ranges; a PCX has none
+  CycleRanges cycles;  // a PNG's crNg ranges, an ILBM's CRNG and CCRT; a PCX has none
   // A PNG's chunks that a PNG save of the picture writes back; empty for the others.
   PngChunks png_chunks;
+  // What the load left out that the user should hear of (an ILBM's ranges past the
+  // 16th), for the status line; empty for most files.
+  std::string note;
 };
 
 // The kind of picture a file starting with `head` holds: PCX when the first byte is
-// the manufacturer byte 10, PNG, GIF or BMP when their signatures are there ("GIF87a"
-// or "GIF89a", "BM"); none otherwise.
+// the manufacturer byte 10, PNG, GIF, BMP or ILBM when their signatures are there
+// ("GIF87a" or "GIF89a", "BM", a FORM of type ILBM or PBM); none otherwise.
 std::optional<PictureFormat> PictureFormatOf(std::span<const uint8_t> head);
 
 class OpenedPicture {
  public:
-  // Opens the file and tells its kind. Anything but a PCX, PNG, GIF or BMP picture is refused
+  // Opens the file and tells its kind. Anything but a PCX, PNG, GIF, BMP or ILBM picture is refused
   // ("cannot load 'x': not a picture Huewright reads"), and so is a picture of the
   // other kind when `only` names one ("... a PNG picture where a PCX one is needed"),
   // before any of it is decoded. A PCX's header and palette are read and checked
@@ -65,10 +68,13 @@ class OpenedPicture {
   const BoardEntries& entries() const { return picture_.entries; }
   const Palette& palette() const { return palette_; }  // the entries' RGB
   int palette_count() const { return picture_.palette_count; }
-  // The cycle ranges the file holds (a PNG's crNg chunk), in stored order.
+  // The cycle ranges the file holds (a PNG's crNg chunk, an ILBM's CRNG and CCRT
+  // chunks), in stored order.
   const CycleRanges& cycles() const { return picture_.cycles; }
+  // See LoadedPicture::note.
+  const std::string& note() const { return picture_.note; }
   // The bits per pixel the file stores: a PNG's image data (1, 2, 4 or 8), a BMP's,
-  // a GIF's colour table size; the header's BitsPerPixel for a PCX.
+  // a GIF's colour table size, an ILBM's planes; the header's BitsPerPixel for a PCX.
   int bit_depth() const { return bit_depth_; }
 
   // Hands the pixels not yet read to take(span) in order, one byte each, row-major:

@@ -36,18 +36,22 @@ std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEnt
                                             size_t cycle_ranges) {
   // PLTE with tRNS keeps alpha, crNg the cycle ranges.
   if (format == PictureFormat::Png) return std::nullopt;
-  const char* const kind = format == PictureFormat::Gif   ? "a GIF file"
-                           : format == PictureFormat::Bmp ? "a BMP file"
-                                                          : "a PCX file";
+  const char* const kind = format == PictureFormat::Gif    ? "a GIF file"
+                           : format == PictureFormat::Bmp  ? "a BMP file"
+                           : format == PictureFormat::Ilbm ? "an ILBM file"
+                                                           : "a PCX file";
   std::optional<std::string> lost;
-  if (format == PictureFormat::Gif) {
+  if (format == PictureFormat::Gif || format == PictureFormat::Ilbm) {
+    // A GIF's transparent index, an ILBM's transparent colour (masking 2).
     if (const long n = LostBesideOneClear(entries); n != 0) {
-      lost = AlphaLost(n, "a GIF file holds one fully transparent entry and no other alpha");
+      lost =
+          AlphaLost(n, std::string(kind) + " holds one fully transparent entry and no other alpha");
     }
   } else if (const long n = Translucent(entries); n != 0) {
     lost = AlphaLost(n, std::string(kind) + " has no transparency");
   }
-  if (cycle_ranges != 0) {
+  // An ILBM keeps the ranges in its CRNG chunks.
+  if (cycle_ranges != 0 && format != PictureFormat::Ilbm) {
     const std::string ranges =
         (cycle_ranges == 1 ? std::string("1 cycle range")
                            : std::to_string(cycle_ranges) + " cycle ranges") +

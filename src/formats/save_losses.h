@@ -14,7 +14,8 @@ namespace hw {
 
 // A phrase naming what is lost ("the alpha of 3 entries: a PCX file has no
 // transparency"), or nullopt when the format keeps everything the entries and the
-// `cycle_ranges` cycle ranges hold (only a PNG keeps ranges).
+// `cycle_ranges` cycle ranges hold (a PNG and an ILBM keep ranges; a GIF and an ILBM
+// one fully transparent entry).
 std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries,
                                             size_t cycle_ranges = 0);
 // With `names`, entry names count too: only a GIMP palette keeps them. A console

@@ -14,14 +14,17 @@ namespace hw {
 namespace {
 
 constexpr DialogFilter kOpenPicture[] = {
-    {"Pictures (*.pcx *.png *.gif *.bmp *.PCX *.PNG *.GIF *.BMP)", "pcx"}, {"All files (*)", ""}};
+    {"Pictures (*.pcx *.png *.gif *.bmp *.lbm *.iff *.PCX *.PNG *.GIF *.BMP *.LBM *.IFF)", "pcx"},
+    {"All files (*)", ""}};
 constexpr DialogFilter kSavePicture[] = {{"PCX picture (*.pcx)", "pcx"},
                                          {"PNG picture (*.png)", "png"},
                                          {"GIF picture (*.gif)", "gif"},
-                                         {"BMP picture (*.bmp)", "bmp"}};
+                                         {"BMP picture (*.bmp)", "bmp"},
+                                         {"ILBM picture (*.lbm *.iff)", "lbm"}};
 constexpr DialogFilter kOpenPalette[] = {{"Palettes (*.gpl *.pal *.act *.hex *.ase *.aco *.txt "
-                                          "*.pcx *.png *.gif *.bmp *.GPL *.PAL *.ACT *.HEX *.ASE "
-                                          "*.ACO *.TXT *.PCX *.PNG *.GIF *.BMP)",
+                                          "*.pcx *.png *.gif *.bmp *.lbm *.iff *.GPL *.PAL *.ACT "
+                                          "*.HEX *.ASE *.ACO *.TXT *.PCX *.PNG *.GIF *.BMP *.LBM "
+                                          "*.IFF)",
                                           "pcx"},
                                          {"All files (*)", ""},
                                          {"vga6: VGA 6-bit values (*)", "", "vga6"},

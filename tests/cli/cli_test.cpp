@@ -412,8 +412,9 @@ TEST_F(Cli, EveryPictureKindConvertsWithTheSameHashes) {
   const std::string hashes = ",\"pixels_sha256\":\"" + Sha256(s_.pixels) +
                              "\",\"palette_sha256\":\"" + Sha256(s_.palette) +
                              "\",\"cycles\":[]}\n";
-  for (const char* kind : {"gif", "bmp", "png", "pcx", "bmp", "gif"}) {
-    const std::string to = dir_.File(std::string("next-") + kind + "." + kind);
+  for (const std::string ext : {"gif", "lbm", "bmp", "png", "pcx", "iff", "bmp", "gif"}) {
+    const std::string kind = ext == "lbm" || ext == "iff" ? "ilbm" : ext;
+    const std::string to = dir_.File("next-" + kind + "." + ext);
     const Outcome converted = Cmd({"convert", from, to});
     ASSERT_EQ(std::tuple(converted.code, converted.err), std::tuple(0, std::string())) << kind;
     const Outcome info = Cmd({"info", to});

@@ -328,7 +328,8 @@ TEST_F(Edit, SwapBanksKeepsTheLookAndMovesIndicesByTheBankDistance) {
 // Cycle ranges from the steps into a PNG, listed by info in stored order, kept by
 // a PNG to PNG convert and by later edits; PCX cannot hold them and says so.
 TEST_F(Edit, CycleStepsAreWrittenListedConvertedAndCleared) {
-  const std::string a = dir_.File("a.png"), b = dir_.File("b.png"), c = dir_.File("c.pcx");
+  // b is an ILBM: its CRNG chunks keep the ranges as a PNG's crNg does.
+  const std::string a = dir_.File("a.png"), b = dir_.File("b.lbm"), c = dir_.File("c.pcx");
   ASSERT_EQ(Cli({"edit", in_, a, "cycle:196-203:16384:reverse", "cycle:10-20:0"}).code, 0);
   const std::string listed =
       "\"cycles\":[{\"low\":196,\"high\":203,\"rate\":16384,\"reverse\":true,"
@@ -355,6 +356,22 @@ TEST_F(Edit, CycleStepsAreWrittenListedConvertedAndCleared) {
   ASSERT_EQ(Cli({"info", b}, dir_.File("b.json")).code, 0);
   EXPECT_NE(Read("b.json").find("\"cycles\":[]}"), std::string::npos);
   EXPECT_EQ(Cli({"edit", b, c, "no-cycles"}).err, "");
+}
+
+// An ILBM with more ranges than a picture holds: info, convert and edit keep the first
+// 16 and say so on stderr, the output written all the same.
+TEST_F(Edit, RangesPastTheSixteenthAreReported) {
+  const std::string many = HW_SOURCE_DIR "/fuzz/corpus_ilbm/valid-twenty-ranges.lbm";
+  const std::string out = dir_.File("out.lbm");
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"info", many},
+                                               {"convert", many, out},
+                                               {"edit", many, out, "set:7:#102030"}}) {
+    const Outcome r = Cli(args);
+    EXPECT_EQ(std::tuple(r.code, r.err),
+              std::tuple(0, "warning: '" + many +
+                                "': 20 cycle ranges in the file: the first 16 are kept\n"))
+        << args[0];
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include "../../fuzz/console_checks.h"
 #include "../../fuzz/gif_bmp_checks.h"
+#include "../../fuzz/ilbm_checks.h"
 #include "../../fuzz/palette_checks.h"
 #include "../../fuzz/pcx_checks.h"
 #include "../../fuzz/pcx_rows_checks.h"
@@ -55,6 +56,9 @@ TEST(FuzzCorpus, EveryFileKeepsTheReadersProperties) {
   });
   ReplayCorpus("corpus_bmp", 8, [](const Bytes& bytes, const std::string&) {
     return hw::fuzzing::CheckBmpInput(bytes);
+  });
+  ReplayCorpus("corpus_ilbm", 8, [](const Bytes& bytes, const std::string&) {
+    return hw::fuzzing::CheckIlbmInput(bytes);
   });
   ReplayCorpus("corpus_palette", 20, [](const Bytes& bytes, const std::string& name) {
     return hw::fuzzing::CheckPaletteInput(bytes, name);
