@@ -9,10 +9,14 @@
 
 #include "base/faults.h"
 #include "base/memory.h"
+#include "formats/gif_encoder.h"
 #include "formats/gif_lzw.h"
 #include "formats/palette_extent.h"
 
 namespace hw {
+
+using namespace gif_encoder;
+
 namespace {
 
 // Bytes handed to giflib from memory; reading past the end fails the read, so a
@@ -37,11 +41,6 @@ struct DecoderClose {
     DGifCloseFile(gif, &error);
   }
 };
-
-std::string GifError(const std::string& what, int code) {
-  const char* text = GifErrorString(code);
-  return what + ": " + (text ? text : "unknown error");
-}
 
 // A frame's LZW codes are at least 3 bits and each gives at most 4096 pixels; a
 // screen needs pixels beyond that only for its background, allowed up to this many.
@@ -185,27 +184,6 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
   }
   return pic;
 }
-
-namespace {
-
-struct EncoderClose {
-  void operator()(GifFileType* gif) const {
-    int error = 0;
-    EGifCloseFile(gif, &error);
-  }
-};
-
-struct MapFree {
-  void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
-};
-
-int WriteOutput(GifFileType* gif, const GifByteType* data, int n) {
-  auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
-  out->insert(out->end(), data, data + n);
-  return n;
-}
-
-}  // namespace
 
 Result<std::vector<uint8_t>> EncodeGif(int width, int height, std::span<const uint8_t> pixels,
                                        const BoardEntries& entries) {

@@ -10,32 +10,14 @@
 #include "base/faults.h"
 #include "formats/file_io.h"
 #include "formats/gif.h"
+#include "formats/gif_encoder.h"
 #include "formats/palette_extent.h"
 
 namespace hw {
+
+using namespace gif_encoder;
+
 namespace {
-
-struct EncoderClose {
-  void operator()(GifFileType* gif) const {
-    int error = 0;
-    EGifCloseFile(gif, &error);
-  }
-};
-
-struct MapFree {
-  void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
-};
-
-int WriteOutput(GifFileType* gif, const GifByteType* data, int n) {
-  auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
-  out->insert(out->end(), data, data + n);
-  return n;
-}
-
-std::string GifError(const std::string& what, int code) {
-  const char* text = GifErrorString(code);
-  return what + ": " + (text ? text : "unknown error");
-}
 
 // Header and logical screen descriptor; descriptor and local table of one frame.
 constexpr size_t kHeadBytes = 6 + 7;

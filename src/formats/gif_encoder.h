@@ -1,0 +1,38 @@
+// What the GIF writers share around giflib: owners that close an encoder and free
+// a colour map, an output callback appending to a byte vector (the encoder's
+// UserData), and giflib's error codes in words. For gif.cpp and gif_animation.cpp
+// only.
+#pragma once
+
+#include <gif_lib.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace hw::gif_encoder {
+
+struct EncoderClose {
+  void operator()(GifFileType* gif) const {
+    int error = 0;
+    EGifCloseFile(gif, &error);
+  }
+};
+
+struct MapFree {
+  void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
+};
+
+inline int WriteOutput(GifFileType* gif, const GifByteType* data, int n) {
+  auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
+  out->insert(out->end(), data, data + n);
+  return n;
+}
+
+// "what: giflib's words for code".
+inline std::string GifError(const std::string& what, int code) {
+  const char* text = GifErrorString(code);
+  return what + ": " + (text ? text : "unknown error");
+}
+
+}  // namespace hw::gif_encoder
