@@ -115,6 +115,7 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
                            [this] { return MayDropChanges(); }, [this] { HoverSwatch(hovered_); },
                            [this] {
                              cycle_panel_->Sync();
+                             PlaceBesideWindows(cycle_panel_);
                              cycle_panel_->show();
                              cycle_panel_->raise();
                              cycle_panel_->activateWindow();
