@@ -43,15 +43,7 @@ Result<std::vector<uint8_t>> ImageData(int width, int height, std::span<const ui
   if (EGifPutImageDesc(gif.get(), 0, 0, width, height, false, map.get()) == GIF_ERROR) {
     return failed("cannot write the GIF frame");
   }
-  // The encoder masks the row it is given in place: each goes through a copy.
-  std::vector<GifPixelType> row(static_cast<size_t>(width));
-  for (int y = 0; y < height; ++y) {
-    std::memcpy(row.data(), pixels.data() + static_cast<size_t>(y) * width,
-                static_cast<size_t>(width));
-    if (EGifPutLine(gif.get(), row.data(), width) == GIF_ERROR) {
-      return failed("cannot encode the GIF picture");
-    }
-  }
+  if (!PutRows(gif.get(), pixels, width, height)) return failed("cannot encode the GIF picture");
   if (EGifCloseFile(gif.release(), &error) == GIF_ERROR) {
     return Error{GifError("cannot finish the GIF file", error)};
   }

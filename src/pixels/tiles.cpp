@@ -87,29 +87,30 @@ using Tiles8Kernel = void (*)(const uint8_t* first, size_t width, size_t stride,
 
 #if HW_TILES_X86
 // Banks of 16: the high nibble picks the bank, so two shuffles of a 16-entry table
-// give both planes of 32 pixels at once; a column of 32 pixels is OR-ed down the
-// band in registers and stored once.
-__attribute__((target("avx2"))) void OrBandAvx2(const uint8_t* first, size_t n, int rows,
-                                                size_t row_stride, const BankBits& bits,
-                                                uint8_t* planes, size_t stride) {
-  alignas(32) uint8_t low_table[32], high_table[32];
-  for (int k = 0; k < 32; ++k) {
-    low_table[k] = k % 16 < 8 ? uint8_t(1u << (k % 16)) : 0;
-    high_table[k] = k % 16 >= 8 ? uint8_t(1u << (k % 16 - 8)) : 0;
+// give both planes (banks 0-7 and 8-15, a bit each) of 32 pixels at once.
+struct BankPlanes32 {
+  __m256i lows, highs;
+  bool shared;  // the table gives index 0 no bit, and then none of the zeros
+  __attribute__((target("avx2"))) explicit BankPlanes32(const BankBits& bits)
+      : shared(bits.bit[0][0] == 0) {
+    alignas(32) uint8_t low_table[32], high_table[32];
+    for (int k = 0; k < 32; ++k) {
+      low_table[k] = k % 16 < 8 ? uint8_t(1u << (k % 16)) : 0;
+      high_table[k] = k % 16 >= 8 ? uint8_t(1u << (k % 16 - 8)) : 0;
+    }
+    lows = _mm256_load_si256(reinterpret_cast<const __m256i*>(low_table));
+    highs = _mm256_load_si256(reinterpret_cast<const __m256i*>(high_table));
   }
-  // Shared zeros: the table gives index 0 no bit, and then none of the zeros.
-  const bool shared = bits.bit[0][0] == 0;
-  const __m256i lows = _mm256_load_si256(reinterpret_cast<const __m256i*>(low_table));
-  const __m256i highs = _mm256_load_si256(reinterpret_cast<const __m256i*>(high_table));
-  const __m256i nibble = _mm256_set1_epi8(0x0f);
-  const __m256i zero = _mm256_setzero_si256();
-  uint8_t* out_low = planes;
-  uint8_t* out_high = planes + stride;
-  size_t x = 0;
-  for (; x + 32 <= n; x += 32) {
-    __m256i low = zero, high = zero;
-    const uint8_t* at = first + x;
-    for (int y = 0; y < rows; ++y, at += row_stride) {
+  // Both planes of 32 pixels from `at`, OR-ed down `rows` rows `stride` apart.
+  __attribute__((target("avx2"), always_inline)) inline void OrDown(const uint8_t* at,
+                                                                    size_t stride, int rows,
+                                                                    __m256i& low,
+                                                                    __m256i& high) const {
+    const __m256i nibble = _mm256_set1_epi8(0x0f);
+    const __m256i zero = _mm256_setzero_si256();
+    low = zero;
+    high = zero;
+    for (int y = 0; y < rows; ++y, at += stride) {
       const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
       const __m256i bank = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
       __m256i l = _mm256_shuffle_epi8(lows, bank);
@@ -122,6 +123,20 @@ __attribute__((target("avx2"))) void OrBandAvx2(const uint8_t* first, size_t n, 
       low = _mm256_or_si256(low, l);
       high = _mm256_or_si256(high, h);
     }
+  }
+};
+
+// A column of 32 pixels is OR-ed down the band in registers and stored once.
+__attribute__((target("avx2"))) void OrBandAvx2(const uint8_t* first, size_t n, int rows,
+                                                size_t row_stride, const BankBits& bits,
+                                                uint8_t* planes, size_t stride) {
+  const BankPlanes32 banks(bits);
+  uint8_t* out_low = planes;
+  uint8_t* out_high = planes + stride;
+  size_t x = 0;
+  for (; x + 32 <= n; x += 32) {
+    __m256i low, high;
+    banks.OrDown(first + x, row_stride, rows, low, high);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_low + x), low);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out_high + x), high);
   }
@@ -138,34 +153,12 @@ __attribute__((target("avx2"))) void OrBandAvx2(const uint8_t* first, size_t n, 
 }
 __attribute__((target("avx2"))) void Tiles8Avx2(const uint8_t* first, size_t width, size_t stride,
                                                 int rows, const BankBits& bits, uint64_t* tiles) {
-  alignas(32) uint8_t low_table[32], high_table[32];
-  for (int k = 0; k < 32; ++k) {
-    low_table[k] = k % 16 < 8 ? uint8_t(1u << (k % 16)) : 0;
-    high_table[k] = k % 16 >= 8 ? uint8_t(1u << (k % 16 - 8)) : 0;
-  }
-  const bool shared = bits.bit[0][0] == 0;
-  const __m256i lows = _mm256_load_si256(reinterpret_cast<const __m256i*>(low_table));
-  const __m256i highs = _mm256_load_si256(reinterpret_cast<const __m256i*>(high_table));
-  const __m256i nibble = _mm256_set1_epi8(0x0f);
+  const BankPlanes32 banks(bits);
   const __m256i byte = _mm256_set1_epi64x(0xff);
-  const __m256i zero = _mm256_setzero_si256();
   size_t x = 0;
   for (; x + 32 <= width; x += 32) {
-    __m256i low = zero, high = zero;
-    const uint8_t* at = first + x;
-    for (int y = 0; y < rows; ++y, at += stride) {
-      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-      const __m256i bank = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble);
-      __m256i l = _mm256_shuffle_epi8(lows, bank);
-      __m256i h = _mm256_shuffle_epi8(highs, bank);
-      if (shared) {
-        const __m256i is_zero = _mm256_cmpeq_epi8(_mm256_and_si256(v, nibble), zero);
-        l = _mm256_andnot_si256(is_zero, l);
-        h = _mm256_andnot_si256(is_zero, h);
-      }
-      low = _mm256_or_si256(low, l);
-      high = _mm256_or_si256(high, h);
-    }
+    __m256i low, high;
+    banks.OrDown(first + x, stride, rows, low, high);
     low = _mm256_or_si256(low, _mm256_srli_epi64(low, 32));
     high = _mm256_or_si256(high, _mm256_srli_epi64(high, 32));
     low = _mm256_or_si256(low, _mm256_srli_epi64(low, 16));
