@@ -17,7 +17,7 @@
 
 namespace hw::fuzzing {
 
-// A refusal names the file; what decodes holds 16, 32 or 256 opaque entries on the
+// A refusal names the file; what decodes holds 4, 16, 32 or 256 opaque entries on the
 // format's levels, black past them, and is written back byte for byte when every
 // unused bit was clear (vga6 always).
 inline FormatCheck CheckConsoleInput(std::span<const uint8_t> data, PaletteFormat format,
@@ -34,7 +34,9 @@ inline FormatCheck CheckConsoleInput(std::span<const uint8_t> data, PaletteForma
     return out;
   }
   out.decoded = true;
-  if (pal->count != 16 && pal->count != 32 && pal->count != 256) return fail("count");
+  if (pal->count != 4 && pal->count != 16 && pal->count != 32 && pal->count != 256) {
+    return fail("count");
+  }
   if (pal->format != format || pal->names) return fail("format or names");
   const ColourTarget depth = ConsoleFormatTarget(format);
   for (size_t k = 0; k < 256; ++k) {
@@ -43,7 +45,8 @@ inline FormatCheck CheckConsoleInput(std::span<const uint8_t> data, PaletteForma
     if (static_cast<int>(k) >= pal->count && !(e == BoardEntry{})) return fail("past the count");
     if (!OnTarget(depth, e.rgb)) return fail("a colour off the format's levels");
   }
-  const auto written = EncodePaletteFile(pal->entries, format, nullptr, pal->count);
+  const auto written =
+      EncodePaletteEntries(std::span(pal->entries).first(static_cast<size_t>(pal->count)), format);
   auto back = DecodePaletteFileAs(format, written, name);
   if (!back || back->entries != pal->entries) return fail("does not read back as written");
   const uint16_t unused = format == PaletteFormat::Bgr15 ? 0x8000
