@@ -187,15 +187,7 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
 
 Result<std::vector<uint8_t>> EncodeGif(int width, int height, std::span<const uint8_t> pixels,
                                        const BoardEntries& entries) {
-  if (width < 1 || height < 1 || width > kMaxGifSide || height > kMaxGifSide) {
-    return Error{"cannot write a GIF picture of " + std::to_string(width) + " x " +
-                 std::to_string(height) + " pixels"};
-  }
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (pixels.size() != count) {
-    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
-                 " bytes, the picture needs " + std::to_string(count)};
-  }
+  if (Status fits = CheckPicture(width, height, pixels, kMaxGifSide); !fits) return fits.error();
   const int length = UsedPaletteLength(pixels, entries);
   int bits = 1;
   while ((1 << bits) < length) ++bits;
@@ -210,7 +202,7 @@ Result<std::vector<uint8_t>> EncodeGif(int width, int height, std::span<const ui
 
   std::vector<uint8_t> out;
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
-  out.reserve(count / 2 + 1024);
+  out.reserve(pixels.size() / 2 + 1024);
   int error = 0;
   std::unique_ptr<GifFileType, EncoderClose> gif(EGifOpen(&out, WriteOutput, &error));
   if (!gif) return Error{GifError("cannot start the GIF encoder", error)};

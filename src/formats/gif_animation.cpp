@@ -69,15 +69,7 @@ void PutLe16(std::vector<uint8_t>& out, int v) {
 Status SaveGifColourAnimation(const std::string& path, int width, int height,
                               std::span<const uint8_t> pixels, const BoardEntries& entries,
                               std::span<const GifColourFrame> frames) {
-  if (width < 1 || height < 1 || width > kMaxGifSide || height > kMaxGifSide) {
-    return Error{"cannot write a GIF picture of " + std::to_string(width) + " x " +
-                 std::to_string(height) + " pixels"};
-  }
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (pixels.size() != count) {
-    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
-                 " bytes, the picture needs " + std::to_string(count)};
-  }
+  if (Status fits = CheckPicture(width, height, pixels, kMaxGifSide); !fits) return fits.error();
   if (frames.empty()) return Error{"an animation needs at least one frame"};
   for (const GifColourFrame& f : frames) {
     if (f.hundredths < 1 || f.hundredths > 0xFFFF) {
