@@ -37,43 +37,55 @@ constexpr const char* kRleEndsEarly = "the run-length data ends early";
 
 // Decodes run-length data into the picture's rows; row r of the data is picture row
 // row_of(r). Runs past a row's end are cut; a move past the last row ends the data.
+// The column saturates at the width: nothing past it is drawn, and a long file of
+// runs cannot overflow it.
 template <typename RowOf>
 Status DecodeRle(std::span<const uint8_t> data, int bits, int width, int height, RowOf row_of,
                  std::vector<uint8_t>& pixels) {
   size_t at = 0;
   int x = 0, r = 0;
-  auto put = [&](uint8_t v) {
-    if (x < width && r < height) pixels[static_cast<size_t>(row_of(r)) * width + x] = v;
-    ++x;
-  };
+  const auto row = [&] { return pixels.data() + static_cast<size_t>(row_of(r)) * width; };
+  uint8_t* line = row();  // row r, while r < height
   while (r < height) {
     if (data.size() - at < 2) return Error{kRleEndsEarly};
     const uint8_t n = data[at], v = data[at + 1];
     at += 2;
     if (n > 0) {
-      const int run = std::min<int>(n, std::max(0, width - x));
-      for (int i = 0; i < run; ++i) put(bits == 8 ? v : (i & 1 ? v & 15 : v >> 4));
-      x += n - run;
+      const int run = std::min<int>(n, width - x);
+      uint8_t* out = line + x;
+      if (bits == 8) {
+        // Photographs hold mostly runs of one or two: a call would cost more.
+        for (int i = 0; i < run; ++i) out[i] = v;
+      } else {
+        for (int i = 0; i < run; ++i) out[i] = i & 1 ? v & 15 : v >> 4;
+      }
+      x += run;
       continue;
     }
     if (v == 0) {  // end of the row
       x = 0;
-      ++r;
+      if (++r < height) line = row();
     } else if (v == 1) {  // end of the picture
       return Ok{};
     } else if (v == 2) {  // move right and down
       if (data.size() - at < 2) return Error{kRleEndsEarly};
-      x += data[at];
+      x = std::min(width, x + data[at]);
       r += data[at + 1];
       at += 2;
+      if (r < height) line = row();
     } else {  // v literal pixels, padded to a whole number of 16-bit words
       const size_t bytes = bits == 8 ? v : (v + 1u) / 2;
       const size_t padded = bytes + (bytes & 1);
       if (data.size() - at < padded) return Error{kRleEndsEarly};
-      for (int i = 0; i < v && x < width; ++i) {
-        const uint8_t b = data[at + (bits == 8 ? i : i / 2)];
-        put(bits == 8 ? b : (i & 1 ? b & 15 : b >> 4));
+      const int count = std::min<int>(v, width - x);
+      uint8_t* out = line + x;
+      const uint8_t* in = data.data() + at;
+      if (bits == 8) {
+        std::memcpy(out, in, static_cast<size_t>(count));
+      } else {
+        for (int i = 0; i < count; ++i) out[i] = i & 1 ? in[i / 2] & 15 : in[i / 2] >> 4;
       }
+      x += count;
       at += padded;
     }
   }
@@ -174,17 +186,37 @@ Result<BmpLayout> ReadBmpLayout(std::span<const uint8_t> head, uint64_t file_siz
   return layout;
 }
 
-void UnpackBmpRow(const BmpLayout& layout, const uint8_t* stored, uint8_t* row) {
-  const int w = layout.width, bits = layout.bits_per_pixel;
-  if (bits == 8) {
-    std::memcpy(row, stored, static_cast<size_t>(w));
-    return;
+namespace {
+
+// Splits each stored byte into its 8 / kBits pixels, the high bits first. The
+// inner loop has a fixed count, so the compiler unrolls and vectorises it.
+template <int kBits>
+void UnpackPackedRow(const uint8_t* stored, uint8_t* row, int width) {
+  constexpr int kPerByte = 8 / kBits;
+  constexpr unsigned kMask = (1u << kBits) - 1;
+  const int whole = width / kPerByte;
+  for (int i = 0; i < whole; ++i) {
+    const unsigned b = stored[i];
+    for (int k = 0; k < kPerByte; ++k) {
+      row[i * kPerByte + k] = static_cast<uint8_t>((b >> (8 - kBits * (k + 1))) & kMask);
+    }
   }
-  const int per_byte = 8 / bits;
-  const unsigned mask = (1u << bits) - 1;
-  for (int x = 0; x < w; ++x) {
-    const int shift = 8 - bits * (x % per_byte + 1);
-    row[x] = static_cast<uint8_t>((stored[x / per_byte] >> shift) & mask);
+  for (int k = 0; k < width - whole * kPerByte; ++k) {
+    row[whole * kPerByte + k] =
+        static_cast<uint8_t>((stored[whole] >> (8 - kBits * (k + 1))) & kMask);
+  }
+}
+
+}  // namespace
+
+void UnpackBmpRow(const BmpLayout& layout, const uint8_t* stored, uint8_t* row) {
+  switch (layout.bits_per_pixel) {
+    case 1:
+      return UnpackPackedRow<1>(stored, row, layout.width);
+    case 4:
+      return UnpackPackedRow<4>(stored, row, layout.width);
+    default:
+      std::memcpy(row, stored, static_cast<size_t>(layout.width));
   }
 }
 

@@ -265,6 +265,10 @@ TEST(GifBmp, RunLengthBmpAndHostileFiles) {
   EXPECT_EQ(pic->pixels, (Bytes{0, 3, 15, 0, 0, 0,      // moved one right and one row up
                                 0, 0, 0, 0, 0, 0,       // skipped: index 0
                                 1, 2, 1, 2, 10, 11}));  // the first row is the bottom one
+  // A run and a literal past the row's end are cut there; a move past it draws nothing more.
+  pic = DecodeBmp(Bmp4(3, 2, 2, {5, 0x12, 0, 0, 0, 4, 0x34, 0x56, 0, 2, 200, 0, 2, 0x77, 0, 1}));
+  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  EXPECT_EQ(pic->pixels, (Bytes{3, 4, 5, 1, 2, 1}));
   // Cut anywhere before its end, a file is refused whole.
   const Bytes gif = *EncodeGif(9, 4, Bytes(36, 3), Opaque(DistinctPalette()));
   for (size_t n = 0; n + 1 < gif.size(); ++n) {
