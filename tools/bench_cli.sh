@@ -2,14 +2,11 @@
 # Whole-process `huewright-cli indices FILE > /dev/null` against Pillow's in-process
 # Image.open(FILE).load() on the same 4096 x 4096 pictures, one per content class
 # (photo, cartoon, random, worst from bench_pcx, and flat: one index), each as PCX
-# and converted by huewright-cli to GIF and BMP.
+# and converted by huewright-cli to GIF and BMP, and two of them as 4-bit and
+# run-length BMPs written by ImageMagick.
 # Runs are interleaved (ours, then Pillow's, class after class) and each side
 # reports the median wall time of --runs runs; the ratio is Pillow / ours, so
 # above 1 means the CLI as a whole process is faster than Pillow's decode alone.
-#
-# With --static-runtime a second build (folder BUILD-static) links libstdc++ and libgcc
-# statically, through cache options alone, and is timed as a third column: for a
-# small picture much of the process's time is the dynamic loader's.
 #
 # With --edit it runs bench_cli (Google Benchmark) instead: on one 8192 x 8192 PCX,
 # `edit` with one step against `rewrite` of the same file and `stats` against
@@ -17,13 +14,11 @@
 # `convert` of that PNG to GIF, and on a 4096 x 4096 ILBM of 8 planes `indices`
 # against netpbm's `ilbmtoppm`, whole processes run back to back in every
 # iteration; the ratio column is command / reference.
-# usage: tools/bench_cli.sh [--static-runtime | --edit] [build-dir] [runs]
+# usage: tools/bench_cli.sh [--edit] [build-dir] [runs]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
-static=0
 edit=0
-if [ "${1:-}" = --static-runtime ]; then static=1; shift; fi
 if [ "${1:-}" = --edit ]; then edit=1; shift; fi
 build=${1:-$root/build-cli-bench}
 runs=${2:-21}
@@ -40,32 +35,36 @@ if [ $edit = 1 ]; then
   exec "$build/bench_cli" --cli="$build/huewright-cli" --runs="${2:-9}" \
     --benchmark_counters_tabular=true
 fi
-static_cli=""
-if [ $static = 1 ]; then
-  build_cli "$build-static" "-DCMAKE_EXE_LINKER_FLAGS=-static-libstdc++ -static-libgcc"
-  static_cli="$build-static/huewright-cli"
-fi
 pictures=$(mktemp -d)
 trap 'rm -rf "$pictures"' EXIT
 "$build/bench_pcx" --write_pictures="$pictures" >/dev/null
-/usr/bin/python3 - "$build/huewright-cli" "$pictures" "$runs" $static_cli <<'PY'
+/usr/bin/python3 - "$build/huewright-cli" "$pictures" "$runs" <<'PY'
 import os, statistics, subprocess, sys, time
 from PIL import Image
 
 cli, folder, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
-static_cli = sys.argv[4] if len(sys.argv) > 4 else None
 Image.new("P", (4096, 4096), 7).save(os.path.join(folder, "flat.pcx"))
 classes = ["photo", "cartoon", "random", "worst", "flat"]
 for c in classes:
     for ext in ("gif", "bmp"):
         subprocess.run([cli, "convert", os.path.join(folder, c + ".pcx"),
                         os.path.join(folder, c + "." + ext)], check=True)
-kinds = [c + "." + ext for ext in ("pcx", "gif", "bmp") for c in classes]
+# BMPs of the other kinds, written by ImageMagick: 4 bits a pixel (16 colours) and
+# 8-bit run-length. Pillow maps an uncompressed 8-bit BMP rather than decoding it,
+# so its load() reads no pixel there; these kinds it decodes.
+others = []
+for c in ("photo", "cartoon"):
+    bmp = os.path.join(folder, c + ".bmp")
+    for kind, options in (("4bit", ["-colors", "16", "-compress", "None"]),
+                          ("rle8", ["-compress", "RLE"])):
+        subprocess.run(["convert", bmp, *options, f"BMP3:{folder}/{c}-{kind}.bmp"], check=True)
+        others.append(f"{c}-{kind}.bmp")
+kinds = [c + "." + ext for ext in ("pcx", "gif", "bmp") for c in classes] + others
 files = {k: os.path.join(folder, k) for k in kinds}
 
-def ours(path, program=cli):
+def ours(path):
     t0 = time.perf_counter()
-    subprocess.run([program, "indices", path], stdout=subprocess.DEVNULL, check=True)
+    subprocess.run([cli, "indices", path], stdout=subprocess.DEVNULL, check=True)
     return time.perf_counter() - t0
 
 def pillow(path):
@@ -76,22 +75,16 @@ def pillow(path):
 for k in kinds:  # both agree on the pixels, and the page cache holds the files
     out = subprocess.run([cli, "indices", files[k]], capture_output=True, check=True).stdout
     assert out == Image.open(files[k]).tobytes(), k
-times = {(k, side): [] for k in kinds for side in ("ours", "pillow", "static")}
+times = {(k, side): [] for k in kinds for side in ("ours", "pillow")}
 for _ in range(runs):
     for k in kinds:
         times[(k, "ours")].append(ours(files[k]))
         times[(k, "pillow")].append(pillow(files[k]))
-        if static_cli:
-            times[(k, "static")].append(ours(files[k], static_cli))
 med = lambda k, side: statistics.median(times[(k, side)]) * 1e3
 print(f"4096 x 4096, median of {runs} interleaved runs (wall time, ms)")
-head = f"{'picture':12} {'file MB':>8} {'cli':>8} {'Pillow':>8} {'Pillow/cli':>11}"
-print(head + (f" {'static cli':>11} {'Pillow/static':>14}" if static_cli else ""))
+head = f"{'picture':16} {'file MB':>8} {'cli':>8} {'Pillow':>8} {'Pillow/cli':>11}"
+print(head)
 for k in kinds:
     a, b = med(k, "ours"), med(k, "pillow")
-    line = f"{k:12} {os.path.getsize(files[k]) / 1e6:8.1f} {a:8.1f} {b:8.1f} {b / a:11.2f}"
-    if static_cli:
-        c = med(k, "static")
-        line += f" {c:11.1f} {b / c:14.2f}"
-    print(line)
+    print(f"{k:16} {os.path.getsize(files[k]) / 1e6:8.1f} {a:8.1f} {b:8.1f} {b / a:11.2f}")
 PY
