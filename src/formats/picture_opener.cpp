@@ -37,7 +37,10 @@ const char* KindName(PictureFormat format) {
 // when opened, up to the bound the file layer puts on whole-file reads.
 constexpr uint64_t kMaxPngFileBytes = uint64_t{1} << 31;
 
-Result<std::vector<uint8_t>> ReadWhole(FileReader& file, const std::string& path) {
+// The read writes every byte kept, so the buffer is not filled first.
+using FileBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
+
+Result<FileBytes> ReadWhole(FileReader& file, const std::string& path) {
   const uint64_t size = file.size();
   if (size > kMaxPngFileBytes) {
     return Error{"cannot load " + Named(path) + ": file is too large (" + std::to_string(size) +
@@ -46,7 +49,7 @@ Result<std::vector<uint8_t>> ReadWhole(FileReader& file, const std::string& path
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
   // Advised before the first touch: filling fresh memory a 4 KiB page at a time
   // costs more than reading the file.
-  std::vector<uint8_t> bytes;
+  FileBytes bytes;
   bytes.reserve(static_cast<size_t>(size));
   AdviseHugePages(bytes.data(), bytes.capacity());
   bytes.resize(static_cast<size_t>(size));
