@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <iterator>
 
 #include "formats/palette_format.h"
 
@@ -267,7 +268,7 @@ Result<PaletteFile> DecodeHexLines(std::span<const uint8_t> bytes, std::string_v
     }
     if (out.count == kMaxEntries) return FailAt(file, lines.number(), "more than 256 colours");
     uint8_t values[4] = {};
-    for (size_t i = 0; i < form.bytes; ++i) {
+    for (size_t i = 0; i < std::min(form.bytes, std::size(values)); ++i) {
       values[i] = static_cast<uint8_t>(HexDigit(digits[2 * i]) * 16 + HexDigit(digits[2 * i + 1]));
     }
     out.entries[static_cast<size_t>(out.count++)] = form.entry(values);

@@ -395,7 +395,9 @@ TEST_F(Cli, TilesListTheBanksABruteForcePassFinds) {
     if (c.shared) args.push_back("--shared-zero");
     const Outcome r = Cmd(args);
     EXPECT_EQ(std::tuple(r.code, Text(r.out), r.err), std::tuple(0, expected, "")) << c.w;
-    if (c.tw * c.th > 1) EXPECT_GT(mixed, 0);  // a single pixel is one bank
+    if (c.tw * c.th > 1) {
+      EXPECT_GT(mixed, 0);  // a single pixel is one bank
+    }
   }
 }
 

@@ -348,7 +348,9 @@ TEST(PngCycles, ForeignAndBrokenChunksAreReadOrLeftAside) {
   Bytes bad_crc = with_chunk(CrngPayload(two));
   bad_crc[bad_crc.size() - 13] ^= 1;  // the crNg's CRC, just before IEND
   auto r = DecodeIndexedPng(bad_crc);
-  if (r.ok()) EXPECT_TRUE(r->cycles.empty());
+  if (r.ok()) {
+    EXPECT_TRUE(r->cycles.empty());
+  }
 }
 
 }  // namespace

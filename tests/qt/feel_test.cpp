@@ -82,7 +82,9 @@ TEST(PictureWindowPlan, FitsTheRoomBesideTheMainWindowAtEachScale) {
         return z.width() <= room.width() && z.height() <= room.height();
       };
       EXPECT_TRUE(fits(plan.zoom));
-      if (plan.zoom < 1) EXPECT_FALSE(fits(ZoomIn(plan.zoom)));  // the largest step
+      if (plan.zoom < 1) {
+        EXPECT_FALSE(fits(ZoomIn(plan.zoom)));  // the largest step
+      }
       EXPECT_EQ(plan.frame.size(), plan.client + QSize(4, 26));
       EXPECT_TRUE(screen.contains(plan.frame));
       EXPECT_FALSE(plan.frame.intersects(main));

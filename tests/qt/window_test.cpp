@@ -203,8 +203,9 @@ TEST_F(Window, CyclingPanelPlaysAndStopRestoresBoardAndPictureExactly) {
   // Ctrl+P belongs to Play alone.
   QAction* play = r.form.Action("actionPlayCycles");
   for (QAction* a : r.form.findChildren<QAction*>()) {
-    if (a != play)
+    if (a != play) {
       EXPECT_FALSE(a->shortcuts().contains(play->shortcut())) << a->objectName().toStdString();
+    }
   }
   EXPECT_EQ(play->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
 
