@@ -6,6 +6,7 @@
 
 #include "base/faults.h"
 #include "base/memory.h"
+#include "formats/picture_format.h"
 
 namespace hw {
 namespace {
@@ -252,14 +253,8 @@ Result<BmpPicture> DecodeBmp(std::span<const uint8_t> bytes) {
 
 Result<std::vector<uint8_t>> EncodeBmp(int width, int height, std::span<const uint8_t> pixels,
                                        const BoardEntries& entries) {
-  if (width < 1 || height < 1 || width > kMaxBmpSide || height > kMaxBmpSide) {
-    return Error{"cannot write a BMP picture of " + std::to_string(width) + " x " +
-                 std::to_string(height) + " pixels"};
-  }
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (pixels.size() != count) {
-    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
-                 " bytes, the picture needs " + std::to_string(count)};
+  if (Status fits = CheckPictureToWrite("a BMP", width, height, pixels, kMaxBmpSide); !fits) {
+    return fits.error();
   }
   const size_t stride = (static_cast<size_t>(width) + 3) / 4 * 4;
   const size_t offset = kFileHeaderBytes + 40 + 256 * 4;

@@ -12,6 +12,7 @@
 #include "formats/gif_encoder.h"
 #include "formats/gif_lzw.h"
 #include "formats/palette_extent.h"
+#include "formats/picture_format.h"
 
 namespace hw {
 
@@ -187,7 +188,8 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
 
 Result<std::vector<uint8_t>> EncodeGif(int width, int height, std::span<const uint8_t> pixels,
                                        const BoardEntries& entries) {
-  if (Status fits = CheckPicture(width, height, pixels, kMaxGifSide); !fits) return fits.error();
+  if (Status fits = CheckPictureToWrite("a GIF", width, height, pixels, kMaxGifSide); !fits)
+    return fits.error();
   const int length = UsedPaletteLength(pixels, entries);
   int bits = 1;
   while ((1 << bits) < length) ++bits;

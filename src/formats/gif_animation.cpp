@@ -12,6 +12,7 @@
 #include "formats/gif.h"
 #include "formats/gif_encoder.h"
 #include "formats/palette_extent.h"
+#include "formats/picture_format.h"
 
 namespace hw {
 
@@ -69,7 +70,8 @@ void PutLe16(std::vector<uint8_t>& out, int v) {
 Status SaveGifColourAnimation(const std::string& path, int width, int height,
                               std::span<const uint8_t> pixels, const BoardEntries& entries,
                               std::span<const GifColourFrame> frames) {
-  if (Status fits = CheckPicture(width, height, pixels, kMaxGifSide); !fits) return fits.error();
+  if (Status fits = CheckPictureToWrite("a GIF", width, height, pixels, kMaxGifSide); !fits)
+    return fits.error();
   if (frames.empty()) return Error{"an animation needs at least one frame"};
   for (const GifColourFrame& f : frames) {
     if (f.hundredths < 1 || f.hundredths > 0xFFFF) {

@@ -46,20 +46,6 @@ inline bool PutRows(GifFileType* gif, std::span<const uint8_t> pixels, int width
   return true;
 }
 
-// A picture a GIF can hold: sides 1..max_side and exactly width x height pixels.
-inline Status CheckPicture(int width, int height, std::span<const uint8_t> pixels, int max_side) {
-  if (width < 1 || height < 1 || width > max_side || height > max_side) {
-    return Error{"cannot write a GIF picture of " + std::to_string(width) + " x " +
-                 std::to_string(height) + " pixels"};
-  }
-  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (pixels.size() != count) {
-    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
-                 " bytes, the picture needs " + std::to_string(count)};
-  }
-  return Ok{};
-}
-
 // "what: giflib's words for code".
 inline std::string GifError(const std::string& what, int code) {
   const char* text = GifErrorString(code);

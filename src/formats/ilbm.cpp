@@ -7,6 +7,7 @@
 
 #include "base/faults.h"
 #include "base/memory.h"
+#include "formats/picture_format.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -415,15 +416,10 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
 
 Result<std::vector<uint8_t>> EncodeIlbm(int width, int height, std::span<const uint8_t> pixels,
                                         const BoardEntries& entries, const CycleRanges& cycles) {
-  if (width < 1 || height < 1 || width > kMaxIlbmSide || height > kMaxIlbmSide ||
-      uint64_t(width) * uint64_t(height) > kMaxIlbmPixels) {
-    return Error{"cannot write an ILBM picture of " + std::to_string(width) + " x " +
-                 std::to_string(height) + " pixels"};
-  }
-  const size_t count = size_t(width) * size_t(height);
-  if (pixels.size() != count) {
-    return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
-                 " bytes, the picture needs " + std::to_string(count)};
+  if (Status fits =
+          CheckPictureToWrite("an ILBM", width, height, pixels, kMaxIlbmSide, kMaxIlbmPixels);
+      !fits) {
+    return fits.error();
   }
   const auto clear =
       std::find_if(entries.begin(), entries.end(), [](const BoardEntry& e) { return e.A == 0; });
