@@ -503,6 +503,12 @@ def gif_corpus():
     files["refused-empty-screen.gif"] = gif(0, 0, [], fw=1, fh=1) if False else \
         b"GIF89a" + struct.pack("<HHBBB", 0, 0, 0, 0, 0) + b";"
     files["refused-not-gif.gif"] = b"GIF90a" + bytes(20)
+    # LZW code size 1 (clear 2, end 3): only the first code after a clear is 2 bits
+    # wide, the rest 3 bits until code 8 is due. Pixels 1 0 1 0 0 1 0 1 0 1 1 1.
+    narrow = bytes.fromhex("06f61207")
+    files["valid-code-size-1.gif"] = b"GIF89a" + struct.pack("<HHBBB", 12, 1, 0x80, 0, 0) + \
+        bytes([0, 0, 0, 255, 255, 255]) + b"," + struct.pack("<HHHHB", 0, 0, 12, 1, 0) + \
+        bytes([1, len(narrow)]) + narrow + b"\0;"
     return files
 
 

@@ -115,6 +115,12 @@ Status DecodeGifLzw(std::span<const uint8_t> blocks, int min_code_size, std::spa
         ++width;
         mask = (1u << width) - 1;
       }
+    } else if (prev_length == 0 && first_free == (1u << width)) {
+      // Code size 1: the first free code, 4, already needs 3 bits. The encoder
+      // widens its codes once it has taken that code, right after the first code
+      // after a clear, so every code after that one is read 3 bits wide.
+      ++width;
+      mask = (1u << width) - 1;
     }
     prev_start = pos;
     prev_length = len;

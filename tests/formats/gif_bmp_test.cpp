@@ -183,6 +183,14 @@ TEST(GifLzw, DecodesTheTableAsItGrowsAndRefusesWhatItLacks) {
   EXPECT_HAS(Why(DecodeGifLzw(PackCodes({{4, 3}, {6, 3}}), 2, px)), "not in the table");
   EXPECT_FALSE(DecodeGifLzw(stream, 9, px).ok());
 
+  // Code size 1: clear 2, end 3; only the first code after a clear is 2 bits wide,
+  // then 3 bits up to code 7 and 4 bits from 8, as giflib reads such a stream.
+  const auto narrow =
+      PackCodes({{2, 2}, {1, 2}, {0, 3}, {4, 3}, {5, 3}, {7, 3}, {2, 4}, {1, 2}, {4, 3}, {3, 3}});
+  Bytes bits(12);
+  ASSERT_TRUE(DecodeGifLzw(narrow, 1, bits).ok());
+  EXPECT_EQ(bits, (Bytes{1, 0, 1, 0, 0, 1, 0, 1, 0, 1, 1, 1}));
+
   // A full table is kept without a clear: codes stay 12 bits wide and mean what
   // they meant. Literals 1 2 1 2 ... define 1 2, 2 1, ...: code 4095 is 2 1.
   std::vector<std::pair<uint32_t, int>> full = {{4, 3}};
