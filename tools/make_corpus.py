@@ -400,8 +400,11 @@ def palette_corpus():
         "<I", len(data)) + data
     files["valid-riff.pal"] = b"RIFF" + struct.pack("<I", len(body)) + body
     files["valid-riff-named.act"] = files["valid-riff.pal"]
-    files["valid-pcx-palette.pcx"] = bytes(range(256)) * 4
-    files["valid-any-file-900.bin"] = bytes((i * 11) % 256 for i in range(900))
+    files["valid-pcx-palette.pcx"] = picture(
+        header(xmax=15, ymax=15, colormap=bytes(48)),
+        encode_rows([range(16 * y, 16 * y + 16) for y in range(16)], 16),
+        pal=bytes((i * 7 + 3) & 0xFF for i in range(768)))
+    files["refused-any-file-900.bin"] = bytes((i * 11) % 256 for i in range(900))
     files["refused-gpl-missing-number.gpl"] = b"GIMP Palette\n1 2\n"
     files["refused-gpl-out-of-range.gpl"] = b"GIMP Palette\n1 2 256\n"
     files["refused-jasc-count-mismatch.pal"] = b"JASC-PAL\n0100\n4\n1 2 3\n"
