@@ -10,7 +10,9 @@ const char* const kUsage =
     "usage: huewright-cli info FILE | indices FILE | palette FILE | stats FILE | "
     "rewrite IN OUT|- | convert [--palette-strip | --format F] IN OUT | cycle-gif IN OUT | "
     "edit IN OUT [STEP...] [--script F] [--map F] [--palette-out F] | "
-    "tiles IN [--tile WxH] [--bank 16|4] [--shared-zero]";
+    "tiles IN [--tile WxH] [--bank 16|4] [--shared-zero]; "
+    "any command takes --max-pixels N (the largest picture read, 268435456 unless "
+    "HUEWRIGHT_MAX_PIXELS says otherwise)";
 
 std::string OneLine(std::string_view text) {
   std::string out;

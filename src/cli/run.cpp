@@ -1,6 +1,7 @@
 #include "cli/run.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "cli/cycle_gif_command.h"
@@ -9,11 +10,41 @@
 #include "cli/picture_commands.h"
 #include "cli/tile_command.h"
 #include "formats/palette_console.h"
+#include "formats/pixel_limit.h"
 
 namespace hw::cli {
 
-int Run(const std::vector<std::string>& args) {
-  if (args.empty()) return UsageError("no command given");
+namespace {
+
+// Takes "--max-pixels N" out of the arguments after the command and sets the
+// picture size limit from it or from HUEWRIGHT_MAX_PIXELS; a usage error's exit
+// code, or 0.
+int TakePixelLimit(std::vector<std::string>& args) {
+  std::optional<std::string> option;
+  for (size_t i = 1; i < args.size();) {
+    if (args[i] != "--max-pixels") {
+      ++i;
+      continue;
+    }
+    if (i + 1 == args.size()) return UsageError("--max-pixels needs a number of pixels");
+    if (option) return UsageError("--max-pixels is given twice");
+    option = args[i + 1];
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i),
+               args.begin() + static_cast<std::ptrdiff_t>(i + 2));
+  }
+  const PixelLimitChoice choice = ChoosePixelLimit(option, std::getenv("HUEWRIGHT_MAX_PIXELS"));
+  if (!choice.usage_error.empty()) return UsageError(choice.usage_error);
+  if (!choice.warning.empty()) PrintLine(OneLine(choice.warning));
+  SetPixelLimit(choice.limit);
+  return 0;
+}
+
+}  // namespace
+
+int Run(const std::vector<std::string>& given) {
+  if (given.empty()) return UsageError("no command given");
+  std::vector<std::string> args = given;
+  if (const int code = TakePixelLimit(args)) return code;
   const std::string& command = args[0];
   if (command == "-h" || command == "--help" || command == "help") {
     std::printf("%s\n", kUsage);

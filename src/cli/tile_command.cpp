@@ -1,7 +1,10 @@
 #include "cli/tile_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <span>
+#include <string>
 
 #include "cli/output.h"
 #include "formats/picture_opener.h"
@@ -24,28 +27,80 @@ std::optional<std::pair<int, int>> ParseTileSize(const std::string& text) {
   return std::pair{w, h};
 }
 
-std::string TilesJson(const TileBanks& banks, const TileCheckOptions& o) {
-  std::string json = "{\"tile\": [" + std::to_string(o.tile_width) + ", " +
-                     std::to_string(o.tile_height) + "], \"bank\": " + std::to_string(o.bank_size) +
-                     ", \"mixed\": " + std::to_string(banks.mixed) + ", \"tiles\": [";
-  for (int r = 0; r < banks.rows; ++r) {
-    for (int c = 0; c < banks.columns; ++c) {
-      const uint64_t used =
-          banks.banks[static_cast<size_t>(r) * static_cast<size_t>(banks.columns) +
-                      static_cast<size_t>(c)];
-      json += (r == 0 && c == 0 ? "\n  " : ",\n  ");
-      json += "{\"x\": " + std::to_string(c) + ", \"y\": " + std::to_string(r) + ", \"banks\": [";
-      bool first = true;
-      for (int b = 0; b < 64; ++b) {
-        if (((used >> b) & 1) == 0) continue;
-        json += (first ? "" : ", ") + std::to_string(b);
-        first = false;
-      }
-      json += "]}";
-    }
+// The tiles are checked a run of tile rows at a time, of at most kChunkTiles
+// tiles (or one row of tiles, when a row has more), so that what is held besides
+// the picture is bounded however many tiles there are: once to count the mixed
+// tiles (which the JSON gives first), once more while the list is written.
+constexpr int64_t kChunkTiles = int64_t{1} << 17;
+
+template <typename Chunk>
+void ForEachChunk(std::span<const uint8_t> pixels, int width, int height, const TileCheckOptions& o,
+                  const Chunk& chunk) {
+  const int64_t columns = (int64_t{width} + o.tile_width - 1) / o.tile_width;
+  const int64_t tile_rows = std::max<int64_t>(1, kChunkTiles / std::max<int64_t>(columns, 1));
+  const int64_t step = tile_rows * o.tile_height;
+  const size_t row = static_cast<size_t>(width);
+  for (int64_t y = 0; y < height; y += step) {
+    const int64_t rows = std::min<int64_t>(step, height - y);
+    const TileBanks banks =
+        CheckTiles(pixels.subspan(static_cast<size_t>(y) * row, static_cast<size_t>(rows) * row),
+                   width, static_cast<int>(rows), o);
+    chunk(static_cast<int>(y / o.tile_height), banks);
   }
-  json += "\n]}\n";
-  return json;
+}
+
+// Standard output in pieces of about kPiece bytes; false once a write failed.
+class Output {
+ public:
+  static constexpr size_t kPiece = size_t{64} << 10;
+  Output() { text_.reserve(kPiece + 256); }
+  void Add(const std::string& more) {
+    text_ += more;
+    if (text_.size() >= kPiece) Flush();
+  }
+  bool Flush() {
+    if (ok_ && !text_.empty() && std::fwrite(text_.data(), 1, text_.size(), stdout) != text_.size())
+      ok_ = false;
+    text_.clear();
+    return ok_;
+  }
+  bool Finish() { return Flush() && std::fflush(stdout) == 0 && ok_; }
+
+ private:
+  std::string text_;
+  bool ok_ = true;
+};
+
+bool WriteTilesJson(std::span<const uint8_t> pixels, int width, int height,
+                    const TileCheckOptions& o) {
+  int64_t mixed = 0;
+  ForEachChunk(pixels, width, height, o,
+               [&](int, const TileBanks& banks) { mixed += banks.mixed; });
+  Output out;
+  out.Add("{\"tile\": [" + std::to_string(o.tile_width) + ", " + std::to_string(o.tile_height) +
+          "], \"bank\": " + std::to_string(o.bank_size) + ", \"mixed\": " + std::to_string(mixed) +
+          ", \"tiles\": [");
+  std::string tile;
+  ForEachChunk(pixels, width, height, o, [&](int first_row, const TileBanks& banks) {
+    size_t at = 0;
+    for (int r = first_row; r < first_row + banks.rows; ++r) {
+      for (int c = 0; c < banks.columns; ++c) {
+        const uint64_t used = banks.banks[at++];
+        tile = (r == 0 && c == 0 ? "\n  " : ",\n  ");
+        tile += "{\"x\": " + std::to_string(c) + ", \"y\": " + std::to_string(r) + ", \"banks\": [";
+        bool first = true;
+        for (int b = 0; b < 64; ++b) {
+          if (((used >> b) & 1) == 0) continue;
+          tile += (first ? "" : ", ") + std::to_string(b);
+          first = false;
+        }
+        tile += "]}";
+        out.Add(tile);
+      }
+    }
+  });
+  out.Add("\n]}\n");
+  return out.Finish();
 }
 
 }  // namespace
@@ -87,9 +142,7 @@ int Tiles(const std::vector<std::string>& args) {
   if (!opened) return Fail(*in, opened.error().message);
   auto picture = opened->TakeWhole();
   if (!picture) return Fail(*in, picture.error().message);
-  const TileBanks banks = CheckTiles(picture->pixels, picture->width, picture->height, options);
-  const std::string json = TilesJson(banks, options);
-  if (std::fwrite(json.data(), 1, json.size(), stdout) != json.size() || std::fflush(stdout) != 0) {
+  if (!WriteTilesJson(picture->pixels, picture->width, picture->height, options)) {
     return Fail("stdout", "write failed");
   }
   return 0;

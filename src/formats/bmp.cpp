@@ -7,6 +7,7 @@
 #include "base/faults.h"
 #include "base/memory.h"
 #include "formats/picture_format.h"
+#include "formats/pixel_limit.h"
 
 namespace hw {
 namespace {
@@ -170,6 +171,8 @@ Result<BmpLayout> ReadBmpLayout(std::span<const uint8_t> head, uint64_t file_siz
     return Error{"a BMP picture of " + std::to_string(width) + " x " + std::to_string(height) +
                  " pixels is too large for its run-length data"};
   }
+  // Only a picture the file can hold is worth the advice to allow more.
+  if (Status within = CheckPixelLimit(width, height); !within) return within.error();
 
   BmpLayout layout;
   layout.width = static_cast<int>(width);

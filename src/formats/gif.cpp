@@ -13,6 +13,7 @@
 #include "formats/gif_lzw.h"
 #include "formats/palette_extent.h"
 #include "formats/picture_format.h"
+#include "formats/pixel_limit.h"
 
 namespace hw {
 
@@ -81,6 +82,8 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
     return Error{"the GIF's screen of " + std::to_string(width) + " x " + std::to_string(height) +
                  " pixels is too large for the file's image data"};
   }
+  // Only a screen the file can fill is worth the advice to allow more.
+  if (Status within = CheckPixelLimit(width, height); !within) return within.error();
 
   int transparent = -1;
   for (;;) {
@@ -126,6 +129,7 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
     return Error{"the GIF's first frame of " + std::to_string(frame.Width) + " x " +
                  std::to_string(frame.Height) + " pixels is too large for the file's image data"};
   }
+  if (Status within = CheckPixelLimit(frame.Width, frame.Height); !within) return within.error();
 
   GifPicture pic;
   pic.width = width;

@@ -8,6 +8,7 @@
 #include "base/faults.h"
 #include "base/memory.h"
 #include "formats/picture_format.h"
+#include "formats/pixel_limit.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -360,6 +361,8 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
                    " bytes"};
     }
   }
+  // Only a picture the file can hold is worth the advice to allow more.
+  if (Status within = CheckPixelLimit(width, height); !within) return within.error();
 
   IlbmPicture pic;
   pic.width = width;

@@ -9,6 +9,7 @@
 #include "base/faults.h"
 #include "base/memory.h"
 #include "formats/pcx_runs.h"
+#include "formats/pixel_limit.h"
 
 namespace hw {
 namespace {
@@ -266,6 +267,7 @@ Result<PixelLayout> CheckPixelLayout(const PcxHeader& h, uint64_t file_size) {
     // Uncompressed rows, as the writer stores them for Encoding 0. Reading them as
     // run-length data would turn every index of 192 or more into a run marker.
     if (needed > data) return Error{kEndsEarly};
+    if (Status within = CheckPixelLimit(w, ht); !within) return within.error();
     return layout;
   }
   // Each encoded pair yields at most 63 bytes; refuse before allocating anything.
@@ -274,6 +276,8 @@ Result<PixelLayout> CheckPixelLayout(const PcxHeader& h, uint64_t file_size) {
     return Error{"picture size " + std::to_string(w) + " x " + std::to_string(ht) +
                  " is too large for the file's pixel data (pixel data ends early)"};
   }
+  // Only a picture the file can hold is worth the advice to allow more.
+  if (Status within = CheckPixelLimit(w, ht); !within) return within.error();
   return layout;
 }
 

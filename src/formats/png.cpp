@@ -13,6 +13,7 @@
 
 #include "formats/cycle_chunk.h"
 #include "formats/palette_extent.h"
+#include "formats/pixel_limit.h"
 
 namespace hw {
 namespace {
@@ -158,6 +159,7 @@ Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
                  " pixels is too large (at most " + std::to_string(kMaxPngSide) + " x " +
                  std::to_string(kMaxPngSide) + ")"};
   }
+  if (Status within = CheckPixelLimit(w, h); !within) return within.error();
 
   OpenedPng png;
   png.ctx.reset(spng_ctx_new(0));

@@ -182,9 +182,11 @@ TEST_F(Cli, RewriteKeepsPictureHeaderAndPaletteAndWritesToStandardOutput) {
 
 TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
   const std::string f = Put("p.pcx", s_.file);
-  for (const char* line : {"", "info", "info F F", "palette F x", "rewrite F", "convert F",
-                           "convert F -", "convert F F.tga", "INFO F", "tiles", "tiles F --bank 8",
-                           "tiles F --tile 8x0", "tiles F F"}) {
+  for (const char* line :
+       {"", "info", "info F F", "palette F x", "rewrite F", "convert F", "convert F -",
+        "convert F F.tga", "INFO F", "tiles", "tiles F --bank 8", "tiles F --tile 8x0", "tiles F F",
+        "info F --max-pixels", "info --max-pixels 0 F", "info F --max-pixels 4294967296",
+        "indices --max-pixels 1e6 F", "info --max-pixels 5 F --max-pixels 5"}) {
     std::vector<std::string> args;
     std::istringstream words(line);
     for (std::string w; words >> w;) args.push_back(w == "F" ? f : w == "F.tga" ? f + ".tga" : w);
@@ -285,9 +287,83 @@ TEST_F(Cli, MemoryIsBoundedAndRunningOutGivesOneLine) {
   long injected = 0;
   for (const auto& [command, in, message] : cases) {
     const std::string fail = "HW_TEST_FAIL_ALLOCATIONS_AFTER=" + std::to_string(injected++ / 2);
-    const Outcome r = Cmd({command, in, out}, kSanitized ? fail + " " : "ulimit -v 262144; ");
+    // The large picture is allowed here: it is its memory that runs out.
+    std::vector<std::string> args{command, in, out};
+    if (in == big) args.insert(args.end(), {"--max-pixels", "1024000000"});
+    const Outcome r = Cmd(args, kSanitized ? fail + " " : "ulimit -v 262144; ");
     EXPECT_EQ(std::tuple(r.code, r.err, ReadBytes(out)),
               std::tuple(1, "huewright-cli: " + message + "\n", s_.file));
+  }
+}
+
+// A GIF of 100 KB whose logical screen is 32767 x 32767 (1 GB of pixels) with one
+// 1 x 1 frame, padded by a comment.
+Bytes HugeScreenGif() {
+  Bytes g = {'G', 'I', 'F', '8', '9', 'a', 0xFF, 0x7F, 0xFF, 0x7F, 0x80, 0, 0, 0, 0, 0, 9, 9, 9};
+  g.insert(g.end(), {0x21, 0xFE});
+  for (int i = 0; i < 400; ++i) {
+    g.push_back(255);
+    g.insert(g.end(), 255, 'x');
+  }
+  g.push_back(0);
+  // The frame: codes clear, 0, end at 3 bits.
+  g.insert(g.end(), {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 0x01, 0, 0x3B});
+  return g;
+}
+
+// Pictures above the pixel limit are refused before their memory is taken, by every
+// command and door that decodes one: a GIF's screen counts, and the refusal is one
+// line (under 100 MB of address space, where decoding would fail). --max-pixels
+// stands anywhere after the command and wins over HUEWRIGHT_MAX_PIXELS, whose bad
+// value is one warning line.
+TEST_F(Cli, PicturesAboveThePixelLimitAreRefusedBeforeAllocation) {
+  const std::string gif = Put("huge.gif", HugeScreenGif()), pcx = Put("p.pcx", s_.file);
+  const std::string limit = kSanitized ? "" : "ulimit -v 100000; ";
+  const std::string refusal =
+      "huewright-cli: cannot load '" + gif +
+      "': the picture is 32767 x 32767 (1073676289 pixels), more than the limit of 268435456 "
+      "pixels; allow it with --max-pixels or HUEWRIGHT_MAX_PIXELS\n";
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"info", gif},
+                                               {"indices", gif},
+                                               {"tiles", gif},
+                                               {"convert", gif, dir_.File("out.bmp")},
+                                               {"palette", gif},
+                                               {"stats", gif},
+                                               {"edit", gif, dir_.File("out.pcx"), "sort:hsv"}}) {
+    const Outcome r = Cmd(args, limit);
+    EXPECT_EQ(std::tuple(r.code, r.err, r.out), std::tuple(1, refusal, Bytes{})) << args[0];
+  }
+  EXPECT_FALSE(fs::exists(dir_.File("out.bmp")));
+  // A true-colour PNG given to remap: its header claims 20000 x 20000.
+  Bytes png = {0x89, 'P',  'N',  'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0,
+               0,    0x4E, 0x20, 0,   0,    0x4E, 0x20, 8,    2, 0, 0, 0,  0,   0,   0,   0};
+  const std::string claims = Put("claims.png", png);
+  const Outcome remap = Cmd({"edit", pcx, dir_.File("r.pcx"), "remap:" + claims});
+  EXPECT_EQ(remap.code, 1);
+  EXPECT_HAS(remap.err, "cannot load '" + claims +
+                            "': the picture is 20000 x 20000 (400000000 "
+                            "pixels), more than the limit of 268435456 pixels");
+  if (!kSanitized) {
+    // Allowed, the picture is decoded, and it is the memory that runs out.
+    const Outcome r = Cmd({"info", "--max-pixels", "1073676289", gif}, limit);
+    EXPECT_EQ(std::tuple(r.code, r.err),
+              std::tuple(1, "huewright-cli: cannot load '" + gif + "': not enough memory\n"));
+  }
+  // 5 x 3 = 15 pixels against limits from the variable and the option.
+  const Outcome low = Cmd({"info", pcx}, "HUEWRIGHT_MAX_PIXELS=14 ");
+  EXPECT_EQ(std::tuple(low.code, low.err),
+            std::tuple(1, "huewright-cli: cannot load '" + pcx +
+                              "': the picture is 5 x 3 (15 pixels), more than the limit of 14 "
+                              "pixels; allow it with --max-pixels or HUEWRIGHT_MAX_PIXELS\n"));
+  const Outcome wins = Cmd({"info", pcx, "--max-pixels", "15"}, "HUEWRIGHT_MAX_PIXELS=14 ");
+  EXPECT_EQ(std::tuple(wins.code, wins.err), std::tuple(0, std::string()));
+  const Outcome edit = Cmd({"edit", pcx, "--max-pixels", "14", dir_.File("e.pcx")});
+  EXPECT_EQ(edit.code, 1);
+  for (const char* bad : {"0", "-5", "4294967296", "12abc", ""}) {
+    const Outcome r = Cmd({"info", pcx}, std::string("HUEWRIGHT_MAX_PIXELS=") + bad + " ");
+    EXPECT_EQ(std::tuple(r.code, Lines(r.err), r.err.rfind("warning: HUEWRIGHT_MAX_PIXELS='", 0)),
+              std::tuple(0, 1, size_t{0}))
+        << bad << r.err;
   }
 }
 

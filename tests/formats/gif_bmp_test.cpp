@@ -13,6 +13,7 @@
 #include "formats/palette_extent.h"
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
+#include "formats/pixel_limit.h"
 
 namespace hw::test {
 namespace {
@@ -298,6 +299,43 @@ TEST(GifBmp, RunLengthBmpAndHostileFiles) {
   true_colour[28] = 24;
   EXPECT_HAS(Why(DecodeBmp(true_colour)), "true-colour");
   EXPECT_HAS(Why(DecodeBmp(Bmp4(4, 1, 1, {0, 1}))), "compression");
+}
+
+// Every kind of picture is held to the pixel limit, one pixel over it refused with
+// its size, at it read; a PCX read a slice at a time as well as whole.
+TEST(PixelLimit, EveryReaderRefusesAPictureAboveIt) {
+  TempDir dir;
+  BoardEntries entries{};
+  for (size_t i = 0; i < 256; ++i) entries[i].rgb = {uint8_t(i), uint8_t(i / 2), 7};
+  const std::vector<uint8_t> pixels = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+  for (const auto& [format, name] :
+       {std::pair(PictureFormat::Pcx, "p.pcx"), std::pair(PictureFormat::Png, "p.png"),
+        std::pair(PictureFormat::Gif, "p.gif"), std::pair(PictureFormat::Bmp, "p.bmp"),
+        std::pair(PictureFormat::Ilbm, "p.lbm")}) {
+    SCOPED_TRACE(name);
+    PcxHeader header = MakeHeader(4, 3);
+    const std::string path = dir.File(name);
+    ASSERT_TRUE(SavePictureFile(path, format, header, 4, 3, pixels, entries).ok());
+    SetPixelLimit(11);
+    const auto refused = LoadPictureFile(path);
+    const auto opened = OpenedPicture::Open(path);
+    SetPixelLimit(12);
+    const auto read = LoadPictureFile(path);
+    SetPixelLimit(kDefaultPixelLimit);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().message,
+              "cannot load '" + path +
+                  "': the picture is 4 x 3 (12 pixels), more than the limit of 11 pixels; allow "
+                  "it with --max-pixels or HUEWRIGHT_MAX_PIXELS");
+    EXPECT_FALSE(opened.ok());
+    ASSERT_TRUE(read.ok()) << read.error().message;
+    EXPECT_EQ(read->pixels, pixels);
+  }
+  EXPECT_EQ(std::tuple(ParsePixelLimit("1"), ParsePixelLimit("4294967295"), ParsePixelLimit("0"),
+                       ParsePixelLimit("4294967296"), ParsePixelLimit("+5"), ParsePixelLimit(""),
+                       ParsePixelLimit("99999999999")),
+            std::tuple(std::optional<uint64_t>(1), std::optional<uint64_t>(4294967295u),
+                       std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt));
 }
 
 }  // namespace
