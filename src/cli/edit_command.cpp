@@ -178,8 +178,10 @@ int Edit(const std::vector<std::string>& args) {
       PrintLine(OneLine("warning: " + StepName(i + 1, steps[i].text) + ": " + warning));
     if (!note.empty()) PrintLine(OneLine(StepName(i + 1, steps[i].text) + ": " + note));
   }
+  // Every step succeeded: only now is anything written.
 
-  // The outputs in order; a write that fails leaves it and the later ones as they were.
+  // The outputs in order: OUT, --map, --palette-out, then the banks; a write that
+  // fails leaves it and the later ones as they were.
   const BoardEntries& entries = pipeline.editor().Board().entries;
   const std::string map = e->map ? MapJson(pipeline.editor().Board()) : std::string();
   current_file = e->out;
@@ -202,6 +204,17 @@ int Edit(const std::vector<std::string>& args) {
     if (auto loss = PaletteSaveLoses(PaletteFormatForName(*e->palette_out), entries,
                                      pipeline.editor().Board().names.List())) {
       Warn(*e->palette_out, *loss);
+    }
+  }
+  // The banks as each save-bank step saw them, in step order.
+  for (const Pipeline::PendingBank& bank : pipeline.pending_banks()) {
+    current_file = bank.file;
+    if (auto written = Pipeline::WriteBank(bank); !written) {
+      return Fail(bank.file, written.error().message);
+    }
+    if (!bank.loss.empty()) {
+      PrintLine(OneLine("warning: " + StepName(bank.step + 1, steps[bank.step].text) + ": '" +
+                        bank.file + "': " + bank.loss));
     }
   }
   return 0;

@@ -1,11 +1,13 @@
 #include "cli/pipeline.h"
 
+#include <algorithm>
 #include <optional>
 #include <span>
 #include <string_view>
 #include <type_traits>
 
 #include "formats/palette_console.h"
+#include "formats/picture_io.h"
 #include "formats/save_losses.h"
 
 namespace hw::cli {
@@ -33,7 +35,7 @@ Status Pipeline::SavePalette(const std::string& path) {
   return Reported(editor_.SavePalette(path));
 }
 
-Status Pipeline::SaveBank(const SaveBankStep& step, std::string* warning) {
+Status Pipeline::SaveBank(const SaveBankStep& step) {
   // A console format has no extension of its own: its key serves as one.
   const size_t dot = step.file.find_last_of('.');
   const size_t slash = step.file.find_last_of('/');
@@ -41,21 +43,35 @@ Status Pipeline::SaveBank(const SaveBankStep& step, std::string* warning) {
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
     format = ConsoleFormatByName(std::string_view(step.file).substr(dot + 1));
   }
-  const PaletteFormat as = format.value_or(PaletteFormatForName(step.file));
+  PendingBank bank;
+  bank.step = steps_run_ - 1;
+  bank.file = step.file;
+  bank.format = format.value_or(PaletteFormatForName(step.file));
   const auto first = static_cast<size_t>(step.bank * step.size);
-  const auto names = editor_.BankNames(step.bank, step.size);
-  if (auto loss = PaletteEntriesSaveLoses(
-          as, std::span(editor_.Board().entries).subspan(first, static_cast<size_t>(step.size)),
-          names ? &*names : nullptr)) {
-    if (!editor_.SaveBank(step.bank, step.size, step.file, format)) return Reported(false);
-    *warning = "'" + step.file + "': " + *loss;
-    return Ok{};
+  const auto entries =
+      std::span(editor_.Board().entries).subspan(first, static_cast<size_t>(step.size));
+  bank.entries.assign(entries.begin(), entries.end());
+  bank.names = editor_.BankNames(step.bank, step.size);
+  if (auto loss =
+          PaletteEntriesSaveLoses(bank.format, entries, bank.names ? &*bank.names : nullptr)) {
+    bank.loss = *loss;
   }
-  return Reported(editor_.SaveBank(step.bank, step.size, step.file, format));
+  pending_banks_.push_back(std::move(bank));
+  return Ok{};
+}
+
+Status Pipeline::WriteBank(const PendingBank& bank) {
+  const Status saved =
+      SavePaletteEntries(bank.file, bank.format, bank.entries, bank.names ? &*bank.names : nullptr);
+  if (saved) return Ok{};
+  std::string message = saved.error().message.empty() ? "failed" : saved.error().message;
+  if (message.find(bank.file) == std::string::npos) message = "'" + bank.file + "': " + message;
+  return Error{message};
 }
 
 Status Pipeline::Run(const Step& step, std::string* warning, std::string* note) {
   Editor& ed = editor_;
+  ++steps_run_;
   const auto report = [&] {
     if (note != nullptr) *note = ed.Message();
   };
@@ -87,7 +103,7 @@ Status Pipeline::Run(const Step& step, std::string* warning, std::string* note) 
         } else if constexpr (std::is_same_v<S, SwapBanksStep>) {
           return Reported(ed.SwapBanks(s.a, s.b, s.size));
         } else if constexpr (std::is_same_v<S, SaveBankStep>) {
-          return SaveBank(s, warning);
+          return SaveBank(s);
         } else if constexpr (std::is_same_v<S, MergeDuplicatesStep>) {
           ed.MergeDuplicates();
         } else if constexpr (std::is_same_v<S, TargetStep>) {

@@ -4,7 +4,9 @@
 // the range command; a move is the drop of SOURCE on TARGET with "Move:" COUNT.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/steps.h"
 #include "editor/editor.h"
@@ -31,6 +33,20 @@ class Pipeline {
   Status SavePicture(const std::string& path);
   Status SavePalette(const std::string& path);
 
+  // A save-bank step writes nothing when it runs: it keeps the bank as it is then,
+  // and the caller writes the banks kept, in step order, once every step succeeded.
+  struct PendingBank {
+    size_t step = 0;  // its place among the steps run, from 0
+    std::string file;
+    PaletteFormat format = PaletteFormat::Gpl;
+    std::vector<BoardEntry> entries;  // the bank's entries
+    std::optional<EntryNames> names;  // the bank's names from the first, when any has one
+    std::string loss;                 // what the format cannot keep, or ""
+  };
+  const std::vector<PendingBank>& pending_banks() const { return pending_banks_; }
+  // Writes one kept bank; the error names the file.
+  static Status WriteBank(const PendingBank& bank);
+
   const Editor& editor() const { return editor_; }
 
  private:
@@ -40,11 +56,13 @@ class Pipeline {
   };
   // The editor's verb ran and reported a failure when it returned false.
   Status Reported(bool ok);
-  // Writes the bank; what its format cannot keep goes into `warning`.
-  Status SaveBank(const SaveBankStep& step, std::string* warning);
+  // Keeps the bank for writing after the last step.
+  Status SaveBank(const SaveBankStep& step);
 
   LastError errors_;
   Editor editor_;
+  size_t steps_run_ = 0;
+  std::vector<PendingBank> pending_banks_;
 };
 
 }  // namespace hw::cli

@@ -325,6 +325,43 @@ TEST_F(Edit, SwapBanksKeepsTheLookAndMovesIndicesByTheBankDistance) {
   }
 }
 
+// Nothing is written unless every step succeeded. Each bank file holds the bank
+// as its step saw it; the files go out in the order OUT, --map, --palette-out,
+// banks, and a write that fails leaves it and every later file as it was.
+TEST_F(Edit, OutputsAreWrittenOnlyOnceEveryStepSucceeded) {
+  const std::string a = dir_.File("a.gpl"), b = dir_.File("b.gpl"), map = dir_.File("map.json");
+  const std::string older = "GIMP Palette\n1 2 3\n", old = Put("old.gpl", older);
+  Outcome r = Cli({"edit", in_, out_, "save-bank:0:" + a, "save-bank:1:" + old, "--map", map,
+                   "palette:" + dir_.File("missing.gpl")});
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(std::tuple(Exists("out.pcx"), Exists("a.gpl"), Exists("map.json"), Read("old.gpl")),
+            std::tuple(false, false, false, older));
+
+  r = Cli({"edit", in_, out_, "save-bank:0:" + a, "set:0:#fffefd", "save-bank:0:" + b});
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto at_first = LoadPaletteFileAs(a, PaletteFormat::Gpl);
+  auto at_last = LoadPaletteFileAs(b, PaletteFormat::Gpl);
+  ASSERT_TRUE(at_first && at_last);
+  ASSERT_EQ(std::tuple(at_first->count, at_last->count), std::tuple(16, 16));
+  EXPECT_EQ(at_first->entries[0].rgb, palette_[0]);
+  EXPECT_EQ(at_last->entries[0].rgb, (RGBTriple{0xff, 0xfe, 0xfd}));
+  for (size_t k = 1; k < 16; ++k) {
+    EXPECT_EQ(at_first->entries[k].rgb, palette_[k]) << k;
+    EXPECT_EQ(at_last->entries[k].rgb, palette_[k]) << k;
+  }
+
+  // --map cannot be written (a folder stands there): OUT is, the rest are not.
+  const std::string out2 = dir_.File("out2.png"), folder = dir_.File("map-folder");
+  std::filesystem::create_directory(folder);
+  r = Cli({"edit", in_, out2, "save-bank:2:" + old, "--map", folder, "--palette-out",
+           dir_.File("all.gpl")});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("'" + folder + "'"), std::string::npos) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  EXPECT_EQ(std::tuple(Exists("out2.png"), Exists("all.gpl"), Read("old.gpl")),
+            std::tuple(true, false, older));
+}
+
 // Cycle ranges from the steps into a PNG, listed by info in stored order, kept by
 // a PNG to PNG convert and by later edits; PCX cannot hold them and says so.
 TEST_F(Edit, CycleStepsAreWrittenListedConvertedAndCleared) {
