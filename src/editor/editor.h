@@ -123,6 +123,9 @@ class Editor {
   PictureFormat PictureFileFormat() const { return format_; }
   // What the last command had to say, if anything (empty otherwise).
   const std::string& Message() const { return message_; }
+  // Puts what the shell has to say (a service that is off) on the status line, as
+  // a command's message.
+  void Remark(const std::string& text);
   // What the last picture save changed of the file's kind (a PCX written at 8 bits
   // because the picture no longer fits its depth, and why); empty otherwise.
   const std::string& SaveNote() const { return save_note_; }
@@ -187,6 +190,8 @@ class Editor {
   // PNG and changes nothing else: not the picture's file, not the saved state.
   // Failures are returned, not reported.
   Status WriteCopy(const std::string& path) const;
+  // The same PNG's bytes, for a caller that writes them itself.
+  Result<std::vector<uint8_t>> CopyAsPng() const;
   // Loads a copy written by WriteCopy as the unsaved state of the picture in
   // `original`: the title, "Save Pic" and the unsaved-changes question name
   // `original`, and the picture counts as changed until it is saved.

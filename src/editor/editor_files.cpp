@@ -20,6 +20,7 @@
 #include "formats/palette_console.h"
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
+#include "formats/png.h"
 
 namespace hw {
 
@@ -222,6 +223,20 @@ Status Editor::WriteCopy(const std::string& path) const {
   } catch (const std::bad_alloc&) {
     return Error{"cannot save '" + path + "': not enough memory"};
   }
+}
+
+Result<std::vector<uint8_t>> Editor::CopyAsPng() const {
+  if (!loaded_) return Error{"no picture is loaded"};
+  try {
+    return EncodeIndexedPng(width_, height_, Pixels(), board_.entries, &png_chunks_, board_.cycles);
+  } catch (const std::bad_alloc&) {
+    return Error{"not enough memory"};
+  }
+}
+
+void Editor::Remark(const std::string& text) {
+  message_ = text;
+  if (auto* v = view()) v->StateChanged();
 }
 
 bool Editor::RestorePicture(const std::string& copy, const std::string& original) {

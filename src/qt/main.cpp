@@ -5,16 +5,53 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <random>
+#include <string>
 
 #include "editor/editor.h"
+#include "formats/pixel_limit.h"
 #include "qt/app_icon.h"
 #include "qt/file_dialogs.h"
 #include "qt/main_window.h"
 #include "qt/qt_services.h"
 #include "qt/recovery.h"
 
+namespace {
+
+// The picture size limit from "--max-pixels N" (anywhere among the arguments, up
+// to "--") or HUEWRIGHT_MAX_PIXELS; false after a usage error, printed.
+bool SetPixelLimitFromArguments(int argc, char** argv) {
+  std::optional<std::string> option;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--") break;
+    // Qt's parser takes both "--max-pixels N" and "--max-pixels=N" (and one dash).
+    const bool joined = arg.starts_with("--max-pixels=") || arg.starts_with("-max-pixels=");
+    if (arg != "--max-pixels" && arg != "-max-pixels" && !joined) continue;
+    if ((!joined && i + 1 == argc) || option) {
+      std::fprintf(stderr, "huewright: --max-pixels takes one number of pixels\n");
+      return false;
+    }
+    option = joined ? arg.substr(arg.find('=') + 1) : std::string(argv[++i]);
+  }
+  const hw::PixelLimitChoice choice =
+      hw::ChoosePixelLimit(option, std::getenv("HUEWRIGHT_MAX_PIXELS"));
+  if (!choice.usage_error.empty()) {
+    std::fprintf(stderr, "huewright: %s\n", choice.usage_error.c_str());
+    return false;
+  }
+  if (!choice.warning.empty()) std::fprintf(stderr, "%s\n", choice.warning.c_str());
+  hw::SetPixelLimit(choice.limit);
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (!SetPixelLimitFromArguments(argc, argv)) return 2;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Huewright"));
   QApplication::setOrganizationName(QStringLiteral("Huewright"));
@@ -31,6 +68,12 @@ int main(int argc, char** argv) {
       QStringLiteral("Load this picture (PCX or PNG) at start, as if chosen with \"Load Pic...\"."),
       QStringLiteral("file"));
   parser.addOption(load_option);
+  const QCommandLineOption pixels_option(
+      QStringLiteral("max-pixels"),
+      QStringLiteral("Read pictures of up to N pixels (268435456 unless HUEWRIGHT_MAX_PIXELS says "
+                     "otherwise)."),
+      QStringLiteral("N"));
+  parser.addOption(pixels_option);
   parser.process(app);
 
   hw::QtFileDialogs dialogs;
@@ -52,23 +95,22 @@ int main(int argc, char** argv) {
 
   // Unsaved work survives SIGTERM, SIGHUP and the session's logout; an earlier
   // run's is offered back first.
-  hw::RecoveryKeeper recovery(editor, hw::RecoveryKeeper::DefaultFolder());
+  hw::RecoveryKeeper recovery(editor, hw::RecoveryKeeper::DefaultFolder(), nullptr, nullptr,
+                              hw::RecoveryKeeper::OlderFolder());
+  if (!recovery.Off().empty()) {
+    // Said once, where the user looks and where a log keeps it.
+    std::fprintf(stderr, "huewright: %s\n", recovery.Off().c_str());
+    editor.Remark(recovery.Off());
+  }
   recovery.FollowWindow(window);
   QObject::connect(&recovery, &hw::RecoveryKeeper::QuitRequested, &app,
                    [](int signal) { QCoreApplication::exit(128 + signal); });
   recovery.CatchSignals();
-  recovery.OfferEarlier([&window](const QString& name, const QDateTime& written) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Huewright"),
-                    QObject::tr("Restore unsaved work on %1 from %2?")
-                        .arg(name, written.toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
-                    QMessageBox::NoButton, &window);
-    box.setTextFormat(Qt::PlainText);
-    QPushButton* restore = box.addButton(QObject::tr("Restore"), QMessageBox::AcceptRole);
-    box.addButton(QMessageBox::Discard);
-    box.setDefaultButton(restore);
-    box.exec();
-    return box.clickedButton() == restore;
+  recovery.OfferEarlier([&window](const QString& path, const QDateTime& written) {
+    return hw::AskToRestore(&window, path, written);
   });
+  // A signal while the question was shown: the run ends with every file as it was.
+  if (recovery.EndingSignal() != 0) return 128 + recovery.EndingSignal();
   window.SyncFromState();
 
   // The file's own bytes: a name need not be valid UTF-8.

@@ -7,12 +7,15 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSessionManager>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -55,8 +58,22 @@ bool StillRunning(const std::string& pid) {
 
 }  // namespace
 
-RecoveryKeeper::RecoveryKeeper(Editor& editor, const QString& folder, QObject* parent)
-    : QObject(parent), editor_(editor), folder_(folder) {
+RecoveryKeeper::RecoveryKeeper(Editor& editor, const QString& folder, QObject* parent,
+                               std::shared_ptr<RecoveryFiles> files, const QString& older)
+    : QObject(parent),
+      editor_(editor),
+      path_(PathToNative(folder)),
+      folder_(OpenRecoveryFolder(path_, true)),
+      files_(files ? std::move(files) : std::make_shared<SystemRecoveryFiles>()) {
+  if (!older.isEmpty()) {
+    older_path_ = PathToNative(older);
+    std::error_code ec;
+    // Only looked at where it is there; an untrusted one is passed over.
+    if (fs::is_directory(fs::symlink_status(older_path_, ec))) {
+      older_ = OpenRecoveryFolder(older_path_, false);
+      if (older_.fd < 0) older_.off.clear();
+    }
+  }
   autosave_ = new QTimer(this);
   autosave_->setInterval(kAutosaveMs);
   connect(autosave_, &QTimer::timeout, this, [this] { Update(); });
@@ -71,16 +88,21 @@ RecoveryKeeper::~RecoveryKeeper() {
 }
 
 QString RecoveryKeeper::DefaultFolder() {
-  return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-         QStringLiteral("/recovery");
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+         QStringLiteral("/Huewright/recovery");
+}
+
+QString RecoveryKeeper::OlderFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+         QStringLiteral("/Huewright/Huewright/recovery");
 }
 
 std::string RecoveryKeeper::OwnCopy() const {
-  return PathToNative(folder_) + "/" + kPrefix + std::to_string(::getpid()) + ".png";
+  return kPrefix + std::to_string(::getpid()) + ".png";
 }
 
 std::string RecoveryKeeper::OwnNote() const {
-  return PathToNative(folder_) + "/" + kPrefix + std::to_string(::getpid()) + ".path";
+  return kPrefix + std::to_string(::getpid()) + ".path";
 }
 
 void RecoveryKeeper::FollowWindow(MainWindow& form) {
@@ -116,61 +138,123 @@ void RecoveryKeeper::ActOnSignal() {
   const int signal = caught_signal;
   if (signal == 0) return;
   caught_signal = 0;
-  Update();
+  // The program ends now: what could not be kept is said where it can still be read.
+  if (const Status kept = Update(); !kept) {
+    const std::string line = "huewright: " + kept.error().message + "\n";
+    [[maybe_unused]] const size_t n = std::fwrite(line.data(), 1, line.size(), stderr);
+  }
+  ending_signal_ = signal;
   emit QuitRequested(signal);
 }
 
-bool RecoveryKeeper::Update() {
+Status RecoveryKeeper::Update() {
   if (!editor_.PictureLoaded() || !editor_.Modified()) {
     Remove();
-    return true;
+    return Ok{};
   }
-  QDir().mkpath(folder_);
+  const std::string lost = "unsaved work on '" + editor_.PicturePath() + "' was not kept: ";
+  if (folder_.fd < 0) return Error{lost + folder_.off};
+  auto bytes = editor_.CopyAsPng();
+  if (!bytes) return Error{lost + bytes.error().message};
   // The copy first: a note names a copy that is complete.
-  if (!editor_.WriteCopy(OwnCopy())) return false;
+  if (const int err = files_->WriteNew(folder_.fd, OwnCopy(), *bytes); err != 0)
+    return Error{lost + RecoveryCause(err)};
   const std::string& original = editor_.PicturePath();
-  return WriteFileReplacing(OwnNote(), std::vector<uint8_t>(original.begin(), original.end())).ok();
+  const std::vector<uint8_t> note(original.begin(), original.end());
+  if (const int err = files_->WriteNew(folder_.fd, OwnNote(), note); err != 0)
+    return Error{lost + RecoveryCause(err)};
+  return Ok{};
 }
 
 void RecoveryKeeper::Remove() {
-  std::error_code ec;
-  fs::remove(OwnNote(), ec);
-  fs::remove(OwnCopy(), ec);
+  if (folder_.fd < 0) return;
+  ::unlinkat(folder_.fd, OwnNote().c_str(), 0);
+  ::unlinkat(folder_.fd, OwnCopy().c_str(), 0);
+}
+
+std::optional<RecoveryKeeper::Found> RecoveryKeeper::FindIn(int index) const {
+  const RecoveryFolder& folder = index == 0 ? folder_ : older_;
+  const std::string& path = index == 0 ? path_ : older_path_;
+  if (folder.fd < 0) return std::nullopt;
+  std::optional<Found> newest;
+  int64_t newest_time = 0;
+  for (const std::string& name : FolderNames(folder.fd)) {
+    if (!name.starts_with(kPrefix) || !name.ends_with(".path")) continue;
+    const std::string pid = name.substr(8, name.size() - 8 - 5);
+    if (pid.empty() || pid.size() > 10 || pid.find_first_not_of("0123456789") != pid.npos ||
+        pid == std::to_string(::getpid()) || StillRunning(pid)) {
+      continue;
+    }
+    const std::string copy = kPrefix + pid + ".png";
+    // Links, other users' files and anything but regular files are never offered.
+    const std::optional<int64_t> written = OwnRegularFile(folder.fd, copy);
+    if (!written || !OwnRegularFile(folder.fd, name)) continue;
+    const auto note = ReadOwnFile(folder.fd, name, 1 << 16);
+    if (!note || note->empty() || (*note)[0] != '/') continue;
+    Found found;
+    found.original.assign(note->begin(), note->end());
+    if (found.original.find('\0') != std::string::npos) continue;
+    // A note naming no regular file names nothing a restore could stand for.
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::status(found.original, ec))) continue;
+    found.note = path + "/" + name;
+    found.copy = path + "/" + copy;
+    found.written = QDateTime::fromSecsSinceEpoch(*written);
+    found.folder = index;
+    if (!newest || *written > newest_time) {
+      newest = std::move(found);
+      newest_time = *written;
+    }
+  }
+  return newest;
 }
 
 std::optional<RecoveryKeeper::Found> RecoveryKeeper::FindEarlier() const {
-  std::optional<Found> newest;
-  std::error_code ec;
-  for (fs::directory_iterator it(PathToNative(folder_), ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (!name.starts_with(kPrefix) || !name.ends_with(".path")) continue;
-    const std::string pid = name.substr(8, name.size() - 8 - 5);
-    if (pid.empty() || StillRunning(pid) || pid == std::to_string(::getpid())) continue;
-    Found found;
-    found.note = it->path().string();
-    found.copy = (it->path().parent_path() / (kPrefix + pid + ".png")).string();
-    auto original = ReadFileBytes(found.note, 1 << 16);
-    if (!original || !fs::is_regular_file(found.copy, ec)) continue;
-    found.original.assign(original->begin(), original->end());
-    found.written = QFileInfo(PathFromNative(found.copy)).lastModified();
-    if (!newest || found.written > newest->written) newest = std::move(found);
+  std::optional<Found> newest = FindIn(0);
+  if (std::optional<Found> older = FindIn(1);
+      older && (!newest || older->written > newest->written)) {
+    newest = std::move(older);
   }
   return newest;
+}
+
+void RecoveryKeeper::RemoveFound(const Found& found) const {
+  const int fd = found.folder == 0 ? folder_.fd : older_.fd;
+  if (fd < 0) return;
+  const auto base = [](const std::string& path) { return path.substr(path.rfind('/') + 1); };
+  ::unlinkat(fd, base(found.note).c_str(), 0);
+  ::unlinkat(fd, base(found.copy).c_str(), 0);
+}
+
+RecoveryKeeper::Answer AskToRestore(QWidget* parent, const QString& path,
+                                    const QDateTime& written) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Huewright"),
+                  QObject::tr("Restore unsaved work on %1 from %2?")
+                      .arg(path, written.toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
+                  QMessageBox::NoButton, parent);
+  box.setObjectName(QStringLiteral("RestoreQuestion"));
+  box.setTextFormat(Qt::PlainText);
+  QPushButton* restore = box.addButton(QObject::tr("Restore"), QMessageBox::AcceptRole);
+  QPushButton* discard = box.addButton(QMessageBox::Discard);
+  box.setDefaultButton(restore);
+  box.exec();
+  if (box.clickedButton() == restore) return RecoveryKeeper::Answer::kRestore;
+  if (box.clickedButton() == discard) return RecoveryKeeper::Answer::kDiscard;
+  return RecoveryKeeper::Answer::kLater;
 }
 
 void RecoveryKeeper::OfferEarlier(const RestoreQuestion& ask) {
   const std::optional<Found> found = FindEarlier();
   if (!found) return;
-  const QString name = QFileInfo(PathFromNative(found->original)).fileName();
-  if (ask(name, found->written)) {
+  const Answer answer = ask(PathFromNative(found->original), found->written);
+  // A signal while the question was shown ends the run with every file as it was.
+  if (ending_signal_ != 0 || answer == Answer::kLater) return;
+  if (answer == Answer::kRestore) {
     if (!editor_.RestorePicture(found->copy, found->original)) return;  // reported; kept
     // This run keeps the work from now on.
     if (!Update()) return;
   }
-  std::error_code ec;
-  fs::remove(found->note, ec);
-  fs::remove(found->copy, ec);
+  RemoveFound(*found);
 }
 
 }  // namespace hw
