@@ -19,8 +19,7 @@ Status CheckPixelLimit(int64_t width, int64_t height) {
   const uint64_t limit = PixelLimit();
   if (count <= limit) return Ok{};
   return Error{"the picture is " + std::to_string(width) + " x " + std::to_string(height) + " (" +
-               std::to_string(count) + " pixels), more than the limit of " +
-               std::to_string(limit) +
+               std::to_string(count) + " pixels), more than the limit of " + std::to_string(limit) +
                " pixels; allow it with --max-pixels or HUEWRIGHT_MAX_PIXELS"};
 }
 
@@ -49,8 +48,8 @@ PixelLimitChoice ChoosePixelLimit(const std::optional<std::string>& option,
   if (environment != nullptr) {
     const auto value = ParsePixelLimit(environment);
     if (!value) {
-      choice.warning = "warning: HUEWRIGHT_MAX_PIXELS='" + std::string(environment) +
-                       "' is not " + range + "; it is ignored";
+      choice.warning = "warning: HUEWRIGHT_MAX_PIXELS='" + std::string(environment) + "' is not " +
+                       range + "; it is ignored";
     } else if (!option) {
       choice.limit = *value;
     }

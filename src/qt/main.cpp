@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
   hw::RecoveryKeeper recovery(editor, hw::RecoveryKeeper::DefaultFolder(), nullptr, nullptr,
                               hw::RecoveryKeeper::OlderFolder());
   if (!recovery.Off().empty()) {
-    // Said once, where the user looks and where a log keeps it.
+    // Said once, where a log keeps it and (below) on the status line.
     std::fprintf(stderr, "huewright: %s\n", recovery.Off().c_str());
     editor.Remark(recovery.Off());
   }
@@ -116,6 +116,10 @@ int main(int argc, char** argv) {
   // The file's own bytes: a name need not be valid UTF-8.
   if (const std::optional<std::string> path = hw::LoadArgument(argc, argv)) {
     QTimer::singleShot(0, &window, [&window, path] { window.LoadPicture(*path); });
+  }
+  // After the picture given to load, whose own message would hide it.
+  if (!recovery.Off().empty()) {
+    QTimer::singleShot(0, &window, [&editor, &recovery] { editor.Remark(recovery.Off()); });
   }
   const int code = app.exec();
   // A normal end leaves nothing to restore: the user saved or chose to discard.

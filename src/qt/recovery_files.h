@@ -54,8 +54,7 @@ RecoveryFolder OpenRecoveryFolder(const std::string& path, bool create);
 std::optional<int64_t> OwnRegularFile(int dir, const std::string& name);
 
 // Reads such a file whole, at most max_bytes; nullopt for anything else.
-std::optional<std::vector<uint8_t>> ReadOwnFile(int dir, const std::string& name,
-                                                size_t max_bytes);
+std::optional<std::vector<uint8_t>> ReadOwnFile(int dir, const std::string& name, size_t max_bytes);
 
 // The names in the folder.
 std::vector<std::string> FolderNames(int dir);
