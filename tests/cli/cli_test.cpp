@@ -427,7 +427,9 @@ TEST_F(Cli, TilesListTheBanksABruteForcePassFinds) {
   };
   for (const Case c :
        {Case{37, 23, 8, 8, 16, false}, Case{37, 23, 8, 8, 16, true}, Case{64, 40, 5, 3, 4, true},
-        Case{20, 9, 1, 1, 4, false}, Case{30, 17, 40, 40, 16, true}}) {
+        Case{20, 9, 1, 1, 4, false}, Case{30, 17, 40, 40, 16, true},
+        // More tiles than are checked at a time.
+        Case{600, 250, 1, 1, 4, false}, Case{700, 401, 2, 1, 16, true}}) {
     Bytes pixels(size_t(c.w) * size_t(c.h));
     for (int y = 0; y < c.h; ++y) {
       for (int x = 0; x < c.w; ++x) {
@@ -475,6 +477,14 @@ TEST_F(Cli, TilesListTheBanksABruteForcePassFinds) {
       EXPECT_GT(mixed, 0);  // a single pixel is one bank
     }
   }
+  // A million tiles of one pixel in 32 MB of address space: the list is written as
+  // it goes, not held (its text alone is 40 MB).
+  if (kSanitized) return;
+  const std::string file = dir_.File("m.pcx");
+  PcxHeader header = MakeHeader(1024, 1024);
+  WriteBytes(file, *WritePcx(header, Bytes(1024 * 1024, 17), DistinctPalette()));
+  const Outcome r = Cmd({"tiles", file, "--tile", "1x1"}, "ulimit -v 32768; ");
+  EXPECT_EQ(std::tuple(r.code, r.err, Lines(Text(r.out))), std::tuple(0, "", 1024 * 1024 + 2));
 }
 
 }  // namespace
