@@ -178,10 +178,9 @@ int Edit(const std::vector<std::string>& args) {
       PrintLine(OneLine("warning: " + StepName(i + 1, steps[i].text) + ": " + warning));
     if (!note.empty()) PrintLine(OneLine(StepName(i + 1, steps[i].text) + ": " + note));
   }
-  // Every step succeeded: only now is anything written.
-
-  // The outputs in order: OUT, --map, --palette-out, then the banks; a write that
-  // fails leaves it and the later ones as they were.
+  // Every step succeeded: only now is anything written. The outputs in order: OUT,
+  // --map, --palette-out, then the banks; a write that fails leaves it and the later
+  // ones as they were.
   const BoardEntries& entries = pipeline.editor().Board().entries;
   const std::string map = e->map ? MapJson(pipeline.editor().Board()) : std::string();
   current_file = e->out;
