@@ -41,8 +41,7 @@ constexpr HelpLine kProgramOptions[] = {
     {"--version", "print the version and the licence"},
 };
 
-void AddLines(std::string& out, const char* title, std::span<const HelpLine> lines,
-              size_t width) {
+void AddLines(std::string& out, const char* title, std::span<const HelpLine> lines, size_t width) {
   out += title;
   out += '\n';
   for (const HelpLine& l : lines) {

@@ -18,10 +18,10 @@ constexpr WindowOption kOptions[] = {
 
 // The options QApplication takes for itself that have a value: the value is no
 // request for help.
-constexpr std::string_view kQtValueOptions[] = {"-platform", "-platformpluginpath",
-                                                "-platformtheme", "-plugin", "-display",
-                                                "-geometry", "-style", "-stylesheet",
-                                                "-qwindowgeometry", "-qwindowtitle", "-session"};
+constexpr std::string_view kQtValueOptions[] = {
+    "-platform",        "-platformpluginpath", "-platformtheme", "-plugin",
+    "-display",         "-geometry",           "-style",         "-stylesheet",
+    "-qwindowgeometry", "-qwindowtitle",       "-session"};
 
 void Line(std::string& out, std::string form, const char* text) {
   form.resize(std::max<size_t>(form.size(), 22), ' ');
@@ -63,10 +63,11 @@ std::optional<int> AnswerWithoutDisplay(int argc, char** argv) {
     if (help || arg == "--version" || arg == "-v") {
       return Print(help ? WindowHelpText() : WindowVersionText()) ? 0 : 1;
     }
-    const bool takes_value =
-        arg == "--load" ||
-        std::find(std::begin(kQtValueOptions), std::end(kQtValueOptions), arg) !=
-            std::end(kQtValueOptions);
+    bool takes_value = std::find(std::begin(kQtValueOptions), std::end(kQtValueOptions), arg) !=
+                       std::end(kQtValueOptions);
+    for (const WindowOption& o : kOptions) {
+      takes_value |= o.value != nullptr && arg.starts_with("--") && arg.substr(2) == o.name;
+    }
     if (takes_value) ++i;
   }
   return std::nullopt;
