@@ -16,7 +16,10 @@ if [ "$mode" = test ]; then
   # Interoperability peers, the fuzzing compiler and runtime, the format check.
   # A virtual X server, a window manager and xdotool for the real-window checks.
   packages+=(clang libclang-rt-14-dev python3 python3-pil imagemagick netpbm clang-format
-    xvfb xauth openbox xdotool gifsicle)
+    xvfb xauth openbox xdotool gifsicle
+    # The install and package checks: the desktop's validators, man pages, MIME types.
+    desktop-file-utils appstream libxml2-utils dpkg-dev groff-base man-db shared-mime-info
+    libglib2.0-bin)
 fi
 missing=()
 for p in "${packages[@]}"; do

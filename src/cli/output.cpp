@@ -2,17 +2,11 @@
 
 #include <cstdio>
 
+#include "cli/help.h"
+
 namespace hw::cli {
 
 std::string current_file;
-
-const char* const kUsage =
-    "usage: huewright-cli info FILE | indices FILE | palette FILE | stats FILE | "
-    "rewrite IN OUT|- | convert [--palette-strip | --format F] IN OUT | cycle-gif IN OUT | "
-    "edit IN OUT [STEP...] [--script F] [--map F] [--palette-out F] | "
-    "tiles IN [--tile WxH] [--bank 16|4] [--shared-zero]; "
-    "any command takes --max-pixels N (the largest picture read, 268435456 unless "
-    "HUEWRIGHT_MAX_PIXELS says otherwise)";
 
 std::string OneLine(std::string_view text) {
   std::string out;
@@ -49,7 +43,7 @@ void Warn(const std::string& file, const std::string& loss) {
 }
 
 int UsageError(std::string_view cause) {
-  PrintLine("huewright-cli: " + OneLine(cause) + "; " + kUsage);
+  PrintLine("huewright-cli: " + OneLine(cause) + "; " + UsageSummary());
   return kExitUsage;
 }
 

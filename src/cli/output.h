@@ -28,10 +28,7 @@ int Fail(const std::string& file, const std::string& cause, int code = kExitFail
 // What a save left out that the input had; the file is written all the same.
 void Warn(const std::string& file, const std::string& loss);
 
-// The cause and the usage summary; returns kExitUsage.
+// The cause and the usage summary (help.h); returns kExitUsage.
 int UsageError(std::string_view cause);
-
-// The usage summary, as --help prints it.
-extern const char* const kUsage;
 
 }  // namespace hw::cli

@@ -6,6 +6,7 @@
 
 #include "cli/cycle_gif_command.h"
 #include "cli/edit_command.h"
+#include "cli/help.h"
 #include "cli/output.h"
 #include "cli/picture_commands.h"
 #include "cli/tile_command.h"
@@ -39,6 +40,14 @@ int TakePixelLimit(std::vector<std::string>& args) {
   return 0;
 }
 
+// --help and --version: on stdout, and a failed write is a failure.
+int PrintOut(const std::string& text) {
+  if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+    return Fail("stdout", "write failed");
+  }
+  return 0;
+}
+
 }  // namespace
 
 int Run(const std::vector<std::string>& given) {
@@ -47,9 +56,9 @@ int Run(const std::vector<std::string>& given) {
   if (const int code = TakePixelLimit(args)) return code;
   const std::string& command = args[0];
   if (command == "-h" || command == "--help" || command == "help") {
-    std::printf("%s\n", kUsage);
-    return 0;
+    return PrintOut(HelpText());
   }
+  if (command == "--version") return PrintOut(VersionText());
   if (command == "edit") return Edit(std::vector<std::string>(args.begin() + 1, args.end()));
   if (command == "tiles") return Tiles(std::vector<std::string>(args.begin() + 1, args.end()));
   const size_t operands = args.size() - 1;

@@ -1,5 +1,6 @@
 #include "cli/steps.h"
 
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -305,7 +306,34 @@ Result<Step> SaveBank(std::string_view rest) {
   return Step{std::move(step)};
 }
 
+constexpr StepForm kSteps[] = {
+    {"sort", "sort:KEY[:reverse][:WHAT][:LOW-HIGH]",
+     "Sort; KEY usage, hsv, rgb or lightness; LOW-HIGH sorts that range only"},
+    {"move", "move:TARGET:SOURCE[:COUNT][:WHAT]", "drop SOURCE on TARGET, COUNT 1..256 entries"},
+    {"reverse", "reverse:LOW-HIGH[:WHAT]", "Reverse Range"},
+    {"spread", "spread:rgb|hsv|hsv-reverse:LOW-HIGH", "Spread RGB, HSV or HSV Reverse"},
+    {"set", "set:INDEX:#rrggbb[aa]", "give one entry a colour (and an opacity)"},
+    {"palette", "palette:FILE[:replace|protect:LOW-HIGH]", "Load Palette, whole or merged"},
+    {"remap", "remap:FILE[:rgb|perceptual][:transparent=N]",
+     "Remap to Palette: the nearest colours of FILE"},
+    {"merge-duplicates", "merge-duplicates", "Merge Duplicates"},
+    {"compact", "compact", "Compact: the used entries to the front"},
+    {"reduce", "reduce:N", "Reduce Colours to N, 1..255"},
+    {"lock", "lock:LOW-HIGH", "Lock Range"},
+    {"unlock", "unlock:LOW-HIGH", "Unlock Range"},
+    {"target", "target:NAME|R-G-B",
+     "Target Hardware: a machine (none, vga, megadrive, ...) or bits per channel, 1..8"},
+    {"snap", "snap", "Snap All: every unlocked entry onto the target"},
+    {"swap-banks", "swap-banks:A:B[:SIZE]", "exchange banks A and B of SIZE 16 or 4 entries"},
+    {"save-bank", "save-bank:N:FILE[:SIZE]", "write bank N of SIZE 16 or 4 entries to FILE"},
+    {"cycle", "cycle:LOW-HIGH:RATE[:reverse]",
+     "add an active cycle range, RATE 0..65535 (16384: 60 steps a second)"},
+    {"no-cycles", "no-cycles", "remove every cycle range"},
+};
+
 }  // namespace
+
+std::span<const StepForm> StepForms() { return kSteps; }
 
 Result<Step> ParseStep(std::string_view text) {
   const size_t colon = text.find(':');
@@ -337,9 +365,12 @@ Result<Step> ParseStep(std::string_view text) {
   if (name == "cycle") return Cycle(fields);
   if (name == "reduce") return Reduce(fields);
   if (name == "lock" || name == "unlock") return Lock(fields, name == "lock");
-  return Error{"unknown step " + Quoted(name) +
-               " (sort, move, reverse, spread, set, palette, remap, merge-duplicates, compact, "
-               "reduce, lock, unlock, target, snap, swap-banks, save-bank, cycle or no-cycles)"};
+  std::string names;
+  for (size_t i = 0; i < std::size(kSteps); ++i) {
+    names += i == 0 ? "" : i + 1 == std::size(kSteps) ? " or " : ", ";
+    names += kSteps[i].name;
+  }
+  return Error{"unknown step " + Quoted(name) + " (" + names + ")"};
 }
 
 }  // namespace hw::cli

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -130,6 +131,14 @@ using Step =
     std::variant<SortStep, MoveStep, ReverseStep, SpreadStep, SetStep, PaletteStep, RemapStep,
                  MergeDuplicatesStep, CompactStep, ReduceStep, LockStep, TargetStep, SnapStep,
                  SwapBanksStep, SaveBankStep, CycleStep, NoCyclesStep>;
+
+// Every step by name, with its form and what it does (the help lists them).
+struct StepForm {
+  const char* name;  // "sort"
+  const char* form;  // "sort:KEY[:reverse][:WHAT][:LOW-HIGH]"
+  const char* text;
+};
+std::span<const StepForm> StepForms();
 
 // The step `text` names, or why it cannot be read ("unknown sort key 'hue'").
 Result<Step> ParseStep(std::string_view text);

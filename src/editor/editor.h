@@ -177,6 +177,9 @@ class Editor {
 
   // ---- files; false after a failure, which has been reported ----
   bool LoadPicture(const std::string& path);
+  // A file handed to the program (the command line, a file manager): a palette file
+  // that is no picture loads as a whole palette, anything else as LoadPicture does.
+  bool OpenFile(const std::string& path);
   // "Save Pic As...": PNG for a .png name, else PCX; the file written becomes
   // the picture's file.
   bool SavePicture(const std::string& path);

@@ -18,6 +18,7 @@
 #include "editor/editor.h"
 #include "formats/file_io.h"
 #include "formats/palette_console.h"
+#include "formats/palette_files.h"
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
 #include "formats/png.h"
@@ -253,6 +254,20 @@ bool Editor::RestorePicture(const std::string& copy, const std::string& original
   saved_position_ = kNeverSaved;
   if (auto* v = view()) v->StateChanged();
   return true;
+}
+
+bool Editor::OpenFile(const std::string& path) {
+  std::array<uint8_t, kPaletteSniffBytes> head{};
+  size_t got = 0;
+  if (auto reader = FileReader::Open(path)) {
+    if (auto n = reader->Read(head)) got = *n;
+  }
+  // What cannot be read is left to LoadPicture, which says why.
+  const std::span<const uint8_t> first(head.data(), got);
+  if (got > 0 && !PictureFormatOf(first) && SniffPaletteFormat(first, path) != PaletteFormat::Pcx) {
+    return LoadPalette(path, PaletteMerge::All);
+  }
+  return LoadPicture(path);
 }
 
 bool Editor::LoadPalette(const std::string& path, PaletteMerge merge,

@@ -1,4 +1,4 @@
-// Huewright: a palette editor for 8-bit PCX pictures.
+// Huewright: a palette editor for 8-bit indexed pictures.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -11,9 +11,11 @@
 #include <random>
 #include <string>
 
+#include "base/version.h"
 #include "editor/editor.h"
 #include "formats/pixel_limit.h"
 #include "qt/app_icon.h"
+#include "qt/command_line.h"
 #include "qt/file_dialogs.h"
 #include "qt/main_window.h"
 #include "qt/qt_services.h"
@@ -51,29 +53,29 @@ bool SetPixelLimitFromArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before QApplication, which needs a display.
+  if (const std::optional<int> code = hw::AnswerWithoutDisplay(argc, argv)) return *code;
   if (!SetPixelLimitFromArguments(argc, argv)) return 2;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Huewright"));
   QApplication::setOrganizationName(QStringLiteral("Huewright"));
-  QApplication::setApplicationVersion(QStringLiteral("1.0"));
+  QApplication::setApplicationVersion(QLatin1String(hw::kVersion));
   QApplication::setWindowIcon(hw::MakeAppIcon());
+  // The installed desktop entry, for the window system to match the windows with.
+  QGuiApplication::setDesktopFileName(QStringLiteral("huewright"));
 
   QCommandLineParser parser;
-  parser.setApplicationDescription(
-      QStringLiteral("Palette editor for 8-bit indexed pictures (PCX and PNG)"));
   parser.addHelpOption();
   parser.addVersionOption();
-  const QCommandLineOption load_option(
-      QStringLiteral("load"),
-      QStringLiteral("Load this picture (PCX or PNG) at start, as if chosen with \"Load Pic...\"."),
-      QStringLiteral("file"));
-  parser.addOption(load_option);
-  const QCommandLineOption pixels_option(
-      QStringLiteral("max-pixels"),
-      QStringLiteral("Read pictures of up to N pixels (268435456 unless HUEWRIGHT_MAX_PIXELS says "
-                     "otherwise)."),
-      QStringLiteral("N"));
-  parser.addOption(pixels_option);
+  for (const hw::WindowOption& o : hw::WindowOptions()) {
+    if (*o.name == '\0') {
+      parser.addPositionalArgument(QLatin1String(o.help), QString::fromUtf8(o.text),
+                                   QStringLiteral("[FILE]"));
+    } else {
+      parser.addOption(QCommandLineOption(QLatin1String(o.name), QString::fromUtf8(o.text),
+                                          o.value ? QLatin1String(o.value) : QString()));
+    }
+  }
   parser.process(app);
 
   hw::QtFileDialogs dialogs;
@@ -115,7 +117,7 @@ int main(int argc, char** argv) {
 
   // The file's own bytes: a name need not be valid UTF-8.
   if (const std::optional<std::string> path = hw::LoadArgument(argc, argv)) {
-    QTimer::singleShot(0, &window, [&window, path] { window.LoadPicture(*path); });
+    QTimer::singleShot(0, &window, [&window, path] { window.OpenFile(*path); });
   }
   // After the picture given to load, whose own message would hide it.
   if (!recovery.Off().empty()) {

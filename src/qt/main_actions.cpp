@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QVBoxLayout>
 
+#include "base/version.h"
 #include "editor/commands.h"
 #include "editor/editor.h"
 #include "qt/board_view.h"
@@ -129,9 +130,10 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
   View("actionKeys", tr("Keys"), [this] { ShowKeys(); })->setShortcut(K(Qt::Key_F1));
   View("actionAbout", tr("About Huewright"), [this] {
     QMessageBox::about(&window_, tr("About Huewright"),
-                       tr("<b>Huewright</b> %1<br>A palette editor for 8-bit indexed PCX and PNG "
-                          "pictures.")
-                           .arg(QCoreApplication::applicationVersion()));
+                       tr("<b>Huewright</b> %1<br>A palette editor for 8-bit indexed pictures "
+                          "(PCX, PNG, GIF, BMP, ILBM).<br><br>Licensed under the GNU General "
+                          "Public License, version 3 or later (GPL-3.0-or-later).")
+                           .arg(QLatin1String(kVersion)));
   });
 }
 
@@ -215,7 +217,7 @@ void MainActions::ShowKeys() {
            "<tr><td>Ctrl+Shift+S</td><td>Save Pic As...</td></tr>"
            "<tr><td>Ctrl+Z</td><td>Undo</td></tr>"
            "<tr><td>Ctrl+Shift+Z, Ctrl+Y</td><td>Redo</td></tr>"
-           "<tr><td>+, Ctrl++ / -, Ctrl+-</td><td>Zoom the picture in / out</td></tr>"
+           "<tr><td>+, Ctrl++ (Ctrl+=) / -, Ctrl+-</td><td>Zoom the picture in / out</td></tr>"
            "<tr><td>Ctrl+1 / Ctrl+0</td><td>Zoom 1:1 / fit to the window</td></tr>"
            "<tr><td>Ctrl+P</td><td>Play / Stop colour cycling (View &gt; Colour "
            "Cycling)</td></tr>"

@@ -23,6 +23,7 @@
 #include <new>
 #include <system_error>
 
+#include "base/version.h"
 #include "qt/app_icon.h"
 #include "qt/banks_panel.h"
 #include "qt/board_surface.h"
@@ -40,7 +41,7 @@ namespace hw {
 
 namespace {
 
-const char* const kAppTitle = "Huewright ver 1.0";
+QString AppTitle() { return QStringLiteral("Huewright ver ") + QLatin1String(kVersion); }
 
 }  // namespace
 
@@ -66,7 +67,7 @@ void MainWindow::Run(const std::function<void()>& command, bool board) {
 MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours, QWidget* parent)
     : QMainWindow(parent), editor_(editor), commands_(editor, files, colours) {
   setObjectName(QStringLiteral("FormDragNDrop"));
-  setWindowTitle(QString::fromLatin1(kAppTitle));
+  setWindowTitle(AppTitle());
   setWindowIcon(MakeAppIcon());
   own_loss_question_.SetParent(this);
   commands_.SetLossQuestion(&own_loss_question_);
@@ -185,6 +186,12 @@ bool MainWindow::MayDropChanges() { return unsaved_->MayDrop(); }
 void MainWindow::LoadPicture(const std::string& path) {
   Run([this, &path] {
     if (MayDropChanges()) editor_.LoadPicture(path);
+  });
+}
+
+void MainWindow::OpenFile(const std::string& path) {
+  Run([this, &path] {
+    if (MayDropChanges()) editor_.OpenFile(path);
   });
 }
 
@@ -497,7 +504,7 @@ void MainWindow::HoverSwatch(int index) {
 }
 
 void MainWindow::UpdateTitle() {
-  const QString app = QString::fromLatin1(kAppTitle);
+  const QString app = AppTitle();
   QString title = app;
   if (editor_.PictureLoaded()) {
     const QString name = QFileInfo(PathFromNative(editor_.PicturePath())).fileName();

@@ -87,6 +87,8 @@ class MainWindow : public QMainWindow, public EditorView {
   // Loads a picture as "Load Pic..." does once a file is chosen (unsaved changes
   // are asked about first).
   void LoadPicture(const std::string& path);
+  // The file named on the command line: a picture, or a palette file (Editor::OpenFile).
+  void OpenFile(const std::string& path);
   // Brings every widget up to date with the editor's state.
   void SyncFromState();
   // Index, colour and usage of one board position, as the status bar and the

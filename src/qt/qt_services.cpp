@@ -70,16 +70,21 @@ std::string PathToNative(const QString& path) {
 }
 
 std::optional<std::string> LoadArgument(int argc, char** argv) {
-  std::optional<std::string> value;
+  std::optional<std::string> value, operand;
+  bool options = true;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--") break;
-    if ((arg == "--load" || arg == "-load") && i + 1 < argc) {
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && (arg == "--load" || arg == "-load") && i + 1 < argc) {
       value = argv[++i];
-    } else if (arg.starts_with("--load=")) {
+    } else if (options && arg.starts_with("--load=")) {
       value = arg.substr(7);
+    } else if ((!options || !arg.starts_with("-")) && !operand) {
+      operand = arg;
     }
   }
+  if (!value) value = operand;
   if (!value || value->empty() || value->front() == '/') return value;
   std::string cwd(4096, '\0');
   while (::getcwd(cwd.data(), cwd.size()) == nullptr) {

@@ -20,8 +20,9 @@ namespace hw {
 std::string PathToNative(const QString& path);
 QString PathFromNative(const std::string& path);
 
-// The value of "--load FILE" or "--load=FILE" as the bytes given, made absolute;
-// nullopt when the option is absent.
+// The value of "--load FILE" or "--load=FILE", else the first operand (after "--"
+// even one starting with '-'), as the bytes given, made absolute; nullopt when
+// neither is there.
 std::optional<std::string> LoadArgument(int argc, char** argv);
 
 // A warning box whose text is shown as it is: a path or a file's content that

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -195,6 +196,61 @@ TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
               std::tuple(2, 1, true, Bytes{}))
         << line;
   }
+}
+
+// --help lists each command, option and step on a line of its own on stdout, and
+// each one it lists is one the program takes (none is "unknown"); the usage line
+// of an error names every command; --version gives CMake's project() version and
+// the licence; a help that cannot be written is a failure.
+TEST_F(Cli, HelpAndVersionNameWhatTheProgramTakes) {
+  const Outcome help = Cmd({"--help"});
+  ASSERT_EQ(std::tuple(help.code, help.err), std::tuple(0, std::string()));
+  std::map<std::string, std::vector<std::string>> sections;
+  std::string section;
+  std::istringstream lines(Text(help.out));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with("  ")) {
+      sections[section].push_back(line.substr(2, line.find("  ", 2) - 2));
+    } else if (!line.empty()) {
+      section = line.substr(0, line.find(' '));
+    }
+  }
+  const auto& commands = sections["Commands:"];
+  const auto& steps = sections["Steps"];
+  EXPECT_EQ(commands.size(), 9u);
+  EXPECT_EQ(steps.size(), 18u);
+  EXPECT_EQ(sections["Options"].size(), 8u);   // of the commands
+  EXPECT_EQ(sections["Options:"].size(), 3u);  // of the program
+  const std::string f = Put("p.pcx", s_.file);
+  const Outcome usage = Cmd({"nonsense"});
+  for (const std::string& form : commands) {
+    const std::string name = form.substr(0, form.find(' '));
+    EXPECT_TRUE(Has(usage.err, form)) << form;
+    const Outcome r = Cmd({name});
+    EXPECT_FALSE(Has(r.err, "unknown command")) << name;
+  }
+  for (const std::string& form : steps) {
+    const std::string name = form.substr(0, form.find(':'));
+    const Outcome r = Cmd({"edit", f, dir_.File("o.pcx"), name + ":"});
+    EXPECT_FALSE(Has(r.err, "unknown step")) << name << ": " << r.err;
+  }
+  for (const std::string& option : sections["Options"]) {
+    const std::string command = option.substr(0, option.find(' '));
+    const std::string flag = option.substr(
+        command.size() + 1, option.find(' ', command.size() + 1) - command.size() - 1);
+    const Outcome r = Cmd({command, flag, f});
+    EXPECT_FALSE(Has(r.err, "unknown option") || Has(r.err, "has no option")) << option;
+  }
+
+  std::string cmake = Text(ReadBytes(HW_SOURCE_DIR "/CMakeLists.txt"));
+  const size_t at = cmake.find("VERSION ", cmake.find("project("));
+  const std::string version = cmake.substr(at + 8, cmake.find(' ', at + 8) - at - 8);
+  const Outcome v = Cmd({"--version"});
+  EXPECT_EQ(std::tuple(v.code, Lines(Text(v.out)), v.err), std::tuple(0, 2, std::string()));
+  EXPECT_TRUE(Text(v.out).starts_with("huewright-cli " + version + "\n")) << Text(v.out);
+  EXPECT_TRUE(Has(Text(v.out), "GPL-3.0-or-later"));
+  std::string ignored;
+  EXPECT_NE(RunShell(Quote(HW_BINARY_DIR "/huewright-cli") + " --help >/dev/full", &ignored), 0);
 }
 
 // Every command refuses a broken input in one line naming the file (line breaks and

@@ -204,6 +204,43 @@ TEST(PictureLoad, ShowsThePictureOrChangesNothing) {
             std::tuple(true, false, 0));
 }
 
+// A file handed to the program opens as what it holds: a picture as a picture
+// (whatever its name), a palette file as the whole palette over the picture shown
+// (black past its entries),
+// and what is neither, or is missing, with the picture load's own message.
+TEST(PictureLoad, AFileGivenToTheProgramOpensAsWhatItHolds) {
+  Loaded r;
+  const std::string jasc = r.dir.File("ramp.pal"), gimp = r.dir.File("two.gpl"),
+                    picture = r.dir.File("picture.pal"), text = r.dir.File("notes"),
+                    missing = r.dir.File("missing.pcx");
+  WriteBytes(jasc, Bytes{'J', 'A', 'S',  'C',  '-',  'P', 'A',  'L',  '\r', '\n', '0',
+                         '1', '0', '0',  '\r', '\n', '2', '\r', '\n', '1',  ' ',  '2',
+                         ' ', '3', '\r', '\n', '4',  ' ', '5',  ' ',  '6',  '\r', '\n'});
+  const std::string gpl = "GIMP Palette\nName: two\n#\n250 0 0\tred\n 0 250 0\tgreen\n";
+  WriteBytes(gimp, Bytes(gpl.begin(), gpl.end()));
+  std::filesystem::copy_file(r.path, picture);
+  WriteBytes(text, Bytes(100, 'x'));
+
+  ASSERT_TRUE(r.ed.OpenFile(jasc));
+  EXPECT_EQ(std::tuple(r.ed.PicturePath(), r.ed.Pixels()), std::tuple(r.path, r.pixels));
+  Palette want{};  // the entries past the file's are black
+  want[0] = {1, 2, 3};
+  want[1] = {4, 5, 6};
+  EXPECT_EQ(ShownBoard(r.ed), want);
+  ASSERT_TRUE(r.ed.OpenFile(gimp));
+  want[0] = {250, 0, 0};
+  want[1] = {0, 250, 0};
+  EXPECT_EQ(ShownBoard(r.ed), want);
+  ASSERT_TRUE(r.ed.OpenFile(picture));
+  EXPECT_EQ(std::tuple(r.ed.PicturePath(), ShownBoard(r.ed)), std::tuple(picture, r.palette));
+  EXPECT_FALSE(r.ed.OpenFile(text));
+  EXPECT_FALSE(r.ed.OpenFile(missing));
+  ASSERT_EQ(r.errors.messages.size(), 2u);
+  EXPECT_HAS(r.errors.messages[0], text + "': not a picture Huewright reads");
+  EXPECT_HAS(r.errors.messages[1], missing + "'");
+  EXPECT_EQ(r.ed.PicturePath(), picture);
+}
+
 // After "Save Pic As..." the new file is the picture's file for "Save Pic" and the
 // unsaved-changes state, and the old file is left alone; a cancel is silent. With
 // no picture nothing is written, and the board still moves.

@@ -3,9 +3,12 @@
 // points, the picture's pixels under the pointer and the target hardware.
 #include <gtest/gtest.h>
 
+#include <QDialog>
 #include <QLabel>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
+#include <regex>
 #include <set>
 
 #include "qt/file_dialogs.h"
@@ -229,6 +232,44 @@ TEST_F(Loaded, TargetHardwareMarksOffSwatchesUntilSnapAll) {
   const auto save = DialogFilters(FileKind::Palette, true);
   EXPECT_EQ(std::tuple(FilterFormat(open[0]), FilterFormat(open[2]), FilterFormat(save.back())),
             std::tuple(std::nullopt, PaletteFormat::Vga6, PaletteFormat::Amiga12));
+}
+
+}  // namespace
+}  // namespace hw::test
+
+namespace hw::test {
+namespace {
+
+// Help > Keys lists every key the README names (so a key documented there cannot be
+// missing from the page), and the shortcuts the actions really have are among them.
+TEST(KeysPage, ListsEveryKeyTheReadmeAndTheActionsName) {
+  FormRig rig;
+  rig.form.Action("actionKeys")->trigger();
+  auto* page = rig.form.findChild<QDialog*>(QStringLiteral("KeysPage"));
+  ASSERT_NE(page, nullptr);
+  const QString html = page->findChild<QLabel*>()->text();
+  const std::string keys = QTextDocumentFragment::fromHtml(html).toPlainText().toStdString();
+  page->hide();
+  const Bytes bytes = ReadBytes(HW_SOURCE_DIR "/README.md");
+  const std::string readme(bytes.begin(), bytes.end());
+  const std::regex key(R"(((Ctrl|Shift|Alt|Space)\+)+([A-Za-z0-9]+|\+|-)|\bF[0-9]{1,2}\b|)"
+                       R"(\b(Enter|Tab|Esc|Escape|Delete|Backspace|PgUp|PgDn)\b|[Aa]rrow keys?)");
+  std::set<std::string> named;
+  for (auto it = std::sregex_iterator(readme.begin(), readme.end(), key);
+       it != std::sregex_iterator(); ++it) {
+    named.insert(it->str().starts_with("arrow") || it->str().starts_with("Arrow") ? "Arrows"
+                                                                                  : it->str());
+  }
+  EXPECT_GE(named.size(), 20u);
+  for (const std::string& k : named) EXPECT_NE(keys.find(k), std::string::npos) << k;
+  for (const char* action : {"actionLoadPic", "actionSave", "actionSavePic", "actionUndo",
+                             "actionRedo", "actionZoomIn", "actionZoomOut", "actionZoom1",
+                             "actionZoomFit", "actionPlayCycles", "actionQuit", "actionKeys"}) {
+    for (const QKeySequence& s : rig.form.Action(action)->shortcuts()) {
+      const std::string text = s.toString(QKeySequence::PortableText).toStdString();
+      EXPECT_NE(keys.find(text), std::string::npos) << action << " " << text;
+    }
+  }
 }
 
 }  // namespace

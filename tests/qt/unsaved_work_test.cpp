@@ -359,6 +359,14 @@ TEST(Paths, NamesThatAreNotUtf8AreOpenedByTheirBytes) {
   EXPECT_EQ(LoadArgument(3, relative), fs::current_path().string() + "/p\xff.pcx");
   EXPECT_EQ(LoadArgument(2, absolute), native);
   EXPECT_EQ(LoadArgument(1, absolute), std::nullopt);
+  // A file manager passes the file as an operand; after "--" it may start with '-'.
+  std::string dashes = "--", dashed = "-x.pcx";
+  char* operand[] = {program.data(), given.data()};
+  char* after_dashes[] = {program.data(), dashes.data(), dashed.data()};
+  char* both[] = {program.data(), given.data(), equals.data()};
+  EXPECT_EQ(LoadArgument(2, operand), fs::current_path().string() + "/p\xff.pcx");
+  EXPECT_EQ(LoadArgument(3, after_dashes), fs::current_path().string() + "/-x.pcx");
+  EXPECT_EQ(LoadArgument(3, both), native);  // --load wins
 }
 
 }  // namespace
