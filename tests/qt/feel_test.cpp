@@ -5,9 +5,12 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextDocumentFragment>
+#include <functional>
 #include <regex>
 #include <set>
 
@@ -270,6 +273,27 @@ TEST(KeysPage, ListsEveryKeyTheReadmeAndTheActionsName) {
       EXPECT_NE(keys.find(text), std::string::npos) << action << " " << text;
     }
   }
+}
+
+// huewright(1) names every command of the menus (the machines of Target Hardware
+// by the menu's name), so a new menu entry cannot be missing from it.
+TEST(ManPage, NamesEveryMenuCommand) {
+  FormRig rig;
+  const Bytes bytes = ReadBytes(HW_SOURCE_DIR "/data/man/huewright.1");
+  std::string page(bytes.begin(), bytes.end());
+  for (size_t at; (at = page.find("\\-")) != std::string::npos;) page.erase(at, 1);
+  int named = 0;
+  std::function<void(QMenu*)> walk = [&](QMenu* menu) {
+    for (QAction* a : menu->actions()) {
+      if (a->isSeparator() || a->objectName().startsWith(QStringLiteral("actionTarget_"))) continue;
+      if (a->menu() != nullptr) walk(a->menu());
+      const std::string text = a->text().remove(QLatin1Char('&')).toStdString();
+      EXPECT_NE(page.find(text), std::string::npos) << text;
+      ++named;
+    }
+  };
+  for (QAction* top : rig.form.menuBar()->actions()) walk(top->menu());
+  EXPECT_GE(named, 40);
 }
 
 }  // namespace
