@@ -8,7 +8,8 @@ std::string current_file;
 
 const char* const kUsage =
     "usage: huewright-cli info FILE | indices FILE | palette FILE | stats FILE | "
-    "rewrite IN OUT|- | convert [--palette-strip | --format F] IN OUT | cycle-gif IN OUT | "
+    "rewrite IN OUT|- | convert [--palette-strip | --format F] IN OUT | cycle-gif IN OUT "
+    "[--seconds S [--fps F]] | "
     "edit IN OUT [STEP...] [--script F] [--map F] [--palette-out F] | "
     "tiles IN [--tile WxH] [--bank 16|4] [--shared-zero]";
 
