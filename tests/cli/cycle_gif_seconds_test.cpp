@@ -26,14 +26,14 @@ class CycleGifSeconds : public ::testing::Test {
     ranges_.push_back({0, 15, 2185, false, true});
     ranges_.push_back({16, 31, 3277, true, true});
     PcxHeader header = MakeHeader(kW, kH);
-    EXPECT_TRUE(SavePictureFile(in_, PictureFormat::Png, header, kW, kH, pixels_, entries_,
-                                nullptr, nullptr, ranges_)
+    EXPECT_TRUE(SavePictureFile(in_, PictureFormat::Png, header, kW, kH, pixels_, entries_, nullptr,
+                                nullptr, ranges_)
                     .ok());
   }
   std::pair<int, std::string> Run(const std::string& options, const std::string& out) {
     const std::string err = dir_.File("err.txt");
-    const int status = std::system((HW_BINARY_DIR "/huewright-cli cycle-gif '" + in_ + "' '" +
-                                    out + "' " + options + " 2>'" + err + "'")
+    const int status = std::system((HW_BINARY_DIR "/huewright-cli cycle-gif '" + in_ + "' '" + out +
+                                    "' " + options + " 2>'" + err + "'")
                                        .c_str());
     const Bytes text = ReadBytes(err);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : 128, std::string(text.begin(), text.end())};

@@ -106,8 +106,8 @@ TEST(FixedLength, FramesAtEachInstantLastingTheirRoundedShare) {
     uint64_t num, den;
     int fps;
     size_t frames;
-  } cases[] = {{73, 100, 30, 21}, {10, 1, 50, 500}, {25, 10, 40, 100}, {2048, 100, 100, 2048},
-               {5, 1, 1, 5}};
+  } cases[] = {
+      {73, 100, 30, 21}, {10, 1, 50, 500}, {25, 10, 40, 100}, {2048, 100, 100, 2048}, {5, 1, 1, 5}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.num << "/" << c.den << " s at " << c.fps);
     const FixedLength length{{c.num, c.den}, c.fps};
@@ -116,8 +116,8 @@ TEST(FixedLength, FramesAtEachInstantLastingTheirRoundedShare) {
     ASSERT_EQ(p.frames.size(), c.frames);
     int64_t total = 0;
     for (size_t k = 0; k < p.frames.size(); ++k) {
-      const double to = k + 1 < c.frames ? 100.0 * double(k + 1) / c.fps
-                                         : 100.0 * double(c.num) / double(c.den);
+      const double to =
+          k + 1 < c.frames ? 100.0 * double(k + 1) / c.fps : 100.0 * double(c.num) / double(c.den);
       const int64_t want = std::llround(to) - std::llround(100.0 * double(k) / c.fps);
       ASSERT_EQ(p.frames[k].hundredths, want) << k;
       total += p.frames[k].hundredths;

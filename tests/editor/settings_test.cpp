@@ -31,8 +31,7 @@ TEST(Settings, TargetAndLocksAreStepsButNotChanges) {
   Picture r;
   ASSERT_TRUE(r.ed.PictureLoaded());
   const auto check = [&r](const char* what, bool modified, size_t depth) {
-    EXPECT_EQ(std::tuple(r.ed.Modified(), r.ed.CanUndo()), std::tuple(modified, depth > 0))
-        << what;
+    EXPECT_EQ(std::tuple(r.ed.Modified(), r.ed.CanUndo()), std::tuple(modified, depth > 0)) << what;
   };
   r.ed.SetTarget(*TargetByName("megadrive"));
   check("target", false, 1);
@@ -139,9 +138,9 @@ TEST(Settings, EverySaveNamesTheFormatWritten) {
     const char* name;
     std::optional<PaletteFormat> chosen;
     const char* said;
-  } palettes[] = {{"a.gpl", {}, "GIMP palette"},     {"a.pal", {}, "JASC palette"},
-                  {"a.act", {}, "Adobe colour table"}, {"a.hex", {}, "hex list"},
-                  {"a.txt", {}, "Paint.NET palette"},  {"a.png", {}, "PNG strip"},
+  } palettes[] = {{"a.gpl", {}, "GIMP palette"},        {"a.pal", {}, "JASC palette"},
+                  {"a.act", {}, "Adobe colour table"},  {"a.hex", {}, "hex list"},
+                  {"a.txt", {}, "Paint.NET palette"},   {"a.png", {}, "PNG strip"},
                   {"a.pcx", {}, "PCX palette picture"}, {"a.bin", PaletteFormat::Md9, "md9"}};
   for (const auto& p : palettes) {
     ASSERT_TRUE(r.ed.SavePalette(r.dir.File(p.name), p.chosen)) << p.name;
@@ -154,9 +153,10 @@ TEST(Settings, EverySaveNamesTheFormatWritten) {
   const auto bank = LoadAnyPaletteFile(r.dir.File("bank2.gpl"));
   ASSERT_TRUE(bank);
   EXPECT_EQ(std::tuple(bank->format, bank->count), std::tuple(PaletteFormat::Gpl, 16));
-  for (const auto& [name, said] : {std::pair("b.pcx", "PCX picture"), std::pair("b.png", "PNG picture"),
-                                   std::pair("b.gif", "GIF picture"), std::pair("b.bmp", "BMP picture"),
-                                   std::pair("b.lbm", "ILBM picture")}) {
+  for (const auto& [name, said] :
+       {std::pair("b.pcx", "PCX picture"), std::pair("b.png", "PNG picture"),
+        std::pair("b.gif", "GIF picture"), std::pair("b.bmp", "BMP picture"),
+        std::pair("b.lbm", "ILBM picture")}) {
     ASSERT_TRUE(r.ed.SavePicture(r.dir.File(name)));
     EXPECT_TRUE(r.ed.Message().starts_with("Saved '" + std::string(name) + "' (" + said + ")"))
         << r.ed.Message();

@@ -10,8 +10,6 @@
 #include <fstream>
 
 #include "formats/gif.h"
-#include "formats/palette_files.h"
-#include "qt/banks_panel.h"
 #include "qt/cycle_panel.h"
 #include "qt/file_dialogs.h"
 #include "qt/panel_place.h"
@@ -60,50 +58,11 @@ TEST(SaveDialogs, ATypedExtensionDecidesTheFormat) {
   EXPECT_EQ(FilterOfSuffix(filters, "/d/a.v2", 1), 1);
 }
 
-// Save Bank through the window: the format on the status line, as read back.
-TEST(SaveDialogs, ThroughTheWindowTheStatusLineNamesTheFormatWritten) {
-  TempDir dir;
-  FormRig rig;
-  WritePicture(dir.File("p.pcx"), 8, 8, Bytes(64, 3), DistinctPalette(4));
-  rig.LoadPicture(dir.File("p.pcx"));
-  struct Bank : BankQuestion {
-    std::optional<BankChoice> ChooseBank(const BankChoice&) override { return BankChoice{2, 16}; }
-  } banks;
-  rig.form.SetBankQuestion(&banks);
-  rig.files.saves.push_back(dir.File("bank2.gpl"));
-  rig.form.Action("actionSaveBank")->trigger();
-  EXPECT_EQ(rig.Find<QLabel>("LabelStatus")->text(), "Saved 'bank2.gpl' (GIMP palette, 16 entries)");
-  const auto read = LoadAnyPaletteFile(dir.File("bank2.gpl"));
-  ASSERT_TRUE(read);
-  EXPECT_EQ(std::tuple(read->format, read->count), std::tuple(PaletteFormat::Gpl, 16));
-}
-
-TEST(StatusBar, WrappedFieldsKeepEveryCharacterWithinTheWidth) {
-  const QFont font(QStringLiteral("DejaVu Sans"), 9);
-  const QFontMetrics metrics(font);
-  const QString text = QStringLiteral(
-      "Pixel 1023, 767   A rather long name for a colour (index 255)   RGB 255, 128, 0   "
-      "#ff80006e   alpha 110   used by 1234567 pixels   off Mega Drive: snaps to #ff9200   "
-      "Averyveryverylongwordwithoutanyspacesatallthatcannotfitanywhere");
-  for (const int width : {60, 150, 300, 2000}) {
-    const QStringList lines = WrapFields(text, metrics, width);
-    for (const QString& line : lines) {
-      EXPECT_LE(metrics.horizontalAdvance(line), width) << line.toStdString();
-    }
-    // Nothing lost: the characters other than spaces, in order.
-    QString joined = lines.join(QString());
-    QString want = text;
-    EXPECT_EQ(joined.remove(QLatin1Char(' ')), want.remove(QLatin1Char(' '))) << width;
-    if (width == 2000) {
-      EXPECT_EQ(lines.size(), 1);
-    }
-  }
-}
-
 std::string GplWithName(const std::string& path, const std::string& name) {
   std::ofstream out(path);
   out << "GIMP Palette\nName: t\n#\n";
-  for (int i = 0; i < 16; ++i) out << 188 << ' ' << 155 << ' ' << 44 + i << ' ' << (i == 0 ? name : "") << '\n';
+  for (int i = 0; i < 16; ++i)
+    out << 188 << ' ' << 155 << ' ' << 44 + i << ' ' << (i == 0 ? name : "") << '\n';
   return path;
 }
 
@@ -143,7 +102,8 @@ TEST(StatusBar, EveryFieldInFullAtTheDefaultSize) {
     for (const char* name : {"LabelTarget", "LabelZoom"}) {
       auto* label = rig.Find<QLabel>(name);
       EXPECT_GE(label->width(), label->sizeHint().width()) << name;
-      EXPECT_TRUE(rig.form.rect().contains(QRect(label->mapTo(&rig.form, QPoint(0, 0)), label->size())));
+      EXPECT_TRUE(
+          rig.form.rect().contains(QRect(label->mapTo(&rig.form, QPoint(0, 0)), label->size())));
     }
   };
   const QSize start = rig.form.size();
@@ -176,8 +136,8 @@ TEST(Settings, NoStarAfterATargetOrALock) {
   FormRig rig;
   WritePicture(dir.File("p.pcx"), 8, 8, Bytes(64, 7), DistinctPalette(4));
   rig.LoadPicture(dir.File("p.pcx"));
-  for (const char* action : {"actionTarget_megadrive", "actionLockRange", "actionUnlockRange",
-                             "actionTarget_gba"}) {
+  for (const char* action :
+       {"actionTarget_megadrive", "actionLockRange", "actionUnlockRange", "actionTarget_gba"}) {
     rig.form.Action(action)->trigger();
     EXPECT_FALSE(rig.form.isWindowModified()) << action;
   }
@@ -241,7 +201,6 @@ TEST(Panels, PlacedBesideTheWindowsCoveringNone) {
   const QRect at(PlacePanel(QSize(300, 300), full, {QRect(0, 0, 700, 600)}), QSize(300, 300));
   EXPECT_TRUE(full.contains(at));
   EXPECT_EQ(at.right(), full.right());
-
 }
 
 struct FakeCycleLength : CycleLengthQuestion {
