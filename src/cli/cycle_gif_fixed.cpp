@@ -31,9 +31,9 @@ int CycleGifFixed(const std::string& in, const std::string& out, const FixedLeng
   auto picture = opened->TakeWhole();
   if (!picture) return Fail(in, picture.error().message);
   current_file = out;
-  const auto written = SaveFixedCycleAnimation(out, picture->width, picture->height,
-                                               picture->pixels, picture->entries, picture->cycles,
-                                               length);
+  const auto written =
+      SaveFixedCycleAnimation(out, picture->width, picture->height, picture->pixels,
+                              picture->entries, picture->cycles, length);
   if (!written) {
     // The file layer names OUT; a refusal is about IN's ranges.
     const std::string& cause = written.error().message;

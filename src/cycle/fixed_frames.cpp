@@ -54,8 +54,8 @@ bool Steps(const CycleRange& r) { return r.active && r.rate != 0 && r.low < r.hi
 std::optional<DecimalSeconds> ParseDecimalSeconds(std::string_view text) {
   const size_t point = text.find('.');
   const std::string_view whole = text.substr(0, point);
-  const std::string_view part = point == std::string_view::npos ? std::string_view{}
-                                                                 : text.substr(point + 1);
+  const std::string_view part =
+      point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
   if (whole.empty() && part.empty()) return std::nullopt;
   if (whole.size() > 9 || part.size() > 9) return std::nullopt;
   DecimalSeconds s;

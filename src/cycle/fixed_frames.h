@@ -50,8 +50,8 @@ CyclePeriod CycleFixedFrames(const CycleRanges& ranges, const FixedLength& lengt
 
 // What one exact loop of the active ranges takes.
 struct ExactLoop {
-  bool steps = false;         // some active range steps
-  double seconds = 0;         // the whole cycle's period
+  bool steps = false;              // some active range steps
+  double seconds = 0;              // the whole cycle's period
   std::optional<uint64_t> frames;  // its distinct instants; nullopt: too many to count
   bool fits() const { return steps && frames && *frames <= kMaxCycleFrames; }
 };
