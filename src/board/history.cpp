@@ -4,14 +4,26 @@
 
 namespace hw {
 
+namespace {
+
+// True when `after` differs from `before` only in what a save does not write.
+bool SettingsOnly(const BoardState& before, const BoardState& after) {
+  return before.map == after.map && before.entries == after.entries &&
+         before.names == after.names && before.cycles == after.cycles;
+}
+
+}  // namespace
+
 void History::Clear() {
   steps_.clear();
   done_ = 0;
   base_ = next_id_++;
+  content_base_ = base_;
 }
 
 void History::Record(const BoardState& before, const BoardState& after) {
-  const Step step{before, after, next_id_};
+  const uint64_t content = SettingsOnly(before, after) ? ContentPosition() : next_id_;
+  const Step step{before, after, next_id_, content};
   if (done_ < steps_.size()) {
     // The first step that could be redone makes room for the new one: no
     // allocation, so nothing can fail from here on.
@@ -24,6 +36,7 @@ void History::Record(const BoardState& before, const BoardState& after) {
   ++next_id_;
   if (steps_.size() > depth_) {
     base_ = steps_.front().id;
+    content_base_ = steps_.front().content_id;
     steps_.pop_front();
   }
   done_ = steps_.size();

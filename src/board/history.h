@@ -38,18 +38,27 @@ class History {
   // Names the board as the history now stands: equal numbers, the same point of
   // the history (so "modified since the save" is a comparison of two numbers).
   uint64_t Position() const { return done_ > 0 ? steps_[done_ - 1].id : base_; }
+  // The same, counting only the steps that change what a save writes: a step
+  // that changes nothing but locks, the target hardware or the marks keeps the
+  // number of the step before it (settings are undoable, but they are not changes
+  // to the picture).
+  uint64_t ContentPosition() const {
+    return done_ > 0 ? steps_[done_ - 1].content_id : content_base_;
+  }
 
  private:
   struct Step {
     BoardState before;
     BoardState after;
     uint64_t id = 0;
+    uint64_t content_id = 0;  // ContentPosition() once this step is done
   };
   size_t depth_;
   std::deque<Step> steps_;
   size_t done_ = 0;  // steps_[0 .. done_) are done; the rest can be redone
   uint64_t next_id_ = 1;
-  uint64_t base_ = 0;  // the position before the oldest step kept
+  uint64_t base_ = 0;          // the position before the oldest step kept
+  uint64_t content_base_ = 0;  // and its content position
 };
 
 }  // namespace hw

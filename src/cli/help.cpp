@@ -18,7 +18,7 @@ constexpr HelpLine kCommands[] = {
     {"rewrite IN OUT|-", "read a PCX and write it back through Huewright's own writer"},
     {"convert [--palette-strip | --format F] IN OUT",
      "write OUT in the format its extension names (a picture or a palette)"},
-    {"cycle-gif IN OUT", "IN's colour cycling as an animated GIF"},
+    {"cycle-gif IN OUT [--seconds S [--fps F]]", "IN's colour cycling as an animated GIF"},
     {"edit IN OUT [STEP...] [--script F] [--map F] [--palette-out F]",
      "run the window's commands as steps (below) and write OUT"},
     {"tiles IN [--tile WxH] [--bank 16|4] [--shared-zero]",
@@ -28,6 +28,8 @@ constexpr HelpLine kCommands[] = {
 constexpr HelpLine kCommandOptions[] = {
     {"convert --palette-strip", "write IN's palette as a PNG strip (OUT ends in .png)"},
     {"convert --format F", "one side is a console palette: F vga6, bgr15, md9 or amiga12"},
+    {"cycle-gif --seconds S", "export S seconds (a decimal above 0) instead of the exact loop"},
+    {"cycle-gif --fps F", "with --seconds: F frames a second, 1 to 100 (50 when left out)"},
     {"edit --script F", "run the steps of F too, one a line, after those given as arguments"},
     {"edit --map F", "write the map and the entries as JSON to F"},
     {"edit --palette-out F", "write the board to F as the palette its extension names"},

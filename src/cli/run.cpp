@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <optional>
 
-#include "cli/cycle_gif_command.h"
+#include "cli/cycle_gif_fixed.h"
 #include "cli/edit_command.h"
 #include "cli/help.h"
 #include "cli/output.h"
@@ -74,9 +74,7 @@ int Run(const std::vector<std::string>& given) {
     return Rewrite(args[1], args[2]);
   }
   if (command == "cycle-gif") {
-    if (operands != 2) return UsageError("cycle-gif takes IN and OUT");
-    if (args[2] == "-") return UsageError("cycle-gif writes files only");
-    return CycleGif(args[1], args[2]);
+    return CycleGifCommand(std::vector<std::string>(args.begin() + 1, args.end()));
   }
   if (command == "convert") {
     bool strip = false;

@@ -5,9 +5,17 @@ namespace hw {
 namespace {
 
 constexpr TargetPreset kPresets[] = {
-    {"none", 8, 8, 8},     {"vga", 6, 6, 6}, {"ocs", 4, 4, 4},       {"ste", 4, 4, 4},
-    {"gamegear", 4, 4, 4}, {"st", 3, 3, 3},  {"megadrive", 3, 3, 3}, {"sms", 2, 2, 2},
-    {"snes", 5, 5, 5},     {"gba", 5, 5, 5}, {"gbc", 5, 5, 5},
+    {"none", 8, 8, 8, "None"},
+    {"vga", 6, 6, 6, "VGA"},
+    {"ocs", 4, 4, 4, "Amiga OCS"},
+    {"ste", 4, 4, 4, "Atari STE"},
+    {"gamegear", 4, 4, 4, "Game Gear"},
+    {"st", 3, 3, 3, "Atari ST"},
+    {"megadrive", 3, 3, 3, "Mega Drive"},
+    {"sms", 2, 2, 2, "Master System"},
+    {"snes", 5, 5, 5, "Super Nintendo"},
+    {"gba", 5, 5, 5, "Game Boy Advance"},
+    {"gbc", 5, 5, 5, "Game Boy Color"},
 };
 
 bool ValidBits(int bits) { return bits >= 1 && bits <= 8; }
@@ -132,6 +140,28 @@ RGBTriple SnapColour(const ColourTarget& target, RGBTriple colour) {
 bool OnTarget(const ColourTarget& target, RGBTriple colour) {
   return target.levels[0].test(colour.R) && target.levels[1].test(colour.G) &&
          target.levels[2].test(colour.B);
+}
+
+std::string TargetTitle(const ColourTarget& target) {
+  if (target.None()) return "None";
+  for (const TargetPreset& p : kPresets) {
+    if (target.name == p.name) return p.title;
+  }
+  const int r = BitsOf(target.levels[0]), g = BitsOf(target.levels[1]),
+            b = BitsOf(target.levels[2]);
+  if (r > 0 && g > 0 && b > 0) {
+    return std::to_string(r) + "-" + std::to_string(g) + "-" + std::to_string(b);
+  }
+  return "Custom levels";
+}
+
+std::string TargetMenuText(const ColourTarget& target) {
+  if (target.None()) return "None (24-bit)";
+  const std::string title = TargetTitle(target);
+  const int r = BitsOf(target.levels[0]), g = BitsOf(target.levels[1]),
+            b = BitsOf(target.levels[2]);
+  const std::string bits = std::to_string(r) + "-" + std::to_string(g) + "-" + std::to_string(b);
+  return r > 0 && g > 0 && b > 0 && title != bits ? title + " (" + bits + ")" : title;
 }
 
 std::string TargetDescription(const ColourTarget& target) {

@@ -36,8 +36,9 @@ struct ColourTarget {
 
 // A named machine and its bits per channel.
 struct TargetPreset {
-  const char* name;
+  const char* name;  // as the command line takes it
   int red_bits, green_bits, blue_bits;
+  const char* title;  // as the menus and the status line show it
 };
 // none (8-8-8), vga (6-6-6), ocs, ste, gamegear (4-4-4), st, megadrive (3-3-3),
 // sms (2-2-2), snes, gba, gbc (5-5-5), in the order the menus list them.
@@ -64,6 +65,11 @@ std::string LevelsText(const ChannelLevels& levels);
 uint8_t SnapChannel(const ChannelLevels& levels, uint8_t v);
 RGBTriple SnapColour(const ColourTarget& target, RGBTriple colour);
 bool OnTarget(const ColourTarget& target, RGBTriple colour);
+// How the window names a target: a preset's title ("Mega Drive"), "R-G-B" bits
+// ("5-6-5"), "Custom levels" or "None".
+std::string TargetTitle(const ColourTarget& target);
+// The menu's entry: the title and its bits, "Mega Drive (3-3-3)", "None (24-bit)".
+std::string TargetMenuText(const ColourTarget& target);
 // "megadrive (3-3-3)", "5-5-5", "custom levels (3, 3, 4)", "none (24-bit)".
 std::string TargetDescription(const ColourTarget& target);
 

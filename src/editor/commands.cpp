@@ -32,9 +32,9 @@ bool EditorCommands::SavePicture() {
   if (files_ == nullptr || !editor_.PictureLoaded()) return false;
   const auto path = Chosen(files_->SaveFile(FileKind::Picture, editor_.PicturePath()));
   if (!path) return false;
-  const auto loss = PictureSaveLoses(PictureFormatForName(*path), editor_.Board().entries,
-                                     editor_.Cycles().size());
-  return MaySave(*path, loss) && editor_.SavePicture(*path);
+  const PictureFormat format = files_->ChosenPictureFormat().value_or(PictureFormatForName(*path));
+  const auto loss = PictureSaveLoses(format, editor_.Board().entries, editor_.Cycles().size());
+  return MaySave(*path, loss) && editor_.SavePicture(*path, format);
 }
 
 bool EditorCommands::SavePictureToItsFile() {
@@ -88,8 +88,22 @@ bool EditorCommands::ExportCycleAnimation() {
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1)) {
     suggested.erase(dot);
   }
+  std::optional<FixedLength> fixed;
+  const ExactLoop loop = ExactLoopOf(editor_.Cycles());
+  if (loop.steps && !loop.fits() && cycle_length_ != nullptr) {
+    const FixedLength length{{kDefaultFixedSeconds, 1}, kDefaultFixedFps};
+    const std::string frames =
+        loop.frames ? GroupedDigits(*loop.frames) : "more than " + GroupedDigits(kMaxCycleFrames);
+    if (!cycle_length_->ExportFixedLength("the exact loop needs " + frames + " frames: export " +
+                                          std::to_string(kDefaultFixedSeconds) + " seconds at " +
+                                          std::to_string(kDefaultFixedFps) + " frames a second?")) {
+      return false;
+    }
+    fixed = length;
+  }
   const auto path = Chosen(files_->SaveFile(FileKind::Picture, suggested + "-cycle.gif"));
-  return path && editor_.ExportCycleAnimation(*path);
+  if (!path) return false;
+  return fixed ? editor_.ExportCycleAnimation(*path, *fixed) : editor_.ExportCycleAnimation(*path);
 }
 
 void EditorCommands::EditColour(int index) {

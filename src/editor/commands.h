@@ -28,6 +28,9 @@ class EditorCommands {
   void SetBankQuestion(BankQuestion* question) { banks_ = question; }
   // Asked how many colours "Reduce Colours..." keeps; none: it is cancelled.
   void SetReduceQuestion(ReduceQuestion* question) { reduce_ = question; }
+  // Asked whether to export a fixed length when the exact cycle is too long; none:
+  // such exports are refused as too long.
+  void SetCycleLengthQuestion(CycleLengthQuestion* question) { cycle_length_ = question; }
 
   void LoadPicture();
   // The saves: true when the file was written.
@@ -39,7 +42,9 @@ class EditorCommands {
   // with), then the file.
   bool SaveBank(int size);
   // "Export Cycle Animation...": asks for the GIF's name, starting beside the
-  // picture on NAME-cycle.gif; true when the file was written.
+  // picture on NAME-cycle.gif; true when the file was written. When the exact
+  // loop has more frames than a GIF export holds, first offers 10 seconds at 50
+  // frames a second instead (declined: nothing happens).
   bool ExportCycleAnimation();
   void EditColour(int index);  // the dialog opens on the entry's own colour
   // "Remap to Palette...": the palette file (or a picture), then the transparent
@@ -62,6 +67,7 @@ class EditorCommands {
   TileCheckQuestion* tiles_ = nullptr;
   BankQuestion* banks_ = nullptr;
   ReduceQuestion* reduce_ = nullptr;
+  CycleLengthQuestion* cycle_length_ = nullptr;
 };
 
 }  // namespace hw

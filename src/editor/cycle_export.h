@@ -8,6 +8,7 @@
 
 #include "colour/colour.h"
 #include "colour/cycle_ranges.h"
+#include "cycle/fixed_frames.h"
 #include "formats/result.h"
 
 namespace hw {
@@ -22,5 +23,12 @@ namespace hw {
 Result<int> SaveCycleAnimation(const std::string& path, int32_t width, int32_t height,
                                std::span<const uint8_t> pixels, const BoardEntries& entries,
                                const CycleRanges& cycles);
+
+// The same over a fixed length instead of the exact period (cycle/fixed_frames.h):
+// floor(S * F) frames that last S seconds together, for ranges whose exact loop is
+// too long. Refused as CycleFixedFrames refuses, before anything is written.
+Result<int> SaveFixedCycleAnimation(const std::string& path, int32_t width, int32_t height,
+                                    std::span<const uint8_t> pixels, const BoardEntries& entries,
+                                    const CycleRanges& cycles, const FixedLength& length);
 
 }  // namespace hw

@@ -256,7 +256,7 @@ void Editor::SetTarget(const ColourTarget& target) {
   Apply(next, true);
   int off = 0;
   for (const BoardEntry& e : board_.entries) off += !OnTarget(target, e.rgb);
-  message_ = "Target hardware: " + TargetDescription(target);
+  message_ = "Target hardware: " + TargetMenuText(target);
   if (off > 0) {
     message_ +=
         "; " + std::to_string(off) + (off == 1 ? " entry is" : " entries are") + " off its colours";

@@ -25,6 +25,7 @@
 #include "board/reduce.h"
 #include "board/sort.h"
 #include "board/spread.h"
+#include "cycle/fixed_frames.h"
 #include "cycle/rotation.h"
 #include "display/display_palette.h"
 #include "editor/services.h"
@@ -115,9 +116,10 @@ class Editor {
   bool HardwareColours() const { return hardware_colours_; }
   bool CanUndo() const { return history_.CanUndo(); }
   bool CanRedo() const { return history_.CanRedo(); }
-  // True from any step of the history until the picture is next saved (undoing
-  // back to the saved state counts as unmodified).
-  bool Modified() const { return loaded_ && history_.Position() != saved_position_; }
+  // True from any step of the history that changes what a save writes until the
+  // picture is next saved (undoing back to the saved state counts as unmodified;
+  // locks and the target hardware are settings, undoable but no change).
+  bool Modified() const { return loaded_ && history_.ContentPosition() != saved_position_; }
   // The picture's file and its format.
   const std::string& PicturePath() const { return path_; }
   PictureFormat PictureFileFormat() const { return format_; }
@@ -126,6 +128,11 @@ class Editor {
   // Puts what the shell has to say (a service that is off) on the status line, as
   // a command's message.
   void Remark(const std::string& text);
+  // The status line: the message, and while a tile check is shown, its current
+  // count ("3 of 40 tiles use more than one bank").
+  std::string StatusLine() const;
+  // The tile check's count as the line shows it; empty when none is shown.
+  std::string TileCheckSummary() const;
   // What the last picture save changed of the file's kind (a PCX written at 8 bits
   // because the picture no longer fits its depth, and why); empty otherwise.
   const std::string& SaveNote() const { return save_note_; }
@@ -180,9 +187,10 @@ class Editor {
   // A file handed to the program (the command line, a file manager): a palette file
   // that is no picture loads as a whole palette, anything else as LoadPicture does.
   bool OpenFile(const std::string& path);
-  // "Save Pic As...": PNG for a .png name, else PCX; the file written becomes
-  // the picture's file.
+  // "Save Pic As...": in the format the name's extension names (PCX for none
+  // known), or in `format`; the file written becomes the picture's file.
   bool SavePicture(const std::string& path);
+  bool SavePicture(const std::string& path, PictureFormat format);
   // "Save Pic" (Ctrl+S): back to the file the picture came from, in its format.
   bool SavePictureToItsFile();
   // `format`, when given, is the format the user named (the console formats, which
@@ -206,6 +214,9 @@ class Editor {
   // stopped, even while the ranges play. Changes nothing but the status line,
   // which says how many frames were written; false after a reported failure.
   bool ExportCycleAnimation(const std::string& path);
+  // The same over a fixed length (floor(S * F) frames lasting S seconds), for
+  // ranges whose exact loop has too many frames.
+  bool ExportCycleAnimation(const std::string& path, const FixedLength& length);
 
   // ---- fitting the picture to a palette (board/fit.h); each is one step ----
   // "Remap to Palette...": reads `path` as "Load Palette..." does (a picture gives
@@ -283,6 +294,7 @@ class Editor {
   // What a palette load says: how many entries went where.
   std::string PaletteLoadStatus(PaletteMerge merge, int count, int placed) const;
   bool SavePictureIn(const std::string& path, PictureFormat format);
+  bool ExportCycleAnimationAs(const std::string& path, const std::optional<FixedLength>& length);
   // Brings usage and pixels up to the board's map: the pixels are remapped into
   // `into` (from RemapBuffer()), or null for the identity map.
   void Remap(std::vector<uint8_t>* into);

@@ -56,13 +56,23 @@ void Editor::RecheckTiles() {
   tile_check_->banks = hw::CheckTiles(Pixels(), width_, height_, tile_check_->options);
 }
 
-void Editor::TileCheckMessage() {
+std::string Editor::TileCheckSummary() const {
+  if (!tile_check_) return {};
   const TileBanks& b = tile_check_->banks;
   const int64_t all = int64_t{b.columns} * b.rows;
-  message_ = b.mixed == 0
-                 ? "No tile uses more than one bank"
-                 : std::to_string(b.mixed) + " of " + std::to_string(all) +
-                       (b.mixed == 1 ? " tile uses" : " tiles use") + " more than one bank";
+  return b.mixed == 0 ? "No tile uses more than one bank"
+                      : std::to_string(b.mixed) + " of " + std::to_string(all) +
+                            (b.mixed == 1 ? " tile uses" : " tiles use") + " more than one bank";
+}
+
+void Editor::TileCheckMessage() { message_ = TileCheckSummary(); }
+
+std::string Editor::StatusLine() const {
+  // While a tile check is shown its count is always on the line, as current as
+  // its outlines, whatever the last command said.
+  const std::string tiles = TileCheckSummary();
+  if (tiles.empty() || message_ == tiles) return message_;
+  return message_.empty() ? tiles : message_ + "; " + tiles;
 }
 
 }  // namespace hw

@@ -127,7 +127,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   loaded_ = true;
   path_ = std::move(new_path);
   history_.Clear();
-  saved_position_ = history_.Position();
+  saved_position_ = history_.ContentPosition();
 
   board_.map = IdentityMap();  // the pixels above are those of the identity map
   board_.entries = pic.entries;
@@ -140,6 +140,12 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   cycling_available_ = true;
   // What the load left out (an ILBM's ranges past the 16th) shows on the status line.
   message_ = std::move(pic.note);
+  // The target hardware is the user's setting, not the picture's: it stays, and
+  // the line says so, as the menu names it.
+  if (!board_.target.None()) {
+    message_ = "Target: " + TargetTitle(board_.target) + ", kept" +
+               (message_.empty() ? "" : "; " + message_);
+  }
   if (auto* v = view()) v->PictureOpened();
   RebuildDisplayPalette();
   if (auto* v = view()) {
@@ -152,7 +158,10 @@ bool Editor::LoadPictureFrom(const std::string& path) {
 }
 
 bool Editor::SavePicture(const std::string& path) {
-  const PictureFormat format = PictureFormatForName(path);
+  return SavePicture(path, PictureFormatForName(path));
+}
+
+bool Editor::SavePicture(const std::string& path, PictureFormat format) {
   if (!SavePictureIn(path, format)) return false;
   // The file just written is the picture's file from now on: the title, "Save
   // Pic" and the unsaved-changes question all follow it.
@@ -170,6 +179,29 @@ namespace {
 std::string SavedMessage(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return "Saved '" + (slash == std::string::npos ? path : path.substr(slash + 1)) + "'";
+}
+
+// "Saved 'x.gpl' (GIMP palette, 256 entries)": the file, the format written and
+// how many entries it holds.
+std::string SavedPaletteMessage(const std::string& path, PaletteFormat format, size_t entries) {
+  return SavedMessage(path) + " (" + std::string(PaletteFormatTitle(format)) + ", " +
+         std::to_string(entries) + (entries == 1 ? " entry)" : " entries)");
+}
+
+std::string PictureFormatTitle(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::Png:
+      return "PNG picture";
+    case PictureFormat::Gif:
+      return "GIF picture";
+    case PictureFormat::Bmp:
+      return "BMP picture";
+    case PictureFormat::Ilbm:
+      return "ILBM picture";
+    case PictureFormat::Pcx:
+      break;
+  }
+  return "PCX picture";
 }
 
 // A console format holds fewer colours: the line says how many of the entries
@@ -207,9 +239,10 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
       return false;
     }
     header_ = header;
-    saved_position_ = history_.Position();
+    saved_position_ = history_.ContentPosition();
     save_note_ = note;
-    message_ = SavedMessage(path) + (note.empty() ? "" : ", " + note);
+    message_ = SavedMessage(path) + " (" + PictureFormatTitle(format) + ")" +
+               (note.empty() ? "" : ", " + note);
     if (auto* v = view()) v->StateChanged();
     return true;
   });
@@ -322,7 +355,7 @@ bool Editor::SavePalette(const std::string& path, std::optional<PaletteFormat> f
       ReportError(FailureMessage(path, saved.error()));
       return false;
     }
-    message_ = SavedMessage(path) + SnapNote(as, board_.entries);
+    message_ = SavedPaletteMessage(path, as, board_.entries.size()) + SnapNote(as, board_.entries);
     if (auto* v = view()) v->StateChanged();
     return true;
   });
@@ -349,14 +382,22 @@ bool Editor::SaveBank(int bank, int size, const std::string& path,
       ReportError(FailureMessage(path, saved.error()));
       return false;
     }
-    message_ = SavedMessage(path) + ": bank " + std::to_string(bank) + " of " +
-               std::to_string(size) + " entries" + SnapNote(as, entries);
+    message_ = SavedPaletteMessage(path, as, entries.size()) + SnapNote(as, entries);
     if (auto* v = view()) v->StateChanged();
     return true;
   });
 }
 
 bool Editor::ExportCycleAnimation(const std::string& path) {
+  return ExportCycleAnimationAs(path, std::nullopt);
+}
+
+bool Editor::ExportCycleAnimation(const std::string& path, const FixedLength& length) {
+  return ExportCycleAnimationAs(path, length);
+}
+
+bool Editor::ExportCycleAnimationAs(const std::string& path,
+                                    const std::optional<FixedLength>& length) {
   if (path.empty()) return false;
   if (!loaded_) {
     ReportError("cannot export '" + path + "': no picture is loaded");
@@ -367,7 +408,9 @@ bool Editor::ExportCycleAnimation(const std::string& path) {
     // The board holds the entries and ranges as they are when stopped: playing
     // only moves the shown colours.
     const Result<int> written =
-        SaveCycleAnimation(path, width_, height_, Pixels(), board_.entries, board_.cycles);
+        length ? SaveFixedCycleAnimation(path, width_, height_, Pixels(), board_.entries,
+                                         board_.cycles, *length)
+               : SaveCycleAnimation(path, width_, height_, Pixels(), board_.entries, board_.cycles);
     busy.Release();
     if (!written) {
       const std::string& cause = written.error().message;

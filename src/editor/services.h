@@ -9,6 +9,7 @@
 #include "colour/colour.h"
 #include "cycle/cycle.h"
 #include "formats/palette_format.h"
+#include "formats/picture_format.h"
 #include "pixels/tiles.h"
 
 namespace hw {
@@ -23,10 +24,14 @@ class FileDialogs {
   // starts on `suggested` (its folder, name and format) when it is not empty.
   virtual std::optional<std::string> OpenFile(FileKind kind) = 0;
   virtual std::optional<std::string> SaveFile(FileKind kind, const std::string& suggested) = 0;
-  // The palette format the filter chosen in the last palette dialog names, when
-  // it names one that neither content nor extension tells (the console formats);
-  // nullopt otherwise.
+  // The palette format the filter chosen in the last palette dialog decides: one
+  // that neither content nor extension tells (the console formats), or, for a
+  // saved name whose extension names no format, the filter's; nullopt when the
+  // name's extension decides.
   virtual std::optional<PaletteFormat> ChosenPaletteFormat() const { return std::nullopt; }
+  // The same for the last picture save: the filter's format for a name whose
+  // extension names none; nullopt when the extension decides.
+  virtual std::optional<PictureFormat> ChosenPictureFormat() const { return std::nullopt; }
 };
 
 class ColourDialog {
@@ -92,6 +97,15 @@ class Clock {
 };
 
 // Asked before "Reduce Colours...": how many colours the picture keeps.
+// Asked before a cycle export whose exact loop has too many frames: `question`
+// offers the fixed length instead ("the exact loop needs 28,440 frames: export 10
+// seconds at 50 frames a second?"); true to export that.
+class CycleLengthQuestion {
+ public:
+  virtual ~CycleLengthQuestion() = default;
+  virtual bool ExportFixedLength(const std::string& question) = 0;
+};
+
 class ReduceQuestion {
  public:
   virtual ~ReduceQuestion() = default;

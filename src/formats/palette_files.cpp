@@ -177,6 +177,40 @@ std::optional<PaletteFormat> PaletteFormatForExtension(std::string_view file_nam
   return std::nullopt;
 }
 
+std::string_view PaletteFormatTitle(PaletteFormat format) {
+  switch (format) {
+    case PaletteFormat::Gpl:
+      return "GIMP palette";
+    case PaletteFormat::Jasc:
+      return "JASC palette";
+    case PaletteFormat::Act:
+      return "Adobe colour table";
+    case PaletteFormat::Hex:
+      return "hex list";
+    case PaletteFormat::Riff:
+      return "RIFF palette";
+    case PaletteFormat::Ase:
+      return "Adobe swatch exchange";
+    case PaletteFormat::Aco:
+      return "Adobe colour swatches";
+    case PaletteFormat::PaintNet:
+      return "Paint.NET palette";
+    case PaletteFormat::PngStrip:
+      return "PNG strip";
+    case PaletteFormat::Vga6:
+      return "vga6";
+    case PaletteFormat::Bgr15:
+      return "bgr15";
+    case PaletteFormat::Md9:
+      return "md9";
+    case PaletteFormat::Amiga12:
+      return "amiga12";
+    case PaletteFormat::Pcx:
+      break;
+  }
+  return "PCX palette picture";
+}
+
 std::string_view PaletteFormatName(PaletteFormat format) {
   switch (format) {
     case PaletteFormat::Gpl:

@@ -82,5 +82,9 @@ std::optional<PaletteFormat> PaletteFormatForExtension(std::string_view file_nam
 
 // "GIMP palette", "JASC palette", ... for messages and menus.
 std::string_view PaletteFormatName(PaletteFormat format);
+// How the status line names a format after a save: "GIMP palette", "hex list",
+// "PCX palette picture", "PNG strip", the console formats by their own names
+// ("md9"), ...
+std::string_view PaletteFormatTitle(PaletteFormat format);
 
 }  // namespace hw

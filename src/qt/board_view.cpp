@@ -239,10 +239,10 @@ void BoardView::Paint(const SwatchCell& cell, QPainter& painter) const {
   }
   if (!OnTarget(board.target, board.entries[static_cast<size_t>(index)].rgb)) {
     // Off the target hardware's colours until snapped: a small triangle in the
-    // bottom right corner, in the ink colour.
+    // top left corner, in the ink colour (the padlock has the top right).
     const int side = std::max(3, interior.width() / 3);
-    const QPoint corner = interior.bottomRight() + QPoint(1, 1);
-    const QPoint tri[3] = {corner, corner - QPoint(side, 0), corner - QPoint(0, side)};
+    const QPoint corner = interior.topLeft();
+    const QPoint tri[3] = {corner, corner + QPoint(side, 0), corner + QPoint(0, side)};
     painter.setPen(Qt::NoPen);
     painter.setBrush(ink);
     painter.drawPolygon(tri, 3);

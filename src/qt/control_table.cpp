@@ -61,7 +61,7 @@ const ControlRow kControls[] = {
     {"OptionMergeReplace", K::Option, "Replace Range", 180, 420, 1515, 255, false, "FrameMerge"},
     {"OptionMergeProtect", K::Option, "Protect Range", 180, 660, 1455, 195, false, "FrameMerge"},
     // At the bottom: the picture's name and size, and what the last command said.
-    {"Label1", K::Label, "<None Loaded>", 0 - X, 6300 - Y, 5655, 255},
+    {"Label1", K::Label, "<None Loaded>", 60 - X, 6300 - Y, 5595, 255},
     {"LabelStatus", K::Label, "", 60 - X, 6585 - Y, 5595, 255},
     // Built and kept up to date, never shown: more sort options, the colour
     // cycling controls and two buttons that do nothing.

@@ -1,7 +1,8 @@
-// View > Colour Cycling: the picture's cycle ranges in a list, with the rate
-// (also as steps a second), direction and active flag of the selected one to
-// edit, ranges added from the marked range or as the five-bands preset, removed,
-// and Play / Stop. Every change goes through the editor's verbs (one undo step
+// View > Colour Cycling: the picture's cycle ranges in a list with each one's
+// period and the whole cycle's; the rate (also as steps a second), direction and
+// active flag of the selected one to edit; apart from them, the rate and
+// direction of the next range, added from the marked range (or the five-bands
+// preset); Remove, and Play / Stop. Every change goes through the editor's verbs (one undo step
 // each); Sync() shows the editor's state.
 #pragma once
 
@@ -13,6 +14,7 @@
 class QAbstractButton;
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QSpinBox;
 class QTableWidget;
@@ -38,13 +40,21 @@ class CyclePanel : public QDialog {
   void EditSelected();
   void ShowSelected();
 
+  // The fields of a range: rate, its steps a second, direction.
+  struct RangeFields {
+    QSpinBox* rate = nullptr;
+    QDoubleSpinBox* steps = nullptr;
+    QComboBox* direction = nullptr;
+  };
+
   Editor& editor_;
   std::function<void(std::function<void()>)> run_;
   QTableWidget* list_;
-  QSpinBox* rate_;
-  QLabel* steps_;
-  QComboBox* direction_;
+  QLabel* whole_;          // the whole cycle's period and frames
+  QWidget* selected_box_;  // edits the selected range at once
+  RangeFields selected_;
   QCheckBox* active_;
+  RangeFields next_;  // what "Add from Range" adds
   QAbstractButton* add_;
   QAbstractButton* remove_;
   QAbstractButton* preset_;

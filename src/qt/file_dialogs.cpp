@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "formats/palette_console.h"
+#include "formats/palette_files.h"
 #include "qt/qt_services.h"
 
 namespace hw {
@@ -99,6 +100,62 @@ QString WithFilterSuffix(const QString& path, const DialogFilter& filter) {
   return path + QLatin1Char('.') + QLatin1String(filter.suffix);
 }
 
+namespace {
+
+// The picture format a save writes for this suffix, if it names one.
+std::optional<PictureFormat> PictureFormatOfSuffix(const QString& suffix) {
+  static constexpr std::pair<const char*, PictureFormat> kKnown[] = {
+      {"pcx", PictureFormat::Pcx}, {"png", PictureFormat::Png},  {"gif", PictureFormat::Gif},
+      {"bmp", PictureFormat::Bmp}, {"lbm", PictureFormat::Ilbm}, {"iff", PictureFormat::Ilbm}};
+  for (const auto& [name, format] : kKnown) {
+    if (suffix == QLatin1String(name)) return format;
+  }
+  return std::nullopt;
+}
+
+std::optional<PaletteFormat> PaletteFormatOfSuffix(const QString& suffix) {
+  if (suffix.isEmpty()) return std::nullopt;
+  return PaletteFormatForExtension(("x." + suffix).toStdString());
+}
+
+}  // namespace
+
+int FilterOfSuffix(std::span<const DialogFilter> filters, const QString& path, int otherwise) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if (suffix.isEmpty()) return otherwise;
+  for (size_t i = 0; i < filters.size(); ++i) {
+    if (!filters[i].format && suffix == QLatin1String(filters[i].suffix))
+      return static_cast<int>(i);
+  }
+  // ".iff" is the ILBM filter's second pattern.
+  if (suffix == QLatin1String("iff"))
+    return FilterOfSuffix(filters, QStringLiteral("x.lbm"), otherwise);
+  return otherwise;
+}
+
+SaveChoice DecideSave(FileKind kind, const QString& typed, const DialogFilter& filter) {
+  SaveChoice choice{WithFilterSuffix(typed, filter), std::nullopt, std::nullopt};
+  const QString suffix = QFileInfo(typed).suffix().toLower();
+  const QString filter_suffix = QString::fromLatin1(filter.suffix);
+  if (kind == FileKind::Picture) {
+    if (!suffix.isEmpty() && !PictureFormatOfSuffix(suffix)) {
+      choice.picture = PictureFormatOfSuffix(filter_suffix);
+    }
+    return choice;
+  }
+  if (suffix.isEmpty() || PaletteFormatOfSuffix(suffix)) {
+    // The name's extension (or the filter's, now on the name) decides, except for
+    // a console filter's ".bin", which names no format by itself.
+    if (FilterFormat(filter) && (suffix.isEmpty() || suffix == filter_suffix)) {
+      choice.palette = FilterFormat(filter);
+    }
+    return choice;
+  }
+  choice.palette =
+      FilterFormat(filter) ? FilterFormat(filter) : PaletteFormatOfSuffix(filter_suffix);
+  return choice;
+}
+
 std::optional<std::string> QtFileDialogs::Ask(FileKind kind, bool save,
                                               const std::string& suggested) {
   const std::span<const DialogFilter> filters = DialogFilters(kind, save);
@@ -124,14 +181,23 @@ std::optional<std::string> QtFileDialogs::Ask(FileKind kind, bool save,
                    });
   if (!start.name.isEmpty()) dialog.selectFile(start.name);
   chosen_format_.reset();
+  chosen_picture_format_.reset();
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return std::nullopt;
-  const int filter = std::max<int>(0, static_cast<int>(names.indexOf(dialog.selectedNameFilter())));
-  if (kind == FileKind::Palette)
-    chosen_format_ = FilterFormat(filters[static_cast<size_t>(filter)]);
+  int filter = std::max<int>(0, static_cast<int>(names.indexOf(dialog.selectedNameFilter())));
+  const DialogFilter& chosen_filter = filters[static_cast<size_t>(filter)];
   QString chosen = files.first();
-  if (save) chosen = WithFilterSuffix(chosen, filters[static_cast<size_t>(filter)]);
+  if (save) {
+    const SaveChoice decided = DecideSave(kind, chosen, chosen_filter);
+    chosen = decided.path;
+    chosen_format_ = decided.palette;
+    chosen_picture_format_ = decided.picture;
+    // The next save starts on the format this one wrote, typed or chosen.
+    if (!decided.palette && !decided.picture) filter = FilterOfSuffix(filters, chosen, filter);
+  } else if (kind == FileKind::Palette) {
+    chosen_format_ = FilterFormat(chosen_filter);
+  }
   RememberChoice(kind, save, chosen, filter, settings);
   return PathToNative(chosen);
 }

@@ -46,18 +46,36 @@ void RememberChoice(FileKind kind, bool save, const QString& chosen, int filter,
 // A saved name without a suffix takes the chosen filter's.
 QString WithFilterSuffix(const QString& path, const DialogFilter& filter);
 
+// What a save dialog's answer writes: the name (with the filter's suffix when it
+// had none) and the format. A typed extension that names a format decides it,
+// whatever filter is shown ("bank2.gpl" is a GIMP palette); a console filter
+// decides for ".bin" and any name whose extension names no format; another
+// filter gives its format to a name whose extension names none.
+struct SaveChoice {
+  QString path;
+  std::optional<PaletteFormat> palette;  // nullopt: the extension decides
+  std::optional<PictureFormat> picture;  // nullopt: the extension decides
+};
+SaveChoice DecideSave(FileKind kind, const QString& typed, const DialogFilter& filter);
+// The (non-console) filter whose suffix `path` has, else `otherwise`.
+int FilterOfSuffix(std::span<const DialogFilter> filters, const QString& path, int otherwise);
+
 class QtFileDialogs : public FileDialogs {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }
   std::optional<std::string> OpenFile(FileKind kind) override;
   std::optional<std::string> SaveFile(FileKind kind, const std::string& suggested) override;
   std::optional<PaletteFormat> ChosenPaletteFormat() const override { return chosen_format_; }
+  std::optional<PictureFormat> ChosenPictureFormat() const override {
+    return chosen_picture_format_;
+  }
 
  private:
   std::optional<std::string> Ask(FileKind kind, bool save, const std::string& suggested);
 
   QPointer<QWidget> parent_;
   std::optional<PaletteFormat> chosen_format_;
+  std::optional<PictureFormat> chosen_picture_format_;
 };
 
 }  // namespace hw

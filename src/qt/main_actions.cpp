@@ -74,7 +74,7 @@ MainActions::MainActions(QMainWindow& window, ActionTargets targets)
     const std::string name = p.name;
     const ColourTarget target = *TargetByName(name);
     QAction* a =
-        Command(("actionTarget_" + name).c_str(), QString::fromStdString(TargetDescription(target)),
+        Command(("actionTarget_" + name).c_str(), QString::fromStdString(TargetMenuText(target)),
                 [&ed, target] { ed.SetTarget(target); });
     a->setCheckable(true);
     target_group_->addAction(a);
@@ -244,9 +244,9 @@ void MainActions::ShowKeys() {
            "<tr><td>Corner stroke</td><td>No pixel uses it (View &gt; Mark Unused "
            "Entries)</td></tr>"
            "<tr><td>Checkerboard</td><td>Not opaque: alpha below 255</td></tr>"
-           "<tr><td>Bottom right triangle</td><td>Its colour is off the target hardware's colours "
+           "<tr><td>Top left triangle</td><td>Its colour is off the target hardware's colours "
            "(Edit &gt; Target Hardware; Edit &gt; Snap All snaps it)</td></tr>"
-           "<tr><td>Padlock</td><td>Locked (Edit &gt; Lock Range)</td></tr>"
+           "<tr><td>Top right padlock</td><td>Locked (Edit &gt; Lock Range)</td></tr>"
            "</table>"));
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, page);
     connect(close, &QDialogButtonBox::rejected, page, &QDialog::hide);

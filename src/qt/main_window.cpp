@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -32,6 +33,7 @@
 #include "qt/cycle_panel.h"
 #include "qt/main_actions.h"
 #include "qt/options_panel.h"
+#include "qt/panel_place.h"
 #include "qt/picture_window.h"
 #include "qt/status_texts.h"
 #include "qt/twips.h"
@@ -42,6 +44,45 @@ namespace hw {
 namespace {
 
 QString AppTitle() { return QStringLiteral("Huewright ver ") + QLatin1String(kVersion); }
+
+// The values of the entry under the pointer, its fields wrapped onto as many lines
+// as the window's width needs, so that none is cut off however narrow the window.
+class FieldsLabel : public QLabel {
+ public:
+  explicit FieldsLabel(QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setMinimumWidth(1);
+  }
+  void SetFields(const QString& text) {
+    if (text == fields_) return;
+    fields_ = text;
+    Wrap();
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    Wrap();
+  }
+
+ private:
+  void Wrap() {
+    const int room = contentsRect().width() - 2 * margin() - 2 * indent_room();
+    const QString text = WrapFields(fields_, fontMetrics(), room).join(QLatin1Char('\n'));
+    if (text != this->text()) {
+      setText(text);
+      // The status bar sizes itself by its widgets' minimum heights.
+      const int lines = static_cast<int>(text.count(QLatin1Char('\n'))) + 1;
+      setMinimumHeight(lines * fontMetrics().lineSpacing() + 2 * margin());
+      updateGeometry();
+    }
+  }
+  // QLabel indents its text by half an 'x' when it has a frame; this one has none.
+  static int indent_room() { return 0; }
+
+  QString fields_;
+};
 
 }  // namespace
 
@@ -79,6 +120,8 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   commands_.SetBankQuestion(&own_bank_question_);
   own_reduce_question_.SetParent(this);
   commands_.SetReduceQuestion(&own_reduce_question_);
+  own_cycle_length_question_.SetParent(this);
+  commands_.SetCycleLengthQuestion(&own_cycle_length_question_);
   unsaved_ = new UnsavedChanges(editor_, commands_, this);
   connect(unsaved_, &UnsavedChanges::Discarded, this, &MainWindow::ChangesDiscarded);
 
@@ -148,20 +191,30 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
 }
 
 void MainWindow::PlaceBesideWindows(QWidget* panel) {
-  if (panel->isVisible() || panel->property("placed").toBool()) return;
-  panel->setProperty("placed", true);
+  if (panel->isVisible()) return;
   panel->adjustSize();
-  QPoint at = frameGeometry().topRight() + QPoint(12, 0);
-  const QRect picture = picture_window_->frameGeometry();
-  if (picture_window_->isVisible() && picture.left() > frameGeometry().left()) {
-    at.setY(picture.bottom() + 12);
+  // A panel not yet shown has no frame of its own: it gets this window's.
+  const QMargins decoration(
+      geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+      frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+  const QSize frame = panel->size().grownBy(decoration);
+  std::vector<QRect> avoid{frameGeometry()};
+  if (picture_window_->isVisible()) avoid.push_back(picture_window_->frameGeometry());
+  for (QWidget* other :
+       {static_cast<QWidget*>(cycle_panel_), static_cast<QWidget*>(banks_panel_)}) {
+    if (other != panel && other->isVisible()) avoid.push_back(other->frameGeometry());
   }
-  if (const QScreen* screen = this->screen()) {
-    const QRect room = screen->availableGeometry();
-    at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - panel->width())));
-    at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - panel->height())));
+  const QRect room =
+      screen() ? screen()->availableGeometry() : QRect(QPoint(0, 0), QSize(1280, 1024));
+  // Where the user left it stays, while it covers none of the windows.
+  if (panel->property("placed").toBool()) {
+    const QRect there(panel->pos(), frame);
+    bool clear = room.contains(there);
+    for (const QRect& r : avoid) clear = clear && !there.intersects(r);
+    if (clear) return;
   }
-  panel->move(at);
+  panel->setProperty("placed", true);
+  panel->move(PlacePanel(frame, room, avoid));
 }
 
 MainWindow::~MainWindow() {
@@ -199,20 +252,30 @@ void MainWindow::BuildStatusBar() {
   QStatusBar* status = statusBar();
   status->setSizeGripEnabled(true);
   status->setFont(surface_->font());
-  values_label_ = new QLabel(status);
+  // The entry's values take the whole width, on more lines when they need them;
+  // the target and the zoom have a line of their own below, so nothing is cut
+  // off at the default size.
+  auto* fields = new QWidget(status);
+  auto* lines = new QVBoxLayout(fields);
+  lines->setContentsMargins(0, 0, 0, 0);
+  lines->setSpacing(0);
+  values_label_ = new FieldsLabel(fields);
   values_label_->setObjectName(QStringLiteral("LabelValues"));
-  values_label_->setTextFormat(Qt::PlainText);
-  // A long line is cut at the zoom's edge rather than drawn under it; a wider
-  // window shows all of it.
-  values_label_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  status->addWidget(values_label_, 1);
-  target_label_ = new QLabel(status);
+  lines->addWidget(values_label_);
+  auto* settings = new QHBoxLayout;
+  settings->setSpacing(12);
+  target_label_ = new QLabel(fields);
   target_label_->setObjectName(QStringLiteral("LabelTarget"));
   target_label_->setTextFormat(Qt::PlainText);
-  status->addPermanentWidget(target_label_);
-  zoom_label_ = new QLabel(status);
+  target_label_->setToolTip(tr("The target hardware (Edit > Target Hardware)"));
+  settings->addWidget(target_label_);
+  settings->addStretch(1);
+  zoom_label_ = new QLabel(fields);
   zoom_label_->setObjectName(QStringLiteral("LabelZoom"));
-  status->addPermanentWidget(zoom_label_);
+  zoom_label_->setToolTip(tr("The picture window's zoom"));
+  settings->addWidget(zoom_label_);
+  lines->addLayout(settings);
+  status->addWidget(fields, 1);
   const auto show_zoom = [this] {
     zoom_label_->setText(tr("Zoom %1").arg(ZoomText(picture_window_->Zoom())));
   };
@@ -348,7 +411,7 @@ void MainWindow::SyncControls() {
   Action("actionPictureWindow")->setEnabled(editor_.PictureLoaded());
   actions_->SyncTarget();
   const QString target =
-      tr("Target: %1").arg(QString::fromStdString(TargetDescription(editor_.Board().target)));
+      tr("Target: %1").arg(QString::fromStdString(TargetTitle(editor_.Board().target)));
   if (target_label_->text() != target) target_label_->setText(target);
   UpdateTitle();
   ShowValues();
@@ -494,7 +557,7 @@ void MainWindow::ShowValues() {
   const int index = hovered_ >= 0 ? hovered_ : editor_.Board().cur;
   QString text = PixelValuesText(editor_, hovered_pixel_.x(), hovered_pixel_.y());
   if (text.isEmpty() || hovered_ >= 0) text = SwatchValues(index);
-  if (values_label_->text() != text) values_label_->setText(text);
+  static_cast<FieldsLabel*>(values_label_)->SetFields(text);
 }
 
 void MainWindow::HoverSwatch(int index) {

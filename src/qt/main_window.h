@@ -67,6 +67,11 @@ class MainWindow : public QMainWindow, public EditorView {
   void SetReduceQuestion(ReduceQuestion* question) {
     commands_.SetReduceQuestion(question ? question : &own_reduce_question_);
   }
+  // Who answers whether a too long cycle is exported over a fixed length; by
+  // default a message box.
+  void SetCycleLengthQuestion(CycleLengthQuestion* question) {
+    commands_.SetCycleLengthQuestion(question ? question : &own_cycle_length_question_);
+  }
   BoardSurface* Surface() const { return surface_; }
   SwatchCell* Swatch(int index) const;
   PictureWindow* picture_window() const { return picture_window_.get(); }
@@ -136,8 +141,9 @@ class MainWindow : public QMainWindow, public EditorView {
   void SyncControls();
   void SyncPicture();
   void SyncTimer();
-  // On its first showing, puts a panel right of this window, below the picture
-  // window when that is beside it, so that it covers neither.
+  // As a panel opens, puts it beside this window, the picture window and the
+  // other panel, covering none of them (panel_place.h); a place the user chose
+  // stays while it covers none.
   void PlaceBesideWindows(QWidget* panel);
 
   Editor& editor_;
@@ -147,6 +153,7 @@ class MainWindow : public QMainWindow, public EditorView {
   QtTileCheckQuestion own_tile_question_;
   QtBankQuestion own_bank_question_;
   QtReduceQuestion own_reduce_question_;
+  QtCycleLengthQuestion own_cycle_length_question_;
   UnsavedChanges* unsaved_ = nullptr;
   BoardSurface* surface_ = nullptr;
   BoardView* board_ = nullptr;

@@ -102,10 +102,18 @@ void OptionsPanel::Sync() {
       picture_label_->fontMetrics().elidedText(caption, Qt::ElideMiddle, picture_label_->width());
   picture_label_->setText(shown);
   picture_label_->setToolTip(editor_.PictureLoaded() ? caption : QString());
-  status_label_->setText(QString::fromStdString(editor_.Message()));
+  status_label_->setText(QString::fromStdString(editor_.StatusLine()));
   usage_label_->setText(NumberText(editor_.Usage()[static_cast<size_t>(board.cur)]));
-  upper_corner_label_->setText(editor_.Flipped() ? QStringLiteral("15") : QStringLiteral("240"));
-  lower_corner_label_->setText(editor_.Flipped() ? QStringLiteral("240") : QStringLiteral("15"));
+  const QString upper = editor_.Flipped() ? QStringLiteral("15") : QStringLiteral("240");
+  const QString lower = editor_.Flipped() ? QStringLiteral("240") : QStringLiteral("15");
+  upper_corner_label_->setText(upper);
+  lower_corner_label_->setText(lower);
+  // The numbers around the board say what they are when pointed at.
+  upper_corner_label_->setToolTip(
+      tr("The swatch in the board's top right corner is entry %1").arg(upper));
+  lower_corner_label_->setToolTip(
+      tr("The swatch in the board's bottom left corner is entry %1").arg(lower));
+  usage_label_->setToolTip(tr("Pixels using the selected entry (%1)").arg(board.cur));
   Tick(hardware_colours_box_, editor_.HardwareColours());
   if (cycle_scheme_list_->currentRow() != editor_.CycleScheme()) {
     const QSignalBlocker block(cycle_scheme_list_);

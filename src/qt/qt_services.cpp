@@ -15,6 +15,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpinBox>
 #include <algorithm>
 #include <cerrno>
@@ -152,6 +153,20 @@ bool QtLossQuestion::SaveAllTheSame(const std::string& file, const std::string& 
   box.setDefaultButton(QMessageBox::Cancel);
   box.setEscapeButton(QMessageBox::Cancel);
   return box.exec() == QMessageBox::Save;
+}
+
+bool QtCycleLengthQuestion::ExportFixedLength(const std::string& question) {
+  QString text = QString::fromStdString(question);
+  if (!text.isEmpty()) text[0] = text[0].toUpper();
+  QMessageBox box(QMessageBox::Question, QObject::tr("Export Cycle Animation"), text,
+                  QMessageBox::Cancel, parent_.data());
+  box.setObjectName(QStringLiteral("CycleLengthQuestion"));
+  box.setTextFormat(Qt::PlainText);
+  QAbstractButton* yes = box.addButton(QObject::tr("Export"), QMessageBox::AcceptRole);
+  box.setDefaultButton(static_cast<QPushButton*>(yes));
+  box.setEscapeButton(QMessageBox::Cancel);
+  box.exec();
+  return box.clickedButton() == yes;
 }
 
 std::optional<int> QtTransparentQuestion::TransparentPosition(const std::string& file,

@@ -79,6 +79,17 @@ class QtLossQuestion : public LossQuestion {
   QPointer<QWidget> parent_;
 };
 
+// Asks with a message box whether to export the fixed length: Export (the
+// default) or Cancel (also Escape).
+class QtCycleLengthQuestion : public CycleLengthQuestion {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  bool ExportFixedLength(const std::string& question) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
 // Asks with a number box which position of a palette file becomes transparent.
 class QtTransparentQuestion : public TransparentQuestion {
  public:

@@ -1,6 +1,7 @@
 #include "qt/status_texts.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 
 #include "editor/editor.h"
 
@@ -39,7 +40,7 @@ QString SwatchValuesText(const Editor& editor, int index) {
           ? QString()
           : QStringLiteral("   ") +
                 tr("off %1: snaps to #%2")
-                    .arg(QString::fromStdString(target.name))
+                    .arg(QString::fromStdString(TargetTitle(target)))
                     .arg(QString::asprintf("%02x%02x%02x", SnapColour(target, c).R,
                                            SnapColour(target, c).G, SnapColour(target, c).B));
   return tr("%1   RGB %2, %3, %4   %5   %6%7")
@@ -53,6 +54,50 @@ QString SwatchValuesText(const Editor& editor, int index) {
            : used == 0             ? tr("unused")
                                    : tr("used by %1 pixels").arg(used))
       .arg(off);
+}
+
+QStringList WrapFields(const QString& text, const QFontMetrics& metrics, int width) {
+  width = std::max(width, 1);
+  const QString gap = QStringLiteral("   ");
+  QStringList lines;
+  QString line;
+  // Adds `piece` to the line after `joint`, or starts a new line with it.
+  const auto put = [&](const QString& piece, const QString& joint) {
+    if (line.isEmpty()) {
+      line = piece;
+    } else if (metrics.horizontalAdvance(line + joint + piece) <= width) {
+      line += joint + piece;
+    } else {
+      lines << line;
+      line = piece;
+    }
+  };
+  for (const QString& field : text.split(gap, Qt::SkipEmptyParts)) {
+    const QString trimmed = field.trimmed();
+    if (trimmed.isEmpty()) continue;
+    if (metrics.horizontalAdvance(trimmed) <= width) {
+      put(trimmed, gap);
+      continue;
+    }
+    bool first = true;
+    for (const QString& word : trimmed.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+      QString rest = word;
+      // A word too wide for any line goes in pieces that fit.
+      while (metrics.horizontalAdvance(rest) > width && rest.size() > 1) {
+        qsizetype fit = 1;
+        while (fit < rest.size() && metrics.horizontalAdvance(rest.left(fit + 1)) <= width) ++fit;
+        put(rest.left(fit), first ? gap : QStringLiteral(" "));
+        first = false;
+        lines << line;
+        line.clear();
+        rest = rest.mid(fit);
+      }
+      put(rest, first ? gap : QStringLiteral(" "));
+      first = false;
+    }
+  }
+  if (!line.isEmpty()) lines << line;
+  return lines;
 }
 
 int EntryAtPixel(const Editor& editor, int x, int y) {

@@ -1,7 +1,9 @@
 // The texts the status bar and the swatches' tooltips show.
 #pragma once
 
+#include <QFontMetrics>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace hw {
@@ -24,6 +26,12 @@ QString SwatchValuesText(const Editor& editor, int index);
 // The entry of the picture's pixel (x, y): its place, then the values of the
 // entry it uses ("Pixel 4, 2   Index 5   RGB ..."); empty for a place off the picture.
 QString PixelValuesText(const Editor& editor, int x, int y);
+
+// `text`'s fields (parts apart by three spaces) in lines no wider than `width`
+// under `metrics`: as many whole fields a line as fit, a field wider than a line
+// broken at its spaces, a word wider than a line at a character. Nothing is left
+// out: the lines joined give every field in order.
+QStringList WrapFields(const QString& text, const QFontMetrics& metrics, int width);
 
 // The entry picture pixel (x, y) uses, or -1 for a place off the picture.
 int EntryAtPixel(const Editor& editor, int x, int y);

@@ -219,7 +219,7 @@ TEST_F(Cli, HelpAndVersionNameWhatTheProgramTakes) {
   const auto& steps = sections["Steps"];
   EXPECT_EQ(commands.size(), 9u);
   EXPECT_EQ(steps.size(), 18u);
-  EXPECT_EQ(sections["Options"].size(), 8u);   // of the commands
+  EXPECT_EQ(sections["Options"].size(), 10u);  // of the commands
   EXPECT_EQ(sections["Options:"].size(), 3u);  // of the program
   const std::string f = Put("p.pcx", s_.file);
   const Outcome usage = Cmd({"nonsense"});

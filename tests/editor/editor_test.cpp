@@ -429,7 +429,8 @@ TEST(Target, EditsKeepToItAndSnapAllIsOneStep) {
   Loaded r;
   const BoardState loaded = r.ed.Board();
   r.ed.SetTarget(*TargetByName("megadrive"));
-  EXPECT_TRUE(r.ed.Message().starts_with("Target hardware: megadrive (3-3-3); ")) << r.ed.Message();
+  EXPECT_TRUE(r.ed.Message().starts_with("Target hardware: Mega Drive (3-3-3); "))
+      << r.ed.Message();
   r.ed.EditColour(3, {20, 100, 200});
   EXPECT_EQ(r.ed.Board().entries[3].rgb, (RGBTriple{36, 109, 182}));
 
@@ -438,8 +439,8 @@ TEST(Target, EditsKeepToItAndSnapAllIsOneStep) {
   ASSERT_TRUE(r.commands.SavePalette());
   int off = 0;
   for (const BoardEntry& e : r.ed.Board().entries) off += !OnTarget(r.ed.Board().target, e.rgb);
-  EXPECT_EQ(r.ed.Message(),
-            "Saved 'board.bin'; " + std::to_string(off) + " entries changed to its colours");
+  EXPECT_EQ(r.ed.Message(), "Saved 'board.bin' (md9, 256 entries); " + std::to_string(off) +
+                                " entries changed to its colours");
   EXPECT_EQ(ReadBytes(r.dir.File("board.bin")).size(), 512u);
 
   const BoardState before = r.ed.Board();

@@ -32,7 +32,10 @@ class Loaded : public ::testing::Test {
     rig_.LoadPicture(path_);
     ASSERT_TRUE(rig_.editor.PictureLoaded());
   }
-  QString Values() { return rig_.Find<QLabel>("LabelValues")->text(); }
+  // The status bar's values, their lines joined as the fields were.
+  QString Values() {
+    return rig_.Find<QLabel>("LabelValues")->text().replace(QLatin1Char('\n'), "   ");
+  }
 
   TempDir dir_;
   std::string path_ = dir_.File("p.pcx");
@@ -183,7 +186,7 @@ TEST_F(Loaded, SavesSayWhereAndDialogsStartOnThePicture) {
   rig_.files.saves.push_back(dir_.File("copy.png"));
   rig_.Click("ButtonSave");
   EXPECT_EQ(rig_.files.suggested.back(), path_);  // the picture's folder, name and format
-  EXPECT_EQ(rig_.Find<QLabel>("LabelStatus")->text(), "Saved 'copy.png'");
+  EXPECT_EQ(rig_.Find<QLabel>("LabelStatus")->text(), "Saved 'copy.png' (PNG picture)");
   rig_.Click("ButtonSave");  // cancelled
   EXPECT_EQ(rig_.files.suggested.back(), dir_.File("copy.png"));
 
@@ -218,9 +221,9 @@ TEST_F(Loaded, TargetHardwareMarksOffSwatchesUntilSnapAll) {
   rig_.form.Action("actionTarget_megadrive")->trigger();
   EXPECT_EQ(rig_.editor.Board().target, *TargetByName("megadrive"));
   EXPECT_TRUE(rig_.form.Action("actionTarget_megadrive")->isChecked());
-  EXPECT_EQ(rig_.Find<QLabel>("LabelTarget")->text(), "Target: megadrive (3-3-3)");
+  EXPECT_EQ(rig_.Find<QLabel>("LabelTarget")->text(), "Target: Mega Drive");
   EXPECT_GE(shades(100), 2u);
-  EXPECT_NE(rig_.form.SwatchValues(100).indexOf("off megadrive: snaps to #b69224"), -1)
+  EXPECT_NE(rig_.form.SwatchValues(100).indexOf("off Mega Drive: snaps to #b69224"), -1)
       << rig_.form.SwatchValues(100).toStdString();
   rig_.form.Action("actionSnapAll")->trigger();
   EXPECT_TRUE(rig_.Find<QLabel>("LabelStatus")->text().startsWith("Snap All: "));
@@ -228,7 +231,7 @@ TEST_F(Loaded, TargetHardwareMarksOffSwatchesUntilSnapAll) {
   EXPECT_EQ(rig_.form.SwatchValues(100).indexOf("off"), -1);
   rig_.Click("ButtonUndo");
   rig_.Click("ButtonUndo");
-  EXPECT_EQ(rig_.Find<QLabel>("LabelTarget")->text(), "Target: none (24-bit)");
+  EXPECT_EQ(rig_.Find<QLabel>("LabelTarget")->text(), "Target: None");
   EXPECT_FALSE(rig_.form.Action("actionTarget_megadrive")->isChecked());
 
   const auto open = DialogFilters(FileKind::Palette, false);
