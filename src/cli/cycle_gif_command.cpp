@@ -20,6 +20,10 @@ int CycleGif(const std::string& in, const std::string& out) {
     const std::string& cause = written.error().message;
     return Fail(cause.find("'" + out + "'") != std::string::npos ? out : in, cause);
   }
+  // The animation shows the first frame only.
+  hw::SaveLoss frames;
+  frames.frames = picture->extras.frames;
+  WarnLoss(out, frames);
   return 0;
 }
 

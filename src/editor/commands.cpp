@@ -25,23 +25,28 @@ void EditorCommands::LoadPicture() {
 }
 
 bool EditorCommands::MaySave(const std::string& path, const std::optional<std::string>& loss) {
-  return !loss || losses_ == nullptr || losses_->SaveAllTheSame(path, *loss);
+  SaveLoss what;
+  what.what = loss;
+  return MaySave(path, what);
+}
+
+bool EditorCommands::MaySave(const std::string& path, const SaveLoss& loss) {
+  return !loss.any() || losses_ == nullptr ||
+         losses_->SaveAllTheSame(path, editor_.PicturePath(), loss);
 }
 
 bool EditorCommands::SavePicture() {
   if (files_ == nullptr || !editor_.PictureLoaded()) return false;
   const auto path = Chosen(files_->SaveFile(FileKind::Picture, editor_.PicturePath()));
   if (!path) return false;
-  const auto loss = PictureSaveLoses(PictureFormatForName(*path), editor_.Board().entries,
-                                     editor_.Cycles().size());
-  return MaySave(*path, loss) && editor_.SavePicture(*path);
+  return MaySave(*path, editor_.PictureSaveLoss(PictureFormatForName(*path))) &&
+         editor_.SavePicture(*path);
 }
 
 bool EditorCommands::SavePictureToItsFile() {
   if (!editor_.PictureLoaded()) return false;
-  const auto loss = PictureSaveLoses(editor_.PictureFileFormat(), editor_.Board().entries,
-                                     editor_.Cycles().size());
-  return MaySave(editor_.PicturePath(), loss) && editor_.SavePictureToItsFile();
+  return MaySave(editor_.PicturePath(), editor_.PictureSaveLoss(editor_.PictureFileFormat())) &&
+         editor_.SavePictureToItsFile();
 }
 
 void EditorCommands::LoadPalette(PaletteMerge merge) {
@@ -89,7 +94,11 @@ bool EditorCommands::ExportCycleAnimation() {
     suggested.erase(dot);
   }
   const auto path = Chosen(files_->SaveFile(FileKind::Picture, suggested + "-cycle.gif"));
-  return path && editor_.ExportCycleAnimation(*path);
+  if (!path) return false;
+  // The animation shows the first frame only.
+  SaveLoss frames;
+  frames.frames = editor_.Extras().frames;
+  return MaySave(*path, frames) && editor_.ExportCycleAnimation(*path);
 }
 
 void EditorCommands::EditColour(int index) {

@@ -113,7 +113,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   // picture starts from the identity map and a new history.
   format_ = pic.format;
   header_ = pic.pcx_header;
-  png_chunks_ = std::move(pic.png_chunks);
+  extras_ = std::move(pic.extras);
   width_ = pic.width;
   height_ = pic.height;
   if (preparing_.joinable()) preparing_.join();
@@ -136,8 +136,14 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   usage_ = UsageByPosition(board_.map, loaded_counts_);
 
   cycling_available_ = true;
-  // What the load left out (an ILBM's ranges past the 16th) shows on the status line.
-  message_ = std::move(pic.note);
+  // What the load left out (an ILBM's ranges past the 16th) shows on the status line,
+  // and that only the first of several frames is loaded.
+  load_note_ = std::move(pic.note);
+  message_ = load_note_;
+  if (extras_.frames > 1) {
+    message_ = std::to_string(extras_.frames) + " frames: only the first is shown and edited" +
+               (message_.empty() ? "" : "; " + message_);
+  }
   if (auto* v = view()) v->PictureOpened();
   RebuildDisplayPalette();
   if (auto* v = view()) {
@@ -196,8 +202,9 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
     // only when the file was written.
     PcxHeader header = header_;
     std::string note;
+    const PictureExtras extras = ExtrasToSave();
     const Status saved = SavePictureFile(path, format, header, width_, height_, Pixels(),
-                                         board_.entries, &png_chunks_, &note, board_.cycles);
+                                         board_.entries, &extras, &note, board_.cycles);
     busy.Release();
     save_note_.clear();
     if (!saved) {
@@ -205,6 +212,22 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
       return false;
     }
     header_ = header;
+    // The picture's file is now the one written: one frame, and of the old file's
+    // extras what its format kept.
+    if (format != extras_.format) {
+      extras_ = PictureExtras{};
+      extras_.format = format;
+    } else {
+      extras_.frames = 1;
+      extras_.png.dropped.clear();
+      if (extras_.png.significant_bits &&
+          !PngSignificantBitsHold(*extras_.png.significant_bits, board_.entries,
+                                  PngSavedLength(Pixels(), board_.entries, &extras.png))) {
+        extras_.png.significant_bits.reset();
+      }
+      extras_.ilbm.dropped.clear();
+      extras_.gif.plain_texts = extras_.gif.unknown = extras_.gif.too_large = 0;
+    }
     saved_position_ = history_.Position();
     save_note_ = note;
     message_ = SavedMessage(path) + (note.empty() ? "" : ", " + note);
@@ -213,12 +236,25 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
   });
 }
 
+PictureExtras Editor::ExtrasToSave() const {
+  PictureExtras extras = extras_;
+  if (extras.png.background) extras.png.background = board_.map[*extras.png.background];
+  return extras;
+}
+
+SaveLoss Editor::PictureSaveLoss(PictureFormat format) const {
+  if (!loaded_) return {};
+  return hw::PictureSaveLoss(format, board_.entries, board_.cycles.size(), Pixels(),
+                             ExtrasToSave());
+}
+
 Status Editor::WriteCopy(const std::string& path) const {
   if (!loaded_) return Error{"cannot save '" + path + "': no picture is loaded"};
   try {
     PcxHeader header = header_;
+    const PictureExtras extras = ExtrasToSave();
     return SavePictureFile(path, PictureFormat::Png, header, width_, height_, Pixels(),
-                           board_.entries, &png_chunks_, nullptr, board_.cycles);
+                           board_.entries, &extras, nullptr, board_.cycles);
   } catch (const std::bad_alloc&) {
     return Error{"cannot save '" + path + "': not enough memory"};
   }
