@@ -85,6 +85,14 @@ std::string Editor::PaletteLoadStatus(PaletteMerge merge, int count, int placed)
          std::to_string(RangeLow(board_)) + " to " + std::to_string(RangeHigh(board_));
 }
 
+namespace {
+
+std::string FramesNote(uint64_t frames) {
+  return std::to_string(frames) + " frames: only the first is shown and edited";
+}
+
+}  // namespace
+
 bool Editor::LoadPicture(const std::string& path) {
   if (path.empty()) return false;
   return Guarded(svc_.errors, "load", path, [&] { return LoadPictureFrom(path); });
@@ -139,11 +147,8 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   // What the load left out (an ILBM's ranges past the 16th) shows on the status line,
   // and that only the first of several frames is loaded.
   load_note_ = std::move(pic.note);
-  message_ = load_note_;
-  if (extras_.frames > 1) {
-    message_ = std::to_string(extras_.frames) + " frames: only the first is shown and edited" +
-               (message_.empty() ? "" : "; " + message_);
-  }
+  message_ = FramesNote(extras_.frames) + (load_note_.empty() ? "" : "; ") + load_note_;
+  if (extras_.frames == 1) message_ = load_note_;
   if (auto* v = view()) v->PictureOpened();
   RebuildDisplayPalette();
   if (auto* v = view()) {
@@ -270,6 +275,17 @@ bool Editor::RestorePicture(const std::string& copy, const std::string& original
     if (auto got = file->ReadAt(0, head); got) {
       format_ = PictureFormatOf(std::span<const uint8_t>(head.data(), *got)).value_or(format_);
     }
+  }
+  // The copy is a one-frame PNG: the original's frames, and a GIF's or an ILBM's own
+  // extensions and chunks (none of them tied to an index), are still the original's,
+  // so that a save writes them back or asks first. A PNG's chunks came in the copy.
+  if (auto opened = OpenedPicture::Open(original)) {
+    const PictureExtras& theirs = opened->extras();
+    extras_.frames = theirs.frames;
+    if (theirs.format == PictureFormat::Gif || theirs.format == PictureFormat::Ilbm) {
+      extras_ = theirs;
+    }
+    if (extras_.frames > 1) message_ = FramesNote(extras_.frames);
   }
   saved_position_ = kNeverSaved;
   if (auto* v = view()) v->StateChanged();

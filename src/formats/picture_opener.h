@@ -74,7 +74,8 @@ class OpenedPicture {
   const CycleRanges& cycles() const { return picture_.cycles; }
   // See LoadedPicture::note.
   const std::string& note() const { return picture_.note; }
-  // See PictureExtras::frames.
+  // See PictureExtras.
+  const PictureExtras& extras() const { return picture_.extras; }
   uint64_t frames() const { return picture_.extras.frames; }
   // The bits per pixel the file stores: a PNG's image data (1, 2, 4 or 8), a BMP's,
   // a GIF's colour table size, an ILBM's planes; the header's BitsPerPixel for a PCX.

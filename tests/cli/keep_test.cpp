@@ -144,12 +144,20 @@ TEST_F(Keep, EverySaveOfAnAnimationSaysTheOtherFramesAreLost) {
     EXPECT_FALSE(r.commands.SavePicture());  // cancelled: nothing written
     EXPECT_FALSE(std::filesystem::exists(At("as.bmp")));
     EXPECT_TRUE(r.commands.SavePictureToItsFile());
-    EXPECT_EQ(question.asked, (std::vector<std::string>{At("as.bmp") + ": " + mine + " has 4 frames",
-                                                        mine + ": " + mine + " has 4 frames"}));
+    EXPECT_EQ(question.asked,
+              (std::vector<std::string>{At("as.bmp") + ": " + mine + " has 4 frames",
+                                        mine + ": " + mine + " has 4 frames"}));
     EXPECT_EQ(Python(kLooks, {mine}), still);
     // Its file now holds one frame: nothing more to lose.
     EXPECT_TRUE(r.commands.SavePictureToItsFile());
     EXPECT_EQ(question.asked.size(), 2u);
+    // Work restored after a crash is the original's: its frames still count.
+    ASSERT_TRUE(r.ed.WriteCopy(At("copy-of-work.png")).ok());
+    ASSERT_TRUE(r.ed.RestorePicture(At("copy-of-work.png"), anim));
+    EXPECT_EQ(r.ed.Message(), "4 frames: only the first is shown and edited");
+    EXPECT_FALSE(r.commands.SavePictureToItsFile());  // no answer left: cancelled
+    EXPECT_EQ(question.asked.back(), anim + ": " + anim + " has 4 frames");
+    EXPECT_EQ(Python(kLooks, {anim}).substr(0, 2), "4 ");
   }
 }
 
@@ -195,8 +203,8 @@ TEST_F(Keep, PngChunksFollowTheEntriesAfterAReverse) {
     PutBe32(chrm, v);
   std::vector<Chunk> before = {{"gAMA", gama}, {"cHRM", chrm}, {"sRGB", {0}}, {"sBIT", {4, 4, 4}}};
   chunks.insert(chunks.begin() + 1, before.begin(), before.end());
-  const auto plte = std::find_if(chunks.begin(), chunks.end(),
-                                 [](const Chunk& c) { return c.type == "PLTE"; });
+  const auto plte =
+      std::find_if(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.type == "PLTE"; });
   ASSERT_NE(plte, chunks.end());
   const std::vector<Chunk> after = {{"bKGD", {20}},
                                     {"hIST", Bytes(64, 1)},
@@ -247,7 +255,7 @@ TEST_F(Keep, PngChunksFollowTheEntriesAfterAReverse) {
     hist.push_back(uint8_t(v));
   }
   EXPECT_EQ(data("hIST"), hist);
-  EXPECT_EQ(Be32(data("hIST"), 0) >> 16, 0u);  // position 0 held 15, which no pixel used
+  EXPECT_EQ(Be32(data("hIST"), 0) >> 16, 0u);        // position 0 held 15, which no pixel used
   EXPECT_EQ(hist[2 * 6] << 8 | hist[2 * 6 + 1], 3);  // 65535 / 26214 = 2.5, halves up
   const Bytes t = data("tIME");
   ASSERT_EQ(t.size(), 7u);
@@ -297,7 +305,7 @@ TEST_F(Keep, IlbmKeepsItsTextChunksInOrderAndNamesTheOthers) {
   }
   Bytes bmhd = {0, uint8_t(w), 0, uint8_t(h), 0, 0, 0, 0, 6, 0, 0, 0, 0, 0, 10, 11, 0, 10, 0, 4};
   const std::vector<std::pair<std::string, Bytes>> kept = {
-      {"ANNO", Raw("odd 5")}, {"AUTH", Raw("me")},       {"NAME", Raw("picture")},
+      {"ANNO", Raw("odd 5")}, {"AUTH", Raw("me")},      {"NAME", Raw("picture")},
       {"(c) ", Raw("2026")},  {"DPI ", {0, 72, 0, 72}}, {"GRAB", {0, 1, 0, 2}}};
   const std::vector<std::pair<std::string, Bytes>> dropped = {
       {"TINY", {0, 1, 0, 1, 0}}, {"DEST", Bytes(8, 0)}, {"SPRT", {0, 1}},
@@ -339,8 +347,9 @@ TEST_F(Keep, IlbmKeepsItsTextChunksInOrderAndNamesTheOthers) {
   EXPECT_EQ(ids, (std::vector<std::string>{"BMHD", "CMAP", "CAMG", "ANNO", "AUTH", "NAME", "(c) ",
                                            "DPI ", "GRAB", "BODY"}));
   ASSERT_GT(kept_at, 0u);
-  EXPECT_EQ(Bytes(back.begin() + long(kept_at), back.begin() + long(kept_at + expected_kept.size())),
-            expected_kept);
+  EXPECT_EQ(
+      Bytes(back.begin() + long(kept_at), back.begin() + long(kept_at + expected_kept.size())),
+      expected_kept);
   // netpbm reads the colours the half-brite picture showed.
   std::string text;
   ASSERT_EQ(RunShell(from_ilbm + " " + Quote(out) + " > " + Quote(At("back.ppm")), &text), 0)
@@ -354,8 +363,9 @@ TEST_F(Keep, IlbmKeepsItsTextChunksInOrderAndNamesTheOthers) {
   EXPECT_EQ(Bytes(ppm.end() - long(rgb.size()), ppm.end()), rgb);
 
   const Outcome png = Cli({"convert", in, At("out.png")});
-  EXPECT_HAS(png.err, "the text (ANNO, AUTH, NAME, (c)): not kept in a PNG file; the ILBM "
-                      "chunks DPI, GRAB: not kept in a PNG file; the ILBM chunks TINY");
+  EXPECT_HAS(png.err,
+             "the text (ANNO, AUTH, NAME, (c)): not kept in a PNG file; the ILBM "
+             "chunks DPI, GRAB: not kept in a PNG file; the ILBM chunks TINY");
 }
 
 // Pillow's GIF with a comment, given an application extension and a plain-text one.
