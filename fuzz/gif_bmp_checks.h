@@ -119,8 +119,23 @@ inline FormatCheck CheckGifInput(std::span<const uint8_t> data) {
   // A GIF keeps one fully transparent entry, the lowest: only files with at most one
   // are expected back whole (a reader gives at most one).
   out.violation = detail::CompareWithGiflib(data, *pic);
+  const auto encode = [](int width, int height, std::span<const uint8_t> pixels,
+                         const BoardEntries& entries) {
+    return EncodeGif(width, height, pixels, entries);
+  };
   if (out.violation.empty()) {
-    out.violation = detail::CheckPicture(*pic, kMaxGifSide, EncodeGif, DecodeGif, true);
+    out.violation = detail::CheckPicture(*pic, kMaxGifSide, encode, DecodeGif, true);
+  }
+  // The extensions a save keeps come back as they were, before one image.
+  if (out.violation.empty()) {
+    auto kept = EncodeGif(pic->width, pic->height, pic->pixels, pic->entries, &pic->extensions);
+    auto again = kept ? DecodeGif(*kept) : Result<GifPicture>(kept.error());
+    if (!again) {
+      out.violation =
+          "a picture written with its extensions does not decode: " + again.error().message;
+    } else if (again->extensions.kept != pic->extensions.kept || again->frames != 1) {
+      out.violation = "the kept extensions differ after a round trip";
+    }
   }
   return out;
 }

@@ -48,11 +48,19 @@ inline FormatCheck CheckPngInput(std::span<const uint8_t> data) {
   if (again->pixels != pic->pixels) return fail("pixels differ after a round trip");
   if (again->entries != pic->entries) return fail("entries differ after a round trip");
   if (again->cycles != pic->cycles) return fail("cycle ranges differ after a round trip");
-  // Entries 0..L-1 at the smallest depth that holds them, and the kept chunks back.
-  const int length = UsedPaletteLength(pic->pixels, pic->entries);
+  // Entries 0..L-1 (more to hold bKGD's index) at the smallest depth that holds them,
+  // and the kept chunks back: all but those left out, sBIT only while it holds.
+  const int length = PngSavedLength(pic->pixels, pic->entries, &pic->chunks);
   if (again->palette_count != length) return fail("a written palette is not L entries long");
   if (again->bit_depth != PngBitDepthFor(length)) return fail("not written at the smallest depth");
-  if (again->chunks != pic->chunks) return fail("the kept chunks differ after a round trip");
+  PngChunks kept = pic->chunks;
+  kept.dropped.clear();
+  if (kept.significant_bits &&
+      !PngSignificantBitsHold(*kept.significant_bits, pic->entries, length)) {
+    kept.significant_bits.reset();
+  }
+  if (again->chunks != kept) return fail("the kept chunks differ after a round trip");
+  if (again->frames != 1) return fail("a written picture has more than one frame");
   auto png2 = EncodeIndexedPng(again->width, again->height, again->pixels, again->entries,
                                &again->chunks, again->cycles);
   if (!png2 || *png2 != *png) return fail("writing a reloaded picture changes the file");

@@ -3,11 +3,16 @@
 // whatever its name (OUT "-" is refused: the command writes files only).
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "editor/cycle_export.h"
 
 namespace hw::cli {
 
-// The exit code, having printed the failure line if any.
-int CycleGif(const std::string& in, const std::string& out);
+// The exit code, having printed the failure line if any. With `length`, that many
+// seconds at a fixed frame rate instead of the exact loop.
+int CycleGif(const std::string& in, const std::string& out,
+             const std::optional<FixedLength>& length = std::nullopt);
 
 }  // namespace hw::cli

@@ -6,7 +6,6 @@
 #include "cli/output.h"
 #include "cycle/fixed_frames.h"
 #include "editor/cycle_export.h"
-#include "formats/picture_opener.h"
 
 namespace hw::cli {
 
@@ -22,24 +21,6 @@ std::optional<int> ParseFps(const std::string& text) {
   }
   if (value < 1 || value > kMaxFixedFps) return std::nullopt;
   return value;
-}
-
-int CycleGifFixed(const std::string& in, const std::string& out, const FixedLength& length) {
-  current_file = in;
-  auto opened = OpenedPicture::Open(in);
-  if (!opened) return Fail(in, opened.error().message);
-  auto picture = opened->TakeWhole();
-  if (!picture) return Fail(in, picture.error().message);
-  current_file = out;
-  const auto written =
-      SaveFixedCycleAnimation(out, picture->width, picture->height, picture->pixels,
-                              picture->entries, picture->cycles, length);
-  if (!written) {
-    // The file layer names OUT; a refusal is about IN's ranges.
-    const std::string& cause = written.error().message;
-    return Fail(cause.find("'" + out + "'") != std::string::npos ? out : in, cause);
-  }
-  return 0;
 }
 
 }  // namespace
@@ -81,7 +62,7 @@ int CycleGifCommand(const std::vector<std::string>& args) {
     return UsageError("cycle-gif: --seconds times --fps gives " + std::to_string(n) +
                       " frames (1 to " + std::to_string(kMaxCycleFrames) + ")");
   }
-  return CycleGifFixed(files[0], files[1], length);
+  return CycleGif(files[0], files[1], length);
 }
 
 }  // namespace hw::cli

@@ -162,7 +162,7 @@ int Edit(const std::vector<std::string>& args) {
   current_file = e->in;
   if (auto loaded = pipeline.Load(e->in); !loaded) return Fail(e->in, loaded.error().message);
   // What the load left out (an ILBM's ranges past the 16th), as convert says it.
-  if (!pipeline.editor().Message().empty()) Warn(e->in, pipeline.editor().Message());
+  if (!pipeline.editor().LoadNote().empty()) Warn(e->in, pipeline.editor().LoadNote());
   for (size_t i = 0; i < steps.size(); ++i) {
     std::string warning, note;
     Status ran = Ok{};
@@ -184,11 +184,10 @@ int Edit(const std::vector<std::string>& args) {
   const BoardEntries& entries = pipeline.editor().Board().entries;
   const std::string map = e->map ? MapJson(pipeline.editor().Board()) : std::string();
   current_file = e->out;
+  // Asked before the save: after it the picture's file is OUT, which lost them.
+  const SaveLoss loss = pipeline.editor().PictureSaveLoss(PictureFormatForName(e->out));
   if (auto saved = pipeline.SavePicture(e->out); !saved) return Fail(e->out, saved.error().message);
-  if (auto loss = PictureSaveLoses(PictureFormatForName(e->out), entries,
-                                   pipeline.editor().Cycles().size())) {
-    Warn(e->out, *loss);
-  }
+  WarnLoss(e->out, loss);
   if (!pipeline.editor().SaveNote().empty()) Warn(e->out, pipeline.editor().SaveNote());
   if (e->map) {
     current_file = *e->map;

@@ -42,6 +42,11 @@ void Warn(const std::string& file, const std::string& loss) {
   PrintLine("warning: '" + OneLine(file) + "': " + OneLine(loss));
 }
 
+void WarnLoss(const std::string& file, const SaveLoss& loss) {
+  if (loss.frames > 1) Warn(file, FramesLostWarning(loss.frames));
+  if (loss.what) Warn(file, *loss.what);
+}
+
 int UsageError(std::string_view cause) {
   PrintLine("huewright-cli: " + OneLine(cause) + "; " + UsageSummary());
   return kExitUsage;

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "formats/save_losses.h"
+
 namespace hw::cli {
 
 inline constexpr int kExitFailure = 1;
@@ -27,6 +29,9 @@ int Fail(const std::string& file, const std::string& cause, int code = kExitFail
 
 // What a save left out that the input had; the file is written all the same.
 void Warn(const std::string& file, const std::string& loss);
+
+// What a picture save dropped: a line for the frames, a line for the rest.
+void WarnLoss(const std::string& file, const SaveLoss& loss);
 
 // The cause and the usage summary (help.h); returns kExitUsage.
 int UsageError(std::string_view cause);

@@ -89,7 +89,7 @@ std::string Json(const hw::OpenedPicture& picture, const std::string& pixels_has
     json += std::to_string(picture.bit_depth());
   }
   json += ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" + palette_hash +
-          "\",\"cycles\":[";
+          "\",\"frames\":" + std::to_string(picture.frames()) + ",\"cycles\":[";
   const hw::CycleRanges& cycles = picture.cycles();
   for (size_t i = 0; i < cycles.size(); ++i) {
     const hw::CycleRange& r = cycles[i];
@@ -268,14 +268,15 @@ int Convert(const std::string& in, const std::string& out, bool palette_strip) {
   }
   // A PCX picture keeps its header when it stays PCX; a PNG gets a fresh one. The
   // error names the file at fault.
-  std::string loss, note;
+  hw::SaveLoss loss;
+  std::string note;
   auto converted = hw::ConvertPictureFile(in, out, &loss, &note);
   if (!converted) {
     const std::string& cause = converted.error().message;
     return Fail(cause.find("'" + out + "'") != std::string::npos ? out : in, cause);
   }
   if (!note.empty()) Warn(in, note);
-  if (!loss.empty()) Warn(out, loss);
+  WarnLoss(out, loss);
   return 0;
 }
 

@@ -25,7 +25,14 @@ void EditorCommands::LoadPicture() {
 }
 
 bool EditorCommands::MaySave(const std::string& path, const std::optional<std::string>& loss) {
-  return !loss || losses_ == nullptr || losses_->SaveAllTheSame(path, *loss);
+  SaveLoss what;
+  what.what = loss;
+  return MaySave(path, what);
+}
+
+bool EditorCommands::MaySave(const std::string& path, const SaveLoss& loss) {
+  return !loss.any() || losses_ == nullptr ||
+         losses_->SaveAllTheSame(path, editor_.PicturePath(), loss);
 }
 
 bool EditorCommands::SavePicture() {
@@ -33,15 +40,13 @@ bool EditorCommands::SavePicture() {
   const auto path = Chosen(files_->SaveFile(FileKind::Picture, editor_.PicturePath()));
   if (!path) return false;
   const PictureFormat format = files_->ChosenPictureFormat().value_or(PictureFormatForName(*path));
-  const auto loss = PictureSaveLoses(format, editor_.Board().entries, editor_.Cycles().size());
-  return MaySave(*path, loss) && editor_.SavePicture(*path, format);
+  return MaySave(*path, editor_.PictureSaveLoss(format)) && editor_.SavePicture(*path, format);
 }
 
 bool EditorCommands::SavePictureToItsFile() {
   if (!editor_.PictureLoaded()) return false;
-  const auto loss = PictureSaveLoses(editor_.PictureFileFormat(), editor_.Board().entries,
-                                     editor_.Cycles().size());
-  return MaySave(editor_.PicturePath(), loss) && editor_.SavePictureToItsFile();
+  return MaySave(editor_.PicturePath(), editor_.PictureSaveLoss(editor_.PictureFileFormat())) &&
+         editor_.SavePictureToItsFile();
 }
 
 void EditorCommands::LoadPalette(PaletteMerge merge) {
@@ -103,6 +108,10 @@ bool EditorCommands::ExportCycleAnimation() {
   }
   const auto path = Chosen(files_->SaveFile(FileKind::Picture, suggested + "-cycle.gif"));
   if (!path) return false;
+  // The animation shows the first frame only.
+  SaveLoss frames;
+  frames.frames = editor_.Extras().frames;
+  if (!MaySave(*path, frames)) return false;
   return fixed ? editor_.ExportCycleAnimation(*path, *fixed) : editor_.ExportCycleAnimation(*path);
 }
 

@@ -58,6 +58,7 @@ class EditorCommands {
  private:
   // False when the user would rather not lose `loss` in `path`.
   bool MaySave(const std::string& path, const std::optional<std::string>& loss);
+  bool MaySave(const std::string& path, const SaveLoss& loss);
 
   Editor& editor_;
   FileDialogs* files_;

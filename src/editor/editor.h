@@ -30,6 +30,7 @@
 #include "display/display_palette.h"
 #include "editor/services.h"
 #include "formats/picture_io.h"
+#include "formats/save_losses.h"
 #include "pixels/histogram.h"
 #include "pixels/tiles.h"
 
@@ -133,6 +134,14 @@ class Editor {
   std::string StatusLine() const;
   // The tile check's count as the line shows it; empty when none is shown.
   std::string TileCheckSummary() const;
+  // What the picture's load left out that the user should hear of (an ILBM's ranges
+  // past the 16th); empty for most files. The status line says it after a load.
+  const std::string& LoadNote() const { return load_note_; }
+  // The frames of the picture's file (only the first is loaded), and what of its
+  // file a save in its own format writes back.
+  const PictureExtras& Extras() const { return extras_; }
+  // What a save of the picture in `format` would drop, as PictureSaveLoss words it.
+  SaveLoss PictureSaveLoss(PictureFormat format) const;
   // What the last picture save changed of the file's kind (a PCX written at 8 bits
   // because the picture no longer fits its depth, and why); empty otherwise.
   const std::string& SaveNote() const { return save_note_; }
@@ -295,6 +304,8 @@ class Editor {
   std::string PaletteLoadStatus(PaletteMerge merge, int count, int placed) const;
   bool SavePictureIn(const std::string& path, PictureFormat format);
   bool ExportCycleAnimationAs(const std::string& path, const std::optional<FixedLength>& length);
+  // extras_ as a save writes them: a PNG's bKGD index where the map put its entry.
+  PictureExtras ExtrasToSave() const;
   // Brings usage and pixels up to the board's map: the pixels are remapped into
   // `into` (from RemapBuffer()), or null for the identity map.
   void Remap(std::vector<uint8_t>* into);
@@ -338,7 +349,8 @@ class Editor {
   // No position of the history: a restored picture stays changed until saved.
   static constexpr uint64_t kNeverSaved = ~uint64_t{0};
   PcxHeader header_{};     // of a loaded PCX file, whose fields a PCX save keeps
-  PngChunks png_chunks_;   // of a loaded PNG file, which a PNG save writes back
+  PictureExtras extras_;   // of the picture's file, see Extras
+  std::string load_note_;  // see LoadNote
   std::string save_note_;  // see SaveNote
   std::vector<uint8_t> loaded_pixels_;
   std::vector<uint8_t> pixels_;  // the remapped pixels; used while the map is not the identity

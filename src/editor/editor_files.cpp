@@ -87,6 +87,14 @@ std::string Editor::PaletteLoadStatus(PaletteMerge merge, int count, int placed)
          std::to_string(RangeLow(board_)) + " to " + std::to_string(RangeHigh(board_));
 }
 
+namespace {
+
+std::string FramesNote(uint64_t frames) {
+  return std::to_string(frames) + " frames: only the first is shown and edited";
+}
+
+}  // namespace
+
 bool Editor::LoadPicture(const std::string& path) {
   if (path.empty()) return false;
   return Guarded(svc_.errors, "load", path, [&] { return LoadPictureFrom(path); });
@@ -115,7 +123,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   // picture starts from the identity map and a new history.
   format_ = pic.format;
   header_ = pic.pcx_header;
-  png_chunks_ = std::move(pic.png_chunks);
+  extras_ = std::move(pic.extras);
   width_ = pic.width;
   height_ = pic.height;
   if (preparing_.joinable()) preparing_.join();
@@ -138,8 +146,12 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   usage_ = UsageByPosition(board_.map, loaded_counts_);
 
   cycling_available_ = true;
-  // What the load left out (an ILBM's ranges past the 16th) shows on the status line.
-  message_ = std::move(pic.note);
+  // What the load left out (an ILBM's ranges past the 16th) shows on the status line,
+  // and that only the first of several frames is loaded.
+  load_note_ = std::move(pic.note);
+  message_ = extras_.frames == 1
+                 ? load_note_
+                 : FramesNote(extras_.frames) + (load_note_.empty() ? "" : "; ") + load_note_;
   // The target hardware is the user's setting, not the picture's: it stays, and
   // the line says so, as the menu names it.
   if (!board_.target.None()) {
@@ -230,8 +242,9 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
     // only when the file was written.
     PcxHeader header = header_;
     std::string note;
+    const PictureExtras extras = ExtrasToSave();
     const Status saved = SavePictureFile(path, format, header, width_, height_, Pixels(),
-                                         board_.entries, &png_chunks_, &note, board_.cycles);
+                                         board_.entries, &extras, &note, board_.cycles);
     busy.Release();
     save_note_.clear();
     if (!saved) {
@@ -239,6 +252,22 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
       return false;
     }
     header_ = header;
+    // The picture's file is now the one written: one frame, and of the old file's
+    // extras what its format kept.
+    if (format != extras_.format) {
+      extras_ = PictureExtras{};
+      extras_.format = format;
+    } else {
+      extras_.frames = 1;
+      extras_.png.dropped.clear();
+      if (extras_.png.significant_bits &&
+          !PngSignificantBitsHold(*extras_.png.significant_bits, board_.entries,
+                                  PngSavedLength(Pixels(), board_.entries, &extras.png))) {
+        extras_.png.significant_bits.reset();
+      }
+      extras_.ilbm.dropped.clear();
+      extras_.gif.plain_texts = extras_.gif.unknown = extras_.gif.too_large = 0;
+    }
     saved_position_ = history_.ContentPosition();
     save_note_ = note;
     message_ = SavedMessage(path) + " (" + PictureFormatTitle(format) + ")" +
@@ -248,12 +277,25 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
   });
 }
 
+PictureExtras Editor::ExtrasToSave() const {
+  PictureExtras extras = extras_;
+  if (extras.png.background) extras.png.background = board_.map[*extras.png.background];
+  return extras;
+}
+
+SaveLoss Editor::PictureSaveLoss(PictureFormat format) const {
+  if (!loaded_) return {};
+  return hw::PictureSaveLoss(format, board_.entries, board_.cycles.size(), Pixels(),
+                             ExtrasToSave());
+}
+
 Status Editor::WriteCopy(const std::string& path) const {
   if (!loaded_) return Error{"cannot save '" + path + "': no picture is loaded"};
   try {
     PcxHeader header = header_;
+    const PictureExtras extras = ExtrasToSave();
     return SavePictureFile(path, PictureFormat::Png, header, width_, height_, Pixels(),
-                           board_.entries, &png_chunks_, nullptr, board_.cycles);
+                           board_.entries, &extras, nullptr, board_.cycles);
   } catch (const std::bad_alloc&) {
     return Error{"cannot save '" + path + "': not enough memory"};
   }
@@ -262,7 +304,8 @@ Status Editor::WriteCopy(const std::string& path) const {
 Result<std::vector<uint8_t>> Editor::CopyAsPng() const {
   if (!loaded_) return Error{"no picture is loaded"};
   try {
-    return EncodeIndexedPng(width_, height_, Pixels(), board_.entries, &png_chunks_, board_.cycles);
+    const PictureExtras extras = ExtrasToSave();
+    return EncodeIndexedPng(width_, height_, Pixels(), board_.entries, &extras.png, board_.cycles);
   } catch (const std::bad_alloc&) {
     return Error{"not enough memory"};
   }
@@ -283,6 +326,17 @@ bool Editor::RestorePicture(const std::string& copy, const std::string& original
     if (auto got = file->ReadAt(0, head); got) {
       format_ = PictureFormatOf(std::span<const uint8_t>(head.data(), *got)).value_or(format_);
     }
+  }
+  // The copy is a one-frame PNG: the original's frames, and a GIF's or an ILBM's own
+  // extensions and chunks (none of them tied to an index), are still the original's,
+  // so that a save writes them back or asks first. A PNG's chunks came in the copy.
+  if (auto opened = OpenedPicture::Open(original)) {
+    const PictureExtras& theirs = opened->extras();
+    extras_.frames = theirs.frames;
+    if (theirs.format == PictureFormat::Gif || theirs.format == PictureFormat::Ilbm) {
+      extras_ = theirs;
+    }
+    if (extras_.frames > 1) message_ = FramesNote(extras_.frames);
   }
   saved_position_ = kNeverSaved;
   if (auto* v = view()) v->StateChanged();

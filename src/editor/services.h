@@ -10,6 +10,7 @@
 #include "cycle/cycle.h"
 #include "formats/palette_format.h"
 #include "formats/picture_format.h"
+#include "formats/save_losses.h"
 #include "pixels/tiles.h"
 
 namespace hw {
@@ -48,14 +49,16 @@ class ErrorReporter {
   virtual void ShowError(const std::string& message) = 0;
 };
 
-// Asked before a save that would drop something the board holds because the
-// file's format cannot keep it.
+// Asked before a save that would drop something the board or the picture's file
+// holds because the file's format cannot keep it.
 class LossQuestion {
  public:
   virtual ~LossQuestion() = default;
-  // `file` is the file to be written, `loss` names what it would lose; true to
-  // save all the same, false to cancel.
-  virtual bool SaveAllTheSame(const std::string& file, const std::string& loss) = 0;
+  // `file` is the file to be written, `loss` what it would lose (frames of
+  // `picture`, the file they are in, and the rest in words); true to save all the
+  // same, false to cancel.
+  virtual bool SaveAllTheSame(const std::string& file, const std::string& picture,
+                              const SaveLoss& loss) = 0;
 };
 
 // Asked before a remap to a palette file that has no transparent entry while

@@ -54,6 +54,81 @@ constexpr uint64_t kPixelsPerByte = 8 * 4096 / 3;
 constexpr int kPassStart[4] = {0, 4, 2, 1};
 constexpr int kPassStep[4] = {8, 8, 4, 2};
 
+// The extensions a picture keeps at most, all told.
+constexpr size_t kKeptExtensionLimit = size_t{64} << 20;
+
+// Past one data sub-block chain starting at `at` (the size bytes and their data, up
+// to the empty block); 0 when it runs past the end of the file.
+size_t SkipSubBlocks(std::span<const uint8_t> bytes, size_t at) {
+  while (at < bytes.size()) {
+    const size_t n = bytes[at];
+    if (n == 0) return at + 1;
+    at += 1 + n;
+  }
+  return 0;
+}
+
+// Counts the images of the file and takes its extensions, block by block from the
+// screen's colour table on. Damage ends the walk where it begins (the first image
+// is decoded on its own, and refused there when it is damaged).
+void ScanBlocks(std::span<const uint8_t> bytes, GifPicture& pic) {
+  if (bytes.size() < 13) return;
+  size_t at = 13;
+  if (bytes[10] & 0x80) at += size_t{3} << ((bytes[10] & 7) + 1);
+  uint32_t images = 0;
+  GifExtensions& ext = pic.extensions;
+  while (at < bytes.size()) {
+    const uint8_t kind = bytes[at];
+    if (kind == 0x2C) {
+      if (bytes.size() - at < 11) break;
+      const uint8_t flags = bytes[at + 9];
+      size_t data = at + 10;
+      if (flags & 0x80) data += size_t{3} << ((flags & 7) + 1);
+      if (data >= bytes.size()) break;
+      if (images < UINT32_MAX) ++images;
+      const size_t end = SkipSubBlocks(bytes, data + 1);
+      if (end == 0) break;
+      at = end;
+    } else if (kind == 0x21) {
+      if (bytes.size() - at < 2) break;
+      const uint8_t label = bytes[at + 1];
+      const size_t end = SkipSubBlocks(bytes, at + 2);
+      if (end == 0) break;
+      const std::span<const uint8_t> block = bytes.subspan(at, end - at);
+      // An application extension names itself in its first sub-block: 8 bytes of
+      // identifier and 3 of authentication code.
+      std::string application;
+      if (label == 0xFF && block.size() >= 14 && block[2] == 11) {
+        application.assign(reinterpret_cast<const char*>(block.data() + 3), 11);
+        for (char& c : application) {
+          if (c < 0x20 || c > 0x7e) c = '?';
+        }
+      }
+      const bool loop = application == "NETSCAPE2.0";
+      if (label == 0xFE || (label == 0xFF && !loop)) {
+        if (ext.kept.size() + block.size() > kKeptExtensionLimit) {
+          ++ext.too_large;
+        } else {
+          ext.kept.insert(ext.kept.end(), block.begin(), block.end());
+          if (label == 0xFE) {
+            ++ext.comments;
+          } else {
+            ext.applications.push_back(application.empty() ? "?" : application);
+          }
+        }
+      } else if (label == 0x01) {
+        ++ext.plain_texts;
+      } else if (label != 0xF9 && !loop) {
+        ++ext.unknown;
+      }
+      at = end;
+    } else {
+      break;  // the trailer, or damage
+    }
+  }
+  pic.frames = std::max<uint32_t>(images, 1);
+}
+
 }  // namespace
 
 bool HasGifSignature(std::span<const uint8_t> bytes) {
@@ -161,6 +236,7 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
     if (auto decoded = DecodeGifLzw(blocks, code_size, pic.pixels); !decoded) {
       return decoded.error();
     }
+    ScanBlocks(bytes, pic);
     return pic;
   }
   // Otherwise into a frame of its own, whose rows in the order the file holds them
@@ -187,11 +263,12 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
                   static_cast<size_t>(x1 - x0));
     }
   }
+  ScanBlocks(bytes, pic);
   return pic;
 }
 
 Result<std::vector<uint8_t>> EncodeGif(int width, int height, std::span<const uint8_t> pixels,
-                                       const BoardEntries& entries) {
+                                       const BoardEntries& entries, const GifExtensions* keep) {
   if (Status fits = CheckPictureToWrite("a GIF", width, height, pixels, kMaxGifSide); !fits)
     return fits.error();
   const int length = UsedPaletteLength(pixels, entries);
@@ -217,6 +294,9 @@ Result<std::vector<uint8_t>> EncodeGif(int width, int height, std::span<const ui
   if (EGifPutScreenDesc(gif.get(), width, height, 8, 0, map.get()) == GIF_ERROR) {
     return failed("cannot write the GIF screen");
   }
+  // giflib writes each record as it is put, so the kept blocks go straight after
+  // the screen's colour table.
+  if (keep != nullptr) out.insert(out.end(), keep->kept.begin(), keep->kept.end());
   if (clear != entries.end()) {
     GraphicsControlBlock gcb{};
     gcb.DisposalMode = DISPOSAL_UNSPECIFIED;

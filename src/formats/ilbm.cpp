@@ -53,6 +53,18 @@ constexpr uint16_t kCrngReverse = 2;
 constexpr int kMaskNone = 0, kMaskPlane = 1, kMaskTransparent = 2, kMaskLasso = 3;
 constexpr int kUncompressed = 0, kByteRun1 = 1;
 
+// The chunks a save copies, and how much of them a picture keeps at most; past
+// that they are left out and named.
+constexpr const char* kKeptIds[] = {"ANNO", "AUTH", "NAME", "(c) ", "DPI ", "GRAB"};
+constexpr size_t kKeptChunkLimit = size_t{64} << 20;
+
+void NameDropped(IlbmChunks& chunks, const uint8_t* id) {
+  std::string name = IdText(id);
+  if (std::find(chunks.dropped.begin(), chunks.dropped.end(), name) == chunks.dropped.end()) {
+    chunks.dropped.push_back(std::move(name));
+  }
+}
+
 constexpr const char* kBodyEndsEarly = "the BODY ends early";
 constexpr const char* kRunCrossesRow = "a ByteRun1 run crosses the end of a row";
 
@@ -257,6 +269,17 @@ void PixelsToPlanes(const uint8_t* pixels, int width, size_t row_bytes, uint8_t*
   }
 }
 
+std::vector<std::string> IlbmChunkIds(std::span<const uint8_t> chunks) {
+  std::vector<std::string> ids;
+  for (size_t pos = 0; pos + 8 <= chunks.size();) {
+    const size_t length = Be32(chunks.data() + pos + 4);
+    if (length > chunks.size() - pos - 8) break;
+    ids.push_back(IdText(chunks.data() + pos));
+    pos += 8 + length + (length & 1);
+  }
+  return ids;
+}
+
 bool HasIlbmSignature(std::span<const uint8_t> bytes) {
   return bytes.size() >= 12 && IdIs(bytes.data(), "FORM") &&
          (IdIs(bytes.data() + 8, "ILBM") || IdIs(bytes.data() + 8, "PBM "));
@@ -283,6 +306,7 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
   uint32_t camg = 0;
   std::vector<CycleRange> ranges;
   size_t range_count = 0;
+  IlbmChunks pic_chunks;
   for (size_t pos = 12; end >= pos + 8;) {
     const uint8_t* head = bytes.data() + pos;
     const uint32_t length = Be32(head + 4);
@@ -297,6 +321,7 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
       cmap = data;
     } else if (IdIs(head, "CAMG") && length >= 4) {
       camg = Be32(data.data());
+      pic_chunks.camg = camg;
     } else if (IdIs(head, "BODY") && body.data() == nullptr) {
       body = data;
     } else if (IdIs(head, "CRNG") && length >= kCrngBytes) {
@@ -313,6 +338,19 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
         const uint16_t rate = direction == 0 ? 0 : CcrtRate(seconds, micros);
         ranges.push_back(CycleRange{data[2], data[3], rate, direction < 0, rate != 0});
       }
+    } else if (std::any_of(std::begin(kKeptIds), std::end(kKeptIds),
+                           [head](const char* id) { return IdIs(head, id); })) {
+      // The pad byte after an odd length may be missing from the file's last chunk.
+      const size_t whole = 8 + size_t{length};
+      if (pic_chunks.kept.size() + whole + 1 > kKeptChunkLimit) {
+        NameDropped(pic_chunks, head);
+      } else {
+        pic_chunks.kept.insert(pic_chunks.kept.end(), head, head + whole);
+        if (length & 1) pic_chunks.kept.push_back(0);
+      }
+    } else if (!IdIs(head, "BMHD") && !IdIs(head, "CMAP") && !IdIs(head, "CAMG") &&
+               !IdIs(head, "BODY") && !IdIs(head, "CRNG") && !IdIs(head, "CCRT")) {
+      NameDropped(pic_chunks, head);
     }
     pos += 8 + size_t{length} + (length & 1);
   }
@@ -369,6 +407,7 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
   pic.height = height;
   pic.planes = planes;
   pic.chunky = chunky;
+  pic.chunks = std::move(pic_chunks);
   const size_t cmap_count = std::min<size_t>(cmap.size() / 3, 256);
   for (size_t k = 0; k < cmap_count; ++k) {
     pic.entries[k].rgb = {cmap[3 * k], cmap[3 * k + 1], cmap[3 * k + 2]};
@@ -418,7 +457,8 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
 }
 
 Result<std::vector<uint8_t>> EncodeIlbm(int width, int height, std::span<const uint8_t> pixels,
-                                        const BoardEntries& entries, const CycleRanges& cycles) {
+                                        const BoardEntries& entries, const CycleRanges& cycles,
+                                        const IlbmChunks* keep) {
   if (Status fits =
           CheckPictureToWrite("an ILBM", width, height, pixels, kMaxIlbmSide, kMaxIlbmPixels);
       !fits) {
@@ -451,6 +491,11 @@ Result<std::vector<uint8_t>> EncodeIlbm(int width, int height, std::span<const u
   PutId(out, "CMAP");
   Put32(out, 256 * 3);
   for (const BoardEntry& e : entries) out.insert(out.end(), {e.rgb.R, e.rgb.G, e.rgb.B});
+  if (keep != nullptr && keep->camg) {
+    PutId(out, "CAMG");
+    Put32(out, 4);
+    Put32(out, *keep->camg & ~(kCamgHam | kCamgHalfBrite));
+  }
   for (const CycleRange& r : cycles) {
     PutId(out, "CRNG");
     Put32(out, kCrngBytes);
@@ -460,6 +505,7 @@ Result<std::vector<uint8_t>> EncodeIlbm(int width, int height, std::span<const u
     out.push_back(r.low);
     out.push_back(r.high);
   }
+  if (keep != nullptr) out.insert(out.end(), keep->kept.begin(), keep->kept.end());
   PutId(out, "BODY");
   const size_t body_at = out.size();
   Put32(out, 0);

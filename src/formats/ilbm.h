@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,6 +15,23 @@
 #include "formats/result.h"
 
 namespace hw {
+
+// What an ILBM save writes back of the loaded file besides pixels, palette and
+// ranges: its ANNO, AUTH, NAME, "(c) ", "DPI " and GRAB chunks, whole (id, length,
+// data, pad byte) in file order, and its CAMG, written with the hold-and-modify and
+// extra half-brite bits clear (the saved CMAP holds every entry). Every other chunk
+// the reader does not take (TINY, DEST, SPRT, DRNG, DPPS, unknown ones) depends on
+// the pixels or the palette's order and is left out, its id in `dropped`.
+struct IlbmChunks {
+  std::vector<uint8_t> kept;
+  std::optional<uint32_t> camg;
+  std::vector<std::string> dropped;  // ids in file order, once each
+  bool empty() const { return kept.empty() && !camg && dropped.empty(); }
+  friend bool operator==(const IlbmChunks&, const IlbmChunks&) = default;
+};
+
+// The ids of the whole chunks in `chunks` (as IlbmChunks::kept holds them), in order.
+std::vector<std::string> IlbmChunkIds(std::span<const uint8_t> chunks);
 
 // A decoded picture: one byte per pixel, row-major from the top. The CMAP's bytes
 // are the entries' colours as stored; entries past it are black. With masking 2
@@ -30,6 +48,7 @@ struct IlbmPicture {
   CycleRanges cycles;
   // Set when the file held more ranges than are kept; empty otherwise.
   std::string note;
+  IlbmChunks chunks;  // what a save of the picture keeps
 };
 
 inline constexpr int kMaxIlbmSide = 32767;
@@ -57,11 +76,13 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes);
 uint16_t CcrtRate(int64_t seconds, int64_t microseconds);
 
 // Encodes a FORM ILBM of 8 planes, ByteRun1, with all 256 entries in its CMAP, one
-// CRNG a range, and masking 2 naming the lowest entry of alpha 0 when there is one
+// CRNG a range, `keep`'s CAMG after the CMAP and its chunks after the CRNGs (before
+// the BODY), and masking 2 naming the lowest entry of alpha 0 when there is one
 // (masking 0 otherwise). Other alpha is not kept (see save_losses.h). pixels must
 // hold width x height bytes; sides 1..kMaxIlbmSide.
 Result<std::vector<uint8_t>> EncodeIlbm(int width, int height, std::span<const uint8_t> pixels,
-                                        const BoardEntries& entries, const CycleRanges& cycles);
+                                        const BoardEntries& entries, const CycleRanges& cycles,
+                                        const IlbmChunks* keep = nullptr);
 
 // Plane rows to pixels and back, one row: `planes` rows of `row_bytes` bytes each,
 // plane 0 first (its bits the lowest of each index), the leftmost pixel in each

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <ctime>
 #include <new>
 
 #include "formats/bmp.h"
@@ -47,19 +48,22 @@ PictureFormat PictureFormatForName(const std::string& path) {
 
 Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
                        int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
-                       const BoardEntries& entries, const PngChunks* png_chunks, std::string* note,
+                       const BoardEntries& entries, const PictureExtras* extras, std::string* note,
                        const CycleRanges& cycles) {
   try {
     if (note) note->clear();
+    // What the file carried is written back only in its own format.
+    const bool own = extras != nullptr && extras->format == format;
     Result<std::vector<uint8_t>> bytes = Error{""};
     if (format == PictureFormat::Png) {
-      bytes = EncodeIndexedPng(width, height, pixels, entries, png_chunks, cycles);
+      bytes = EncodeIndexedPng(width, height, pixels, entries, own ? &extras->png : nullptr, cycles,
+                               static_cast<int64_t>(std::time(nullptr)));
     } else if (format == PictureFormat::Gif) {
-      bytes = EncodeGif(width, height, pixels, entries);
+      bytes = EncodeGif(width, height, pixels, entries, own ? &extras->gif : nullptr);
     } else if (format == PictureFormat::Bmp) {
       bytes = EncodeBmp(width, height, pixels, entries);
     } else if (format == PictureFormat::Ilbm) {
-      bytes = EncodeIlbm(width, height, pixels, entries, cycles);
+      bytes = EncodeIlbm(width, height, pixels, entries, cycles, own ? &extras->ilbm : nullptr);
     } else {
       if (width > kMaxPcxSide || height > kMaxPcxSide) {
         return Error{"cannot save " + Named(path) + ": a PCX picture is at most 32767 x 32767 " +
@@ -135,7 +139,7 @@ Status StreamPcxAs(OpenedPicture& picture, PictureFormat format, const std::stri
 
 }  // namespace
 
-Status ConvertPictureFile(const std::string& in, const std::string& out, std::string* loss,
+Status ConvertPictureFile(const std::string& in, const std::string& out, SaveLoss* loss,
                           std::string* note) {
   try {
     if (note) note->clear();
@@ -157,16 +161,17 @@ Status ConvertPictureFile(const std::string& in, const std::string& out, std::st
         return StreamPcxAs(picture, format, out, put);
       });
       if (!saved) return saved.error();
-      if (loss) loss->clear();  // a PCX has no alpha to lose
+      if (loss) *loss = SaveLoss{};  // a PCX has no alpha, frames or chunks to lose
       return Ok{};
     }
     auto whole = picture.TakeWhole();
     if (!whole) return whole.error();
-    const PngChunks* chunks = whole->png_chunks.empty() ? nullptr : &whole->png_chunks;
-    auto saved = SavePictureFile(out, format, whole->pcx_header, whole->width, whole->height,
-                                 whole->pixels, whole->entries, chunks, nullptr, whole->cycles);
+    auto saved =
+        SavePictureFile(out, format, whole->pcx_header, whole->width, whole->height, whole->pixels,
+                        whole->entries, &whole->extras, nullptr, whole->cycles);
     if (saved && loss) {
-      *loss = PictureSaveLoses(format, whole->entries, whole->cycles.size()).value_or("");
+      *loss = PictureSaveLoss(format, whole->entries, whole->cycles.size(), whole->pixels,
+                              whole->extras);
     }
     return saved;
   } catch (const std::bad_alloc&) {

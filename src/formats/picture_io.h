@@ -16,6 +16,7 @@
 #include "formats/picture_format.h"
 #include "formats/picture_opener.h"
 #include "formats/result.h"
+#include "formats/save_losses.h"
 
 namespace hw {
 
@@ -33,13 +34,13 @@ PictureFormat PictureFormatForName(const std::string& path);
 // header's fields are kept (the writer copies entries 0..15 into its colour map),
 // and its depth when the picture fits it (FitPcxDepth); when it had to be widened to
 // 8 bits, `note` (when given) says why, else it is emptied. A PNG, GIF, BMP or ILBM
-// is written as png.h, gif.h, bmp.h and ilbm.h say, a PNG with `png_chunks` when
-// given; a PNG and an ILBM keep the cycle ranges (the other formats cannot hold
-// them: see save_losses.h).
-// Pictures wider or taller than the format allows are refused.
+// is written as png.h, gif.h, bmp.h and ilbm.h say, with what `extras` holds of a
+// file of the same format (a PNG's tIME says the time of the save); a PNG and an
+// ILBM keep the cycle ranges (the other formats cannot hold them: see
+// save_losses.h). Pictures wider or taller than the format allows are refused.
 Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
                        int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
-                       const BoardEntries& entries, const PngChunks* png_chunks = nullptr,
+                       const BoardEntries& entries, const PictureExtras* extras = nullptr,
                        std::string* note = nullptr, const CycleRanges& cycles = {});
 
 // Converts the picture in `in` to the format `out`'s name says (as
@@ -48,12 +49,12 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
 // written, so nothing of the picture's size is held (a save in place excepted, see
 // file_io.h), when it goes to PCX or PNG; any other is decoded whole first, and a
 // PNG written from a PCX takes one pass more, to find its palette's length. A PNG
-// kept as PNG keeps its chunks. Errors name the file at fault. After a
-// successful save, `loss` (when given) holds what the output format could not keep
-// of the picture's entries, as PictureSaveLoses words it, or is empty; `note` (when
-// given) what the load of `in` left out (LoadedPicture::note), or is empty.
-Status ConvertPictureFile(const std::string& in, const std::string& out,
-                          std::string* loss = nullptr, std::string* note = nullptr);
+// kept in its own format keeps what SavePictureFile keeps of its file. Errors name
+// the file at fault. After a successful save, `loss` (when given) holds what the
+// save dropped, as PictureSaveLoss words it; `note` (when given) what the load of
+// `in` left out (LoadedPicture::note), or is empty.
+Status ConvertPictureFile(const std::string& in, const std::string& out, SaveLoss* loss = nullptr,
+                          std::string* note = nullptr);
 
 // Reads the palette of a picture or a palette file of any known format (see
 // palette_files.h for the rule): a PNG gives its PLTE entries with their tRNS alpha,

@@ -91,6 +91,7 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
     opened.path_ = path;
     LoadedPicture& picture = opened.picture_;
     picture.format = *kind;
+    picture.extras.format = *kind;
     if (*kind == PictureFormat::Pcx) {
       auto rows = PcxFileRows::Open(std::move(*file), path);
       if (!rows) return rows.error();
@@ -145,6 +146,7 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
           picture.palette_count = ilbm->palette_count;
           picture.cycles = ilbm->cycles;
           picture.note = std::move(ilbm->note);
+          picture.extras.ilbm = std::move(ilbm->chunks);
           return ilbm->planes;
         }
         if (*kind == PictureFormat::Gif) {
@@ -155,6 +157,8 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
           picture.pixels = std::move(gif->pixels);
           picture.entries = gif->entries;
           picture.palette_count = gif->palette_count;
+          picture.extras.frames = gif->frames;
+          picture.extras.gif = std::move(gif->extensions);
           int bits = 1;
           while ((1 << bits) < gif->palette_count) ++bits;
           return bits;
@@ -182,7 +186,8 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
     picture.entries = png->entries;
     picture.palette_count = png->palette_count;
     picture.cycles = png->cycles;
-    picture.png_chunks = std::move(png->chunks);
+    picture.extras.png = std::move(png->chunks);
+    picture.extras.frames = png->frames;
     fresh_header();
     for (size_t i = 0; i < 256; ++i) opened.palette_[i] = png->entries[i].rgb;
     opened.bit_depth_ = png->bit_depth;

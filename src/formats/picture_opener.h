@@ -17,6 +17,7 @@
 #include "formats/bmp_stream.h"
 #include "formats/pcx.h"
 #include "formats/pcx_stream.h"
+#include "formats/picture_extras.h"
 #include "formats/picture_format.h"
 #include "formats/png.h"
 #include "formats/result.h"
@@ -34,8 +35,8 @@ struct LoadedPicture {
   // The PCX header as read; for other formats a fresh 8-bit header of the size.
   PcxHeader pcx_header{};
   CycleRanges cycles;  // a PNG's crNg ranges, an ILBM's CRNG and CCRT; a PCX has none
-  // A PNG's chunks that a PNG save of the picture writes back; empty for the others.
-  PngChunks png_chunks;
+  // Its frames, and what a save in its own format writes back of the file.
+  PictureExtras extras;
   // What the load left out that the user should hear of (an ILBM's ranges past the
   // 16th), for the status line; empty for most files.
   std::string note;
@@ -73,6 +74,9 @@ class OpenedPicture {
   const CycleRanges& cycles() const { return picture_.cycles; }
   // See LoadedPicture::note.
   const std::string& note() const { return picture_.note; }
+  // See PictureExtras.
+  const PictureExtras& extras() const { return picture_.extras; }
+  uint64_t frames() const { return picture_.extras.frames; }
   // The bits per pixel the file stores: a PNG's image data (1, 2, 4 or 8), a BMP's,
   // a GIF's colour table size, an ILBM's planes; the header's BitsPerPixel for a PCX.
   int bit_depth() const { return bit_depth_; }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <utility>
@@ -58,6 +59,7 @@ struct ChunkScan {
   PngChunks kept;
   bool kept_damaged = false;  // a chunk to keep has a wrong CRC
   uint64_t kept_bytes = 0;
+  uint32_t frames = 1;  // acTL's count
 };
 
 // The PNG chunk CRC (ISO 3309, as zlib's crc32).
@@ -82,8 +84,111 @@ bool KeptChunk(const uint8_t* type) {
   return (type[0] & 0x20) != 0 && (type[3] & 0x20) != 0 && std::memcmp(type, "crNg", 4) != 0;
 }
 
+bool TypeIs(const uint8_t* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+// The chunks the reader and the writer deal with themselves: the picture's own,
+// and the frames of an APNG, which the frame count speaks for.
+bool HandledChunk(const uint8_t* type) {
+  for (const char* name :
+       {"IHDR", "PLTE", "IDAT", "IEND", "tRNS", "crNg", "acTL", "fcTL", "fdAT"}) {
+    if (TypeIs(type, name)) return true;
+  }
+  return false;
+}
+
+std::string TypeText(const uint8_t* type) {
+  std::string text(reinterpret_cast<const char*>(type), 4);
+  for (char& c : text) {
+    if (c < 0x20 || c > 0x7e) c = '?';
+  }
+  return text;
+}
+
+void NameDropped(PngChunks& kept, const uint8_t* type) {
+  std::string name = TypeText(type);
+  if (std::find(kept.dropped.begin(), kept.dropped.end(), name) == kept.dropped.end()) {
+    kept.dropped.push_back(std::move(name));
+  }
+}
+
+// Reads the chunks a palette edit leaves true (see PngChunks) from one chunk; false
+// when it is none of them. `data` holds the chunk's `length` bytes, CRC checked.
+bool ReadColourChunk(ChunkScan& scan, const uint8_t* chunk, uint32_t length) {
+  const uint8_t* type = chunk + 4;
+  const uint8_t* data = chunk + 8;
+  PngChunks& kept = scan.kept;
+  const auto keep_whole = [&] {
+    kept.colour_space.insert(kept.colour_space.end(), chunk, chunk + 12 + length);
+    scan.kept_bytes += 12 + length;
+  };
+  const auto already = [&](const char* name) {
+    const auto types = PngChunkTypes(kept.colour_space);
+    return std::find(types.begin(), types.end(), name) != types.end();
+  };
+  if (TypeIs(type, "gAMA") || TypeIs(type, "cHRM")) {
+    if (already(TypeIs(type, "gAMA") ? "gAMA" : "cHRM")) {
+      NameDropped(kept, type);
+    } else {
+      keep_whole();
+    }
+    return true;
+  }
+  if (TypeIs(type, "iCCP") || TypeIs(type, "sRGB")) {
+    // Never both: a profile says more than the standard space.
+    const bool iccp = TypeIs(type, "iCCP");
+    if (already("iCCP") || (!iccp && already("sRGB"))) {
+      NameDropped(kept, type);
+    } else if (iccp && already("sRGB")) {
+      // The sRGB read before gives way to the profile.
+      std::vector<uint8_t> rest;
+      for (size_t pos = 0; pos + 12 <= kept.colour_space.size();) {
+        const size_t end = pos + 12 + Be32(kept.colour_space, pos);
+        if (!TypeIs(kept.colour_space.data() + pos + 4, "sRGB")) {
+          rest.insert(rest.end(), kept.colour_space.begin() + static_cast<std::ptrdiff_t>(pos),
+                      kept.colour_space.begin() + static_cast<std::ptrdiff_t>(end));
+        }
+        pos = end;
+      }
+      kept.colour_space = std::move(rest);
+      NameDropped(kept, reinterpret_cast<const uint8_t*>("sRGB"));
+      keep_whole();
+    } else {
+      keep_whole();
+    }
+    return true;
+  }
+  if (TypeIs(type, "sBIT")) {
+    const bool valid =
+        length == 3 && std::all_of(data, data + 3, [](uint8_t b) { return b >= 1 && b <= 8; });
+    if (valid && !kept.significant_bits) {
+      kept.significant_bits = std::array<uint8_t, 3>{data[0], data[1], data[2]};
+    } else {
+      NameDropped(kept, type);
+    }
+    return true;
+  }
+  if (TypeIs(type, "bKGD")) {
+    if (length == 1 && !kept.background) {
+      kept.background = data[0];
+    } else {
+      NameDropped(kept, type);
+    }
+    return true;
+  }
+  if (TypeIs(type, "hIST")) {
+    kept.histogram = true;
+    return true;
+  }
+  if (TypeIs(type, "tIME")) {
+    kept.time = true;
+    return true;
+  }
+  return false;
+}
+
 // Walks the chunk list with every length checked against the bytes present; stops
-// at IEND or where the file is cut short. CRCs are left to libspng.
+// at IEND or where the file is cut short. CRCs are left to libspng, but for the
+// chunks kept whole.
 ChunkScan ScanChunks(std::span<const uint8_t> bytes) {
   ChunkScan scan;
   size_t pos = sizeof kSignature;
@@ -91,15 +196,21 @@ ChunkScan ScanChunks(std::span<const uint8_t> bytes) {
     const uint32_t length = Be32(bytes, pos);
     if (length > bytes.size() - pos - 12) break;
     const auto* type = bytes.data() + pos + 4;
+    const uint8_t* chunk = bytes.data() + pos;
+    const bool crc_ok = Crc32(chunk + 4, 4 + length) == Be32(bytes, pos + 8 + length);
     if (KeptChunk(type)) {
-      const uint8_t* chunk = bytes.data() + pos;
-      if (Crc32(chunk + 4, 4 + length) != Be32(bytes, pos + 8 + length)) scan.kept_damaged = true;
+      if (!crc_ok) scan.kept_damaged = true;
       std::vector<uint8_t>& group = scan.idat_bytes > 0   ? scan.kept.after_idat
                                     : scan.plte_count > 0 ? scan.kept.before_idat
                                                           : scan.kept.before_plte;
       group.insert(group.end(), chunk, chunk + 12 + length);
       scan.kept_bytes += 12 + length;
+    } else if (!HandledChunk(type) && (type[0] & 0x20) != 0) {
+      // A damaged chunk that is not copied whole is left out like any other.
+      if (!crc_ok || !ReadColourChunk(scan, chunk, length)) NameDropped(scan.kept, type);
     }
+    if (TypeIs(type, "acTL") && length >= 8 && crc_ok)
+      scan.frames = std::max(1u, Be32(bytes, pos + 8));
     if (std::memcmp(type, "IDAT", 4) == 0) scan.idat_bytes += length;
     if (std::memcmp(type, "PLTE", 4) == 0) ++scan.plte_count;
     if (std::memcmp(type, "tRNS", 4) == 0) ++scan.trns_count;
@@ -273,6 +384,7 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   pic.cycles = ReadCycleChunk(bytes);
   pic.bit_depth = bits;
   pic.chunks = std::move(opened->scan.kept);
+  pic.frames = opened->scan.frames;
   return pic;
 }
 
@@ -453,12 +565,83 @@ void PackRow(const uint8_t* row, size_t width, int bits, uint8_t* out) {
   }
 }
 
-// Puts the kept chunks into an encoded file: the first group right after IHDR (so
-// before PLTE), the second before the first IDAT, the third before IEND.
-std::vector<uint8_t> WithChunks(const std::vector<uint8_t>& png, const PngChunks& keep) {
+void PutBe32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+// Appends one chunk with its length and CRC.
+void PutChunk(std::vector<uint8_t>& out, const char* type, std::span<const uint8_t> data) {
+  PutBe32(out, static_cast<uint32_t>(data.size()));
+  const size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  PutBe32(out, Crc32(out.data() + start, out.size() - start));
+}
+
+// hIST for a palette of `length` entries: 0 for an entry no pixel uses, else its
+// usage scaled to the largest as max(1, round(65535 * usage / largest)), halves up.
+std::vector<uint8_t> Histogram(std::span<const uint8_t> pixels, int length) {
+  std::array<uint64_t, 256> usage{};
+  for (uint8_t p : pixels) ++usage[p];
+  const uint64_t largest = *std::max_element(usage.begin(), usage.end());
+  std::vector<uint8_t> data;
+  for (int k = 0; k < length; ++k) {
+    const uint64_t n = usage[static_cast<size_t>(k)];
+    // 65535 * n stays far below 2^64 for any picture of at most 2^30 pixels.
+    const uint64_t scaled =
+        n == 0 ? 0 : std::max<uint64_t>(1, (2 * 65535 * n + largest) / (2 * largest));
+    data.push_back(static_cast<uint8_t>(scaled >> 8));
+    data.push_back(static_cast<uint8_t>(scaled));
+  }
+  return data;
+}
+
+// tIME for `seconds` since 1970, in UTC.
+std::array<uint8_t, 7> TimeOf(int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm utc{};
+  gmtime_r(&t, &utc);
+  const int year = std::clamp(utc.tm_year + 1900, 0, 65535);
+  return {static_cast<uint8_t>(year >> 8),
+          static_cast<uint8_t>(year),
+          static_cast<uint8_t>(utc.tm_mon + 1),
+          static_cast<uint8_t>(utc.tm_mday),
+          static_cast<uint8_t>(utc.tm_hour),
+          static_cast<uint8_t>(utc.tm_min),
+          static_cast<uint8_t>(std::min(utc.tm_sec, 60))};
+}
+
+// What a save adds to an encoded file: the colour space and sBIT right after IHDR
+// (so before PLTE) with the first group of copied chunks; bKGD and hIST after PLTE
+// and tRNS, then the second group, before the first IDAT; the third group and tIME
+// before IEND.
+struct Additions {
+  std::vector<uint8_t> after_ihdr, before_idat, before_iend;
+};
+
+Additions AdditionsFor(const PngChunks& keep, std::span<const uint8_t> pixels,
+                       const BoardEntries& entries, int length, int64_t save_time) {
+  Additions add;
+  add.after_ihdr = keep.colour_space;
+  if (keep.significant_bits && PngSignificantBitsHold(*keep.significant_bits, entries, length)) {
+    PutChunk(add.after_ihdr, "sBIT", *keep.significant_bits);
+  }
+  add.after_ihdr.insert(add.after_ihdr.end(), keep.before_plte.begin(), keep.before_plte.end());
+  if (keep.background) {
+    const uint8_t index = *keep.background;
+    PutChunk(add.before_idat, "bKGD", std::span(&index, 1));
+  }
+  if (keep.histogram) PutChunk(add.before_idat, "hIST", Histogram(pixels, length));
+  add.before_idat.insert(add.before_idat.end(), keep.before_idat.begin(), keep.before_idat.end());
+  add.before_iend = keep.after_idat;
+  if (keep.time) PutChunk(add.before_iend, "tIME", TimeOf(save_time));
+  return add;
+}
+
+// Puts the additions into an encoded file.
+std::vector<uint8_t> WithChunks(const std::vector<uint8_t>& png, const Additions& add) {
   std::vector<uint8_t> out;
-  out.reserve(png.size() + keep.before_plte.size() + keep.before_idat.size() +
-              keep.after_idat.size());
+  out.reserve(png.size() + add.after_ihdr.size() + add.before_idat.size() + add.before_iend.size());
   size_t pos = sizeof kSignature;
   out.insert(out.end(), png.begin(), png.begin() + static_cast<std::ptrdiff_t>(pos));
   bool idat_seen = false;
@@ -466,16 +649,16 @@ std::vector<uint8_t> WithChunks(const std::vector<uint8_t>& png, const PngChunks
     const size_t end = pos + 12 + Be32(png, pos);
     const uint8_t* type = png.data() + pos + 4;
     if (std::memcmp(type, "IDAT", 4) == 0 && !idat_seen) {
-      out.insert(out.end(), keep.before_idat.begin(), keep.before_idat.end());
+      out.insert(out.end(), add.before_idat.begin(), add.before_idat.end());
       idat_seen = true;
     }
     if (std::memcmp(type, "IEND", 4) == 0) {
-      out.insert(out.end(), keep.after_idat.begin(), keep.after_idat.end());
+      out.insert(out.end(), add.before_iend.begin(), add.before_iend.end());
     }
     out.insert(out.end(), png.begin() + static_cast<std::ptrdiff_t>(pos),
                png.begin() + static_cast<std::ptrdiff_t>(end));
     if (std::memcmp(type, "IHDR", 4) == 0) {
-      out.insert(out.end(), keep.before_plte.begin(), keep.before_plte.end());
+      out.insert(out.end(), add.after_ihdr.begin(), add.after_ihdr.end());
     }
     pos = end;
   }
@@ -484,19 +667,56 @@ std::vector<uint8_t> WithChunks(const std::vector<uint8_t>& png, const PngChunks
 
 }  // namespace
 
+std::vector<std::string> PngChunkTypes(std::span<const uint8_t> chunks) {
+  std::vector<std::string> types;
+  for (size_t pos = 0; chunks.size() - pos >= 12;) {
+    const uint32_t length = Be32(chunks, pos);
+    if (length > chunks.size() - pos - 12) break;
+    types.push_back(TypeText(chunks.data() + pos + 4));
+    pos += 12 + static_cast<size_t>(length);
+  }
+  return types;
+}
+
+bool PngSignificantBitsHold(const std::array<uint8_t, 3>& bits, const BoardEntries& entries,
+                            int length) {
+  // v holds in b bits when repeating its top b bits from the left gives v again.
+  const auto holds = [](uint8_t v, int b) {
+    if (b < 1 || b > 8) return false;
+    const unsigned top = v >> (8 - b);
+    unsigned made = 0;
+    int filled = 0;
+    for (; filled < 8; filled += b) made = made << b | top;
+    // The last copy may run past the lowest bit: the top 8 bits made count.
+    return (made >> (filled - 8)) == v;
+  };
+  for (int k = 0; k < std::clamp(length, 0, 256); ++k) {
+    const RGBTriple& c = entries[static_cast<size_t>(k)].rgb;
+    if (!holds(c.R, bits[0]) || !holds(c.G, bits[1]) || !holds(c.B, bits[2])) return false;
+  }
+  return true;
+}
+
+int PngSavedLength(std::span<const uint8_t> pixels, const BoardEntries& entries,
+                   const PngChunks* keep) {
+  const int length = UsedPaletteLength(pixels, entries);
+  if (keep != nullptr && keep->background) return std::max(length, *keep->background + 1);
+  return length;
+}
+
 int PngBitDepthFor(int length) { return length <= 2 ? 1 : length <= 4 ? 2 : length <= 16 ? 4 : 8; }
 
 Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
                                               std::span<const uint8_t> pixels,
                                               const BoardEntries& entries, const PngChunks* keep,
-                                              const CycleRanges& cycles) {
+                                              const CycleRanges& cycles, int64_t save_time) {
   const size_t count =
       static_cast<size_t>(std::max(width, 0)) * static_cast<size_t>(std::max(height, 0));
   if (pixels.size() != count) {
     return Error{"pixel buffer holds " + std::to_string(pixels.size()) +
                  " bytes, the picture needs " + std::to_string(count)};
   }
-  const int length = UsedPaletteLength(pixels, entries);
+  const int length = PngSavedLength(pixels, entries, keep);
   auto ctx = StartEncoder(width, height, entries, length);
   if (!ctx) return ctx.error();
   const int bits = PngBitDepthFor(length);
@@ -525,7 +745,9 @@ Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
   if (!buffer || rc) return SpngError("cannot encode the PNG picture", rc);
   const auto* start = static_cast<const uint8_t*>(buffer.get());
   std::vector<uint8_t> out(start, start + length_out);
-  if (keep != nullptr && !keep->empty()) out = WithChunks(out, *keep);
+  if (keep != nullptr && !keep->empty()) {
+    out = WithChunks(out, AdditionsFor(*keep, pixels, entries, length, save_time));
+  }
   InsertCycleChunk(out, cycles);
   return out;
 }

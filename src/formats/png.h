@@ -2,11 +2,14 @@
 // touches a file; the file layer reads the bytes and hands them in.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "colour/colour.h"
@@ -15,16 +18,49 @@
 
 namespace hw {
 
-// The ancillary chunks of a loaded PNG that the PNG rules mark safe to copy (text,
-// resolution and every other whose fourth letter is lower case; never `crNg`, which
-// is the editor's own), whole as they were in the file (length, type, data, CRC), in
-// three groups by where they stood: before PLTE, between PLTE and the image data,
-// after it. A PNG save of the picture writes them back in the same places.
+// What a PNG save of a loaded picture writes back of its file besides the pixels,
+// palette, transparency and ranges.
+//
+// The ancillary chunks the PNG rules mark safe to copy (text, resolution and every
+// other whose fourth letter is lower case; never `crNg`, which is the editor's own)
+// are kept whole as they were in the file (length, type, data, CRC), in three groups
+// by where they stood: before PLTE, between PLTE and the image data, after it.
+//
+// Of the chunks not safe to copy, those a palette edit leaves true are kept too:
+// the colour space (gAMA, cHRM and iCCP or sRGB, never both: iCCP wins) whole and
+// written before PLTE; sBIT's bit counts, written only while every saved entry is
+// exactly what they can hold (PngSignificantBitsHold); bKGD's index, which the
+// saver moves where its entry went (the palette grows to hold it); hIST and tIME,
+// written anew at each save (the usage of the saved pixels, the time of the save).
+// Every other chunk not safe to copy is left out, its type in `dropped`.
 struct PngChunks {
   std::vector<uint8_t> before_plte, before_idat, after_idat;
-  bool empty() const { return before_plte.empty() && before_idat.empty() && after_idat.empty(); }
+  std::vector<uint8_t> colour_space;
+  std::optional<std::array<uint8_t, 3>> significant_bits;  // sBIT: red, green, blue
+  std::optional<uint8_t> background;                       // bKGD's palette index
+  bool histogram = false;                                  // the file had hIST
+  bool time = false;                                       // the file had tIME
+  std::vector<std::string> dropped;                        // types, in file order, once each
+  bool empty() const {
+    return before_plte.empty() && before_idat.empty() && after_idat.empty() &&
+           colour_space.empty() && !significant_bits && !background && !histogram && !time &&
+           dropped.empty();
+  }
   friend bool operator==(const PngChunks&, const PngChunks&) = default;
 };
+
+// The types of the whole chunks in `chunks` (as PngChunks holds them), in order.
+std::vector<std::string> PngChunkTypes(std::span<const uint8_t> chunks);
+
+// Whether each of entries 0..length-1 is exactly what sBIT's bit counts hold: every
+// channel value the left replication of its top b bits (b of 1..8).
+bool PngSignificantBitsHold(const std::array<uint8_t, 3>& bits, const BoardEntries& entries,
+                            int length);
+
+// The PLTE length a save of `pixels` and `entries` with `keep` writes: entries
+// 0..L-1 (UsedPaletteLength), more when bKGD's index lies past them.
+int PngSavedLength(std::span<const uint8_t> pixels, const BoardEntries& entries,
+                   const PngChunks* keep);
 
 // A decoded picture: one byte per pixel, row-major, no padding. Entries past the
 // PNG's palette are black and opaque; entries its tRNS chunk does not cover are
@@ -38,6 +74,9 @@ struct IndexedPicture {
   CycleRanges cycles;     // from its crNg chunk (cycle_chunk.h), if any
   int bit_depth = 8;      // of the image data: 1, 2, 4 or 8
   PngChunks chunks;       // the chunks a save of the picture keeps
+  // The frames an APNG holds (its acTL's count); 1 for a still picture, whose
+  // image data is all that is read.
+  uint32_t frames = 1;
 };
 
 // The largest picture read or written: the PCX window's limit on each side, so any
@@ -73,17 +112,15 @@ Result<PngPalette> DecodePngPalette(std::span<const uint8_t> bytes);
 // rows are decoded one at a time, so nothing of the picture's size is held.
 Result<PngPalette> DecodePngColours(std::span<const uint8_t> bytes);
 
-// Encodes entries 0..L-1 as PLTE, L = UsedPaletteLength (palette_extent.h), at the
-// smallest bit depth of 1, 2, 4 and 8 that holds L, a tRNS up to the last entry
-// whose alpha is below 255 (none when all are opaque), not interlaced, with `keep`'s
-// chunks in their places. pixels must hold exactly width x height bytes; sizes must
-// be 1..kMaxPngSide. With cycle ranges, one crNg chunk holds them (none for no
-// ranges).
-Result<std::vector<uint8_t>> EncodeIndexedPng(int width, int height,
-                                              std::span<const uint8_t> pixels,
-                                              const BoardEntries& entries,
-                                              const PngChunks* keep = nullptr,
-                                              const CycleRanges& cycles = {});
+// Encodes entries 0..L-1 as PLTE, L = PngSavedLength, at the smallest bit depth of
+// 1, 2, 4 and 8 that holds L, a tRNS up to the last entry whose alpha is below 255
+// (none when all are opaque), not interlaced, with `keep`'s chunks (see PngChunks;
+// its tIME says `save_time`, seconds since 1970 in UTC). pixels must hold exactly
+// width x height bytes; sizes must be 1..kMaxPngSide. With cycle ranges, one crNg
+// chunk holds them (none for no ranges).
+Result<std::vector<uint8_t>> EncodeIndexedPng(
+    int width, int height, std::span<const uint8_t> pixels, const BoardEntries& entries,
+    const PngChunks* keep = nullptr, const CycleRanges& cycles = {}, int64_t save_time = 0);
 
 // The bit depth a palette of `length` entries is written at: 1, 2, 4 or 8.
 int PngBitDepthFor(int length);

@@ -1,7 +1,9 @@
 #include "formats/save_losses.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <string_view>
+#include <vector>
 
 #include "colour/target.h"
 #include "formats/palette_console.h"
@@ -59,6 +61,143 @@ std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEnt
     lost = lost ? *lost + "; " + ranges : ranges;
   }
   return lost;
+}
+
+namespace {
+
+const char* KindOf(PictureFormat format) {
+  switch (format) {
+    case PictureFormat::Png:
+      return "a PNG file";
+    case PictureFormat::Gif:
+      return "a GIF file";
+    case PictureFormat::Bmp:
+      return "a BMP file";
+    case PictureFormat::Ilbm:
+      return "an ILBM file";
+    case PictureFormat::Pcx:
+      break;
+  }
+  return "a PCX file";
+}
+
+void Add(std::optional<std::string>& lost, const std::string& phrase) {
+  lost = lost ? *lost + "; " + phrase : phrase;
+}
+
+// "A, B, C" of the names, each once, trailing blanks of a four-letter id dropped.
+std::string List(const std::vector<std::string>& names) {
+  std::vector<std::string> seen;
+  std::string text;
+  for (std::string name : names) {
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    if (std::find(seen.begin(), seen.end(), name) != seen.end()) continue;
+    seen.push_back(name);
+    text += (text.empty() ? "" : ", ") + name;
+  }
+  return text;
+}
+
+bool Among(const std::string& name, std::initializer_list<const char*> set) {
+  return std::any_of(set.begin(), set.end(), [&](const char* s) { return name == s; });
+}
+
+std::string Count(int n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// A PNG's chunks: those a PNG save leaves out, or in another format all of them.
+void PngLost(std::optional<std::string>& lost, const PngChunks& png, bool same,
+             const std::string& why, std::span<const uint8_t> pixels, const BoardEntries& entries) {
+  if (same) {
+    if (!png.dropped.empty()) {
+      Add(lost, std::string(png.dropped.size() == 1 ? "the PNG chunk " : "the PNG chunks ") +
+                    List(png.dropped) + ": not safe to copy after a palette edit");
+    }
+    if (png.significant_bits && !PngSignificantBitsHold(*png.significant_bits, entries,
+                                                        PngSavedLength(pixels, entries, &png))) {
+      Add(lost, "the sBIT chunk: the saved colours do not all fit its bit counts");
+    }
+    return;
+  }
+  std::vector<std::string> text, other;
+  for (const auto* group : {&png.before_plte, &png.before_idat, &png.after_idat}) {
+    for (const std::string& type : PngChunkTypes(*group)) {
+      (Among(type, {"tEXt", "zTXt", "iTXt"}) ? text : other).push_back(type);
+    }
+  }
+  const std::vector<std::string> profile = PngChunkTypes(png.colour_space);
+  if (png.significant_bits) other.push_back("sBIT");
+  if (png.background) other.push_back("bKGD");
+  if (png.histogram) other.push_back("hIST");
+  if (png.time) other.push_back("tIME");
+  other.insert(other.end(), png.dropped.begin(), png.dropped.end());
+  if (!profile.empty()) Add(lost, "the colour profile (" + List(profile) + ")" + why);
+  if (!text.empty()) Add(lost, "the text (" + List(text) + ")" + why);
+  if (!other.empty()) {
+    std::sort(other.begin(), other.end());
+    Add(lost,
+        std::string(other.size() == 1 ? "the PNG chunk " : "the PNG chunks ") + List(other) + why);
+  }
+}
+
+void IlbmLost(std::optional<std::string>& lost, const IlbmChunks& ilbm, bool same,
+              const std::string& why) {
+  std::vector<std::string> text, other;
+  if (!same) {
+    for (const std::string& id : IlbmChunkIds(ilbm.kept)) {
+      (Among(id, {"ANNO", "AUTH", "NAME", "(c) "}) ? text : other).push_back(id);
+    }
+  }
+  if (!text.empty()) Add(lost, "the text (" + List(text) + ")" + why);
+  if (!other.empty()) Add(lost, "the ILBM chunks " + List(other) + why);
+  if (!ilbm.dropped.empty()) {
+    const bool one = ilbm.dropped.size() == 1;
+    Add(lost, std::string(one ? "the ILBM chunk " : "the ILBM chunks ") + List(ilbm.dropped) +
+                  (one ? ": it depends" : ": they depend") +
+                  " on the pixels or the palette's order");
+  }
+}
+
+void GifLost(std::optional<std::string>& lost, const GifExtensions& gif, bool same,
+             const std::string& why) {
+  if (!same) {
+    if (gif.comments > 0)
+      Add(lost, "the text (" + Count(gif.comments, "comment", "comments") + ")" + why);
+    if (!gif.applications.empty()) {
+      Add(lost, "the application extensions " + List(gif.applications) + why);
+    }
+  }
+  if (gif.plain_texts > 0) {
+    Add(lost, Count(gif.plain_texts, "plain-text extension", "plain-text extensions") +
+                  ": text drawn over the frames is not kept");
+  }
+  if (gif.unknown > 0) {
+    Add(lost, Count(gif.unknown, "extension", "extensions") + " of no known kind");
+  }
+  if (gif.too_large > 0) {
+    Add(lost, Count(gif.too_large, "extension", "extensions") + " past the 64 MiB a picture keeps");
+  }
+}
+
+}  // namespace
+
+std::string FramesLostWarning(uint64_t frames) {
+  return "the other " + std::to_string(frames - 1) + " frames, their delays and the loop are lost";
+}
+
+SaveLoss PictureSaveLoss(PictureFormat format, const BoardEntries& entries, size_t cycle_ranges,
+                         std::span<const uint8_t> pixels, const PictureExtras& extras) {
+  SaveLoss loss;
+  loss.frames = extras.frames;
+  loss.what = PictureSaveLoses(format, entries, cycle_ranges);
+  const bool same = format == extras.format;
+  const std::string why = std::string(": not kept in ") + KindOf(format);
+  if (extras.format == PictureFormat::Png)
+    PngLost(loss.what, extras.png, same, why, pixels, entries);
+  if (extras.format == PictureFormat::Ilbm) IlbmLost(loss.what, extras.ilbm, same, why);
+  if (extras.format == PictureFormat::Gif) GifLost(loss.what, extras.gif, same, why);
+  return loss;
 }
 
 namespace {

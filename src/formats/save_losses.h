@@ -8,6 +8,7 @@
 
 #include "colour/colour.h"
 #include "formats/palette_files.h"
+#include "formats/picture_extras.h"
 #include "formats/picture_format.h"
 
 namespace hw {
@@ -18,6 +19,28 @@ namespace hw {
 // one fully transparent entry).
 std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries,
                                             size_t cycle_ranges = 0);
+// What a save of a loaded picture drops: the frames after the first, and whatever
+// else PictureSaveLoss names. The window asks one question of it all; the command
+// line prints a warning line for the frames and one for the rest.
+struct SaveLoss {
+  uint64_t frames = 1;              // the loaded picture's; above 1 the others are lost
+  std::optional<std::string> what;  // the rest, as PictureSaveLoses words it
+  bool any() const { return frames > 1 || what.has_value(); }
+};
+
+// The command line's words for the frames lost: "the other N-1 frames, their
+// delays and the loop are lost".
+std::string FramesLostWarning(uint64_t frames);
+
+// What a save in `format` of `pixels` and `entries` with `cycle_ranges` ranges loses
+// of them and of the file they came from (`extras`, with a PNG's bKGD index where
+// the save puts it): as PictureSaveLoses, then what a save in the file's own format
+// leaves out (chunks it does not copy, an sBIT the saved colours no longer fit), or
+// in another format everything of `extras` but the colour-mode bits of an ILBM
+// (CAMG): colour profile, text, other chunks and extensions, each named.
+SaveLoss PictureSaveLoss(PictureFormat format, const BoardEntries& entries, size_t cycle_ranges,
+                         std::span<const uint8_t> pixels, const PictureExtras& extras);
+
 // With `names`, entry names count too: only a GIMP palette keeps them. A console
 // format also names the entries (of the first `count` written) whose colours it
 // changes to its own depth.

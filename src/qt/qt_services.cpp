@@ -143,10 +143,21 @@ SaveAnswer QtSaveQuestion::AskSave(const QString& file) {
   }
 }
 
-bool QtLossQuestion::SaveAllTheSame(const std::string& file, const std::string& loss) {
+bool QtLossQuestion::SaveAllTheSame(const std::string& file, const std::string& picture,
+                                    const SaveLoss& loss) {
   const QString name = QFileInfo(PathFromNative(file)).fileName();
-  QMessageBox box(QMessageBox::Warning, QStringLiteral("Huewright"),
-                  QObject::tr("Saving %1 loses %2.").arg(name, QString::fromStdString(loss)),
+  QStringList lines;
+  if (loss.frames > 1) {
+    lines << QObject::tr(
+                 "%1 has %2 frames: the other %3 frames, their delays and the loop "
+                 "will be lost.")
+                 .arg(QFileInfo(PathFromNative(picture)).fileName(), QString::number(loss.frames),
+                      QString::number(loss.frames - 1));
+  }
+  if (loss.what) {
+    lines << QObject::tr("Saving %1 loses %2.").arg(name, QString::fromStdString(*loss.what));
+  }
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Huewright"), lines.join(QChar('\n')),
                   QMessageBox::Save | QMessageBox::Cancel, parent_.data());
   box.setTextFormat(Qt::PlainText);
   box.setInformativeText(QObject::tr("Save all the same?"));

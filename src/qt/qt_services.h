@@ -73,7 +73,8 @@ class QtSaveQuestion : public SaveQuestion {
 class QtLossQuestion : public LossQuestion {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }
-  bool SaveAllTheSame(const std::string& file, const std::string& loss) override;
+  bool SaveAllTheSame(const std::string& file, const std::string& picture,
+                      const SaveLoss& loss) override;
 
  private:
   QPointer<QWidget> parent_;

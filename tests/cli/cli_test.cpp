@@ -130,7 +130,7 @@ TEST_F(Cli, InfoIndicesAndPaletteOfPcxAndPng) {
   const std::string four = dir_.File("four.png"), magick = dir_.File("magick.png");
   const std::string hashes = ",\"pixels_sha256\":\"" + Sha256(s_.pixels) +
                              "\",\"palette_sha256\":\"" + Sha256(s_.palette) +
-                             "\",\"cycles\":[]}\n";
+                             "\",\"frames\":1,\"cycles\":[]}\n";
   const Outcome info = Cmd({"info", pcx});
   EXPECT_EQ(std::tuple(info.code, info.err, Text(info.out)),
             std::tuple(0, "",
@@ -157,7 +157,7 @@ TEST_F(Cli, InfoIndicesAndPaletteOfPcxAndPng) {
       Text(Cmd({"info", four}).out),
       "{\"format\":\"png\",\"width\":7,\"height\":2,\"bits_per_pixel\":4,\"pixels_sha256\":\"" +
           Sha256(Bytes(theirs.begin(), theirs.begin() + 14)) + "\",\"palette_sha256\":\"" +
-          Sha256(Bytes(theirs.begin() + 14, theirs.end())) + "\",\"cycles\":[]}\n");
+          Sha256(Bytes(theirs.begin() + 14, theirs.end())) + "\",\"frames\":1,\"cycles\":[]}\n");
   Bytes ours = Cmd({"indices", magick}).out, palette = Cmd({"palette", magick}).out;
   ours.insert(ours.end(), palette.begin(), palette.end());
   EXPECT_EQ(ours, Pillow(magick));
@@ -555,7 +555,7 @@ TEST_F(Cli, EveryPictureKindConvertsWithTheSameHashes) {
   std::string from = Put("odd.pcx", s_.file);
   const std::string hashes = ",\"pixels_sha256\":\"" + Sha256(s_.pixels) +
                              "\",\"palette_sha256\":\"" + Sha256(s_.palette) +
-                             "\",\"cycles\":[]}\n";
+                             "\",\"frames\":1,\"cycles\":[]}\n";
   for (const std::string ext : {"gif", "lbm", "bmp", "png", "pcx", "iff", "bmp", "gif"}) {
     const std::string kind = ext == "lbm" || ext == "iff" ? "ilbm" : ext;
     const std::string to = dir_.File("next-" + kind + "." + ext);

@@ -56,8 +56,13 @@ struct RecordingErrors : ErrorReporter {
 struct FakeLossQuestion : LossQuestion {
   std::vector<bool> answers;
   std::vector<std::string> asked;
-  bool SaveAllTheSame(const std::string& file, const std::string& loss) override {
-    asked.push_back(file + ": " + loss);
+  bool SaveAllTheSame(const std::string& file, const std::string& picture,
+                      const SaveLoss& loss) override {
+    std::string text = file + ": ";
+    if (loss.frames > 1) {
+      text += picture + " has " + std::to_string(loss.frames) + " frames" + (loss.what ? "; " : "");
+    }
+    asked.push_back(text + loss.what.value_or(""));
     return asked.size() <= answers.size() && answers[asked.size() - 1];
   }
 };

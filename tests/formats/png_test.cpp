@@ -391,8 +391,9 @@ TEST(PngWrite, KeepsTheSpritesKindAtTheSmallestDepth) {
   }
 }
 
-// The copyable ancillary chunks come back in their places; the unsafe ones and
-// crNg do not; a wrong CRC on a kept one refuses the file.
+// The copyable ancillary chunks come back in their places and the colour space
+// before PLTE; the unsafe ones and crNg do not, the unsafe ones named; a wrong CRC on
+// a kept one refuses the file.
 TEST(PngWrite, KeepsTheLoadedFilesCopyableChunks) {
   const Bytes plain = Encode(3, 2, {0, 1, 2, 2, 1, 0}, Entries());
   std::vector<Chunk> chunks = Chunks(plain);
@@ -411,9 +412,10 @@ TEST(PngWrite, KeepsTheLoadedFilesCopyableChunks) {
   const Bytes saved = *EncodeIndexedPng(3, 2, pic->pixels, pic->entries, &pic->chunks);
   std::vector<std::string> order;
   for (const Chunk& c : Chunks(saved)) order.push_back(c.type);
-  EXPECT_EQ(order, (std::vector<std::string>{"IHDR", "prVt", "PLTE", "pHYs", "IDAT", "tEXt", "zzZz",
-                                             "IEND"}));
-  EXPECT_EQ(Chunks(saved)[5].data, text.data);
+  EXPECT_EQ(order, (std::vector<std::string>{"IHDR", "gAMA", "prVt", "PLTE", "pHYs", "IDAT", "tEXt",
+                                             "zzZz", "IEND"}));
+  EXPECT_EQ(Chunks(saved)[6].data, text.data);
+  EXPECT_EQ(pic->chunks.dropped, (std::vector<std::string>{"prVT"}));
   Bytes damaged = file;
   const auto where =
       std::search(damaged.begin(), damaged.end(), late.type.begin(), late.type.end());

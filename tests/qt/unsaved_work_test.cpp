@@ -328,7 +328,10 @@ TEST(Messages, PathsAndFileContentAreShownAsText) {
   QtSaveQuestion question;
   EXPECT_FALSE(ShownAsMarkup([&] { question.AskSave(QStringLiteral("x<h1>All good<!--.pcx")); }));
   QtLossQuestion loss;
-  EXPECT_FALSE(ShownAsMarkup([&] { loss.SaveAllTheSame(hostile, "<b>alpha</b>"); }));
+  SaveLoss alpha;
+  alpha.what = "<b>alpha</b>";
+  alpha.frames = 3;
+  EXPECT_FALSE(ShownAsMarkup([&] { loss.SaveAllTheSame(hostile, hostile, alpha); }));
   // The labels that quote the picture's name.
   TempDir dir;
   const std::string path = dir.File("x<h1>All good<!--.pcx");
