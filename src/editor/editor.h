@@ -126,6 +126,10 @@ class Editor {
   // What the last picture save changed of the file's kind (a PCX written at 8 bits
   // because the picture no longer fits its depth, and why); empty otherwise.
   const std::string& SaveNote() const { return save_note_; }
+  // What the last picture load left out or aside (an ILBM's ranges past the 16th, a
+  // PNG's crNg chunk that cannot be used), without the file's name; empty otherwise.
+  // The status line gives it as "'NAME': NOTE".
+  const std::string& LoadNote() const { return load_note_; }
   // Colour cycling: whether it can start (a picture or palette was loaded),
   // whether it runs, its scheme and the milliseconds between two steps (16 until
   // a speed is set).
@@ -304,6 +308,7 @@ class Editor {
   DisplayPalette display_;
   bool hardware_colours_ = false;
   std::string message_;
+  std::string load_note_;
   bool cycling_available_ = false;
 
   BoardState board_;

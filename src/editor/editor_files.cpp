@@ -136,8 +136,15 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   usage_ = UsageByPosition(board_.map, loaded_counts_);
 
   cycling_available_ = true;
-  // What the load left out (an ILBM's ranges past the 16th) shows on the status line.
-  message_ = std::move(pic.note);
+  // What the load left out (an ILBM's ranges past the 16th, an unusable crNg) shows
+  // on the status line, naming the file.
+  load_note_ = std::move(pic.note);
+  message_.clear();
+  if (!load_note_.empty()) {
+    const size_t slash = path_.find_last_of('/');
+    message_ =
+        "'" + (slash == std::string::npos ? path_ : path_.substr(slash + 1)) + "': " + load_note_;
+  }
   if (auto* v = view()) v->PictureOpened();
   RebuildDisplayPalette();
   if (auto* v = view()) {

@@ -182,6 +182,7 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
     picture.entries = png->entries;
     picture.palette_count = png->palette_count;
     picture.cycles = png->cycles;
+    picture.note = std::move(png->note);
     picture.png_chunks = std::move(png->chunks);
     fresh_header();
     for (size_t i = 0; i < 256; ++i) opened.palette_[i] = png->entries[i].rgb;

@@ -37,7 +37,7 @@ struct LoadedPicture {
   // A PNG's chunks that a PNG save of the picture writes back; empty for the others.
   PngChunks png_chunks;
   // What the load left out that the user should hear of (an ILBM's ranges past the
-  // 16th), for the status line; empty for most files.
+  // 16th, a PNG's crNg chunk left aside), for the status line; empty for most files.
   std::string note;
 };
 

@@ -56,6 +56,10 @@ struct ChunkScan {
   int trns_count = 0;
   PngChunks kept;
   bool kept_damaged = false;  // a chunk to keep has a wrong CRC
+  // An ancillary chunk other than crNg has a wrong CRC. The decoder underneath is
+  // told to pass ancillary chunks whatever their CRC, so that a broken crNg (which
+  // it does not read) is only left aside; every other one is checked here.
+  bool ancillary_damaged = false;
   uint64_t kept_bytes = 0;
 };
 
@@ -90,9 +94,16 @@ ChunkScan ScanChunks(std::span<const uint8_t> bytes) {
     const uint32_t length = Be32(bytes, pos);
     if (length > bytes.size() - pos - 12) break;
     const auto* type = bytes.data() + pos + 4;
+    // Only ancillary chunks are checked here: the decoder checks the critical ones.
+    const bool ancillary = (type[0] & 0x20) != 0;
+    const bool crc_right =
+        !ancillary || Crc32(bytes.data() + pos + 4, 4 + length) == Be32(bytes, pos + 8 + length);
+    if (ancillary && std::memcmp(type, "crNg", 4) != 0 && !crc_right) {
+      scan.ancillary_damaged = true;
+    }
     if (KeptChunk(type)) {
       const uint8_t* chunk = bytes.data() + pos;
-      if (Crc32(chunk + 4, 4 + length) != Be32(bytes, pos + 8 + length)) scan.kept_damaged = true;
+      if (!crc_right) scan.kept_damaged = true;
       std::vector<uint8_t>& group = scan.idat_bytes > 0   ? scan.kept.after_idat
                                     : scan.plte_count > 0 ? scan.kept.before_idat
                                                           : scan.kept.before_plte;
@@ -165,8 +176,10 @@ Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
   spng_ctx* ctx = png.ctx.get();
   spng_set_image_limits(ctx, kMaxPngSide, kMaxPngSide);
   spng_set_chunk_limits(ctx, kChunkSizeLimit, kChunkCacheLimit);
-  // A damaged tRNS must not be dropped quietly: that would lose transparency.
-  spng_set_crc_action(ctx, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
+  // A damaged tRNS must not be dropped quietly: that would lose transparency. The
+  // ancillary chunks' CRCs are checked by ScanChunks below (all but crNg's, which is
+  // left aside when wrong), so the decoder may take them as they are.
+  spng_set_crc_action(ctx, SPNG_CRC_ERROR, SPNG_CRC_USE);
   if (int rc = spng_set_png_buffer(ctx, bytes.data(), bytes.size())) {
     return SpngError("cannot read the PNG file", rc);
   }
@@ -190,6 +203,7 @@ Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
     return Error{"the PNG file has more than one transparency chunk (tRNS)"};
   }
   if (png.scan.kept_damaged) return Error{"damaged PNG file: a chunk's CRC is wrong"};
+  if (png.scan.ancillary_damaged) return Error{"damaged PNG file: invalid chunk checksum"};
   if (png.scan.kept_bytes > kKeptChunkLimit) {
     return Error{"the PNG's metadata is larger than Huewright accepts"};
   }
@@ -268,7 +282,9 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   auto count = ReadPalette(*opened, pic.entries);
   if (!count) return count.error();
   pic.palette_count = *count;
-  pic.cycles = ReadCycleChunk(bytes);
+  CycleChunkRead cycles = ReadCycleChunk(bytes);
+  pic.cycles = std::move(cycles.ranges);
+  if (!cycles.left_aside.empty()) pic.note = "crNg chunk left aside: " + cycles.left_aside;
   pic.bit_depth = bits;
   pic.chunks = std::move(opened->scan.kept);
   return pic;

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "colour/colour.h"
@@ -38,6 +39,9 @@ struct IndexedPicture {
   CycleRanges cycles;     // from its crNg chunk (cycle_chunk.h), if any
   int bit_depth = 8;      // of the image data: 1, 2, 4 or 8
   PngChunks chunks;       // the chunks a save of the picture keeps
+  // What the load left aside that the user should hear of ("crNg chunk left aside:
+  // bad CRC"); empty for most files.
+  std::string note;
 };
 
 // The largest picture read or written: the PCX window's limit on each side, so any
