@@ -59,10 +59,10 @@ void Editor::RecheckTiles() {
 void Editor::TileCheckMessage() {
   const TileBanks& b = tile_check_->banks;
   const int64_t all = int64_t{b.columns} * b.rows;
-  message_ = b.mixed == 0
-                 ? "No tile uses more than one bank"
-                 : std::to_string(b.mixed) + " of " + std::to_string(all) +
-                       (b.mixed == 1 ? " tile uses" : " tiles use") + " more than one bank";
+  message_ = b.mixed == 0 ? "No tile uses more than one bank"
+                          : std::to_string(b.mixed) + " of " + std::to_string(all) +
+                                (all == 1 ? " tile" : " tiles") +
+                                (b.mixed == 1 ? " uses" : " use") + " more than one bank";
 }
 
 }  // namespace hw
