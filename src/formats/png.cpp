@@ -56,10 +56,10 @@ struct ChunkScan {
   int trns_count = 0;
   PngChunks kept;
   bool kept_damaged = false;  // a chunk to keep has a wrong CRC
-  // An ancillary chunk other than crNg has a wrong CRC. The decoder underneath is
-  // told to pass ancillary chunks whatever their CRC, so that a broken crNg (which
-  // it does not read) is only left aside; every other one is checked here.
-  bool ancillary_damaged = false;
+  // Where each crNg chunk with a wrong CRC starts: the decoder underneath,
+  // which refuses any chunk with a wrong CRC, is given a copy with it mended, so
+  // the broken crNg (which it does not read) is only left aside.
+  std::vector<size_t> bad_crng_crc;
   uint64_t kept_bytes = 0;
 };
 
@@ -94,16 +94,13 @@ ChunkScan ScanChunks(std::span<const uint8_t> bytes) {
     const uint32_t length = Be32(bytes, pos);
     if (length > bytes.size() - pos - 12) break;
     const auto* type = bytes.data() + pos + 4;
-    // Only ancillary chunks are checked here: the decoder checks the critical ones.
-    const bool ancillary = (type[0] & 0x20) != 0;
-    const bool crc_right =
-        !ancillary || Crc32(bytes.data() + pos + 4, 4 + length) == Be32(bytes, pos + 8 + length);
-    if (ancillary && std::memcmp(type, "crNg", 4) != 0 && !crc_right) {
-      scan.ancillary_damaged = true;
+    if (std::memcmp(type, "crNg", 4) == 0 &&
+        Crc32(bytes.data() + pos + 4, 4 + length) != Be32(bytes, pos + 8 + length)) {
+      scan.bad_crng_crc.push_back(pos);
     }
     if (KeptChunk(type)) {
       const uint8_t* chunk = bytes.data() + pos;
-      if (!crc_right) scan.kept_damaged = true;
+      if (Crc32(chunk + 4, 4 + length) != Be32(bytes, pos + 8 + length)) scan.kept_damaged = true;
       std::vector<uint8_t>& group = scan.idat_bytes > 0   ? scan.kept.after_idat
                                     : scan.plte_count > 0 ? scan.kept.before_idat
                                                           : scan.kept.before_plte;
@@ -154,6 +151,7 @@ struct OpenedPng {
   Ctx ctx;
   spng_ihdr ihdr{};
   ChunkScan scan;
+  std::vector<uint8_t> mended;  // the file with its broken crNg CRCs put right, if any
 };
 
 Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
@@ -176,11 +174,23 @@ Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
   spng_ctx* ctx = png.ctx.get();
   spng_set_image_limits(ctx, kMaxPngSide, kMaxPngSide);
   spng_set_chunk_limits(ctx, kChunkSizeLimit, kChunkCacheLimit);
-  // A damaged tRNS must not be dropped quietly: that would lose transparency. The
-  // ancillary chunks' CRCs are checked by ScanChunks below (all but crNg's, which is
-  // left aside when wrong), so the decoder may take them as they are.
-  spng_set_crc_action(ctx, SPNG_CRC_ERROR, SPNG_CRC_USE);
-  if (int rc = spng_set_png_buffer(ctx, bytes.data(), bytes.size())) {
+  // A damaged tRNS must not be dropped quietly: that would lose transparency. A
+  // crNg with a wrong CRC is left aside (ReadCycleChunk says so), not the file.
+  spng_set_crc_action(ctx, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
+  png.scan = ScanChunks(bytes);
+  std::span<const uint8_t> given = bytes;
+  if (!png.scan.bad_crng_crc.empty()) {
+    png.mended.assign(bytes.begin(), bytes.end());
+    for (size_t at : png.scan.bad_crng_crc) {
+      const size_t length = Be32(bytes, at);
+      const uint32_t crc = Crc32(png.mended.data() + at + 4, 4 + length);
+      for (size_t k = 0; k < 4; ++k) {
+        png.mended[at + 8 + length + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+      }
+    }
+    given = png.mended;
+  }
+  if (int rc = spng_set_png_buffer(ctx, given.data(), given.size())) {
     return SpngError("cannot read the PNG file", rc);
   }
   if (int rc = spng_get_ihdr(ctx, &png.ihdr)) return SpngError("bad PNG header", rc);
@@ -192,7 +202,6 @@ Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
     return Error{"this is a true-colour PNG; only indexed (palette) PNG pictures can be loaded"};
   }
   // A file cut short, even after its image data, is refused whole.
-  png.scan = ScanChunks(bytes);
   if (!png.scan.complete) {
     return Error{"the PNG file is cut short (it has no complete IEND chunk)"};
   }
@@ -203,7 +212,6 @@ Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
     return Error{"the PNG file has more than one transparency chunk (tRNS)"};
   }
   if (png.scan.kept_damaged) return Error{"damaged PNG file: a chunk's CRC is wrong"};
-  if (png.scan.ancillary_damaged) return Error{"damaged PNG file: invalid chunk checksum"};
   if (png.scan.kept_bytes > kKeptChunkLimit) {
     return Error{"the PNG's metadata is larger than Huewright accepts"};
   }
