@@ -1,21 +1,25 @@
 #!/usr/bin/python3
 """Quality of `huewright-cli edit IN OUT reduce:N` against pngquant and Pillow.
 
-For each picture (the benchmark content classes, written by bench_pcx, and the
-files in examples/) and each N, three reductions of the same picture are made in
-this run:
+For each picture (the benchmark content classes, written by bench_pcx when the
+build folder has it, the files in examples/, and the photographs astronaut,
+coffee, chelsea and motorcycle_left of skimage.data made indexed by pngquant's 256
+colours) and each N, five reductions of the same picture are made in this run:
   huewright  huewright-cli edit IN OUT.png reduce:N
-  pngquant   pngquant N --nofs --speed 1 (of the picture as an RGB PNG)
+  pq-s1      pngquant N --nofs --speed 1 (of the picture as an RGB PNG)
+  pq         pngquant N --nofs (its default speed)
   pillow     Image.convert("RGB").quantize(N)
+  magick     convert IN +dither -colors N
 and each result is compared pixel by pixel with the original: the mean CIEDE2000
 (scikit-image's rgb2lab and deltaE_ciede2000) and the RGB root-mean-square error.
 The table gives both, and the ratios of Huewright's to the better peer's.
 
-    python3 tools/bench_reduce.py [--build build/release] [--n 16,32,64]
+    python3 tools/bench_reduce.py [--build build/release] [--n 4,8,16,32,64]
 
 Builds nothing: --build names a folder holding huewright-cli and bench_pcx (the
-release preset's). Exits 1 when Huewright's mean CIEDE2000 is above a peer's for
-some picture and N, or its RGB RMS above 1.1 times the better peer's.
+release preset's). Exits 1 when Huewright's mean CIEDE2000 is above any peer's for
+some picture and N, or its RGB RMS above 1.1 times the better of pngquant's and
+Pillow's.
 """
 import argparse
 import os
@@ -56,19 +60,33 @@ def main():
     root = os.path.dirname(here)
     ap = argparse.ArgumentParser()
     ap.add_argument("--build", default=os.path.join(root, "build", "release"))
-    ap.add_argument("--n", default="16,32,64")
+    ap.add_argument("--n", default="4,8,16,32,64")
     args = ap.parse_args()
     cli = os.path.join(args.build, "huewright-cli")
     bench_pcx = os.path.join(args.build, "bench_pcx")
     ns = [int(x) for x in args.n.split(",")]
     with tempfile.TemporaryDirectory() as tmp:
-        subprocess.run([bench_pcx, "--write_pictures=" + tmp], check=True)
+        if os.path.exists(bench_pcx):
+            subprocess.run([bench_pcx, "--write_pictures=" + tmp], check=True)
         pictures = sorted(os.path.join(tmp, f) for f in os.listdir(tmp) if f.endswith(".pcx"))
         examples = os.path.join(root, "examples")
         pictures += sorted(os.path.join(examples, f) for f in os.listdir(examples)
                            if f.endswith((".pcx", ".png")))
-        print(f"{'picture':<16}{'N':>4}  {'dE00 ours':>9} {'pngquant':>9} {'pillow':>9}  "
-              f"{'RMS ours':>9} {'pngquant':>9} {'pillow':>9}  {'dE ratio':>8} {'RMS ratio':>9}")
+        from skimage import data
+        for photo in ("astronaut", "coffee", "chelsea", "motorcycle_left"):
+            rgb = os.path.join(tmp, photo + "_photo.png")
+            if photo == "motorcycle_left" and not hasattr(data, photo):
+                pixels = data.stereo_motorcycle()[0]  # older scikit-image: (left, right, disparity)
+            else:
+                pixels = getattr(data, photo)()
+            Image.fromarray(np.asarray(pixels)[:, :, :3]).save(rgb)
+            indexed = os.path.join(tmp, photo + ".png")
+            subprocess.run(["pngquant", "256", "--force", "--output", indexed, rgb], check=True)
+            pictures.append(indexed)
+        peers = ("pq-s1", "pq", "pillow", "magick")
+        print(f"{'picture':<16}{'N':>4}  {'dE00 ours':>9}" + "".join(f" {p:>7}" for p in peers) +
+              f"  {'RMS ours':>8}" + "".join(f" {p:>7}" for p in peers) +
+              f"  {'dE ratio':>8} {'RMS ratio':>9}")
         failed = False
         for pic in pictures:
             original = rgb_of(pic)
@@ -78,24 +96,30 @@ def main():
             for n in ns:
                 ours = os.path.join(tmp, f"{name}_{n}_ours.png")
                 subprocess.run([cli, "edit", pic, ours, f"reduce:{n}"], check=True)
-                pq = os.path.join(tmp, f"{name}_{n}_pq.png")
-                subprocess.run(["pngquant", str(n), "--nofs", "--speed", "1", "--force",
-                                "--output", pq, rgb_png], check=False)
-                if not os.path.exists(pq):  # pngquant declines a picture it cannot improve
-                    Image.fromarray(original).save(pq)
+                results = {}
+                for peer, extra in (("pq-s1", ["--speed", "1"]), ("pq", [])):
+                    pq = os.path.join(tmp, f"{name}_{n}_{peer}.png")
+                    subprocess.run(["pngquant", str(n), "--nofs", *extra, "--force",
+                                    "--output", pq, rgb_png], check=False)
+                    if not os.path.exists(pq):  # pngquant declines a picture it cannot improve
+                        Image.fromarray(original).save(pq)
+                    results[peer] = errors(original, rgb_of(pq))
                 pil = Image.fromarray(original).quantize(n).convert("RGB")
+                results["pillow"] = errors(original, np.asarray(pil, dtype=np.uint8))
+                im = os.path.join(tmp, f"{name}_{n}_im.png")
+                subprocess.run(["convert", rgb_png, "+dither", "-colors", str(n), im], check=True)
+                results["magick"] = errors(original, rgb_of(im))
                 e_ours = errors(original, rgb_of(ours))
-                e_pq = errors(original, rgb_of(pq))
-                e_pil = errors(original, np.asarray(pil, dtype=np.uint8))
-                best_de = min(e_pq[0], e_pil[0])
-                best_rms = min(e_pq[1], e_pil[1])
+                best_de = min(r[0] for r in results.values())
+                best_rms = min(results[p][1] for p in ("pq-s1", "pq", "pillow"))
                 de_ratio = e_ours[0] / best_de if best_de > 0 else (1.0 if e_ours[0] == 0 else float("inf"))
                 rms_ratio = e_ours[1] / best_rms if best_rms > 0 else (1.0 if e_ours[1] == 0 else float("inf"))
                 bad = e_ours[0] > best_de + 1e-9 or e_ours[1] > 1.1 * best_rms + 1e-9
                 failed |= bad
-                print(f"{name:<16}{n:>4}  {e_ours[0]:9.4f} {e_pq[0]:9.4f} {e_pil[0]:9.4f}  "
-                      f"{e_ours[1]:9.4f} {e_pq[1]:9.4f} {e_pil[1]:9.4f}  {de_ratio:8.3f} "
-                      f"{rms_ratio:9.3f}{'  <-- loses' if bad else ''}")
+                print(f"{name:<16}{n:>4}  {e_ours[0]:9.4f}" +
+                      "".join(f" {results[p][0]:7.3f}" for p in peers) +
+                      f"  {e_ours[1]:8.3f}" + "".join(f" {results[p][1]:7.3f}" for p in peers) +
+                      f"  {de_ratio:8.3f} {rms_ratio:9.3f}{'  <-- loses' if bad else ''}", flush=True)
         return 1 if failed else 0
 
 

@@ -353,6 +353,65 @@ ReduceFit FitColours(const std::vector<ReducePoint>& input, int k_wanted) {
   return fit;
 }
 
+namespace {
+
+// The used movable positions of one opacity.
+struct Level {
+  uint8_t alpha = 255;
+  std::vector<int> positions;  // ascending
+  std::vector<ReducePoint> points;
+  std::vector<ReduceFit> fits;  // fits[k - 1]: the level in k colours
+};
+
+// The level's best fit in k colours, searched once.
+const ReduceFit& FitOf(Level& level, int k) {
+  while (static_cast<int>(level.fits.size()) < k) {
+    level.fits.push_back(FitColours(level.points, static_cast<int>(level.fits.size()) + 1));
+  }
+  return level.fits[static_cast<size_t>(k - 1)];
+}
+
+// How many of `free` colours each level gets, at least one each and at most its own
+// colours, for the least sum of the levels' costs: an exact allocation over the
+// levels' cost curves (at most 255 levels and 255 colours).
+std::vector<int> ShareColours(std::vector<Level>& levels, int free) {
+  const size_t count = levels.size();
+  std::vector<int> share(count, 1);
+  if (count == 1) {
+    share[0] = std::min(free, static_cast<int>(levels[0].points.size()));
+    return share;
+  }
+  const int spare = free - static_cast<int>(count);  // beyond one each
+  constexpr double kNone = std::numeric_limits<double>::infinity();
+  // best[i][f]: the least cost of levels i.. with f spare colours among them.
+  std::vector<std::vector<double>> best(count + 1, std::vector<double>(spare + 1, kNone));
+  std::vector<std::vector<int>> pick(count, std::vector<int>(spare + 1, 0));
+  for (int f = 0; f <= spare; ++f) best[count][static_cast<size_t>(f)] = 0;
+  for (size_t i = count; i-- > 0;) {
+    const int most = static_cast<int>(levels[i].points.size()) - 1;  // spare it can use
+    for (int f = 0; f <= spare; ++f) {
+      for (int extra = 0; extra <= std::min(f, most); ++extra) {
+        const double rest = best[i + 1][static_cast<size_t>(f - extra)];
+        if (rest == kNone) continue;
+        const double cost = FitOf(levels[i], 1 + extra).cost + rest;
+        // Among equal sums the lower levels take fewer, deterministically.
+        if (cost < best[i][static_cast<size_t>(f)]) {
+          best[i][static_cast<size_t>(f)] = cost;
+          pick[i][static_cast<size_t>(f)] = extra;
+        }
+      }
+    }
+  }
+  int f = spare;
+  for (size_t i = 0; i < count; ++i) {
+    share[i] = 1 + pick[i][static_cast<size_t>(f)];
+    f -= pick[i][static_cast<size_t>(f)];
+  }
+  return share;
+}
+
+}  // namespace
+
 ReduceResult ReduceColours(BoardState& board, int n, std::span<const int64_t, 256> loaded_counts) {
   ReduceResult result;
   if (n < kReduceMin || n > kReduceMax) {
@@ -360,50 +419,76 @@ ReduceResult ReduceColours(BoardState& board, int n, std::span<const int64_t, 25
     return result;
   }
   const UsageCounts usage = UsageByPosition(board.map, loaded_counts);
-  std::vector<int> movable;
-  std::vector<ReducePoint> points;
+  std::vector<Level> levels;  // by ascending opacity
+  std::array<int, 256> level_of{};
+  level_of.fill(-1);
   double seen = 0;  // pixels that are not fully transparent
   for (size_t p = 0; p < 256; ++p) {
     if (usage[p] <= 0) continue;
     ++result.used_before;
     const BoardEntry& e = board.entries[p];
     if (e.A > 0) seen += static_cast<double>(usage[p]);
-    if (board.locked.test(p) || e.A == 0) {
-      ++result.kept;
+    if (board.locked.test(p)) {
+      ++result.locked;
       continue;
     }
-    movable.push_back(static_cast<int>(p));
-    points.push_back({e.rgb, static_cast<double>(usage[p])});
+    if (e.A == 0) {
+      ++result.transparent;
+      continue;
+    }
+    if (level_of[e.A] < 0) {
+      level_of[e.A] = 0;
+      levels.push_back(Level{e.A, {}, {}, {}});
+    }
   }
+  std::sort(levels.begin(), levels.end(),
+            [](const Level& x, const Level& y) { return x.alpha < y.alpha; });
+  for (size_t i = 0; i < levels.size(); ++i) level_of[levels[i].alpha] = static_cast<int>(i);
+  for (size_t p = 0; p < 256; ++p) {
+    const BoardEntry& e = board.entries[p];
+    if (usage[p] <= 0 || board.locked.test(p) || e.A == 0) continue;
+    Level& level = levels[static_cast<size_t>(level_of[e.A])];
+    level.positions.push_back(static_cast<int>(p));
+    level.points.push_back({e.rgb, static_cast<double>(usage[p])});
+  }
+  result.kept = result.locked + result.transparent;
+  result.levels = static_cast<int>(levels.size());
+  result.least = result.kept + result.levels;
   result.used_after = result.used_before;
   if (result.used_before <= n) return result;
-  if (result.kept >= n) {
-    result.refusal = ReduceRefusal::TooManyKept;
+  if (n < result.least) {
+    result.refusal = ReduceRefusal::TooFew;
     return result;
   }
-  const ReduceFit fit = FitColours(points, n - result.kept);
 
+  const std::vector<int> share = ShareColours(levels, n - result.kept);
   std::array<uint8_t, 256> to{};
   for (size_t p = 0; p < 256; ++p) to[p] = static_cast<uint8_t>(p);
-  std::vector<int> lowest(fit.colours.size(), -1);
-  for (size_t i = 0; i < movable.size(); ++i) {
-    int& low = lowest[static_cast<size_t>(fit.assignment[i])];
-    if (low < 0) low = movable[i];  // movable is ascending
-    to[static_cast<size_t>(movable[i])] = static_cast<uint8_t>(low);
-  }
   result.used_after = result.kept;
-  for (size_t j = 0; j < fit.colours.size(); ++j) {
-    if (lowest[j] < 0) continue;
-    board.entries[static_cast<size_t>(lowest[j])].rgb = fit.colours[j];
-    ++result.used_after;
+  double cost = 0;
+  for (size_t i = 0; i < levels.size(); ++i) {
+    Level& level = levels[i];
+    const ReduceFit& fit = FitOf(level, share[i]);
+    cost += fit.cost;
+    std::vector<int> lowest(fit.colours.size(), -1);
+    for (size_t j = 0; j < level.positions.size(); ++j) {
+      int& low = lowest[static_cast<size_t>(fit.assignment[j])];
+      if (low < 0) low = level.positions[j];  // positions are ascending
+      to[static_cast<size_t>(level.positions[j])] = static_cast<uint8_t>(low);
+    }
+    for (size_t c = 0; c < fit.colours.size(); ++c) {
+      if (lowest[c] < 0) continue;
+      board.entries[static_cast<size_t>(lowest[c])].rgb = fit.colours[c];
+      ++result.used_after;
+    }
+    for (size_t j = 0; j < level.positions.size(); ++j) {
+      const double d = Ciede2000(SrgbToLab(level.points[j].rgb),
+                                 SrgbToLab(fit.colours[static_cast<size_t>(fit.assignment[j])]));
+      result.largest = std::max(result.largest, d);
+    }
   }
   for (uint8_t& m : board.map) m = to[m];
-  for (size_t i = 0; i < movable.size(); ++i) {
-    const double d = Ciede2000(SrgbToLab(points[i].rgb),
-                               SrgbToLab(fit.colours[static_cast<size_t>(fit.assignment[i])]));
-    result.largest = std::max(result.largest, d);
-  }
-  result.mean = seen > 0 ? fit.cost / seen : 0;
+  result.mean = seen > 0 ? cost / seen : 0;
   return result;
 }
 

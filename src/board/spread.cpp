@@ -39,15 +39,14 @@ int SpreadRange(BoardState& board, SpreadKind kind) {
   if (lo < 0 || hi > 255 || hi - lo < 1) return 0;
   Gradient(board, kind, lo, hi);
   if (board.target.None()) return 0;
-  // The RGB spread writes the ends too (with their own colours); the HSV spreads
-  // only the positions between them.
-  const int first = kind == SpreadKind::Rgb ? lo : lo + 1;
-  const int last = kind == SpreadKind::Rgb ? hi : hi - 1;
+  // On a target every spread writes the whole range, both ends included: the ends
+  // are snapped like the rest, the gradient having been computed from their 24-bit
+  // colours, so an end off the lattice never survives a spread.
   std::array<RGBTriple, 256> gradient{};
   for (int i = lo; i <= hi; ++i) {
     const size_t p = static_cast<size_t>(i);
     gradient[p] = board.entries[p].rgb;
-    if (i >= first && i <= last && !IsLocked(board, i)) {
+    if (!IsLocked(board, i)) {
       board.entries[p].rgb = SnapColour(board.target, gradient[p]);
     }
   }

@@ -13,10 +13,10 @@ enum class SpreadKind {
 
 // The gradient runs from the colour at the lower mark to the one at the upper
 // mark. Each position written keeps its opacity; locked positions are skipped. On
-// a target the 24-bit gradient is computed as without one, then each position
-// written is snapped; returns how many entries of the range the snapping made
-// equal to a neighbour in the range that the gradient had kept apart (0 without a
-// target).
+// a target the 24-bit gradient is computed as without one (from the ends' own,
+// unsnapped colours), then every unlocked position of the range, the two ends
+// included and whatever the kind, is snapped; returns how many entries of the range the snapping
+// made equal to a neighbour in the range that the gradient had kept apart (0 without a target).
 int SpreadRange(BoardState& board, SpreadKind kind);
 
 }  // namespace hw

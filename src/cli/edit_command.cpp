@@ -161,7 +161,8 @@ int Edit(const std::vector<std::string>& args) {
   Pipeline pipeline;
   current_file = e->in;
   if (auto loaded = pipeline.Load(e->in); !loaded) return Fail(e->in, loaded.error().message);
-  // What the load left out (an ILBM's ranges past the 16th), as convert says it.
+  // What the load left out or aside (an ILBM's ranges past the 16th, an unusable
+  // crNg), as convert says it.
   if (!pipeline.editor().LoadNote().empty()) Warn(e->in, pipeline.editor().LoadNote());
   for (size_t i = 0; i < steps.size(); ++i) {
     std::string warning, note;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "cli/output.h"
 #include "formats/picture_opener.h"
@@ -14,17 +15,25 @@ namespace hw::cli {
 
 namespace {
 
-// "WxH" with both sides 1..65535.
+// "WxH" with both sides 1..65535, in decimal digits only.
 std::optional<std::pair<int, int>> ParseTileSize(const std::string& text) {
-  int w = 0, h = 0, used = 0;
-  if (std::sscanf(text.c_str(), "%5dx%5d%n", &w, &h, &used) != 2 ||
-      used != static_cast<int>(text.size()) || text[0] < '0' || text[0] > '9') {
-    return std::nullopt;
-  }
+  const auto side = [](std::string_view digits) -> std::optional<int> {
+    if (digits.empty()) return std::nullopt;
+    long value = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + (c - '0');
+      if (value > 65535) return std::nullopt;
+    }
+    if (value < 1) return std::nullopt;
+    return static_cast<int>(value);
+  };
   const size_t x = text.find('x');
-  if (x + 1 >= text.size() || text[x + 1] < '0' || text[x + 1] > '9') return std::nullopt;
-  if (w < 1 || h < 1) return std::nullopt;
-  return std::pair{w, h};
+  if (x == std::string::npos) return std::nullopt;
+  const auto w = side(std::string_view(text).substr(0, x));
+  const auto h = side(std::string_view(text).substr(x + 1));
+  if (!w || !h) return std::nullopt;
+  return std::pair{*w, *h};
 }
 
 // The tiles are checked a run of tile rows at a time, of at most kChunkTiles

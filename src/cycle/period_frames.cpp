@@ -60,15 +60,20 @@ CyclePeriod CyclePeriodFrames(const CycleRanges& ranges) {
     const Fraction own = Reduced(s.step.num * (r.high - r.low + 1), s.step.den);
     period = steppers.empty() ? own : Lcm(period, own);
     steppers.push_back(s);
-    // Every range steps period / step times; each of those is an instant, so one
-    // range above the limit refuses the whole. The period only grows with more
-    // ranges, so this refuses as soon as it can. A period that passed is at most
-    // 2048 steps of 4096 / 15 seconds over a denominator below 2^20, so its
-    // numerator stays below 2^43 and the next Lcm (times a range's numerator, at
-    // most 4096 * 256) below 2^63.
+    // Frames of 0 hundredths are not written, so the limit is on the frames that
+    // are. A range stepping N times in the period writes at least min(N, round(100
+    // * period)) of them: steps a hundredth or more apart round to different
+    // hundredths, and closer ones reach every hundredth of the period. Both
+    // figures only grow with more ranges, so past the limit together they refuse
+    // as soon as they can. A period that passes is either at most 2048 steps of
+    // any range (at most 2048 * 4096 / 15 seconds) or at most 20.49 seconds (at
+    // most 4917 steps of the fastest rate), over a denominator below 2^20: its
+    // numerator stays below 2^40 and the next Lcm (times at most 4096 * 256)
+    // below 2^60.
+    const bool long_period = Hundredths(period) > kMaxCycleFrames;
     for (Stepper& t : steppers) {
       const U128 count = period.num * t.step.den / (period.den * t.step.num);
-      if (count > static_cast<U128>(kMaxCycleFrames)) {
+      if (long_period && count > static_cast<U128>(kMaxCycleFrames)) {
         out.refusal = "the colour cycle takes more than " + std::to_string(kMaxCycleFrames) +
                       " frames to come round";
         return out;
@@ -81,9 +86,9 @@ CyclePeriod CyclePeriodFrames(const CycleRanges& ranges) {
     return out;
   }
 
-  // Every instant at which a range steps, in order, each once. The numerators
-  // are below 2048 * 4096 and the denominators below 2^20: the cross products
-  // that compare them fit in 64 bits, let alone 128.
+  // Every instant at which a range steps, in order, each once: at most 16 * 4917.
+  // The numerators are below 4917 * 4096 and the denominators below 2^20: the
+  // cross products that compare them fit in 64 bits, let alone 128.
   std::vector<Fraction> instants;
   for (const Stepper& s : steppers) {
     for (uint64_t n = 0; n < s.count; ++n) instants.push_back(Reduced(n * s.step.num, s.step.den));
@@ -97,12 +102,6 @@ CyclePeriod CyclePeriodFrames(const CycleRanges& ranges) {
   std::sort(instants.begin(), instants.end(), less);
   instants.erase(std::unique(instants.begin(), instants.end(), same), instants.end());
   out.instants = static_cast<int>(std::min<size_t>(instants.size(), INT32_MAX));
-  if (instants.size() > static_cast<size_t>(kMaxCycleFrames)) {
-    out.refusal = "the colour cycle takes " + std::to_string(instants.size()) +
-                  " frames to come round (at most " + std::to_string(kMaxCycleFrames) + ")";
-    return out;
-  }
-
   for (size_t k = 0; k < instants.size(); ++k) {
     const Fraction& t = instants[k];
     const int64_t length =
@@ -114,6 +113,11 @@ CyclePeriod CyclePeriodFrames(const CycleRanges& ranges) {
       steps[s.index] = static_cast<int64_t>(t.num * s.step.den / (t.den * s.step.num));
     }
     out.frames.push_back(CycleFrame{CycleSourcesAfter(ranges, steps), static_cast<int>(length)});
+  }
+  if (out.frames.size() > static_cast<size_t>(kMaxCycleFrames)) {
+    out.refusal = "the colour cycle takes " + std::to_string(out.frames.size()) +
+                  " frames to come round (at most " + std::to_string(kMaxCycleFrames) + ")";
+    out.frames.clear();
   }
   return out;
 }

@@ -20,7 +20,8 @@
 
 namespace hw {
 
-// The most instants of one period that an animation is made of.
+// The most frames of one period that an animation is made of (frames of 0
+// hundredths, which are not written, not counted).
 inline constexpr int kMaxCycleFrames = 2048;
 
 struct CycleFrame {
@@ -39,8 +40,8 @@ struct CyclePeriod {
 
 // The frames of one period of the active ranges. Refused when no active range
 // steps (a rate of 0 or LOW >= HIGH never does, nor an inactive range), and when
-// the period holds more than kMaxCycleFrames instants (decided from the ranges
-// before any frame is made).
+// more than kMaxCycleFrames frames would be written (decided from the ranges before
+// any frame is made wherever the ranges alone show it).
 CyclePeriod CyclePeriodFrames(const CycleRanges& ranges);
 
 }  // namespace hw

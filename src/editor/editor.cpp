@@ -218,8 +218,9 @@ void Editor::Spread(SpreadKind kind) {
   BoardState next = board_;
   const int coincide = SpreadRange(next, kind);
   Apply(next, true);
-  message_ = coincide > 0 ? std::to_string(coincide) + " entries coincide on this hardware"
-                          : std::string();
+  message_ = coincide == 0   ? std::string()
+             : coincide == 1 ? "1 entry coincides on this hardware"
+                             : std::to_string(coincide) + " entries coincide on this hardware";
   if (auto* v = view()) v->StateChanged();
 }
 

@@ -134,9 +134,6 @@ class Editor {
   std::string StatusLine() const;
   // The tile check's count as the line shows it; empty when none is shown.
   std::string TileCheckSummary() const;
-  // What the picture's load left out that the user should hear of (an ILBM's ranges
-  // past the 16th); empty for most files. The status line says it after a load.
-  const std::string& LoadNote() const { return load_note_; }
   // The frames of the picture's file (only the first is loaded), and what of its
   // file a save in its own format writes back.
   const PictureExtras& Extras() const { return extras_; }
@@ -145,6 +142,10 @@ class Editor {
   // What the last picture save changed of the file's kind (a PCX written at 8 bits
   // because the picture no longer fits its depth, and why); empty otherwise.
   const std::string& SaveNote() const { return save_note_; }
+  // What the last picture load left out or aside (an ILBM's ranges past the 16th, a
+  // PNG's crNg chunk that cannot be used), without the file's name; empty otherwise.
+  // The status line gives it as "'NAME': NOTE".
+  const std::string& LoadNote() const { return load_note_; }
   // Colour cycling: whether it can start (a picture or palette was loaded),
   // whether it runs, its scheme and the milliseconds between two steps (16 until
   // a speed is set).

@@ -62,7 +62,8 @@ std::string Editor::TileCheckSummary() const {
   const int64_t all = int64_t{b.columns} * b.rows;
   return b.mixed == 0 ? "No tile uses more than one bank"
                       : std::to_string(b.mixed) + " of " + std::to_string(all) +
-                            (b.mixed == 1 ? " tile uses" : " tiles use") + " more than one bank";
+                            (all == 1 ? " tile" : " tiles") + (b.mixed == 1 ? " uses" : " use") +
+                            " more than one bank";
 }
 
 void Editor::TileCheckMessage() { message_ = TileCheckSummary(); }

@@ -146,12 +146,18 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   usage_ = UsageByPosition(board_.map, loaded_counts_);
 
   cycling_available_ = true;
-  // What the load left out (an ILBM's ranges past the 16th) shows on the status line,
-  // and that only the first of several frames is loaded.
+  // What the load left out or aside (an ILBM's ranges past the 16th, an unusable
+  // crNg) shows on the status line, naming the file, and that only the first of
+  // several frames is loaded.
   load_note_ = std::move(pic.note);
-  message_ = extras_.frames == 1
-                 ? load_note_
-                 : FramesNote(extras_.frames) + (load_note_.empty() ? "" : "; ") + load_note_;
+  std::string note;
+  if (!load_note_.empty()) {
+    const size_t slash = path_.find_last_of('/');
+    note =
+        "'" + (slash == std::string::npos ? path_ : path_.substr(slash + 1)) + "': " + load_note_;
+  }
+  message_ =
+      extras_.frames == 1 ? note : FramesNote(extras_.frames) + (note.empty() ? "" : "; ") + note;
   // The target hardware is the user's setting, not the picture's: it stays, and
   // the line says so, as the menu names it.
   if (!board_.target.None()) {

@@ -10,6 +10,7 @@ namespace hw {
 namespace {
 
 std::string Entries(int n) { return n == 1 ? "1 entry" : std::to_string(n) + " entries"; }
+std::string Colours(int n) { return n == 1 ? "1 colour" : std::to_string(n) + " colours"; }
 
 std::string FileName(const std::string& path) {
   const size_t slash = path.find_last_of('/');
@@ -102,12 +103,15 @@ bool Editor::ReduceColours(int n) {
     case ReduceRefusal::None:
       break;
     case ReduceRefusal::OutOfRange:
-      ReportError("cannot reduce to " + std::to_string(n) + " colours: give " +
-                  std::to_string(kReduceMin) + " to " + std::to_string(kReduceMax));
+      ReportError("cannot reduce to " + Colours(n) + ": give " + std::to_string(kReduceMin) +
+                  " to " + std::to_string(kReduceMax));
       return false;
-    case ReduceRefusal::TooManyKept:
-      ReportError("cannot reduce to " + std::to_string(n) + " colours: " + Entries(r.kept) +
-                  " in use are locked or fully transparent and stay");
+    case ReduceRefusal::TooFew:
+      ReportError("cannot reduce to " + Colours(n) + ": the picture needs at least " +
+                  std::to_string(r.least) + " (" + std::to_string(r.levels) +
+                  (r.levels == 1 ? " level" : " levels") + " of opacity, " +
+                  std::to_string(r.locked) + " locked, " + std::to_string(r.transparent) +
+                  " fully transparent)");
       return false;
   }
   Apply(next, true);

@@ -74,20 +74,32 @@ std::optional<CycleRanges> DecodeCycleChunk(std::span<const uint8_t> payload) {
   return ranges;
 }
 
-CycleRanges ReadCycleChunk(std::span<const uint8_t> png) {
+CycleChunkRead ReadCycleChunk(std::span<const uint8_t> png) {
+  CycleChunkRead read;
   size_t pos = kSignatureBytes;
   while (png.size() >= pos && png.size() - pos >= 12) {
     const uint32_t length = Be32(png, pos);
     if (length > png.size() - pos - 12) break;
     const auto typed = png.subspan(pos + 4, 4 + static_cast<size_t>(length));
-    if (std::memcmp(typed.data(), "crNg", 4) == 0 &&
-        Crc32(typed) == Be32(png, pos + 8 + static_cast<size_t>(length))) {
-      if (auto ranges = DecodeCycleChunk(typed.subspan(4))) return *ranges;
+    if (std::memcmp(typed.data(), "crNg", 4) == 0) {
+      const char* cause = nullptr;
+      if (Crc32(typed) != Be32(png, pos + 8 + static_cast<size_t>(length))) {
+        cause = "bad CRC";
+      } else if (length % kRecordBytes != 0) {
+        cause = "length not a multiple of 6";
+      } else if (length / kRecordBytes > kMaxCycleRanges) {
+        cause = "more than 16 ranges";
+      } else if (auto ranges = DecodeCycleChunk(typed.subspan(4))) {
+        read.ranges = std::move(*ranges);
+        read.left_aside.clear();
+        return read;
+      }
+      if (cause && read.left_aside.empty()) read.left_aside = cause;
     }
     if (std::memcmp(typed.data(), "IEND", 4) == 0) break;
     pos += 12 + static_cast<size_t>(length);
   }
-  return {};
+  return read;
 }
 
 void InsertCycleChunk(std::vector<uint8_t>& png, const CycleRanges& ranges) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "colour/cycle_ranges.h"
@@ -20,10 +21,17 @@ std::vector<uint8_t> EncodeCycleChunk(const CycleRanges& ranges);
 // The ranges of a payload, or nullopt when its length is not 6 n with n <= 16.
 std::optional<CycleRanges> DecodeCycleChunk(std::span<const uint8_t> payload);
 
-// The ranges of the first whole crNg chunk with a correct CRC in a PNG file (none
-// when it has none, or only broken ones). Every length is checked against the
-// bytes present.
-CycleRanges ReadCycleChunk(std::span<const uint8_t> png);
+struct CycleChunkRead {
+  CycleRanges ranges;
+  // Why a crNg chunk was left aside ("bad CRC", "length not a multiple of 6" or
+  // "more than 16 ranges") when no chunk gave ranges; empty otherwise.
+  std::string left_aside;
+};
+
+// The ranges of the first whole crNg chunk with a correct CRC and a usable payload
+// in a PNG file (none when it has none, or only broken ones, the first of which
+// says why). Every length is checked against the bytes present.
+CycleChunkRead ReadCycleChunk(std::span<const uint8_t> png);
 // `png` (a whole file, as the encoder made it) with one crNg chunk holding `ranges`
 // placed before its image data; nothing is added for no ranges.
 void InsertCycleChunk(std::vector<uint8_t>& png, const CycleRanges& ranges);

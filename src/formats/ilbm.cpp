@@ -413,7 +413,9 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
     pic.entries[k].rgb = {cmap[3 * k], cmap[3 * k + 1], cmap[3 * k + 2]};
   }
   pic.palette_count = static_cast<int>(cmap_count);
-  if (camg & kCamgHalfBrite) {
+  // Extra half-brite is a 6-plane mode: pixel values 32..63 show 0..31 at half
+  // brightness. Other depths show their CMAP as it is, whatever the flag says.
+  if ((camg & kCamgHalfBrite) && planes == 6) {
     for (size_t k = 0; k < 32; ++k) {
       const RGBTriple& c = pic.entries[k].rgb;
       pic.entries[k + 32].rgb = {static_cast<uint8_t>(c.R >> 1), static_cast<uint8_t>(c.G >> 1),

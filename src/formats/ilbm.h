@@ -60,15 +60,14 @@ bool HasIlbmSignature(std::span<const uint8_t> bytes);
 // Decodes a FORM ILBM of 1 to 8 planes or a FORM PBM of 8, uncompressed or ByteRun1
 // (each row of each plane packed on its own: a run that crosses a row's end is
 // refused), masking 0, 2 (transparent colour) or 3 (lasso: nothing in the body).
-// CAMG extra half-brite makes 64 entries of the CMAP's first 32, the upper 32 at
-// half their brightness; CAMG hold-and-modify and a mask plane (masking 1) are
-// refused. Ranges: CRNG (rate, flags 1 active and 2 reverse, LOW, HIGH) as they are;
-// CCRT (direction 0 none, 1 forward, -1 reverse, others by their sign; the time of
-// a step) at the rate of its step time, inactive at direction 0 or no step time.
-// Forward is CRNG's sense: each colour moves to the next higher position. LOW above
-// HIGH is kept as stored (such a range never moves). Refuses chunks past the end of the file, sizes
-// above the limits, and a body shorter than the smallest that could describe the
-// picture (decided before allocating).
+// CAMG extra half-brite on a 6-plane picture makes 64 entries of the CMAP's first
+// 32, the upper 32 at half their brightness (other depths ignore it); CAMG hold-and-modify and a
+// mask plane (masking 1) are refused. Ranges: CRNG (rate, flags 1 active and 2 reverse, LOW, HIGH)
+// as they are; CCRT (direction 0 none, 1 forward, -1 reverse, others by their sign; the time of a
+// step) at the rate of its step time, inactive at direction 0 or no step time. Forward is CRNG's
+// sense: each colour moves to the next higher position. LOW above HIGH is kept as stored (such a
+// range never moves). Refuses chunks past the end of the file, sizes above the limits, and a body
+// shorter than the smallest that could describe the picture (decided before allocating).
 Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes);
 
 // The rate of a CCRT step time (16384 = 60 steps a second), rounded, 1..65535; 0

@@ -1,5 +1,6 @@
 #include "formats/palette_aco.h"
 
+#include <optional>
 #include <string>
 
 #include "formats/palette_common.h"
@@ -21,9 +22,12 @@ const char* SpaceName(uint16_t space) {
 }
 
 // One section from `pos`: its colours (and names, version 2) into `out`; `pos`
-// ends past it.
+// ends past it. With `unreadable` given, the first colour in a space that is not
+// read is noted there (its refusal) and the section read on, for the version 2
+// section after it to refuse naming the colour.
 Status ReadSection(std::span<const uint8_t> bytes, size_t& pos, std::string_view file,
-                   PaletteFile& out, EntryNames& names) {
+                   PaletteFile& out, EntryNames& names,
+                   std::optional<Error>* unreadable = nullptr) {
   const uint16_t version = Be16(bytes, pos);
   const uint16_t count = Be16(bytes, pos + 2);
   if (count == 0) return FailAtByte(file, pos + 2, "the swatch file holds no colours");
@@ -71,11 +75,15 @@ Status ReadSection(std::span<const uint8_t> bytes, size_t& pos, std::string_view
       default: {
         const std::string who_named = who + (name.empty() ? "" : " " + Quote(name));
         const char* known = SpaceName(space);
-        return FailAtByte(file, colour_at,
-                          who_named + " is " +
-                              (known ? std::string("a ") + known
-                                     : "in an unknown colour space " + std::to_string(space)) +
-                              " colour; only RGB, HSB and grey colours are read");
+        Error refusal =
+            FailAtByte(file, colour_at,
+                       who_named + " is " +
+                           (known ? std::string("a ") + known
+                                  : "in an unknown colour space " + std::to_string(space)) +
+                           " colour; only RGB, HSB and grey colours are read");
+        if (!unreadable) return refusal;
+        if (!*unreadable) *unreadable = std::move(refusal);
+        break;
       }
     }
     out.entries[k] = {rgb, 255};
@@ -102,8 +110,16 @@ Result<PaletteFile> DecodeAco(std::span<const uint8_t> bytes, std::string_view f
   out.format = PaletteFormat::Aco;
   EntryNames names;
   size_t pos = 0;
-  if (auto read = ReadSection(bytes, pos, file, out, names); !read) return read.error();
-  if (version == 1 && bytes.size() - pos >= 4 && Be16(bytes, pos) == 2) {
+  // A version 1 section names no colour: a colour it cannot read is refused from the
+  // version 2 section after it, which gives the name, when there is one.
+  std::optional<Error> unreadable;
+  if (auto read = ReadSection(bytes, pos, file, out, names, version == 1 ? &unreadable : nullptr);
+      !read) {
+    return read.error();
+  }
+  const bool named_section = version == 1 && bytes.size() - pos >= 4 && Be16(bytes, pos) == 2;
+  if (unreadable && !named_section) return *unreadable;
+  if (named_section) {
     // The version 2 section repeats the colours with their names; it is the one read.
     const int first_count = out.count;
     const size_t at = pos;
@@ -112,8 +128,8 @@ Result<PaletteFile> DecodeAco(std::span<const uint8_t> bytes, std::string_view f
     if (auto read = ReadSection(bytes, pos, file, out, names); !read) return read.error();
     if (out.count != first_count) {
       return FailAtByte(file, at + 2,
-                        "the version 2 section holds " + std::to_string(out.count) +
-                            " colours, the version 1 section " + std::to_string(first_count));
+                        "the version 2 section holds " + ColoursText(out.count) +
+                            ", the version 1 section " + std::to_string(first_count));
     }
   }
   if (pos != bytes.size()) {

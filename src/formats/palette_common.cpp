@@ -173,6 +173,8 @@ std::string CleanName(std::string_view name) {
   return std::string(kept);
 }
 
+std::string ColoursText(long n) { return n == 1 ? "1 colour" : std::to_string(n) + " colours"; }
+
 std::string EntryName(std::string_view name, size_t k) {
   std::string clean = CleanName(name);
   if (clean == "Index " + std::to_string(k)) clean.clear();

@@ -31,6 +31,9 @@ std::string_view Trim(std::string_view s);
 // unprintable shown as '?', so a hostile file cannot put control codes on screen.
 std::string Quote(std::string_view s);
 
+// "1 colour", "N colours".
+std::string ColoursText(long n);
+
 // "file: cause" and "file, line n: cause".
 Error Fail(std::string_view file, const std::string& cause);
 Error FailAt(std::string_view file, int line, const std::string& cause);

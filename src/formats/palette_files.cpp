@@ -100,11 +100,6 @@ Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const ui
   return palette_files::DecodeRawOrPicture(bytes, file_name);
 }
 
-Result<PaletteFile> DecodePcxPaletteTail(std::span<const uint8_t> tail, uint64_t file_size,
-                                         std::string_view file_name) {
-  return palette_files::DecodePcxTail(tail, file_size, file_name);
-}
-
 Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::string_view file_name) {
   const auto head = bytes.first(std::min(bytes.size(), kPaletteSniffBytes));
   const PaletteFormat format = SniffPaletteFormat(head, file_name);

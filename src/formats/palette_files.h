@@ -51,13 +51,6 @@ Result<PaletteFile> DecodePaletteFileAs(PaletteFormat format, std::span<const ui
 // their content suggests cannot read them.
 Result<PaletteFile> DecodePaletteFile(std::span<const uint8_t> bytes, std::string_view file_name);
 
-// The palette of a PCX file of file_size bytes from its last bytes alone (`tail`
-// holds at least the last kPcxPaletteTailBytes of them, or the whole file), so the
-// file layer need not read the pixels. Refuses a file too short for a header and a
-// palette, or without the byte 12 before its last 768 bytes.
-Result<PaletteFile> DecodePcxPaletteTail(std::span<const uint8_t> tail, uint64_t file_size,
-                                         std::string_view file_name);
-
 // Writes the entries given (1 to 256; a shorter palette, such as one bank of a
 // board, is written as that many entries: an Adobe colour table in its 772-byte form
 // with the count in its trailer, a palette picture as a strip of that many pixels).

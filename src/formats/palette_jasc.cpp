@@ -40,7 +40,8 @@ Result<PaletteFile> DecodeJasc(std::span<const uint8_t> bytes, std::string_view 
     out.entries[static_cast<size_t>(out.count++)].rgb = *rgb;
   }
   if (out.count != *stated) {
-    return Fail(file, "states " + stated_text + " colours but holds " + std::to_string(out.count));
+    return Fail(file, "states " + stated_text + (*stated == 1 ? " colour" : " colours") +
+                          " but holds " + std::to_string(out.count));
   }
   return out;
 }

@@ -12,11 +12,14 @@ namespace {
 
 constexpr uint8_t kPcxPaletteMarker = 12;  // the byte before a PCX file's palette
 
+Result<PaletteFile> DecodePcxTail(std::span<const uint8_t> tail, uint64_t file_size,
+                                  std::string_view file_name);
+
 }  // namespace
 
 // A picture gives its own palette: a PNG its PLTE entries and their tRNS alpha (a
-// PNG without a palette its distinct colours), a PCX the palette at its end (its
-// pixels are not looked at). A file that is neither,
+// PNG without a palette its distinct colours), a PCX the colours it is drawn with
+// (its pixels are not looked at). A file that is neither,
 // nor any palette format, is taken only when it is exactly 768 bytes of raw colours:
 // any other size is much more likely something else than a palette.
 Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::string_view file) {
@@ -29,6 +32,14 @@ Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::stri
     return out;
   }
   if (HasPcxSignature(bytes)) {
+    // A low-depth picture is drawn with its header's colours.
+    if (auto header = ReadPcxHeader(bytes); header && PcxIsLowDepth(*header)) {
+      PaletteFile out;
+      out.count = PcxColours(*header);
+      const Palette palette = PcxHeaderPalette(*header);
+      for (size_t k = 0; k < kMaxEntries; ++k) out.entries[k] = {palette[k], 255};
+      return out;
+    }
     return DecodePcxTail(bytes, bytes.size(), file);
   }
   if (bytes.size() != kPaletteBytes) {
@@ -43,6 +54,10 @@ Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::stri
   return out;
 }
 
+namespace {
+
+// An 8-bit PCX's palette from its last bytes: a header's worth and the byte 12
+// before the last 768.
 Result<PaletteFile> DecodePcxTail(std::span<const uint8_t> tail, uint64_t file_size,
                                   std::string_view file_name) {
   if (file_size < kPcxHeaderSize + kPcxPaletteTailBytes || tail.size() < kPcxPaletteTailBytes ||
@@ -56,6 +71,8 @@ Result<PaletteFile> DecodePcxTail(std::span<const uint8_t> tail, uint64_t file_s
   ReadTriples(tail.last(kPaletteBytes), kMaxEntries, out.entries);
   return out;
 }
+
+}  // namespace
 
 std::vector<uint8_t> EncodePcxPalette(std::span<const BoardEntry> entries) {
   // Pixel k holds index k: a full palette shown as a 16 x 16 grid, a shorter one as

@@ -13,14 +13,10 @@
 
 namespace hw::palette_files {
 
-// A PNG's PLTE entries with their tRNS alpha, a PCX file's trailing palette, or
+// A PNG's PLTE entries with their tRNS alpha, a PCX file's palette as the picture
+// shows it (a low-depth picture's header colours, else the trailing palette), or
 // exactly 768 bytes of raw colours; anything else is refused.
 Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::string_view file);
-
-// The palette of a PCX file of file_size bytes from its last bytes (see
-// DecodePcxPaletteTail in palette_files.h).
-Result<PaletteFile> DecodePcxTail(std::span<const uint8_t> tail, uint64_t file_size,
-                                  std::string_view file_name);
 
 // A PCX palette file: a 16 x 16 picture of the indices 0..255 with the palette.
 // A palette strip: an indexed PNG 256 x 1 whose pixel k is index k, with a tRNS

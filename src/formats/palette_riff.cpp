@@ -59,7 +59,7 @@ Result<PaletteFile> DecodeRiff(std::span<const uint8_t> bytes, std::string_view 
       return Fail(file, "a colour count of " + std::to_string(count) + " is outside 1..256");
     }
     if (data.size() != 4 + 4 * static_cast<size_t>(count)) {
-      return Fail(file, "states " + std::to_string(count) + " colours but its 'data' chunk holds " +
+      return Fail(file, "states " + ColoursText(count) + " but its 'data' chunk holds " +
                             std::to_string(data.size() - 4) + " bytes of colours (" +
                             std::to_string(4 * count) + " expected)");
     }

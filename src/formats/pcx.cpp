@@ -58,8 +58,43 @@ int PcxColours(const PcxHeader& h) {
   return bits >= 8 ? 256 : 1 << bits;
 }
 
+namespace {
+
+// The colours of a low-depth picture whose header palette is all zero (written by
+// programs that left it out): the 16 colours of the classic display adapters.
+constexpr std::array<RGBTriple, 16> kDefaultHeaderColours = {{
+    {0, 0, 0},
+    {255, 255, 255},
+    {0, 170, 0},
+    {0, 170, 170},
+    {170, 0, 0},
+    {170, 0, 170},
+    {170, 170, 0},
+    {170, 170, 170},
+    {85, 85, 85},
+    {85, 85, 255},
+    {85, 255, 85},
+    {85, 255, 255},
+    {255, 85, 85},
+    {255, 85, 255},
+    {255, 255, 85},
+    {255, 255, 255},
+}};
+
+bool HeaderPaletteIsEmpty(const PcxHeader& h) {
+  return std::all_of(h.ColorMap.begin(), h.ColorMap.end(),
+                     [](const RGBTriple& c) { return c == RGBTriple{}; });
+}
+
+}  // namespace
+
 Palette PcxHeaderPalette(const PcxHeader& h) {
   Palette palette{};
+  if (HeaderPaletteIsEmpty(h)) {
+    const size_t colours = static_cast<size_t>(std::min(PcxColours(h), 16));
+    std::copy_n(kDefaultHeaderColours.begin(), colours, palette.begin());
+    return palette;
+  }
   std::copy(h.ColorMap.begin(), h.ColorMap.end(), palette.begin());
   if (h.BitsPerPixel == 1 && h.NPlanes == 1 && h.ColorMap[0] == h.ColorMap[1]) {
     palette[0] = {0, 0, 0};
@@ -127,6 +162,13 @@ std::optional<std::string> FitPcxDepth(PcxHeader& header, std::span<const uint8_
     }
     if (why.empty() && colours == 2 && header.NPlanes == 1 && entries[0].rgb == entries[1].rgb) {
       why = "entries 0 and 1 are alike, which a 1-bit PCX reads as black and white";
+    }
+    bool all_black = true;
+    for (size_t k = 0; k < static_cast<size_t>(colours); ++k) {
+      all_black = all_black && entries[k].rgb == RGBTriple{};
+    }
+    if (why.empty() && all_black) {
+      why = "every entry is black, which a " + depth + " PCX reads as the standard 16 colours";
     }
   }
   if (why.empty()) return std::nullopt;

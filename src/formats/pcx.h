@@ -61,7 +61,9 @@ bool PcxIsLowDepth(const PcxHeader& header);
 int PcxColours(const PcxHeader& header);
 // The palette of a low-depth picture: ColorMap's 16 entries, the rest black; for
 // 1 bit in 1 plane, entries 0 and 1 when they differ, else black and white (as
-// netpbm's reader does where it and Pillow disagree).
+// netpbm's reader does where it and Pillow disagree). A ColorMap of 48 zero bytes
+// gives the first PcxColours of the standard 16 display colours instead (black,
+// white, green, cyan ... as netpbm's reader shows such a file), whatever the Version.
 Palette PcxHeaderPalette(const PcxHeader& header);
 // One row of a low-depth picture: NPlanes planes of BytesPerLine bytes <-> width
 // indices, one byte each. Packing zeroes the padding and drops bits past the depth.
@@ -70,9 +72,9 @@ void PackPcxRow(const PcxHeader& header, const uint8_t* row, int32_t width, uint
 
 // Makes `header` one a save can write for these pixels and entries: kept as it is
 // when the picture fits its depth (every used index below PcxColours, every entry
-// past them opaque black, and for 1 bit in 1 plane entries 0 and 1 unlike, so the
-// file reads back as the board), else turned into an 8-bit, one-plane header of the
-// same window. Returns why it had to be widened, or nullopt when kept.
+// past them opaque black, for 1 bit in 1 plane entries 0 and 1 unlike, and not every
+// entry below PcxColours black, so the file reads back as the board), else turned into an 8-bit,
+// one-plane header of the same window. Returns why it had to be widened, or nullopt when kept.
 std::optional<std::string> FitPcxDepth(PcxHeader& header, std::span<const uint8_t> pixels,
                                        const BoardEntries& entries);
 

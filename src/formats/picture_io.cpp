@@ -234,17 +234,22 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
       return out;
     }
     if (HasPcxSignature(head)) {
-      // A PCX: the palette is at the end, and the pixels are never read.
-      std::array<uint8_t, kPcxPaletteTailBytes> tail_bytes{};
-      const uint64_t tail_size = std::min<uint64_t>(size, tail_bytes.size());
-      auto tail = file->ReadAt(size - tail_size, std::span(tail_bytes).first(tail_size));
-      if (!tail) return tail.error();
-      auto palette = DecodePcxPaletteTail(std::span(tail_bytes).first(*tail), size, path);
+      // A PCX gives the palette it is shown with, read as the picture load reads it:
+      // a low-depth picture's header colours, an 8-bit one's palette at the end. Its
+      // pixels are not read.
+      auto picture = OpenedPicture::Open(path, PictureFormat::Pcx);
+      if (picture) {
+        PaletteFile out;
+        out.entries = picture->entries();
+        out.count = picture->palette_count();
+        out.format = PaletteFormat::Pcx;
+        return out;
+      }
       // A colour table or text list that merely starts with the byte 10 is small: read
       // whole below, where its name decides.
       const bool named_otherwise =
           HasExtension(path, ".act") || HasExtension(path, ".hex") || HasExtension(path, ".txt");
-      if (palette || !named_otherwise || size > kMaxTextPaletteBytes) return palette;
+      if (!named_otherwise || size > kMaxTextPaletteBytes) return picture.error();
     }
     // Every other kind is small; a larger file is refused before it is read.
     if (size > kMaxTextPaletteBytes) {

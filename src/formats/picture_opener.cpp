@@ -186,6 +186,7 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
     picture.entries = png->entries;
     picture.palette_count = png->palette_count;
     picture.cycles = png->cycles;
+    picture.note = std::move(png->note);
     picture.extras.png = std::move(png->chunks);
     picture.extras.frames = png->frames;
     fresh_header();

@@ -38,7 +38,7 @@ struct LoadedPicture {
   // Its frames, and what a save in its own format writes back of the file.
   PictureExtras extras;
   // What the load left out that the user should hear of (an ILBM's ranges past the
-  // 16th), for the status line; empty for most files.
+  // 16th, a PNG's crNg chunk left aside), for the status line; empty for most files.
   std::string note;
 };
 

@@ -58,6 +58,10 @@ struct ChunkScan {
   int trns_count = 0;
   PngChunks kept;
   bool kept_damaged = false;  // a chunk to keep has a wrong CRC
+  // Where each crNg chunk with a wrong CRC starts: the decoder underneath,
+  // which refuses any chunk with a wrong CRC, is given a copy with it mended, so
+  // the broken crNg (which it does not read) is only left aside.
+  std::vector<size_t> bad_crng_crc;
   uint64_t kept_bytes = 0;
   uint32_t frames = 1;  // acTL's count
 };
@@ -198,6 +202,7 @@ ChunkScan ScanChunks(std::span<const uint8_t> bytes) {
     const auto* type = bytes.data() + pos + 4;
     const uint8_t* chunk = bytes.data() + pos;
     const bool crc_ok = Crc32(chunk + 4, 4 + length) == Be32(bytes, pos + 8 + length);
+    if (TypeIs(type, "crNg") && !crc_ok) scan.bad_crng_crc.push_back(pos);
     if (KeptChunk(type)) {
       if (!crc_ok) scan.kept_damaged = true;
       std::vector<uint8_t>& group = scan.idat_bytes > 0   ? scan.kept.after_idat
@@ -255,6 +260,7 @@ struct OpenedPng {
   Ctx ctx;
   spng_ihdr ihdr{};
   ChunkScan scan;
+  std::vector<uint8_t> mended;  // the file with its broken crNg CRCs put right, if any
 };
 
 Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
@@ -278,9 +284,23 @@ Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
   spng_ctx* ctx = png.ctx.get();
   spng_set_image_limits(ctx, kMaxPngSide, kMaxPngSide);
   spng_set_chunk_limits(ctx, kChunkSizeLimit, kChunkCacheLimit);
-  // A damaged tRNS must not be dropped quietly: that would lose transparency.
+  // A damaged tRNS must not be dropped quietly: that would lose transparency. A
+  // crNg with a wrong CRC is left aside (ReadCycleChunk says so), not the file.
   spng_set_crc_action(ctx, SPNG_CRC_ERROR, SPNG_CRC_ERROR);
-  if (int rc = spng_set_png_buffer(ctx, bytes.data(), bytes.size())) {
+  png.scan = ScanChunks(bytes);
+  std::span<const uint8_t> given = bytes;
+  if (!png.scan.bad_crng_crc.empty()) {
+    png.mended.assign(bytes.begin(), bytes.end());
+    for (size_t at : png.scan.bad_crng_crc) {
+      const size_t length = Be32(bytes, at);
+      const uint32_t crc = Crc32(png.mended.data() + at + 4, 4 + length);
+      for (size_t k = 0; k < 4; ++k) {
+        png.mended[at + 8 + length + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+      }
+    }
+    given = png.mended;
+  }
+  if (int rc = spng_set_png_buffer(ctx, given.data(), given.size())) {
     return SpngError("cannot read the PNG file", rc);
   }
   if (int rc = spng_get_ihdr(ctx, &png.ihdr)) return SpngError("bad PNG header", rc);
@@ -292,7 +312,6 @@ Result<OpenedPng> OpenPng(std::span<const uint8_t> bytes, bool indexed_only) {
     return Error{"this is a true-colour PNG; only indexed (palette) PNG pictures can be loaded"};
   }
   // A file cut short, even after its image data, is refused whole.
-  png.scan = ScanChunks(bytes);
   if (!png.scan.complete) {
     return Error{"the PNG file is cut short (it has no complete IEND chunk)"};
   }
@@ -381,7 +400,9 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   auto count = ReadPalette(*opened, pic.entries);
   if (!count) return count.error();
   pic.palette_count = *count;
-  pic.cycles = ReadCycleChunk(bytes);
+  CycleChunkRead cycles = ReadCycleChunk(bytes);
+  pic.cycles = std::move(cycles.ranges);
+  if (!cycles.left_aside.empty()) pic.note = "crNg chunk left aside: " + cycles.left_aside;
   pic.bit_depth = bits;
   pic.chunks = std::move(opened->scan.kept);
   pic.frames = opened->scan.frames;

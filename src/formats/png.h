@@ -77,6 +77,9 @@ struct IndexedPicture {
   // The frames an APNG holds (its acTL's count); 1 for a still picture, whose
   // image data is all that is read.
   uint32_t frames = 1;
+  // What the load left aside that the user should hear of ("crNg chunk left aside:
+  // bad CRC"); empty for most files.
+  std::string note;
 };
 
 // The largest picture read or written: the PCX window's limit on each side, so any

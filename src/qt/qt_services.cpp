@@ -267,7 +267,9 @@ std::optional<int> QtReduceQuestion::ColourCount(int used, int low, int high) {
   dialog.setInputMode(QInputDialog::IntInput);
   dialog.setIntRange(low, high);
   dialog.setIntValue(std::clamp(used > 16 ? 16 : used, low, high));
-  dialog.setLabelText(QObject::tr("The picture uses %1 colours.\nColours to keep:").arg(used));
+  dialog.setLabelText(
+      used == 1 ? QObject::tr("The picture uses 1 colour.\nColours to keep:")
+                : QObject::tr("The picture uses %1 colours.\nColours to keep:").arg(used));
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.intValue();
 }

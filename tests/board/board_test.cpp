@@ -432,11 +432,11 @@ TEST_F(Spreading, OnATargetEveryWrittenEntryIsTheSnappedGradient) {
         EXPECT_EQ(SpreadRange(plain, kind), 0);
         const int coincide = SpreadRange(snapped, kind);
         const int lo = RangeLow(plain), hi = RangeHigh(plain);
-        const bool ends = kind == SpreadKind::Rgb;
         int model = 0;
         for (int k = 0; k < 256; ++k) {
           const size_t p = static_cast<size_t>(k);
-          const bool written = k > lo && k < hi ? true : (k == lo || k == hi) && ends && lo < hi;
+          // Every kind writes the ends too on a target.
+          const bool written = k >= lo && k <= hi && lo < hi;
           EXPECT_EQ(snapped.entries[p].rgb, written
                                                 ? SnapColour(snapped.target, plain.entries[p].rgb)
                                                 : plain.entries[p].rgb)
@@ -462,8 +462,11 @@ TEST_F(Spreading, OnATargetEveryWrittenEntryIsTheSnappedGradient) {
   b.entries[0].rgb = {0, 0, 0};
   b.entries[7].rgb = {105, 105, 105};
   b.prev = 0, b.cur = 7;
-  EXPECT_EQ(SpreadRange(b, SpreadKind::Rgb), 8);
-  EXPECT_EQ(Reds(b, 0, 8), (std::vector<int>{0, 0, 0, 85, 85, 85, 85, 85}));
+  for (SpreadKind kind : {SpreadKind::Rgb, SpreadKind::Hsv, SpreadKind::HsvReverse}) {
+    b.entries[7].rgb = {105, 105, 105};  // off the lattice: the end is snapped too
+    EXPECT_EQ(SpreadRange(b, kind), 8);
+    EXPECT_EQ(Reds(b, 0, 8), (std::vector<int>{0, 0, 0, 85, 85, 85, 85, 85}));
+  }
 }
 
 TEST(Target, SnapAllSkipsLockedEntriesAndTheWritingCommandsSnap) {

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
+#include <set>
 #include <tuple>
 #include <vector>
 
@@ -183,6 +185,131 @@ TEST(MergeAndCompact, EveryPixelKeepsItsColourAndAlpha) {
   }
 }
 
+// Locks in the cases random boards almost never make, each against what the rule
+// says by hand.
+TEST(Locks, MergeAndRemapLeaveLockedPositionsAndTheirPixels) {
+  // A group of twins whose lowest member is locked: the others' pixels go to the
+  // lowest unlocked member; the locked one keeps its own.
+  BoardState board = StartBoard({});
+  for (size_t p = 0; p < 256; ++p) board.entries[p] = {{uint8_t(p), 1, 2}, 255};
+  for (int p : {2, 5, 9}) board.entries[static_cast<size_t>(p)] = {{40, 80, 120}, 255};
+  board.locked.set(2);
+  UsageCounts usage{};
+  usage.fill(1);
+  BoardState merged = board;
+  EXPECT_EQ(MergeDuplicates(merged, usage), 1);
+  EXPECT_EQ(std::tuple(merged.map[2], merged.map[5], merged.map[9]), std::tuple(2, 5, 5));
+
+  // A locked position whose own colour's nearest file entry is elsewhere: its
+  // pixels stay; an unlocked twin of it may go to it (the exact match).
+  board = StartBoard({});
+  board.entries[3] = {{200, 0, 0}, 255};
+  board.entries[8] = {{200, 0, 0}, 255};
+  board.locked.set(3);
+  BoardEntries file{};
+  for (auto& e : file) e = {{0, 0, 255}, 255};
+  file[7] = {{201, 0, 0}, 255};
+  Counts counts{};
+  counts.fill(1);
+  BoardState next = board;
+  ASSERT_EQ(RemapToPalette(next, file, 16, {}, counts), RemapRefusal::None);
+  EXPECT_EQ(std::tuple(next.map[3], next.map[8], next.entries[3], next.entries[7]),
+            std::tuple(3, 3, board.entries[3], file[7]));
+}
+
+// Transparent pixels go to the lowest position that holds a fully transparent entry
+// after the remap: a file's transparent entry at an unlocked position, or a locked
+// position's own transparent entry. A file's transparent entry at a locked position
+// is dropped with the rest of that entry. Only when there is none is `transparent`
+// read, and a locked position there is refused.
+TEST(Locks, TransparentPixelsGoToTheLowestTransparentPositionAfterTheRemap) {
+  struct Case {
+    std::vector<int> file_clear, locked, locked_clear;  // positions
+    std::optional<int> transparent;
+    RemapRefusal refusal;
+    int goes_to;
+  };
+  const Case cases[] = {
+      {{6, 9}, {}, {}, std::nullopt, RemapRefusal::None, 6},             // the file's first
+      {{6}, {6}, {}, std::nullopt, RemapRefusal::NeedsTransparent, -1},  // dropped: none left
+      {{6}, {6}, {}, 4, RemapRefusal::None, 4},                          // so it is named
+      {{6}, {6, 11}, {11}, std::nullopt, RemapRefusal::None, 11},        // a locked clear one
+      {{6}, {2}, {2}, std::nullopt, RemapRefusal::None, 2},              // lower than the file's
+      {{6}, {12}, {12}, std::nullopt, RemapRefusal::None, 6},            // higher than the file's
+      {{}, {5}, {}, 5, RemapRefusal::TransparentLocked, -1},             // named but locked
+      {{}, {}, {}, 20, RemapRefusal::TransparentOutside, -1},
+  };
+  for (size_t c = 0; c < std::size(cases); ++c) {
+    const Case& k = cases[c];
+    BoardState board = StartBoard({});
+    for (size_t p = 0; p < 256; ++p) board.entries[p] = {{uint8_t(p), 10, 10}, 255};
+    board.entries[30].A = 0;  // the picture's transparent pixels
+    for (int p : k.locked) board.locked.set(static_cast<size_t>(p));
+    for (int p : k.locked_clear) board.entries[static_cast<size_t>(p)].A = 0;
+    BoardEntries file{};
+    for (size_t p = 0; p < 16; ++p) file[p] = {{uint8_t(p), 10, 10}, 255};
+    for (int p : k.file_clear) file[static_cast<size_t>(p)].A = 0;
+    Counts counts{};
+    counts.fill(1);
+    BoardState next = board;
+    EXPECT_EQ(RemapToPalette(next, file, 16, {RemapMetric::Rgb, k.transparent}, counts), k.refusal)
+        << "case " << c;
+    if (k.refusal != RemapRefusal::None) {
+      EXPECT_EQ(next, board) << "case " << c;
+      continue;
+    }
+    EXPECT_EQ(next.map[30], k.goes_to) << "case " << c;
+    EXPECT_EQ(next.entries[static_cast<size_t>(k.goes_to)].A, 0) << "case " << c;
+    for (int p : k.locked) {
+      EXPECT_EQ(std::tuple(next.map[static_cast<size_t>(p)], next.entries[static_cast<size_t>(p)]),
+                std::tuple(p, board.entries[static_cast<size_t>(p)]))
+          << "case " << c;
+    }
+  }
+}
+
+// Three opacities: the free colours go where they lower the whole sum most, each
+// level keeping one at least, as a search over every split of them finds.
+TEST(ReduceColours, FreeColoursAreSharedAmongOpacitiesForTheLeastSum) {
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    Random r(seed);
+    BoardState board = StartBoard({});
+    Counts counts{};
+    const uint8_t alphas[] = {255, 60, 200};
+    std::vector<ReducePoint> level_points[3];
+    for (size_t i = 0; i < 30; ++i) {
+      const int level = i < 18 ? 0 : i < 25 ? 1 : 2;
+      board.entries[i] = {{r.Level(1), r.Level(1), r.Level(1)}, alphas[level]};
+      counts[i] = 1 + r.Below(seed % 2 ? 10 : 1000);
+      level_points[level].push_back({board.entries[i].rgb, double(counts[i])});
+    }
+    const int n = 4 + static_cast<int>(seed);
+    double best = 1e300;
+    for (int a = 1; a <= n - 2; ++a) {
+      for (int b = 1; a + b <= n - 1; ++b) {
+        const int c = n - a - b;
+        best = std::min(best, FitColours(level_points[0], a).cost +
+                                  FitColours(level_points[1], b).cost +
+                                  FitColours(level_points[2], c).cost);
+      }
+    }
+    BoardState next = board;
+    const ReduceResult result = ReduceColours(next, n, counts);
+    ASSERT_EQ(result.refusal, ReduceRefusal::None);
+    double seen = 0, sum = 0;
+    for (size_t i = 0; i < 30; ++i) {
+      const BoardEntry& was = board.entries[i];
+      const BoardEntry& now = next.entries[next.map[i]];
+      EXPECT_EQ(now.A, was.A);
+      seen += double(counts[i]);
+      sum += double(counts[i]) * Ciede2000(SrgbToLab(was.rgb), SrgbToLab(now.rgb));
+    }
+    EXPECT_NEAR(sum, best, 1e-6 * std::max(1.0, best)) << seed;
+    EXPECT_NEAR(result.mean, sum / seen, 1e-9);
+    EXPECT_LE(result.used_after, n);
+  }
+}
+
 // Reduce, checked from the outside: at most N positions used; locked and fully
 // transparent entries and their pixels untouched; every other used index shows a
 // new colour that sits at the lowest position of the entries that went to it and
@@ -197,22 +324,34 @@ TEST(ReduceColours, ResultsHoldAndTheErrorIsWhatThePixelsShow) {
     Counts counts{};
     for (size_t i = 0; i < 256; ++i) {
       board.map[i] = static_cast<uint8_t>(r.Below(256));
-      board.entries[i] = {{r.Level(seed % 3 ? 1 : 32), r.Level(1), r.Level(4)},
-                          static_cast<uint8_t>(r.Below(12) == 0 ? 0 : 255)};
+      const RGBTriple rgb = {r.Level(seed % 3 ? 1 : 32), r.Level(1), r.Level(4)};
+      // Some seeds with a second and third opacity.
+      const uint8_t alpha = r.Below(12) == 0                   ? 0
+                            : seed % 4 == 0 && r.Below(3) == 0 ? 128
+                            : seed % 8 == 0 && r.Below(4) == 0 ? 7
+                                                               : 255;
+      board.entries[i] = {rgb, alpha};
       counts[i] = r.Below(4) == 0 ? 0 : 1 + r.Below(seed % 2 ? 50 : 100000);
     }
     for (int k = 0; k < 3; ++k) board.locked.set(static_cast<size_t>(r.Below(256)));
     const UsageCounts usage = UsageByPosition(board.map, counts);
     int kept = 0, used = 0;
+    std::set<int> levels;  // the opacities that must each keep a colour
     for (size_t p = 0; p < 256; ++p) {
       used += usage[p] > 0;
       kept += usage[p] > 0 && (board.locked.test(p) || board.entries[p].A == 0);
+      if (usage[p] > 0 && !board.locked.test(p) && board.entries[p].A > 0) {
+        levels.insert(board.entries[p].A);
+      }
     }
-    const int n = seed % 7 == 0 ? kept : kept + 1 + r.Below(40);
+    const int least = kept + static_cast<int>(levels.size());
+    const int n = seed % 7 == 0 ? std::max(1, least - 1) : least + r.Below(40);
     BoardState next = board;
     const ReduceResult result = ReduceColours(next, n, counts);
-    if (kept >= n && used > n) {
-      EXPECT_EQ(result.refusal, ReduceRefusal::TooManyKept) << seed;
+    if (n < least && used > n) {
+      EXPECT_EQ(std::tuple(result.refusal, result.least, result.levels),
+                std::tuple(ReduceRefusal::TooFew, least, static_cast<int>(levels.size())))
+          << seed;
       EXPECT_EQ(next, board);
       continue;
     }
@@ -237,9 +376,11 @@ TEST(ReduceColours, ResultsHoldAndTheErrorIsWhatThePixelsShow) {
       if (counts[i] == 0) continue;
       EXPECT_LE(to, from) << seed;  // the lowest of those it replaces
       EXPECT_FALSE(board.locked.test(to)) << seed;
+      ASSERT_EQ(next.entries[to].A, board.entries[from].A) << seed;  // opacity never changes
       const Lab was = SrgbToLab(board.entries[from].rgb);
       const double d = Ciede2000(was, SrgbToLab(next.entries[to].rgb));
       for (size_t q : results) {
+        if (next.entries[q].A != next.entries[to].A) continue;  // another level's colour
         ASSERT_LE(d, Ciede2000(was, SrgbToLab(next.entries[q].rgb)) + 1e-12) << seed;
       }
       sum += static_cast<double>(counts[i]) * d;
@@ -256,6 +397,7 @@ TEST(ReduceColours, ResultsHoldAndTheErrorIsWhatThePixelsShow) {
       }
     }
     // The most used colours kept, the rest sent to the nearest of them.
+    if (levels.size() > 1) continue;
     std::vector<std::pair<int64_t, size_t>> by_use;
     for (size_t p = 0; p < 256; ++p) {
       if (usage[p] > 0 && !board.locked.test(p) && board.entries[p].A > 0) {

@@ -183,11 +183,28 @@ TEST_F(Cli, RewriteKeepsPictureHeaderAndPaletteAndWritesToStandardOutput) {
 
 TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
   const std::string f = Put("p.pcx", s_.file);
-  for (const char* line :
-       {"", "info", "info F F", "palette F x", "rewrite F", "convert F", "convert F -",
-        "convert F F.tga", "INFO F", "tiles", "tiles F --bank 8", "tiles F --tile 8x0", "tiles F F",
-        "info F --max-pixels", "info --max-pixels 0 F", "info F --max-pixels 4294967296",
-        "indices --max-pixels 1e6 F", "info --max-pixels 5 F --max-pixels 5"}) {
+  for (const char* line : {"",
+                           "info",
+                           "info F F",
+                           "palette F x",
+                           "rewrite F",
+                           "convert F",
+                           "convert F -",
+                           "convert F F.tga",
+                           "INFO F",
+                           "tiles",
+                           "tiles F --bank 8",
+                           "tiles F --tile 8x0",
+                           "tiles F --tile 65536x8",
+                           "tiles F --tile 8x99999",
+                           "tiles F --tile 8x+8",
+                           "tiles F --tile 8x8x",
+                           "tiles F F",
+                           "info F --max-pixels",
+                           "info --max-pixels 0 F",
+                           "info F --max-pixels 4294967296",
+                           "indices --max-pixels 1e6 F",
+                           "info --max-pixels 5 F --max-pixels 5"}) {
     std::vector<std::string> args;
     std::istringstream words(line);
     for (std::string w; words >> w;) args.push_back(w == "F" ? f : w == "F.tga" ? f + ".tga" : w);
@@ -196,6 +213,8 @@ TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
               std::tuple(2, 1, true, Bytes{}))
         << line;
   }
+  // The largest side the message names is taken.
+  EXPECT_EQ(Cmd({"tiles", f, "--tile", "65535x1"}).code, 0);
 }
 
 // --help lists each command, option and step on a line of its own on stdout, and
@@ -255,7 +274,8 @@ TEST_F(Cli, HelpAndVersionNameWhatTheProgramTakes) {
 
 // Every command refuses a broken input in one line naming the file (line breaks and
 // backslashes escaped) and the cause, and writes nothing; neither PCX nor PNG is no
-// picture, whatever the name; a damaged PCX still gives its palette, from its end.
+// picture, whatever the name; a PCX whose picture cannot load gives no palette
+// either, refused with the picture load's cause.
 TEST_F(Cli, BrokenInputsGiveOneLineNamingFileAndCauseAndWriteNothing) {
   Bytes odd_depth = s_.file, huge = s_.file;
   odd_depth[3] = 3;
@@ -267,8 +287,9 @@ TEST_F(Cli, BrokenInputsGiveOneLineNamingFileAndCauseAndWriteNothing) {
       // name, bytes, cause for a picture command, cause for a palette convert
       {"gimp.pcx", {'G', 'I', 'M', 'P', '\n'}, picture, "not a palette file"},
       {"short.pcx", Bytes(s_.file.begin(), s_.file.begin() + 300), "768-byte palette", ""},
+      // Its last 768 bytes are no palette the picture shows: the picture load's refusal.
       {"cut.pcx", Bytes(s_.file.begin(), s_.file.begin() + 800), "pixel data ends early",
-       "the PCX file has no 256-colour palette"},
+       "pixel data ends early"},
       {"three-bit.pcx", odd_depth, "bits per pixel", ""},
       {"huge.pcx", huge, "too large", ""},
       {"cut.png", png, "cut.png", "cut short"},

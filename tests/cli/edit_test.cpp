@@ -11,6 +11,7 @@
 #include "colour/target.h"
 #include "formats/palette_console.h"
 #include "formats/picture_io.h"
+#include "formats/png.h"
 
 namespace hw::test {
 namespace {
@@ -409,6 +410,38 @@ TEST_F(Edit, RangesPastTheSixteenthAreReported) {
                                 "': 20 cycle ranges in the file: the first 16 are kept\n"))
         << args[0];
   }
+}
+
+// A crNg chunk that cannot be used is left aside: info, convert and edit load the
+// picture without ranges and say why on stderr, naming the file; the window's
+// status line says the same.
+TEST_F(Edit, AnUnusableCycleChunkIsLeftAsideAndReported) {
+  CycleRanges one;
+  one.push_back({2, 9, 16384, false, true});
+  Bytes entries_px(12, 1);
+  BoardEntries e{};
+  e[1].rgb = {9, 9, 9};
+  const Bytes good = *EncodeIndexedPng(4, 3, entries_px, e, nullptr, one);
+  const auto at = std::search(good.begin(), good.end(), std::begin("crNg"), std::end("crNg") - 1);
+  ASSERT_NE(at, good.end());
+  Bytes bad = good;
+  bad[size_t(at - good.begin()) + 4 + 6] ^= 1;  // the first byte of its CRC
+  const std::string in = dir_.File("bad-crc.png"), out = dir_.File("out.png");
+  WriteBytes(in, bad);
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"info", in},
+                                               {"convert", in, out},
+                                               {"edit", in, out, "set:7:#102030"}}) {
+    const Outcome r = Cli(args);
+    EXPECT_EQ(std::tuple(r.code, r.err),
+              std::tuple(0, "warning: '" + in + "': crNg chunk left aside: bad CRC\n"))
+        << args[0];
+  }
+  EXPECT_EQ(Cli({"info", out}).err, "");  // written without ranges, and nothing broken
+  Editor ed(EditorServices{});
+  ed.Start();
+  ASSERT_TRUE(ed.LoadPicture(in));
+  EXPECT_EQ(std::tuple(ed.Message(), ed.Cycles().size()),
+            std::tuple(std::string("'bad-crc.png': crNg chunk left aside: bad CRC"), size_t{0}));
 }
 
 }  // namespace

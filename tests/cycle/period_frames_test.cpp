@@ -34,7 +34,20 @@ TEST(PeriodFrames, HalvesRoundUpAndFramesOfNoLengthAreLeftOut) {
   for (size_t k = 0; k < 5; ++k) EXPECT_EQ(p.frames[k].sources[0], (6 - shown_step[k]) % 6) << k;
 }
 
-// 2048 instants are made; more are refused, however many the ranges' rates would
+// The limit counts the frames written: 2880 step instants of which 1680 round to
+// the hundredth before them give 1200 frames of one hundredth each (an exact
+// fraction model outside the program counts the same).
+TEST(PeriodFrames, TheLimitCountsFramesWrittenNotStepInstants) {
+  CycleRanges fast;
+  fast.push_back(Range(0, 63, 65535));
+  fast.push_back(Range(100, 144, 65535));
+  const CyclePeriod p = CyclePeriodFrames(fast);
+  EXPECT_EQ(std::tuple(p.refusal, p.instants, p.frames.size()),
+            std::tuple(std::string(), 2880, size_t{1200}));
+  EXPECT_EQ(Lengths(p), std::vector<int>(1200, 1));
+}
+
+// 2048 frames are made; more are refused, however many the ranges' rates would
 // need (sixteen rates with few common factors would need astronomically many), and
 // so is a list where nothing steps.
 TEST(PeriodFrames, TooManyInstantsOrNoSteppingRangeAreRefused) {
@@ -57,6 +70,17 @@ TEST(PeriodFrames, TooManyInstantsOrNoSteppingRangeAreRefused) {
     EXPECT_TRUE(refused.frames.empty());
     EXPECT_EQ(refused.refusal, "the colour cycle takes more than 2048 frames to come round");
   }
+  // Sixteen slow ranges, rate = length: every range steps at most 256 times and the
+  // period is 4096 / 15 s, but 3799 frames of their 3904 instants last a hundredth
+  // or more (counted with exact fractions outside the program).
+  CycleRanges slow;
+  for (int k = 0; k < 16; ++k) slow.push_back(Range(0, 255 - k, 256 - k));
+  const CyclePeriod refused = CyclePeriodFrames(slow);
+  EXPECT_EQ(
+      std::tuple(refused.refusal, refused.frames.size()),
+      std::tuple(std::string("the colour cycle takes 3799 frames to come round (at most 2048)"),
+                 size_t{0}));
+
   CycleRanges none;
   none.push_back(Range(5, 4, 16384));  // a length of 0 never steps, nor divides by 0
   none.push_back(Range(0, 9, 16384, false));

@@ -250,9 +250,10 @@ TEST(FitCommands, ReduceAsksForTheCountAndRefusesWhatLocksForbid) {
   question.answer = 4;
   r.commands.ReduceColours();
   ASSERT_EQ(r.errors.messages.size(), 1u);
+  // 0, 2, 4, 6, 8 locked; 10 at alpha 128 and the rest opaque: two levels.
   EXPECT_EQ(r.errors.messages[0],
-            "cannot reduce to 4 colours: 5 entries in use are locked or fully transparent and "
-            "stay");
+            "cannot reduce to 4 colours: the picture needs at least 7 (2 levels of opacity, 5 "
+            "locked, 0 fully transparent)");
   question.answer = 12;
   r.commands.ReduceColours();
   EXPECT_EQ(r.errors.messages.size(), 1u);

@@ -131,6 +131,56 @@ TEST(Ilbm, NetpbmBothWaysAtEveryDepth) {
   }
 }
 
+// The half-brite flag as the hardware has it: a 6-plane picture's values 32..63 show
+// 0..31 at half brightness; an 8-plane picture with a full CMAP shows it as it is.
+// netpbm reads the same files to the same colours (it also halves an 8-plane
+// picture whose CMAP is short, so it is asked only about full ones).
+TEST(Ilbm, HalfBriteOnlyAtSixPlanesAsNetpbmShowsIt) {
+  const std::string from_ilbm = NeedTool("ilbmtoppm", "netpbm");
+  TempDir dir;
+  uint32_t s = 5;
+  for (const int planes : {6, 8}) {
+    const int w = 16, h = 1 << (planes - 4);  // every value once
+    Bytes cmap;
+    const int colours = planes == 6 ? 32 : 256;
+    for (int k = 0; k < 3 * colours; ++k) cmap.push_back(uint8_t(Next(s)));
+    Bytes body;
+    for (int y = 0; y < h; ++y) {
+      for (int p = 0; p < planes; ++p) {
+        for (int half = 0; half < 2; ++half) {
+          uint8_t b = 0;
+          for (int x = 0; x < 8; ++x) b = uint8_t(b << 1 | (((y * 16 + half * 8 + x) >> p) & 1));
+          body.push_back(b);
+        }
+      }
+    }
+    Bytes camg;
+    PutBe32(camg, 0x80);
+    const Bytes file = Form("ILBM", {Bmhd(w, h, planes), Chunk("CMAP", cmap), Chunk("CAMG", camg),
+                                     Chunk("BODY", body)});
+    auto ours = DecodeIlbm(file);
+    ASSERT_TRUE(ours.ok()) << ours.error().message;
+    // The model: the CMAP's entries, and at 6 planes each of the first 32 halved.
+    Bytes model;
+    for (int v = 0; v < w * h; ++v) {
+      const int k = planes == 6 ? v % 32 : v;
+      const int shift = planes == 6 && v >= 32 ? 1 : 0;
+      for (int c = 0; c < 3; ++c) model.push_back(uint8_t(cmap[size_t(3 * k + c)] >> shift));
+    }
+    EXPECT_EQ(Rgb(ours->pixels, ours->entries), model) << planes << " planes";
+    EXPECT_EQ(ours->palette_count, planes == 6 ? 64 : 256);
+    if (from_ilbm.empty()) continue;
+    WriteBytes(dir.File("ehb.iff"), file);
+    std::string out;
+    ASSERT_EQ(RunShell(from_ilbm + " " + dir.File("ehb.iff") + " > " + dir.File("ehb.ppm"), &out),
+              0)
+        << out;
+    const Bytes theirs = ReadBytes(dir.File("ehb.ppm"));
+    ASSERT_GE(theirs.size(), model.size());
+    EXPECT_EQ(Bytes(theirs.end() - long(model.size()), theirs.end()), model) << planes;
+  }
+}
+
 // The fast plane-to-pixel path agrees with the plain one at every depth and width,
 // and the writer's planes go back to the same pixels.
 TEST(Ilbm, PlaneConversionMatchesThePlainPath) {
@@ -256,7 +306,7 @@ TEST(Ilbm, EditorKeepsRangesAndReportsTheDropped) {
   Editor ed(EditorServices{});
   ed.Start();
   ASSERT_TRUE(ed.LoadPicture(dir.File("many")));
-  EXPECT_EQ(ed.Message(), "20 cycle ranges in the file: the first 16 are kept");
+  EXPECT_EQ(ed.Message(), "'many': 20 cycle ranges in the file: the first 16 are kept");
   ASSERT_EQ(ed.Cycles().size(), 16u);
   EXPECT_EQ(ed.Cycles()[15].rate, 115);
   ASSERT_TRUE(ed.SavePictureToItsFile());

@@ -165,6 +165,19 @@ TEST(PaletteExchange, ColourSwatchRefusalsNameTheEntryAndTheByte) {
   Bytes lab = AcoSection(1, 3, false);
   lab[15] = 7;  // entry 2's colour space
   EXPECT_NE(Decoded(lab, "c.aco").find("byte 14: entry 2 is a Lab colour"), std::string::npos);
+  // A version 1 section names nothing: its Lab colour is refused by the name the
+  // version 2 section after it gives, at that section's byte.
+  Be named;
+  named.u16(1).u16(2).u16(0).u16(0).u16(0).u16(0).u16(0).u16(7).u16(0).u16(0).u16(0).u16(0);
+  named.u16(2).u16(2).u16(0).u16(0).u16(0).u16(0).u16(0).name(u"", true);
+  named.u16(7).u16(0).u16(0).u16(0).u16(0).name(u"Sea", true);
+  EXPECT_EQ(Decoded(named.b, "c.aco"),
+            "c.aco, byte 44: entry 2 'Sea' is a Lab colour; only RGB, HSB and grey colours are "
+            "read");
+  Be one;
+  one.add(AcoSection(1, 3, false)).add(AcoSection(2, 1, false));
+  EXPECT_NE(Decoded(one.b, "c.aco").find("version 2 section holds 1 colour, the"),
+            std::string::npos);
   Be disagree;
   disagree.add(AcoSection(1, 3, false)).add(AcoSection(2, 2, false));
   EXPECT_NE(Decoded(disagree.b, "c.aco").find("version 2 section holds 2 colours"),

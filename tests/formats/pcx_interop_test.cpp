@@ -149,6 +149,20 @@ TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
       EXPECT_LT(pic->pcx_header.BitsPerPixel, 8) << what;
       EXPECT_EQ(ColoursOf(pic->pixels, pic->entries), netpbm_colours(At("nb.pcx"))) << what;
       EXPECT_EQ(pic->palette_count, 1 << (pic->pcx_header.BitsPerPixel * pic->pcx_header.NPlanes));
+      // Its palette, taken as a palette file, is the header colours it is drawn with,
+      // even with a 256-colour palette's marker and bytes after the pixels.
+      Bytes tailed = ReadBytes(At("nb.pcx"));
+      tailed.push_back(12);
+      for (int k = 0; k < 768; ++k) tailed.push_back(uint8_t(k * 37 + 11));
+      WriteBytes(At("tailed.pcx"), tailed);
+      for (const char* name : {"nb.pcx", "tailed.pcx"}) {
+        auto palette = LoadAnyPaletteFile(At(name));
+        ASSERT_TRUE(palette.ok()) << palette.error().message;
+        EXPECT_EQ(palette->count, pic->palette_count) << what << name;
+        EXPECT_TRUE(std::equal(pic->entries.begin(), pic->entries.begin() + palette->count,
+                               palette->entries.begin()))
+            << what << name;
+      }
 
       PcxHeader header = pic->pcx_header;
       std::string note = "stale";
@@ -179,6 +193,96 @@ TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
           << what;
     }
   }
+}
+
+// A low-depth picture whose 48 header palette bytes are all zero is shown with the
+// first colours of the standard 16 (black, white, green, cyan ...), as pcxtoppm shows
+// it, whatever its Version; a palette load gives the same colours; and a board whose
+// entries are all black cannot be written at such a depth (it would read back as
+// those colours), so it is written at 8 bits.
+TEST_F(PcxInterop, AnEmptyHeaderPaletteShowsTheStandardColours) {
+  const std::string ppmtopcx = NeedTool("ppmtopcx", "netpbm"),
+                    pcxtoppm = NeedTool("pcxtoppm", "netpbm");
+  if (ppmtopcx.empty() || pcxtoppm.empty()) return;
+  const RGBTriple table[16] = {{0, 0, 0},     {255, 255, 255}, {0, 170, 0},    {0, 170, 170},
+                               {170, 0, 0},   {170, 0, 170},   {170, 170, 0},  {170, 170, 170},
+                               {85, 85, 85},  {85, 85, 255},   {85, 255, 85},  {85, 255, 255},
+                               {255, 85, 85}, {255, 85, 255},  {255, 255, 85}, {255, 255, 255}};
+  for (int colours : {2, 4, 8, 16}) {
+    for (const char* packed : {"", "-packed "}) {
+      for (uint8_t version : {0, 3, 5}) {
+        const std::string what =
+            std::to_string(colours) + " colours " + packed + "version " + std::to_string(version);
+        Bytes px(13 * 5);
+        for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t((i * 7 + i / 13) % colours);
+        const Bytes rgb = ColoursOf(px, Opaque(kPal));
+        const std::string head = "P6\n13 5\n255\n";
+        Bytes ppm(head.begin(), head.end());
+        ppm.insert(ppm.end(), rgb.begin(), rgb.end());
+        WriteBytes(At("src.ppm"), ppm);
+        Run(ppmtopcx + " " + packed + At("src.ppm") + " > " + At("nb.pcx"));
+        Bytes file = ReadBytes(At("nb.pcx"));
+        file[1] = version;
+        std::fill(file.begin() + 16, file.begin() + 64, uint8_t{0});
+        WriteBytes(At("zero.pcx"), file);
+        auto pic = LoadPictureFile(At("zero.pcx"));
+        ASSERT_TRUE(pic.ok()) << what << pic.error().message;
+        Bytes model;
+        for (uint8_t v : pic->pixels) {
+          ASSERT_LT(v, colours);
+          model.insert(model.end(), {table[v].R, table[v].G, table[v].B});
+        }
+        EXPECT_EQ(ColoursOf(pic->pixels, pic->entries), model) << what;
+        Run(pcxtoppm + " " + At("zero.pcx") + " > " + At("nb.ppm"));
+        const Bytes theirs = ReadBytes(At("nb.ppm"));
+        ASSERT_GE(theirs.size(), model.size());
+        EXPECT_EQ(Bytes(theirs.end() - long(model.size()), theirs.end()), model) << what;
+        auto palette = LoadAnyPaletteFile(At("zero.pcx"));
+        ASSERT_TRUE(palette.ok()) << palette.error().message;
+        EXPECT_EQ(palette->count, pic->palette_count) << what;  // 16 for 8 colours packed
+        for (int k = 0; k < pic->palette_count; ++k) {
+          EXPECT_EQ(palette->entries[size_t(k)].rgb, table[k]) << what;
+        }
+
+        BoardEntries black{};
+        PcxHeader header = pic->pcx_header;
+        std::string note;
+        ASSERT_TRUE(SavePictureFile(At("black.pcx"), PictureFormat::Pcx, header, 13, 5, pic->pixels,
+                                    black, nullptr, &note)
+                        .ok());
+        auto again = LoadPictureFile(At("black.pcx"));
+        ASSERT_TRUE(again.ok()) << again.error().message;
+        EXPECT_EQ(std::tuple(again->pcx_header.BitsPerPixel, again->entries, !note.empty()),
+                  std::tuple(uint8_t{8}, black, true))
+            << what;
+      }
+    }
+  }
+}
+
+// An 8-bit PCX gives the palette its picture shows (the last 768 bytes, a marker or
+// not); one whose picture cannot be loaded is refused with the picture load's words.
+TEST_F(PcxInterop, AnEightBitPaletteIsThePictureLoadsOwn) {
+  PcxHeader header = IndexedPictureHeader(3, 2);
+  const Bytes px = {1, 2, 3, 4, 5, 6};
+  auto written = WritePcx(header, px, kPal);
+  ASSERT_TRUE(written.ok());
+  Bytes file = *written;
+  file[file.size() - 769] = 0;  // no marker: the picture still shows these colours
+  WriteBytes(At("nomark.pcx"), file);
+  auto pic = LoadPictureFile(At("nomark.pcx"));
+  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  auto palette = LoadAnyPaletteFile(At("nomark.pcx"));
+  ASSERT_TRUE(palette.ok()) << palette.error().message;
+  EXPECT_EQ(std::tuple(palette->count, palette->entries), std::tuple(256, Opaque(kPal)));
+
+  Bytes shorter(file.begin(), file.begin() + 300);  // too short for the palette
+  WriteBytes(At("short.pcx"), shorter);
+  auto refused = OpenedPicture::Open(At("short.pcx"));
+  ASSERT_FALSE(refused.ok());
+  auto as_palette = LoadAnyPaletteFile(At("short.pcx"));
+  ASSERT_FALSE(as_palette.ok());
+  EXPECT_EQ(as_palette.error().message, refused.error().message);
 }
 
 }  // namespace

@@ -340,19 +340,30 @@ TEST(PngCycles, ForeignAndBrokenChunksAreReadOrLeftAside) {
   ASSERT_TRUE(read.ok()) << read.error().message;
   EXPECT_EQ(read->cycles, two);
 
+  EXPECT_EQ(read->note, "");
+
+  // Each cause, the picture loading without ranges and the load saying why.
   Bytes seventeen;
   for (int i = 0; i < 17; ++i) seventeen.insert(seventeen.end(), {0, 1, 0, 1, 2, 3});
-  for (const Bytes& bad : {Bytes{0, 1, 0, 1, 2, 3, 4}, seventeen, Bytes{1}}) {
-    auto r = DecodeIndexedPng(with_chunk(bad));
-    ASSERT_TRUE(r.ok()) << r.error().message;
-    EXPECT_TRUE(r->cycles.empty());
-  }
   Bytes bad_crc = with_chunk(CrngPayload(two));
   bad_crc[bad_crc.size() - 13] ^= 1;  // the crNg's CRC, just before IEND
-  auto r = DecodeIndexedPng(bad_crc);
-  if (r.ok()) {
-    EXPECT_TRUE(r->cycles.empty());
+  const std::pair<Bytes, std::string> broken[] = {
+      {with_chunk(Bytes{0, 1, 0, 1, 2, 3, 4}), "length not a multiple of 6"},
+      {with_chunk(Bytes{1}), "length not a multiple of 6"},
+      {with_chunk(seventeen), "more than 16 ranges"},
+      {bad_crc, "bad CRC"}};
+  for (const auto& [file, cause] : broken) {
+    auto r = DecodeIndexedPng(file);
+    ASSERT_TRUE(r.ok()) << cause << ": " << r.error().message;
+    EXPECT_EQ(std::tuple(r->cycles.empty(), r->note, r->pixels),
+              std::tuple(true, "crNg chunk left aside: " + cause, Pixels(5, 3)));
   }
+  // Any other ancillary chunk with a wrong CRC still refuses the file.
+  std::vector<Chunk> chunks = Chunks(plain);
+  chunks.insert(chunks.end() - 1, Chunk{"zzZZ", {1, 2, 3}});
+  Bytes other = Assemble(chunks);
+  other[other.size() - 13] ^= 1;
+  EXPECT_FALSE(DecodeIndexedPng(other).ok());
 }
 
 }  // namespace
