@@ -37,7 +37,9 @@ Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::stri
       PaletteFile out;
       out.count = PcxColours(*header);
       const Palette palette = PcxHeaderPalette(*header);
-      for (size_t k = 0; k < kMaxEntries; ++k) out.entries[k] = {palette[k], 255};
+      // The entries past the picture's colours stay opaque black.
+      for (size_t k = 0; k < static_cast<size_t>(out.count); ++k)
+        out.entries[k] = {palette[k], 255};
       return out;
     }
     return DecodePcxTail(bytes, bytes.size(), file);
