@@ -246,7 +246,7 @@ TEST_F(Loaded, TargetHardwareMarksOffSwatchesUntilSnapAll) {
 namespace hw::test {
 namespace {
 
-// Help > Keys lists every key the README names (so a key documented there cannot be
+// Help > Keys lists every key the README and the manual name (so a key documented there cannot be
 // missing from the page), and the shortcuts the actions really have are among them.
 TEST(KeysPage, ListsEveryKeyTheReadmeAndTheActionsName) {
   FormRig rig;
@@ -256,8 +256,11 @@ TEST(KeysPage, ListsEveryKeyTheReadmeAndTheActionsName) {
   const QString html = page->findChild<QLabel*>()->text();
   const std::string keys = QTextDocumentFragment::fromHtml(html).toPlainText().toStdString();
   page->hide();
-  const Bytes bytes = ReadBytes(HW_SOURCE_DIR "/README.md");
-  const std::string readme(bytes.begin(), bytes.end());
+  std::string readme;
+  for (const char* doc : {HW_SOURCE_DIR "/README.md", HW_SOURCE_DIR "/docs/manual.md"}) {
+    const Bytes bytes = ReadBytes(doc);
+    readme.append(bytes.begin(), bytes.end());
+  }
   const std::regex key(R"(((Ctrl|Shift|Alt|Space)\+)+([A-Za-z0-9]+|\+|-)|\bF[0-9]{1,2}\b|)"
                        R"(\b(Enter|Tab|Esc|Escape|Delete|Backspace|PgUp|PgDn)\b|[Aa]rrow keys?)");
   std::set<std::string> named;

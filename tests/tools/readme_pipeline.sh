@@ -1,5 +1,5 @@
 #!/bin/bash
-# Runs the worked build script of README.md's "Scripts and pipelines" as written:
+# Runs the worked build script of docs/cli.md's "Scripts and pipelines" as written:
 # in a scratch folder that sees this checkout's examples/, with the huewright-cli of
 # BINARY_DIR on the PATH. Then checks what it wrote: the map sends the input's
 # indices to the output's, and the interface colours sit at 248..255.
@@ -13,10 +13,10 @@ awk '/^## Scripts and pipelines/ { section = 1; next }
      section && /^## / { exit }
      section && /^```sh$/ { block = 1; next }
      block && /^```$/ { exit }
-     block { print }' "$src/README.md" >"$scratch/build.sh"
-[ -s "$scratch/build.sh" ] || { echo "FAIL: no script in README's Scripts and pipelines"; exit 1; }
+     block { print }' "$src/docs/cli.md" >"$scratch/build.sh"
+[ -s "$scratch/build.sh" ] || { echo "FAIL: no script in docs/cli.md's Scripts and pipelines"; exit 1; }
 ln -s "$src/examples" "$scratch/examples"
-(cd "$scratch" && PATH="$bin:$PATH" bash build.sh) || { echo "FAIL: the README script failed"; exit 1; }
+(cd "$scratch" && PATH="$bin:$PATH" bash build.sh) || { echo "FAIL: the docs/cli.md script failed"; exit 1; }
 cli=$bin/huewright-cli
 /usr/bin/python3 - "$scratch" "$cli" <<'PY'
 import json, subprocess, sys
@@ -37,4 +37,4 @@ assert [e["index"] for e in used] == list(range(len(used))), "the used entries a
 assert {e["colour"] + "ff" for e in used} <= set(doc["entries"]), "a colour not in the palette"
 assert all(e["duplicate_of"] is None for e in used), "duplicates left among the used entries"
 PY
-echo "the README's build script runs as written"
+echo "the build script of docs/cli.md runs as written"
