@@ -3,30 +3,12 @@
 #include <limits>
 #include <vector>
 
+#include "cycle/fraction.h"
+
 namespace hw {
 namespace {
 
-using U128 = unsigned __int128;
-using I128 = __int128;
-
-struct Fraction {
-  U128 num = 0;
-  U128 den = 1;
-};
-
-U128 Gcd(U128 a, U128 b) {
-  while (b != 0) {
-    const U128 r = a % b;
-    a = b;
-    b = r;
-  }
-  return a;
-}
-
-Fraction Reduced(U128 num, U128 den) {
-  const U128 g = Gcd(num, den);
-  return g == 0 ? Fraction{0, 1} : Fraction{num / g, den / g};
-}
+using namespace cycle_time;
 
 // Products stay below this, so sums of up to 2^16 of them cannot overflow I128.
 constexpr U128 kLimit = U128{1} << 100;

@@ -3,30 +3,12 @@
 #include <algorithm>
 #include <numeric>
 
+#include "cycle/fraction.h"
+
 namespace hw {
 namespace {
 
-using U128 = unsigned __int128;
-
-// A time in seconds, num / den, in lowest terms (den > 0).
-struct Fraction {
-  U128 num = 0;
-  U128 den = 1;
-};
-
-U128 Gcd(U128 a, U128 b) {
-  while (b != 0) {
-    const U128 r = a % b;
-    a = b;
-    b = r;
-  }
-  return a;
-}
-
-Fraction Reduced(U128 num, U128 den) {
-  const U128 g = Gcd(num, den);
-  return g == 0 ? Fraction{0, 1} : Fraction{num / g, den / g};
-}
+using namespace cycle_time;
 
 // The least common multiple of two positive fractions in lowest terms:
 // lcm(numerators) / gcd(denominators), itself in lowest terms. The numerators
