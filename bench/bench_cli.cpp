@@ -30,9 +30,9 @@
 
 #include "content_classes.h"
 #include "cycle/rotation.h"
-#include "formats/ilbm.h"
-#include "formats/pcx.h"
 #include "formats/picture_io.h"
+#include "formats/pictures/ilbm.h"
+#include "formats/pictures/pcx.h"
 
 extern char** environ;
 

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "editor/editor.h"
-#include "formats/pcx.h"
+#include "formats/pictures/pcx.h"
 #include "pixels/remap.h"
 
 namespace {

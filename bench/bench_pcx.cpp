@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "content_classes.h"
-#include "formats/pcx.h"
+#include "formats/pictures/pcx.h"
 
 namespace {
 

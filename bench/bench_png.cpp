@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "content_classes.h"
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 
 #include "content_classes.h"
 #include "editor/editor.h"
-#include "formats/pcx.h"
+#include "formats/pictures/pcx.h"
 #include "pixels/remap.h"
 #include "qt/main_window.h"
 #include "qt/picture_window.h"

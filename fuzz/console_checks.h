@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "format_check.h"
-#include "formats/palette_console.h"
-#include "formats/palette_files.h"
+#include "formats/palettes/palette_console.h"
+#include "formats/palettes/palette_files.h"
 
 namespace hw::fuzzing {
 

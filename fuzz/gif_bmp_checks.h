@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "format_check.h"
-#include "formats/bmp.h"
-#include "formats/gif.h"
+#include "formats/pictures/bmp.h"
+#include "formats/pictures/gif.h"
 
 namespace hw::fuzzing {
 

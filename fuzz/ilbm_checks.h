@@ -7,7 +7,7 @@
 #include <string>
 
 #include "format_check.h"
-#include "formats/ilbm.h"
+#include "formats/pictures/ilbm.h"
 
 namespace hw::fuzzing {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "format_check.h"
-#include "formats/palette_files.h"
-#include "formats/png.h"
+#include "formats/palettes/palette_files.h"
+#include "formats/pictures/png.h"
 
 namespace hw::fuzzing {
 

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "formats/pcx.h"
-#include "formats/pcx_internal.h"
+#include "formats/pictures/pcx.h"
+#include "formats/pictures/pcx_internal.h"
 
 namespace hw::fuzzing {
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "format_check.h"
-#include "formats/pcx.h"
-#include "formats/pcx_internal.h"
+#include "formats/pictures/pcx.h"
+#include "formats/pictures/pcx_internal.h"
 
 namespace hw::fuzzing {
 

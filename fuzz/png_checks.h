@@ -7,8 +7,8 @@
 #include <string>
 
 #include "format_check.h"
-#include "formats/palette_extent.h"
-#include "formats/png.h"
+#include "formats/pictures/palette_extent.h"
+#include "formats/pictures/png.h"
 
 namespace hw::fuzzing {
 

@@ -8,6 +8,9 @@ have no cycle, so dependencies always point one way:
 
     {qt, cli} -> editor -> {board, cycle, display, formats, pixels} -> colour -> base
 
+Inside formats/, the codecs (pictures/) and palette formats (palettes/) may not
+include the file layer (files/) nor use any file call: they work on bytes.
+
 Inside a folder, the files of one name (x.h and x.cpp) are one module, and the
 includes between modules must form no cycle either, so that each module can be
 read knowing only those below it.
@@ -32,6 +35,14 @@ ALLOWED = {
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+
+# The codecs and palette formats work on bytes in memory: from these wings of
+# formats/, no include of the file layer and no file call of any kind.
+BYTES_ONLY = ("formats/pictures", "formats/palettes")
+FILE_USE = re.compile(
+    r'#\s*include\s*(?:"formats/files/[^"]*"|<(?:fstream|fcntl\.h|cstdio|stdio\.h|unistd\.h)>)'
+    r'|\b(?:std::)?(?:fopen|fdopen|freopen|fread|fwrite|fclose|fseek|ftell|fgets|fputs|fprintf|'
+    r'fscanf|fflush|tmpfile)\s*\(|\bstd::[io]?fstream\b')
 
 
 def table_is_acyclic():
@@ -115,6 +126,19 @@ def main():
                             problems.append(
                                 f"{os.path.relpath(file_path, src)}:{number}: "
                                 f"{folder}/ may not include {m.group(1)}")
+    for wing in BYTES_ONLY:
+        path = os.path.join(src, wing)
+        if not os.path.isdir(path):
+            continue
+        for name in sorted(os.listdir(path)):
+            if not name.endswith((".h", ".hpp", ".cpp", ".cc")):
+                continue
+            with open(os.path.join(path, name), errors="replace") as f:
+                for number, line in enumerate(f, 1):
+                    code = line.split("//", 1)[0]
+                    if FILE_USE.search(code):
+                        problems.append(f"{wing}/{name}:{number}: a codec may not touch files: "
+                                        f"{code.strip()}")
     for p in problems:
         print(p)
     print(f"{len(problems)} layer problems")

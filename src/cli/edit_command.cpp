@@ -8,8 +8,8 @@
 #include "cli/output.h"
 #include "cli/pipeline.h"
 #include "cli/steps.h"
-#include "formats/file_io.h"
-#include "formats/palette_files.h"
+#include "formats/files/file_io.h"
+#include "formats/palettes/palette_files.h"
 #include "formats/picture_io.h"
 #include "formats/save_losses.h"
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "cli/output.h"
-#include "formats/file_io.h"
-#include "formats/pcx.h"
+#include "formats/files/file_io.h"
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
-#include "formats/result.h"
+#include "formats/pictures/pcx.h"
 #include "formats/save_losses.h"
 #include "pixels/histogram.h"
 

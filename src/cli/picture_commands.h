@@ -23,7 +23,7 @@
 
 #include <string>
 
-#include "formats/palette_format.h"
+#include "formats/palettes/palette_format.h"
 
 namespace hw::cli {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "formats/palette_console.h"
+#include "formats/palettes/palette_console.h"
 #include "formats/picture_io.h"
 #include "formats/save_losses.h"
 

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "cli/steps.h"
 #include "editor/editor.h"
 #include "editor/services.h"
-#include "formats/result.h"
 
 namespace hw::cli {
 

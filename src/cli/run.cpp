@@ -10,8 +10,8 @@
 #include "cli/output.h"
 #include "cli/picture_commands.h"
 #include "cli/tile_command.h"
-#include "formats/palette_console.h"
-#include "formats/pixel_limit.h"
+#include "formats/palettes/palette_console.h"
+#include "formats/pictures/pixel_limit.h"
 
 namespace hw::cli {
 

@@ -31,6 +31,7 @@
 #include <string_view>
 #include <variant>
 
+#include "base/result.h"
 #include "board/board.h"
 #include "board/fit.h"
 #include "board/reduce.h"
@@ -38,7 +39,6 @@
 #include "board/spread.h"
 #include "colour/colour.h"
 #include "colour/target.h"
-#include "formats/result.h"
 
 namespace hw::cli {
 

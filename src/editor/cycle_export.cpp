@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "cycle/period_frames.h"
-#include "formats/gif_animation.h"
+#include "formats/animation_save.h"
 
 namespace hw {
 

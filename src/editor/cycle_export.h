@@ -6,10 +6,10 @@
 #include <span>
 #include <string>
 
+#include "base/result.h"
 #include "colour/colour.h"
 #include "colour/cycle_ranges.h"
 #include "cycle/fixed_frames.h"
-#include "formats/result.h"
 
 namespace hw {
 

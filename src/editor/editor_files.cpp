@@ -16,12 +16,12 @@
 #include "base/faults.h"
 #include "editor/cycle_export.h"
 #include "editor/editor.h"
-#include "formats/file_io.h"
-#include "formats/palette_console.h"
-#include "formats/palette_files.h"
+#include "formats/files/file_io.h"
+#include "formats/palettes/palette_console.h"
+#include "formats/palettes/palette_files.h"
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 
 namespace hw {
 

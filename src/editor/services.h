@@ -8,8 +8,8 @@
 
 #include "colour/colour.h"
 #include "cycle/cycle.h"
-#include "formats/palette_format.h"
-#include "formats/picture_format.h"
+#include "formats/palettes/palette_format.h"
+#include "formats/pictures/picture_format.h"
 #include "formats/save_losses.h"
 #include "pixels/tiles.h"
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/bmp.h"
-#include "formats/file_io.h"
-#include "formats/result.h"
+#include "base/result.h"
+#include "formats/files/file_io.h"
+#include "formats/pictures/bmp.h"
 
 namespace hw {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/file_io.h"
-#include "formats/pcx.h"
-#include "formats/result.h"
+#include "base/result.h"
+#include "formats/files/file_io.h"
+#include "formats/pictures/pcx.h"
 
 namespace hw {
 

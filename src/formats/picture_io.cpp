@@ -6,13 +6,13 @@
 #include <ctime>
 #include <new>
 
-#include "formats/bmp.h"
-#include "formats/file_io.h"
-#include "formats/gif.h"
-#include "formats/ilbm.h"
-#include "formats/palette_console.h"
-#include "formats/palette_extent.h"
-#include "formats/png.h"
+#include "formats/files/file_io.h"
+#include "formats/palettes/palette_console.h"
+#include "formats/pictures/bmp.h"
+#include "formats/pictures/gif.h"
+#include "formats/pictures/ilbm.h"
+#include "formats/pictures/palette_extent.h"
+#include "formats/pictures/png.h"
 #include "formats/save_losses.h"
 
 namespace hw {

@@ -10,12 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "colour/colour.h"
-#include "formats/palette_files.h"
-#include "formats/pcx.h"
-#include "formats/picture_format.h"
+#include "formats/palettes/palette_files.h"
 #include "formats/picture_opener.h"
-#include "formats/result.h"
+#include "formats/pictures/pcx.h"
+#include "formats/pictures/picture_format.h"
 #include "formats/save_losses.h"
 
 namespace hw {

@@ -6,11 +6,11 @@
 
 #include "base/faults.h"
 #include "base/memory.h"
-#include "formats/bmp.h"
-#include "formats/file_io.h"
-#include "formats/gif.h"
-#include "formats/ilbm.h"
-#include "formats/png.h"
+#include "formats/files/file_io.h"
+#include "formats/pictures/bmp.h"
+#include "formats/pictures/gif.h"
+#include "formats/pictures/ilbm.h"
+#include "formats/pictures/png.h"
 
 namespace hw {
 namespace {

@@ -12,15 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "colour/colour.h"
 #include "colour/cycle_ranges.h"
 #include "formats/bmp_stream.h"
-#include "formats/pcx.h"
 #include "formats/pcx_stream.h"
-#include "formats/picture_extras.h"
-#include "formats/picture_format.h"
-#include "formats/png.h"
-#include "formats/result.h"
+#include "formats/pictures/pcx.h"
+#include "formats/pictures/picture_extras.h"
+#include "formats/pictures/picture_format.h"
+#include "formats/pictures/png.h"
 
 namespace hw {
 

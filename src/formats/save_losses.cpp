@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "colour/target.h"
-#include "formats/palette_console.h"
+#include "formats/palettes/palette_console.h"
 
 namespace hw {
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "colour/colour.h"
-#include "formats/palette_files.h"
-#include "formats/picture_extras.h"
-#include "formats/picture_format.h"
+#include "formats/palettes/palette_files.h"
+#include "formats/pictures/picture_extras.h"
+#include "formats/pictures/picture_format.h"
 
 namespace hw {
 

@@ -6,8 +6,8 @@
 #include <QSettings>
 #include <QStringList>
 
-#include "formats/palette_console.h"
-#include "formats/palette_files.h"
+#include "formats/palettes/palette_console.h"
+#include "formats/palettes/palette_files.h"
 #include "qt/qt_services.h"
 
 namespace hw {

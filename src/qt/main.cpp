@@ -13,7 +13,7 @@
 
 #include "base/version.h"
 #include "editor/editor.h"
-#include "formats/pixel_limit.h"
+#include "formats/pictures/pixel_limit.h"
 #include "qt/app_icon.h"
 #include "qt/command_line.h"
 #include "qt/file_dialogs.h"

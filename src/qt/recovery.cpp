@@ -21,7 +21,7 @@
 #include <system_error>
 
 #include "editor/editor.h"
-#include "formats/file_io.h"
+#include "formats/files/file_io.h"
 #include "qt/main_window.h"
 #include "qt/qt_services.h"
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/result.h"
+#include "base/result.h"
 #include "qt/recovery_files.h"
 
 class QSocketNotifier;

@@ -11,9 +11,9 @@
 #include <sstream>
 
 #include "../common/test_util.h"
-#include "formats/palette_files.h"
+#include "formats/palettes/palette_files.h"
 #include "formats/picture_io.h"
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 
 namespace hw::test {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "../editor/editor_fakes.h"
 #include "colour/target.h"
-#include "formats/palette_console.h"
+#include "formats/palettes/palette_console.h"
 #include "formats/picture_io.h"
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 
 namespace hw::test {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "../common/test_util.h"
 #include "../editor/editor_fakes.h"
-#include "formats/cycle_chunk.h"
+#include "formats/pictures/cycle_chunk.h"
 
 namespace hw::test {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "../common/test_util.h"
-#include "formats/palette_files.h"
-#include "formats/png.h"
+#include "formats/palettes/palette_files.h"
+#include "formats/pictures/png.h"
 
 namespace hw::test {
 namespace {

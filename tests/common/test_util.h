@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "formats/pcx.h"
+#include "formats/pictures/pcx.h"
 
 namespace hw::test {
 

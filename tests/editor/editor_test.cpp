@@ -11,7 +11,7 @@
 #include "base/faults.h"
 #include "editor_fakes.h"
 #include "formats/picture_io.h"
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 
 namespace hw::test {
 namespace {

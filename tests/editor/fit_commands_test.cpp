@@ -8,7 +8,7 @@
 #include <random>
 
 #include "editor_fakes.h"
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 
 namespace hw::test {
 namespace {

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "editor_fakes.h"
-#include "formats/palette_files.h"
+#include "formats/palettes/palette_files.h"
 #include "formats/picture_io.h"
 
 namespace hw::test {

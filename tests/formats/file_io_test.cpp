@@ -1,7 +1,7 @@
 // Saves that respect the user's files: what is refused, what keeps its owner, mode,
 // ACL and extended attributes, what is written in place (and refused when the disk
 // cannot hold it), and what survives failing or being killed half way.
-#include "formats/file_io.h"
+#include "formats/files/file_io.h"
 
 #include <acl/libacl.h>
 #include <fcntl.h>

@@ -7,13 +7,13 @@
 #include <filesystem>
 
 #include "../common/test_util.h"
-#include "formats/bmp.h"
-#include "formats/gif.h"
-#include "formats/gif_lzw.h"
-#include "formats/palette_extent.h"
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
-#include "formats/pixel_limit.h"
+#include "formats/pictures/bmp.h"
+#include "formats/pictures/gif.h"
+#include "formats/pictures/gif_lzw.h"
+#include "formats/pictures/palette_extent.h"
+#include "formats/pictures/pixel_limit.h"
 
 namespace hw::test {
 namespace {

@@ -1,7 +1,7 @@
 // ILBM pictures: netpbm's files read as netpbm made them and ours read by netpbm, at
 // every depth; ByteRun1 at its edges; PBM, extra half-brite, the transparent
 // colour; CRNG and CCRT ranges; and the damaged or hostile files refused.
-#include "formats/ilbm.h"
+#include "formats/pictures/ilbm.h"
 
 #include <gtest/gtest.h>
 

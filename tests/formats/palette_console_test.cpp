@@ -1,7 +1,7 @@
 // Console palette files: each format against words computed by hand for a
 // 16-colour palette, read back and written again, the lengths they take, and the
 // files they refuse.
-#include "formats/palette_console.h"
+#include "formats/palettes/palette_console.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "../common/test_util.h"
-#include "formats/palette_files.h"
+#include "formats/palettes/palette_files.h"
 #include "formats/picture_io.h"
 #include "formats/save_losses.h"
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "../common/test_util.h"
-#include "formats/palette_common.h"
-#include "formats/palette_files.h"
+#include "formats/palettes/palette_common.h"
+#include "formats/palettes/palette_files.h"
 #include "formats/save_losses.h"
 
 namespace hw::test {

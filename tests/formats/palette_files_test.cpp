@@ -1,7 +1,7 @@
 // Palette files: each format written and read back, what a file is taken for
 // (pictures included), the files that must be refused with a message naming the
 // file, line and cause, and files of any size loaded in bounded memory.
-#include "formats/palette_files.h"
+#include "formats/palettes/palette_files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,9 +12,9 @@
 
 #include "../common/test_util.h"
 #include "colour/target.h"
-#include "formats/palette_console.h"
+#include "formats/palettes/palette_console.h"
 #include "formats/picture_io.h"
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 
 namespace hw::test {
 namespace {

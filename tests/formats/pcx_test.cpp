@@ -10,10 +10,10 @@
 #include <random>
 
 #include "../common/test_util.h"
-#include "formats/pcx_internal.h"
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
-#include "formats/png.h"
+#include "formats/pictures/pcx_internal.h"
+#include "formats/pictures/png.h"
 
 namespace hw {
 namespace pcx_internal {

@@ -1,6 +1,6 @@
 // Indexed PNG pictures: our own round trip, exchange with Pillow both ways, and the
 // damaged or hostile files that must be refused.
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "../common/test_util.h"
-#include "formats/pixel_limit.h"
+#include "formats/pictures/pixel_limit.h"
 
 namespace hw::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <QAction>
 #include <QLabel>
 
-#include "formats/gif.h"
+#include "formats/pictures/gif.h"
 #include "qt_fakes.h"
 
 namespace hw::test {

@@ -9,7 +9,7 @@
 #include <QTableWidget>
 #include <fstream>
 
-#include "formats/gif.h"
+#include "formats/pictures/gif.h"
 #include "qt/cycle_panel.h"
 #include "qt/file_dialogs.h"
 #include "qt/panel_place.h"

@@ -8,7 +8,7 @@
 #include <random>
 
 #include "cli/edit_command.h"
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 #include "qt_fakes.h"
 
 namespace hw::test {

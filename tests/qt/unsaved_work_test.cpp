@@ -10,7 +10,7 @@
 #include <map>
 #include <memory>
 
-#include "formats/png.h"
+#include "formats/pictures/png.h"
 #include "qt/recovery.h"
 #include "qt_fakes.h"
 
