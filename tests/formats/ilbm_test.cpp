@@ -10,6 +10,7 @@
 #include "../common/test_util.h"
 #include "editor/editor.h"
 #include "formats/picture_io.h"
+#include "formats/pictures/ilbm_planes.h"
 #include "formats/save_losses.h"
 
 namespace hw::test {

@@ -83,16 +83,4 @@ Result<std::vector<uint8_t>> EncodeIlbm(int width, int height, std::span<const u
                                         const BoardEntries& entries, const CycleRanges& cycles,
                                         const IlbmChunks* keep = nullptr);
 
-// Plane rows to pixels and back, one row: `planes` rows of `row_bytes` bytes each,
-// plane 0 first (its bits the lowest of each index), the leftmost pixel in each
-// byte's top bit. PlanesToPixels writes `width` pixels; the bits of planes not
-// given are zero. Exposed for the tests, which check the fast path against a plain
-// one.
-void PlanesToPixels(const uint8_t* planes, int plane_count, size_t row_bytes, int width,
-                    uint8_t* pixels);
-void PlanesToPixelsPlain(const uint8_t* planes, int plane_count, size_t row_bytes, int width,
-                         uint8_t* pixels);
-// Writes 8 plane rows of row_bytes from `width` pixels (the padding bits are zero).
-void PixelsToPlanes(const uint8_t* pixels, int width, size_t row_bytes, uint8_t* planes);
-
 }  // namespace hw
