@@ -31,8 +31,7 @@ bool EditorCommands::MaySave(const std::string& path, const std::optional<std::s
 }
 
 bool EditorCommands::MaySave(const std::string& path, const SaveLoss& loss) {
-  return !loss.any() || losses_ == nullptr ||
-         losses_->SaveAllTheSame(path, editor_.PicturePath(), loss);
+  return !loss.any() || questions_->SaveAllTheSame(path, editor_.PicturePath(), loss);
 }
 
 bool EditorCommands::SavePicture() {
@@ -67,9 +66,9 @@ bool EditorCommands::SavePalette() {
 }
 
 bool EditorCommands::SaveBank(int size) {
-  if (files_ == nullptr || banks_ == nullptr) return false;
+  if (files_ == nullptr) return false;
   const std::optional<BankChoice> bank =
-      banks_->ChooseBank(BankChoice{editor_.Board().cur / size, size});
+      questions_->ChooseBank(BankChoice{editor_.Board().cur / size, size});
   if (!bank || (bank->size != 16 && bank->size != 4)) return false;
   const auto path = Chosen(files_->SaveFile(FileKind::Palette, std::string()));
   if (!path) return false;
@@ -95,13 +94,13 @@ bool EditorCommands::ExportCycleAnimation() {
   }
   std::optional<FixedLength> fixed;
   const ExactLoop loop = ExactLoopOf(editor_.Cycles());
-  if (loop.steps && !loop.fits() && cycle_length_ != nullptr) {
+  if (loop.steps && !loop.fits()) {
     const FixedLength length{{kDefaultFixedSeconds, 1}, kDefaultFixedFps};
     const std::string frames =
         loop.frames ? GroupedDigits(*loop.frames) : "more than " + GroupedDigits(kMaxCycleFrames);
-    if (!cycle_length_->ExportFixedLength("the exact loop needs " + frames + " frames: export " +
-                                          std::to_string(kDefaultFixedSeconds) + " seconds at " +
-                                          std::to_string(kDefaultFixedFps) + " frames a second?")) {
+    if (!questions_->ExportFixedLength("the exact loop needs " + frames + " frames: export " +
+                                       std::to_string(kDefaultFixedSeconds) + " seconds at " +
+                                       std::to_string(kDefaultFixedFps) + " frames a second?")) {
       return false;
     }
     fixed = length;
@@ -132,18 +131,16 @@ void EditorCommands::RemapToPalette(RemapMetric metric) {
   if (!palette) return;
   RemapOptions options{metric, std::nullopt};
   if (editor_.RemapNeedsTransparent(*palette)) {
-    if (transparent_ == nullptr) return;
-    options.transparent =
-        transparent_->TransparentPosition(*path, palette->entries, palette->count);
+    options.transparent = questions_->TransparentPosition(*path, palette->entries, palette->count);
     if (!options.transparent) return;
   }
   editor_.RemapToPalette(*path, *palette, options);
 }
 
 void EditorCommands::CheckTiles() {
-  if (tiles_ == nullptr || !editor_.PictureLoaded()) return;
+  if (!editor_.PictureLoaded()) return;
   const auto& shown = editor_.TileCheckShown();
-  if (auto chosen = tiles_->TileCheckSettings(shown ? shown->options : TileCheckOptions{})) {
+  if (auto chosen = questions_->TileCheckSettings(shown ? shown->options : TileCheckOptions{})) {
     editor_.CheckTiles(*chosen);
   }
 }
@@ -153,10 +150,10 @@ void EditorCommands::CheckTiles() {
 namespace hw {
 
 void EditorCommands::ReduceColours() {
-  if (reduce_ == nullptr || !editor_.PictureLoaded()) return;
+  if (!editor_.PictureLoaded()) return;
   int used = 0;
   for (int64_t n : editor_.Usage()) used += n > 0;
-  const std::optional<int> n = reduce_->ColourCount(used, kReduceMin, kReduceMax);
+  const std::optional<int> n = questions_->ColourCount(used, kReduceMin, kReduceMax);
   if (!n) return;
   editor_.ReduceColours(*n);
 }

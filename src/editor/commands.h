@@ -16,21 +16,12 @@ class EditorCommands {
  public:
   EditorCommands(Editor& editor, FileDialogs* files, ColourDialog* colours)
       : editor_(editor), files_(files), colours_(colours) {}
+  EditorCommands(const EditorCommands&) = delete;
+  EditorCommands& operator=(const EditorCommands&) = delete;
 
-  // Asked before a save that would lose what the board holds; none: such saves
-  // go ahead without asking.
-  void SetLossQuestion(LossQuestion* losses) { losses_ = losses; }
-  // Asked which position becomes transparent when a remap needs one; none: such
-  // remaps are cancelled.
-  void SetTransparentQuestion(TransparentQuestion* question) { transparent_ = question; }
-  void SetTileCheckQuestion(TileCheckQuestion* question) { tiles_ = question; }
-  // Asked which bank "Save Bank..." saves; none: it is cancelled.
-  void SetBankQuestion(BankQuestion* question) { banks_ = question; }
-  // Asked how many colours "Reduce Colours..." keeps; none: it is cancelled.
-  void SetReduceQuestion(ReduceQuestion* question) { reduce_ = question; }
-  // Asked whether to export a fixed length when the exact cycle is too long; none:
-  // such exports are refused as too long.
-  void SetCycleLengthQuestion(CycleLengthQuestion* question) { cycle_length_ = question; }
+  // Who answers the commands' questions; none: every question takes its default
+  // answer (services.h).
+  void SetQuestions(Questions* questions) { questions_ = questions ? questions : &defaults_; }
 
   void LoadPicture();
   // The saves: true when the file was written.
@@ -63,12 +54,8 @@ class EditorCommands {
   Editor& editor_;
   FileDialogs* files_;
   ColourDialog* colours_;
-  LossQuestion* losses_ = nullptr;
-  TransparentQuestion* transparent_ = nullptr;
-  TileCheckQuestion* tiles_ = nullptr;
-  BankQuestion* banks_ = nullptr;
-  ReduceQuestion* reduce_ = nullptr;
-  CycleLengthQuestion* cycle_length_ = nullptr;
+  Questions defaults_;
+  Questions* questions_ = &defaults_;
 };
 
 }  // namespace hw

@@ -49,6 +49,7 @@ void Editor::Start() {
 
   board_ = StartBoard(kStartColour);
   history_.Clear();
+  history_shortened_ = history_notice_ = false;
   // A display without a 256-entry palette shows true colours.
   hardware_colours_ = display_.PaletteSize() == 256;
   RebuildDisplayPalette();
@@ -113,12 +114,12 @@ void Editor::SetMarks(int prev, int cur) {
   BoardState next = board_;
   next.prev = static_cast<int16_t>(prev);
   next.cur = static_cast<int16_t>(cur);
-  Apply(next, false);
+  Apply(next, nullptr);
 }
 
 // ---- the one path of every change -------------------------------------------
 
-void Editor::Apply(const BoardState& next, bool record) {
+void Editor::Apply(const BoardState& next, const char* step) {
   const BoardState before = board_;
   const bool map_changed = next.map != before.map;
   // A new target changes no entry, but the marks of the swatches off it.
@@ -131,9 +132,13 @@ void Editor::Apply(const BoardState& next, bool record) {
   std::vector<uint8_t>* remap_into = nullptr;
   const bool in_place = forward_only_ && loaded_;
   if (map_changed && !in_place && loaded_ && !IsIdentity(next.map)) remap_into = &RemapBuffer();
-  if (record && (map_changed || entries_changed || cycles_changed || locks_changed)) {
-    history_.Record(before, next);
+  size_t dropped = 0;
+  if (step != nullptr && (map_changed || entries_changed || cycles_changed || locks_changed)) {
+    dropped = history_.Record(step, before, next);
   }
+  // The first time the bound drops old steps the status line says so, once.
+  history_notice_ = dropped > 0 && !history_shortened_;
+  history_shortened_ = history_shortened_ || dropped > 0;
   board_ = next;
   if (map_changed && in_place) {
     RemapInPlace(before.map, board_.map);
@@ -158,12 +163,12 @@ void Editor::Apply(const BoardState& next, bool record) {
   }
 }
 
-bool Editor::ApplyUnlessLocked(const BoardState& next) {
+bool Editor::ApplyUnlessLocked(const BoardState& next, const char* step) {
   if (const int p = ChangedLockedPosition(board_, next); p >= 0) {
     ReportError("position " + std::to_string(p) + " is locked");
     return false;
   }
-  Apply(next, true);
+  Apply(next, step);
   return true;
 }
 
@@ -194,7 +199,7 @@ bool Editor::Drop(int target, int source, MoveOptions options) {
     message = "Moved " + std::to_string(moved) + " of " + std::to_string(options.count) +
               ": the run reached the end of the board.";
   }
-  if (!ApplyUnlessLocked(next)) return false;
+  if (!ApplyUnlessLocked(next, "Swap")) return false;
   message_ = std::move(message);
   if (auto* v = view()) v->StateChanged();
   return true;
@@ -203,7 +208,7 @@ bool Editor::Drop(int target, int source, MoveOptions options) {
 bool Editor::ReverseRange(MoveWhat what) {
   BoardState next = board_;
   hw::ReverseRange(next, what);
-  return ApplyUnlessLocked(next);
+  return ApplyUnlessLocked(next, "Reverse Range");
 }
 
 void Editor::Sort(SortKey key, bool reverse, MoveWhat what, bool range_only) {
@@ -211,13 +216,15 @@ void Editor::Sort(SortKey key, bool reverse, MoveWhat what, bool range_only) {
   SortRange range;
   if (range_only) range = {RangeLow(board_), RangeHigh(board_)};
   SortBoard(next, key, reverse, what, usage_, range);
-  Apply(next, true);
+  Apply(next, "Sort");
 }
 
 void Editor::Spread(SpreadKind kind) {
   BoardState next = board_;
   const int coincide = SpreadRange(next, kind);
-  Apply(next, true);
+  Apply(next, kind == SpreadKind::Rgb   ? "Spread RGB"
+              : kind == SpreadKind::Hsv ? "Spread HSV"
+                                        : "Spread HSV Reverse");
   message_ = coincide == 0   ? std::string()
              : coincide == 1 ? "1 entry coincides on this hardware"
                              : std::to_string(coincide) + " entries coincide on this hardware";
@@ -233,7 +240,7 @@ bool Editor::SetEntry(int index, BoardEntry entry) {
   if (!OnBoard(index)) return false;
   BoardState next = board_;
   next.entries[static_cast<size_t>(index)] = OnBoardTarget(board_, entry);
-  return ApplyUnlessLocked(next);
+  return ApplyUnlessLocked(next, "Edit Colour");
 }
 
 void Editor::LockRange(bool lock) {
@@ -241,7 +248,7 @@ void Editor::LockRange(bool lock) {
   for (int p = RangeLow(board_); p <= RangeHigh(board_); ++p) {
     next.locked.set(static_cast<size_t>(p), lock);
   }
-  Apply(next, true);
+  Apply(next, lock ? "Lock Range" : "Unlock Range");
   const int n = RangeHigh(board_) - RangeLow(board_) + 1;
   message_ = std::string(lock ? "Locked " : "Unlocked ") +
              (n == 1 ? "position " + std::to_string(RangeLow(board_))
@@ -254,7 +261,7 @@ void Editor::LockRange(bool lock) {
 void Editor::SetTarget(const ColourTarget& target) {
   BoardState next = board_;
   next.target = target;
-  Apply(next, true);
+  Apply(next, "Target Hardware");
   int off = 0;
   for (const BoardEntry& e : board_.entries) off += !OnTarget(target, e.rgb);
   message_ = "Target hardware: " + TargetMenuText(target);
@@ -268,7 +275,7 @@ void Editor::SetTarget(const ColourTarget& target) {
 void Editor::SnapAll() {
   BoardState next = board_;
   const SnapReport report = hw::SnapAll(next);
-  Apply(next, true);
+  Apply(next, "Snap All");
   message_ = "Snap All: " + std::to_string(report.changed) +
              (report.changed == 1 ? " entry" : " entries") +
              " changed, the largest change of a channel " + std::to_string(report.largest);
@@ -279,7 +286,7 @@ void Editor::SnapAll() {
 void Editor::Undo() {
   if (forward_only_) return;
   if (std::optional<BoardState> back = history_.UndoTarget()) {
-    Apply(*back, false);
+    Apply(*back, nullptr);
     history_.UndoDone();
     if (auto* v = view()) v->StateChanged();
   }
@@ -288,7 +295,7 @@ void Editor::Undo() {
 void Editor::Redo() {
   if (forward_only_) return;
   if (std::optional<BoardState> again = history_.RedoTarget()) {
-    Apply(*again, false);
+    Apply(*again, nullptr);
     history_.RedoDone();
     if (auto* v = view()) v->StateChanged();
   }

@@ -63,6 +63,10 @@ struct EditorServices {
   EditorView* view = nullptr;  // may stay null
 };
 
+// The status line's word, once, when the history's bound first drops old steps.
+inline constexpr const char* kHistoryShortened =
+    "Undo history full: the oldest steps are dropped to keep it within 64 MiB";
+
 // How many cycle schemes there are (see cycle/cycle.h).
 inline constexpr int kCycleSchemes = 3;
 // The cycling speed: milliseconds between two steps.
@@ -117,6 +121,10 @@ class Editor {
   bool HardwareColours() const { return hardware_colours_; }
   bool CanUndo() const { return history_.CanUndo(); }
   bool CanRedo() const { return history_.CanRedo(); }
+  // The commands an undo and a redo would take back or do again, as the Edit menu
+  // names them ("Sort", "Reduce Colours"); empty when there is none.
+  std::string UndoName() const { return history_.CanUndo() ? history_.UndoName() : ""; }
+  std::string RedoName() const { return history_.CanRedo() ? history_.RedoName() : ""; }
   // True from any step of the history that changes what a save writes until the
   // picture is next saved (undoing back to the saved state counts as unmodified;
   // locks and the target hardware are settings, undoable but no change).
@@ -298,8 +306,8 @@ class Editor {
   EditorView* view() const { return svc_.view; }
   // Makes `next` the board, brings the pixels, usage and display palette
   // up to date (one remap at most) and tells the view. Records a history step
-  // when `record` and the map or the entries changed.
-  void Apply(const BoardState& next, bool record);
+  // named `step` (a literal) when it is not null and the board changed.
+  void Apply(const BoardState& next, const char* step);
   bool LoadPictureFrom(const std::string& path);
   // What a palette load says: how many entries went where.
   std::string PaletteLoadStatus(PaletteMerge merge, int count, int placed) const;
@@ -325,12 +333,12 @@ class Editor {
   // While the ranges play: the display palette shows the board's entries rotated
   // as the time since Play says. `force` shows it even when nothing moved.
   void ShowCycleFrame(bool force);
-  bool ChangeCycles(const CycleRanges& next);
+  bool ChangeCycles(const CycleRanges& next, const char* step);
   int64_t NowMicros() const;
   void ReportError(const std::string& message);
   // Applies `next` as one step unless it changes a locked position, which is
   // refused and reported; false then.
-  bool ApplyUnlessLocked(const BoardState& next);
+  bool ApplyUnlessLocked(const BoardState& next, const char* step);
 
   EditorServices svc_;
   DisplayPalette display_;
@@ -340,6 +348,8 @@ class Editor {
 
   BoardState board_;
   History history_;
+  bool history_shortened_ = false;  // the bound has dropped steps since the load
+  bool history_notice_ = false;     // the last command was the first to drop one
 
   bool loaded_ = false;
   int32_t width_ = 0;

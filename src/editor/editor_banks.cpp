@@ -72,8 +72,12 @@ std::string Editor::StatusLine() const {
   // While a tile check is shown its count is always on the line, as current as
   // its outlines, whatever the last command said.
   const std::string tiles = TileCheckSummary();
-  if (tiles.empty() || message_ == tiles) return message_;
-  return message_.empty() ? tiles : message_ + "; " + tiles;
+  std::string line = history_notice_ ? std::string(kHistoryShortened) : std::string();
+  for (const std::string* part : {&message_, &tiles}) {
+    if (part->empty() || (part == &tiles && message_ == tiles)) continue;
+    line += (line.empty() ? "" : "; ") + *part;
+  }
+  return line;
 }
 
 }  // namespace hw

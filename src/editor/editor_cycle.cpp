@@ -41,10 +41,10 @@ int Editor::CycleInterval() const {
 
 // ---- the ranges ----
 
-bool Editor::ChangeCycles(const CycleRanges& next) {
+bool Editor::ChangeCycles(const CycleRanges& next, const char* step) {
   BoardState state = board_;
   state.cycles = next;
-  Apply(state, true);
+  Apply(state, step);
   return true;
 }
 
@@ -61,7 +61,7 @@ bool Editor::AddCycleRange(CycleRange range) {
     return false;
   }
   message_.clear();
-  return ChangeCycles(next);
+  return ChangeCycles(next, "Add Cycle Range");
 }
 
 bool Editor::AddCycleRangeFromMarks(int rate, bool reverse) {
@@ -82,14 +82,14 @@ bool Editor::AddFiveBands() {
   }
   for (const CycleRange& r : preset) next.push_back(r);
   message_.clear();
-  return ChangeCycles(next);
+  return ChangeCycles(next, "Add Five Bands");
 }
 
 void Editor::RemoveCycleRange(int index) {
   if (index < 0 || static_cast<size_t>(index) >= board_.cycles.size()) return;
   CycleRanges next = board_.cycles;
   next.erase(static_cast<size_t>(index));
-  ChangeCycles(next);
+  ChangeCycles(next, "Remove Cycle Range");
 }
 
 void Editor::SetCycleRange(int index, CycleRange range) {
@@ -97,12 +97,12 @@ void Editor::SetCycleRange(int index, CycleRange range) {
   if (board_.cycles[static_cast<size_t>(index)] == range) return;
   CycleRanges next = board_.cycles;
   next[static_cast<size_t>(index)] = range;
-  ChangeCycles(next);
+  ChangeCycles(next, "Change Cycle Range");
 }
 
 void Editor::ClearCycleRanges() {
   if (board_.cycles.empty()) return;
-  ChangeCycles(CycleRanges{});
+  ChangeCycles(CycleRanges{}, "Clear Cycle Ranges");
 }
 
 // ---- playing ----

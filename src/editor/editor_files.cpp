@@ -135,6 +135,7 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   loaded_ = true;
   path_ = std::move(new_path);
   history_.Clear();
+  history_shortened_ = history_notice_ = false;
   saved_position_ = history_.ContentPosition();
 
   board_.map = IdentityMap();  // the pixels above are those of the identity map
@@ -378,7 +379,7 @@ bool Editor::LoadPalette(const std::string& path, PaletteMerge merge,
     BoardState next = board_;
     const int placed = ApplyPalette(next, read->entries, read->count, merge,
                                     read->names ? &*read->names : nullptr);
-    Apply(next, true);
+    Apply(next, "Load Palette");
     cycling_available_ = true;
     message_ = PaletteLoadStatus(merge, read->count, placed);
     if (auto* v = view()) v->StateChanged();

@@ -54,7 +54,7 @@ bool Editor::RemapToPalette(const std::string& path, const PaletteFile& palette,
                   "transparent");
       return false;
   }
-  Apply(next, true);
+  Apply(next, "Remap to Palette");
   cycling_available_ = true;
   message_ = "Remapped to the " + Entries(count) + " of '" + FileName(path) + "'" +
              (options.metric == RemapMetric::Perceptual ? " (perceptual)" : " (RGB)");
@@ -65,7 +65,7 @@ bool Editor::RemapToPalette(const std::string& path, const PaletteFile& palette,
 void Editor::MergeDuplicates() {
   BoardState next = board_;
   const int merged = hw::MergeDuplicates(next, usage_);
-  Apply(next, true);
+  Apply(next, "Merge Duplicates");
   message_ = merged == 0 ? "No used entry has a twin before it."
                          : "Merged " + Entries(merged) + " into their twins.";
   if (auto* v = view()) v->StateChanged();
@@ -74,7 +74,7 @@ void Editor::MergeDuplicates() {
 void Editor::Compact() {
   BoardState next = board_;
   const int used = CompactBoard(next, usage_);
-  Apply(next, true);
+  Apply(next, "Compact");
   if (used == 0) {
     message_ = "No unlocked entry is used.";
   } else if (board_.locked.none()) {
@@ -114,7 +114,7 @@ bool Editor::ReduceColours(int n) {
                   " fully transparent)");
       return false;
   }
-  Apply(next, true);
+  Apply(next, "Reduce Colours");
   if (r.used_after == r.used_before) {
     message_ = "The picture uses " + Entries(r.used_before) + ": nothing to reduce.";
   } else {

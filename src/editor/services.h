@@ -49,49 +49,6 @@ class ErrorReporter {
   virtual void ShowError(const std::string& message) = 0;
 };
 
-// Asked before a save that would drop something the board or the picture's file
-// holds because the file's format cannot keep it.
-class LossQuestion {
- public:
-  virtual ~LossQuestion() = default;
-  // `file` is the file to be written, `loss` what it would lose (frames of
-  // `picture`, the file they are in, and the rest in words); true to save all the
-  // same, false to cancel.
-  virtual bool SaveAllTheSame(const std::string& file, const std::string& picture,
-                              const SaveLoss& loss) = 0;
-};
-
-// Asked before a remap to a palette file that has no transparent entry while
-// some pixels are transparent: which of the file's positions becomes transparent.
-class TransparentQuestion {
- public:
-  virtual ~TransparentQuestion() = default;
-  // `file` is the palette file, `entries` its first `count` entries; the chosen
-  // position (0 .. count - 1), or nullopt when the user cancelled.
-  virtual std::optional<int> TransparentPosition(const std::string& file,
-                                                 const BoardEntries& entries, int count) = 0;
-};
-
-// "Check Tiles...": the tile size, the bank size and whether position 0 of each
-// bank is shared; the dialog opens on `last`. Nullopt when the user cancelled.
-class TileCheckQuestion {
- public:
-  virtual ~TileCheckQuestion() = default;
-  virtual std::optional<TileCheckOptions> TileCheckSettings(const TileCheckOptions& last) = 0;
-};
-
-// "Save Bank...": which bank, of 16 or 4 entries; the dialog opens on `last`.
-// Nullopt when the user cancelled.
-struct BankChoice {
-  int bank = 0;
-  int size = 16;
-};
-class BankQuestion {
- public:
-  virtual ~BankQuestion() = default;
-  virtual std::optional<BankChoice> ChooseBank(const BankChoice& last) = 0;
-};
-
 // A monotonic clock for the colour-cycling animation: tests step it by hand.
 class Clock {
  public:
@@ -99,22 +56,58 @@ class Clock {
   virtual int64_t NowMicros() = 0;
 };
 
-// Asked before "Reduce Colours...": how many colours the picture keeps.
-// Asked before a cycle export whose exact loop has too many frames: `question`
-// offers the fixed length instead ("the exact loop needs 28,440 frames: export 10
-// seconds at 50 frames a second?"); true to export that.
-class CycleLengthQuestion {
- public:
-  virtual ~CycleLengthQuestion() = default;
-  virtual bool ExportFixedLength(const std::string& question) = 0;
+// "Save Bank...": which bank, of 16 or 4 entries.
+struct BankChoice {
+  int bank = 0;
+  int size = 16;
 };
 
-class ReduceQuestion {
+// What to do with unsaved changes before they would be thrown away (quitting,
+// closing the main window, loading another picture).
+enum class SaveAnswer { Save, Discard, Cancel };
+
+// Every question the commands and the window put to the user. Each has a default
+// answer, what a caller that cannot ask gets: the window answers them all with
+// dialogs; a test overrides only those it answers.
+class Questions {
  public:
-  virtual ~ReduceQuestion() = default;
-  // `used` is how many positions the picture uses now; the number chosen
-  // (low .. high), or nullopt when the user cancelled.
-  virtual std::optional<int> ColourCount(int used, int low, int high) = 0;
+  virtual ~Questions() = default;
+  // Before a save that would drop something the board or the picture's file holds
+  // because the format cannot keep it: `file` is the file to be written, `loss`
+  // what it would lose (frames of `picture`, the file they are in, and the rest in
+  // words). True to save all the same (the default: a caller that cannot ask saves,
+  // as the command line does, which warns).
+  virtual bool SaveAllTheSame(const std::string& /*file*/, const std::string& /*picture*/,
+                              const SaveLoss& /*loss*/) {
+    return true;
+  }
+  // Before a remap to a palette file that has no transparent entry while some
+  // pixels are transparent: which of the file's positions becomes transparent;
+  // `entries` are the file's first `count`. Nullopt (the default) cancels.
+  virtual std::optional<int> TransparentPosition(const std::string& /*file*/,
+                                                 const BoardEntries& /*entries*/, int /*count*/) {
+    return std::nullopt;
+  }
+  // "Check Tiles...": the tile size, the bank size and whether position 0 of each
+  // bank is shared, starting from `last`. Nullopt (the default) cancels.
+  virtual std::optional<TileCheckOptions> TileCheckSettings(const TileCheckOptions& /*last*/) {
+    return std::nullopt;
+  }
+  // "Save Bank...": which bank, starting from `last`. Nullopt (the default) cancels.
+  virtual std::optional<BankChoice> ChooseBank(const BankChoice& /*last*/) { return std::nullopt; }
+  // "Reduce Colours...": how many colours the picture keeps (low .. high); `used` is
+  // how many positions it uses now. Nullopt (the default) cancels.
+  virtual std::optional<int> ColourCount(int /*used*/, int /*low*/, int /*high*/) {
+    return std::nullopt;
+  }
+  // Before a cycle export whose exact loop has too many frames: `question` offers
+  // the fixed length instead ("the exact loop needs 28,440 frames: export 10
+  // seconds at 50 frames a second?"). True to export that; false (the default)
+  // exports nothing.
+  virtual bool ExportFixedLength(const std::string& /*question*/) { return false; }
+  // Before unsaved changes of the picture in `picture` (its path) would be lost.
+  // Cancel (the default) keeps them.
+  virtual SaveAnswer AskSave(const std::string& /*picture*/) { return SaveAnswer::Cancel; }
 };
 
 class BusyPointer {

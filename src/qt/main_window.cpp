@@ -110,19 +110,9 @@ MainWindow::MainWindow(Editor& editor, FileDialogs* files, ColourDialog* colours
   setObjectName(QStringLiteral("FormDragNDrop"));
   setWindowTitle(AppTitle());
   setWindowIcon(MakeAppIcon());
-  own_loss_question_.SetParent(this);
-  commands_.SetLossQuestion(&own_loss_question_);
-  own_transparent_question_.SetParent(this);
-  commands_.SetTransparentQuestion(&own_transparent_question_);
-  own_tile_question_.SetParent(this);
-  commands_.SetTileCheckQuestion(&own_tile_question_);
-  own_bank_question_.SetParent(this);
-  commands_.SetBankQuestion(&own_bank_question_);
-  own_reduce_question_.SetParent(this);
-  commands_.SetReduceQuestion(&own_reduce_question_);
-  own_cycle_length_question_.SetParent(this);
-  commands_.SetCycleLengthQuestion(&own_cycle_length_question_);
+  own_questions_.SetParent(this);
   unsaved_ = new UnsavedChanges(editor_, commands_, this);
+  SetQuestions(nullptr);
   connect(unsaved_, &UnsavedChanges::Discarded, this, &MainWindow::ChangesDiscarded);
 
   surface_ = new BoardSurface(this);
@@ -228,7 +218,11 @@ MainWindow::~MainWindow() {
   picture_window_.reset();
 }
 
-void MainWindow::SetSaveQuestion(SaveQuestion* question) { unsaved_->SetQuestion(question); }
+void MainWindow::SetQuestions(Questions* questions) {
+  Questions* asked = questions != nullptr ? questions : &own_questions_;
+  commands_.SetQuestions(asked);
+  unsaved_->SetQuestions(asked);
+}
 BandOverlay* MainWindow::Overlay() const { return surface_->Overlay(); }
 SwatchCell* MainWindow::Swatch(int index) const { return board_->Cell(index); }
 const QByteArray& MainWindow::BoardToken() const { return board_->Token(); }
@@ -402,8 +396,24 @@ void MainWindow::SyncControls() {
   Action("actionPlayCycles")->setText(editor_.PlayingRanges() ? tr("Stop") : tr("Play"));
   if (cycle_panel_->isVisible()) cycle_panel_->Sync();
   if (banks_panel_->isVisible()) banks_panel_->Sync();
-  Action("actionUndo")->setEnabled(editor_.CanUndo());
-  Action("actionRedo")->setEnabled(editor_.CanRedo());
+  // "Undo Sort" in the Edit menu and on the button's tooltip; the button's
+  // caption stays "Undo".
+  const struct {
+    const char* action;
+    const char* button;
+    QString word;
+    std::string step;
+  } history[] = {{"actionUndo", "ButtonUndo", tr("Undo"), editor_.UndoName()},
+                 {"actionRedo", "ButtonRedo", tr("Redo"), editor_.RedoName()}};
+  for (const auto& h : history) {
+    const QString text =
+        h.step.empty() ? h.word : tr("%1 %2").arg(h.word, QString::fromStdString(h.step));
+    QAction* action = Action(h.action);
+    action->setEnabled(!h.step.empty());
+    if (action->text() != text) action->setText(text);
+    auto* button = Control<QAbstractButton>(surface_, h.button);
+    if (button->toolTip() != text) button->setToolTip(text);
+  }
   // Until a picture is loaded there is nothing to save.
   Action("actionSavePic")->setEnabled(editor_.PictureLoaded());
   Action("actionSave")->setEnabled(editor_.PictureLoaded());

@@ -44,34 +44,9 @@ class MainWindow : public QMainWindow, public EditorView {
   ~MainWindow() override;
 
   Editor& editor() { return editor_; }
-  // Who answers "save the changes first?"; by default a message box.
-  void SetSaveQuestion(SaveQuestion* question);
-  // Who answers "save all the same?" before a save that loses what the format
-  // cannot hold; by default a message box.
-  void SetLossQuestion(LossQuestion* question) {
-    commands_.SetLossQuestion(question ? question : &own_loss_question_);
-  }
-  // Who answers which position becomes transparent before a remap that needs
-  // one; by default a number box.
-  void SetTileCheckQuestion(TileCheckQuestion* question) {
-    commands_.SetTileCheckQuestion(question ? question : &own_tile_question_);
-  }
-  // Who answers which bank "Save Bank..." saves; by default a dialog.
-  void SetBankQuestion(BankQuestion* question) {
-    commands_.SetBankQuestion(question ? question : &own_bank_question_);
-  }
-  void SetTransparentQuestion(TransparentQuestion* question) {
-    commands_.SetTransparentQuestion(question ? question : &own_transparent_question_);
-  }
-  // Who answers how many colours "Reduce Colours..." keeps; by default a number box.
-  void SetReduceQuestion(ReduceQuestion* question) {
-    commands_.SetReduceQuestion(question ? question : &own_reduce_question_);
-  }
-  // Who answers whether a too long cycle is exported over a fixed length; by
-  // default a message box.
-  void SetCycleLengthQuestion(CycleLengthQuestion* question) {
-    commands_.SetCycleLengthQuestion(question ? question : &own_cycle_length_question_);
-  }
+  // Who answers the window's questions (save the changes first, save all the
+  // same, which bank, how many colours...); null: dialogs over this window.
+  void SetQuestions(Questions* questions);
   BoardSurface* Surface() const { return surface_; }
   SwatchCell* Swatch(int index) const;
   PictureWindow* picture_window() const { return picture_window_.get(); }
@@ -148,12 +123,7 @@ class MainWindow : public QMainWindow, public EditorView {
 
   Editor& editor_;
   EditorCommands commands_;
-  QtLossQuestion own_loss_question_;
-  QtTransparentQuestion own_transparent_question_;
-  QtTileCheckQuestion own_tile_question_;
-  QtBankQuestion own_bank_question_;
-  QtReduceQuestion own_reduce_question_;
-  QtCycleLengthQuestion own_cycle_length_question_;
+  QtQuestions own_questions_;
   UnsavedChanges* unsaved_ = nullptr;
   BoardSurface* surface_ = nullptr;
   BoardView* board_ = nullptr;

@@ -125,7 +125,8 @@ void QtErrorReporter::ShowError(const std::string& message) {
   if (busy) QApplication::restoreOverrideCursor();
 }
 
-SaveAnswer QtSaveQuestion::AskSave(const QString& file) {
+SaveAnswer QtQuestions::AskSave(const std::string& picture) {
+  const QString file = QFileInfo(PathFromNative(picture)).fileName();
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Huewright"),
                   QObject::tr("The picture %1 has changes that are not saved.").arg(file),
                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent_.data());
@@ -143,8 +144,8 @@ SaveAnswer QtSaveQuestion::AskSave(const QString& file) {
   }
 }
 
-bool QtLossQuestion::SaveAllTheSame(const std::string& file, const std::string& picture,
-                                    const SaveLoss& loss) {
+bool QtQuestions::SaveAllTheSame(const std::string& file, const std::string& picture,
+                                 const SaveLoss& loss) {
   const QString name = QFileInfo(PathFromNative(file)).fileName();
   QStringList lines;
   if (loss.frames > 1) {
@@ -166,7 +167,7 @@ bool QtLossQuestion::SaveAllTheSame(const std::string& file, const std::string& 
   return box.exec() == QMessageBox::Save;
 }
 
-bool QtCycleLengthQuestion::ExportFixedLength(const std::string& question) {
+bool QtQuestions::ExportFixedLength(const std::string& question) {
   QString text = QString::fromStdString(question);
   if (!text.isEmpty()) text[0] = text[0].toUpper();
   QMessageBox box(QMessageBox::Question, QObject::tr("Export Cycle Animation"), text,
@@ -180,9 +181,8 @@ bool QtCycleLengthQuestion::ExportFixedLength(const std::string& question) {
   return box.clickedButton() == yes;
 }
 
-std::optional<int> QtTransparentQuestion::TransparentPosition(const std::string& file,
-                                                              const BoardEntries& /*entries*/,
-                                                              int count) {
+std::optional<int> QtQuestions::TransparentPosition(const std::string& file,
+                                                    const BoardEntries& /*entries*/, int count) {
   const QString name = QFileInfo(PathFromNative(file)).fileName();
   QInputDialog dialog(parent_.data());
   dialog.setWindowTitle(QStringLiteral("Huewright"));
@@ -199,8 +199,7 @@ std::optional<int> QtTransparentQuestion::TransparentPosition(const std::string&
   return dialog.intValue();
 }
 
-std::optional<TileCheckOptions> QtTileCheckQuestion::TileCheckSettings(
-    const TileCheckOptions& last) {
+std::optional<TileCheckOptions> QtQuestions::TileCheckSettings(const TileCheckOptions& last) {
   QDialog dialog(parent_.data());
   dialog.setObjectName(QStringLiteral("TileCheckDialog"));
   dialog.setWindowTitle(QObject::tr("Check Tiles"));
@@ -235,7 +234,7 @@ std::optional<TileCheckOptions> QtTileCheckQuestion::TileCheckSettings(
                           shared->isChecked()};
 }
 
-std::optional<BankChoice> QtBankQuestion::ChooseBank(const BankChoice& last) {
+std::optional<BankChoice> QtQuestions::ChooseBank(const BankChoice& last) {
   QDialog dialog(parent_.data());
   dialog.setObjectName(QStringLiteral("SaveBankDialog"));
   dialog.setWindowTitle(QObject::tr("Save Bank"));
@@ -261,7 +260,7 @@ std::optional<BankChoice> QtBankQuestion::ChooseBank(const BankChoice& last) {
   return BankChoice{bank->value(), size->currentData().toInt()};
 }
 
-std::optional<int> QtReduceQuestion::ColourCount(int used, int low, int high) {
+std::optional<int> QtQuestions::ColourCount(int used, int low, int high) {
   QInputDialog dialog(parent_.data());
   dialog.setWindowTitle(QObject::tr("Reduce Colours"));
   dialog.setInputMode(QInputDialog::IntInput);

@@ -47,85 +47,22 @@ class QtErrorReporter : public ErrorReporter {
   QPointer<QWidget> parent_;
 };
 
-// What to do with unsaved changes before they would be thrown away (quitting,
-// closing the main window, loading another picture).
-enum class SaveAnswer { Save, Discard, Cancel };
-
-class SaveQuestion {
- public:
-  virtual ~SaveQuestion() = default;
-  // `file` is the name of the picture with unsaved changes.
-  virtual SaveAnswer AskSave(const QString& file) = 0;
-};
-
-// Asks with a message box: Save (the default), Discard or Cancel (also Escape).
-class QtSaveQuestion : public SaveQuestion {
+// Every question asked with a dialog over `parent`: unsaved changes (Save, the
+// default, Discard or Cancel, also Escape); what a save would lose (Save or
+// Cancel, the default, also Escape); a fixed-length cycle export (Export, the
+// default, or Cancel); the transparent position and the number of colours in a
+// number box; the tile check's settings and the bank in dialogs of their own.
+class QtQuestions : public Questions {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }
-  SaveAnswer AskSave(const QString& file) override;
-
- private:
-  QPointer<QWidget> parent_;
-};
-
-// Asks with a message box naming what the save would lose: Save or Cancel (the
-// default, also Escape).
-class QtLossQuestion : public LossQuestion {
- public:
-  void SetParent(QWidget* parent) { parent_ = parent; }
+  SaveAnswer AskSave(const std::string& picture) override;
   bool SaveAllTheSame(const std::string& file, const std::string& picture,
                       const SaveLoss& loss) override;
-
- private:
-  QPointer<QWidget> parent_;
-};
-
-// Asks with a message box whether to export the fixed length: Export (the
-// default) or Cancel (also Escape).
-class QtCycleLengthQuestion : public CycleLengthQuestion {
- public:
-  void SetParent(QWidget* parent) { parent_ = parent; }
   bool ExportFixedLength(const std::string& question) override;
-
- private:
-  QPointer<QWidget> parent_;
-};
-
-// Asks with a number box which position of a palette file becomes transparent.
-class QtTransparentQuestion : public TransparentQuestion {
- public:
-  void SetParent(QWidget* parent) { parent_ = parent; }
   std::optional<int> TransparentPosition(const std::string& file, const BoardEntries& entries,
                                          int count) override;
-
- private:
-  QPointer<QWidget> parent_;
-};
-
-// A dialog of the bank size and the bank's number.
-class QtBankQuestion : public BankQuestion {
- public:
-  void SetParent(QWidget* parent) { parent_ = parent; }
   std::optional<BankChoice> ChooseBank(const BankChoice& last) override;
-
- private:
-  QPointer<QWidget> parent_;
-};
-
-// A dialog of the tile width and height, the bank size and the shared zero.
-class QtTileCheckQuestion : public TileCheckQuestion {
- public:
-  void SetParent(QWidget* parent) { parent_ = parent; }
   std::optional<TileCheckOptions> TileCheckSettings(const TileCheckOptions& last) override;
-
- private:
-  QPointer<QWidget> parent_;
-};
-
-// Asks with a number box how many colours "Reduce Colours..." keeps.
-class QtReduceQuestion : public ReduceQuestion {
- public:
-  void SetParent(QWidget* parent) { parent_ = parent; }
   std::optional<int> ColourCount(int used, int low, int high) override;
 
  private:

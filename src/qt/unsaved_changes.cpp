@@ -1,21 +1,16 @@
 #include "qt/unsaved_changes.h"
 
-#include <QFileInfo>
-
 #include "editor/commands.h"
 #include "editor/editor.h"
 
 namespace hw {
 
 UnsavedChanges::UnsavedChanges(Editor& editor, EditorCommands& commands, QWidget* parent)
-    : QObject(parent), editor_(editor), commands_(commands) {
-  own_question_.SetParent(parent);
-}
+    : QObject(parent), editor_(editor), commands_(commands) {}
 
 bool UnsavedChanges::MayDrop() {
   if (!editor_.Modified()) return true;
-  const QString name = QFileInfo(PathFromNative(editor_.PicturePath())).fileName();
-  switch (question_->AskSave(name)) {
+  switch (questions_->AskSave(editor_.PicturePath())) {
     case SaveAnswer::Discard:
       emit Discarded();
       return true;

@@ -15,8 +15,8 @@ class UnsavedChanges : public QObject {
   Q_OBJECT
  public:
   UnsavedChanges(Editor& editor, EditorCommands& commands, QWidget* parent);
-  // Who answers; null: a message box over the window.
-  void SetQuestion(SaveQuestion* question) { question_ = question ? question : &own_question_; }
+  // Who answers (Questions::AskSave); the window passes its own.
+  void SetQuestions(Questions* questions) { questions_ = questions ? questions : &defaults_; }
   // True when there is nothing to lose, or the user saved the changes (a save
   // that fails or is cancelled counts as no) or agreed to lose them.
   bool MayDrop();
@@ -27,8 +27,8 @@ class UnsavedChanges : public QObject {
  private:
   Editor& editor_;
   EditorCommands& commands_;
-  QtSaveQuestion own_question_;
-  SaveQuestion* question_ = &own_question_;
+  Questions defaults_;
+  Questions* questions_ = &defaults_;
 };
 
 }  // namespace hw

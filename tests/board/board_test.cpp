@@ -518,7 +518,7 @@ BoardState Numbered(int n) {
 
 // Records the steps 0 -> 1 -> ... -> n.
 void RecordChain(History& h, int n) {
-  for (int i = 0; i < n; ++i) h.Record(Numbered(i), Numbered(i + 1));
+  for (int i = 0; i < n; ++i) h.Record("Step", Numbered(i), Numbered(i + 1));
 }
 
 // Undo and Redo walk the steps exactly; a new step drops what could be redone; the
@@ -531,8 +531,10 @@ TEST(History, UndoAndRedoWalkTheStepsExactlyAndANewStepDropsTheRedo) {
   const uint64_t four = h.Position();
   EXPECT_EQ((std::tuple{h.Undo(), h.Undo(), h.Redo(), h.Undo()}),
             (std::tuple(Numbered(3), Numbered(2), Numbered(3), Numbered(2))));
-  h.Record(Numbered(2), Numbered(9));  // back at board 2
-  EXPECT_FALSE(h.CanRedo());
+  const size_t bytes = h.Bytes();
+  h.Record("Nine", Numbered(2), Numbered(9));  // back at board 2
+  EXPECT_EQ(std::tuple(h.CanRedo(), h.Bytes(), std::string(h.UndoName())),
+            std::tuple(false, bytes / 4 * 3, "Nine"));
   EXPECT_NE(h.Position(), four);
   EXPECT_EQ((std::tuple{h.Undo(), h.Undo(), h.Undo(), h.Undo(), h.Undo()}),
             (std::tuple(Numbered(2), Numbered(1), Numbered(0), std::nullopt, std::nullopt)));
@@ -541,23 +543,36 @@ TEST(History, UndoAndRedoWalkTheStepsExactlyAndANewStepDropsTheRedo) {
             (std::tuple(Numbered(1), Numbered(2), Numbered(9), std::nullopt)));
   h.Clear();
   EXPECT_FALSE(h.CanUndo() || h.CanRedo());
+  EXPECT_EQ(h.Bytes(), 0u);
 }
 
-// At least a thousand steps by default; only the newest steps up to the depth are kept.
-TEST(History, KeepsOnlyTheNewestStepsUpToItsDepth) {
-  for (const auto& [depth, steps, kept] :
-       std::vector<std::tuple<size_t, int, int>>{{3, 5, 3}, {0, 5, 1}}) {
-    History h(depth);
-    RecordChain(h, steps);
+// Only the newest steps that fit the bound are kept, but never fewer than the
+// floor; by default plain steps fill 64 MiB, far past a thousand of them.
+TEST(History, KeepsTheNewestStepsWithinItsBound) {
+  History one;
+  RecordChain(one, 1);
+  const size_t step = one.Bytes();
+  for (const auto& [max_bytes, min_steps, kept] :
+       std::vector<std::tuple<size_t, size_t, int>>{{3 * step, 1, 3}, {0, 2, 2}, {step, 0, 1}}) {
+    History h(max_bytes, min_steps);
+    size_t dropped = 0;
+    for (int i = 0; i < 5; ++i) dropped += h.Record("Step", Numbered(i), Numbered(i + 1));
     int undone = 0;
     std::optional<BoardState> last;
     for (; h.CanUndo(); ++undone) last = h.Undo();
-    EXPECT_EQ(std::tuple(undone, last), std::tuple(kept, Numbered(steps - kept))) << depth;
-    EXPECT_EQ(h.Redo(), Numbered(steps - kept + 1));
+    EXPECT_EQ(std::tuple(undone, dropped, last), std::tuple(kept, 5u - kept, Numbered(5 - kept)));
+    EXPECT_EQ(h.Redo(), Numbered(5 - kept + 1));
   }
   History h;
-  RecordChain(h, 1000);
-  EXPECT_EQ(h.UndoDepth(), 1000u);
+  RecordChain(h, 5000);
+  EXPECT_EQ(h.UndoDepth(), 5000u);
+  EXPECT_LT(step * 20000, History::kMaxBytes);
+  // A step that writes a list of names counts the list.
+  BoardState named = Numbered(1);
+  named.names.Set(0, "a");
+  History n;
+  n.Record("Name", Numbered(0), named);
+  EXPECT_GE(n.Bytes(), step + sizeof(EntryNames));
 }
 
 }  // namespace

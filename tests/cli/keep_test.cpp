@@ -134,7 +134,7 @@ TEST_F(Keep, EverySaveOfAnAnimationSaysTheOtherFramesAreLost) {
     // The window: the status line, then the question before every save.
     Rig r;
     FakeLossQuestion question;
-    r.commands.SetLossQuestion(&question);
+    r.commands.SetQuestions(&question);
     const std::string mine = At("mine" + ext);
     std::filesystem::copy_file(anim, mine);
     r.Load(mine);

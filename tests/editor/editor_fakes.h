@@ -53,7 +53,7 @@ struct RecordingErrors : ErrorReporter {
 };
 
 // Answers "save all the same?" from a queue (then Cancel) and keeps what was asked.
-struct FakeLossQuestion : LossQuestion {
+struct FakeLossQuestion : Questions {
   std::vector<bool> answers;
   std::vector<std::string> asked;
   bool SaveAllTheSame(const std::string& file, const std::string& picture,
@@ -68,7 +68,7 @@ struct FakeLossQuestion : LossQuestion {
 };
 
 // Answers which position becomes transparent (nullopt: cancelled) and keeps what was asked.
-struct FakeTransparent : TransparentQuestion {
+struct FakeTransparent : Questions {
   std::optional<int> answer;
   std::vector<std::string> asked;  // "file: count" per question
   std::optional<int> TransparentPosition(const std::string& file, const BoardEntries&,

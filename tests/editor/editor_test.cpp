@@ -59,13 +59,36 @@ TEST(History, OnlyCommandsThatChangeSomethingAreSteps) {
   r.ed.EditColour(4, {1, 2, 3});
   EXPECT_EQ(std::tuple(r.ed.Board().entries[4].rgb, r.ed.Board().prev, r.ed.Board().cur),
             std::tuple(RGBTriple{1, 2, 3}, int16_t{10}, int16_t{20}));
+  EXPECT_EQ(std::tuple(r.ed.UndoName(), r.ed.RedoName()), std::tuple("Edit Colour", ""));
   r.ed.Undo();
   EXPECT_EQ(r.ed.Board(), sorted);
+  EXPECT_EQ(std::tuple(r.ed.UndoName(), r.ed.RedoName()), std::tuple("Sort", "Edit Colour"));
   r.ed.Undo();
-  EXPECT_EQ(std::tuple(r.ed.Board().map, r.ed.CanUndo()), std::tuple(IdentityMap(), false));
+  EXPECT_EQ(std::tuple(r.ed.Board().map, r.ed.CanUndo(), r.ed.UndoName()),
+            std::tuple(IdentityMap(), false, ""));
   r.ed.Redo();
   r.ed.Spread(SpreadKind::Rgb);
-  EXPECT_FALSE(r.ed.CanRedo());
+  EXPECT_EQ(std::tuple(r.ed.CanRedo(), r.ed.UndoName()), std::tuple(false, "Spread RGB"));
+}
+
+// The history stays within its bound of memory, keeping at least the last 1000
+// steps: with a target whose name takes 80 KB a step, steps beyond a thousand go
+// from the oldest end, and the status line says so once.
+TEST(History, ABoardOfLongNamesKeepsTheLastThousandStepsAndSaysSoOnce) {
+  Loaded r;
+  ColourTarget target;
+  target.name = std::string(40000, 'x');
+  r.ed.SetTarget(target);
+  int notices = 0;
+  for (int k = 0; k < 1001; ++k) {
+    r.ed.Sort(k % 2 ? SortKey::Usage : SortKey::Hue, false, r.what);
+    notices += r.ed.StatusLine().find(kHistoryShortened) != std::string::npos;
+  }
+  EXPECT_EQ(notices, 1);
+  int undone = 0;
+  for (; r.ed.CanUndo(); ++undone) r.ed.Undo();
+  EXPECT_EQ(undone, 1000);
+  EXPECT_EQ(r.ed.Board().target.name, target.name);  // the target's step went first
 }
 
 TEST(Moves, TheFullCountIsTakenAndARunCutAtTheEndSaysSo) {
@@ -274,7 +297,7 @@ TEST(PictureSave, PngKeepsLookAndTransparencyAndLossesAskFirst) {
   Rig r;
   TempDir dir;
   FakeLossQuestion question;
-  r.commands.SetLossQuestion(&question);
+  r.commands.SetQuestions(&question);
   BoardEntries entries = Opaque(DistinctPalette(9));
   entries[7].A = 0, entries[9].A = 0, entries[30].A = 110;
   Bytes pixels(13 * 7);
@@ -407,7 +430,7 @@ TEST(PaletteFiles, EntryNamesTravelWithTheirEntries) {
 
   FakeLossQuestion question;
   question.answers = {false};
-  r.commands.SetLossQuestion(&question);
+  r.commands.SetQuestions(&question);
   r.files.saves = {r.dir.File("out.gpl"), r.dir.File("out.act")};
   ASSERT_TRUE(r.commands.SavePalette());
   EXPECT_FALSE(r.commands.SavePalette());  // the names would go: asked, and declined

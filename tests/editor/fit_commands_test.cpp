@@ -104,7 +104,7 @@ TEST(FitCommands, AFailedRemapChangesNothingAndSaysWhy) {
 TEST(FitCommands, TheDialogsAskForATransparentPositionOnlyWhenNeeded) {
   FitRig r, verb;
   FakeTransparent question;
-  r.commands.SetTransparentQuestion(&question);
+  r.commands.SetQuestions(&question);
   const auto before = Snapshot(r.ed);
   r.files.opens.push_back(r.hex);  // no transparent entry: asked, and cancelled
   r.commands.RemapToPalette(RemapMetric::Perceptual);
@@ -231,7 +231,7 @@ TEST(FitCommands, LocksHoldThroughRandomSequencesAndUndoGivesBackEachFile) {
 
 TEST(FitCommands, ReduceAsksForTheCountAndRefusesWhatLocksForbid) {
   FitRig r;
-  struct Answer : ReduceQuestion {
+  struct Answer : Questions {
     std::optional<int> answer;
     std::vector<int> asked;
     std::optional<int> ColourCount(int used, int, int) override {
@@ -239,7 +239,7 @@ TEST(FitCommands, ReduceAsksForTheCountAndRefusesWhatLocksForbid) {
       return answer;
     }
   } question;
-  r.commands.SetReduceQuestion(&question);
+  r.commands.SetQuestions(&question);
   const auto before = Snapshot(r.ed);
   r.commands.ReduceColours();  // cancelled
   EXPECT_EQ(question.asked, std::vector<int>{50});

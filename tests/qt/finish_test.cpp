@@ -143,7 +143,7 @@ TEST(Settings, NoStarAfterATargetOrALock) {
   }
   EXPECT_TRUE(rig.form.Action("actionUndo")->isEnabled());
   rig.LoadPicture(dir.File("p.pcx"));
-  EXPECT_EQ(rig.question.asked, 0);
+  EXPECT_EQ(rig.questions.save_asked, 0);
   EXPECT_EQ(rig.Find<QLabel>("LabelStatus")->text(), "Target: Game Boy Advance, kept");
   rig.colours.answer = PackRGB({1, 2, 3});
   rig.DoubleClick(5);
@@ -203,7 +203,7 @@ TEST(Panels, PlacedBesideTheWindowsCoveringNone) {
   EXPECT_EQ(at.right(), full.right());
 }
 
-struct FakeCycleLength : CycleLengthQuestion {
+struct FakeCycleLength : FakeQuestions {
   bool answer = true;
   std::vector<std::string> asked;
   bool ExportFixedLength(const std::string& question) override {
@@ -218,7 +218,7 @@ TEST(CycleExport, ATooLongLoopOffersTenSecondsAtFifty) {
   TempDir dir;
   FormRig rig;
   FakeCycleLength question;
-  rig.form.SetCycleLengthQuestion(&question);
+  rig.form.SetQuestions(&question);
   Bytes pixels(64);
   for (size_t k = 0; k < 64; ++k) pixels[k] = uint8_t(k % 32);
   WritePicture(dir.File("p.pcx"), 8, 8, pixels, DistinctPalette(4));

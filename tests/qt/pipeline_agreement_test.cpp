@@ -119,7 +119,7 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
       case 8: {
         const int n = std::min(255, static_cast<int>(locked_.count()) + 10 + Pick(40));
         return {"reduce:" + std::to_string(n), [=, this](FormRig& r) {
-                  reduce_.answer = n;
+                  answers_.reduce = n;
                   r.form.Action("actionReduceColours")->trigger();
                 }};
       }
@@ -193,7 +193,7 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
                                 : "") +
                     ":transparent=" + std::to_string(transparent),
                 [=, this](FormRig& r) {
-                  transparent_.answer = transparent;
+                  answers_.transparent = transparent;
                   r.files.opens.push_back(file);
                   r.form.Action(perceptual ? "actionRemapPerceptual" : "actionRemapRgb")->trigger();
                 }};
@@ -229,11 +229,19 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
     }
   }
 
-  FakeTransparent transparent_;
-  struct FakeReduce : ReduceQuestion {
-    int answer = 0;
-    std::optional<int> ColourCount(int, int, int) override { return answer; }
-  } reduce_;
+  // Saves all the same; the transparent position and the count as the command
+  // being drawn says.
+  struct Answers : FakeQuestions {
+    std::optional<int> transparent;
+    int reduce = 0;
+    bool SaveAllTheSame(const std::string&, const std::string&, const SaveLoss&) override {
+      return true;
+    }
+    std::optional<int> TransparentPosition(const std::string&, const BoardEntries&, int) override {
+      return transparent;
+    }
+    std::optional<int> ColourCount(int, int, int) override { return reduce; }
+  } answers_;
   LockSet locked_;  // as the commands given so far leave them
   std::mt19937 rng_;
   TempDir dir_;
@@ -247,9 +255,7 @@ TEST_P(WindowAndEdit, SameCommandsWriteTheSameBytes) {
   for (int run = 0; run < 3; ++run) {
     SCOPED_TRACE("run " + std::to_string(run));
     FormRig rig;
-    rig.loss.answers.assign(4, true);
-    rig.form.SetTransparentQuestion(&transparent_);
-    rig.form.SetReduceQuestion(&reduce_);
+    rig.form.SetQuestions(&answers_);
     locked_.reset();
     rig.LoadPicture(in_);
     ASSERT_TRUE(rig.editor.PictureLoaded());

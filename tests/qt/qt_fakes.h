@@ -26,22 +26,23 @@ namespace hw::test {
 
 inline QRgb Rgb(const RGBTriple& c) { return qRgb(c.R, c.G, c.B); }
 
-// Answers "save the changes first?" from a queue (then Cancel) and counts the questions.
-struct FakeSaveQuestion : SaveQuestion {
-  std::vector<SaveAnswer> answers;
-  int asked = 0;
-  QString file;
-  SaveAnswer AskSave(const QString& name) override {
-    file = name;
-    const size_t k = static_cast<size_t>(asked++);
-    return k < answers.size() ? answers[k] : SaveAnswer::Cancel;
+// Answers "save the changes first?" from a queue (then Cancel) and counts the
+// questions; "save all the same?" as FakeLossQuestion does.
+struct FakeQuestions : FakeLossQuestion {
+  std::vector<SaveAnswer> save_answers;
+  int save_asked = 0;
+  std::string picture;  // the path of the picture asked about
+  SaveAnswer AskSave(const std::string& path) override {
+    picture = path;
+    const size_t k = static_cast<size_t>(save_asked++);
+    return k < save_answers.size() ? save_answers[k] : SaveAnswer::Cancel;
   }
 };
 
 struct FormRig {
   FakeFiles files;
-  FakeSaveQuestion question;
-  FakeLossQuestion loss;
+  FakeQuestions questions;
+  FakeLossQuestion& loss = questions;
   FakeColours colours;
   RecordingErrors errors;
   DefaultRandom random;
@@ -51,8 +52,7 @@ struct FormRig {
   explicit FormRig(int palette_size = 0)
       : editor(EditorServices{&errors, nullptr, &random, &clock, nullptr}, palette_size),
         form(editor, &files, &colours) {
-    form.SetSaveQuestion(&question);
-    form.SetLossQuestion(&loss);
+    form.SetQuestions(&questions);
     form.Load();
   }
 

@@ -325,13 +325,12 @@ TEST(Messages, PathsAndFileContentAreShownAsText) {
   QString text;
   EXPECT_FALSE(ShownAsMarkup([&] { errors.ShowError("cannot load '" + hostile + "'"); }, &text));
   EXPECT_TRUE(text.contains(QStringLiteral("<h1>All good<!--")));
-  QtSaveQuestion question;
-  EXPECT_FALSE(ShownAsMarkup([&] { question.AskSave(QStringLiteral("x<h1>All good<!--.pcx")); }));
-  QtLossQuestion loss;
+  QtQuestions questions;
+  EXPECT_FALSE(ShownAsMarkup([&] { questions.AskSave(hostile); }));
   SaveLoss alpha;
   alpha.what = "<b>alpha</b>";
   alpha.frames = 3;
-  EXPECT_FALSE(ShownAsMarkup([&] { loss.SaveAllTheSame(hostile, hostile, alpha); }));
+  EXPECT_FALSE(ShownAsMarkup([&] { questions.SaveAllTheSame(hostile, hostile, alpha); }));
   // The labels that quote the picture's name.
   TempDir dir;
   const std::string path = dir.File("x<h1>All good<!--.pcx");

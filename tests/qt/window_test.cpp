@@ -44,12 +44,24 @@ TEST_F(Window, DropExchangesEntriesAndTheButtonsUndoAndRedoIt) {
   EXPECT_EQ(std::tuple(rig_.BoardColours()[5], rig_.BoardColours()[9], PictureColours()),
             std::tuple(before[9], before[5], picture));
   EXPECT_EQ(std::tuple(b.map[5], b.map[9], b.prev, b.cur), std::tuple(9, 5, 9, 5));
+  // The Edit menu and the buttons' tooltips name the step; the captions stay.
+  const auto history = [this] {
+    auto* undo = rig_.Find<QAbstractButton>("ButtonUndo");
+    auto* redo = rig_.Find<QAbstractButton>("ButtonRedo");
+    return std::tuple(rig_.form.Action("actionUndo")->text(), undo->toolTip(), undo->text(),
+                      rig_.form.Action("actionRedo")->text(), redo->toolTip(), redo->text());
+  };
+  EXPECT_EQ(history(), std::tuple("Undo Swap", "Undo Swap", "Undo", "Redo", "Redo", "Redo"));
   rig_.Click("ButtonUndo");
   EXPECT_EQ(std::tuple(rig_.BoardColours(), b.map[5], rig_.Find("ButtonUndo")->isEnabled()),
             std::tuple(before, 5, false));
+  EXPECT_EQ(history(), std::tuple("Undo", "Undo", "Undo", "Redo Swap", "Redo Swap", "Redo"));
   rig_.Click("ButtonRedo");
   EXPECT_EQ(std::tuple(rig_.BoardColours()[5], rig_.Find("ButtonRedo")->isEnabled()),
             std::tuple(before[9], false));
+  rig_.editor.ReduceColours(8);
+  rig_.form.Action("actionUndo")->trigger();
+  EXPECT_EQ(rig_.form.Action("actionRedo")->text(), "Redo Reduce Colours");
 }
 
 // A drop on itself and a click whose pointer wobbles less than the drag distance
@@ -104,13 +116,15 @@ TEST_F(Window, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered) {
       std::filesystem::remove(path);
       std::filesystem::create_directory(path);
     }
-    rig.question.answers = {answer};
+    rig.questions.save_answers = {answer};
     rig.files.opens.push_back(other);
     if (way == kQuit) rig.Click("ButtonQuit");
     if (way == kClose) rig.form.close();
     if (way == kLoad) rig.Click("ButtonLoad");
 
-    EXPECT_EQ(std::tuple(rig.question.asked, rig.question.file), std::tuple(1, QString("p.pcx")));
+    EXPECT_EQ(std::tuple(rig.questions.save_asked,
+                         std::filesystem::path(rig.questions.picture).filename().string()),
+              std::tuple(1, "p.pcx"));
     EXPECT_EQ(rig.errors.messages.size(), save_fails ? 1u : 0u);
     if (answer == SaveAnswer::Cancel || save_fails) {
       EXPECT_EQ(std::tuple(rig.form.isVisible(), rig.editor.Modified(), rig.editor.Pixels()),
@@ -129,7 +143,7 @@ TEST_F(Window, UnsavedChangesAreSavedDiscardedOrKeptAsAnswered) {
 // banks of 16 and of 4; a bank with a locked position is refused; Save Bank writes
 // the chosen bank as a palette of that many entries.
 TEST_F(Window, BanksPanelExchangesBanksByDragAndSavesOne) {
-  struct Bank : BankQuestion {
+  struct Bank : FakeQuestions {
     BankChoice asked, answer{2, 4};
     std::optional<BankChoice> ChooseBank(const BankChoice& last) override {
       asked = last;
@@ -137,7 +151,7 @@ TEST_F(Window, BanksPanelExchangesBanksByDragAndSavesOne) {
     }
   } question;
   FormRig& r = rig_;
-  r.form.SetBankQuestion(&question);
+  r.form.SetQuestions(&question);
   r.form.Action("actionBanks")->trigger();
   ASSERT_TRUE(r.form.Banks()->isVisible());
   BankGrid* grid = r.form.Banks()->Grid();
