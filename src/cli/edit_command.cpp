@@ -11,6 +11,7 @@
 #include "formats/files/file_io.h"
 #include "formats/palettes/palette_files.h"
 #include "formats/picture_io.h"
+#include "formats/pictures/picture_formats.h"
 #include "formats/save_losses.h"
 
 namespace hw::cli {
@@ -76,11 +77,9 @@ std::optional<EditArgs> ReadArgs(const std::vector<std::string>& args, int* code
   e.out = rest[1];
   e.steps.assign(rest.begin() + 2, rest.end());
   // The formats come from the names: standard output has none to tell.
-  if (!HasExtension(e.out, ".pcx") && !HasExtension(e.out, ".png") &&
-      !HasExtension(e.out, ".gif") && !HasExtension(e.out, ".bmp") &&
-      !HasExtension(e.out, ".lbm") && !HasExtension(e.out, ".iff")) {
-    *code = UsageError("edit: OUT '" + e.out +
-                       "' must be a picture ending in .pcx, .png, .gif, .bmp, .lbm or .iff");
+  if (!PictureFormatOfExtension(e.out)) {
+    *code = UsageError("edit: OUT '" + e.out + "' must be a picture ending in " +
+                       PictureExtensionList());
     return std::nullopt;
   }
   if (e.palette_out && !PaletteFormatForExtension(*e.palette_out)) {

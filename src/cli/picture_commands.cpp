@@ -15,6 +15,7 @@
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
 #include "formats/pictures/pcx.h"
+#include "formats/pictures/picture_formats.h"
 #include "formats/save_losses.h"
 #include "pixels/histogram.h"
 
@@ -56,28 +57,13 @@ hw::Status ForEachSlice(hw::OpenedPicture& picture, Take take) {
   });
 }
 
-const char* FormatName(hw::PictureFormat format) {
-  switch (format) {
-    case hw::PictureFormat::Png:
-      return "png";
-    case hw::PictureFormat::Gif:
-      return "gif";
-    case hw::PictureFormat::Bmp:
-      return "bmp";
-    case hw::PictureFormat::Ilbm:
-      return "ilbm";
-    case hw::PictureFormat::Pcx:
-      break;
-  }
-  return "pcx";
-}
-
 // PCX pictures report their header's fields; the others the file's bit depth (the
 // indices and the hashes are one byte per pixel all the same).
 std::string Json(const hw::OpenedPicture& picture, const std::string& pixels_hash,
                  const std::string& palette_hash) {
   const bool pcx = picture.format() == hw::PictureFormat::Pcx;
-  std::string json = std::string("{\"format\":\"") + FormatName(picture.format()) +
+  std::string json = std::string("{\"format\":\"") +
+                     std::string(hw::PictureFormatRowOf(picture.format()).key) +
                      "\",\"width\":" + std::to_string(picture.width()) +
                      ",\"height\":" + std::to_string(picture.height()) + ",\"bits_per_pixel\":";
   if (pcx) {
@@ -239,17 +225,15 @@ int Convert(const std::string& in, const std::string& out, bool palette_strip) {
     }
     kind = Kind::Palette;
     palette_format = hw::PaletteFormat::PngStrip;
-  } else if (hw::HasExtension(out, ".pcx") || hw::HasExtension(out, ".png") ||
-             hw::HasExtension(out, ".gif") || hw::HasExtension(out, ".bmp") ||
-             hw::HasExtension(out, ".lbm") || hw::HasExtension(out, ".iff")) {
+  } else if (hw::PictureFormatOfExtension(out)) {
     kind = Kind::Picture;
   } else if (auto format = hw::PaletteFormatForExtension(out)) {
     kind = Kind::Palette;
     palette_format = *format;
   } else {
     return UsageError("convert: cannot tell what to write from the name '" + out +
-                      "'; OUT must end in .pcx, .png, .gif, .bmp, .lbm, .iff, .gpl, .pal, " +
-                      ".act, .hex or .txt");
+                      "'; OUT must end in " + hw::PictureExtensionList(", ") +
+                      ", .gpl, .pal, .act, .hex or .txt");
   }
   current_file = in;
   if (kind == Kind::Palette) {

@@ -21,6 +21,7 @@
 #include "formats/palettes/palette_files.h"
 #include "formats/picture_io.h"
 #include "formats/picture_opener.h"
+#include "formats/pictures/picture_formats.h"
 #include "formats/pictures/png.h"
 
 namespace hw {
@@ -208,19 +209,7 @@ std::string SavedPaletteMessage(const std::string& path, PaletteFormat format, s
 }
 
 std::string PictureFormatTitle(PictureFormat format) {
-  switch (format) {
-    case PictureFormat::Png:
-      return "PNG picture";
-    case PictureFormat::Gif:
-      return "GIF picture";
-    case PictureFormat::Bmp:
-      return "BMP picture";
-    case PictureFormat::Ilbm:
-      return "ILBM picture";
-    case PictureFormat::Pcx:
-      break;
-  }
-  return "PCX picture";
+  return std::string(PictureFormatRowOf(format).name) + " picture";
 }
 
 // A console format holds fewer colours: the line says how many of the entries
@@ -334,15 +323,14 @@ bool Editor::RestorePicture(const std::string& copy, const std::string& original
       format_ = PictureFormatOf(std::span<const uint8_t>(head.data(), *got)).value_or(format_);
     }
   }
-  // The copy is a one-frame PNG: the original's frames, and a GIF's or an ILBM's own
-  // extensions and chunks (none of them tied to an index), are still the original's,
-  // so that a save writes them back or asks first. A PNG's chunks came in the copy.
+  // The copy is a one-frame PNG: the original's frames, and the extensions and
+  // chunks of a file of another format (a GIF's, an ILBM's: none of them tied to an
+  // index), are still the original's, so that a save writes them back or asks
+  // first. A PNG's chunks came in the copy.
   if (auto opened = OpenedPicture::Open(original)) {
     const PictureExtras& theirs = opened->extras();
     extras_.frames = theirs.frames;
-    if (theirs.format == PictureFormat::Gif || theirs.format == PictureFormat::Ilbm) {
-      extras_ = theirs;
-    }
+    if (theirs.format != PictureFormat::Png) extras_ = theirs;
     if (extras_.frames > 1) message_ = FramesNote(extras_.frames);
   }
   saved_position_ = kNeverSaved;

@@ -12,6 +12,7 @@
 #include "formats/pictures/gif.h"
 #include "formats/pictures/ilbm.h"
 #include "formats/pictures/palette_extent.h"
+#include "formats/pictures/picture_formats.h"
 #include "formats/pictures/png.h"
 #include "formats/save_losses.h"
 
@@ -20,8 +21,6 @@ namespace hw {
 namespace {
 
 std::string Named(const std::string& path) { return "'" + path + "'"; }
-
-constexpr int32_t kMaxPcxSide = 32767;
 
 }  // namespace
 
@@ -39,11 +38,7 @@ bool HasExtension(const std::string& path, std::string_view extension) {
 }
 
 PictureFormat PictureFormatForName(const std::string& path) {
-  if (HasExtension(path, ".png")) return PictureFormat::Png;
-  if (HasExtension(path, ".gif")) return PictureFormat::Gif;
-  if (HasExtension(path, ".bmp")) return PictureFormat::Bmp;
-  if (HasExtension(path, ".lbm") || HasExtension(path, ".iff")) return PictureFormat::Ilbm;
-  return PictureFormat::Pcx;
+  return PictureFormatOfExtension(path).value_or(PictureFormat::Pcx);
 }
 
 Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
@@ -52,41 +47,23 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
                        const CycleRanges& cycles) {
   try {
     if (note) note->clear();
-    // What the file carried is written back only in its own format.
-    const bool own = extras != nullptr && extras->format == format;
-    Result<std::vector<uint8_t>> bytes = Error{""};
-    if (format == PictureFormat::Png) {
-      bytes = EncodeIndexedPng(width, height, pixels, entries, own ? &extras->png : nullptr, cycles,
-                               static_cast<int64_t>(std::time(nullptr)));
-    } else if (format == PictureFormat::Gif) {
-      bytes = EncodeGif(width, height, pixels, entries, own ? &extras->gif : nullptr);
-    } else if (format == PictureFormat::Bmp) {
-      bytes = EncodeBmp(width, height, pixels, entries);
-    } else if (format == PictureFormat::Ilbm) {
-      bytes = EncodeIlbm(width, height, pixels, entries, cycles, own ? &extras->ilbm : nullptr);
-    } else {
-      if (width > kMaxPcxSide || height > kMaxPcxSide) {
-        return Error{"cannot save " + Named(path) + ": a PCX picture is at most 32767 x 32767 " +
-                     "pixels; this one is " + std::to_string(width) + " x " +
-                     std::to_string(height)};
-      }
-      Palette palette{};
-      for (size_t i = 0; i < 256; ++i) palette[i] = entries[i].rgb;
-      // The depth the file had, unless the picture no longer fits it.
-      PcxHeader written = header;
-      const auto widened = FitPcxDepth(written, pixels, entries);
-      bytes = WritePcx(written, pixels, palette);
-      if (bytes) {
-        auto saved = WriteFileReplacing(path, *bytes);
-        if (saved) {
-          header = written;
-          if (note && widened) *note = "written at 8 bits per pixel: " + *widened;
-        }
-        return saved;
-      }
+    // What the file carried is written back only in its own format. The PCX
+    // writer copies entries 0..15 into the header and may widen its depth: the
+    // header changes only once the file was written.
+    PcxHeader written = header;
+    const PictureToWrite picture{
+        width,    height,
+        pixels,   &entries,
+        &cycles,  extras != nullptr && extras->format == format ? extras : nullptr,
+        &written, static_cast<int64_t>(std::time(nullptr))};
+    auto encoded = PictureFormatRowOf(format).encode(picture);
+    if (!encoded) return Error{"cannot save " + Named(path) + ": " + encoded.error().message};
+    auto saved = WriteFileReplacing(path, encoded->bytes);
+    if (saved) {
+      header = written;
+      if (note) *note = std::move(encoded->note);
     }
-    if (!bytes) return Error{"cannot save " + Named(path) + ": " + bytes.error().message};
-    return WriteFileReplacing(path, *bytes);
+    return saved;
   } catch (const std::bad_alloc&) {
     return Error{"cannot save " + Named(path) + ": not enough memory"};
   }

@@ -10,28 +10,13 @@
 #include "formats/pictures/bmp.h"
 #include "formats/pictures/gif.h"
 #include "formats/pictures/ilbm.h"
+#include "formats/pictures/picture_formats.h"
 #include "formats/pictures/png.h"
 
 namespace hw {
 namespace {
 
 std::string Named(const std::string& path) { return "'" + path + "'"; }
-
-const char* KindName(PictureFormat format) {
-  switch (format) {
-    case PictureFormat::Png:
-      return "PNG";
-    case PictureFormat::Gif:
-      return "GIF";
-    case PictureFormat::Bmp:
-      return "BMP";
-    case PictureFormat::Ilbm:
-      return "ILBM";
-    case PictureFormat::Pcx:
-      break;
-  }
-  return "PCX";
-}
 
 // A PNG, GIF, BMP or ILBM file is decoded from memory: the whole of it, as far as the file went
 // when opened, up to the bound the file layer puts on whole-file reads.
@@ -61,15 +46,6 @@ Result<FileBytes> ReadWhole(FileReader& file, const std::string& path) {
 
 }  // namespace
 
-std::optional<PictureFormat> PictureFormatOf(std::span<const uint8_t> head) {
-  if (HasPcxSignature(head)) return PictureFormat::Pcx;
-  if (HasPngSignature(head)) return PictureFormat::Png;
-  if (HasGifSignature(head)) return PictureFormat::Gif;
-  if (HasBmpSignature(head)) return PictureFormat::Bmp;
-  if (HasIlbmSignature(head)) return PictureFormat::Ilbm;
-  return std::nullopt;
-}
-
 Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
                                           std::optional<PictureFormat> only) {
   try {
@@ -83,8 +59,9 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
     const std::optional<PictureFormat> kind = PictureFormatOf(head);
     if (!kind) return Error{"cannot load " + Named(path) + ": " + kNotAPicture};
     if (only && *kind != *only) {
-      return Error{"cannot load " + Named(path) + ": a " + KindName(*kind) + " picture where a " +
-                   KindName(*only) + " one is needed"};
+      return Error{"cannot load " + Named(path) + ": a " +
+                   std::string(PictureFormatRowOf(*kind).name) + " picture where a " +
+                   std::string(PictureFormatRowOf(*only).name) + " one is needed"};
     }
 
     OpenedPicture opened;

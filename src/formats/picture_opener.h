@@ -20,6 +20,7 @@
 #include "formats/pictures/pcx.h"
 #include "formats/pictures/picture_extras.h"
 #include "formats/pictures/picture_format.h"
+#include "formats/pictures/picture_formats.h"
 #include "formats/pictures/png.h"
 
 namespace hw {
@@ -41,11 +42,6 @@ struct LoadedPicture {
   // 16th, a PNG's crNg chunk left aside), for the status line; empty for most files.
   std::string note;
 };
-
-// The kind of picture a file starting with `head` holds: PCX when the first byte is
-// the manufacturer byte 10, PNG, GIF, BMP or ILBM when their signatures are there
-// ("GIF87a" or "GIF89a", "BM", a FORM of type ILBM or PBM); none otherwise.
-std::optional<PictureFormat> PictureFormatOf(std::span<const uint8_t> head);
 
 class OpenedPicture {
  public:

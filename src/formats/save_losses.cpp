@@ -7,6 +7,7 @@
 
 #include "colour/target.h"
 #include "formats/palettes/palette_console.h"
+#include "formats/pictures/picture_formats.h"
 
 namespace hw {
 
@@ -36,24 +37,18 @@ long LostBesideOneClear(std::span<const BoardEntry> entries) {
 
 std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEntries& entries,
                                             size_t cycle_ranges) {
-  // PLTE with tRNS keeps alpha, crNg the cycle ranges.
-  if (format == PictureFormat::Png) return std::nullopt;
-  const char* const kind = format == PictureFormat::Gif    ? "a GIF file"
-                           : format == PictureFormat::Bmp  ? "a BMP file"
-                           : format == PictureFormat::Ilbm ? "an ILBM file"
-                                                           : "a PCX file";
+  const PictureFormatRow& row = PictureFormatRowOf(format);
+  const std::string kind(row.file);
   std::optional<std::string> lost;
-  if (format == PictureFormat::Gif || format == PictureFormat::Ilbm) {
+  if (row.alpha == AlphaKept::OneClear) {
     // A GIF's transparent index, an ILBM's transparent colour (masking 2).
     if (const long n = LostBesideOneClear(entries); n != 0) {
-      lost =
-          AlphaLost(n, std::string(kind) + " holds one fully transparent entry and no other alpha");
+      lost = AlphaLost(n, kind + " holds one fully transparent entry and no other alpha");
     }
-  } else if (const long n = Translucent(entries); n != 0) {
-    lost = AlphaLost(n, std::string(kind) + " has no transparency");
+  } else if (const long n = Translucent(entries); row.alpha == AlphaKept::None && n != 0) {
+    lost = AlphaLost(n, kind + " has no transparency");
   }
-  // An ILBM keeps the ranges in its CRNG chunks.
-  if (cycle_ranges != 0 && format != PictureFormat::Ilbm) {
+  if (cycle_ranges != 0 && !row.cycles) {
     const std::string ranges =
         (cycle_ranges == 1 ? std::string("1 cycle range")
                            : std::to_string(cycle_ranges) + " cycle ranges") +
@@ -64,22 +59,6 @@ std::optional<std::string> PictureSaveLoses(PictureFormat format, const BoardEnt
 }
 
 namespace {
-
-const char* KindOf(PictureFormat format) {
-  switch (format) {
-    case PictureFormat::Png:
-      return "a PNG file";
-    case PictureFormat::Gif:
-      return "a GIF file";
-    case PictureFormat::Bmp:
-      return "a BMP file";
-    case PictureFormat::Ilbm:
-      return "an ILBM file";
-    case PictureFormat::Pcx:
-      break;
-  }
-  return "a PCX file";
-}
 
 void Add(std::optional<std::string>& lost, const std::string& phrase) {
   lost = lost ? *lost + "; " + phrase : phrase;
@@ -192,11 +171,12 @@ SaveLoss PictureSaveLoss(PictureFormat format, const BoardEntries& entries, size
   loss.frames = extras.frames;
   loss.what = PictureSaveLoses(format, entries, cycle_ranges);
   const bool same = format == extras.format;
-  const std::string why = std::string(": not kept in ") + KindOf(format);
-  if (extras.format == PictureFormat::Png)
-    PngLost(loss.what, extras.png, same, why, pixels, entries);
-  if (extras.format == PictureFormat::Ilbm) IlbmLost(loss.what, extras.ilbm, same, why);
-  if (extras.format == PictureFormat::Gif) GifLost(loss.what, extras.gif, same, why);
+  const std::string why = ": not kept in " + std::string(PictureFormatRowOf(format).file);
+  // Only the file's own format's extras are filled in; the others are empty and say
+  // nothing.
+  PngLost(loss.what, extras.png, same, why, pixels, entries);
+  IlbmLost(loss.what, extras.ilbm, same, why);
+  GifLost(loss.what, extras.gif, same, why);
   return loss;
 }
 

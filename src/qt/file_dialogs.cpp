@@ -5,33 +5,69 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+#include <cctype>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "formats/palettes/palette_console.h"
 #include "formats/palettes/palette_files.h"
+#include "formats/pictures/picture_formats.h"
 #include "qt/qt_services.h"
 
 namespace hw {
 
 namespace {
 
-constexpr DialogFilter kOpenPicture[] = {
-    {"Pictures (*.pcx *.png *.gif *.bmp *.lbm *.iff *.PCX *.PNG *.GIF *.BMP *.LBM *.IFF)", "pcx"},
-    {"All files (*)", ""}};
-constexpr DialogFilter kSavePicture[] = {{"PCX picture (*.pcx)", "pcx"},
-                                         {"PNG picture (*.png)", "png"},
-                                         {"GIF picture (*.gif)", "gif"},
-                                         {"BMP picture (*.bmp)", "bmp"},
-                                         {"ILBM picture (*.lbm *.iff)", "lbm"}};
-constexpr DialogFilter kOpenPalette[] = {{"Palettes (*.gpl *.pal *.act *.hex *.ase *.aco *.txt "
-                                          "*.pcx *.png *.gif *.bmp *.lbm *.iff *.GPL *.PAL *.ACT "
-                                          "*.HEX *.ASE *.ACO *.TXT *.PCX *.PNG *.GIF *.BMP *.LBM "
-                                          "*.IFF)",
-                                          "pcx"},
-                                         {"All files (*)", ""},
-                                         {"vga6: VGA 6-bit values (*)", "", "vga6"},
-                                         {"bgr15: 15-bit words, little-endian (*)", "", "bgr15"},
-                                         {"md9: 9-bit words, big-endian (*)", "", "md9"},
-                                         {"amiga12: 12-bit words, big-endian (*)", "", "amiga12"}};
+// The filters that list picture formats, made once from the table of formats.
+struct PictureFilters {
+  std::vector<std::string> texts;  // kept: the filters point into them
+  std::vector<DialogFilter> open_picture, save_picture, open_palette;
+};
+
+const PictureFilters& MadePictureFilters() {
+  static const PictureFilters made = [] {
+    PictureFilters f;
+    std::string lower, upper;
+    for (const PictureFormatRow& row : PictureFormatRows()) {
+      for (std::string_view extension : row.extensions) {
+        if (extension.empty()) continue;
+        lower += " *" + std::string(extension);
+        std::string up(extension);
+        for (char& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        upper += " *" + up;
+      }
+    }
+    f.texts.reserve(PictureFormatRows().size() + 2);
+    f.texts.push_back("Pictures (" + lower.substr(1) + upper + ")");
+    f.texts.push_back("Palettes (*.gpl *.pal *.act *.hex *.ase *.aco *.txt" + lower +
+                      " *.GPL *.PAL *.ACT *.HEX *.ASE *.ACO *.TXT" + upper + ")");
+    for (const PictureFormatRow& row : PictureFormatRows()) {
+      std::string patterns;
+      for (std::string_view extension : row.extensions) {
+        if (!extension.empty())
+          patterns += (patterns.empty() ? "*" : " *") + std::string(extension);
+      }
+      f.texts.push_back(std::string(row.name) + " picture (" + patterns + ")");
+    }
+    // The suffix a filter adds is its first extension, without the dot.
+    const auto suffix = [](const PictureFormatRow& row) { return row.extensions[0].data() + 1; };
+    const char* first = suffix(PictureFormatRows()[0]);
+    f.open_picture = {{f.texts[0].c_str(), first}, {"All files (*)", ""}};
+    for (size_t i = 0; i < PictureFormatRows().size(); ++i) {
+      f.save_picture.push_back({f.texts[i + 2].c_str(), suffix(PictureFormatRows()[i])});
+    }
+    f.open_palette = {{f.texts[1].c_str(), first},
+                      {"All files (*)", ""},
+                      {"vga6: VGA 6-bit values (*)", "", "vga6"},
+                      {"bgr15: 15-bit words, little-endian (*)", "", "bgr15"},
+                      {"md9: 9-bit words, big-endian (*)", "", "md9"},
+                      {"amiga12: 12-bit words, big-endian (*)", "", "amiga12"}};
+    return f;
+  }();
+  return made;
+}
+
 constexpr DialogFilter kSavePalette[] = {
     {"PCX palette picture (*.pcx)", "pcx"},
     {"GIMP palette (*.gpl)", "gpl"},
@@ -63,10 +99,9 @@ std::optional<PaletteFormat> FilterFormat(const DialogFilter& filter) {
 }
 
 std::span<const DialogFilter> DialogFilters(FileKind kind, bool save) {
-  if (kind == FileKind::Picture) {
-    return save ? std::span<const DialogFilter>(kSavePicture) : kOpenPicture;
-  }
-  return save ? std::span<const DialogFilter>(kSavePalette) : kOpenPalette;
+  const PictureFilters& made = MadePictureFilters();
+  if (kind == FileKind::Picture) return save ? made.save_picture : made.open_picture;
+  return save ? std::span<const DialogFilter>(kSavePalette) : made.open_palette;
 }
 
 DialogStart StartOf(FileKind kind, bool save, const QString& suggested, const QSettings& settings) {
@@ -104,13 +139,8 @@ namespace {
 
 // The picture format a save writes for this suffix, if it names one.
 std::optional<PictureFormat> PictureFormatOfSuffix(const QString& suffix) {
-  static constexpr std::pair<const char*, PictureFormat> kKnown[] = {
-      {"pcx", PictureFormat::Pcx}, {"png", PictureFormat::Png},  {"gif", PictureFormat::Gif},
-      {"bmp", PictureFormat::Bmp}, {"lbm", PictureFormat::Ilbm}, {"iff", PictureFormat::Ilbm}};
-  for (const auto& [name, format] : kKnown) {
-    if (suffix == QLatin1String(name)) return format;
-  }
-  return std::nullopt;
+  if (suffix.isEmpty()) return std::nullopt;
+  return PictureFormatOfExtension(("x." + suffix).toStdString());
 }
 
 std::optional<PaletteFormat> PaletteFormatOfSuffix(const QString& suffix) {
@@ -127,9 +157,12 @@ int FilterOfSuffix(std::span<const DialogFilter> filters, const QString& path, i
     if (!filters[i].format && suffix == QLatin1String(filters[i].suffix))
       return static_cast<int>(i);
   }
-  // ".iff" is the ILBM filter's second pattern.
-  if (suffix == QLatin1String("iff"))
-    return FilterOfSuffix(filters, QStringLiteral("x.lbm"), otherwise);
+  // A picture format's other extensions (".iff") are its filter's later patterns.
+  if (const auto format = PictureFormatOfSuffix(suffix)) {
+    const std::string_view first = PictureFormatRowOf(*format).extensions[0];
+    const QString own = QString::fromLatin1(first.data() + 1, qsizetype(first.size()) - 1);
+    if (suffix != own) return FilterOfSuffix(filters, "x." + own, otherwise);
+  }
   return otherwise;
 }
 
