@@ -282,7 +282,11 @@ TEST_P(WindowAndEdit, SameCommandsWriteTheSameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, WindowAndEdit,
                          ::testing::Values(Case{1, false}, Case{2, true}, Case{3, false},
-                                           Case{4, true}, Case{5, false}, Case{6, true}));
+                                           Case{4, true}, Case{5, false}, Case{6, true}),
+                         [](const auto& info) {
+                           return "Seed_" + std::to_string(info.param.seed) +
+                                  (info.param.png ? "_png" : "_pcx");
+                         });
 
 }  // namespace
 }  // namespace hw::test

@@ -133,7 +133,13 @@ TEST_P(RandomUse, WindowBoardAndSavedFilesAgreeAndUndoReturnsTheLoadedFile) {
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomUse,
                          ::testing::Values(Scenario{11, false, false}, Scenario{12, true, false},
                                            Scenario{13, false, true}, Scenario{14, true, true},
-                                           Scenario{15, false, false}, Scenario{16, true, false}));
+                                           Scenario{15, false, false}, Scenario{16, true, false}),
+                         [](const auto& info) {
+                           const Scenario& s = info.param;
+                           return "Seed_" + std::to_string(s.seed) +
+                                  (s.hardware_colours ? "_hardware_colours" : "_all_colours") +
+                                  (s.flipped ? "_flipped" : "");
+                         });
 
 }  // namespace
 }  // namespace hw::test
