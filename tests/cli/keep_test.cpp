@@ -6,7 +6,6 @@
 // changes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 
@@ -17,18 +16,8 @@
 namespace hw::test {
 namespace {
 
-std::string Quote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
+using Outcome = CliOutcome;
 
-struct Outcome {
-  int code = -1;
-  std::string err;
-};
-
-std::string Str(const Bytes& b) { return {b.begin(), b.end()}; }
 Bytes Raw(const std::string& s) { return {s.begin(), s.end()}; }
 
 uint32_t Be32(const Bytes& b, size_t at) {
@@ -39,18 +28,15 @@ class Keep : public ::testing::Test {
  protected:
   void SetUp() override { py_ = NeedTool("python3", "python3-pil"); }
   Outcome Cli(const std::vector<std::string>& args) const {
-    std::string cmd = Quote(HW_BINARY_DIR "/huewright-cli");
-    for (const auto& a : args) cmd += " " + Quote(a);
-    const std::string out = dir_.File("stdout.txt"), err = dir_.File("stderr.txt");
-    const int status = std::system((cmd + " >" + Quote(out) + " 2>" + Quote(err)).c_str());
-    last_stdout_ = Str(ReadBytes(out));
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128, Str(ReadBytes(err))};
+    Outcome r = RunCli(dir_, args);
+    last_stdout_ = Text(r.out);
+    return r;
   }
   // Runs a Python script with Pillow on the arguments; its standard output.
   std::string Python(const std::string& script, const std::vector<std::string>& args) const {
     WriteBytes(dir_.File("script.py"), Raw(script));
-    std::string cmd = py_ + " " + Quote(dir_.File("script.py"));
-    for (const auto& a : args) cmd += " " + Quote(a);
+    std::string cmd = py_ + " " + ShellQuote(dir_.File("script.py"));
+    for (const auto& a : args) cmd += " " + ShellQuote(a);
     std::string out;
     EXPECT_EQ(RunShell(cmd, &out), 0) << out;
     return out;
@@ -354,15 +340,14 @@ TEST_F(Keep, IlbmKeepsItsTextChunksInOrderAndNamesTheOthers) {
       expected_kept);
   // netpbm reads the colours the half-brite picture showed.
   std::string text;
-  ASSERT_EQ(RunShell(from_ilbm + " " + Quote(out) + " > " + Quote(At("back.ppm")), &text), 0)
+  ASSERT_EQ(RunShell(from_ilbm + " " + ShellQuote(out) + " > " + ShellQuote(At("back.ppm")), &text),
+            0)
       << text;
-  const Bytes ppm = ReadBytes(At("back.ppm"));
   Bytes rgb;
   for (uint8_t p : px) {
     for (int c = 0; c < 3; ++c) rgb.push_back(uint8_t(cmap[3 * (p % 32) + c] >> (p >= 32 ? 1 : 0)));
   }
-  ASSERT_GE(ppm.size(), rgb.size());
-  EXPECT_EQ(Bytes(ppm.end() - long(rgb.size()), ppm.end()), rgb);
+  EXPECT_EQ(Tail(ReadBytes(At("back.ppm")), rgb.size()), rgb);
 
   const Outcome png = Cli({"convert", in, At("out.png")});
   EXPECT_HAS(png.err,
@@ -401,10 +386,10 @@ TEST_F(Keep, GifKeepsCommentsAndApplicationExtensions) {
   EXPECT_EQ(edited.code, 0) << edited.err;
   EXPECT_EQ(edited.err, "warning: '" + out +
                             "': 1 plain-text extension: text drawn over the frames is not kept\n");
-  const std::string back = Str(ReadBytes(out));
-  EXPECT_NE(back.find(Str(application)), std::string::npos);
-  EXPECT_EQ(back.find(Str(plain_text)), std::string::npos);
-  EXPECT_LT(back.find(Str(application)), back.find('\x2C', back.find(Str(application))));
+  const std::string back = Text(ReadBytes(out));
+  EXPECT_HAS(back, Text(application));
+  EXPECT_EQ(back.find(Text(plain_text)), std::string::npos);
+  EXPECT_LT(back.find(Text(application)), back.find('\x2C', back.find(Text(application))));
   EXPECT_EQ(Python("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\n"
                    "print(im.info.get('comment'))\n",
                    {out}),

@@ -1,5 +1,6 @@
-// Helpers shared by the test programs: scratch folders, files, messages, tools, PCX
-// headers, distinct palettes, PNG chunks, and work run in a child process.
+// Helpers shared by the test programs: scratch folders, files, messages, tools, runs
+// of huewright-cli, PCX headers, distinct palettes, PNG chunks, and work run in a
+// child process.
 #pragma once
 
 #include <grp.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -77,6 +79,39 @@ inline int RunShell(const std::string& cmd, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// `s` as one word for the shell.
+inline std::string ShellQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+inline std::string Text(const Bytes& b) { return {b.begin(), b.end()}; }
+
+#ifdef HW_BINARY_DIR
+// What a run of the built huewright-cli gave.
+struct CliOutcome {
+  int code = -1;
+  Bytes out;
+  std::string err;
+};
+
+// Runs huewright-cli with `args` and no input, its output caught in files of `dir`
+// (removed again); `prefix` is shell text before the command, such as limits.
+inline CliOutcome RunCli(const TempDir& dir, const std::vector<std::string>& args,
+                         const std::string& prefix = "") {
+  std::string cmd = prefix + ShellQuote(HW_BINARY_DIR "/huewright-cli");
+  for (const auto& a : args) cmd += " " + ShellQuote(a);
+  const std::string out = dir.File("cli-stdout.bin"), err = dir.File("cli-stderr.txt");
+  const int status =
+      std::system((cmd + " >" + ShellQuote(out) + " 2>" + ShellQuote(err) + " </dev/null").c_str());
+  CliOutcome r{WIFEXITED(status) ? WEXITSTATUS(status) : 128, ReadBytes(out), Text(ReadBytes(err))};
+  std::filesystem::remove(out);
+  std::filesystem::remove(err);
+  return r;
+}
+#endif
+
 // The distribution's own binary of a tool a test needs (python3 with Pillow), so no
 // wrapper stands in between; "" and a failure naming the package when it is missing.
 inline std::string NeedTool(const std::string& name, const std::string& package) {
@@ -88,6 +123,19 @@ inline std::string NeedTool(const std::string& name, const std::string& package)
     return "";
   }
   return path;
+}
+
+// A binary PPM of `rgb`, w x h pixels.
+inline Bytes Ppm(int w, int h, const Bytes& rgb) {
+  const std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  Bytes ppm(head.begin(), head.end());
+  ppm.insert(ppm.end(), rgb.begin(), rgb.end());
+  return ppm;
+}
+
+// The last `n` bytes of `b` (all of it when shorter): a PPM's pixels after its header.
+inline Bytes Tail(const Bytes& b, size_t n) {
+  return n <= b.size() ? Bytes(b.end() - static_cast<std::ptrdiff_t>(n), b.end()) : b;
 }
 
 // An 8-bit one-plane picture header; rows of `bpl` bytes (the width when left out).

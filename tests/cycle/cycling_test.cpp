@@ -60,12 +60,9 @@ TEST(Cycling, ThePreviewFollowsTheModelAndStopRestoresEverySurface) {
     Rig rig(palette_size);
     Editor& ed = rig.ed;
     std::mt19937 gen(11 + palette_size);
-    BoardState start = ed.Board();
-    for (size_t p = 0; p < 256; ++p) {
-      start.entries[p] = BoardEntry{{uint8_t(p), uint8_t(255 - p), uint8_t(p * 7)}, 255};
-    }
+    const BoardEntries start = Opaque(DistinctPalette());
     for (int round = 0; round < 20; ++round) {
-      for (size_t p = 0; p < 256; ++p) ed.SetEntry(int(p), start.entries[p]);
+      for (size_t p = 0; p < 256; ++p) ed.SetEntry(int(p), start[p]);
       ed.ClearCycleRanges();
       const CycleRanges ranges = RandomRanges(gen);
       for (const CycleRange& r : ranges) {

@@ -92,11 +92,10 @@ TEST(FitCommands, AFailedRemapChangesNothingAndSaysWhy) {
   EXPECT_FALSE(r.ed.RemapToPalette(r.hex, {}));
   EXPECT_FALSE(r.ed.RemapToPalette(r.hex, {RemapMetric::Rgb, 16}));
   ASSERT_EQ(r.errors.messages.size(), 4u);
-  EXPECT_NE(r.errors.messages[0].find("cannot load '" + r.dir.File("missing.gpl") + "': "),
-            std::string::npos);
-  EXPECT_NE(r.errors.messages[1].find("not a palette file Huewright reads"), std::string::npos);
+  EXPECT_HAS(r.errors.messages[0], "cannot load '" + r.dir.File("missing.gpl") + "': ");
+  EXPECT_HAS(r.errors.messages[1], "not a palette file Huewright reads");
   EXPECT_EQ(r.errors.messages[2], r.hex + " has no transparent entry: give transparent=N");
-  EXPECT_NE(r.errors.messages[3].find("no entry 16"), std::string::npos);
+  EXPECT_HAS(r.errors.messages[3], "no entry 16");
   EXPECT_TRUE(Snapshot(r.ed) == before);
   EXPECT_FALSE(r.ed.CanUndo());
 }
@@ -260,7 +259,7 @@ TEST(FitCommands, ReduceAsksForTheCountAndRefusesWhatLocksForbid) {
   int used = 0;
   for (int64_t n : r.ed.Usage()) used += n > 0;
   EXPECT_EQ(used, 12);
-  EXPECT_NE(r.ed.Message().find("Reduced 50 entries in use to 12: mean error "), std::string::npos);
+  EXPECT_HAS(r.ed.Message(), "Reduced 50 entries in use to 12: mean error ");
   // Moves and reverses that would change a locked position are refused.
   EXPECT_FALSE(r.ed.Drop(100, 3, {1, {}}));
   r.ed.SetMarks(5, 20);

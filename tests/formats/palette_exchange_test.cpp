@@ -97,17 +97,15 @@ TEST(PaletteExchange, SwatchExchangeRefusalsNameTheEntryAndTheByte) {
   EXPECT_EQ(Decoded(lab, "x.ase"),
             "x.ase, byte 58: entry 2 'Sea' is a LAB colour; only RGB and Gray colours are read");
   const Bytes cmyk = Ase({AseColour(u"", "CMYK", {0, 0, 0, 1})});
-  EXPECT_NE(Decoded(cmyk, "x.ase").find("entry 1 is a CMYK colour"), std::string::npos);
+  EXPECT_HAS(Decoded(cmyk, "x.ase"), "entry 1 is a CMYK colour");
   Bytes cut = Ase({AseColour(u"a", "RGB ", {0, 0, 0})});
   cut.pop_back();
-  EXPECT_NE(Decoded(cut, "x.ase").find("x.ase, byte 12: block 1 of 24 bytes runs past the end"),
-            std::string::npos);
+  EXPECT_HAS(Decoded(cut, "x.ase"), "x.ase, byte 12: block 1 of 24 bytes runs past the end");
   Bytes nan = Ase({AseColour(u"n", "RGB ", {0, std::numeric_limits<float>::quiet_NaN(), 0})});
-  EXPECT_NE(Decoded(nan, "x.ase").find("entry 1 'n': a colour value is not a number"),
-            std::string::npos);
+  EXPECT_HAS(Decoded(nan, "x.ase"), "entry 1 'n': a colour value is not a number");
   Bytes more = Ase({AseColour(u"a", "RGB ", {0, 0, 0})});
   more[11] = 2;  // two blocks stated, one there
-  EXPECT_NE(Decoded(more, "x.ase").find("states 2 blocks but ends after 1"), std::string::npos);
+  EXPECT_HAS(Decoded(more, "x.ase"), "states 2 blocks but ends after 1");
 }
 
 // Entry k of the 200: RGB (k, 255 - k, 3k) in 16 bits, HSB grey of brightness k, or
@@ -164,7 +162,7 @@ TEST(PaletteExchange, ColourSwatchRefusalsNameTheEntryAndTheByte) {
             "read");
   Bytes lab = AcoSection(1, 3, false);
   lab[15] = 7;  // entry 2's colour space
-  EXPECT_NE(Decoded(lab, "c.aco").find("byte 14: entry 2 is a Lab colour"), std::string::npos);
+  EXPECT_HAS(Decoded(lab, "c.aco"), "byte 14: entry 2 is a Lab colour");
   // A version 1 section names nothing: its Lab colour is refused by the name the
   // version 2 section after it gives, at that section's byte.
   Be named;
@@ -176,17 +174,14 @@ TEST(PaletteExchange, ColourSwatchRefusalsNameTheEntryAndTheByte) {
             "read");
   Be one;
   one.add(AcoSection(1, 3, false)).add(AcoSection(2, 1, false));
-  EXPECT_NE(Decoded(one.b, "c.aco").find("version 2 section holds 1 colour, the"),
-            std::string::npos);
+  EXPECT_HAS(Decoded(one.b, "c.aco"), "version 2 section holds 1 colour, the");
   Be disagree;
   disagree.add(AcoSection(1, 3, false)).add(AcoSection(2, 2, false));
-  EXPECT_NE(Decoded(disagree.b, "c.aco").find("version 2 section holds 2 colours"),
-            std::string::npos);
+  EXPECT_HAS(Decoded(disagree.b, "c.aco"), "version 2 section holds 2 colours");
   Bytes long_name = AcoSection(2, 1, false);
   long_name[17] = 0x7F;  // the name's length
-  EXPECT_NE(Decoded(long_name, "c.aco").find("runs past the end of the file"), std::string::npos);
-  EXPECT_NE(Decoded(Be().u16(1).u16(300).b, "c.aco").find("300 colours, more than 256"),
-            std::string::npos);
+  EXPECT_HAS(Decoded(long_name, "c.aco"), "runs past the end of the file");
+  EXPECT_HAS(Decoded(Be().u16(1).u16(300).b, "c.aco"), "300 colours, more than 256");
 }
 
 TEST(PaletteExchange, PaintNetTextKeepsAlphaAndSkipsComments) {
@@ -262,8 +257,7 @@ TEST(PaletteExchange, TrueColourStripsGiveTheirColoursInReadingOrder) {
     }
   }
   const std::string refusal = Decoded(PillowStrip(dir, 512, 1, "RGB"), "s.png");
-  EXPECT_NE(refusal.find("s.png: the PNG picture has more than 256 colours"), std::string::npos)
-      << refusal;
+  EXPECT_HAS(refusal, "s.png: the PNG picture has more than 256 colours") << refusal;
 }
 
 TEST(PaletteExchange, RandomBytesAreRefusedUnderEveryName) {

@@ -366,12 +366,6 @@ TEST(PngCycles, ForeignAndBrokenChunksAreReadOrLeftAside) {
   EXPECT_FALSE(DecodeIndexedPng(other).ok());
 }
 
-}  // namespace
-}  // namespace hw::test
-
-namespace hw::test {
-namespace {
-
 // A save writes entries 0..L-1 (L = 1 + the last position used or not opaque black)
 // at the smallest depth that holds them, with tRNS up to the last entry not opaque.
 TEST(PngWrite, KeepsTheSpritesKindAtTheSmallestDepth) {

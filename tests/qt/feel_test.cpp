@@ -240,12 +240,6 @@ TEST_F(Loaded, TargetHardwareMarksOffSwatchesUntilSnapAll) {
             std::tuple(std::nullopt, PaletteFormat::Vga6, PaletteFormat::Amiga12));
 }
 
-}  // namespace
-}  // namespace hw::test
-
-namespace hw::test {
-namespace {
-
 // Help > Keys lists every key the README and the manual name (so a key documented there cannot be
 // missing from the page), and the shortcuts the actions really have are among them.
 TEST(KeysPage, ListsEveryKeyTheReadmeAndTheActionsName) {
@@ -270,13 +264,13 @@ TEST(KeysPage, ListsEveryKeyTheReadmeAndTheActionsName) {
                                                                                   : it->str());
   }
   EXPECT_GE(named.size(), 20u);
-  for (const std::string& k : named) EXPECT_NE(keys.find(k), std::string::npos) << k;
+  for (const std::string& k : named) EXPECT_HAS(keys, k) << k;
   for (const char* action : {"actionLoadPic", "actionSave", "actionSavePic", "actionUndo",
                              "actionRedo", "actionZoomIn", "actionZoomOut", "actionZoom1",
                              "actionZoomFit", "actionPlayCycles", "actionQuit", "actionKeys"}) {
     for (const QKeySequence& s : rig.form.Action(action)->shortcuts()) {
       const std::string text = s.toString(QKeySequence::PortableText).toStdString();
-      EXPECT_NE(keys.find(text), std::string::npos) << action << " " << text;
+      EXPECT_HAS(keys, text) << action << " " << text;
     }
   }
 }
@@ -294,7 +288,7 @@ TEST(ManPage, NamesEveryMenuCommand) {
       if (a->isSeparator() || a->objectName().startsWith(QStringLiteral("actionTarget_"))) continue;
       if (a->menu() != nullptr) walk(a->menu());
       const std::string text = a->text().remove(QLatin1Char('&')).toStdString();
-      EXPECT_NE(page.find(text), std::string::npos) << text;
+      EXPECT_HAS(page, text) << text;
       ++named;
     }
   };

@@ -1,6 +1,6 @@
 // What a new user trips over: the status bar in full at the default size, the save
 // dialogs' format from a typed extension, settings that are no changes, the cycling
-// panel's two sets of fields, panels beside the windows, the fixed-length export.
+// panel's two sets of fields, panels beside the windows, the cycle animation export.
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -201,6 +201,41 @@ TEST(Panels, PlacedBesideTheWindowsCoveringNone) {
   const QRect at(PlacePanel(QSize(300, 300), full, {QRect(0, 0, 700, 600)}), QSize(300, 300));
   EXPECT_TRUE(full.contains(at));
   EXPECT_EQ(at.right(), full.right());
+}
+
+// File > Export Cycle Animation...: the name asked beside the picture, the board as
+// it is when stopped written even while the ranges play, the frame count on the
+// status line, a refusal reported.
+TEST(CycleExport, TheMenuWritesTheStoppedBoardWhilePlayingAndReportsRefusals) {
+  TempDir dir;
+  FormRig rig;
+  Bytes pixels(64);
+  for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = uint8_t(k % 16);
+  WritePicture(dir.File("sample.pcx"), 8, 8, pixels, DistinctPalette());
+  rig.LoadPicture(dir.File("sample.pcx"));
+  ASSERT_TRUE(rig.editor.PictureLoaded());
+  ASSERT_TRUE(rig.editor.AddCycleRange({2, 5, 16384, false, true}));  // 4 frames of 1/60 s
+  rig.editor.PlayCycles();
+  rig.clock.now += 20'000;
+  rig.editor.CycleTick();
+
+  const std::string out = dir.File("anim.gif");
+  rig.files.saves.push_back(out);
+  rig.form.Action("actionExportCycleAnimation")->trigger();
+  EXPECT_EQ(rig.files.suggested.back(), dir.File("sample-cycle.gif"));
+  EXPECT_EQ(rig.Find<QLabel>("LabelStatus")->text(), "Saved 'anim.gif': 4 frames");
+  // The first frame is the board before any step.
+  const auto first = DecodeGif(ReadBytes(out));
+  ASSERT_TRUE(first.ok());
+  for (size_t p = 0; p < 16; ++p) EXPECT_EQ(first->entries[p], rig.editor.Board().entries[p]) << p;
+  EXPECT_TRUE(rig.errors.messages.empty());
+
+  rig.editor.StopCycles();
+  rig.editor.ClearCycleRanges();
+  rig.files.saves.push_back(out);
+  rig.form.Action("actionExportCycleAnimation")->trigger();
+  EXPECT_EQ(rig.errors.messages,
+            std::vector<std::string>{"cannot export '" + out + "': no active range steps"});
 }
 
 struct FakeCycleLength : FakeQuestions {

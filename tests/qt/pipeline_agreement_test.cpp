@@ -22,6 +22,11 @@ struct Case {
   bool png;  // a PNG with transparent entries, saved as PNG; else PCX
 };
 
+// Names the test cases, in listings too.
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << "Seed_" << c.seed << (c.png ? "_png" : "_pcx");
+}
+
 // One command as a step and as what a user does in the window.
 struct Command {
   std::string step;
@@ -288,7 +293,8 @@ TEST_P(WindowAndEdit, SameCommandsWriteTheSameBytes) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, WindowAndEdit,
                          ::testing::Values(Case{1, false}, Case{2, true}, Case{3, false},
-                                           Case{4, true}, Case{5, false}, Case{6, true}));
+                                           Case{4, true}, Case{5, false}, Case{6, true}),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 }  // namespace
 }  // namespace hw::test

@@ -19,6 +19,12 @@ struct Scenario {
   bool flipped;
 };
 
+// Names the test cases, in listings too.
+void PrintTo(const Scenario& s, std::ostream* os) {
+  *os << "Seed_" << s.seed << (s.hardware_colours ? "_hardware_colours" : "_all_colours")
+      << (s.flipped ? "_flipped" : "");
+}
+
 class RandomUse : public ::testing::TestWithParam<Scenario> {
  protected:
   void SetUp() override {
@@ -133,7 +139,8 @@ TEST_P(RandomUse, WindowBoardAndSavedFilesAgreeAndUndoReturnsTheLoadedFile) {
 INSTANTIATE_TEST_SUITE_P(Seeds, RandomUse,
                          ::testing::Values(Scenario{11, false, false}, Scenario{12, true, false},
                                            Scenario{13, false, true}, Scenario{14, true, true},
-                                           Scenario{15, false, false}, Scenario{16, true, false}));
+                                           Scenario{15, false, false}, Scenario{16, true, false}),
+                         [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 }  // namespace
 }  // namespace hw::test
