@@ -81,11 +81,10 @@ bool WritePhoto(const std::string& path) {
 
 // The picture as a PNG holding the five bands' ranges.
 bool WriteCycling(const std::string& path) {
-  hw::PcxHeader header = hw::IndexedPictureHeader(kSide, kSide);
   const hw::Palette palette = hw::bench::ContentPalette();
   hw::BoardEntries entries{};
   for (size_t p = 0; p < 256; ++p) entries[p].rgb = palette[p];
-  return hw::SavePictureFile(path, hw::PictureFormat::Png, header, kSide, kSide,
+  return hw::SavePictureFile(path, hw::PictureFormat::Png, kSide, kSide,
                              hw::bench::ContentPicture("photo", kSide), entries, nullptr, nullptr,
                              hw::FiveBandsPreset())
       .ok();

@@ -51,7 +51,7 @@ std::string CheckPicture(const Picture& pic, int max_side, Encode encode, Decode
 // Where giflib's own line decoder reads the first frame of a file DecodeGif read
 // otherwise; empty when they agree or giflib refuses the file. Rows are compared
 // as giflib gives them, so nothing larger than a row is held.
-inline std::string CompareWithGiflib(std::span<const uint8_t> data, const GifPicture& pic) {
+inline std::string CompareWithGiflib(std::span<const uint8_t> data, const DecodedPicture& pic) {
   struct Input {
     std::span<const uint8_t> bytes;
     size_t at = 0;
@@ -128,12 +128,12 @@ inline FormatCheck CheckGifInput(std::span<const uint8_t> data) {
   }
   // The extensions a save keeps come back as they were, before one image.
   if (out.violation.empty()) {
-    auto kept = EncodeGif(pic->width, pic->height, pic->pixels, pic->entries, &pic->extensions);
-    auto again = kept ? DecodeGif(*kept) : Result<GifPicture>(kept.error());
+    auto kept = EncodeGif(pic->width, pic->height, pic->pixels, pic->entries, &pic->extras.gif);
+    auto again = kept ? DecodeGif(*kept) : Result<DecodedPicture>(kept.error());
     if (!again) {
       out.violation =
           "a picture written with its extensions does not decode: " + again.error().message;
-    } else if (again->extensions.kept != pic->extensions.kept || again->frames != 1) {
+    } else if (again->extras.gif.kept != pic->extras.gif.kept || again->extras.frames != 1) {
       out.violation = "the kept extensions differ after a round trip";
     }
   }

@@ -44,9 +44,9 @@ inline FormatCheck CheckIlbmInput(std::span<const uint8_t> data) {
     }
   }
   if (clear > 1) return fail("more than one transparent entry");
-  if (pic->planes < 8) {
+  if (pic->bit_depth < 8) {
     for (uint8_t v : pic->pixels) {
-      if (v >> pic->planes) return fail("a pixel above the planes' range");
+      if (v >> pic->bit_depth) return fail("a pixel above the planes' range");
     }
   }
   auto written = EncodeIlbm(pic->width, pic->height, pic->pixels, pic->entries, pic->cycles);

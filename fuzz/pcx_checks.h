@@ -37,12 +37,20 @@ inline PcxHeader WithColorMap(PcxHeader header, const Palette& palette) {
   return header;
 }
 
+// The colours of a decoded picture's entries.
+inline Palette PaletteOf(const DecodedPicture& picture) {
+  Palette palette{};
+  for (size_t i = 0; i < 256; ++i) palette[i] = picture.entries[i].rgb;
+  return palette;
+}
+
 // Encodes a decoded picture and decodes the result again.
-inline std::string CheckRoundTrip(const PcxPicture& picture) {
-  PcxHeader header = picture.header;
-  auto written = WritePcx(header, picture.pixels, picture.palette);
+inline std::string CheckRoundTrip(const DecodedPicture& picture) {
+  const Palette palette = PaletteOf(picture);
+  PcxHeader header = picture.extras.pcx;
+  auto written = WritePcx(header, picture.pixels, palette);
   if (!written) return "WritePcx refused a decoded picture: " + written.error().message;
-  if (!(header == WithColorMap(picture.header, picture.palette))) {
+  if (!(header == WithColorMap(picture.extras.pcx, palette))) {
     return "WritePcx changed header fields other than ColorMap";
   }
   const auto head = HeaderBytes(header);
@@ -53,17 +61,17 @@ inline std::string CheckRoundTrip(const PcxPicture& picture) {
   } else if (written->size() < kPcxHeaderSize + 1 + kPaletteBytes ||
              !SameBytes(std::span(*written).first(kPcxHeaderSize), head) ||
              (*written)[written->size() - kPaletteBytes - 1] != 12 ||
-             !SameBytes(std::span(*written).last(kPaletteBytes), Bytes(picture.palette))) {
+             !SameBytes(std::span(*written).last(kPaletteBytes), Bytes(palette))) {
     return "written file does not have the header, marker 12 and palette in place";
   }
   auto again = DecodePcx(*written);
   if (!again) return "a written picture does not decode: " + again.error().message;
-  if (!(again->header == header)) return "header differs after a round trip";
+  if (!(again->extras.pcx == header)) return "header differs after a round trip";
   if (again->pixels != picture.pixels) return "pixels differ after a round trip";
-  if (again->palette != picture.palette) return "palette differs after a round trip";
+  if (PaletteOf(*again) != palette) return "palette differs after a round trip";
   // Saving the reloaded picture unchanged must give the same file again.
-  PcxHeader header2 = again->header;
-  auto rewritten = WritePcx(header2, again->pixels, again->palette);
+  PcxHeader header2 = again->extras.pcx;
+  auto rewritten = WritePcx(header2, again->pixels, PaletteOf(*again));
   if (!rewritten || *rewritten != *written) return "writing a reloaded picture changes the file";
   return {};
 }
@@ -147,12 +155,13 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
   }
   out.decoded = true;
   const Palette expected = low ? PcxHeaderPalette(*header) : *palette;
-  if (!(picture->header == *header) || picture->pixels != *pixels || picture->palette != expected) {
+  if (!(picture->extras.pcx == *header) || picture->pixels != *pixels ||
+      detail::PaletteOf(*picture) != expected) {
     return fail("DecodePcx returned something other than the separate readers");
   }
-  if (picture->size.width != PictureSize(*header)->width ||
-      picture->size.height != PictureSize(*header)->height ||
-      picture->size.count != static_cast<int32_t>(pixels->size())) {
+  if (picture->width != PictureSize(*header)->width ||
+      picture->height != PictureSize(*header)->height ||
+      int64_t{picture->width} * picture->height != static_cast<int64_t>(pixels->size())) {
     return fail("DecodePcx reported a size that does not match its pixels");
   }
   return fail(detail::CheckRoundTrip(*picture));

@@ -102,8 +102,8 @@ inline FormatCheck CheckPcxRowsInput(std::span<const uint8_t> input) {
     return out;
   }
   out.decoded = true;
-  if (!(decoder->header() == whole->header)) return fail("the decoders read different headers");
-  if (decoder->size().width != whole->size.width || decoder->size().height != whole->size.height) {
+  if (!(decoder->header() == whole->extras.pcx)) return fail("the decoders read different headers");
+  if (decoder->size().width != whole->width || decoder->size().height != whole->height) {
     return fail("the decoders read different sizes");
   }
   if (pixels != whole->pixels) return fail("the decoders give different pixels");

@@ -39,7 +39,7 @@ inline FormatCheck CheckPngInput(std::span<const uint8_t> data) {
   for (size_t k = static_cast<size_t>(pic->palette_count); k < 256; ++k) {
     if (!(pic->entries[k] == BoardEntry{})) return fail("an entry past the palette is not black");
   }
-  auto png = EncodeIndexedPng(pic->width, pic->height, pic->pixels, pic->entries, &pic->chunks,
+  auto png = EncodeIndexedPng(pic->width, pic->height, pic->pixels, pic->entries, &pic->extras.png,
                               pic->cycles);
   if (!png) return fail("EncodeIndexedPng refused a decoded picture: " + png.error().message);
   auto again = DecodeIndexedPng(*png);
@@ -50,19 +50,19 @@ inline FormatCheck CheckPngInput(std::span<const uint8_t> data) {
   if (again->cycles != pic->cycles) return fail("cycle ranges differ after a round trip");
   // Entries 0..L-1 (more to hold bKGD's index) at the smallest depth that holds them,
   // and the kept chunks back: all but those left out, sBIT only while it holds.
-  const int length = PngSavedLength(pic->pixels, pic->entries, &pic->chunks);
+  const int length = PngSavedLength(pic->pixels, pic->entries, &pic->extras.png);
   if (again->palette_count != length) return fail("a written palette is not L entries long");
   if (again->bit_depth != PngBitDepthFor(length)) return fail("not written at the smallest depth");
-  PngChunks kept = pic->chunks;
+  PngChunks kept = pic->extras.png;
   kept.dropped.clear();
   if (kept.significant_bits &&
       !PngSignificantBitsHold(*kept.significant_bits, pic->entries, length)) {
     kept.significant_bits.reset();
   }
-  if (again->chunks != kept) return fail("the kept chunks differ after a round trip");
-  if (again->frames != 1) return fail("a written picture has more than one frame");
+  if (again->extras.png != kept) return fail("the kept chunks differ after a round trip");
+  if (again->extras.frames != 1) return fail("a written picture has more than one frame");
   auto png2 = EncodeIndexedPng(again->width, again->height, again->pixels, again->entries,
-                               &again->chunks, again->cycles);
+                               &again->extras.png, again->cycles);
   if (!png2 || *png2 != *png) return fail("writing a reloaded picture changes the file");
   return out;
 }

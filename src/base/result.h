@@ -12,7 +12,7 @@ struct Error {
 };
 
 template <typename T>
-class Result {
+class [[nodiscard]] Result {
  public:
   Result(T value) : v_(std::move(value)) {}
   Result(Error error) : v_(std::move(error)) {}

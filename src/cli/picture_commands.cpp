@@ -202,7 +202,7 @@ int Rewrite(const std::string& in, const std::string& out) {
   auto whole = picture->TakeWhole();
   if (!whole) return Fail(in, whole.error().message);
   current_file = out == "-" ? "stdout" : out;
-  auto encoded = hw::WritePcx(whole->pcx_header, whole->pixels, picture->palette());
+  auto encoded = hw::WritePcx(whole->extras.pcx, whole->pixels, picture->palette());
   if (!encoded) return Fail(out, encoded.error().message);
   if (out == "-") {
     if (!WriteStdout(*encoded)) return Fail("stdout", "write failed");

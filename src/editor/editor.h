@@ -359,7 +359,6 @@ class Editor {
   uint64_t saved_position_ = 0;                // the history's position at the last save
   // No position of the history: a restored picture stays changed until saved.
   static constexpr uint64_t kNeverSaved = ~uint64_t{0};
-  PcxHeader header_{};     // of a loaded PCX file, whose fields a PCX save keeps
   PictureExtras extras_;   // of the picture's file, see Extras
   std::string load_note_;  // see LoadNote
   std::string save_note_;  // see SaveNote

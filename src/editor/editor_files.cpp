@@ -103,13 +103,13 @@ bool Editor::LoadPicture(const std::string& path) {
 
 bool Editor::LoadPictureFrom(const std::string& path) {
   BusyScope busy(svc_.busy);
-  Result<LoadedPicture> read = LoadPictureFile(path);
+  Result<DecodedPicture> read = LoadPictureFile(path);
   if (!read) {
     busy.Release();
     ReportError(FailureMessage(path, read.error()));
     return false;
   }
-  LoadedPicture& pic = *read;
+  DecodedPicture& pic = *read;
   if (pic.width <= 0 || pic.height <= 0 ||
       pic.pixels.size() != static_cast<size_t>(pic.width) * static_cast<size_t>(pic.height)) {
     busy.Release();
@@ -123,7 +123,6 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   // Everything was read and checked: from here on the editor changes. A new
   // picture starts from the identity map and a new history.
   format_ = pic.format;
-  header_ = pic.pcx_header;
   extras_ = std::move(pic.extras);
   width_ = pic.width;
   height_ = pic.height;
@@ -236,23 +235,24 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
     BusyScope busy(svc_.busy);
     // The PCX writer copies entries 0..15 into the header; that change is kept
     // only when the file was written.
-    PcxHeader header = header_;
     std::string note;
-    const PictureExtras extras = ExtrasToSave();
-    const Status saved = SavePictureFile(path, format, header, width_, height_, Pixels(),
-                                         board_.entries, &extras, &note, board_.cycles);
+    PictureExtras extras = ExtrasToSave();
+    const Status saved = SavePictureFile(path, format, width_, height_, Pixels(), board_.entries,
+                                         &extras, &note, board_.cycles);
     busy.Release();
     save_note_.clear();
     if (!saved) {
       ReportError(FailureMessage(path, saved.error()));
       return false;
     }
-    header_ = header;
     // The picture's file is now the one written: one frame, and of the old file's
-    // extras what its format kept.
+    // extras what its format kept; the PCX header's fields stay for a later PCX save.
+    extras_.pcx = extras.pcx;
     if (format != extras_.format) {
-      extras_ = PictureExtras{};
-      extras_.format = format;
+      PictureExtras fresh;
+      fresh.format = format;
+      fresh.pcx = extras_.pcx;
+      extras_ = std::move(fresh);
     } else {
       extras_.frames = 1;
       extras_.png.dropped.clear();
@@ -288,10 +288,9 @@ SaveLoss Editor::PictureSaveLoss(PictureFormat format) const {
 Status Editor::WriteCopy(const std::string& path) const {
   if (!loaded_) return Error{"cannot save '" + path + "': no picture is loaded"};
   try {
-    PcxHeader header = header_;
-    const PictureExtras extras = ExtrasToSave();
-    return SavePictureFile(path, PictureFormat::Png, header, width_, height_, Pixels(),
-                           board_.entries, &extras, nullptr, board_.cycles);
+    PictureExtras extras = ExtrasToSave();
+    return SavePictureFile(path, PictureFormat::Png, width_, height_, Pixels(), board_.entries,
+                           &extras, nullptr, board_.cycles);
   } catch (const std::bad_alloc&) {
     return Error{"cannot save '" + path + "': not enough memory"};
   }
@@ -330,7 +329,11 @@ bool Editor::RestorePicture(const std::string& copy, const std::string& original
   if (auto opened = OpenedPicture::Open(original)) {
     const PictureExtras& theirs = opened->extras();
     extras_.frames = theirs.frames;
-    if (theirs.format != PictureFormat::Png) extras_ = theirs;
+    if (theirs.format != PictureFormat::Png) {
+      const PcxHeader copy_header = extras_.pcx;  // a PCX save writes as the copy says
+      extras_ = theirs;
+      extras_.pcx = copy_header;
+    }
     if (extras_.frames > 1) message_ = FramesNote(extras_.frames);
   }
   saved_position_ = kNeverSaved;

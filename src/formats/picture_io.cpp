@@ -24,7 +24,7 @@ std::string Named(const std::string& path) { return "'" + path + "'"; }
 
 }  // namespace
 
-Result<LoadedPicture> LoadPictureFile(const std::string& path) {
+Result<DecodedPicture> LoadPictureFile(const std::string& path) {
   auto opened = OpenedPicture::Open(path);
   if (!opened) return opened.error();
   return opened->TakeWhole();
@@ -41,16 +41,17 @@ PictureFormat PictureFormatForName(const std::string& path) {
   return PictureFormatOfExtension(path).value_or(PictureFormat::Pcx);
 }
 
-Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
-                       int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
-                       const BoardEntries& entries, const PictureExtras* extras, std::string* note,
-                       const CycleRanges& cycles) {
+Status SavePictureFile(const std::string& path, PictureFormat format, int32_t width, int32_t height,
+                       const std::vector<uint8_t>& pixels, const BoardEntries& entries,
+                       PictureExtras* extras, std::string* note, const CycleRanges& cycles) {
   try {
     if (note) note->clear();
     // What the file carried is written back only in its own format. The PCX
     // writer copies entries 0..15 into the header and may widen its depth: the
     // header changes only once the file was written.
-    PcxHeader written = header;
+    PcxHeader written = extras != nullptr ? extras->pcx
+                                          : IndexedPictureHeader(static_cast<int16_t>(width),
+                                                                 static_cast<int16_t>(height));
     const PictureToWrite picture{
         width,    height,
         pixels,   &entries,
@@ -60,7 +61,7 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
     if (!encoded) return Error{"cannot save " + Named(path) + ": " + encoded.error().message};
     auto saved = WriteFileReplacing(path, encoded->bytes);
     if (saved) {
-      header = written;
+      if (extras != nullptr) extras->pcx = written;
       if (note) *note = std::move(encoded->note);
     }
     return saved;
@@ -143,9 +144,8 @@ Status ConvertPictureFile(const std::string& in, const std::string& out, SaveLos
     }
     auto whole = picture.TakeWhole();
     if (!whole) return whole.error();
-    auto saved =
-        SavePictureFile(out, format, whole->pcx_header, whole->width, whole->height, whole->pixels,
-                        whole->entries, &whole->extras, nullptr, whole->cycles);
+    auto saved = SavePictureFile(out, format, whole->width, whole->height, whole->pixels,
+                                 whole->entries, &whole->extras, nullptr, whole->cycles);
     if (saved && loss) {
       *loss = PictureSaveLoss(format, whole->entries, whole->cycles.size(), whole->pixels,
                               whole->extras);
@@ -193,16 +193,19 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
     auto got = file->ReadAt(0, head_bytes);
     if (!got) return got.error();
     const std::span<const uint8_t> head(head_bytes.data(), *got);
+    // Every kind is read through the file opened here, never opened again.
     if (HasPngSignature(head)) {
       // The whole file, as the picture loader reads it; only its header chunks are
       // decoded.
-      auto bytes = ReadFileBytes(path);
+      auto bytes = file->ReadAll();
       if (!bytes) return bytes.error();
       return DecodePaletteFile(*bytes, path);
     }
     if (HasGifSignature(head) || HasBmpSignature(head) || HasIlbmSignature(head)) {
       // The palette of a GIF, BMP or ILBM picture, read as the picture is.
-      auto picture = LoadPictureFile(path);
+      auto opened = OpenedPicture::Open(std::move(*file), path);
+      if (!opened) return opened.error();
+      auto picture = opened->TakeWhole();
       if (!picture) return picture.error();
       PaletteFile out;
       out.entries = picture->entries;
@@ -214,7 +217,7 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
       // A PCX gives the palette it is shown with, read as the picture load reads it:
       // a low-depth picture's header colours, an 8-bit one's palette at the end. Its
       // pixels are not read.
-      auto picture = OpenedPicture::Open(path, PictureFormat::Pcx);
+      auto picture = OpenedPicture::Open(std::move(*file), path, PictureFormat::Pcx);
       if (picture) {
         PaletteFile out;
         out.entries = picture->entries();
@@ -227,6 +230,9 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
       const bool named_otherwise =
           HasExtension(path, ".act") || HasExtension(path, ".hex") || HasExtension(path, ".txt");
       if (!named_otherwise || size > kMaxTextPaletteBytes) return picture.error();
+      // The opener took the file: such a rare file is opened again.
+      file = FileReader::Open(path);
+      if (!file) return file.error();
     }
     // Every other kind is small; a larger file is refused before it is read.
     if (size > kMaxTextPaletteBytes) {
@@ -240,7 +246,7 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
       return Error{"cannot load " + Named(path) + ": a " + std::string(PaletteFormatName(format)) +
                    " file larger than 1 MiB"};
     }
-    auto bytes = ReadFileBytes(path, kMaxTextPaletteBytes);
+    auto bytes = file->ReadAll(kMaxTextPaletteBytes);
     if (!bytes) return bytes.error();
     return DecodePaletteFile(*bytes, path);
   } catch (const std::bad_alloc&) {

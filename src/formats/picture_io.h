@@ -22,7 +22,7 @@ namespace hw {
 
 // Reads a PCX, PNG, GIF, BMP or ILBM picture whole, decided by the file's content
 // (picture_opener.h).
-Result<LoadedPicture> LoadPictureFile(const std::string& path);
+Result<DecodedPicture> LoadPictureFile(const std::string& path);
 
 // Whether the name ends in `extension` (given in lower case), in any case.
 bool HasExtension(const std::string& path, std::string_view extension);
@@ -38,10 +38,10 @@ PictureFormat PictureFormatForName(const std::string& path);
 // file of the same format (a PNG's tIME says the time of the save); a PNG and an
 // ILBM keep the cycle ranges (the other formats cannot hold them: see
 // save_losses.h). Pictures wider or taller than the format allows are refused.
-Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader& header,
-                       int32_t width, int32_t height, const std::vector<uint8_t>& pixels,
-                       const BoardEntries& entries, const PictureExtras* extras = nullptr,
-                       std::string* note = nullptr, const CycleRanges& cycles = {});
+Status SavePictureFile(const std::string& path, PictureFormat format, int32_t width, int32_t height,
+                       const std::vector<uint8_t>& pixels, const BoardEntries& entries,
+                       PictureExtras* extras = nullptr, std::string* note = nullptr,
+                       const CycleRanges& cycles = {});
 
 // Converts the picture in `in` to the format `out`'s name says (as
 // PictureFormatForName), keeping what SavePictureFile keeps. A PCX picture goes
@@ -52,7 +52,7 @@ Status SavePictureFile(const std::string& path, PictureFormat format, PcxHeader&
 // kept in its own format keeps what SavePictureFile keeps of its file. Errors name
 // the file at fault. After a successful save, `loss` (when given) holds what the
 // save dropped, as PictureSaveLoss words it; `note` (when given) what the load of
-// `in` left out (LoadedPicture::note), or is empty.
+// `in` left out (DecodedPicture::note), or is empty.
 Status ConvertPictureFile(const std::string& in, const std::string& out, SaveLoss* loss = nullptr,
                           std::string* note = nullptr);
 

@@ -48,9 +48,15 @@ Result<FileBytes> ReadWhole(FileReader& file, const std::string& path) {
 
 Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
                                           std::optional<PictureFormat> only) {
+  auto file = FileReader::Open(path);
+  if (!file) return file.error();
+  return Open(std::move(*file), path, only);
+}
+
+Result<OpenedPicture> OpenedPicture::Open(FileReader opened_file, const std::string& path,
+                                          std::optional<PictureFormat> only) {
   try {
-    auto file = FileReader::Open(path);
-    if (!file) return file.error();
+    FileReader* file = &opened_file;
     // Enough for either signature and a PNG's bit depth (byte 24, in IHDR).
     std::array<uint8_t, 32> head_bytes{};
     auto got = file->ReadAt(0, head_bytes);
@@ -66,7 +72,7 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
 
     OpenedPicture opened;
     opened.path_ = path;
-    LoadedPicture& picture = opened.picture_;
+    DecodedPicture& picture = opened.picture_;
     picture.format = *kind;
     picture.extras.format = *kind;
     if (*kind == PictureFormat::Pcx) {
@@ -77,9 +83,9 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
       picture.height = opened.rows_->size().height;
       opened.palette_ = opened.rows_->palette();
       for (size_t i = 0; i < 256; ++i) picture.entries[i] = BoardEntry{opened.palette_[i], 255};
-      picture.pcx_header = opened.rows_->header();
-      picture.palette_count = PcxColours(picture.pcx_header);
-      opened.bit_depth_ = picture.pcx_header.BitsPerPixel;
+      picture.extras.pcx = opened.rows_->header();
+      picture.palette_count = PcxColours(picture.extras.pcx);
+      picture.bit_depth = picture.extras.pcx.BitsPerPixel;
       return opened;
     }
 
@@ -95,10 +101,10 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
         picture.height = layout->height;
         picture.entries = layout->entries;
         picture.palette_count = layout->palette_count;
-        picture.pcx_header = IndexedPictureHeader(static_cast<int16_t>(picture.width),
+        picture.extras.pcx = IndexedPictureHeader(static_cast<int16_t>(picture.width),
                                                   static_cast<int16_t>(picture.height));
         for (size_t i = 0; i < 256; ++i) opened.palette_[i] = picture.entries[i].rgb;
-        opened.bit_depth_ = layout->bits_per_pixel;
+        picture.bit_depth = layout->bits_per_pixel;
         opened.bmp_rows_ = std::make_unique<BmpFileRows>(std::move(*file), path, *layout);
         return opened;
       }
@@ -106,69 +112,10 @@ Result<OpenedPicture> OpenedPicture::Open(const std::string& path,
 
     auto bytes = ReadWhole(*file, path);
     if (!bytes) return bytes.error();
-    const auto fresh_header = [&picture] {
-      picture.pcx_header = IndexedPictureHeader(static_cast<int16_t>(picture.width),
-                                                static_cast<int16_t>(picture.height));
-    };
-    if (*kind == PictureFormat::Gif || *kind == PictureFormat::Bmp ||
-        *kind == PictureFormat::Ilbm) {
-      auto whole = [&]() -> Result<int> {
-        if (*kind == PictureFormat::Ilbm) {
-          auto ilbm = DecodeIlbm(*bytes);
-          if (!ilbm) return ilbm.error();
-          picture.width = ilbm->width;
-          picture.height = ilbm->height;
-          picture.pixels = std::move(ilbm->pixels);
-          picture.entries = ilbm->entries;
-          picture.palette_count = ilbm->palette_count;
-          picture.cycles = ilbm->cycles;
-          picture.note = std::move(ilbm->note);
-          picture.extras.ilbm = std::move(ilbm->chunks);
-          return ilbm->planes;
-        }
-        if (*kind == PictureFormat::Gif) {
-          auto gif = DecodeGif(*bytes);
-          if (!gif) return gif.error();
-          picture.width = gif->width;
-          picture.height = gif->height;
-          picture.pixels = std::move(gif->pixels);
-          picture.entries = gif->entries;
-          picture.palette_count = gif->palette_count;
-          picture.extras.frames = gif->frames;
-          picture.extras.gif = std::move(gif->extensions);
-          int bits = 1;
-          while ((1 << bits) < gif->palette_count) ++bits;
-          return bits;
-        }
-        auto bmp = DecodeBmp(*bytes);
-        if (!bmp) return bmp.error();
-        picture.width = bmp->width;
-        picture.height = bmp->height;
-        picture.pixels = std::move(bmp->pixels);
-        picture.entries = bmp->entries;
-        picture.palette_count = bmp->palette_count;
-        return bmp->bits_per_pixel;
-      }();
-      if (!whole) return Error{"cannot load " + Named(path) + ": " + whole.error().message};
-      fresh_header();
-      for (size_t i = 0; i < 256; ++i) opened.palette_[i] = picture.entries[i].rgb;
-      opened.bit_depth_ = *whole;
-      return opened;
-    }
-    auto png = DecodeIndexedPng(*bytes);
-    if (!png) return Error{"cannot load " + Named(path) + ": " + png.error().message};
-    picture.width = png->width;
-    picture.height = png->height;
-    picture.pixels = std::move(png->pixels);
-    picture.entries = png->entries;
-    picture.palette_count = png->palette_count;
-    picture.cycles = png->cycles;
-    picture.note = std::move(png->note);
-    picture.extras.png = std::move(png->chunks);
-    picture.extras.frames = png->frames;
-    fresh_header();
-    for (size_t i = 0; i < 256; ++i) opened.palette_[i] = png->entries[i].rgb;
-    opened.bit_depth_ = png->bit_depth;
+    auto decoded = DecodeWholePicture(*kind, *bytes);
+    if (!decoded) return Error{"cannot load " + Named(path) + ": " + decoded.error().message};
+    picture = std::move(*decoded);
+    for (size_t i = 0; i < 256; ++i) opened.palette_[i] = picture.entries[i].rgb;
     return opened;
   } catch (const std::bad_alloc&) {
     return Error{"cannot load " + Named(path) + ": not enough memory"};
@@ -186,7 +133,7 @@ namespace {
 
 // Every row of a picture read a slice at a time, from the first, into one buffer.
 template <typename Rows>
-Status ReadAllRows(Rows& rows, LoadedPicture& out) {
+Status ReadAllRows(Rows& rows, DecodedPicture& out) {
   const size_t count = static_cast<size_t>(out.width) * static_cast<size_t>(out.height);
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
   out.pixels.reserve(count);
@@ -204,11 +151,11 @@ Status ReadAllRows(Rows& rows, LoadedPicture& out) {
 
 }  // namespace
 
-Result<LoadedPicture> OpenedPicture::TakeWhole() {
+Result<DecodedPicture> OpenedPicture::TakeWhole() {
   try {
     if (bmp_rows_) {
       bmp_rows_->Rewind();
-      LoadedPicture out = picture_;
+      DecodedPicture out = picture_;
       if (auto read = ReadAllRows(*bmp_rows_, out); !read) return read.error();
       return out;
     }
@@ -221,7 +168,7 @@ Result<LoadedPicture> OpenedPicture::TakeWhole() {
     }
     // The pixels go straight from the decoder into the buffer kept: the file is
     // never held whole.
-    LoadedPicture out = picture_;
+    DecodedPicture out = picture_;
     if (auto read = ReadAllRows(*rows_, out); !read) return read.error();
     return out;
   } catch (const std::bad_alloc&) {

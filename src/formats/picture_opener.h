@@ -25,24 +25,6 @@
 
 namespace hw {
 
-// An 8-bit indexed picture as a file held it.
-struct LoadedPicture {
-  PictureFormat format = PictureFormat::Pcx;
-  int32_t width = 0;
-  int32_t height = 0;
-  std::vector<uint8_t> pixels;  // width x height, row-major
-  BoardEntries entries{};
-  int palette_count = 256;  // entries the file's palette had
-  // The PCX header as read; for other formats a fresh 8-bit header of the size.
-  PcxHeader pcx_header{};
-  CycleRanges cycles;  // a PNG's crNg ranges, an ILBM's CRNG and CCRT; a PCX has none
-  // Its frames, and what a save in its own format writes back of the file.
-  PictureExtras extras;
-  // What the load left out that the user should hear of (an ILBM's ranges past the
-  // 16th, a PNG's crNg chunk left aside), for the status line; empty for most files.
-  std::string note;
-};
-
 class OpenedPicture {
  public:
   // Opens the file and tells its kind. Anything but a PCX, PNG, GIF, BMP or ILBM picture is refused
@@ -53,13 +35,16 @@ class OpenedPicture {
   // the file, running out of memory included.
   static Result<OpenedPicture> Open(const std::string& path,
                                     std::optional<PictureFormat> only = std::nullopt);
+  // The same for a file already open (`path` names it in errors).
+  static Result<OpenedPicture> Open(FileReader file, const std::string& path,
+                                    std::optional<PictureFormat> only = std::nullopt);
 
   const std::string& path() const { return path_; }
   PictureFormat format() const { return picture_.format; }
   int32_t width() const { return picture_.width; }
   int32_t height() const { return picture_.height; }
   // A PCX's header as read; for a PNG a fresh 8-bit header of its size.
-  const PcxHeader& header() const { return picture_.pcx_header; }
+  const PcxHeader& header() const { return picture_.extras.pcx; }
   // All 256 entries: a PCX's palette, opaque; a PNG's PLTE with its tRNS alpha, the
   // entries past it black and opaque.
   const BoardEntries& entries() const { return picture_.entries; }
@@ -68,14 +53,14 @@ class OpenedPicture {
   // The cycle ranges the file holds (a PNG's crNg chunk, an ILBM's CRNG and CCRT
   // chunks), in stored order.
   const CycleRanges& cycles() const { return picture_.cycles; }
-  // See LoadedPicture::note.
+  // See DecodedPicture::note.
   const std::string& note() const { return picture_.note; }
   // See PictureExtras.
   const PictureExtras& extras() const { return picture_.extras; }
   uint64_t frames() const { return picture_.extras.frames; }
   // The bits per pixel the file stores: a PNG's image data (1, 2, 4 or 8), a BMP's,
   // a GIF's colour table size, an ILBM's planes; the header's BitsPerPixel for a PCX.
-  int bit_depth() const { return bit_depth_; }
+  int bit_depth() const { return picture_.bit_depth; }
 
   // Hands the pixels not yet read to take(span) in order, one byte each, row-major:
   // a PCX's in slices of whole rows of about PcxFileRows::kSliceBytes, decoded as
@@ -98,15 +83,14 @@ class OpenedPicture {
 
   // The whole picture from its first row, its pixels in one buffer; it takes a PNG's
   // pixels along, so that nothing is left to read after it.
-  Result<LoadedPicture> TakeWhole();
+  Result<DecodedPicture> TakeWhole();
 
  private:
   OpenedPicture() = default;
 
   std::string path_;
-  LoadedPicture picture_;  // all but a PCX's pixels
+  DecodedPicture picture_;  // all but a PCX's pixels
   Palette palette_{};
-  int bit_depth_ = 8;
   bool png_handed_ = false;
   std::unique_ptr<PcxFileRows> rows_;      // PCX
   std::unique_ptr<BmpFileRows> bmp_rows_;  // uncompressed BMP

@@ -7,7 +7,9 @@
 
 #include "colour/target.h"
 #include "formats/palettes/palette_console.h"
+#include "formats/pictures/ilbm.h"
 #include "formats/pictures/picture_formats.h"
+#include "formats/pictures/png.h"
 
 namespace hw {
 

@@ -76,7 +76,7 @@ RecoveryKeeper::RecoveryKeeper(Editor& editor, const QString& folder, QObject* p
   }
   autosave_ = new QTimer(this);
   autosave_->setInterval(kAutosaveMs);
-  connect(autosave_, &QTimer::timeout, this, [this] { Update(); });
+  connect(autosave_, &QTimer::timeout, this, [this] { Autosave(); });
   autosave_->start();
 }
 
@@ -130,8 +130,17 @@ void RecoveryKeeper::CatchSignals() {
   ::sigaction(SIGHUP, &action, nullptr);
   // A logout asks the program to keep its work first.
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-    connect(app, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { Update(); });
+    connect(app, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { Autosave(); });
   }
+}
+
+void RecoveryKeeper::Autosave() {
+  const Status kept = Update();
+  // A copy that cannot be kept is said on the status line, once for each cause.
+  const std::string failure = kept ? std::string() : kept.error().message;
+  if (!failure.empty() && failure != told_) editor_.Remark(failure);
+  told_ = failure;
 }
 
 void RecoveryKeeper::ActOnSignal() {

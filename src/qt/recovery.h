@@ -80,6 +80,9 @@ class RecoveryKeeper : public QObject {
   // Writes this run's recovery when there are unsaved changes; removes it when
   // there are none. The failure names the picture and the cause.
   Status Update();
+  // Update as the timer and a logout call it: a failure is put on the status line,
+  // once for each cause.
+  void Autosave();
   // Removes this run's recovery.
   void Remove();
   // The newest recovery left by a run that is no longer running, if any.
@@ -107,6 +110,7 @@ class RecoveryKeeper : public QObject {
   std::shared_ptr<RecoveryFiles> files_;
   int ending_signal_ = 0;
   QTimer* autosave_ = nullptr;
+  std::string told_;  // the autosave failure last put on the status line
   QSocketNotifier* wake_ = nullptr;
 };
 

@@ -32,9 +32,8 @@ class CycleGif : public ::testing::Test {
   }
   std::string Picture(const CycleRanges& ranges) {
     const std::string path = dir_.File("in.png");
-    PcxHeader header = MakeHeader(kW, kH);
-    EXPECT_TRUE(SavePictureFile(path, PictureFormat::Png, header, kW, kH, pixels_, entries_,
-                                nullptr, nullptr, ranges)
+    EXPECT_TRUE(SavePictureFile(path, PictureFormat::Png, kW, kH, pixels_, entries_, nullptr,
+                                nullptr, ranges)
                     .ok());
     return path;
   }

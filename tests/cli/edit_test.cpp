@@ -226,7 +226,7 @@ TEST_F(Edit, TheMapTakesInsIndicesToOuts) {
     map.push_back(std::stoi(i->str()));
   for (std::sregex_iterator i(entry_part.begin(), entry_part.end(), entry), e; i != e; ++i)
     entries.push_back(i->str());
-  Result<LoadedPicture> out = LoadPictureFile(in_);
+  Result<DecodedPicture> out = LoadPictureFile(in_);
   ASSERT_TRUE(out.ok());
   for (size_t k = 0; k < pixels_.size(); ++k) ASSERT_EQ(out->pixels[k], map[pixels_[k]]) << k;
   std::string hex;
@@ -289,7 +289,7 @@ TEST_F(Edit, SwapBanksKeepsTheLookAndMovesIndicesByTheBankDistance) {
     const std::string save =
         "save-bank:" + std::to_string(b) + ":" + bank + ":" + std::to_string(size);
     ASSERT_EQ(Cli({"edit", in_, out_, step, save}).code, 0);
-    Result<LoadedPicture> out = LoadPictureFile(out_);
+    Result<DecodedPicture> out = LoadPictureFile(out_);
     ASSERT_TRUE(out.ok());
     for (size_t k = 0; k < pixels_.size(); ++k) {
       const int was = pixels_[k], bank = was / size;

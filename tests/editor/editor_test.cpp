@@ -329,7 +329,7 @@ TEST(PictureSave, PngKeepsLookAndTransparencyAndLossesAskFirst) {
   ASSERT_TRUE(png && pcx);
   for (size_t k = 0; k < pixels.size(); ++k) {
     ASSERT_EQ(png->entries[png->pixels[k]], entries[pixels[k]]) << k;
-    ASSERT_EQ(pcx->palette[pcx->pixels[k]], entries[pixels[k]].rgb) << k;
+    ASSERT_EQ(pcx->entries[pcx->pixels[k]].rgb, entries[pixels[k]].rgb) << k;
   }
   r.Load(dir.File("in.pcx"));
   r.Drop(1, 2);

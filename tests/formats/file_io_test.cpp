@@ -69,7 +69,7 @@ std::vector<std::string> KillSavePartWay(const TempDir& dir, const std::string& 
   const pid_t pid = ::fork();
   if (pid == 0) {
     faults::SetWriteProgressHook([](uint64_t) { ::raise(SIGSTOP); });
-    SaveFileBytes(target, bytes);
+    static_cast<void>(SaveFileBytes(target, bytes));
     ::_exit(0);
   }
   int status = 0;

@@ -110,9 +110,7 @@ TEST_F(GifBmpInterop, PillowReadsOurFilesExactly) {
   for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t((i * 13 + i / 41) % 40);
   std::string all;
   for (const char* name : {"ours.gif", "ours.bmp", "ours.png"}) {
-    PcxHeader header = IndexedPictureHeader(41, 19);
-    ASSERT_TRUE(
-        SavePictureFile(At(name), PictureFormatForName(name), header, 41, 19, px, entries).ok());
+    ASSERT_TRUE(SavePictureFile(At(name), PictureFormatForName(name), 41, 19, px, entries).ok());
     all += std::string(" ") + At(name);
   }
   Run(py_ + " " + At("dump.py") + all);
@@ -313,9 +311,8 @@ TEST(PixelLimit, EveryReaderRefusesAPictureAboveIt) {
         std::pair(PictureFormat::Gif, "p.gif"), std::pair(PictureFormat::Bmp, "p.bmp"),
         std::pair(PictureFormat::Ilbm, "p.lbm")}) {
     SCOPED_TRACE(name);
-    PcxHeader header = MakeHeader(4, 3);
     const std::string path = dir.File(name);
-    ASSERT_TRUE(SavePictureFile(path, format, header, 4, 3, pixels, entries).ok());
+    ASSERT_TRUE(SavePictureFile(path, format, 4, 3, pixels, entries).ok());
     SetPixelLimit(11);
     const auto refused = LoadPictureFile(path);
     const auto opened = OpenedPicture::Open(path);

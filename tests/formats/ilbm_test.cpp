@@ -117,8 +117,7 @@ TEST(Ilbm, NetpbmBothWaysAtEveryDepth) {
     auto whole = theirs->TakeWhole();
     EXPECT_EQ(Rgb(whole->pixels, whole->entries), rgb) << planes << " planes";
 
-    PcxHeader header = IndexedPictureHeader(int16_t(w), int16_t(h));
-    ASSERT_TRUE(SavePictureFile(dir.File("ours.iff"), PictureFormat::Ilbm, header, w, h, px, e));
+    ASSERT_TRUE(SavePictureFile(dir.File("ours.iff"), PictureFormat::Ilbm, w, h, px, e));
     ASSERT_EQ(RunShell(from_ilbm + " " + dir.File("ours.iff") + " > " + dir.File("back.ppm"), &out),
               0)
         << out;

@@ -85,7 +85,7 @@ TEST(PaletteFile, EveryFormatReadsBackWhatItWroteInItsLayout) {
   auto pic = DecodePcx(EncodePaletteFile(in, PaletteFormat::Pcx));
   Bytes order(256);
   std::iota(order.begin(), order.end(), uint8_t{0});
-  EXPECT_EQ(std::tuple(pic->size.width, pic->size.height, pic->pixels), std::tuple(16, 16, order));
+  EXPECT_EQ(std::tuple(pic->width, pic->height, pic->pixels), std::tuple(16, 16, order));
 }
 
 // A bank of the board (16 or 4 entries) saved in each format written reads back as

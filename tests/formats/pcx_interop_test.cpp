@@ -73,7 +73,7 @@ TEST_F(PcxInterop, ReadsPillowFiles) {
     auto pic = LoadPictureFile(At("pil.pcx"));
     ASSERT_TRUE(pic.ok()) << pic.error().message;
     // Pillow pads rows to an even length.
-    EXPECT_EQ(std::tuple(pic->pcx_header.BytesPerLine, pic->pixels, pic->entries),
+    EXPECT_EQ(std::tuple(pic->extras.pcx.BytesPerLine, pic->pixels, pic->entries),
               std::tuple(w + (w & 1), px, Opaque(kPal)))
         << "width " << w;
   }
@@ -91,7 +91,7 @@ TEST_F(PcxInterop, ReadsImageMagickAndNetpbmFiles) {
     for (const char* name : {"im.pcx", "nb.pcx"}) {
       auto pic = LoadPictureFile(At(name));
       ASSERT_TRUE(pic.ok()) << name << ": " << pic.error().message;
-      EXPECT_EQ(pic->pcx_header.BytesPerLine, w) << name << " writes rows of the width";
+      EXPECT_EQ(pic->extras.pcx.BytesPerLine, w) << name << " writes rows of the width";
       // Their palettes are ordered their own way: compare what each pixel shows.
       EXPECT_EQ(ColoursOf(pic->pixels, pic->entries), rgb) << name << " width " << w;
     }
@@ -107,10 +107,11 @@ TEST_F(PcxInterop, OthersReadOurFiles) {
   for (auto [w, bpl] : {std::pair{101, 102}, {101, 101}, {100, 100}}) {
     const std::string what = "width " + std::to_string(w) + ", BytesPerLine " + std::to_string(bpl);
     const Bytes px = Content(w, 13), rgb = ColoursOf(px, Opaque(kPal));
-    PcxHeader hd = MakeHeader(w, 13, bpl);
-    hd.HDpi = hd.VDpi = 72;
+    PictureExtras extras;
+    extras.pcx = MakeHeader(w, 13, bpl);
+    extras.pcx.HDpi = extras.pcx.VDpi = 72;
     const std::string ours = At("ours.pcx");
-    ASSERT_TRUE(SavePictureFile(ours, PictureFormat::Pcx, hd, w, 13, px, Opaque(kPal)).ok());
+    ASSERT_TRUE(SavePictureFile(ours, PictureFormat::Pcx, w, 13, px, Opaque(kPal), &extras).ok());
 
     Run(py +
         " -c 'import sys; from PIL import Image; im = Image.open(sys.argv[1]); a = sys.argv; "
@@ -141,10 +142,10 @@ TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
       NetpbmLowDepth(ppmtopcx, colours, packed);
       auto pic = LoadPictureFile(At("nb.pcx"));
       ASSERT_TRUE(pic.ok()) << what << pic.error().message;
-      EXPECT_LT(pic->pcx_header.BitsPerPixel, 8) << what;
+      EXPECT_LT(pic->extras.pcx.BitsPerPixel, 8) << what;
       EXPECT_EQ(ColoursOf(pic->pixels, pic->entries), NetpbmColours(pcxtoppm, At("nb.pcx")))
           << what;
-      EXPECT_EQ(pic->palette_count, 1 << (pic->pcx_header.BitsPerPixel * pic->pcx_header.NPlanes));
+      EXPECT_EQ(pic->palette_count, 1 << (pic->extras.pcx.BitsPerPixel * pic->extras.pcx.NPlanes));
       // Its palette, taken as a palette file, is the header colours it is drawn with,
       // even with a 256-colour palette's marker and bytes after the pixels.
       Bytes tailed = ReadBytes(At("nb.pcx"));
@@ -160,15 +161,15 @@ TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
             << what << name;
       }
 
-      PcxHeader header = pic->pcx_header;
+      PictureExtras extras = pic->extras;
       std::string note = "stale";
-      ASSERT_TRUE(SavePictureFile(At("ours.pcx"), PictureFormat::Pcx, header, 13, 5, pic->pixels,
-                                  pic->entries, nullptr, &note)
+      ASSERT_TRUE(SavePictureFile(At("ours.pcx"), PictureFormat::Pcx, 13, 5, pic->pixels,
+                                  pic->entries, &extras, &note)
                       .ok());
       auto again = LoadPictureFile(At("ours.pcx"));
       ASSERT_TRUE(again.ok()) << again.error().message;
-      EXPECT_EQ(std::tuple(note, again->pcx_header, again->pixels, again->entries),
-                std::tuple(std::string(), header, pic->pixels, pic->entries))
+      EXPECT_EQ(std::tuple(note, again->extras.pcx, again->pixels, again->entries),
+                std::tuple(std::string(), extras.pcx, pic->pixels, pic->entries))
           << what;
       EXPECT_EQ(NetpbmColours(pcxtoppm, At("ours.pcx")), ColoursOf(pic->pixels, pic->entries))
           << what;
@@ -178,14 +179,14 @@ TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
       wider[3] = uint8_t(pic->palette_count);
       BoardEntries entries = pic->entries;
       entries[wider[3]].rgb = {1, 2, 3};
-      header = pic->pcx_header;
-      ASSERT_TRUE(SavePictureFile(At("ours.pcx"), PictureFormat::Pcx, header, 13, 5, wider, entries,
-                                  nullptr, &note)
-                      .ok());
+      extras = pic->extras;
+      ASSERT_TRUE(
+          SavePictureFile(At("ours.pcx"), PictureFormat::Pcx, 13, 5, wider, entries, &extras, &note)
+              .ok());
       again = LoadPictureFile(At("ours.pcx"));
       ASSERT_TRUE(again.ok()) << again.error().message;
       EXPECT_HAS(note, "8 bits");
-      EXPECT_EQ(std::tuple(again->pcx_header.BitsPerPixel, again->pixels, again->entries),
+      EXPECT_EQ(std::tuple(again->extras.pcx.BitsPerPixel, again->pixels, again->entries),
                 std::tuple(uint8_t{8}, wider, entries))
           << what;
     }
@@ -232,14 +233,14 @@ TEST_F(PcxInterop, AnEmptyHeaderPaletteShowsTheStandardColours) {
         }
 
         BoardEntries black{};
-        PcxHeader header = pic->pcx_header;
+        PictureExtras extras = pic->extras;
         std::string note;
-        ASSERT_TRUE(SavePictureFile(At("black.pcx"), PictureFormat::Pcx, header, 13, 5, pic->pixels,
-                                    black, nullptr, &note)
+        ASSERT_TRUE(SavePictureFile(At("black.pcx"), PictureFormat::Pcx, 13, 5, pic->pixels, black,
+                                    &extras, &note)
                         .ok());
         auto again = LoadPictureFile(At("black.pcx"));
         ASSERT_TRUE(again.ok()) << again.error().message;
-        EXPECT_EQ(std::tuple(again->pcx_header.BitsPerPixel, again->entries, !note.empty()),
+        EXPECT_EQ(std::tuple(again->extras.pcx.BitsPerPixel, again->entries, !note.empty()),
                   std::tuple(uint8_t{8}, black, true))
             << what;
       }

@@ -414,13 +414,13 @@ TEST(PngWrite, KeepsTheLoadedFilesCopyableChunks) {
   const Bytes file = Assemble(chunks);
   auto pic = DecodeIndexedPng(file);
   ASSERT_TRUE(pic.ok()) << pic.error().message;
-  const Bytes saved = *EncodeIndexedPng(3, 2, pic->pixels, pic->entries, &pic->chunks);
+  const Bytes saved = *EncodeIndexedPng(3, 2, pic->pixels, pic->entries, &pic->extras.png);
   std::vector<std::string> order;
   for (const Chunk& c : Chunks(saved)) order.push_back(c.type);
   EXPECT_EQ(order, (std::vector<std::string>{"IHDR", "gAMA", "prVt", "PLTE", "pHYs", "IDAT", "tEXt",
                                              "zzZz", "IEND"}));
   EXPECT_EQ(Chunks(saved)[6].data, text.data);
-  EXPECT_EQ(pic->chunks.dropped, (std::vector<std::string>{"prVT"}));
+  EXPECT_EQ(pic->extras.png.dropped, (std::vector<std::string>{"prVT"}));
   Bytes damaged = file;
   const auto where =
       std::search(damaged.begin(), damaged.end(), late.type.begin(), late.type.end());

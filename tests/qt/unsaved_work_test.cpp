@@ -271,6 +271,24 @@ struct FullDisk : RecoveryFiles {
   }
 };
 
+// A copy the autosave cannot write is said on the status line, once for each cause.
+TEST(Recovery, AFullDiskAtAnAutosaveIsSaidOnTheStatusLineOnce) {
+  TempDir dir;
+  const std::string picture = dir.File("work.pcx");
+  WritePicture(picture, 6, 4, Bytes(24, 2), DistinctPalette());
+  FormRig rig;
+  rig.LoadPicture(picture);
+  RecoveryKeeper keeper(rig.editor, QString::fromStdString(dir.File("recovery")), nullptr,
+                        std::make_shared<FullDisk>());
+  rig.Drop(1, 2);
+  keeper.Autosave();
+  const std::string full = "unsaved work on '" + picture + "' was not kept: the disk is full";
+  EXPECT_EQ(rig.editor.Message(), full);
+  rig.Drop(3, 4);
+  keeper.Autosave();
+  EXPECT_EQ(rig.editor.Message(), "");
+}
+
 // A copy that cannot be written at a signal: one line on stderr names the picture
 // and the cause, and the copy kept before stays whole, with its note.
 TEST(Recovery, AFullDiskAtASignalIsSaidInOneLine) {

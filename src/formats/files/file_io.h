@@ -54,6 +54,9 @@ class FileReader {
   Result<size_t> Read(std::span<uint8_t> into);
   // The same at an offset, leaving the current position alone.
   Result<size_t> ReadAt(uint64_t offset, std::span<uint8_t> into);
+  // The whole file as it is now, from its start (to its end even when it grew since
+  // it was opened); a file above max_bytes is refused, as ReadFileBytes refuses it.
+  Result<std::vector<uint8_t>> ReadAll(uint64_t max_bytes = uint64_t{1} << 31);
 
  private:
   FileReader(int fd, uint64_t size, std::string path)

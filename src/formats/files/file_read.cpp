@@ -93,43 +93,46 @@ Result<size_t> FileReader::ReadAt(uint64_t offset, std::span<uint8_t> into) {
 }
 
 Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path, uint64_t max_bytes) {
-  Fd fd;
-  auto st = OpenForReading(path, fd);
-  if (!st) return st.error();
-  const uint64_t size = static_cast<uint64_t>(st->st_size);
-  if (size > max_bytes) {
-    return Error{"cannot load " + Quoted(path) + ": file is too large (" + std::to_string(size) +
+  auto file = FileReader::Open(path);
+  if (!file) return file.error();
+  return file->ReadAll(max_bytes);
+}
+
+Result<std::vector<uint8_t>> FileReader::ReadAll(uint64_t max_bytes) {
+  if (size_ > max_bytes) {
+    return Error{"cannot load " + Quoted(path_) + ": file is too large (" + std::to_string(size_) +
                  " bytes, at most " + std::to_string(max_bytes) + ")"};
   }
-  std::vector<uint8_t> bytes = AllocateBuffer<uint8_t>(static_cast<size_t>(size));
+  std::vector<uint8_t> bytes = AllocateBuffer<uint8_t>(static_cast<size_t>(size_));
+  const auto read_at = [this](uint8_t* into, size_t count, uint64_t offset) -> Result<size_t> {
+    for (;;) {
+      const ssize_t n = ::pread(fd_, into, count, static_cast<off_t>(offset));
+      if (n >= 0) return static_cast<size_t>(n);
+      if (errno != EINTR) return Error{"cannot load " + Quoted(path_) + ": " + Cause(errno)};
+    }
+  };
   size_t got = 0;
   while (got < bytes.size()) {
-    const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
-    }
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
+    auto n = read_at(bytes.data() + got, bytes.size() - got, got);
+    if (!n) return n.error();
+    if (*n == 0) break;
+    got += *n;
   }
   if (got < bytes.size()) {
-    bytes.resize(got);  // the file shrank since fstat
+    bytes.resize(got);  // the file shrank since it was opened
     return bytes;
   }
   // The file may also have grown meanwhile: read on to its end, within the bound.
   uint8_t chunk[65536];
   for (;;) {
-    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
-    }
-    if (n == 0) break;
-    if (bytes.size() + static_cast<uint64_t>(n) > max_bytes) {
-      return Error{"cannot load " + Quoted(path) + ": file is too large (more than " +
+    auto n = read_at(chunk, sizeof chunk, bytes.size());
+    if (!n) return n.error();
+    if (*n == 0) break;
+    if (bytes.size() + *n > max_bytes) {
+      return Error{"cannot load " + Quoted(path_) + ": file is too large (more than " +
                    std::to_string(max_bytes) + " bytes)"};
     }
-    bytes.insert(bytes.end(), chunk, chunk + n);
+    bytes.insert(bytes.end(), chunk, chunk + *n);
   }
   return bytes;
 }

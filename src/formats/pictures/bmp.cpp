@@ -211,14 +211,15 @@ void UnpackBmpRow(const BmpLayout& layout, const uint8_t* stored, uint8_t* row) 
   }
 }
 
-Result<BmpPicture> DecodeBmp(std::span<const uint8_t> bytes) {
+Result<DecodedPicture> DecodeBmp(std::span<const uint8_t> bytes) {
   auto layout = ReadBmpLayout(bytes, bytes.size());
   if (!layout) return layout.error();
   const int w = layout->width, ht = layout->height;
-  BmpPicture pic;
+  DecodedPicture pic;
+  pic.format = pic.extras.format = PictureFormat::Bmp;
   pic.width = w;
   pic.height = ht;
-  pic.bits_per_pixel = layout->bits_per_pixel;
+  pic.bit_depth = layout->bits_per_pixel;
   pic.palette_count = layout->palette_count;
   pic.entries = layout->entries;
   const size_t pixel_count = static_cast<size_t>(w) * static_cast<size_t>(ht);

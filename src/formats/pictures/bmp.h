@@ -8,20 +8,9 @@
 
 #include "base/result.h"
 #include "colour/colour.h"
+#include "formats/pictures/picture_extras.h"
 
 namespace hw {
-
-// A decoded picture: one byte per pixel, row-major from the top. Entries past the
-// colour table are black; all are opaque (a BMP's fourth palette byte is reserved).
-// Pixel values past the table are kept (they show black).
-struct BmpPicture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;
-  BoardEntries entries{};
-  int palette_count = 0;  // entries in the file's colour table, 1..256
-  int bits_per_pixel = 8;
-};
 
 inline constexpr int kMaxBmpSide = 32767;
 inline constexpr uint64_t kMaxBmpPixels = uint64_t{1} << 30;
@@ -38,7 +27,7 @@ struct BmpLayout {
   bool run_length = false;   // RLE8 or RLE4; else rows of `stride` bytes
   uint64_t data_offset = 0;  // of the pixel data, from the start of the file
   uint64_t stride = 0;       // bytes of a stored row, padding included
-  BoardEntries entries{};    // as BmpPicture's
+  BoardEntries entries{};    // as DecodedPicture's
   int palette_count = 0;
 };
 
@@ -61,7 +50,9 @@ void UnpackBmpRow(const BmpLayout& layout, const uint8_t* stored, uint8_t* row);
 // data skips are index 0. Refuses true-colour pictures, other compressions, sizes
 // above the limits, rows or run-length data that end early, and a picture far larger
 // than its run-length data could describe (decided before allocating).
-Result<BmpPicture> DecodeBmp(std::span<const uint8_t> bytes);
+// The picture: entries past the colour table are black; all are opaque (a BMP's
+// fourth palette byte is reserved). The bit depth is the file's 1, 4 or 8.
+Result<DecodedPicture> DecodeBmp(std::span<const uint8_t> bytes);
 
 // Encodes 8 bits per pixel, uncompressed, bottom-up, with all 256 entries' colours
 // (the alpha is not kept; see save_losses.h). pixels must hold width x height bytes;

@@ -71,12 +71,12 @@ size_t SkipSubBlocks(std::span<const uint8_t> bytes, size_t at) {
 // Counts the images of the file and takes its extensions, block by block from the
 // screen's colour table on. Damage ends the walk where it begins (the first image
 // is decoded on its own, and refused there when it is damaged).
-void ScanBlocks(std::span<const uint8_t> bytes, GifPicture& pic) {
+void ScanBlocks(std::span<const uint8_t> bytes, DecodedPicture& pic) {
   if (bytes.size() < 13) return;
   size_t at = 13;
   if (bytes[10] & 0x80) at += size_t{3} << ((bytes[10] & 7) + 1);
   uint32_t images = 0;
-  GifExtensions& ext = pic.extensions;
+  GifExtensions& ext = pic.extras.gif;
   while (at < bytes.size()) {
     const uint8_t kind = bytes[at];
     if (kind == 0x2C) {
@@ -126,7 +126,7 @@ void ScanBlocks(std::span<const uint8_t> bytes, GifPicture& pic) {
       break;  // the trailer, or damage
     }
   }
-  pic.frames = std::max<uint32_t>(images, 1);
+  pic.extras.frames = std::max<uint32_t>(images, 1);
 }
 
 }  // namespace
@@ -136,7 +136,7 @@ bool HasGifSignature(std::span<const uint8_t> bytes) {
                                std::memcmp(bytes.data(), "GIF89a", 6) == 0);
 }
 
-Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
+Result<DecodedPicture> DecodeGif(std::span<const uint8_t> bytes) {
   if (!HasGifSignature(bytes)) return Error{"not a GIF file (no GIF87a or GIF89a signature)"};
   Input input{bytes};
   int error = 0;
@@ -206,10 +206,13 @@ Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes) {
   }
   if (Status within = CheckPixelLimit(frame.Width, frame.Height); !within) return within.error();
 
-  GifPicture pic;
+  DecodedPicture pic;
+  pic.format = pic.extras.format = PictureFormat::Gif;
   pic.width = width;
   pic.height = height;
   pic.palette_count = table->ColorCount;
+  pic.bit_depth = 1;  // the bits of the colour table's size
+  while ((1 << pic.bit_depth) < table->ColorCount) ++pic.bit_depth;
   for (int k = 0; k < table->ColorCount; ++k) {
     const GifColorType& c = table->Colors[k];
     pic.entries[static_cast<size_t>(k)].rgb = {c.Red, c.Green, c.Blue};

@@ -10,37 +10,9 @@
 
 #include "base/result.h"
 #include "colour/colour.h"
+#include "formats/pictures/picture_extras.h"
 
 namespace hw {
-
-// What a GIF save writes back of the loaded file besides the first frame and its
-// colour table: the comment extensions and the application extensions but the
-// loop (NETSCAPE2.0), whole (introducer, label, sub-blocks, terminator) in file
-// order, written before the image. Plain-text extensions, drawn on the picture,
-// and extensions of unknown kinds are left out and counted.
-struct GifExtensions {
-  std::vector<uint8_t> kept;
-  int comments = 0;                       // kept comment extensions
-  std::vector<std::string> applications;  // identifiers of the kept application ones
-  int plain_texts = 0;                    // left out
-  int unknown = 0;                        // left out: of no known kind
-  int too_large = 0;                      // left out: past what a picture keeps
-  bool empty() const { return kept.empty() && plain_texts == 0 && unknown == 0 && too_large == 0; }
-  friend bool operator==(const GifExtensions&, const GifExtensions&) = default;
-};
-
-// A decoded picture: one byte per pixel, row-major. Entries past the colour table
-// are black and opaque; the transparent index, when the frame names one, has alpha
-// 0. Pixel values past the table are kept (they show black).
-struct GifPicture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;
-  BoardEntries entries{};
-  int palette_count = 0;  // entries in the colour table used, 2..256
-  uint32_t frames = 1;    // the images the file holds; only the first is decoded
-  GifExtensions extensions;
-};
 
 // The largest picture read or written, as for PNG: each side at most 32767, at most
 // 2^30 pixels.
@@ -57,7 +29,10 @@ bool HasGifSignature(std::span<const uint8_t> bytes);
 // colour table is used, else the global one; a file with neither is refused, and so
 // is a frame cut short or damaged, a screen above the limits, and a screen far
 // larger than the file's data could describe (decided before allocating).
-Result<GifPicture> DecodeGif(std::span<const uint8_t> bytes);
+// The transparent index, when the frame names one, has alpha 0. The palette count
+// is the colour table's (2..256), the bit depth its size's; the extras hold the
+// images the file has (only the first is decoded) and its extensions.
+Result<DecodedPicture> DecodeGif(std::span<const uint8_t> bytes);
 
 // Encodes a GIF89a of one frame covering the screen, `keep`'s extensions before it. The colour
 // table holds entries 0..L-1 (see UsedPaletteLength) rounded up to a power of two, at least 2; the

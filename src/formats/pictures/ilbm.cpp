@@ -132,7 +132,7 @@ uint16_t CcrtRate(int64_t seconds, int64_t microseconds) {
   return static_cast<uint16_t>(std::clamp<int64_t>(rate, 1, kMaxCycleRate));
 }
 
-Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
+Result<DecodedPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
   if (!HasIlbmSignature(bytes)) return Error{"not an ILBM file (no FORM ILBM or PBM signature)"};
   const bool chunky = IdIs(bytes.data() + 8, "PBM ");
   // The FORM's chunks, up to its stated length or the file's end, whichever is
@@ -239,12 +239,12 @@ Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes) {
   // Only a picture the file can hold is worth the advice to allow more.
   if (Status within = CheckPixelLimit(width, height); !within) return within.error();
 
-  IlbmPicture pic;
+  DecodedPicture pic;
+  pic.format = pic.extras.format = PictureFormat::Ilbm;
   pic.width = width;
   pic.height = height;
-  pic.planes = planes;
-  pic.chunky = chunky;
-  pic.chunks = std::move(pic_chunks);
+  pic.bit_depth = planes;
+  pic.extras.ilbm = std::move(pic_chunks);
   const size_t cmap_count = std::min<size_t>(cmap.size() / 3, 256);
   for (size_t k = 0; k < cmap_count; ++k) {
     pic.entries[k].rgb = {cmap[3 * k], cmap[3 * k + 1], cmap[3 * k + 2]};

@@ -13,43 +13,12 @@
 #include "base/result.h"
 #include "colour/colour.h"
 #include "colour/cycle_ranges.h"
+#include "formats/pictures/picture_extras.h"
 
 namespace hw {
 
-// What an ILBM save writes back of the loaded file besides pixels, palette and
-// ranges: its ANNO, AUTH, NAME, "(c) ", "DPI " and GRAB chunks, whole (id, length,
-// data, pad byte) in file order, and its CAMG, written with the hold-and-modify and
-// extra half-brite bits clear (the saved CMAP holds every entry). Every other chunk
-// the reader does not take (TINY, DEST, SPRT, DRNG, DPPS, unknown ones) depends on
-// the pixels or the palette's order and is left out, its id in `dropped`.
-struct IlbmChunks {
-  std::vector<uint8_t> kept;
-  std::optional<uint32_t> camg;
-  std::vector<std::string> dropped;  // ids in file order, once each
-  bool empty() const { return kept.empty() && !camg && dropped.empty(); }
-  friend bool operator==(const IlbmChunks&, const IlbmChunks&) = default;
-};
-
 // The ids of the whole chunks in `chunks` (as IlbmChunks::kept holds them), in order.
 std::vector<std::string> IlbmChunkIds(std::span<const uint8_t> chunks);
-
-// A decoded picture: one byte per pixel, row-major from the top. The CMAP's bytes
-// are the entries' colours as stored; entries past it are black. With masking 2
-// the transparent colour's entry has alpha 0; all others are opaque.
-struct IlbmPicture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;
-  BoardEntries entries{};
-  int palette_count = 0;  // entries the CMAP held (64 for extra half-brite), 0..256
-  int planes = 8;         // bit planes; 8 for a chunky PBM
-  bool chunky = false;    // FORM PBM
-  // The CRNG and CCRT ranges in file order, the first kMaxCycleRanges of them.
-  CycleRanges cycles;
-  // Set when the file held more ranges than are kept; empty otherwise.
-  std::string note;
-  IlbmChunks chunks;  // what a save of the picture keeps
-};
 
 inline constexpr int kMaxIlbmSide = 32767;
 inline constexpr uint64_t kMaxIlbmPixels = uint64_t{1} << 30;
@@ -68,7 +37,12 @@ bool HasIlbmSignature(std::span<const uint8_t> bytes);
 // sense: each colour moves to the next higher position. LOW above HIGH is kept as stored (such a
 // range never moves). Refuses chunks past the end of the file, sizes above the limits, and a body
 // shorter than the smallest that could describe the picture (decided before allocating).
-Result<IlbmPicture> DecodeIlbm(std::span<const uint8_t> bytes);
+// The picture: the CMAP's bytes are the entries' colours as stored (its count the
+// palette count, 64 for extra half-brite); with masking 2 the transparent colour's
+// entry has alpha 0, all others are opaque. The bit depth is the planes (8 for a
+// chunky PBM); the cycles are the CRNG and CCRT ranges in file order, the first
+// kMaxCycleRanges of them, the note set when the file held more.
+Result<DecodedPicture> DecodeIlbm(std::span<const uint8_t> bytes);
 
 // The rate of a CCRT step time (16384 = 60 steps a second), rounded, 1..65535; 0
 // when the time is not above zero.

@@ -492,7 +492,7 @@ Result<Palette> ReadPcxPalette(std::span<const uint8_t> file) {
   return pal;
 }
 
-Result<PcxPicture> DecodePcx(std::span<const uint8_t> file) {
+Result<DecodedPicture> DecodePcx(std::span<const uint8_t> file) {
   auto header = ReadPcxHeader(file);
   if (!header) return header.error();
   // A file too short for its palette is refused for that first, as the row decoder
@@ -503,11 +503,16 @@ Result<PcxPicture> DecodePcx(std::span<const uint8_t> file) {
   auto pixels = ReadPcxPixels(file);
   if (!pixels) return pixels.error();
   if (!palette) return palette.error();
-  PcxPicture pic;
-  pic.header = *header;
-  pic.size = *PictureSize(*header);
+  const PcxSize size = *PictureSize(*header);
+  DecodedPicture pic;
+  pic.format = pic.extras.format = PictureFormat::Pcx;
+  pic.width = size.width;
+  pic.height = size.height;
   pic.pixels = std::move(*pixels);
-  pic.palette = *palette;
+  for (size_t i = 0; i < 256; ++i) pic.entries[i] = BoardEntry{(*palette)[i], 255};
+  pic.palette_count = PcxColours(*header);
+  pic.bit_depth = header->BitsPerPixel;
+  pic.extras.pcx = *header;
   return pic;
 }
 

@@ -12,32 +12,9 @@
 
 #include "base/result.h"
 #include "colour/colour.h"
+#include "formats/pictures/picture_extras.h"
 
 namespace hw {
-
-// The 128-byte file header. Fields other than Encoding, the window and ColorMap
-// are carried through byte for byte.
-struct PcxHeader {
-  uint8_t Manufacturer = 0;
-  uint8_t Version = 0;
-  uint8_t Encoding = 0;
-  uint8_t BitsPerPixel = 0;
-  int16_t Xmin = 0;
-  int16_t Ymin = 0;
-  int16_t Xmax = 0;
-  int16_t Ymax = 0;
-  int16_t HDpi = 0;
-  int16_t VDpi = 0;
-  std::array<RGBTriple, 16> ColorMap{};
-  uint8_t Reserved = 0;
-  uint8_t NPlanes = 0;
-  int16_t BytesPerLine = 0;
-  int16_t PaletteInfo = 0;
-  int16_t HScreenSize = 0;
-  int16_t VScreenSize = 0;
-  std::array<uint8_t, 54> Filler{};
-  friend bool operator==(const PcxHeader&, const PcxHeader&) = default;
-};
 
 inline constexpr size_t kPcxHeaderSize = 128;
 inline constexpr size_t kPaletteBytes = 768;
@@ -107,14 +84,9 @@ Result<std::vector<uint8_t>> ReadPcxPixels(std::span<const uint8_t> file);
 // The last 768 bytes of any file of at least 768 bytes.
 Result<Palette> ReadPcxPalette(std::span<const uint8_t> file);
 
-// A whole picture: header, pixels and palette, all checked.
-struct PcxPicture {
-  PcxHeader header;
-  PcxSize size;
-  std::vector<uint8_t> pixels;
-  Palette palette{};
-};
-Result<PcxPicture> DecodePcx(std::span<const uint8_t> file);
+// A whole picture: header, pixels and palette, all checked; the entries are the
+// palette's, opaque, the header in the extras.
+Result<DecodedPicture> DecodePcx(std::span<const uint8_t> file);
 
 // Supplies the bytes that follow a PCX header, in order: stores up to into.size()
 // bytes at the front of `into` and returns how many; 0 means there are no more.

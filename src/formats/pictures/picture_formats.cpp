@@ -52,18 +52,22 @@ Result<EncodedPicture> EncodeIlbmPicture(const PictureToWrite& p) {
                           p.own ? &p.own->ilbm : nullptr));
 }
 
+// clang-format off
 constexpr PictureFormatRow kRows[] = {
-    {PictureFormat::Pcx, "pcx", "PCX", "a PCX file", {".pcx", ""}, HasPcxSignature,
-     EncodePcxPicture, AlphaKept::None, false},
-    {PictureFormat::Png, "png", "PNG", "a PNG file", {".png", ""}, HasPngSignature,
-     EncodePngPicture, AlphaKept::All, true},
-    {PictureFormat::Gif, "gif", "GIF", "a GIF file", {".gif", ""}, HasGifSignature,
-     EncodeGifPicture, AlphaKept::OneClear, false},
-    {PictureFormat::Bmp, "bmp", "BMP", "a BMP file", {".bmp", ""}, HasBmpSignature,
-     EncodeBmpPicture, AlphaKept::None, false},
+    // format            key     name    file            extensions        signature
+    //                   decode            encode             alpha               cycles
+    {PictureFormat::Pcx,  "pcx",  "PCX",  "a PCX file",   {".pcx", ""},     HasPcxSignature,
+                         DecodePcx,        EncodePcxPicture,  AlphaKept::None,     false},
+    {PictureFormat::Png,  "png",  "PNG",  "a PNG file",   {".png", ""},     HasPngSignature,
+                         DecodeIndexedPng, EncodePngPicture,  AlphaKept::All,      true},
+    {PictureFormat::Gif,  "gif",  "GIF",  "a GIF file",   {".gif", ""},     HasGifSignature,
+                         DecodeGif,        EncodeGifPicture,  AlphaKept::OneClear, false},
+    {PictureFormat::Bmp,  "bmp",  "BMP",  "a BMP file",   {".bmp", ""},     HasBmpSignature,
+                         DecodeBmp,        EncodeBmpPicture,  AlphaKept::None,     false},
     {PictureFormat::Ilbm, "ilbm", "ILBM", "an ILBM file", {".lbm", ".iff"}, HasIlbmSignature,
-     EncodeIlbmPicture, AlphaKept::OneClear, true},
+                         DecodeIlbm,       EncodeIlbmPicture, AlphaKept::OneClear, true},
 };
+// clang-format on
 
 bool EndsWith(std::string_view path, std::string_view extension) {
   if (extension.empty() || path.size() < extension.size()) return false;
@@ -75,6 +79,15 @@ bool EndsWith(std::string_view path, std::string_view extension) {
 }  // namespace
 
 std::span<const PictureFormatRow> PictureFormatRows() { return kRows; }
+
+Result<DecodedPicture> DecodeWholePicture(PictureFormat format, std::span<const uint8_t> file) {
+  auto decoded = PictureFormatRowOf(format).decode(file);
+  if (decoded && format != PictureFormat::Pcx) {
+    decoded->extras.pcx = IndexedPictureHeader(static_cast<int16_t>(decoded->width),
+                                               static_cast<int16_t>(decoded->height));
+  }
+  return decoded;
+}
 
 const PictureFormatRow& PictureFormatRowOf(PictureFormat format) {
   for (const PictureFormatRow& row : kRows) {

@@ -63,7 +63,8 @@ struct PictureFormatRow {
   // True when a file starting with these bytes is of this format (the first 12
   // bytes tell every format).
   bool (*signature)(std::span<const uint8_t> head);
-  // The whole file; errors name no file.
+  // The whole file, its picture decoded or written; errors name no file.
+  Result<DecodedPicture> (*decode)(std::span<const uint8_t> file);
   Result<EncodedPicture> (*encode)(const PictureToWrite& picture);
   AlphaKept alpha;
   bool cycles;  // the picture's cycle ranges
@@ -73,6 +74,9 @@ struct PictureFormatRow {
 // and the messages list them.
 std::span<const PictureFormatRow> PictureFormatRows();
 const PictureFormatRow& PictureFormatRowOf(PictureFormat format);
+// The picture of a whole file of `format`; a picture of another format than PCX
+// takes a fresh 8-bit PCX header of its size (PictureExtras::pcx).
+Result<DecodedPicture> DecodeWholePicture(PictureFormat format, std::span<const uint8_t> file);
 // The format whose signature `head` starts with, if any.
 std::optional<PictureFormat> PictureFormatOf(std::span<const uint8_t> head);
 // The format whose extension ends `path` (in any case), if any.

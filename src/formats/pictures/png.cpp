@@ -351,7 +351,7 @@ Result<int> ReadPalette(const OpenedPng& png, BoardEntries& entries) {
 
 }  // namespace
 
-Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
+Result<DecodedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   auto opened = OpenPng(bytes, true);
   if (!opened) return opened.error();
   spng_ctx* ctx = opened->ctx.get();
@@ -379,7 +379,8 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   // is 8, 4 or 2 times larger: it is allocated once the rows have all decoded, so a
   // small file cannot claim a huge picture and have it allocated before its data
   // proves short.
-  IndexedPicture pic;
+  DecodedPicture pic;
+  pic.format = pic.extras.format = PictureFormat::Png;
   pic.width = width;
   pic.height = height;
   std::vector<uint8_t> packed(static_cast<size_t>(packed_size));
@@ -402,8 +403,8 @@ Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes) {
   pic.cycles = std::move(cycles.ranges);
   if (!cycles.left_aside.empty()) pic.note = "crNg chunk left aside: " + cycles.left_aside;
   pic.bit_depth = bits;
-  pic.chunks = std::move(opened->scan.kept);
-  pic.frames = opened->scan.frames;
+  pic.extras.png = std::move(opened->scan.kept);
+  pic.extras.frames = opened->scan.frames;
   return pic;
 }
 

@@ -15,39 +15,9 @@
 #include "base/result.h"
 #include "colour/colour.h"
 #include "colour/cycle_ranges.h"
+#include "formats/pictures/picture_extras.h"
 
 namespace hw {
-
-// What a PNG save of a loaded picture writes back of its file besides the pixels,
-// palette, transparency and ranges.
-//
-// The ancillary chunks the PNG rules mark safe to copy (text, resolution and every
-// other whose fourth letter is lower case; never `crNg`, which is the editor's own)
-// are kept whole as they were in the file (length, type, data, CRC), in three groups
-// by where they stood: before PLTE, between PLTE and the image data, after it.
-//
-// Of the chunks not safe to copy, those a palette edit leaves true are kept too:
-// the colour space (gAMA, cHRM and iCCP or sRGB, never both: iCCP wins) whole and
-// written before PLTE; sBIT's bit counts, written only while every saved entry is
-// exactly what they can hold (PngSignificantBitsHold); bKGD's index, which the
-// saver moves where its entry went (the palette grows to hold it); hIST and tIME,
-// written anew at each save (the usage of the saved pixels, the time of the save).
-// Every other chunk not safe to copy is left out, its type in `dropped`.
-struct PngChunks {
-  std::vector<uint8_t> before_plte, before_idat, after_idat;
-  std::vector<uint8_t> colour_space;
-  std::optional<std::array<uint8_t, 3>> significant_bits;  // sBIT: red, green, blue
-  std::optional<uint8_t> background;                       // bKGD's palette index
-  bool histogram = false;                                  // the file had hIST
-  bool time = false;                                       // the file had tIME
-  std::vector<std::string> dropped;                        // types, in file order, once each
-  bool empty() const {
-    return before_plte.empty() && before_idat.empty() && after_idat.empty() &&
-           colour_space.empty() && !significant_bits && !background && !histogram && !time &&
-           dropped.empty();
-  }
-  friend bool operator==(const PngChunks&, const PngChunks&) = default;
-};
 
 // The types of the whole chunks in `chunks` (as PngChunks holds them), in order.
 std::vector<std::string> PngChunkTypes(std::span<const uint8_t> chunks);
@@ -62,26 +32,6 @@ bool PngSignificantBitsHold(const std::array<uint8_t, 3>& bits, const BoardEntri
 int PngSavedLength(std::span<const uint8_t> pixels, const BoardEntries& entries,
                    const PngChunks* keep);
 
-// A decoded picture: one byte per pixel, row-major, no padding. Entries past the
-// PNG's palette are black and opaque; entries its tRNS chunk does not cover are
-// opaque. Pixel values past the palette are kept (they show black).
-struct IndexedPicture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;
-  BoardEntries entries{};
-  int palette_count = 0;  // entries in the PNG's PLTE chunk, 1..256
-  CycleRanges cycles;     // from its crNg chunk (cycle_chunk.h), if any
-  int bit_depth = 8;      // of the image data: 1, 2, 4 or 8
-  PngChunks chunks;       // the chunks a save of the picture keeps
-  // The frames an APNG holds (its acTL's count); 1 for a still picture, whose
-  // image data is all that is read.
-  uint32_t frames = 1;
-  // What the load left aside that the user should hear of ("crNg chunk left aside:
-  // bad CRC"); empty for most files.
-  std::string note;
-};
-
 // The largest picture read or written: the PCX window's limit on each side, so any
 // picture loaded from a PNG can also be saved as PCX, and the pixel count stays
 // below 2^30 (one byte each, so at most 1 GiB of pixels).
@@ -95,7 +45,13 @@ bool HasPngSignature(std::span<const uint8_t> bytes);
 // Refuses greyscale and true-colour PNGs, pictures above the limits above, image
 // data too short to hold the picture it claims (decided before allocating), and
 // any damage: CRC or checksum errors, truncation, a missing IEND.
-Result<IndexedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes);
+// The picture: entries the tRNS chunk does not cover are opaque; the palette count
+// is PLTE's (1..256), the bit depth the image data's (1, 2, 4 or 8), the cycles the
+// crNg chunk's (cycle_chunk.h); the note says when that chunk was left aside ("crNg
+// chunk left aside: bad CRC"). The extras hold the chunks a save keeps and the
+// frames an APNG holds (its acTL's count; 1 for a still picture, whose image data is
+// all that is read).
+Result<DecodedPicture> DecodeIndexedPng(std::span<const uint8_t> bytes);
 
 // The palette of an indexed PNG without its pixels: the PLTE entries (count 1..256)
 // with their tRNS alpha, the rest black and opaque. Refuses what DecodeIndexedPng
