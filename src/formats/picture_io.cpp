@@ -201,8 +201,9 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
       if (!bytes) return bytes.error();
       return DecodePaletteFile(*bytes, path);
     }
-    if (HasGifSignature(head) || HasBmpSignature(head) || HasIlbmSignature(head)) {
-      // The palette of a GIF, BMP or ILBM picture, read as the picture is.
+    if (const auto picture_format = PictureFormatOf(head);
+        picture_format && *picture_format != PictureFormat::Pcx) {
+      // The palette of any other picture (a GIF, BMP or ILBM), read as the picture is.
       auto opened = OpenedPicture::Open(std::move(*file), path);
       if (!opened) return opened.error();
       auto picture = opened->TakeWhole();
