@@ -52,7 +52,7 @@ void BM_PcxDecode(benchmark::State& state) {
   for (auto _ : state) {
     auto pixels = hw::ReadPcxPixels(file);
     if (!pixels.ok()) {
-      state.SkipWithError(pixels.error().message.c_str());
+      state.SkipWithError(pixels.error().Text().c_str());
       break;
     }
     benchmark::DoNotOptimize(pixels->data());

@@ -42,7 +42,7 @@ void BM_PngDecode(benchmark::State& state) {
   for (auto _ : state) {
     auto pic = DecodeIndexedPng(file);
     if (!pic.ok()) {
-      state.SkipWithError(pic.error().message.c_str());
+      state.SkipWithError(pic.error().Text().c_str());
       break;
     }
     benchmark::DoNotOptimize(pic->pixels.data());

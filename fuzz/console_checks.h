@@ -29,8 +29,10 @@ inline FormatCheck CheckConsoleInput(std::span<const uint8_t> data, PaletteForma
   };
   auto pal = DecodePaletteFileAs(format, data, name);
   if (!pal) {
-    out.refusal = pal.error().message;
-    if (!out.refusal.starts_with(name)) return fail("a refusal does not name the file");
+    out.refusal = pal.error().Text();
+    if (!out.refusal.starts_with("cannot load '" + std::string(name) + "': ")) {
+      return fail("a refusal does not name the file");
+    }
     return out;
   }
   out.decoded = true;

@@ -35,9 +35,9 @@ std::string CheckPicture(const Picture& pic, int max_side, Encode encode, Decode
     if (pic.entries[k].rgb != RGBTriple{}) return "an entry past the colour table is not black";
   }
   auto written = encode(pic.width, pic.height, pic.pixels, pic.entries);
-  if (!written) return "the writer refused a decoded picture: " + written.error().message;
+  if (!written) return "the writer refused a decoded picture: " + written.error().Text();
   auto again = decode(*written);
-  if (!again) return "a written picture does not decode: " + again.error().message;
+  if (!again) return "a written picture does not decode: " + again.error().Text();
   if (again->width != pic.width || again->height != pic.height) return "size changed";
   if (again->pixels != pic.pixels) return "pixels differ after a round trip";
   BoardEntries expected = pic.entries;
@@ -107,7 +107,7 @@ inline FormatCheck CheckGifInput(std::span<const uint8_t> data) {
   FormatCheck out;
   auto pic = DecodeGif(data);
   if (!pic) {
-    out.refusal = pic.error().message;
+    out.refusal = pic.error().Text();
     if (out.refusal.empty()) out.violation = "DecodeGif refused with an empty message";
     return out;
   }
@@ -132,7 +132,7 @@ inline FormatCheck CheckGifInput(std::span<const uint8_t> data) {
     auto again = kept ? DecodeGif(*kept) : Result<DecodedPicture>(kept.error());
     if (!again) {
       out.violation =
-          "a picture written with its extensions does not decode: " + again.error().message;
+          "a picture written with its extensions does not decode: " + again.error().Text();
     } else if (again->extras.gif.kept != pic->extras.gif.kept || again->extras.frames != 1) {
       out.violation = "the kept extensions differ after a round trip";
     }
@@ -144,7 +144,7 @@ inline FormatCheck CheckBmpInput(std::span<const uint8_t> data) {
   FormatCheck out;
   auto pic = DecodeBmp(data);
   if (!pic) {
-    out.refusal = pic.error().message;
+    out.refusal = pic.error().Text();
     if (out.refusal.empty()) out.violation = "DecodeBmp refused with an empty message";
     return out;
   }

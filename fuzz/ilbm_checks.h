@@ -17,7 +17,7 @@ inline FormatCheck CheckIlbmInput(std::span<const uint8_t> data) {
   FormatCheck out;
   auto pic = DecodeIlbm(data);
   if (!pic) {
-    out.refusal = pic.error().message;
+    out.refusal = pic.error().Text();
     if (out.refusal.empty()) out.violation = "DecodeIlbm refused with an empty message";
     return out;
   }
@@ -50,9 +50,9 @@ inline FormatCheck CheckIlbmInput(std::span<const uint8_t> data) {
     }
   }
   auto written = EncodeIlbm(pic->width, pic->height, pic->pixels, pic->entries, pic->cycles);
-  if (!written) return fail("the writer refused a decoded picture: " + written.error().message);
+  if (!written) return fail("the writer refused a decoded picture: " + written.error().Text());
   auto again = DecodeIlbm(*written);
-  if (!again) return fail("a written picture does not decode: " + again.error().message);
+  if (!again) return fail("a written picture does not decode: " + again.error().Text());
   if (again->width != pic->width || again->height != pic->height) return fail("size changed");
   if (again->pixels != pic->pixels) return fail("pixels differ after a round trip");
   if (again->entries != pic->entries) return fail("entries differ after a round trip");

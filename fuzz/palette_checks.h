@@ -27,8 +27,10 @@ inline FormatCheck CheckPaletteInput(std::span<const uint8_t> data, std::string_
   };
   auto pal = DecodePaletteFile(data, name);
   if (!pal) {
-    out.refusal = pal.error().message;
-    if (!out.refusal.starts_with(name)) return fail("a refusal does not name the file");
+    out.refusal = pal.error().Text();
+    if (!out.refusal.starts_with("cannot load '" + std::string(name) + "': ")) {
+      return fail("a refusal does not name the file");
+    }
     return out;
   }
   out.decoded = true;
@@ -92,7 +94,7 @@ inline FormatCheck CheckPaletteInput(std::span<const uint8_t> data, std::string_
     const std::string which(PaletteFormatName(w.format));
     const auto written = EncodePaletteFile(pal->entries, w.format, names);
     auto back = DecodePaletteFile(written, w.name);
-    if (!back) return fail(which + " written does not read back: " + back.error().message);
+    if (!back) return fail(which + " written does not read back: " + back.error().Text());
     // Colours that spell a whole text palette make a colour table that reads as one:
     // content comes before the extension.
     if (w.format == PaletteFormat::Act && back->format != PaletteFormat::Act &&

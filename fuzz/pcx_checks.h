@@ -49,7 +49,7 @@ inline std::string CheckRoundTrip(const DecodedPicture& picture) {
   const Palette palette = PaletteOf(picture);
   PcxHeader header = picture.extras.pcx;
   auto written = WritePcx(header, picture.pixels, palette);
-  if (!written) return "WritePcx refused a decoded picture: " + written.error().message;
+  if (!written) return "WritePcx refused a decoded picture: " + written.error().Text();
   if (!(header == WithColorMap(picture.extras.pcx, palette))) {
     return "WritePcx changed header fields other than ColorMap";
   }
@@ -65,7 +65,7 @@ inline std::string CheckRoundTrip(const DecodedPicture& picture) {
     return "written file does not have the header, marker 12 and palette in place";
   }
   auto again = DecodePcx(*written);
-  if (!again) return "a written picture does not decode: " + again.error().message;
+  if (!again) return "a written picture does not decode: " + again.error().Text();
   if (!(again->extras.pcx == header)) return "header differs after a round trip";
   if (again->pixels != picture.pixels) return "pixels differ after a round trip";
   if (PaletteOf(*again) != palette) return "palette differs after a round trip";
@@ -93,10 +93,10 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
         "ReadPcxHeader accepts or refuses a file by something other than its first "
         "byte and its length");
   }
-  if (!HasPcxSignature(data) && header.error().message != kNotAPicture) {
+  if (!HasPcxSignature(data) && header.error().Text() != kNotAPicture) {
     return fail("a file without the PCX manufacturer byte is refused for another cause");
   }
-  if (!header && header.error().message.empty()) {
+  if (!header && header.error().Text().empty()) {
     return fail("ReadPcxHeader refused with an empty message");
   }
   if (header && !detail::SameBytes(HeaderBytes(*header), data.first(kPcxHeaderSize))) {
@@ -107,7 +107,7 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
   if (palette.ok() != (data.size() >= kPaletteBytes)) {
     return fail("ReadPcxPalette accepts or refuses a file by something other than its length");
   }
-  if (!palette && palette.error().message.empty()) {
+  if (!palette && palette.error().Text().empty()) {
     return fail("ReadPcxPalette refused with an empty message");
   }
   if (palette && !detail::SameBytes(detail::Bytes(*palette), data.last(kPaletteBytes))) {
@@ -115,7 +115,7 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
   }
 
   auto pixels = ReadPcxPixels(data);
-  if (!pixels && pixels.error().message.empty()) {
+  if (!pixels && pixels.error().Text().empty()) {
     return fail("ReadPcxPixels refused with an empty message");
   }
   if (pixels) {
@@ -149,7 +149,7 @@ inline PcxCheck CheckPcxInput(std::span<const uint8_t> data) {
     return fail("DecodePcx disagrees with the separate readers");
   }
   if (!picture) {
-    out.refusal = picture.error().message;
+    out.refusal = picture.error().Text();
     if (out.refusal.empty()) return fail("DecodePcx refused with an empty message");
     return out;
   }

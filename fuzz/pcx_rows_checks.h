@@ -58,7 +58,7 @@ inline FormatCheck CheckPcxRowsInput(std::span<const uint8_t> input) {
       input_bytes);
   std::string broken;
   if (!decoder) {
-    refusal = decoder.error().message;
+    refusal = decoder.error().Text();
   } else {
     const size_t w = static_cast<size_t>(decoder->size().width);
     const size_t extra[] = {0, 1, w - 1, 2 * w - 1};
@@ -69,7 +69,7 @@ inline FormatCheck CheckPcxRowsInput(std::span<const uint8_t> input) {
     while (!decoder->done()) {
       auto got = decoder->ReadRows(slice);
       if (!got) {
-        refusal = got.error().message;
+        refusal = got.error().Text();
         break;
       }
       if (*got <= 0 || static_cast<size_t>(*got) > slice.size() / w) {
@@ -90,14 +90,14 @@ inline FormatCheck CheckPcxRowsInput(std::span<const uint8_t> input) {
   if (whole.ok() != refusal.empty()) {
     return fail(whole ? "the slice decoder refused a picture DecodePcx reads: " + refusal
                       : "the slice decoder read a picture DecodePcx refuses: " +
-                            whole.error().message);
+                            whole.error().Text());
   }
   if (!whole) {
     out.refusal = refusal;
     if (refusal.empty()) return fail("refused with an empty message");
-    if (refusal != whole.error().message) {
+    if (refusal != whole.error().Text()) {
       return fail("the decoders refuse for different causes: '" + refusal + "' and '" +
-                  whole.error().message + "'");
+                  whole.error().Text() + "'");
     }
     return out;
   }

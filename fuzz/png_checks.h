@@ -22,7 +22,7 @@ inline FormatCheck CheckPngInput(std::span<const uint8_t> data) {
   };
   auto pic = DecodeIndexedPng(data);
   if (!pic) {
-    out.refusal = pic.error().message;
+    out.refusal = pic.error().Text();
     if (out.refusal.empty()) return fail("DecodeIndexedPng refused with an empty message");
     return out;
   }
@@ -41,9 +41,9 @@ inline FormatCheck CheckPngInput(std::span<const uint8_t> data) {
   }
   auto png = EncodeIndexedPng(pic->width, pic->height, pic->pixels, pic->entries, &pic->extras.png,
                               pic->cycles);
-  if (!png) return fail("EncodeIndexedPng refused a decoded picture: " + png.error().message);
+  if (!png) return fail("EncodeIndexedPng refused a decoded picture: " + png.error().Text());
   auto again = DecodeIndexedPng(*png);
-  if (!again) return fail("a written picture does not decode: " + again.error().message);
+  if (!again) return fail("a written picture does not decode: " + again.error().Text());
   if (again->width != pic->width || again->height != pic->height) return fail("size changed");
   if (again->pixels != pic->pixels) return fail("pixels differ after a round trip");
   if (again->entries != pic->entries) return fail("entries differ after a round trip");

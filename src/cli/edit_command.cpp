@@ -144,7 +144,7 @@ int Edit(const std::vector<std::string>& args) {
   const auto parse = [&](size_t from) {
     for (size_t i = from; i < texts.size(); ++i) {
       Result<Step> step = ParseStep(texts[i]);
-      if (!step) return StepError(i + 1, texts[i], step.error().message, kExitUsage);
+      if (!step) return StepError(i + 1, texts[i], step.error().Text(), kExitUsage);
       steps.push_back({texts[i], std::move(*step)});
     }
     return 0;
@@ -152,14 +152,14 @@ int Edit(const std::vector<std::string>& args) {
   if (int failed = parse(0)) return failed;
   if (e->script) {
     auto lines = ScriptLines(*e->script);
-    if (!lines) return Fail(*e->script, lines.error().message);
+    if (!lines) return Fail(*e->script, lines.error());
     texts.insert(texts.end(), lines->begin(), lines->end());
     if (int failed = parse(e->steps.size())) return failed;
   }
 
   Pipeline pipeline;
   current_file = e->in;
-  if (auto loaded = pipeline.Load(e->in); !loaded) return Fail(e->in, loaded.error().message);
+  if (auto loaded = pipeline.Load(e->in); !loaded) return Fail(e->in, loaded.error());
   // What the load left out or aside (an ILBM's ranges past the 16th, an unusable
   // crNg), as convert says it.
   if (!pipeline.editor().LoadNote().empty()) Warn(e->in, pipeline.editor().LoadNote());
@@ -173,7 +173,7 @@ int Edit(const std::vector<std::string>& args) {
     } catch (const std::system_error& error) {
       ran = Error{error.what()};
     }
-    if (!ran) return StepError(i + 1, steps[i].text, ran.error().message, kExitFailure);
+    if (!ran) return StepError(i + 1, steps[i].text, ran.error().Text(), kExitFailure);
     if (!warning.empty())
       PrintLine(OneLine("warning: " + StepName(i + 1, steps[i].text) + ": " + warning));
     if (!note.empty()) PrintLine(OneLine(StepName(i + 1, steps[i].text) + ": " + note));
@@ -186,18 +186,18 @@ int Edit(const std::vector<std::string>& args) {
   current_file = e->out;
   // Asked before the save: after it the picture's file is OUT, which lost them.
   const SaveLoss loss = pipeline.editor().PictureSaveLoss(PictureFormatForName(e->out));
-  if (auto saved = pipeline.SavePicture(e->out); !saved) return Fail(e->out, saved.error().message);
+  if (auto saved = pipeline.SavePicture(e->out); !saved) return Fail(e->out, saved.error());
   WarnLoss(e->out, loss);
   if (!pipeline.editor().SaveNote().empty()) Warn(e->out, pipeline.editor().SaveNote());
   if (e->map) {
     current_file = *e->map;
     auto written = WriteFileReplacing(*e->map, std::vector<uint8_t>(map.begin(), map.end()));
-    if (!written) return Fail(*e->map, written.error().message);
+    if (!written) return Fail(*e->map, written.error());
   }
   if (e->palette_out) {
     current_file = *e->palette_out;
     if (auto saved = pipeline.SavePalette(*e->palette_out); !saved) {
-      return Fail(*e->palette_out, saved.error().message);
+      return Fail(*e->palette_out, saved.error());
     }
     if (auto loss = PaletteSaveLoses(PaletteFormatForName(*e->palette_out), entries,
                                      pipeline.editor().Board().names.List())) {
@@ -208,7 +208,7 @@ int Edit(const std::vector<std::string>& args) {
   for (const Pipeline::PendingBank& bank : pipeline.pending_banks()) {
     current_file = bank.file;
     if (auto written = Pipeline::WriteBank(bank); !written) {
-      return Fail(bank.file, written.error().message);
+      return Fail(bank.file, written.error());
     }
     if (!bank.loss.empty()) {
       PrintLine(OneLine("warning: " + StepName(bank.step + 1, steps[bank.step].text) + ": '" +

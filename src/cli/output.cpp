@@ -33,8 +33,13 @@ void PrintLine(const std::string& text) {
 }
 
 int Fail(const std::string& file, const std::string& cause, int code) {
-  std::string text = cause.find(file) != std::string::npos ? cause : file + ": " + cause;
-  PrintLine("huewright-cli: " + OneLine(text));
+  PrintLine("huewright-cli: " + OneLine(file + ": " + cause));
+  return code;
+}
+
+int Fail(const std::string& file, const Error& error, int code) {
+  if (!error.NamesFile()) return Fail(file, error.cause, code);
+  PrintLine("huewright-cli: " + OneLine(error.Text()));
   return code;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "formats/save_losses.h"
 
 namespace hw::cli {
@@ -26,6 +27,8 @@ void PrintLine(const std::string& text);
 // "huewright-cli: FILE: cause" (the lower layers' messages usually name the file
 // already; it is put in front only when the cause lacks it); returns `code`.
 int Fail(const std::string& file, const std::string& cause, int code = kExitFailure);
+// The error's text, with `file` in front when the error names no file of its own.
+int Fail(const std::string& file, const Error& error, int code = kExitFailure);
 
 // What a save left out that the input had; the file is written all the same.
 void Warn(const std::string& file, const std::string& loss);

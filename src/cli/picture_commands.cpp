@@ -113,14 +113,14 @@ class Sha256 {
 
 int Info(const std::string& path) {
   auto picture = Open(path);
-  if (!picture) return Fail(path, picture.error().message);
+  if (!picture) return Fail(path, picture.error());
   if (!picture->note().empty()) Warn(path, picture->note());
   Sha256 pixels, palette;
   auto decoded = ForEachSlice(*picture, [&](std::span<const uint8_t> slice) {
     pixels.Add(slice);
     return true;
   });
-  if (!decoded) return Fail(path, decoded.error().message);
+  if (!decoded) return Fail(path, decoded.error());
   palette.Add(PaletteBytes(picture->palette()));
   const std::string json = Json(*picture, pixels.Hex(), palette.Hex());
   if (!WriteStdout({reinterpret_cast<const uint8_t*>(json.data()), json.size()})) {
@@ -133,12 +133,12 @@ int Info(const std::string& path) {
 // leaves the rows before the damage on stdout, and the failure line and exit code 1.
 int Indices(const std::string& path) {
   auto picture = Open(path);
-  if (!picture) return Fail(path, picture.error().message);
+  if (!picture) return Fail(path, picture.error());
   bool written = true;
   auto decoded = ForEachSlice(
       *picture, [&](std::span<const uint8_t> slice) { return written = WriteStdout(slice); });
   if (!written) return Fail("stdout", "write failed");
-  if (!decoded) return Fail(path, decoded.error().message);
+  if (!decoded) return Fail(path, decoded.error());
   return 0;
 }
 
@@ -146,9 +146,9 @@ int Indices(const std::string& path) {
 // picture is refused as by the other commands.
 int PaletteBytesOf(const std::string& path) {
   auto picture = Open(path);
-  if (!picture) return Fail(path, picture.error().message);
+  if (!picture) return Fail(path, picture.error());
   auto decoded = ForEachSlice(*picture, [](std::span<const uint8_t>) { return true; });
-  if (!decoded) return Fail(path, decoded.error().message);
+  if (!decoded) return Fail(path, decoded.error());
   if (!WriteStdout(PaletteBytes(picture->palette()))) return Fail("stdout", "write failed");
   return 0;
 }
@@ -157,14 +157,14 @@ int PaletteBytesOf(const std::string& path) {
 // size passes through the opener's few hundred KiB of buffers.
 int Stats(const std::string& path) {
   auto picture = Open(path);
-  if (!picture) return Fail(path, picture.error().message);
+  if (!picture) return Fail(path, picture.error());
   UsageCounts usage{}, part{};
   auto decoded = ForEachSlice(*picture, [&](std::span<const uint8_t> slice) {
     ComputeHisto(part, slice);
     for (size_t i = 0; i < 256; ++i) usage[i] += part[i];
     return true;
   });
-  if (!decoded) return Fail(path, decoded.error().message);
+  if (!decoded) return Fail(path, decoded.error());
   const BoardEntries& entries = picture->entries();
   static const char* digits = "0123456789abcdef";
   int used = 0, duplicates = 0;
@@ -198,18 +198,18 @@ int Stats(const std::string& path) {
 // the whole new file was written; OUT "-" writes the file to standard output.
 int Rewrite(const std::string& in, const std::string& out) {
   auto picture = Open(in, hw::PictureFormat::Pcx);
-  if (!picture) return Fail(in, picture.error().message);
+  if (!picture) return Fail(in, picture.error());
   auto whole = picture->TakeWhole();
-  if (!whole) return Fail(in, whole.error().message);
+  if (!whole) return Fail(in, whole.error());
   current_file = out == "-" ? "stdout" : out;
   auto encoded = hw::WritePcx(whole->extras.pcx, whole->pixels, picture->palette());
-  if (!encoded) return Fail(out, encoded.error().message);
+  if (!encoded) return Fail(out, encoded.error());
   if (out == "-") {
     if (!WriteStdout(*encoded)) return Fail("stdout", "write failed");
     return 0;
   }
   auto written = hw::WriteFileReplacing(out, *encoded);
-  if (!written) return Fail(out, written.error().message);
+  if (!written) return Fail(out, written.error());
   return 0;
 }
 
@@ -240,11 +240,11 @@ int Convert(const std::string& in, const std::string& out, bool palette_strip) {
     // The palette as the window's Load Palette takes it: a picture's own, or any
     // palette file Huewright reads.
     auto palette = hw::LoadAnyPaletteFile(in);
-    if (!palette) return Fail(in, palette.error().message);
+    if (!palette) return Fail(in, palette.error());
     current_file = out;
     const hw::EntryNames* names = palette->names ? &*palette->names : nullptr;
     auto saved = hw::SavePaletteFile(out, palette_format, palette->entries, names);
-    if (!saved) return Fail(out, saved.error().message);
+    if (!saved) return Fail(out, saved.error());
     if (auto loss = hw::PaletteSaveLoses(palette_format, palette->entries, names)) {
       Warn(out, *loss);
     }
@@ -255,10 +255,7 @@ int Convert(const std::string& in, const std::string& out, bool palette_strip) {
   hw::SaveLoss loss;
   std::string note;
   auto converted = hw::ConvertPictureFile(in, out, &loss, &note);
-  if (!converted) {
-    const std::string& cause = converted.error().message;
-    return Fail(cause.find("'" + out + "'") != std::string::npos ? out : in, cause);
-  }
+  if (!converted) return Fail(in, converted.error());
   if (!note.empty()) Warn(in, note);
   WarnLoss(out, loss);
   return 0;
@@ -274,11 +271,11 @@ int ConvertConsole(const std::string& in, const std::string& out, hw::PaletteFor
       out_known ? hw::PaletteFormatForExtension(out).value_or(hw::PaletteFormat::Pcx) : console;
   current_file = in;
   auto palette = out_known ? hw::LoadPaletteFileAs(in, console) : hw::LoadAnyPaletteFile(in);
-  if (!palette) return Fail(in, palette.error().message);
+  if (!palette) return Fail(in, palette.error());
   current_file = out;
   const hw::EntryNames* names = palette->names ? &*palette->names : nullptr;
   auto saved = hw::SavePaletteFile(out, out_format, palette->entries, names, palette->count);
-  if (!saved) return Fail(out, saved.error().message);
+  if (!saved) return Fail(out, saved.error());
   if (auto loss = hw::PaletteSaveLoses(out_format, palette->entries, names, palette->count)) {
     Warn(out, *loss);
   }

@@ -22,7 +22,8 @@ Pipeline::Pipeline() : editor_(EditorServices{&errors_, nullptr, nullptr, nullpt
 
 Status Pipeline::Reported(bool ok) {
   if (ok) return Ok{};
-  return Error{errors_.message.empty() ? std::string("failed") : errors_.message};
+  if (errors_.error.cause.empty()) return Error{"failed"};
+  return errors_.error;
 }
 
 Status Pipeline::Load(const std::string& path) { return Reported(editor_.LoadPicture(path)); }
@@ -64,9 +65,10 @@ Status Pipeline::WriteBank(const PendingBank& bank) {
   const Status saved =
       SavePaletteEntries(bank.file, bank.format, bank.entries, bank.names ? &*bank.names : nullptr);
   if (saved) return Ok{};
-  std::string message = saved.error().message.empty() ? "failed" : saved.error().message;
-  if (message.find(bank.file) == std::string::npos) message = "'" + bank.file + "': " + message;
-  return Error{message};
+  Error error = saved.error();
+  if (error.cause.empty()) error.cause = "failed";
+  if (!error.NamesFile()) error.file = bank.file;
+  return error;
 }
 
 Status Pipeline::Run(const Step& step, std::string* warning, std::string* note) {

@@ -51,8 +51,8 @@ class Pipeline {
 
  private:
   struct LastError : ErrorReporter {
-    std::string message;
-    void ShowError(const std::string& text) override { message = text; }
+    Error error;
+    void ShowError(const Error& shown) override { error = shown; }
   };
   // The editor's verb ran and reported a failure when it returned false.
   Status Reported(bool ok);

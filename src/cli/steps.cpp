@@ -20,8 +20,6 @@ Fields Split(std::string_view text) {
   }
 }
 
-std::string Quoted(std::string_view field) { return "'" + std::string(field) + "'"; }
-
 Error FormError(std::string_view form) { return Error{"expected " + std::string(form)}; }
 
 // A decimal number in low..high; `name` says what it is in the error.

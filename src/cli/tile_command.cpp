@@ -148,9 +148,9 @@ int Tiles(const std::vector<std::string>& args) {
   if (!in) return UsageError("tiles takes IN");
   current_file = *in;
   auto opened = OpenedPicture::Open(*in);
-  if (!opened) return Fail(*in, opened.error().message);
+  if (!opened) return Fail(*in, opened.error());
   auto picture = opened->TakeWhole();
-  if (!picture) return Fail(*in, picture.error().message);
+  if (!picture) return Fail(*in, picture.error());
   if (!WriteTilesJson(picture->pixels, picture->width, picture->height, options)) {
     return Fail("stdout", "write failed");
   }

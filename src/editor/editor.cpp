@@ -301,8 +301,8 @@ void Editor::Redo() {
   }
 }
 
-void Editor::ReportError(const std::string& message) {
-  if (svc_.errors != nullptr) svc_.errors->ShowError(message);
+void Editor::ReportError(const Error& error) {
+  if (svc_.errors != nullptr) svc_.errors->ShowError(error);
 }
 
 }  // namespace hw

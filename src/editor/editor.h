@@ -335,7 +335,8 @@ class Editor {
   void ShowCycleFrame(bool force);
   bool ChangeCycles(const CycleRanges& next, const char* step);
   int64_t NowMicros() const;
-  void ReportError(const std::string& message);
+  void ReportError(const Error& error);
+  void ReportError(std::string cause) { ReportError(Error{std::move(cause)}); }
   // Applies `next` as one step unless it changes a locked position, which is
   // refused and reported; false then.
   bool ApplyUnlessLocked(const BoardState& next, const char* step);

@@ -46,15 +46,6 @@ class BusyScope {
   BusyPointer* busy_;
 };
 
-// A message that names the file and the cause. The file layer's messages name the
-// file themselves ("cannot load 'x.pcx': pixel data ends early"); the path is put
-// in front of any that does not.
-std::string FailureMessage(const std::string& path, const Error& error) {
-  std::string message = error.message.empty() ? std::string("unknown error") : error.message;
-  if (message.find(path) == std::string::npos) message = "'" + path + "': " + message;
-  return message;
-}
-
 // Runs one file command; running out of memory or threads anywhere in it is a
 // failure like any other: reported with the file, and the editor stays as it was
 // (each command changes the editor only after everything that can fail).
@@ -68,8 +59,7 @@ bool Guarded(ErrorReporter* errors, const char* verb, const std::string& path, C
   } catch (const std::system_error& e) {
     cause = e.what();
   }
-  if (errors != nullptr)
-    errors->ShowError(std::string("cannot ") + verb + " '" + path + "': " + cause);
+  if (errors != nullptr) errors->ShowError(Failure(verb, path, cause));
   return false;
 }
 
@@ -106,14 +96,14 @@ bool Editor::LoadPictureFrom(const std::string& path) {
   Result<DecodedPicture> read = LoadPictureFile(path);
   if (!read) {
     busy.Release();
-    ReportError(FailureMessage(path, read.error()));
+    ReportError(About(read.error(), path));
     return false;
   }
   DecodedPicture& pic = *read;
   if (pic.width <= 0 || pic.height <= 0 ||
       pic.pixels.size() != static_cast<size_t>(pic.width) * static_cast<size_t>(pic.height)) {
     busy.Release();
-    ReportError("cannot load '" + path + "': the picture has no pixels");
+    ReportError(CannotLoad(path, "the picture has no pixels"));
     return false;
   }
   UsageCounts counts{};
@@ -228,7 +218,7 @@ std::string SnapNote(PaletteFormat format, std::span<const BoardEntry> entries) 
 bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
   if (path.empty()) return false;
   if (!loaded_) {
-    ReportError("cannot save '" + path + "': no picture is loaded");
+    ReportError(CannotSave(path, "no picture is loaded"));
     return false;
   }
   return Guarded(svc_.errors, "save", path, [&] {
@@ -242,7 +232,7 @@ bool Editor::SavePictureIn(const std::string& path, PictureFormat format) {
     busy.Release();
     save_note_.clear();
     if (!saved) {
-      ReportError(FailureMessage(path, saved.error()));
+      ReportError(About(saved.error(), path));
       return false;
     }
     // The picture's file is now the one written: one frame, and of the old file's
@@ -286,13 +276,13 @@ SaveLoss Editor::PictureSaveLoss(PictureFormat format) const {
 }
 
 Status Editor::WriteCopy(const std::string& path) const {
-  if (!loaded_) return Error{"cannot save '" + path + "': no picture is loaded"};
+  if (!loaded_) return CannotSave(path, "no picture is loaded");
   try {
     PictureExtras extras = ExtrasToSave();
     return SavePictureFile(path, PictureFormat::Png, width_, height_, Pixels(), board_.entries,
                            &extras, nullptr, board_.cycles);
   } catch (const std::bad_alloc&) {
-    return Error{"cannot save '" + path + "': not enough memory"};
+    return CannotSave(path, "not enough memory");
   }
 }
 
@@ -364,7 +354,7 @@ bool Editor::LoadPalette(const std::string& path, PaletteMerge merge,
         format ? LoadPaletteFileAs(path, *format) : LoadAnyPaletteFile(path);
     busy.Release();
     if (!read) {
-      ReportError(FailureMessage(path, read.error()));
+      ReportError(About(read.error(), path));
       return false;
     }
     BoardState next = board_;
@@ -387,7 +377,7 @@ std::optional<PaletteFile> Editor::ReadRemapPalette(const std::string& path,
     Result<PaletteFile> read = format ? LoadPaletteFileAs(path, *format) : LoadAnyPaletteFile(path);
     busy.Release();
     if (!read) {
-      ReportError(FailureMessage(path, read.error()));
+      ReportError(About(read.error(), path));
       return false;
     }
     palette = std::move(*read);
@@ -404,7 +394,7 @@ bool Editor::SavePalette(const std::string& path, std::optional<PaletteFormat> f
     const Status saved = SavePaletteFile(path, as, board_.entries, board_.names.List());
     busy.Release();
     if (!saved) {
-      ReportError(FailureMessage(path, saved.error()));
+      ReportError(About(saved.error(), path));
       return false;
     }
     message_ = SavedPaletteMessage(path, as, board_.entries.size()) + SnapNote(as, board_.entries);
@@ -431,7 +421,7 @@ bool Editor::SaveBank(int bank, int size, const std::string& path,
   return Guarded(svc_.errors, "save", path, [&] {
     const Status saved = SavePaletteEntries(path, as, entries, names ? &*names : nullptr);
     if (!saved) {
-      ReportError(FailureMessage(path, saved.error()));
+      ReportError(About(saved.error(), path));
       return false;
     }
     message_ = SavedPaletteMessage(path, as, entries.size()) + SnapNote(as, entries);
@@ -452,7 +442,7 @@ bool Editor::ExportCycleAnimationAs(const std::string& path,
                                     const std::optional<FixedLength>& length) {
   if (path.empty()) return false;
   if (!loaded_) {
-    ReportError("cannot export '" + path + "': no picture is loaded");
+    ReportError(Failure("export", path, "no picture is loaded"));
     return false;
   }
   return Guarded(svc_.errors, "export", path, [&] {
@@ -465,9 +455,7 @@ bool Editor::ExportCycleAnimationAs(const std::string& path,
                : SaveCycleAnimation(path, width_, height_, Pixels(), board_.entries, board_.cycles);
     busy.Release();
     if (!written) {
-      const std::string& cause = written.error().message;
-      ReportError(cause.find(path) != std::string::npos ? cause
-                                                        : "cannot export '" + path + "': " + cause);
+      ReportError(Within(written.error(), "export", path));
       return false;
     }
     message_ = SavedMessage(path) + ": " + std::to_string(*written) +

@@ -32,7 +32,6 @@ bool Editor::RemapToPalette(const std::string& path, const PaletteFile& palette,
                             RemapOptions options) {
   BoardState next = board_;
   const int count = palette.count < 1 ? 1 : palette.count > 256 ? 256 : palette.count;
-  const std::string quoted = "'" + path + "'";
   switch (hw::RemapToPalette(next, palette.entries, count, options, loaded_counts_,
                              palette.names ? &*palette.names : nullptr)) {
     case RemapRefusal::None:
@@ -41,17 +40,17 @@ bool Editor::RemapToPalette(const std::string& path, const PaletteFile& palette,
       ReportError(path + " has no transparent entry: give transparent=N");
       return false;
     case RemapRefusal::TransparentOutside:
-      ReportError("cannot remap to " + quoted + ": it has no entry " +
-                  std::to_string(options.transparent.value_or(-1)) + " to make transparent (" +
-                  Entries(count) + ")");
+      ReportError(Failure("remap to", path,
+                          "it has no entry " + std::to_string(options.transparent.value_or(-1)) +
+                              " to make transparent (" + Entries(count) + ")"));
       return false;
     case RemapRefusal::TransparentLocked:
       ReportError("position " + std::to_string(options.transparent.value_or(-1)) + " is locked");
       return false;
     case RemapRefusal::NoOpaqueEntry:
-      ReportError("cannot remap to " + quoted +
-                  ": the picture has colours and the file no entry for them that is not "
-                  "transparent");
+      ReportError(Failure("remap to", path,
+                          "the picture has colours and the file no entry for them that is not "
+                          "transparent"));
       return false;
   }
   Apply(next, "Remap to Palette");

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "colour/colour.h"
 #include "cycle/cycle.h"
 #include "formats/palettes/palette_format.h"
@@ -46,7 +47,8 @@ class ColourDialog {
 class ErrorReporter {
  public:
   virtual ~ErrorReporter() = default;
-  virtual void ShowError(const std::string& message) = 0;
+  // Shows the error's text (Error::Text).
+  virtual void ShowError(const Error& error) = 0;
 };
 
 // A monotonic clock for the colour-cycling animation: tests step it by hand.

@@ -35,7 +35,7 @@ Result<int32_t> BmpFileRows::ReadRows(std::span<uint8_t> out) {
   auto got = file_.ReadAt(offset, into);
   if (!got) return got.error();
   if (*got < needed) {
-    return Error{"cannot load '" + path_ + "': the BMP's pixel rows end early (the file shrank)"};
+    return CannotLoad(path_, "the BMP's pixel rows end early (the file shrank)");
   }
   if (!in_place) {
     for (int32_t k = 0; k < n; ++k) {

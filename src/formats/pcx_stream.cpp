@@ -5,11 +5,6 @@
 #include <algorithm>
 
 namespace hw {
-namespace {
-
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
-}  // namespace
 
 PcxFileRows::~PcxFileRows() = default;
 
@@ -43,7 +38,7 @@ Status PcxFileRows::StartDecoder() {
         return n;
       },
       input_bytes_);
-  if (!decoder) return Error{"cannot load " + Quoted(path_) + ": " + decoder.error().message};
+  if (!decoder) return Within(decoder.error(), "load", path_);
   decoder_ = std::make_unique<PcxRowDecoder>(std::move(*decoder));
   return Ok{};
 }
@@ -52,7 +47,7 @@ Status PcxFileRows::Rewind() { return StartDecoder(); }
 
 Result<int32_t> PcxFileRows::ReadRows(std::span<uint8_t> out) {
   auto rows = decoder_->ReadRows(out);
-  if (!rows) return Error{"cannot load " + Quoted(path_) + ": " + rows.error().message};
+  if (!rows) return Within(rows.error(), "load", path_);
   return rows;
 }
 

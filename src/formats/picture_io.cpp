@@ -18,12 +18,6 @@
 
 namespace hw {
 
-namespace {
-
-std::string Named(const std::string& path) { return "'" + path + "'"; }
-
-}  // namespace
-
 Result<DecodedPicture> LoadPictureFile(const std::string& path) {
   auto opened = OpenedPicture::Open(path);
   if (!opened) return opened.error();
@@ -58,7 +52,7 @@ Status SavePictureFile(const std::string& path, PictureFormat format, int32_t wi
         &cycles,  extras != nullptr && extras->format == format ? extras : nullptr,
         &written, static_cast<int64_t>(std::time(nullptr))};
     auto encoded = PictureFormatRowOf(format).encode(picture);
-    if (!encoded) return Error{"cannot save " + Named(path) + ": " + encoded.error().message};
+    if (!encoded) return Within(encoded.error(), "save", path);
     auto saved = WriteFileReplacing(path, encoded->bytes);
     if (saved) {
       if (extras != nullptr) extras->pcx = written;
@@ -66,7 +60,7 @@ Status SavePictureFile(const std::string& path, PictureFormat format, int32_t wi
     }
     return saved;
   } catch (const std::bad_alloc&) {
-    return Error{"cannot save " + Named(path) + ": not enough memory"};
+    return CannotSave(path, "not enough memory");
   }
 }
 
@@ -76,9 +70,7 @@ namespace {
 // opened `picture`. A decoding failure names its file, an encoding one `out`.
 Status StreamPcxAs(OpenedPicture& picture, PictureFormat format, const std::string& out,
                    const ContentPut& put) {
-  const auto failed = [&out](const Error& e) {
-    return Error{"cannot save " + Named(out) + ": " + e.message};
-  };
+  const auto failed = [&out](const Error& e) { return Within(e, "save", out); };
   if (format == PictureFormat::Png) {
     // The palette's length needs the highest index used: one pass to find it, then
     // the pixels again from the first row.
@@ -152,25 +144,13 @@ Status ConvertPictureFile(const std::string& in, const std::string& out, SaveLos
     }
     return saved;
   } catch (const std::bad_alloc&) {
-    return Error{"cannot convert " + Named(in) + " to " + Named(out) + ": not enough memory"};
+    Error error = Failure("convert", in, "not enough memory");
+    error.to = out;
+    return error;
   }
 }
 
 namespace {
-
-// A palette decoder names the file its own way ("x.gpl line 3: ..."); a load
-// failure reads "cannot load 'x.gpl': line 3: ..." like every other.
-Error AsLoadFailure(const std::string& path, const Error& error) {
-  const std::string head = "cannot load " + Named(path) + ": ";
-  if (error.message.starts_with(head)) return error;
-  std::string cause = error.message;
-  if (cause.starts_with(path)) {
-    cause.erase(0, path.size());
-    if (cause.starts_with(":") || cause.starts_with(",")) cause.erase(0, 1);
-    if (cause.starts_with(" ")) cause.erase(0, 1);
-  }
-  return Error{head + cause};
-}
 
 Result<PaletteFile> LoadPaletteFrom(const std::string& path);
 
@@ -178,7 +158,7 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path);
 
 Result<PaletteFile> LoadAnyPaletteFile(const std::string& path) {
   auto loaded = LoadPaletteFrom(path);
-  if (!loaded) return AsLoadFailure(path, loaded.error());
+  if (!loaded) return Within(loaded.error(), "load", path);
   return loaded;
 }
 
@@ -239,19 +219,19 @@ Result<PaletteFile> LoadPaletteFrom(const std::string& path) {
     if (size > kMaxTextPaletteBytes) {
       const PaletteFormat format = SniffPaletteFormat(head, path);
       if (format == PaletteFormat::Pcx) {
-        return Error{path +
-                     ": not a palette file Huewright reads (no PNG, PCX, GIMP, JASC, RIFF or " +
-                     "swatch exchange signature, and " + std::to_string(size) +
-                     " bytes where raw colours are 768)"};
+        return CannotLoad(path,
+                          "not a palette file Huewright reads (no PNG, PCX, GIMP, JASC, RIFF or "
+                          "swatch exchange signature, and " +
+                              std::to_string(size) + " bytes where raw colours are 768)");
       }
-      return Error{"cannot load " + Named(path) + ": a " + std::string(PaletteFormatName(format)) +
-                   " file larger than 1 MiB"};
+      return CannotLoad(path,
+                        "a " + std::string(PaletteFormatName(format)) + " file larger than 1 MiB");
     }
     auto bytes = file->ReadAll(kMaxTextPaletteBytes);
     if (!bytes) return bytes.error();
     return DecodePaletteFile(*bytes, path);
   } catch (const std::bad_alloc&) {
-    return Error{"cannot load " + Named(path) + ": not enough memory"};
+    return CannotLoad(path, "not enough memory");
   }
 }
 
@@ -261,21 +241,21 @@ Result<PaletteFile> LoadPaletteFileAs(const std::string& path, PaletteFormat for
   if (!IsConsoleFormat(format)) return LoadAnyPaletteFile(path);
   try {
     auto file = FileReader::Open(path);
-    if (!file) return AsLoadFailure(path, file.error());
+    if (!file) return Within(file.error(), "load", path);
     if (file->size() > kMaxConsolePaletteBytes) {
-      return AsLoadFailure(path, Error{"a " + std::string(ConsoleFormatKey(format)) +
-                                       " palette holds 4, 16, 32 or 256 entries, this file " +
-                                       std::to_string(file->size()) + " bytes"});
+      return CannotLoad(path, "a " + std::string(ConsoleFormatKey(format)) +
+                                  " palette holds 4, 16, 32 or 256 entries, this file " +
+                                  std::to_string(file->size()) + " bytes");
     }
     std::vector<uint8_t> bytes(static_cast<size_t>(file->size()));
     auto got = file->ReadAt(0, bytes);
-    if (!got) return AsLoadFailure(path, got.error());
+    if (!got) return Within(got.error(), "load", path);
     bytes.resize(*got);
     auto decoded = DecodePaletteFileAs(format, bytes, path);
-    if (!decoded) return AsLoadFailure(path, decoded.error());
+    if (!decoded) return Within(decoded.error(), "load", path);
     return decoded;
   } catch (const std::bad_alloc&) {
-    return Error{"cannot load " + Named(path) + ": not enough memory"};
+    return CannotLoad(path, "not enough memory");
   }
 }
 
@@ -288,13 +268,12 @@ namespace {
 template <typename Encode>
 Status SavePalette(const std::string& path, PaletteFormat format, Encode encode) {
   if (format == PaletteFormat::Ase || format == PaletteFormat::Aco) {
-    return Error{"cannot save " + Named(path) + ": Huewright does not write a " +
-                 std::string(PaletteFormatName(format))};
+    return CannotSave(path, "Huewright does not write a " + std::string(PaletteFormatName(format)));
   }
   try {
     return WriteFileReplacing(path, encode());
   } catch (const std::bad_alloc&) {
-    return Error{"cannot save " + Named(path) + ": not enough memory"};
+    return CannotSave(path, "not enough memory");
   }
 }
 

@@ -16,8 +16,6 @@
 namespace hw {
 namespace {
 
-std::string Named(const std::string& path) { return "'" + path + "'"; }
-
 // A PNG, GIF, BMP or ILBM file is decoded from memory: the whole of it, as far as the file went
 // when opened, up to the bound the file layer puts on whole-file reads.
 constexpr uint64_t kMaxPngFileBytes = uint64_t{1} << 31;
@@ -28,8 +26,8 @@ using FileBytes = std::vector<uint8_t, UninitialisedAllocator<uint8_t>>;
 Result<FileBytes> ReadWhole(FileReader& file, const std::string& path) {
   const uint64_t size = file.size();
   if (size > kMaxPngFileBytes) {
-    return Error{"cannot load " + Named(path) + ": file is too large (" + std::to_string(size) +
-                 " bytes, at most " + std::to_string(kMaxPngFileBytes) + ")"};
+    return CannotLoad(path, "file is too large (" + std::to_string(size) + " bytes, at most " +
+                                std::to_string(kMaxPngFileBytes) + ")");
   }
   if (faults::AllocationShouldFail()) throw std::bad_alloc();
   // Advised before the first touch: filling fresh memory a 4 KiB page at a time
@@ -63,11 +61,11 @@ Result<OpenedPicture> OpenedPicture::Open(FileReader opened_file, const std::str
     if (!got) return got.error();
     const std::span<const uint8_t> head(head_bytes.data(), *got);
     const std::optional<PictureFormat> kind = PictureFormatOf(head);
-    if (!kind) return Error{"cannot load " + Named(path) + ": " + kNotAPicture};
+    if (!kind) return CannotLoad(path, kNotAPicture);
     if (only && *kind != *only) {
-      return Error{"cannot load " + Named(path) + ": a " +
-                   std::string(PictureFormatRowOf(*kind).name) + " picture where a " +
-                   std::string(PictureFormatRowOf(*only).name) + " one is needed"};
+      return CannotLoad(path, "a " + std::string(PictureFormatRowOf(*kind).name) +
+                                  " picture where a " +
+                                  std::string(PictureFormatRowOf(*only).name) + " one is needed");
     }
 
     OpenedPicture opened;
@@ -95,7 +93,7 @@ Result<OpenedPicture> OpenedPicture::Open(FileReader opened_file, const std::str
       auto got_head = file->ReadAt(0, bmp_head);
       if (!got_head) return got_head.error();
       auto layout = ReadBmpLayout(std::span(bmp_head).first(*got_head), file->size());
-      if (!layout) return Error{"cannot load " + Named(path) + ": " + layout.error().message};
+      if (!layout) return Within(layout.error(), "load", path);
       if (!layout->run_length) {
         picture.width = layout->width;
         picture.height = layout->height;
@@ -113,12 +111,12 @@ Result<OpenedPicture> OpenedPicture::Open(FileReader opened_file, const std::str
     auto bytes = ReadWhole(*file, path);
     if (!bytes) return bytes.error();
     auto decoded = DecodeWholePicture(*kind, *bytes);
-    if (!decoded) return Error{"cannot load " + Named(path) + ": " + decoded.error().message};
+    if (!decoded) return Within(decoded.error(), "load", path);
     picture = std::move(*decoded);
     for (size_t i = 0; i < 256; ++i) opened.palette_[i] = picture.entries[i].rgb;
     return opened;
   } catch (const std::bad_alloc&) {
-    return Error{"cannot load " + Named(path) + ": not enough memory"};
+    return CannotLoad(path, "not enough memory");
   }
 }
 
@@ -172,7 +170,7 @@ Result<DecodedPicture> OpenedPicture::TakeWhole() {
     if (auto read = ReadAllRows(*rows_, out); !read) return read.error();
     return out;
   } catch (const std::bad_alloc&) {
-    return Error{"cannot load " + Named(path_) + ": not enough memory"};
+    return CannotLoad(path_, "not enough memory");
   }
 }
 

@@ -117,11 +117,12 @@ std::optional<BoardEntry> QtColourDialog::ChooseColour(int index, BoardEntry ini
                     byte(chosen.alpha())};
 }
 
-void QtErrorReporter::ShowError(const std::string& message) {
+void QtErrorReporter::ShowError(const Error& error) {
   // Keep the wait pointer from hiding behind the message.
   const bool busy = QApplication::overrideCursor() != nullptr;
   if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-  ShowPlainMessage(parent_.data(), QStringLiteral("Huewright"), QString::fromStdString(message));
+  ShowPlainMessage(parent_.data(), QStringLiteral("Huewright"),
+                   QString::fromStdString(error.Text()));
   if (busy) QApplication::restoreOverrideCursor();
 }
 

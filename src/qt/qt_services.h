@@ -41,7 +41,7 @@ class QtColourDialog : public ColourDialog {
 class QtErrorReporter : public ErrorReporter {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }
-  void ShowError(const std::string& message) override;
+  void ShowError(const Error& error) override;
 
  private:
   QPointer<QWidget> parent_;

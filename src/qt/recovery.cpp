@@ -138,7 +138,7 @@ void RecoveryKeeper::CatchSignals() {
 void RecoveryKeeper::Autosave() {
   const Status kept = Update();
   // A copy that cannot be kept is said on the status line, once for each cause.
-  const std::string failure = kept ? std::string() : kept.error().message;
+  const std::string failure = kept ? std::string() : kept.error().Text();
   if (!failure.empty() && failure != told_) editor_.Remark(failure);
   told_ = failure;
 }
@@ -149,7 +149,7 @@ void RecoveryKeeper::ActOnSignal() {
   caught_signal = 0;
   // The program ends now: what could not be kept is said where it can still be read.
   if (const Status kept = Update(); !kept) {
-    const std::string line = "huewright: " + kept.error().message + "\n";
+    const std::string line = "huewright: " + kept.error().Text() + "\n";
     [[maybe_unused]] const size_t n = std::fwrite(line.data(), 1, line.size(), stderr);
   }
   ending_signal_ = signal;
@@ -161,10 +161,10 @@ Status RecoveryKeeper::Update() {
     Remove();
     return Ok{};
   }
-  const std::string lost = "unsaved work on '" + editor_.PicturePath() + "' was not kept: ";
+  const std::string lost = "unsaved work on " + Quoted(editor_.PicturePath()) + " was not kept: ";
   if (folder_.fd < 0) return Error{lost + folder_.off};
   auto bytes = editor_.CopyAsPng();
-  if (!bytes) return Error{lost + bytes.error().message};
+  if (!bytes) return Error{lost + bytes.error().Text()};
   // The copy first: a note names a copy that is complete.
   if (const int err = files_->WriteNew(folder_.fd, OwnCopy(), *bytes); err != 0)
     return Error{lost + RecoveryCause(err)};

@@ -461,7 +461,7 @@ TEST_F(Cli, ConvertsEveryKindAndWarnsOfLostAlpha) {
               std::tuple(0, warning.empty() ? 0 : 1, true))
         << r.err;
     auto back = LoadAnyPaletteFile(dir_.File(name));
-    ASSERT_TRUE(back) << back.error().message;
+    ASSERT_TRUE(back) << back.error().Text();
     for (size_t k = 0; k < 256; ++k) {
       ASSERT_EQ(back->entries[k],
                 (BoardEntry{clear[k].rgb, name == "out.png" ? clear[k].A : uint8_t{255}}));
@@ -586,7 +586,7 @@ TEST(ConvertPalettes, PaletteStripIsAnIndexedPngOfEveryEntry) {
     EXPECT_EQ(r.err, "");
     const Bytes png = ReadBytes(dir.File("s.png"));
     auto pic = DecodeIndexedPng(png);
-    ASSERT_TRUE(pic) << pic.error().message;
+    ASSERT_TRUE(pic) << pic.error().Text();
     EXPECT_EQ(pic->width, 256);
     EXPECT_EQ(pic->height, 1);
     EXPECT_EQ(pic->palette_count, 256);
@@ -621,7 +621,7 @@ TEST(ConvertPalettes, NamesGoIntoGimpPalettesAndAreWarnedAboutElsewhere) {
   EXPECT_HAS(r.err, "warning:");
   EXPECT_HAS(r.err, "the names of 1 entry: a Paint.NET palette has no names") << r.err;
   auto back = DecodePaletteFile(ReadBytes(dir.File("out.txt")), "out.txt");
-  ASSERT_TRUE(back) << back.error().message;
+  ASSERT_TRUE(back) << back.error().Text();
   EXPECT_EQ(back->entries[1], (BoardEntry{{0, 255, 0}, 255}));
 }
 

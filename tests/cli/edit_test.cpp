@@ -298,7 +298,7 @@ TEST_F(Edit, SwapBanksKeepsTheLookAndMovesIndicesByTheBankDistance) {
       ASSERT_EQ(out->entries[out->pixels[k]].rgb, palette_[size_t(was)]) << k;
     }
     auto saved = LoadPaletteFileAs(bank, PaletteFormat::Md9);
-    ASSERT_TRUE(saved) << saved.error().message;
+    ASSERT_TRUE(saved) << saved.error().Text();
     ASSERT_EQ(saved->count, size);
     for (int k = 0; k < size; ++k) {
       EXPECT_EQ(saved->entries[size_t(k)].rgb, SnapColour(ConsoleFormatTarget(PaletteFormat::Md9),

@@ -60,7 +60,7 @@ inline Bytes ReadBytes(const std::string& path) {
 // The message of a failed result; "ok" for a success.
 template <typename R>
 std::string Why(const R& r) {
-  return r ? std::string("ok") : r.error().message;
+  return r ? std::string("ok") : r.error().Text();
 }
 
 inline bool Has(const std::string& text, const std::string& part) {

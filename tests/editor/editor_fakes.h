@@ -49,7 +49,7 @@ struct FakeColours : ColourDialog {
 
 struct RecordingErrors : ErrorReporter {
   std::vector<std::string> messages;
-  void ShowError(const std::string& message) override { messages.push_back(message); }
+  void ShowError(const Error& error) override { messages.push_back(error.Text()); }
 };
 
 // Answers "save all the same?" from a queue (then Cancel) and keeps what was asked.
@@ -153,7 +153,7 @@ inline void WritePicture(const std::string& path, int w, int h, const Bytes& pix
                          const Palette& palette) {
   PcxHeader hd = MakeHeader(w, h, w + w % 2);
   auto bytes = WritePcx(hd, pixels, palette);
-  ASSERT_TRUE(bytes.ok()) << bytes.error().message;
+  ASSERT_TRUE(bytes.ok()) << bytes.error().Text();
   WriteBytes(path, *bytes);
 }
 

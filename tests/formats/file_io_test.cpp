@@ -37,7 +37,7 @@ struct stat Stat(const std::string& path) {
 }
 
 std::string Describe(const Result<SaveMethod>& r) {
-  if (!r) return "error: " + r.error().message;
+  if (!r) return "error: " + r.error().Text();
   return *r == SaveMethod::kReplaced ? "replaced" : "in place";
 }
 

@@ -64,7 +64,7 @@ class GifBmpInterop : public ::testing::Test {
   // What Pillow reads of the file against what we read.
   void ExpectSameAsPillow(const std::string& name) {
     auto pic = LoadPictureFile(At(name));
-    ASSERT_TRUE(pic.ok()) << pic.error().message;
+    ASSERT_TRUE(pic.ok()) << pic.error().Text();
     Bytes pal;
     int clear = -1;
     for (size_t k = 0; k < 256; ++k) {
@@ -132,13 +132,13 @@ TEST(GifBmp, EveryPictureRoundTrips) {
     for (int k = 0; k <= top; ++k) e[size_t(k)].rgb = {uint8_t(next()), uint8_t(next()), 9};
     if (round % 3 == 0) e[next() % 256].A = 0;
     auto gif = DecodeGif(*EncodeGif(w, h, px, e));
-    ASSERT_TRUE(gif.ok()) << gif.error().message;
+    ASSERT_TRUE(gif.ok()) << gif.error().Text();
     EXPECT_EQ(std::tuple(gif->width, gif->height, gif->pixels, gif->entries),
               std::tuple(w, h, px, e))
         << "round " << round;
     EXPECT_GE(gif->palette_count, UsedPaletteLength(px, e));
     auto bmp = DecodeBmp(*EncodeBmp(w, h, px, e));
-    ASSERT_TRUE(bmp.ok()) << bmp.error().message;
+    ASSERT_TRUE(bmp.ok()) << bmp.error().Text();
     BoardEntries opaque = e;
     for (auto& entry : opaque) entry.A = 255;
     EXPECT_EQ(std::tuple(bmp->width, bmp->height, bmp->pixels, bmp->entries),
@@ -243,7 +243,7 @@ TEST(GifBmp, OpenerReadsUncompressedRowsInSlicesAsDecodeBmpDoes) {
     WriteBytes(dir.File(name), bytes);
     const Bytes expected = DecodeBmp(bytes)->pixels;
     auto opened = OpenedPicture::Open(dir.File(name));
-    ASSERT_TRUE(opened) << opened.error().message;
+    ASSERT_TRUE(opened) << opened.error().Text();
     for (int pass = 0; pass < 2; ++pass) {
       Bytes got;
       ASSERT_TRUE(opened->ForEachSlice([&](std::span<const uint8_t> slice) -> Status {
@@ -268,13 +268,13 @@ TEST(GifBmp, RunLengthBmpAndHostileFiles) {
   // RLE4, bottom-up: a run, a literal of three, end of row; a move, a run; the end.
   const Bytes rle4 = Bmp4(6, 3, 2, {4, 0x12, 0, 3, 0xAB, 0xC0, 0, 0, 0, 2, 1, 1, 2, 0x3F, 0, 1});
   auto pic = DecodeBmp(rle4);
-  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  ASSERT_TRUE(pic.ok()) << pic.error().Text();
   EXPECT_EQ(pic->pixels, (Bytes{0, 3, 15, 0, 0, 0,      // moved one right and one row up
                                 0, 0, 0, 0, 0, 0,       // skipped: index 0
                                 1, 2, 1, 2, 10, 11}));  // the first row is the bottom one
   // A run and a literal past the row's end are cut there; a move past it draws nothing more.
   pic = DecodeBmp(Bmp4(3, 2, 2, {5, 0x12, 0, 0, 0, 4, 0x34, 0x56, 0, 2, 200, 0, 2, 0x77, 0, 1}));
-  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  ASSERT_TRUE(pic.ok()) << pic.error().Text();
   EXPECT_EQ(pic->pixels, (Bytes{3, 4, 5, 1, 2, 1}));
   // Cut anywhere before its end, a file is refused whole.
   const Bytes gif = *EncodeGif(9, 4, Bytes(36, 3), Opaque(DistinctPalette()));
@@ -320,12 +320,12 @@ TEST(PixelLimit, EveryReaderRefusesAPictureAboveIt) {
     const auto read = LoadPictureFile(path);
     SetPixelLimit(kDefaultPixelLimit);
     ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(refused.error().message,
+    EXPECT_EQ(refused.error().Text(),
               "cannot load '" + path +
                   "': the picture is 4 x 3 (12 pixels), more than the limit of 11 pixels; allow "
                   "it with --max-pixels or HUEWRIGHT_MAX_PIXELS");
     EXPECT_FALSE(opened.ok());
-    ASSERT_TRUE(read.ok()) << read.error().message;
+    ASSERT_TRUE(read.ok()) << read.error().Text();
     EXPECT_EQ(read->pixels, pixels);
   }
   EXPECT_EQ(std::tuple(ParsePixelLimit("1"), ParsePixelLimit("4294967295"), ParsePixelLimit("0"),

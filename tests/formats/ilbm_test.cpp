@@ -112,7 +112,7 @@ TEST(Ilbm, NetpbmBothWaysAtEveryDepth) {
         0)
         << out;
     auto theirs = OpenedPicture::Open(dir.File("theirs.lbm"));
-    ASSERT_TRUE(theirs.ok()) << theirs.error().message;
+    ASSERT_TRUE(theirs.ok()) << theirs.error().Text();
     EXPECT_EQ(theirs->bit_depth(), planes);
     auto whole = theirs->TakeWhole();
     EXPECT_EQ(Rgb(whole->pixels, whole->entries), rgb) << planes << " planes";
@@ -153,7 +153,7 @@ TEST(Ilbm, HalfBriteOnlyAtSixPlanesAsNetpbmShowsIt) {
     const Bytes file = Form("ILBM", {Bmhd(w, h, planes), Chunk("CMAP", cmap), Chunk("CAMG", camg),
                                      Chunk("BODY", body)});
     auto ours = DecodeIlbm(file);
-    ASSERT_TRUE(ours.ok()) << ours.error().message;
+    ASSERT_TRUE(ours.ok()) << ours.error().Text();
     // The model: the CMAP's entries, and at 6 planes each of the first 32 halved.
     Bytes model;
     for (int v = 0; v < w * h; ++v) {
@@ -199,7 +199,7 @@ TEST(Ilbm, ByteRun1AtItsEdges) {
   Bytes body = {0x81, 0xAA, 0x80, 0x7F};
   for (int i = 0; i < 128; ++i) body.push_back(uint8_t(i));
   auto pic = DecodeIlbm(Form("ILBM", {Bmhd(2048, 1, 1, 1), Chunk("BODY", body)}));
-  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  ASSERT_TRUE(pic.ok()) << pic.error().Text();
   Bytes expected;
   for (int b = 0; b < 256; ++b) {
     const uint8_t v = b < 128 ? 0xAA : uint8_t(b - 128);
@@ -227,7 +227,7 @@ TEST(Ilbm, ChunkyHalfBriteAndTransparentPictures) {
   const Bytes packed = {0x03, 1, 2, 3, 0, 0x02, 4, 5, 6, 0x00, 0, 0x01, 7, 8, 0x00, 9, 0x00, 0};
   for (const auto& [compression, body] : {std::pair{0, plain}, std::pair{1, packed}}) {
     auto pbm = DecodeIlbm(Form("PBM ", {Bmhd(3, 3, 8, compression), Chunk("BODY", body)}));
-    ASSERT_TRUE(pbm.ok()) << pbm.error().message;
+    ASSERT_TRUE(pbm.ok()) << pbm.error().Text();
     EXPECT_EQ(pbm->pixels, px);
   }
   // Extra half-brite: 32 CMAP entries and 32 at half their brightness; the CMAP's
@@ -241,7 +241,7 @@ TEST(Ilbm, ChunkyHalfBriteAndTransparentPictures) {
   };
   auto ehb = DecodeIlbm(Form(
       "ILBM", {Bmhd(16, 1, 6), Chunk("CMAP", cmap), camg(0x80), Chunk("BODY", Bytes(12, 0xFF))}));
-  ASSERT_TRUE(ehb.ok()) << ehb.error().message;
+  ASSERT_TRUE(ehb.ok()) << ehb.error().Text();
   EXPECT_EQ(std::tuple(ehb->palette_count, ehb->entries[3].rgb, ehb->entries[35].rgb,
                        ehb->entries[64].rgb, ehb->pixels[0]),
             std::tuple(64, RGBTriple{3, 252, 9}, RGBTriple{1, 126, 4}, RGBTriple{}, 63));
@@ -273,7 +273,7 @@ TEST(Ilbm, CycleRangesReadAndWrittenBack) {
                     Ccrt(1, 80, 90, 2, 0), Ccrt(0, 1, 5, 0, 1000), Ccrt(1, 6, 7, 0, 0),
                     Ccrt(1, 8, 9, 0, 1), crngs[2], Chunk("BODY", Bytes(32))});
   auto pic = DecodeIlbm(file);
-  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  ASSERT_TRUE(pic.ok()) << pic.error().Text();
   const std::vector<CycleRange> expected = {
       {16, 31, 8192, false, true}, {64, 79, 5461, true, true}, {40, 47, 300, true, false},
       {80, 90, 137, false, true},  {1, 5, 0, false, false},    {6, 7, 0, false, false},
@@ -303,7 +303,7 @@ TEST(Ilbm, EditorKeepsRangesAndReportsTheDropped) {
   EXPECT_EQ(ed.Cycles()[15].rate, 115);
   ASSERT_TRUE(ed.SavePictureToItsFile());
   auto saved = LoadPictureFile(dir.File("many"));
-  ASSERT_TRUE(saved.ok()) << saved.error().message;
+  ASSERT_TRUE(saved.ok()) << saved.error().Text();
   EXPECT_EQ(std::tuple(saved->format, saved->cycles, saved->note),
             std::tuple(PictureFormat::Ilbm, ed.Cycles(), std::string()));
 }

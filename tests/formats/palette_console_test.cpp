@@ -69,7 +69,7 @@ TEST(ConsolePalette, EachFormatWritesTheHandComputedWordsAndReadsThemBack) {
     EXPECT_EQ(ConsoleFormatByName(key), c.format);
     EXPECT_EQ(EncodePaletteFile(Sixteen(), c.format, nullptr, 16), c.bytes) << key;
     auto back = DecodePaletteFileAs(c.format, c.bytes, "x");
-    ASSERT_TRUE(back) << key << ": " << back.error().message;
+    ASSERT_TRUE(back) << key << ": " << back.error().Text();
     EXPECT_EQ(back->count, 16);
     const ColourTarget depth = ConsoleFormatTarget(c.format);
     for (size_t k = 0; k < 256; ++k) {
@@ -94,7 +94,7 @@ TEST(ConsolePalette, EachFormatWritesTheHandComputedWordsAndReadsThemBack) {
       const int n = count == 100 ? 256 : count;
       ASSERT_EQ(written.size(), size_t(n) * (c.format == PaletteFormat::Vga6 ? 3 : 2));
       auto read = DecodePaletteFileAs(c.format, written, "x");
-      ASSERT_TRUE(read) << read.error().message;
+      ASSERT_TRUE(read) << read.error().Text();
       EXPECT_EQ(read->count, n);
       for (size_t k = 0; k < size_t(n); ++k)
         EXPECT_EQ(read->entries[k].rgb, SnapColour(depth, random[k].rgb));
@@ -111,7 +111,7 @@ TEST(ConsolePalette, LengthsValuesAndTheRawDefault) {
       auto r = DecodePaletteFileAs(f, Bytes(n * per), "odd.bin");
       EXPECT_FALSE(r) << n;
       if (!r) {
-        EXPECT_HAS(r.error().message, "odd.bin: a ");
+        EXPECT_HAS(r.error().Text(), "cannot load 'odd.bin': a ");
       }
     }
     EXPECT_FALSE(DecodePaletteFileAs(f, Bytes(16 * per + 1), "odd.bin"));
@@ -120,11 +120,11 @@ TEST(ConsolePalette, LengthsValuesAndTheRawDefault) {
   vga[700] = 64;
   auto refused = DecodePaletteFileAs(PaletteFormat::Vga6, vga, "title.vga");
   ASSERT_FALSE(refused);
-  EXPECT_EQ(refused.error().message,
-            "title.vga, byte 700: value 64 is above 63: not a vga6 palette");
+  EXPECT_EQ(refused.error().Text(),
+            "cannot load 'title.vga': byte 700: value 64 is above 63: not a vga6 palette");
   // Without a named format the same 768 bytes are 8-bit colours.
   auto raw = DecodePaletteFile(vga, "title.vga");
-  ASSERT_TRUE(raw) << raw.error().message;
+  ASSERT_TRUE(raw) << raw.error().Text();
   EXPECT_EQ(std::tuple(raw->count, raw->entries[233].rgb), std::tuple(256, RGBTriple{63, 64, 63}));
   // Bits a word does not use are ignored.
   auto md =
@@ -141,11 +141,11 @@ TEST(ConsolePalette, LengthsValuesAndTheRawDefault) {
   WriteBytes(dir.File("big.bin"), Bytes(4096));
   auto big = LoadPaletteFileAs(dir.File("big.bin"), PaletteFormat::Md9);
   ASSERT_FALSE(big);
-  EXPECT_HAS(big.error().message, "big.bin");
-  EXPECT_HAS(big.error().message, "4, 16, 32 or 256 entries, this file 4096 bytes");
+  EXPECT_HAS(big.error().Text(), "big.bin");
+  EXPECT_HAS(big.error().Text(), "4, 16, 32 or 256 entries, this file 4096 bytes");
   WriteBytes(dir.File("p.bin"), EncodePaletteFile(Sixteen(), PaletteFormat::Amiga12, nullptr, 32));
   auto loaded = LoadPaletteFileAs(dir.File("p.bin"), PaletteFormat::Amiga12);
-  ASSERT_TRUE(loaded) << loaded.error().message;
+  ASSERT_TRUE(loaded) << loaded.error().Text();
   EXPECT_EQ(std::tuple(loaded->count, loaded->entries[13].rgb), std::tuple(32, kSixteen[13]));
   EXPECT_EQ(PaletteSaveLoses(PaletteFormat::Amiga12, Sixteen(), nullptr, 16),
             "9 entries of 16 changed to the nearest colours of the amiga12 format");

@@ -26,7 +26,7 @@ std::string S(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
 PaletteFile Decode(const Bytes& bytes, std::string_view name) {
   auto r = DecodePaletteFile(bytes, name);
-  EXPECT_TRUE(r.ok()) << name << ": " << r.error().message;
+  EXPECT_TRUE(r.ok()) << name << ": " << r.error().Text();
   return r.ok() ? *r : PaletteFile{};
 }
 
@@ -111,7 +111,7 @@ TEST(PaletteFile, ABankReadsBackAsTheSameEntriesInEveryFormat) {
       ASSERT_TRUE(SavePaletteEntries(path, c.format, bank));
       const auto read =
           IsConsoleFormat(c.format) ? LoadPaletteFileAs(path, c.format) : LoadAnyPaletteFile(path);
-      ASSERT_TRUE(read) << read.error().message;
+      ASSERT_TRUE(read) << read.error().Text();
       // A palette picture holds 256 colours, the rest black.
       EXPECT_EQ(read->count, c.format == PaletteFormat::Pcx ? 256 : size);
       for (size_t k = 0; k < size_t(size); ++k) {
@@ -251,32 +251,37 @@ TEST(PaletteFile, RefusesBrokenFilesNamingLineAndCause) {
     Bytes bytes;
     const char* fragment;
   } cases[] = {
-      {"a.gpl", B("GIMP Palette\n1 2 3\n4 5\n"), "a.gpl, line 3: expected three numbers"},
+      {"a.gpl", B("GIMP Palette\n1 2 3\n4 5\n"),
+       "cannot load 'a.gpl': line 3: expected three numbers"},
       {"a.gpl", B("GIMP Palette\n1 -1 3\n"), "line 2: value -1 is outside 0..255"},
       // Numbers quoted as written, not as parsed; cut when long.
       {"a.gpl", B("GIMP Palette\n99999999999999999999 0 0\n"),
        "line 2: value 99999999999999999999 is outside 0..255"},
       {"a.gpl", B("GIMP Palette\n1 2 +0001234567890123456789012345\n"),
        "line 2: value +00012345678901234567890... is outside 0..255"},
-      {"a.gpl", B("GIMP Palette\n# only comments\n"), "a.gpl: the palette holds no colours"},
+      {"a.gpl", B("GIMP Palette\n# only comments\n"),
+       "cannot load 'a.gpl': the palette holds no colours"},
       {"a.gpl", B(many_gpl), "line 258: more than 256 colours"},
       {"a.gpl", B(huge), "too large"},
-      {"a.pal", B("JASC-PAL\n0100\n3\n1 2 3\n4 5 6\n"), "a.pal: states 3 colours but holds 2"},
+      {"a.pal", B("JASC-PAL\n0100\n3\n1 2 3\n4 5 6\n"),
+       "cannot load 'a.pal': states 3 colours but holds 2"},
       {"a.pal", B("JASC-PAL\n0100\n1\n1 2 3\n4 5 6\n"), "line 5: more colours than the 1 stated"},
       {"a.pal", B("JASC-PAL\n0100\n99999999999\n"),
        "line 3: a colour count of 99999999999 is outside 1..256"},
       {"a.pal", B("JASC-PAL\n0100"), "line 3: the colour count is missing"},
-      {"a.hex", B("ff00zz\n"), "a.hex, line 1: bad hex digit 'z'"},
+      {"a.hex", B("ff00zz\n"), "cannot load 'a.hex': line 1: bad hex digit 'z'"},
       {"a.hex", B(many_hex), "line 257: more than 256 colours"},
-      {"a.act", Act(0, 0xFFFF), "a.act: a colour count of 0 is outside 1..256"},
+      {"a.act", Act(0, 0xFFFF), "cannot load 'a.act': a colour count of 0 is outside 1..256"},
       {"a.act", Bytes(770), "holds 768 or 772 bytes, this file 770"},
-      {"a.pal", riff_with(22, {0x01, 0x01}), "a.pal: a colour count of 257 is outside 1..256"},
+      {"a.pal", riff_with(22, {0x01, 0x01}),
+       "cannot load 'a.pal': a colour count of 257 is outside 1..256"},
       {"a.pal", riff_with(22, {0xFF, 0x00}), "states 255 colours but its 'data' chunk holds 1024"},
       {"a.pal", riff_with(16, {0xFF, 0xFF, 0xFF, 0xFF}), "runs past the end"},
       // Nothing recognised: only exactly 768 bytes are taken, as raw colours.
-      {"a.pal", Bytes(769), "a.pal: not a palette file Huewright reads"},
-      {"a.bin", Bytes(png.begin() + 8, png.end()), "a.bin: not a palette file Huewright reads"},
-      {"a.pcx", no_marker, "a.pcx: the PCX file has no 256-colour palette"}};
+      {"a.pal", Bytes(769), "cannot load 'a.pal': not a palette file Huewright reads"},
+      {"a.bin", Bytes(png.begin() + 8, png.end()),
+       "cannot load 'a.bin': not a palette file Huewright reads"},
+      {"a.pcx", no_marker, "cannot load 'a.pcx': the PCX file has no 256-colour palette"}};
   for (const auto& c : cases) EXPECT_HAS(Why(DecodePaletteFile(c.bytes, c.name)), c.fragment);
   huge.resize(kMaxTextPaletteBytes);
   EXPECT_TRUE(DecodePaletteFile(B(huge), "big.gpl").ok()) << "1 MiB exactly is accepted";
@@ -310,7 +315,7 @@ TEST(PaletteLoad, TakesWhatTheRuleSaysAndNoMore) {
   auto pcx = LoadAnyPaletteFile(dir.File("huge.pcx"));
   ::getrusage(RUSAGE_SELF, &after);
   EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 64 * 1024) << "kilobytes of peak memory";
-  ASSERT_TRUE(pcx.ok()) << pcx.error().message;
+  ASSERT_TRUE(pcx.ok()) << pcx.error().Text();
   EXPECT_EQ(std::tuple(pcx->count, pcx->entries), std::tuple(256, Opaque(DistinctPalette(9))));
   for (const char* name : {"2000.bin", "3GiB.bin"}) {
     EXPECT_HAS(Why(LoadAnyPaletteFile(dir.File(name))),

@@ -71,7 +71,7 @@ TEST_F(PcxInterop, ReadsPillowFiles) {
         "im.putpalette(list(r(\"/pal.bin\"))); im.save(d + \"/pil.pcx\")' " +
         dir_.Path() + " " + std::to_string(w));
     auto pic = LoadPictureFile(At("pil.pcx"));
-    ASSERT_TRUE(pic.ok()) << pic.error().message;
+    ASSERT_TRUE(pic.ok()) << pic.error().Text();
     // Pillow pads rows to an even length.
     EXPECT_EQ(std::tuple(pic->extras.pcx.BytesPerLine, pic->pixels, pic->entries),
               std::tuple(w + (w & 1), px, Opaque(kPal)))
@@ -90,7 +90,7 @@ TEST_F(PcxInterop, ReadsImageMagickAndNetpbmFiles) {
     Run(ppmtopcx + " -8bit " + At("src.ppm") + " > " + At("nb.pcx"));
     for (const char* name : {"im.pcx", "nb.pcx"}) {
       auto pic = LoadPictureFile(At(name));
-      ASSERT_TRUE(pic.ok()) << name << ": " << pic.error().message;
+      ASSERT_TRUE(pic.ok()) << name << ": " << pic.error().Text();
       EXPECT_EQ(pic->extras.pcx.BytesPerLine, w) << name << " writes rows of the width";
       // Their palettes are ordered their own way: compare what each pixel shows.
       EXPECT_EQ(ColoursOf(pic->pixels, pic->entries), rgb) << name << " width " << w;
@@ -141,7 +141,7 @@ TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
       const std::string what = std::to_string(colours) + " colours " + packed;
       NetpbmLowDepth(ppmtopcx, colours, packed);
       auto pic = LoadPictureFile(At("nb.pcx"));
-      ASSERT_TRUE(pic.ok()) << what << pic.error().message;
+      ASSERT_TRUE(pic.ok()) << what << pic.error().Text();
       EXPECT_LT(pic->extras.pcx.BitsPerPixel, 8) << what;
       EXPECT_EQ(ColoursOf(pic->pixels, pic->entries), NetpbmColours(pcxtoppm, At("nb.pcx")))
           << what;
@@ -154,7 +154,7 @@ TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
       WriteBytes(At("tailed.pcx"), tailed);
       for (const char* name : {"nb.pcx", "tailed.pcx"}) {
         auto palette = LoadAnyPaletteFile(At(name));
-        ASSERT_TRUE(palette.ok()) << palette.error().message;
+        ASSERT_TRUE(palette.ok()) << palette.error().Text();
         EXPECT_EQ(palette->count, pic->palette_count) << what << name;
         EXPECT_TRUE(std::equal(pic->entries.begin(), pic->entries.begin() + palette->count,
                                palette->entries.begin()))
@@ -167,7 +167,7 @@ TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
                                   pic->entries, &extras, &note)
                       .ok());
       auto again = LoadPictureFile(At("ours.pcx"));
-      ASSERT_TRUE(again.ok()) << again.error().message;
+      ASSERT_TRUE(again.ok()) << again.error().Text();
       EXPECT_EQ(std::tuple(note, again->extras.pcx, again->pixels, again->entries),
                 std::tuple(std::string(), extras.pcx, pic->pixels, pic->entries))
           << what;
@@ -184,7 +184,7 @@ TEST_F(PcxInterop, LowDepthsShowWhatNetpbmShowsAndKeepTheirDepth) {
           SavePictureFile(At("ours.pcx"), PictureFormat::Pcx, 13, 5, wider, entries, &extras, &note)
               .ok());
       again = LoadPictureFile(At("ours.pcx"));
-      ASSERT_TRUE(again.ok()) << again.error().message;
+      ASSERT_TRUE(again.ok()) << again.error().Text();
       EXPECT_HAS(note, "8 bits");
       EXPECT_EQ(std::tuple(again->extras.pcx.BitsPerPixel, again->pixels, again->entries),
                 std::tuple(uint8_t{8}, wider, entries))
@@ -217,7 +217,7 @@ TEST_F(PcxInterop, AnEmptyHeaderPaletteShowsTheStandardColours) {
         std::fill(file.begin() + 16, file.begin() + 64, uint8_t{0});
         WriteBytes(At("zero.pcx"), file);
         auto pic = LoadPictureFile(At("zero.pcx"));
-        ASSERT_TRUE(pic.ok()) << what << pic.error().message;
+        ASSERT_TRUE(pic.ok()) << what << pic.error().Text();
         Bytes model;
         for (uint8_t v : pic->pixels) {
           ASSERT_LT(v, colours);
@@ -226,7 +226,7 @@ TEST_F(PcxInterop, AnEmptyHeaderPaletteShowsTheStandardColours) {
         EXPECT_EQ(ColoursOf(pic->pixels, pic->entries), model) << what;
         EXPECT_EQ(NetpbmColours(pcxtoppm, At("zero.pcx")), model) << what;
         auto palette = LoadAnyPaletteFile(At("zero.pcx"));
-        ASSERT_TRUE(palette.ok()) << palette.error().message;
+        ASSERT_TRUE(palette.ok()) << palette.error().Text();
         EXPECT_EQ(palette->count, pic->palette_count) << what;  // 16 for 8 colours packed
         for (int k = 0; k < pic->palette_count; ++k) {
           EXPECT_EQ(palette->entries[size_t(k)].rgb, table[k]) << what;
@@ -239,7 +239,7 @@ TEST_F(PcxInterop, AnEmptyHeaderPaletteShowsTheStandardColours) {
                                     &extras, &note)
                         .ok());
         auto again = LoadPictureFile(At("black.pcx"));
-        ASSERT_TRUE(again.ok()) << again.error().message;
+        ASSERT_TRUE(again.ok()) << again.error().Text();
         EXPECT_EQ(std::tuple(again->extras.pcx.BitsPerPixel, again->entries, !note.empty()),
                   std::tuple(uint8_t{8}, black, true))
             << what;
@@ -259,9 +259,9 @@ TEST_F(PcxInterop, AnEightBitPaletteIsThePictureLoadsOwn) {
   file[file.size() - 769] = 0;  // no marker: the picture still shows these colours
   WriteBytes(At("nomark.pcx"), file);
   auto pic = LoadPictureFile(At("nomark.pcx"));
-  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  ASSERT_TRUE(pic.ok()) << pic.error().Text();
   auto palette = LoadAnyPaletteFile(At("nomark.pcx"));
-  ASSERT_TRUE(palette.ok()) << palette.error().message;
+  ASSERT_TRUE(palette.ok()) << palette.error().Text();
   EXPECT_EQ(std::tuple(palette->count, palette->entries), std::tuple(256, Opaque(kPal)));
 
   Bytes shorter(file.begin(), file.begin() + 300);  // too short for the palette
@@ -270,7 +270,7 @@ TEST_F(PcxInterop, AnEightBitPaletteIsThePictureLoadsOwn) {
   ASSERT_FALSE(refused.ok());
   auto as_palette = LoadAnyPaletteFile(At("short.pcx"));
   ASSERT_FALSE(as_palette.ok());
-  EXPECT_EQ(as_palette.error().message, refused.error().message);
+  EXPECT_EQ(as_palette.error().Text(), refused.error().Text());
 }
 
 }  // namespace

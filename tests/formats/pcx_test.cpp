@@ -101,12 +101,12 @@ Decoded Sliced(const Bytes& file, size_t input_bytes, int slice_rows, size_t pie
         return n;
       },
       input_bytes);
-  if (!decoder) return {false, {}, decoder.error().message};
+  if (!decoder) return {false, {}, decoder.error().Text()};
   const size_t w = static_cast<size_t>(decoder->size().width);
   Bytes pixels, slice(w * static_cast<size_t>(slice_rows));
   while (!decoder->done()) {
     auto rows = decoder->ReadRows(slice);
-    if (!rows) return {false, {}, rows.error().message};
+    if (!rows) return {false, {}, rows.error().Text()};
     EXPECT_GT(*rows, 0);
     pixels.insert(pixels.end(), slice.begin(), slice.begin() + static_cast<ptrdiff_t>(*rows * w));
   }
@@ -120,7 +120,7 @@ void ExpectSlicesAgree(const Bytes& file, uint32_t k) {
   auto whole = DecodePcx(file);
   const size_t piece = k % 3 == 0 ? 1 + k % 97 : SIZE_MAX;
   const Decoded sliced = Sliced(file, 256 + 64 * (k % 70), 1 + static_cast<int>(k % 7), piece);
-  ASSERT_EQ(sliced.error, whole ? "" : whole.error().message) << k;
+  ASSERT_EQ(sliced.error, whole ? "" : whole.error().Text()) << k;
   ASSERT_TRUE(!whole || sliced.pixels == whole->pixels) << k;
 }
 
@@ -173,7 +173,7 @@ TEST_P(PcxAgainstModel, EncodeAndDecodeMatchByteByByte) {
     ASSERT_EQ(data, ModelEncode(px, w, h, bpl))
         << w << "x" << h << " bpl " << bpl << " style " << iter % 6;
     auto back = ReadPcxPixels(*file);
-    ASSERT_TRUE(back.ok()) << back.error().message;
+    ASSERT_TRUE(back.ok()) << back.error().Text();
     ASSERT_EQ(*back, px) << w << "x" << h << " bpl " << bpl << " style " << iter % 6;
     ExpectSlicesAgree(*file, static_cast<uint32_t>(iter));
   }
@@ -290,7 +290,7 @@ TEST(OpenedPicture, ReadsAPcxInSlicesAgainAndWhole) {
   ASSERT_TRUE(file);
   test::WriteBytes(dir.File("p.pcx"), *file);
   auto opened = OpenedPicture::Open(dir.File("p.pcx"));
-  ASSERT_TRUE(opened) << opened.error().message;
+  ASSERT_TRUE(opened) << opened.error().Text();
   const auto whole = DecodePcx(*file).value();
   EXPECT_EQ(opened->header(), whole.extras.pcx);
   for (size_t i = 0; i < 256; ++i) EXPECT_EQ(opened->palette()[i], whole.entries[i].rgb) << i;
@@ -301,12 +301,12 @@ TEST(OpenedPicture, ReadsAPcxInSlicesAgainAndWhole) {
       pixels.insert(pixels.end(), slice.begin(), slice.end());
       return Ok{};
     });
-    ASSERT_TRUE(read) << read.error().message;
+    ASSERT_TRUE(read) << read.error().Text();
     EXPECT_TRUE(pixels == whole.pixels) << "pass " << pass;
     ASSERT_TRUE(opened->Rewind());
   }
   auto taken = opened->TakeWhole();
-  ASSERT_TRUE(taken) << taken.error().message;
+  ASSERT_TRUE(taken) << taken.error().Text();
   EXPECT_TRUE(taken->pixels == whole.pixels);
 }
 

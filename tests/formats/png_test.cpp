@@ -32,14 +32,14 @@ Bytes Pixels(int w, int h) {
 
 Bytes Encode(int w, int h, const Bytes& px, const BoardEntries& e) {
   auto r = EncodeIndexedPng(w, h, px, e);
-  EXPECT_TRUE(r.ok()) << r.error().message;
+  EXPECT_TRUE(r.ok()) << r.error().Text();
   return r.ok() ? *r : Bytes{};
 }
 
 void ExpectRefused(const Bytes& png, const std::string& fragment) {
   auto r = DecodeIndexedPng(png);
   ASSERT_FALSE(r.ok()) << "decoded a picture of " << r->width << " x " << r->height;
-  EXPECT_HAS(r.error().message, fragment);
+  EXPECT_HAS(r.error().Text(), fragment);
 }
 
 // The chunks of `png` with the first chunk of `type` changed by `change`.
@@ -86,7 +86,7 @@ TEST(PngHostile, ShortDataClaimingAHugePictureIsRefusedInBoundedMemory) {
         SetPixelLimit(kLargestPixelLimit);  // the data's check, not the size limit's
         try {
           auto r = DecodeIndexedPng(png);
-          return r ? "decoded" : "refused: " + r.error().message;
+          return r ? "decoded" : "refused: " + r.error().Text();
         } catch (const std::bad_alloc&) {
           return "out of memory";
         }
@@ -136,7 +136,7 @@ TEST(PngHostile, EveryTruncationRefused) {
   for (size_t n = 0; n < png.size(); ++n) {
     auto r = DecodeIndexedPng(std::span(png).first(n));
     ASSERT_FALSE(r.ok()) << "cut at " << n << " of " << png.size();
-    EXPECT_FALSE(r.error().message.empty());
+    EXPECT_FALSE(r.error().Text().empty());
   }
 }
 
@@ -236,7 +236,7 @@ TEST_F(PngInterop, DecodesWhatPillowWrites) {
     const Bytes idx = ReadBytes(At(name + ".idx")), plte = ReadBytes(At(name + ".plte")),
                 trns = ReadBytes(At(name + ".trns"));
     auto pic = DecodeIndexedPng(ReadBytes(At(name + ".png")));
-    ASSERT_TRUE(pic.ok()) << pic.error().message;
+    ASSERT_TRUE(pic.ok()) << pic.error().Text();
     ASSERT_EQ(
         std::tuple(pic->pixels, size_t(pic->width * pic->height), size_t(pic->palette_count) * 3),
         std::tuple(idx, idx.size(), plte.size()));
@@ -263,7 +263,7 @@ TEST_F(PngInterop, PillowReadsWhatWeWrite) {
     if (c.single_clear >= 0) e[static_cast<size_t>(c.single_clear)].A = 0;
     WriteBytes(At("ours.png"), Encode(c.w, c.h, px, e));
     auto ours = DecodeIndexedPng(ReadBytes(At("ours.png")));
-    ASSERT_TRUE(ours.ok()) << ours.error().message;
+    ASSERT_TRUE(ours.ok()) << ours.error().Text();
     EXPECT_EQ(
         std::tuple(ours->width, ours->height, ours->palette_count, ours->pixels, ours->entries),
         std::tuple(c.w, c.h, 256, px, e));
@@ -313,7 +313,7 @@ TEST(PngCycles, RangesRoundTripByteForByteInExactlyOneChunk) {
     }
     EXPECT_EQ(chunks, n == 0 ? 0 : 1);
     auto back = DecodeIndexedPng(*png);
-    ASSERT_TRUE(back.ok()) << back.error().message;
+    ASSERT_TRUE(back.ok()) << back.error().Text();
     EXPECT_EQ(back->cycles, ranges);
     EXPECT_EQ(back->pixels, px);
     auto again = EncodeIndexedPng(9, 4, back->pixels, back->entries, nullptr, back->cycles);
@@ -337,7 +337,7 @@ TEST(PngCycles, ForeignAndBrokenChunksAreReadOrLeftAside) {
     return Assemble(chunks);
   };
   auto read = DecodeIndexedPng(with_chunk(CrngPayload(two)));
-  ASSERT_TRUE(read.ok()) << read.error().message;
+  ASSERT_TRUE(read.ok()) << read.error().Text();
   EXPECT_EQ(read->cycles, two);
 
   EXPECT_EQ(read->note, "");
@@ -354,7 +354,7 @@ TEST(PngCycles, ForeignAndBrokenChunksAreReadOrLeftAside) {
       {bad_crc, "bad CRC"}};
   for (const auto& [file, cause] : broken) {
     auto r = DecodeIndexedPng(file);
-    ASSERT_TRUE(r.ok()) << cause << ": " << r.error().message;
+    ASSERT_TRUE(r.ok()) << cause << ": " << r.error().Text();
     EXPECT_EQ(std::tuple(r->cycles.empty(), r->note, r->pixels),
               std::tuple(true, "crNg chunk left aside: " + cause, Pixels(5, 3)));
   }
@@ -386,7 +386,7 @@ TEST(PngWrite, KeepsTheSpritesKindAtTheSmallestDepth) {
     for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i % (c.top + 1u));
     const Bytes png = Encode(7, 5, px, e);
     auto back = DecodeIndexedPng(png);
-    ASSERT_TRUE(back.ok()) << back.error().message;
+    ASSERT_TRUE(back.ok()) << back.error().Text();
     int trns = 0;
     for (const Chunk& chunk : Chunks(png))
       trns += chunk.type == "tRNS" ? int(chunk.data.size()) : 0;
@@ -413,7 +413,7 @@ TEST(PngWrite, KeepsTheLoadedFilesCopyableChunks) {
   chunks.insert(at("IEND"), {text, late});
   const Bytes file = Assemble(chunks);
   auto pic = DecodeIndexedPng(file);
-  ASSERT_TRUE(pic.ok()) << pic.error().message;
+  ASSERT_TRUE(pic.ok()) << pic.error().Text();
   const Bytes saved = *EncodeIndexedPng(3, 2, pic->pixels, pic->entries, &pic->extras.png);
   std::vector<std::string> order;
   for (const Chunk& c : Chunks(saved)) order.push_back(c.type);

@@ -202,7 +202,7 @@ TEST(Recovery, AFolderOthersMayWriteTurnsRecoveryOff) {
     rig.Drop(1, 2);
     const Status kept = keeper.Update();
     ASSERT_FALSE(kept.ok());
-    EXPECT_EQ(kept.error().message, "unsaved work on '" + picture + "' was not kept: " + c.message);
+    EXPECT_EQ(kept.error().Text(), "unsaved work on '" + picture + "' was not kept: " + c.message);
     EXPECT_EQ(Snapshot(dir.Path()), before);
   }
   ::chmod(folder.c_str(), 0700);
@@ -341,7 +341,8 @@ TEST(Messages, PathsAndFileContentAreShownAsText) {
   const std::string hostile = "/tmp/x<h1>All good<!--.pcx";
   QtErrorReporter errors;
   QString text;
-  EXPECT_FALSE(ShownAsMarkup([&] { errors.ShowError("cannot load '" + hostile + "'"); }, &text));
+  EXPECT_FALSE(ShownAsMarkup(
+      [&] { errors.ShowError(CannotLoad(hostile, "pixel data ends early")); }, &text));
   EXPECT_TRUE(text.contains(QStringLiteral("<h1>All good<!--")));
   QtQuestions questions;
   EXPECT_FALSE(ShownAsMarkup([&] { questions.AskSave(hostile); }));

@@ -188,7 +188,7 @@ TEST_F(Window, BanksPanelExchangesBanksByDragAndSavesOne) {
   r.Click("SaveBank");
   EXPECT_EQ(std::tuple(question.asked.bank, question.asked.size), std::tuple(5, 4));
   auto saved = LoadAnyPaletteFile(bank);
-  ASSERT_TRUE(saved) << saved.error().message;
+  ASSERT_TRUE(saved) << saved.error().Text();
   ASSERT_EQ(saved->count, 4);
   for (int k = 0; k < 4; ++k)
     EXPECT_EQ(saved->entries[size_t(k)], r.editor.Board().entries[size_t(8 + k)]);

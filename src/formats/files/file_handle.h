@@ -10,7 +10,6 @@
 
 namespace hw::file_io {
 
-inline std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 inline std::string Cause(int err) { return std::strerror(err); }
 
 // Closes a descriptor on scope exit.

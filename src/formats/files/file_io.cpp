@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 
@@ -26,7 +27,6 @@ namespace hw {
 
 using file_io::Cause;
 using file_io::Fd;
-using file_io::Quoted;
 
 namespace {
 
@@ -288,10 +288,10 @@ bool FolderRefusesWrites(int err) { return err == EACCES || err == EPERM; }
 struct Temporary {
   std::string name;  // empty when the step failed
   int err = 0;
-  std::string content_error;  // the content writer's own failure, when it failed
-  std::string keep_error;     // what of the old file could not be kept, when that failed
-  bool creating = false;      // the failure was in making the file at all
-  bool linking = false;       // an unnamed file was complete but could not be given a name
+  std::optional<Error> content_error;  // the content writer's own failure, when it failed
+  std::string keep_error;              // what of the old file could not be kept, when that failed
+  bool creating = false;               // the failure was in making the file at all
+  bool linking = false;                // an unnamed file was complete but could not be given a name
 };
 
 // Links an unnamed temporary into the folder under a fresh temporary name.
@@ -354,7 +354,7 @@ Temporary WriteTemporary(int dfd, const std::string& target_name, const ContentW
       return Ok{};
     });
     if (!made && err == 0) {
-      t.content_error = made.error().message;
+      t.content_error = made.error();
       err = EIO;
     }
   }
@@ -405,23 +405,24 @@ int ReserveInPlace(int fd, off_t old_size, uint64_t size) {
 // what is left beyond the new end is cut off afterwards, rather than emptying the
 // file first: the old file's blocks are reused, and the rest is reserved before the
 // first write, so the save cannot run out of space half way.
-Result<SaveMethod> WriteInPlace(const std::string& fail, int dfd, const std::string& name,
+Result<SaveMethod> WriteInPlace(const std::string& path, int dfd, const std::string& name,
                                 const std::vector<uint8_t>& bytes) {
   Fd fd(::openat(dfd, name.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!fd.ok()) return Error{fail + Cause(errno)};
+  if (!fd.ok()) return CannotSave(path, Cause(errno));
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return Error{fail + Cause(errno)};
-  if (!S_ISREG(st.st_mode)) return Error{fail + KindOf(st.st_mode)};
+  if (::fstat(fd.get(), &st) != 0) return CannotSave(path, Cause(errno));
+  if (!S_ISREG(st.st_mode)) return CannotSave(path, KindOf(st.st_mode));
   ::fcntl(fd.get(), F_SETFL, 0);
   if (const int err = ReserveInPlace(fd.get(), st.st_size, bytes.size()); err != 0) {
     if (err == EOPNOTSUPP) {
-      return Error{fail +
-                   "the file must be written in place, and its file system cannot set aside "
-                   "room for the larger new content first (the file was left as it was)"};
+      return CannotSave(path,
+                        "the file must be written in place, and its file system cannot set aside "
+                        "room for the larger new content first (the file was left as it was)");
     }
-    return Error{fail + Cause(err) +
-                 " (the file must be written in place, and the disk cannot hold the new "
-                 "content; the file was left as it was)"};
+    return CannotSave(path,
+                      Cause(err) +
+                          " (the file must be written in place, and the disk cannot hold the new "
+                          "content; the file was left as it was)");
   }
   uint64_t written = 0;
   int err = WriteAll(fd.get(), bytes.data(), bytes.size(), written);
@@ -430,8 +431,8 @@ Result<SaveMethod> WriteInPlace(const std::string& fail, int dfd, const std::str
   const int close_err = fd.Close();
   if (err == 0) err = close_err;
   if (err != 0) {
-    return Error{fail + Cause(err) +
-                 " (the file was being written in place and may now be incomplete)"};
+    return CannotSave(
+        path, Cause(err) + " (the file was being written in place and may now be incomplete)");
   }
   return SaveMethod::kInPlace;
 }
@@ -452,22 +453,21 @@ Result<std::vector<uint8_t>> Collect(const ContentWriter& write) {
   return bytes;
 }
 
-Result<SaveMethod> CollectAndWriteInPlace(const std::string& fail, int dfd, const std::string& name,
+Result<SaveMethod> CollectAndWriteInPlace(const std::string& path, int dfd, const std::string& name,
                                           const ContentWriter& write) {
   auto bytes = Collect(write);
   if (!bytes) return bytes.error();
-  return WriteInPlace(fail, dfd, name, *bytes);
+  return WriteInPlace(path, dfd, name, *bytes);
 }
 
 }  // namespace
 
 Result<SaveMethod> SaveFileStreamed(const std::string& path, const ContentWriter& write) {
-  const std::string fail = "cannot save " + Quoted(path) + ": ";
-  if (path.empty() || path.back() == '/') return Error{fail + "not a file name"};
+  if (path.empty() || path.back() == '/') return CannotSave(path, "not a file name");
   auto followed = FollowLinks(path);
-  if (!followed) return Error{fail + followed.error().message};
+  if (!followed) return Within(followed.error(), "save", path);
   const std::string& target = *followed;
-  if (target.back() == '/') return Error{fail + Cause(EISDIR)};
+  if (target.back() == '/') return CannotSave(path, Cause(EISDIR));
   const std::string dir = DirectoryOf(target), name = BaseOf(target);
 
   // The folder is opened once and every later step works relative to it.
@@ -476,20 +476,20 @@ Result<SaveMethod> SaveFileStreamed(const std::string& path, const ContentWriter
     // A folder that may be passed through but not listed.
     dfd.Reset(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
   }
-  if (!dfd.ok()) return Error{fail + Cause(errno)};
+  if (!dfd.ok()) return CannotSave(path, Cause(errno));
 
   struct stat st {};
   const bool exists = ::fstatat(dfd.get(), name.c_str(), &st, 0) == 0;
-  if (!exists && errno != ENOENT) return Error{fail + Cause(errno)};
+  if (!exists && errno != ENOENT) return CannotSave(path, Cause(errno));
   if (exists) {
-    if (S_ISDIR(st.st_mode)) return Error{fail + Cause(EISDIR)};
-    if (!S_ISREG(st.st_mode)) return Error{fail + KindOf(st.st_mode)};
+    if (S_ISDIR(st.st_mode)) return CannotSave(path, Cause(EISDIR));
+    if (!S_ISREG(st.st_mode)) return CannotSave(path, KindOf(st.st_mode));
     // Replacing goes through the folder, which would let a save past the file's own
     // permissions; refuse what the user could not write directly.
     if (::faccessat(dfd.get(), name.c_str(), W_OK, AT_EACCESS) != 0)
-      return Error{fail + Cause(errno)};
+      return CannotSave(path, Cause(errno));
     // Replacing would part the other names from the new content.
-    if (st.st_nlink > 1) return CollectAndWriteInPlace(fail, dfd.get(), name, write);
+    if (st.st_nlink > 1) return CollectAndWriteInPlace(path, dfd.get(), name, write);
   }
 
   OldFile old;
@@ -500,15 +500,15 @@ Result<SaveMethod> SaveFileStreamed(const std::string& path, const ContentWriter
   }
   if (temp.creating && exists && FolderRefusesWrites(temp.err)) {
     // No temporary can be made beside a file the user may write: write in place.
-    return CollectAndWriteInPlace(fail, dfd.get(), name, write);
+    return CollectAndWriteInPlace(path, dfd.get(), name, write);
   }
-  if (!temp.content_error.empty()) return Error{temp.content_error};
-  if (!temp.keep_error.empty()) return Error{fail + temp.keep_error};
+  if (temp.content_error) return *temp.content_error;
+  if (!temp.keep_error.empty()) return CannotSave(path, temp.keep_error);
   if (temp.err != 0) {
     if (temp.creating) {
-      return Error{fail + "cannot create a file in " + Quoted(dir) + ": " + Cause(temp.err)};
+      return CannotSave(path, "cannot create a file in " + Quoted(dir) + ": " + Cause(temp.err));
     }
-    return Error{fail + Cause(temp.err)};
+    return CannotSave(path, Cause(temp.err));
   }
   if (::renameat(dfd.get(), temp.name.c_str(), dfd.get(), name.c_str()) != 0) {
     const int err = errno;
@@ -516,9 +516,9 @@ Result<SaveMethod> SaveFileStreamed(const std::string& path, const ContentWriter
     // A sticky folder (such as /tmp) lets only the owner replace a file, even one
     // that others may write.
     if (exists && FolderRefusesWrites(err)) {
-      return CollectAndWriteInPlace(fail, dfd.get(), name, write);
+      return CollectAndWriteInPlace(path, dfd.get(), name, write);
     }
-    return Error{fail + Cause(err)};
+    return CannotSave(path, Cause(err));
   }
   // Makes the rename itself durable; a failure here no longer endangers either file.
   ::fsync(dfd.get());

@@ -15,7 +15,6 @@ namespace hw {
 
 using file_io::Cause;
 using file_io::Fd;
-using file_io::Quoted;
 
 namespace {
 
@@ -25,13 +24,13 @@ Result<struct stat> OpenForReading(const std::string& path, Fd& fd) {
     // Non-blocking, so that opening a named pipe cannot wait for a writer.
     raw = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   } while (raw < 0 && errno == EINTR);
-  if (raw < 0) return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
+  if (raw < 0) return CannotLoad(path, Cause(errno));
   fd.Reset(raw);
   struct stat st {};
-  if (::fstat(raw, &st) != 0) return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
-  if (S_ISDIR(st.st_mode)) return Error{"cannot load " + Quoted(path) + ": " + Cause(EISDIR)};
+  if (::fstat(raw, &st) != 0) return CannotLoad(path, Cause(errno));
+  if (S_ISDIR(st.st_mode)) return CannotLoad(path, Cause(EISDIR));
   // Pictures are plain files; devices and pipes could block or never end.
-  if (!S_ISREG(st.st_mode)) return Error{"cannot load " + Quoted(path) + ": not a regular file"};
+  if (!S_ISREG(st.st_mode)) return CannotLoad(path, "not a regular file");
   return st;
 }
 
@@ -84,7 +83,7 @@ Result<size_t> FileReader::ReadAt(uint64_t offset, std::span<uint8_t> into) {
     const ssize_t n = ::pread(fd_, into.data() + got, want - got, static_cast<off_t>(offset + got));
     if (n < 0) {
       if (errno == EINTR) continue;
-      return Error{"cannot load " + Quoted(path_) + ": " + Cause(errno)};
+      return CannotLoad(path_, Cause(errno));
     }
     if (n == 0) break;  // the file shrank
     got += static_cast<size_t>(n);
@@ -100,15 +99,15 @@ Result<std::vector<uint8_t>> ReadFileBytes(const std::string& path, uint64_t max
 
 Result<std::vector<uint8_t>> FileReader::ReadAll(uint64_t max_bytes) {
   if (size_ > max_bytes) {
-    return Error{"cannot load " + Quoted(path_) + ": file is too large (" + std::to_string(size_) +
-                 " bytes, at most " + std::to_string(max_bytes) + ")"};
+    return CannotLoad(path_, "file is too large (" + std::to_string(size_) + " bytes, at most " +
+                                 std::to_string(max_bytes) + ")");
   }
   std::vector<uint8_t> bytes = AllocateBuffer<uint8_t>(static_cast<size_t>(size_));
   const auto read_at = [this](uint8_t* into, size_t count, uint64_t offset) -> Result<size_t> {
     for (;;) {
       const ssize_t n = ::pread(fd_, into, count, static_cast<off_t>(offset));
       if (n >= 0) return static_cast<size_t>(n);
-      if (errno != EINTR) return Error{"cannot load " + Quoted(path_) + ": " + Cause(errno)};
+      if (errno != EINTR) return CannotLoad(path_, Cause(errno));
     }
   };
   size_t got = 0;
@@ -129,8 +128,8 @@ Result<std::vector<uint8_t>> FileReader::ReadAll(uint64_t max_bytes) {
     if (!n) return n.error();
     if (*n == 0) break;
     if (bytes.size() + *n > max_bytes) {
-      return Error{"cannot load " + Quoted(path_) + ": file is too large (more than " +
-                   std::to_string(max_bytes) + " bytes)"};
+      return CannotLoad(path_,
+                        "file is too large (more than " + std::to_string(max_bytes) + " bytes)");
     }
     bytes.insert(bytes.end(), chunk, chunk + *n);
   }
@@ -150,9 +149,9 @@ Result<std::vector<uint8_t>> ReadFileTail(const std::string& path, size_t count)
         ::pread(fd.get(), bytes.data() + got, n - got, static_cast<off_t>(size - n + got));
     if (r < 0) {
       if (errno == EINTR) continue;
-      return Error{"cannot load " + Quoted(path) + ": " + Cause(errno)};
+      return CannotLoad(path, Cause(errno));
     }
-    if (r == 0) return Error{"cannot load " + Quoted(path) + ": the file shrank while being read"};
+    if (r == 0) return CannotLoad(path, "the file shrank while being read");
     got += static_cast<size_t>(r);
   }
   return bytes;

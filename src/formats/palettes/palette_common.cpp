@@ -51,11 +51,11 @@ std::string Quote(std::string_view s) {
 }
 
 Error Fail(std::string_view file, const std::string& cause) {
-  return Error{std::string(file) + ": " + cause};
+  return CannotLoad(std::string(file), cause);
 }
 
 Error FailAt(std::string_view file, int line, const std::string& cause) {
-  return Error{std::string(file) + ", line " + std::to_string(line) + ": " + cause};
+  return CannotLoad(std::string(file), "line " + std::to_string(line) + ": " + cause);
 }
 
 std::optional<long> ParseInteger(std::string_view token) {
@@ -111,7 +111,7 @@ Status CheckTextSize(std::span<const uint8_t> bytes, std::string_view file) {
 }
 
 Error FailAtByte(std::string_view file, uint64_t offset, const std::string& cause) {
-  return Error{std::string(file) + ", byte " + std::to_string(offset) + ": " + cause};
+  return CannotLoad(std::string(file), "byte " + std::to_string(offset) + ": " + cause);
 }
 
 float BeFloat(std::span<const uint8_t> b, size_t at) { return std::bit_cast<float>(Be32(b, at)); }

@@ -35,7 +35,7 @@ std::string Quote(std::string_view s);
 // "1 colour", "N colours".
 std::string ColoursText(long n);
 
-// "file: cause" and "file, line n: cause".
+// A failure to load `file`: its cause, or "line n: cause".
 Error Fail(std::string_view file, const std::string& cause);
 Error FailAt(std::string_view file, int line, const std::string& cause);
 
@@ -99,7 +99,7 @@ Status CheckTextSize(std::span<const uint8_t> bytes, std::string_view file);
 // Entries 0..count-1 from count byte triples r g b at the front of b.
 void ReadTriples(std::span<const uint8_t> b, int count, BoardEntries& entries);
 
-// "file, byte n: cause", for the binary formats.
+// A failure to load `file` at "byte n: cause", for the binary formats.
 Error FailAtByte(std::string_view file, uint64_t offset, const std::string& cause);
 
 // Big-endian numbers at `at`; the caller has checked that the bytes are there.

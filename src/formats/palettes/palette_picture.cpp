@@ -25,7 +25,7 @@ Result<PaletteFile> DecodePcxTail(std::span<const uint8_t> tail, uint64_t file_s
 Result<PaletteFile> DecodeRawOrPicture(std::span<const uint8_t> bytes, std::string_view file) {
   if (HasPngSignature(bytes)) {
     auto png = DecodePngColours(bytes);
-    if (!png) return Fail(file, png.error().message);
+    if (!png) return Fail(file, png.error().cause);
     PaletteFile out;
     out.entries = png->entries;
     out.count = png->count;
