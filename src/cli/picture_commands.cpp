@@ -59,6 +59,22 @@ hw::Status ForEachSlice(hw::OpenedPicture& picture, Take take) {
 
 // PCX pictures report their header's fields; the others the file's bit depth (the
 // indices and the hashes are one byte per pixel all the same).
+// An animation's loop and frames, for info: nothing for a still picture.
+std::string FrameListJson(const hw::PictureExtras& extras) {
+  if (extras.frame_list.size() < 2) return {};
+  static constexpr const char* kDisposals[] = {"unspecified", "none", "background", "previous"};
+  std::string json = ",\"loop\":" + std::to_string(extras.plays) + ",\"frame_list\":[";
+  for (size_t i = 0; i < extras.frame_list.size(); ++i) {
+    const hw::FrameTiming& f = extras.frame_list[i];
+    json += std::string(i ? "," : "") + "{\"x\":" + std::to_string(f.x) +
+            ",\"y\":" + std::to_string(f.y) + ",\"width\":" + std::to_string(f.width) +
+            ",\"height\":" + std::to_string(f.height) +
+            ",\"delay_ms\":" + std::to_string(f.delay_ms) + ",\"dispose\":\"" +
+            kDisposals[static_cast<int>(f.dispose)] + "\"}";
+  }
+  return json + "]";
+}
+
 std::string Json(const hw::OpenedPicture& picture, const std::string& pixels_hash,
                  const std::string& palette_hash) {
   const bool pcx = picture.format() == hw::PictureFormat::Pcx;
@@ -75,7 +91,8 @@ std::string Json(const hw::OpenedPicture& picture, const std::string& pixels_has
     json += std::to_string(picture.bit_depth());
   }
   json += ",\"pixels_sha256\":\"" + pixels_hash + "\",\"palette_sha256\":\"" + palette_hash +
-          "\",\"frames\":" + std::to_string(picture.frames()) + ",\"cycles\":[";
+          "\",\"frames\":" + std::to_string(picture.frames()) + FrameListJson(picture.extras()) +
+          ",\"cycles\":[";
   const hw::CycleRanges& cycles = picture.cycles();
   for (size_t i = 0; i < cycles.size(); ++i) {
     const hw::CycleRange& r = cycles[i];

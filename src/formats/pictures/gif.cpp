@@ -9,6 +9,7 @@
 
 #include "base/faults.h"
 #include "base/memory.h"
+#include "formats/pictures/bytes.h"
 #include "formats/pictures/gif_encoder.h"
 #include "formats/pictures/gif_lzw.h"
 #include "formats/pictures/palette_extent.h"
@@ -18,6 +19,7 @@
 namespace hw {
 
 using namespace gif_encoder;
+using bytes::Le16;
 
 namespace {
 
@@ -77,6 +79,9 @@ void ScanBlocks(std::span<const uint8_t> bytes, DecodedPicture& pic) {
   if (bytes[10] & 0x80) at += size_t{3} << ((bytes[10] & 7) + 1);
   uint32_t images = 0;
   GifExtensions& ext = pic.extras.gif;
+  // The graphic control extension before an image gives that image's delay and
+  // disposal.
+  FrameTiming next;
   while (at < bytes.size()) {
     const uint8_t kind = bytes[at];
     if (kind == 0x2C) {
@@ -86,6 +91,12 @@ void ScanBlocks(std::span<const uint8_t> bytes, DecodedPicture& pic) {
       if (flags & 0x80) data += size_t{3} << ((flags & 7) + 1);
       if (data >= bytes.size()) break;
       if (images < UINT32_MAX) ++images;
+      next.x = Le16(bytes, at + 1);
+      next.y = Le16(bytes, at + 3);
+      next.width = Le16(bytes, at + 5);
+      next.height = Le16(bytes, at + 7);
+      pic.extras.frame_list.push_back(next);
+      next = FrameTiming{};
       const size_t end = SkipSubBlocks(bytes, data + 1);
       if (end == 0) break;
       at = end;
@@ -105,6 +116,18 @@ void ScanBlocks(std::span<const uint8_t> bytes, DecodedPicture& pic) {
         }
       }
       const bool loop = application == "NETSCAPE2.0";
+      // The loop's sub-block: 1, then the count of repeats after the first play (0
+      // for ever).
+      if (loop && block.size() >= 19 && block[14] >= 3 && block[15] == 1) {
+        const uint32_t repeats = Le16(block, 16);
+        pic.extras.plays = repeats == 0 ? 0 : repeats + 1;
+      }
+      if (label == 0xF9 && block.size() >= 8 && block[2] >= 4) {
+        const uint8_t disposal = (block[3] >> 2) & 7;
+        next.dispose =
+            disposal <= 3 ? static_cast<FrameDisposal>(disposal) : FrameDisposal::Unspecified;
+        next.delay_ms = 10u * Le16(block, 4);
+      }
       if (label == 0xFE || (label == 0xFF && !loop)) {
         if (ext.kept.size() + block.size() > kKeptExtensionLimit) {
           ++ext.too_large;
@@ -127,6 +150,7 @@ void ScanBlocks(std::span<const uint8_t> bytes, DecodedPicture& pic) {
     }
   }
   pic.extras.frames = std::max<uint32_t>(images, 1);
+  if (images < 2) pic.extras.frame_list.clear();
 }
 
 }  // namespace

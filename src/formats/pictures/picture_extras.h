@@ -99,6 +99,19 @@ struct PngChunks {
   friend bool operator==(const PngChunks&, const PngChunks&) = default;
 };
 
+// How a frame leaves the screen before the next is drawn: GIF's disposal values 0
+// to 3 (4 to 7 read as Unspecified).
+enum class FrameDisposal : uint8_t { Unspecified, None, Background, Previous };
+
+// Where a frame of an animation sits on the picture and how long it shows, as the
+// file gave them.
+struct FrameTiming {
+  int32_t x = 0, y = 0, width = 0, height = 0;
+  uint32_t delay_ms = 0;
+  FrameDisposal dispose = FrameDisposal::Unspecified;
+  friend bool operator==(const FrameTiming&, const FrameTiming&) = default;
+};
+
 // What a picture file carried besides its first frame's pixels, its palette and its
 // cycle ranges: how many frames it holds, and what of its format a save in that
 // format writes back. A save in another format keeps none of them (save_losses.h
@@ -109,6 +122,11 @@ struct PictureExtras {
   // A GIF's images, an APNG's frames (its acTL count); 1 for every still picture.
   // Only the first is loaded.
   uint64_t frames = 1;
+  // A GIF's frames, one for each image, in file order; empty for a still picture.
+  std::vector<FrameTiming> frame_list;
+  // How many times the animation plays, 0 for ever (a GIF without a loop
+  // extension plays once).
+  uint32_t plays = 1;
   // The PCX header as read; for the other formats a fresh 8-bit header of the size.
   PcxHeader pcx{};
   PngChunks png;
