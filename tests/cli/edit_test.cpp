@@ -332,26 +332,11 @@ TEST_F(Edit, CycleStepsAreWrittenListedConvertedAndCleared) {
   EXPECT_EQ(Cli({"edit", b, c, "no-cycles"}).err, "");
 }
 
-// An ILBM with more ranges than a picture holds: info, convert and edit keep the first
-// 16 and say so on stderr, the output written all the same.
-TEST_F(Edit, RangesPastTheSixteenthAreReported) {
-  const std::string many = HW_SOURCE_DIR "/fuzz/corpus_ilbm/valid-twenty-ranges.lbm";
-  const std::string out = dir_.File("out.lbm");
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"info", many},
-                                               {"convert", many, out},
-                                               {"edit", many, out, "set:7:#102030"}}) {
-    const Outcome r = Cli(args);
-    EXPECT_EQ(std::tuple(r.code, r.err),
-              std::tuple(0, "warning: '" + many +
-                                "': 20 cycle ranges in the file: the first 16 are kept\n"))
-        << args[0];
-  }
-}
-
-// A crNg chunk that cannot be used is left aside: info, convert and edit load the
-// picture without ranges and say why on stderr, naming the file; the window's
-// status line says the same.
-TEST_F(Edit, AnUnusableCycleChunkIsLeftAsideAndReported) {
+// Ranges the picture cannot take are reported by info, convert and edit on stderr,
+// naming the file, the output written all the same: an ILBM with more than a
+// picture holds keeps the first 16; a crNg chunk that cannot be used is left aside
+// (and the window's status line says the same).
+TEST_F(Edit, RangesLeftAsideAreReported) {
   CycleRanges one;
   one.push_back({2, 9, 16384, false, true});
   Bytes entries_px(12, 1);
@@ -364,13 +349,19 @@ TEST_F(Edit, AnUnusableCycleChunkIsLeftAsideAndReported) {
   bad[size_t(at - good.begin()) + 4 + 6] ^= 1;  // the first byte of its CRC
   const std::string in = dir_.File("bad-crc.png"), out = dir_.File("out.png");
   WriteBytes(in, bad);
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"info", in},
-                                               {"convert", in, out},
-                                               {"edit", in, out, "set:7:#102030"}}) {
-    const Outcome r = Cli(args);
-    EXPECT_EQ(std::tuple(r.code, r.err),
-              std::tuple(0, "warning: '" + in + "': crNg chunk left aside: bad CRC\n"))
-        << args[0];
+  const std::string many = HW_SOURCE_DIR "/fuzz/corpus_ilbm/valid-twenty-ranges.lbm";
+  for (const auto& [file, to, warning] :
+       {std::tuple(many, dir_.File("out.lbm"),
+                   "20 cycle ranges in the file: the first 16 are kept"),
+        std::tuple(in, out, "crNg chunk left aside: bad CRC")}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"info", file},
+                                                 {"convert", file, to},
+                                                 {"edit", file, to, "set:7:#102030"}}) {
+      const Outcome r = Cli(args);
+      EXPECT_EQ(std::tuple(r.code, r.err),
+                std::tuple(0, "warning: '" + file + "': " + warning + "\n"))
+          << args[0];
+    }
   }
   EXPECT_EQ(Cli({"info", out}).err, "");  // written without ranges, and nothing broken
   Editor ed(EditorServices{});
