@@ -166,28 +166,14 @@ TEST_F(Cli, RewriteKeepsPictureHeaderAndPaletteAndWritesToStandardOutput) {
 
 TEST_F(Cli, UsageErrorsGiveOneLineAndExitCode2) {
   const std::string f = Put("p.pcx", s_.file);
-  for (const char* line : {"",
-                           "info",
-                           "info F F",
-                           "palette F x",
-                           "rewrite F",
-                           "convert F",
-                           "convert F -",
-                           "convert F F.tga",
-                           "INFO F",
-                           "tiles",
-                           "tiles F --bank 8",
-                           "tiles F --tile 8x0",
-                           "tiles F --tile 65536x8",
-                           "tiles F --tile 8x99999",
-                           "tiles F --tile 8x+8",
-                           "tiles F --tile 8x8x",
-                           "tiles F F",
-                           "info F --max-pixels",
-                           "info --max-pixels 0 F",
-                           "info F --max-pixels 4294967296",
-                           "indices --max-pixels 1e6 F",
-                           "info --max-pixels 5 F --max-pixels 5"}) {
+  // Command lines parted by "|"; the first is the empty one.
+  std::istringstream all(
+      "|info|info F F|palette F x|rewrite F|convert F|convert F -|convert F F.tga|"
+      "INFO F|tiles|tiles F --bank 8|tiles F --tile 8x0|tiles F --tile 65536x8|"
+      "tiles F --tile 8x99999|tiles F --tile 8x+8|tiles F --tile 8x8x|tiles F F|"
+      "info F --max-pixels|info --max-pixels 0 F|info F --max-pixels 4294967296|"
+      "indices --max-pixels 1e6 F|info --max-pixels 5 F --max-pixels 5");
+  for (std::string line; std::getline(all, line, '|');) {
     std::vector<std::string> args;
     std::istringstream words(line);
     for (std::string w; words >> w;) args.push_back(w == "F" ? f : w == "F.tga" ? f + ".tga" : w);

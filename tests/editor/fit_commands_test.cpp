@@ -49,40 +49,6 @@ struct FitRig : Rig {
   }
 };
 
-TEST(FitCommands, OneUndoGivesBackTheSavedFileAndRedoTheCommandsOwn) {
-  FitRig r;
-  ASSERT_TRUE(r.ed.PictureLoaded());
-  const std::string picture = r.dir.File("in.png");
-  const std::pair<const char*, std::function<void()>> commands[] = {
-      {"merge", [&] { r.ed.MergeDuplicates(); }},
-      {"compact", [&] { r.ed.Compact(); }},
-      {"remap to itself, perceptual",
-       [&] {
-         ASSERT_TRUE(r.ed.RemapToPalette(picture, {RemapMetric::Perceptual, {}}));
-       }},
-      {"remap rgb",
-       [&] {
-         ASSERT_TRUE(r.ed.RemapToPalette(r.hex, {RemapMetric::Rgb, 3}));
-       }},
-  };
-  for (const auto& [name, command] : commands) {
-    const Bytes before = r.Saved("before.png");
-    const auto shown = Looks(r.ed.Pixels(), Realized(r.ed, Surface::PictureBox));
-    command();
-    const Bytes after = r.Saved("after.png");
-    EXPECT_NE(after, before) << name;
-    if (std::string(name).find("remap") == std::string::npos) {
-      EXPECT_EQ(Looks(r.ed.Pixels(), Realized(r.ed, Surface::PictureBox)), shown)
-          << name;  // the look is kept
-    }
-    r.ed.Undo();
-    EXPECT_EQ(r.Saved("undone.png"), before) << name;
-    r.ed.Redo();
-    EXPECT_EQ(r.Saved("redone.png"), after) << name;
-  }
-  EXPECT_TRUE(r.errors.messages.empty());
-}
-
 TEST(FitCommands, AFailedRemapChangesNothingAndSaysWhy) {
   FitRig r;
   const auto before = Snapshot(r.ed);

@@ -1,5 +1,5 @@
 // Settings are not changes: the target hardware and the locks are undoable steps
-// that leave the picture unmodified, a load keeps the target and says so; the tile
+// that leave the picture unmodified (a load keeping the target: the window's tests); the tile
 // check's count on the status line follows the pixels; every save names its format.
 #include <gtest/gtest.h>
 
@@ -66,25 +66,6 @@ TEST(Settings, TargetAndLocksAreStepsButNotChanges) {
   EXPECT_TRUE(r.ed.Modified());
   r.ed.Redo();
   EXPECT_FALSE(r.ed.Modified());
-}
-
-// A load keeps the target (as the menu names it) and says so; with none set it
-// says nothing of it; the lock goes with the old picture.
-TEST(Settings, ALoadKeepsTheTargetAndSaysSo) {
-  Picture r;
-  r.ed.LockRange(true);
-  r.ed.SetTarget(*TargetByName("megadrive"));
-  r.Load(r.path);
-  EXPECT_EQ(r.ed.Message(), "Target: Mega Drive, kept");
-  EXPECT_EQ(r.ed.Board().target, *TargetByName("megadrive"));
-  EXPECT_TRUE(r.ed.Board().locked.none());
-  EXPECT_FALSE(r.ed.Modified());
-  r.ed.SetTarget(*TargetByName("5-6-5"));
-  r.Load(r.path);
-  EXPECT_EQ(r.ed.Message(), "Target: 5-6-5, kept");
-  r.ed.SetTarget(ColourTarget{});
-  r.Load(r.path);
-  EXPECT_EQ(r.ed.Message(), "");
 }
 
 // Tiles of 8 x 8 whose positions fall in more than one bank of 16, counted from

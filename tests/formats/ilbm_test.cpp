@@ -287,27 +287,6 @@ TEST(Ilbm, CycleRangesReadAndWrittenBack) {
   EXPECT_EQ(ChunksNamed(written, "CRNG"), crng_data);
 }
 
-// More than 16 ranges: the first 16 are kept and the load says so, on the editor's
-// status line too; the editor saves an ILBM back as ILBM with its ranges.
-TEST(Ilbm, EditorKeepsRangesAndReportsTheDropped) {
-  std::vector<Bytes> chunks = {Bmhd(4, 1, 8)};
-  for (int i = 0; i < 20; ++i) chunks.push_back(Crng(100 + i, 1, i, i + 3));
-  chunks.push_back(Chunk("BODY", Bytes(64)));
-  TempDir dir;
-  WriteBytes(dir.File("many"), Form("ILBM", chunks));  // no extension: the content decides
-  Editor ed(EditorServices{});
-  ed.Start();
-  ASSERT_TRUE(ed.LoadPicture(dir.File("many")));
-  EXPECT_EQ(ed.Message(), "'many': 20 cycle ranges in the file: the first 16 are kept");
-  ASSERT_EQ(ed.Cycles().size(), 16u);
-  EXPECT_EQ(ed.Cycles()[15].rate, 115);
-  ASSERT_TRUE(ed.SavePictureToItsFile());
-  auto saved = LoadPictureFile(dir.File("many"));
-  ASSERT_TRUE(saved.ok()) << saved.error().Text();
-  EXPECT_EQ(std::tuple(saved->format, saved->cycles, saved->note),
-            std::tuple(PictureFormat::Ilbm, ed.Cycles(), std::string()));
-}
-
 TEST(Ilbm, DamagedAndHostileFilesAreRefused) {
   BoardEntries e = Opaque(DistinctPalette());
   Bytes px(9 * 4);

@@ -145,6 +145,10 @@ TEST(Settings, NoStarAfterATargetOrALock) {
   rig.LoadPicture(dir.File("p.pcx"));
   EXPECT_EQ(rig.questions.save_asked, 0);
   EXPECT_EQ(rig.Find<QLabel>("LabelStatus")->text(), "Target: Game Boy Advance, kept");
+  EXPECT_TRUE(rig.editor.Board().locked.none());  // the lock went with the old picture
+  rig.editor.SetTarget(ColourTarget{});
+  rig.LoadPicture(dir.File("p.pcx"));
+  EXPECT_EQ(rig.Find<QLabel>("LabelStatus")->text(), "");
   rig.colours.answer = PackRGB({1, 2, 3});
   rig.DoubleClick(5);
   EXPECT_TRUE(rig.form.isWindowModified());

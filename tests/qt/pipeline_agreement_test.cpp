@@ -1,7 +1,8 @@
 // The window and `huewright-cli edit` agree to the byte: random sequences of the
 // same commands, given through the window's controls and as edit steps (half of
 // them from a script), end in the same picture file and the same palette file;
-// among them range and lightness sorts, reductions and locks.
+// among them range and lightness sorts, reductions and locks; and the windows show
+// exactly the files the window saves, on a display of all colours or of 256.
 #include <QCheckBox>
 #include <algorithm>
 #include <functional>
@@ -19,12 +20,13 @@ constexpr int kHeight = 17;
 
 struct Case {
   uint32_t seed;
-  bool png;  // a PNG with transparent entries, saved as PNG; else PCX
+  bool png;                       // a PNG with transparent entries, saved as PNG; else PCX
+  bool hardware_colours = false;  // "Use HW Colors" on a 256-entry display
 };
 
 // Names the test cases, in listings too.
 void PrintTo(const Case& c, std::ostream* os) {
-  *os << "Seed_" << c.seed << (c.png ? "_png" : "_pcx");
+  *os << "Seed_" << c.seed << (c.png ? "_png" : "_pcx") << (c.hardware_colours ? "_hw" : "");
 }
 
 // One command as a step and as what a user does in the window.
@@ -259,7 +261,7 @@ class WindowAndEdit : public ::testing::TestWithParam<Case> {
 TEST_P(WindowAndEdit, SameCommandsWriteTheSameBytes) {
   for (int run = 0; run < 3; ++run) {
     SCOPED_TRACE("run " + std::to_string(run));
-    FormRig rig;
+    FormRig rig(GetParam().hardware_colours ? 256 : 0);
     rig.form.SetQuestions(&answers_);
     locked_.reset();
     rig.LoadPicture(in_);
@@ -288,12 +290,28 @@ TEST_P(WindowAndEdit, SameCommandsWriteTheSameBytes) {
     ASSERT_FALSE(window.empty());
     EXPECT_TRUE(window == ReadBytes(dir_.File(std::string("cli") + ext_))) << script;
     EXPECT_EQ(ReadBytes(dir_.File("window.gpl")), ReadBytes(dir_.File("cli.gpl")));
+    // The picture window paints the saved picture pixel for pixel; the board is the palette.
+    auto pic = LoadPictureFile(dir_.File(std::string("window") + ext_));
+    auto pal = LoadAnyPaletteFile(dir_.File("window.gpl"));
+    ASSERT_TRUE(pic && pal);
+    const QImage shown = rig.form.picture_window()->View()->grab().toImage();
+    ASSERT_EQ(shown.size(), QSize(kWidth, kHeight));
+    int wrong = 0;
+    for (int k = 0; k < kWidth * kHeight; ++k) {
+      const BoardEntry& saved = pic->entries[pic->pixels[size_t(k)]];  // see-through: a blend
+      wrong += saved.A == 255 &&
+               (shown.pixel(k % kWidth, k / kWidth) & 0xFFFFFF) != (Rgb(saved.rgb) & 0xFFFFFF);
+    }
+    EXPECT_EQ(wrong, 0) << "pixels shown unlike the saved picture";
+    // (Swatches carry lock and target marks: their colours as the board shows them.)
+    const Palette swatches = rig.BoardColours();
+    for (size_t i = 0; i < 256; ++i) ASSERT_EQ(swatches[i], pal->entries[i].rgb) << "swatch " << i;
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, WindowAndEdit,
-                         ::testing::Values(Case{1, false}, Case{2, true}, Case{3, false},
-                                           Case{4, true}, Case{5, false}, Case{6, true}),
+                         ::testing::Values(Case{1, false}, Case{2, true}, Case{3, false, true},
+                                           Case{4, true, true}, Case{5, false}, Case{6, true}),
                          [](const auto& info) { return ::testing::PrintToString(info.param); });
 
 }  // namespace
