@@ -12,11 +12,11 @@ namespace hw {
 namespace {
 
 // The search works on at most 256 weighted points (the used entries), so every
-// stage may look at every point: several deterministic starts (two bottom-up
+// stage may look at every point: three deterministic starts (two bottom-up
 // mergers and a farthest-first seeding), each refined by alternating nearest
-// assignment and centre updates, the best kept by the exact objective and then
-// polished on the 8-bit lattice against the CIEDE2000 sum (with a small RGB
-// term, see kRgbTie).
+// assignment and centre updates and then polished on the 8-bit lattice, the
+// best kept by the objective: the weighted sum of CIEDE2000 plus
+// kReduceRgbWeight times the squared RGB distance.
 
 struct Point {
   RGBTriple rgb;
@@ -42,61 +42,69 @@ double SquaredLab(const Lab& x, const Lab& y) {
   return (x.L - y.L) * (x.L - y.L) + (x.a - y.a) * (x.a - y.a) + (x.b - y.b) * (x.b - y.b);
 }
 
-// The lightness term alone bounds the difference from below: SL < 1.75 for
-// every sRGB colour. The slack keeps rounding from ruling out an equal one.
-constexpr double kMaxSl = 1.75;
-constexpr double kBoundSlack = 1e-4;
-
-// The nearest centre by CIEDE2000 (the lowest index among equals) and its
-// difference. Centres the lower bounds rule out are not measured.
-std::pair<int, double> Nearest(const Lab& lab, const Centres& c) {
-  int guess = 0;
-  double guess_d = std::numeric_limits<double>::infinity();
-  for (size_t j = 0; j < c.size(); ++j) {
-    const double d = SquaredLab(lab, c.lab[j]);
-    if (d < guess_d) guess_d = d, guess = static_cast<int>(j);
-  }
-  int best = guess;
-  double best_d = Ciede2000(lab, c.lab[static_cast<size_t>(guess)]);
-  for (size_t j = 0; j < c.size(); ++j) {
-    if (static_cast<int>(j) == guess) continue;
-    const double limit = best_d * (1 + 1e-9) + kBoundSlack;
-    if (std::abs(c.lab[j].L - lab.L) > kMaxSl * limit) continue;
-    if (Ciede2000LowerBound(lab, c.lab[j]) > limit) continue;
-    const double d = Ciede2000(lab, c.lab[j]);
-    if (d < best_d || (d == best_d && static_cast<int>(j) < best)) {
-      best_d = d;
-      best = static_cast<int>(j);
-    }
-  }
-  return {best, best_d};
-}
-
 double SquaredRgb(const RGBTriple& x, const RGBTriple& y) {
   const double dr = x.R - y.R, dg = x.G - y.G, db = x.B - y.B;
   return dr * dr + dg * dg + db * db;
 }
 
-// The weight of the squared RGB distance (8-bit steps) beside CIEDE2000 when
-// centres are placed and candidates compared. CIEDE2000 is flat near its best
-// centre, so this small pull picks, among nearly equal sums, the colours nearer
-// in RGB: the RGB error falls a good deal for a very small rise in CIEDE2000.
-constexpr double kRgbTie = 0.01;
-double Tie() { return kRgbTie; }
+// What a point costs at a centre: CIEDE2000 plus the RGB term.
+double Measure(const Point& p, const Lab& lab, const RGBTriple& rgb) {
+  return Ciede2000(p.lab, lab) + kReduceRgbWeight * SquaredRgb(p.rgb, rgb);
+}
 
-// Assigns every point to its nearest centre; returns the weighted sum of the
-// differences, and in `tied` that sum with the RGB term added.
+// The lightness term alone bounds CIEDE2000 from below: SL < 1.75 for every
+// sRGB colour. The slack keeps rounding from ruling out an equal one.
+constexpr double kMaxSl = 1.75;
+constexpr double kBoundSlack = 1e-4;
+
+struct Near {
+  int centre = 0;
+  double difference = 0;  // CIEDE2000
+  double measure = 0;     // with the RGB term
+};
+
+// The centre of least measure (the lowest index among equals). Centres the
+// lower bounds rule out are not measured.
+Near Nearest(const Point& p, const Centres& c) {
+  int guess = 0;
+  double guess_d = std::numeric_limits<double>::infinity();
+  for (size_t j = 0; j < c.size(); ++j) {
+    const double d = SquaredLab(p.lab, c.lab[j]);
+    if (d < guess_d) guess_d = d, guess = static_cast<int>(j);
+  }
+  const auto at = [&](size_t j) {
+    const double de = Ciede2000(p.lab, c.lab[j]);
+    return Near{static_cast<int>(j), de, de + kReduceRgbWeight * SquaredRgb(p.rgb, c.rgb[j])};
+  };
+  Near best = at(static_cast<size_t>(guess));
+  for (size_t j = 0; j < c.size(); ++j) {
+    if (static_cast<int>(j) == guess) continue;
+    // What CIEDE2000 may be at most for this centre to be the nearer.
+    const double limit =
+        best.measure * (1 + 1e-9) + kBoundSlack - kReduceRgbWeight * SquaredRgb(p.rgb, c.rgb[j]);
+    if (limit < 0 || std::abs(c.lab[j].L - p.lab.L) > kMaxSl * limit) continue;
+    if (Ciede2000LowerBound(p.lab, c.lab[j]) > limit) continue;
+    const Near n = at(j);
+    if (n.measure < best.measure || (n.measure == best.measure && n.centre < best.centre)) {
+      best = n;
+    }
+  }
+  return best;
+}
+
+// Assigns every point to its nearest centre by the measure; returns the
+// weighted sum of the measures, and in `difference` that of CIEDE2000 alone.
 double Assign(const std::vector<Point>& pts, const Centres& c, std::vector<int>& assign,
-              double* tied = nullptr) {
-  double cost = 0, rgb = 0;
+              double* difference = nullptr) {
+  double cost = 0, de = 0;
   assign.resize(pts.size());
   for (size_t i = 0; i < pts.size(); ++i) {
-    const auto [j, d] = Nearest(pts[i].lab, c);
-    assign[i] = j;
-    cost += pts[i].w * d;
-    rgb += pts[i].w * SquaredRgb(pts[i].rgb, c.rgb[static_cast<size_t>(j)]);
+    const Near n = Nearest(pts[i], c);
+    assign[i] = n.centre;
+    cost += pts[i].w * n.measure;
+    de += pts[i].w * n.difference;
   }
-  if (tied) *tied = cost + Tie() * rgb;
+  if (difference) *difference = de;
   return cost;
 }
 
@@ -119,14 +127,12 @@ RGBTriple MeanColour(const std::vector<Point>& pts, const std::vector<size_t>& m
 double ClusterCost(const std::vector<Point>& pts, const std::vector<size_t>& members,
                    const Lab& lab, const RGBTriple& rgb) {
   double s = 0;
-  for (size_t i : members) {
-    s += pts[i].w * (Ciede2000(pts[i].lab, lab) + Tie() * SquaredRgb(pts[i].rgb, rgb));
-  }
+  for (size_t i : members) s += pts[i].w * Measure(pts[i], lab, rgb);
   return s;
 }
 
-// The 8-bit colour near `start` with the least weighted CIEDE2000 sum over the
-// members: steps along each channel, halving the step when none helps.
+// The 8-bit colour near `start` with the least weighted sum of the measure over
+// the members: steps along each channel, halving the step when none helps.
 RGBTriple Polish(const std::vector<Point>& pts, const std::vector<size_t>& members,
                  RGBTriple start) {
   RGBTriple best = start;
@@ -170,7 +176,8 @@ void Reseed(const std::vector<Point>& pts, Centres& c, const std::vector<int>& a
     double worst_cost = -1;
     for (size_t i = 0; i < pts.size(); ++i) {
       if (taken[i]) continue;
-      const double cost = pts[i].w * Ciede2000(pts[i].lab, c.lab[static_cast<size_t>(assign[i])]);
+      const size_t at = static_cast<size_t>(assign[i]);
+      const double cost = pts[i].w * Measure(pts[i], c.lab[at], c.rgb[at]);
       if (cost > worst_cost) worst_cost = cost, worst = i;
     }
     if (worst == pts.size()) return;
@@ -205,8 +212,7 @@ void Refine(const std::vector<Point>& pts, Centres c, std::vector<int> assign, i
     }
     Reseed(pts, c, assign, members);
     std::vector<int> next;
-    double cost = 0;
-    Assign(pts, c, next, &cost);
+    const double cost = Assign(pts, c, next);
     if (cost < best.cost) {
       best.cost = cost;
       best.centres = c;
@@ -334,19 +340,23 @@ ReduceFit FitColours(const std::vector<ReducePoint>& input, int k_wanted) {
   if (k == pts.size()) {
     for (const Point& p : pts) best.centres.Add(p.rgb);
   } else {
+    Candidate starts[3];
     for (bool perceptual : {false, true}) {
       const std::vector<int> start = Merged(pts, k, perceptual);
-      Refine(pts, FromAssignment(pts, start, k), start, 12, false, best);
+      Refine(pts, FromAssignment(pts, start, k), start, 12, false, starts[perceptual ? 1 : 0]);
     }
     const Centres seeds = FarthestFirst(pts, k);
     std::vector<int> start;
     Assign(pts, seeds, start);
-    Refine(pts, seeds, start, 12, false, best);
-    // The best so far, polished against the exact sum.
-    Assign(pts, best.centres, assign);
-    Refine(pts, best.centres, assign, 6, true, best);
+    Refine(pts, seeds, start, 12, false, starts[2]);
+    // Each polished: the best start before polishing is not always the best after.
+    for (Candidate& c : starts) {
+      if (c.cost < best.cost) best = c;
+      Assign(pts, c.centres, assign);
+      Refine(pts, c.centres, assign, 6, true, best);
+    }
   }
-  fit.cost = Assign(pts, best.centres, assign);
+  fit.cost = Assign(pts, best.centres, assign, &fit.difference);
   fit.colours = best.centres.rgb;
   fit.assignment.resize(input.size());
   for (size_t i = 0; i < input.size(); ++i) fit.assignment[i] = assign[point_of[i]];
@@ -465,11 +475,11 @@ ReduceResult ReduceColours(BoardState& board, int n, std::span<const int64_t, 25
   std::array<uint8_t, 256> to{};
   for (size_t p = 0; p < 256; ++p) to[p] = static_cast<uint8_t>(p);
   result.used_after = result.kept;
-  double cost = 0;
+  double difference = 0;
   for (size_t i = 0; i < levels.size(); ++i) {
     Level& level = levels[i];
     const ReduceFit& fit = FitOf(level, share[i]);
-    cost += fit.cost;
+    difference += fit.difference;
     std::vector<int> lowest(fit.colours.size(), -1);
     for (size_t j = 0; j < level.positions.size(); ++j) {
       int& low = lowest[static_cast<size_t>(fit.assignment[j])];
@@ -488,7 +498,7 @@ ReduceResult ReduceColours(BoardState& board, int n, std::span<const int64_t, 25
     }
   }
   for (uint8_t& m : board.map) m = to[m];
-  result.mean = seen > 0 ? cost / seen : 0;
+  result.mean = seen > 0 ? difference / seen : 0;
   return result;
 }
 
