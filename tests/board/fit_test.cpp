@@ -405,7 +405,7 @@ TEST(ReduceColours, ResultsHoldAndTheErrorIsWhatThePixelsShow) {
         EXPECT_EQ(next.entries[p].A, board.entries[p].A) << seed;
       }
     }
-    // The most used colours kept, the rest sent to the nearest of them.
+    // The most used colours kept, the rest sent to the one of least measure.
     if (levels.size() > 1) continue;
     std::vector<std::pair<int64_t, size_t>> by_use;
     for (size_t p = 0; p < 256; ++p) {
