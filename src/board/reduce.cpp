@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "colour/lab.h"
 
@@ -12,11 +13,11 @@ namespace hw {
 namespace {
 
 // The search works on at most 256 weighted points (the used entries), so every
-// stage may look at every point: three deterministic starts (two bottom-up
-// mergers and a farthest-first seeding), each refined by alternating nearest
-// assignment and centre updates and then polished on the 8-bit lattice, the
-// best kept by the objective: the weighted sum of CIEDE2000 plus
-// kReduceRgbWeight times the squared RGB distance.
+// stage may look at every point: four deterministic starts (two bottom-up
+// mergers, a farthest-first seeding and an exact split along the main axis),
+// each refined by alternating nearest assignment and centre updates and then
+// polished on the 8-bit lattice, the best kept by the objective: the weighted
+// sum of CIEDE2000 plus kReduceRgbWeight times the squared RGB distance.
 
 struct Point {
   RGBTriple rgb;
@@ -132,31 +133,38 @@ double ClusterCost(const std::vector<Point>& pts, const std::vector<size_t>& mem
 }
 
 // The 8-bit colour near `start` with the least weighted sum of the measure over
-// the members: steps along each channel, halving the step when none helps.
+// the members: steps along each channel, halving the step when none helps, and
+// last the steps to all 26 lattice neighbours (the valley often runs across the
+// channels, where single-channel steps all climb).
 RGBTriple Polish(const std::vector<Point>& pts, const std::vector<size_t>& members,
                  RGBTriple start) {
   RGBTriple best = start;
   double best_cost = ClusterCost(pts, members, SrgbToLab(best), best);
-  for (int step : {8, 4, 2, 1}) {
+  const auto descend = [&](int step, bool diagonal) {
     for (bool moved = true; moved;) {
       moved = false;
-      for (int axis = 0; axis < 3; ++axis) {
-        for (int sign : {-1, 1}) {
-          RGBTriple c = best;
-          uint8_t& v = axis == 0 ? c.R : axis == 1 ? c.G : c.B;
-          const int nv = v + sign * step;
-          if (nv < 0 || nv > 255) continue;
-          v = static_cast<uint8_t>(nv);
-          const double cost = ClusterCost(pts, members, SrgbToLab(c), c);
-          if (cost < best_cost) {
-            best_cost = cost;
-            best = c;
-            moved = true;
+      for (int dr = -1; dr <= 1; ++dr) {
+        for (int dg = -1; dg <= 1; ++dg) {
+          for (int db = -1; db <= 1; ++db) {
+            const int along = (dr != 0) + (dg != 0) + (db != 0);
+            if (along == 0 || (!diagonal && along > 1)) continue;
+            const int r = best.R + dr * step, g = best.G + dg * step, b = best.B + db * step;
+            if (std::min({r, g, b}) < 0 || std::max({r, g, b}) > 255) continue;
+            const RGBTriple c{static_cast<uint8_t>(r), static_cast<uint8_t>(g),
+                              static_cast<uint8_t>(b)};
+            const double cost = ClusterCost(pts, members, SrgbToLab(c), c);
+            if (cost < best_cost) {
+              best_cost = cost;
+              best = c;
+              moved = true;
+            }
           }
         }
       }
     }
-  }
+  };
+  for (int step : {8, 4, 2, 1}) descend(step, false);
+  descend(1, true);
   return best;
 }
 
@@ -312,6 +320,86 @@ Centres FarthestFirst(const std::vector<Point>& pts, size_t k) {
   return c;
 }
 
+// The points in order along the main axis of their weighted Lab spread (power
+// iteration on the covariance from a fixed start), cut into k runs with the
+// least weighted sum of squared Lab distances from each run's mean: an exact
+// split along that order.
+std::vector<int> AlongAxis(const std::vector<Point>& pts, size_t k) {
+  const size_t n = pts.size();
+  const auto coords = [](const Lab& l) { return std::array<double, 3>{l.L, l.a, l.b}; };
+  double wsum = 0;
+  std::array<double, 3> mean{};
+  for (const Point& p : pts) {
+    const auto x = coords(p.lab);
+    for (size_t d = 0; d < 3; ++d) mean[d] += p.w * x[d];
+    wsum += p.w;
+  }
+  for (double& m : mean) m /= wsum;
+  std::array<std::array<double, 3>, 3> cov{};
+  for (const Point& p : pts) {
+    const auto x = coords(p.lab);
+    for (size_t r = 0; r < 3; ++r) {
+      for (size_t c = 0; c < 3; ++c) cov[r][c] += p.w * (x[r] - mean[r]) * (x[c] - mean[c]);
+    }
+  }
+  std::array<double, 3> axis{1, 0.5, 0.25};
+  for (int round = 0; round < 64; ++round) {
+    std::array<double, 3> next{};
+    for (size_t r = 0; r < 3; ++r) {
+      for (size_t c = 0; c < 3; ++c) next[r] += cov[r][c] * axis[c];
+    }
+    const double len = std::sqrt(next[0] * next[0] + next[1] * next[1] + next[2] * next[2]);
+    if (len == 0) break;
+    for (size_t d = 0; d < 3; ++d) axis[d] = next[d] / len;
+  }
+  std::vector<size_t> order(n);
+  std::vector<double> along(n);
+  for (size_t i = 0; i < n; ++i) {
+    const auto x = coords(pts[i].lab);
+    along[i] = x[0] * axis[0] + x[1] * axis[1] + x[2] * axis[2];
+    order[i] = i;
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t x, size_t y) { return along[x] < along[y]; });
+  // Prefix sums of w, w x and w |x|^2 in that order: a run's cost in O(1).
+  std::vector<double> sw(n + 1), sq(n + 1);
+  std::vector<std::array<double, 3>> sx(n + 1);
+  for (size_t i = 0; i < n; ++i) {
+    const Point& p = pts[order[i]];
+    const auto x = coords(p.lab);
+    sw[i + 1] = sw[i] + p.w;
+    sq[i + 1] = sq[i] + p.w * (x[0] * x[0] + x[1] * x[1] + x[2] * x[2]);
+    for (size_t d = 0; d < 3; ++d) sx[i + 1][d] = sx[i][d] + p.w * x[d];
+  }
+  const auto run = [&](size_t a, size_t b) {  // points a..b-1
+    const double w = sw[b] - sw[a];
+    double m2 = 0;
+    for (size_t d = 0; d < 3; ++d) m2 += (sx[b][d] - sx[a][d]) * (sx[b][d] - sx[a][d]);
+    return std::max(0.0, sq[b] - sq[a] - m2 / w);
+  };
+  // best[j][b]: the least cost of the first b points in j + 1 runs.
+  constexpr double kNone = std::numeric_limits<double>::infinity();
+  std::vector<std::vector<double>> best(k, std::vector<double>(n + 1, kNone));
+  std::vector<std::vector<size_t>> cut(k, std::vector<size_t>(n + 1, 0));
+  for (size_t b = 1; b <= n; ++b) best[0][b] = run(0, b);
+  for (size_t j = 1; j < k; ++j) {
+    for (size_t b = j + 1; b <= n; ++b) {
+      for (size_t a = j; a < b; ++a) {
+        const double c = best[j - 1][a] + run(a, b);
+        if (c < best[j][b]) best[j][b] = c, cut[j][b] = a;
+      }
+    }
+  }
+  std::vector<int> assign(n);
+  size_t b = n;
+  for (size_t j = k; j-- > 0;) {
+    const size_t a = j == 0 ? 0 : cut[j][b];
+    for (size_t i = a; i < b; ++i) assign[order[i]] = static_cast<int>(j);
+    b = a;
+  }
+  return assign;
+}
+
 Centres FromAssignment(const std::vector<Point>& pts, const std::vector<int>& assign, size_t k) {
   Centres c;
   const auto members = Members(assign, k);
@@ -340,7 +428,7 @@ ReduceFit FitColours(const std::vector<ReducePoint>& input, int k_wanted) {
   if (k == pts.size()) {
     for (const Point& p : pts) best.centres.Add(p.rgb);
   } else {
-    Candidate starts[3];
+    Candidate starts[4];
     for (bool perceptual : {false, true}) {
       const std::vector<int> start = Merged(pts, k, perceptual);
       Refine(pts, FromAssignment(pts, start, k), start, 12, false, starts[perceptual ? 1 : 0]);
@@ -349,6 +437,8 @@ ReduceFit FitColours(const std::vector<ReducePoint>& input, int k_wanted) {
     std::vector<int> start;
     Assign(pts, seeds, start);
     Refine(pts, seeds, start, 12, false, starts[2]);
+    start = AlongAxis(pts, k);
+    Refine(pts, FromAssignment(pts, start, k), start, 12, false, starts[3]);
     // Each polished: the best start before polishing is not always the best after.
     for (Candidate& c : starts) {
       if (c.cost < best.cost) best = c;
@@ -370,15 +460,15 @@ struct Level {
   uint8_t alpha = 255;
   std::vector<int> positions;  // ascending
   std::vector<ReducePoint> points;
-  std::vector<ReduceFit> fits;  // fits[k - 1]: the level in k colours
+  std::vector<std::optional<ReduceFit>> fits;  // fits[k - 1]: the level in k colours
 };
 
-// The level's best fit in k colours, searched once.
+// The level's best fit in k colours, searched once when first asked for.
 const ReduceFit& FitOf(Level& level, int k) {
-  while (static_cast<int>(level.fits.size()) < k) {
-    level.fits.push_back(FitColours(level.points, static_cast<int>(level.fits.size()) + 1));
-  }
-  return level.fits[static_cast<size_t>(k - 1)];
+  const size_t at = static_cast<size_t>(k - 1);
+  if (level.fits.size() <= at) level.fits.resize(at + 1);
+  if (!level.fits[at]) level.fits[at] = FitColours(level.points, k);
+  return *level.fits[at];
 }
 
 // How many of `free` colours each level gets, at least one each and at most its own
