@@ -381,10 +381,13 @@ std::vector<int> AlongAxis(const std::vector<Point>& pts, size_t k) {
   constexpr double kNone = std::numeric_limits<double>::infinity();
   std::vector<std::vector<double>> best(k, std::vector<double>(n + 1, kNone));
   std::vector<std::vector<size_t>> cut(k, std::vector<size_t>(n + 1, 0));
-  for (size_t b = 1; b <= n; ++b) best[0][b] = run(0, b);
+  // Run j ends after j + 1 points at least, leaves one for each later run, and
+  // is at most n - k + 1 long.
+  const size_t longest = n - k + 1;
+  for (size_t b = 1; b <= longest; ++b) best[0][b] = run(0, b);
   for (size_t j = 1; j < k; ++j) {
-    for (size_t b = j + 1; b <= n; ++b) {
-      for (size_t a = j; a < b; ++a) {
+    for (size_t b = j + 1; b <= j + longest; ++b) {
+      for (size_t a = std::max(j, b - std::min(b, longest)); a < b; ++a) {
         const double c = best[j - 1][a] + run(a, b);
         if (c < best[j][b]) best[j][b] = c, cut[j][b] = a;
       }
