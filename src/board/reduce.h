@@ -48,12 +48,11 @@ struct ReduceResult {
 // each) so that the usage-weighted sum of the measure over all of them is the
 // least the shares allow, and each level's colours are chosen for its own
 // positions, each position taking the one of its level's colours of least
-// measure (ties to the first). Each
-// new colour is written (its RGB; the opacity stays) at the lowest position of the
-// entries it replaces, whose indices all go there; every other position keeps its
-// entry. Locked positions and entries with alpha 0 keep their entries and their
-// pixels and count towards N. Nothing changes when the picture already uses at
-// most N positions. Deterministic.
+// measure (ties to the first). Each new colour is written (its RGB; the opacity
+// stays) at the lowest position of the entries it replaces, whose indices all go
+// there; every other position keeps its entry. Locked positions and entries
+// with alpha 0 keep their entries and their pixels and count towards N. Nothing
+// changes when the picture already uses at most N positions. Deterministic.
 ReduceResult ReduceColours(BoardState& board, int n, std::span<const int64_t, 256> loaded_counts);
 
 // The palette search alone: the colours (at most k, 8-bit) for points with
