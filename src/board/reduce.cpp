@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "colour/lab.h"
 
@@ -12,11 +13,11 @@ namespace hw {
 namespace {
 
 // The search works on at most 256 weighted points (the used entries), so every
-// stage may look at every point: several deterministic starts (two bottom-up
-// mergers and a farthest-first seeding), each refined by alternating nearest
-// assignment and centre updates, the best kept by the exact objective and then
-// polished on the 8-bit lattice against the CIEDE2000 sum (with a small RGB
-// term, see kRgbTie).
+// stage may look at every point: four deterministic starts (two bottom-up
+// mergers, a farthest-first seeding and an exact split along the main axis),
+// each refined by alternating nearest assignment and centre updates and then
+// polished on the 8-bit lattice, the best kept by the objective: the weighted
+// sum of CIEDE2000 plus kReduceRgbWeight times the squared RGB distance.
 
 struct Point {
   RGBTriple rgb;
@@ -42,61 +43,69 @@ double SquaredLab(const Lab& x, const Lab& y) {
   return (x.L - y.L) * (x.L - y.L) + (x.a - y.a) * (x.a - y.a) + (x.b - y.b) * (x.b - y.b);
 }
 
-// The lightness term alone bounds the difference from below: SL < 1.75 for
-// every sRGB colour. The slack keeps rounding from ruling out an equal one.
-constexpr double kMaxSl = 1.75;
-constexpr double kBoundSlack = 1e-4;
-
-// The nearest centre by CIEDE2000 (the lowest index among equals) and its
-// difference. Centres the lower bounds rule out are not measured.
-std::pair<int, double> Nearest(const Lab& lab, const Centres& c) {
-  int guess = 0;
-  double guess_d = std::numeric_limits<double>::infinity();
-  for (size_t j = 0; j < c.size(); ++j) {
-    const double d = SquaredLab(lab, c.lab[j]);
-    if (d < guess_d) guess_d = d, guess = static_cast<int>(j);
-  }
-  int best = guess;
-  double best_d = Ciede2000(lab, c.lab[static_cast<size_t>(guess)]);
-  for (size_t j = 0; j < c.size(); ++j) {
-    if (static_cast<int>(j) == guess) continue;
-    const double limit = best_d * (1 + 1e-9) + kBoundSlack;
-    if (std::abs(c.lab[j].L - lab.L) > kMaxSl * limit) continue;
-    if (Ciede2000LowerBound(lab, c.lab[j]) > limit) continue;
-    const double d = Ciede2000(lab, c.lab[j]);
-    if (d < best_d || (d == best_d && static_cast<int>(j) < best)) {
-      best_d = d;
-      best = static_cast<int>(j);
-    }
-  }
-  return {best, best_d};
-}
-
 double SquaredRgb(const RGBTriple& x, const RGBTriple& y) {
   const double dr = x.R - y.R, dg = x.G - y.G, db = x.B - y.B;
   return dr * dr + dg * dg + db * db;
 }
 
-// The weight of the squared RGB distance (8-bit steps) beside CIEDE2000 when
-// centres are placed and candidates compared. CIEDE2000 is flat near its best
-// centre, so this small pull picks, among nearly equal sums, the colours nearer
-// in RGB: the RGB error falls a good deal for a very small rise in CIEDE2000.
-constexpr double kRgbTie = 0.01;
-double Tie() { return kRgbTie; }
+// What a point costs at a centre: CIEDE2000 plus the RGB term.
+double Measure(const Point& p, const Lab& lab, const RGBTriple& rgb) {
+  return Ciede2000(p.lab, lab) + kReduceRgbWeight * SquaredRgb(p.rgb, rgb);
+}
 
-// Assigns every point to its nearest centre; returns the weighted sum of the
-// differences, and in `tied` that sum with the RGB term added.
+// The lightness term alone bounds CIEDE2000 from below: SL < 1.75 for every
+// sRGB colour. The slack keeps rounding from ruling out an equal one.
+constexpr double kMaxSl = 1.75;
+constexpr double kBoundSlack = 1e-4;
+
+struct Near {
+  int centre = 0;
+  double difference = 0;  // CIEDE2000
+  double measure = 0;     // with the RGB term
+};
+
+// The centre of least measure (the lowest index among equals). Centres the
+// lower bounds rule out are not measured.
+Near Nearest(const Point& p, const Centres& c) {
+  int guess = 0;
+  double guess_d = std::numeric_limits<double>::infinity();
+  for (size_t j = 0; j < c.size(); ++j) {
+    const double d = SquaredLab(p.lab, c.lab[j]);
+    if (d < guess_d) guess_d = d, guess = static_cast<int>(j);
+  }
+  const auto at = [&](size_t j) {
+    const double de = Ciede2000(p.lab, c.lab[j]);
+    return Near{static_cast<int>(j), de, de + kReduceRgbWeight * SquaredRgb(p.rgb, c.rgb[j])};
+  };
+  Near best = at(static_cast<size_t>(guess));
+  for (size_t j = 0; j < c.size(); ++j) {
+    if (static_cast<int>(j) == guess) continue;
+    // What CIEDE2000 may be at most for this centre to be the nearer.
+    const double limit =
+        best.measure * (1 + 1e-9) + kBoundSlack - kReduceRgbWeight * SquaredRgb(p.rgb, c.rgb[j]);
+    if (limit < 0 || std::abs(c.lab[j].L - p.lab.L) > kMaxSl * limit) continue;
+    if (Ciede2000LowerBound(p.lab, c.lab[j]) > limit) continue;
+    const Near n = at(j);
+    if (n.measure < best.measure || (n.measure == best.measure && n.centre < best.centre)) {
+      best = n;
+    }
+  }
+  return best;
+}
+
+// Assigns every point to its nearest centre by the measure; returns the
+// weighted sum of the measures, and in `difference` that of CIEDE2000 alone.
 double Assign(const std::vector<Point>& pts, const Centres& c, std::vector<int>& assign,
-              double* tied = nullptr) {
-  double cost = 0, rgb = 0;
+              double* difference = nullptr) {
+  double cost = 0, de = 0;
   assign.resize(pts.size());
   for (size_t i = 0; i < pts.size(); ++i) {
-    const auto [j, d] = Nearest(pts[i].lab, c);
-    assign[i] = j;
-    cost += pts[i].w * d;
-    rgb += pts[i].w * SquaredRgb(pts[i].rgb, c.rgb[static_cast<size_t>(j)]);
+    const Near n = Nearest(pts[i], c);
+    assign[i] = n.centre;
+    cost += pts[i].w * n.measure;
+    de += pts[i].w * n.difference;
   }
-  if (tied) *tied = cost + Tie() * rgb;
+  if (difference) *difference = de;
   return cost;
 }
 
@@ -119,38 +128,43 @@ RGBTriple MeanColour(const std::vector<Point>& pts, const std::vector<size_t>& m
 double ClusterCost(const std::vector<Point>& pts, const std::vector<size_t>& members,
                    const Lab& lab, const RGBTriple& rgb) {
   double s = 0;
-  for (size_t i : members) {
-    s += pts[i].w * (Ciede2000(pts[i].lab, lab) + Tie() * SquaredRgb(pts[i].rgb, rgb));
-  }
+  for (size_t i : members) s += pts[i].w * Measure(pts[i], lab, rgb);
   return s;
 }
 
-// The 8-bit colour near `start` with the least weighted CIEDE2000 sum over the
-// members: steps along each channel, halving the step when none helps.
+// The 8-bit colour near `start` with the least weighted sum of the measure over
+// the members: steps along each channel, halving the step when none helps, and
+// last the steps to all 26 lattice neighbours (the valley often runs across the
+// channels, where single-channel steps all climb).
 RGBTriple Polish(const std::vector<Point>& pts, const std::vector<size_t>& members,
                  RGBTriple start) {
   RGBTriple best = start;
   double best_cost = ClusterCost(pts, members, SrgbToLab(best), best);
-  for (int step : {8, 4, 2, 1}) {
+  const auto descend = [&](int step, bool diagonal) {
     for (bool moved = true; moved;) {
       moved = false;
-      for (int axis = 0; axis < 3; ++axis) {
-        for (int sign : {-1, 1}) {
-          RGBTriple c = best;
-          uint8_t& v = axis == 0 ? c.R : axis == 1 ? c.G : c.B;
-          const int nv = v + sign * step;
-          if (nv < 0 || nv > 255) continue;
-          v = static_cast<uint8_t>(nv);
-          const double cost = ClusterCost(pts, members, SrgbToLab(c), c);
-          if (cost < best_cost) {
-            best_cost = cost;
-            best = c;
-            moved = true;
+      for (int dr = -1; dr <= 1; ++dr) {
+        for (int dg = -1; dg <= 1; ++dg) {
+          for (int db = -1; db <= 1; ++db) {
+            const int along = (dr != 0) + (dg != 0) + (db != 0);
+            if (along == 0 || (!diagonal && along > 1)) continue;
+            const int r = best.R + dr * step, g = best.G + dg * step, b = best.B + db * step;
+            if (std::min({r, g, b}) < 0 || std::max({r, g, b}) > 255) continue;
+            const RGBTriple c{static_cast<uint8_t>(r), static_cast<uint8_t>(g),
+                              static_cast<uint8_t>(b)};
+            const double cost = ClusterCost(pts, members, SrgbToLab(c), c);
+            if (cost < best_cost) {
+              best_cost = cost;
+              best = c;
+              moved = true;
+            }
           }
         }
       }
     }
-  }
+  };
+  for (int step : {8, 4, 2, 1}) descend(step, false);
+  descend(1, true);
   return best;
 }
 
@@ -170,7 +184,8 @@ void Reseed(const std::vector<Point>& pts, Centres& c, const std::vector<int>& a
     double worst_cost = -1;
     for (size_t i = 0; i < pts.size(); ++i) {
       if (taken[i]) continue;
-      const double cost = pts[i].w * Ciede2000(pts[i].lab, c.lab[static_cast<size_t>(assign[i])]);
+      const size_t at = static_cast<size_t>(assign[i]);
+      const double cost = pts[i].w * Measure(pts[i], c.lab[at], c.rgb[at]);
       if (cost > worst_cost) worst_cost = cost, worst = i;
     }
     if (worst == pts.size()) return;
@@ -205,8 +220,7 @@ void Refine(const std::vector<Point>& pts, Centres c, std::vector<int> assign, i
     }
     Reseed(pts, c, assign, members);
     std::vector<int> next;
-    double cost = 0;
-    Assign(pts, c, next, &cost);
+    const double cost = Assign(pts, c, next);
     if (cost < best.cost) {
       best.cost = cost;
       best.centres = c;
@@ -306,6 +320,89 @@ Centres FarthestFirst(const std::vector<Point>& pts, size_t k) {
   return c;
 }
 
+// The points in order along the main axis of their weighted Lab spread (power
+// iteration on the covariance from a fixed start), cut into k runs with the
+// least weighted sum of squared Lab distances from each run's mean: an exact
+// split along that order.
+std::vector<int> AlongAxis(const std::vector<Point>& pts, size_t k) {
+  const size_t n = pts.size();
+  const auto coords = [](const Lab& l) { return std::array<double, 3>{l.L, l.a, l.b}; };
+  double wsum = 0;
+  std::array<double, 3> mean{};
+  for (const Point& p : pts) {
+    const auto x = coords(p.lab);
+    for (size_t d = 0; d < 3; ++d) mean[d] += p.w * x[d];
+    wsum += p.w;
+  }
+  for (double& m : mean) m /= wsum;
+  std::array<std::array<double, 3>, 3> cov{};
+  for (const Point& p : pts) {
+    const auto x = coords(p.lab);
+    for (size_t r = 0; r < 3; ++r) {
+      for (size_t c = 0; c < 3; ++c) cov[r][c] += p.w * (x[r] - mean[r]) * (x[c] - mean[c]);
+    }
+  }
+  std::array<double, 3> axis{1, 0.5, 0.25};
+  for (int round = 0; round < 64; ++round) {
+    std::array<double, 3> next{};
+    for (size_t r = 0; r < 3; ++r) {
+      for (size_t c = 0; c < 3; ++c) next[r] += cov[r][c] * axis[c];
+    }
+    const double len = std::sqrt(next[0] * next[0] + next[1] * next[1] + next[2] * next[2]);
+    if (len == 0) break;
+    for (size_t d = 0; d < 3; ++d) axis[d] = next[d] / len;
+  }
+  std::vector<size_t> order(n);
+  std::vector<double> along(n);
+  for (size_t i = 0; i < n; ++i) {
+    const auto x = coords(pts[i].lab);
+    along[i] = x[0] * axis[0] + x[1] * axis[1] + x[2] * axis[2];
+    order[i] = i;
+  }
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t x, size_t y) { return along[x] < along[y]; });
+  // Prefix sums of w, w x and w |x|^2 in that order: a run's cost in O(1).
+  std::vector<double> sw(n + 1), sq(n + 1);
+  std::vector<std::array<double, 3>> sx(n + 1);
+  for (size_t i = 0; i < n; ++i) {
+    const Point& p = pts[order[i]];
+    const auto x = coords(p.lab);
+    sw[i + 1] = sw[i] + p.w;
+    sq[i + 1] = sq[i] + p.w * (x[0] * x[0] + x[1] * x[1] + x[2] * x[2]);
+    for (size_t d = 0; d < 3; ++d) sx[i + 1][d] = sx[i][d] + p.w * x[d];
+  }
+  const auto run = [&](size_t a, size_t b) {  // points a..b-1
+    const double w = sw[b] - sw[a];
+    double m2 = 0;
+    for (size_t d = 0; d < 3; ++d) m2 += (sx[b][d] - sx[a][d]) * (sx[b][d] - sx[a][d]);
+    return std::max(0.0, sq[b] - sq[a] - m2 / w);
+  };
+  // best[j][b]: the least cost of the first b points in j + 1 runs.
+  constexpr double kNone = std::numeric_limits<double>::infinity();
+  std::vector<std::vector<double>> best(k, std::vector<double>(n + 1, kNone));
+  std::vector<std::vector<size_t>> cut(k, std::vector<size_t>(n + 1, 0));
+  // Run j ends after j + 1 points at least, leaves one for each later run, and
+  // is at most n - k + 1 long.
+  const size_t longest = n - k + 1;
+  for (size_t b = 1; b <= longest; ++b) best[0][b] = run(0, b);
+  for (size_t j = 1; j < k; ++j) {
+    for (size_t b = j + 1; b <= j + longest; ++b) {
+      for (size_t a = std::max(j, b - std::min(b, longest)); a < b; ++a) {
+        const double c = best[j - 1][a] + run(a, b);
+        if (c < best[j][b]) best[j][b] = c, cut[j][b] = a;
+      }
+    }
+  }
+  std::vector<int> assign(n);
+  size_t b = n;
+  for (size_t j = k; j-- > 0;) {
+    const size_t a = j == 0 ? 0 : cut[j][b];
+    for (size_t i = a; i < b; ++i) assign[order[i]] = static_cast<int>(j);
+    b = a;
+  }
+  return assign;
+}
+
 Centres FromAssignment(const std::vector<Point>& pts, const std::vector<int>& assign, size_t k) {
   Centres c;
   const auto members = Members(assign, k);
@@ -334,19 +431,25 @@ ReduceFit FitColours(const std::vector<ReducePoint>& input, int k_wanted) {
   if (k == pts.size()) {
     for (const Point& p : pts) best.centres.Add(p.rgb);
   } else {
+    Candidate starts[4];
     for (bool perceptual : {false, true}) {
       const std::vector<int> start = Merged(pts, k, perceptual);
-      Refine(pts, FromAssignment(pts, start, k), start, 12, false, best);
+      Refine(pts, FromAssignment(pts, start, k), start, 12, false, starts[perceptual ? 1 : 0]);
     }
     const Centres seeds = FarthestFirst(pts, k);
     std::vector<int> start;
     Assign(pts, seeds, start);
-    Refine(pts, seeds, start, 12, false, best);
-    // The best so far, polished against the exact sum.
-    Assign(pts, best.centres, assign);
-    Refine(pts, best.centres, assign, 6, true, best);
+    Refine(pts, seeds, start, 12, false, starts[2]);
+    start = AlongAxis(pts, k);
+    Refine(pts, FromAssignment(pts, start, k), start, 12, false, starts[3]);
+    // Each polished: the best start before polishing is not always the best after.
+    for (Candidate& c : starts) {
+      if (c.cost < best.cost) best = c;
+      Assign(pts, c.centres, assign);
+      Refine(pts, c.centres, assign, 6, true, best);
+    }
   }
-  fit.cost = Assign(pts, best.centres, assign);
+  fit.cost = Assign(pts, best.centres, assign, &fit.difference);
   fit.colours = best.centres.rgb;
   fit.assignment.resize(input.size());
   for (size_t i = 0; i < input.size(); ++i) fit.assignment[i] = assign[point_of[i]];
@@ -360,15 +463,15 @@ struct Level {
   uint8_t alpha = 255;
   std::vector<int> positions;  // ascending
   std::vector<ReducePoint> points;
-  std::vector<ReduceFit> fits;  // fits[k - 1]: the level in k colours
+  std::vector<std::optional<ReduceFit>> fits;  // fits[k - 1]: the level in k colours
 };
 
-// The level's best fit in k colours, searched once.
+// The level's best fit in k colours, searched once when first asked for.
 const ReduceFit& FitOf(Level& level, int k) {
-  while (static_cast<int>(level.fits.size()) < k) {
-    level.fits.push_back(FitColours(level.points, static_cast<int>(level.fits.size()) + 1));
-  }
-  return level.fits[static_cast<size_t>(k - 1)];
+  const size_t at = static_cast<size_t>(k - 1);
+  if (level.fits.size() <= at) level.fits.resize(at + 1);
+  if (!level.fits[at]) level.fits[at] = FitColours(level.points, k);
+  return *level.fits[at];
 }
 
 // How many of `free` colours each level gets, at least one each and at most its own
@@ -465,11 +568,11 @@ ReduceResult ReduceColours(BoardState& board, int n, std::span<const int64_t, 25
   std::array<uint8_t, 256> to{};
   for (size_t p = 0; p < 256; ++p) to[p] = static_cast<uint8_t>(p);
   result.used_after = result.kept;
-  double cost = 0;
+  double difference = 0;
   for (size_t i = 0; i < levels.size(); ++i) {
     Level& level = levels[i];
     const ReduceFit& fit = FitOf(level, share[i]);
-    cost += fit.cost;
+    difference += fit.difference;
     std::vector<int> lowest(fit.colours.size(), -1);
     for (size_t j = 0; j < level.positions.size(); ++j) {
       int& low = lowest[static_cast<size_t>(fit.assignment[j])];
@@ -488,7 +591,7 @@ ReduceResult ReduceColours(BoardState& board, int n, std::span<const int64_t, 25
     }
   }
   for (uint8_t& m : board.map) m = to[m];
-  result.mean = seen > 0 ? cost / seen : 0;
+  result.mean = seen > 0 ? difference / seen : 0;
   return result;
 }
 
