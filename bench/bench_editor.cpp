@@ -35,8 +35,8 @@ constexpr int kIterations = 3;
 
 class AbortOnError : public ErrorReporter {
  public:
-  void ShowError(const std::string& message) override {
-    std::fprintf(stderr, "editor error: %s\n", message.c_str());
+  void ShowError(const Error& error) override {
+    std::fprintf(stderr, "editor error: %s\n", error.Text().c_str());
     std::abort();
   }
 };

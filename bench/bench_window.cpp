@@ -51,8 +51,8 @@ struct OneFile : FileDialogs {
 };
 
 struct AbortOnError : ErrorReporter {
-  void ShowError(const std::string& message) override {
-    std::fprintf(stderr, "editor error: %s\n", message.c_str());
+  void ShowError(const Error& error) override {
+    std::fprintf(stderr, "editor error: %s\n", error.Text().c_str());
     std::abort();
   }
 };
